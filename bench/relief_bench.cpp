@@ -1,0 +1,96 @@
+// The relief generator on a photograph-sized picture: a 4000 x 3000 picture, motif width
+// 400, path distance 0.1, 16 levels, written to a file. Reports output bytes per second
+// (bytes_per_second) and pictures per second (items_per_second).
+
+#include "relief/reliefformat.h"
+#include "relief/reliefgenerator.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <unistd.h>
+
+using namespace morvilo;
+
+namespace {
+
+// Smooth light falling across the picture, a few bright and dark discs and grain: runs of
+// every length at every level, as in a photograph.
+dib photographLikePicture(int width, int height) {
+    dib d;
+    d.pmi.biWidth = width;
+    d.pmi.biHeight = height;
+    d.pmi.biBitCount = 24;
+    d.bytew = (int64_t(width) * 3 + 3) / 4 * 4;
+    d.pixels.resize(size_t(d.bytew) * size_t(height));
+    d.poih = true;
+    std::mt19937 random(2026);
+    std::normal_distribution<double> grain(0, 6);
+    struct Disc {
+        double x, y, r, light;
+    } discs[] = {{0.3, 0.4, 0.15, 80}, {0.7, 0.6, 0.2, -90}, {0.5, 0.2, 0.08, 60}};
+    for (int y = 0; y < height; ++y) {
+        uint8_t *row = d.row(y);
+        for (int x = 0; x < width; ++x) {
+            const double u = double(x) / width, v = double(y) / height;
+            double light = 128 + 90 * std::sin(3.1 * u + 1.3) * std::cos(2.3 * v) + grain(random);
+            for (const Disc &disc : discs)
+                if (std::hypot(u - disc.x, v - disc.y) < disc.r)
+                    light += disc.light;
+            const auto channel = [](double c) { return uint8_t(std::clamp(c, 0.0, 255.0)); };
+            row[3 * x + 0] = channel(light * 0.9);
+            row[3 * x + 1] = channel(light);
+            row[3 * x + 2] = channel(light * 1.05);
+        }
+    }
+    return d;
+}
+
+void BM_ReliefPhotograph(benchmark::State &state) {
+    static const dib picture = photographLikePicture(4000, 3000);
+    ReliefParameters p;
+    p.width = 400;
+    p.abstandfr = 0.1;
+    p.levels = 16;
+    char path[] = "/tmp/morvilo-bench-XXXXXX";
+    const int fd = ::mkstemp(path);
+    ::close(fd);
+    uint64_t bytes = 0;
+    for (auto _ : state) {
+        OutputFile out;
+        out.Open(path, OutputFile::Mode::OwnTemporary);
+        WriteRelief(p, picture, out);
+        bytes += out.BytesWritten();
+        if (!out.Commit())
+            state.SkipWithError(out.Error().c_str());
+    }
+    ::unlink(path);
+    state.SetBytesProcessed(int64_t(bytes));
+    state.SetItemsProcessed(state.iterations());
+    state.counters["MB_per_picture"] = double(bytes) / 1e6 / double(state.iterations());
+}
+BENCHMARK(BM_ReliefPhotograph)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+
+void BM_FormatFixed(benchmark::State &state) {
+    char text[kMaxFixedText];
+    long double v = 0.0L;
+    const long double step = 400.0L / 3999;
+    size_t total = 0;
+    for (auto _ : state) {
+        total += FormatFixed(v, 4, text);
+        benchmark::DoNotOptimize(text);
+        v += step;
+        if (v > 400)
+            v = 0;
+    }
+    state.SetBytesProcessed(int64_t(total));
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_FormatFixed);
+
+} // namespace
+
+BENCHMARK_MAIN();

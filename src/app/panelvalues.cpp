@@ -1,0 +1,65 @@
+#include "app/panelvalues.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace morvilo {
+
+double RoundToTwoDecimals(double value) {
+    if (!std::isfinite(value) || value == 0)
+        return value;
+    // 15 significant digits "d.dddddddddddddde±x": value = digits * 10^(exponent - 14).
+    char text[40];
+    auto result = std::to_chars(text, text + sizeof text - 1, std::fabs(value),
+                                std::chars_format::scientific, 14);
+    *result.ptr = '\0';
+    char *e = std::find(text, result.ptr, 'e');
+    const int exponent = std::atoi(e + 1);
+    long long digits = 0;
+    for (char *c = text; c != e; ++c)
+        if (*c != '.')
+            digits = digits * 10 + (*c - '0');
+    // Hundredths = digits * 10^(exponent - 12), rounded half away from zero.
+    const int shift = 12 - exponent;
+    if (shift <= 0)
+        return value; // no digits below the hundredths
+    long long hundredths = 0;
+    if (shift <= 15) {
+        long long divisor = 1;
+        for (int i = 0; i < shift; ++i)
+            divisor *= 10;
+        hundredths = digits / divisor + (digits % divisor * 2 >= divisor ? 1 : 0);
+    }
+    const double rounded = double(hundredths) / 100.0;
+    return value < 0 ? -rounded : rounded;
+}
+
+double PanelReal(double value, PanelRange range) {
+    if (std::isnan(value))
+        value = range.low;
+    double shown = RoundToTwoDecimals(std::clamp(value, range.low, range.high));
+    const double smallest = std::ceil(range.low * 100.0) / 100.0;
+    return std::max(shown, smallest);
+}
+
+int PanelInteger(int64_t value, PanelRange range) {
+    return int(std::clamp<int64_t>(value, int64_t(range.low), int64_t(range.high)));
+}
+
+ReliefParameters StartupReliefParameters() {
+    ReliefParameters p;
+    p.sicher = -1;
+    p.tiefe = 1;
+    p.width = 10;
+    p.levels = 16;
+    p.xstart = p.ystart = p.zstart = 0;
+    p.abstandfr = 0.05;
+    p.invert = false;
+    p.brightnessRange = true;
+    p.nach = 4;
+    return p;
+}
+
+} // namespace morvilo

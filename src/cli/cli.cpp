@@ -1,0 +1,32 @@
+#include "cli/cli.h"
+
+namespace morvilo::cli {
+
+namespace {
+
+constexpr const char *kCommandsUsage =
+    "usage: morvilo-cli COMMAND [arguments]\n"
+    "Commands:\n"
+    "  relief PICTURE OUTPUT [options]   turn a picture into relief-milling G-code\n"
+    "Run 'morvilo-cli COMMAND --help' for a command's options.\n";
+
+} // namespace
+
+int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
+    if (arguments.empty()) {
+        err << kCommandsUsage;
+        return kUsage;
+    }
+    const std::string &command = arguments[0];
+    const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kCommandsUsage;
+        return kSuccess;
+    }
+    if (command == "relief")
+        return RunRelief(rest, out, err);
+    err << "morvilo-cli: unknown command: " << command << "\n" << kCommandsUsage;
+    return kUsage;
+}
+
+} // namespace morvilo::cli

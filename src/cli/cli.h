@@ -1,0 +1,17 @@
+#pragma once
+// morvilo-cli: the batch front end. Each command uses the same code as the window.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace morvilo::cli {
+
+enum ExitCode { kSuccess = 0, kFailure = 1, kUsage = 2 };
+
+// arguments without the program name; returns the exit status.
+int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+
+int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+
+} // namespace morvilo::cli

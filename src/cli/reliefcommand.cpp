@@ -1,0 +1,152 @@
+// morvilo-cli relief PICTURE OUTPUT [options]: the relief generator in batch use. Every value
+// is used as given (no rounding to the panel's two decimals); the defaults are the panel's
+// start-up values.
+
+#include "cli/cli.h"
+#include "cli/options.h"
+
+#include "app/panelvalues.h"
+#include "relief/reliefgenerator.h"
+#include "vantrel/numbertext.h"
+
+#include <cmath>
+#include <limits>
+
+namespace morvilo::cli {
+
+namespace {
+
+constexpr const char *kReliefUsage =
+    "usage: morvilo-cli relief PICTURE OUTPUT [options]\n"
+    "Turns PICTURE into relief-milling G-code written to OUTPUT.\n"
+    "  --levels N      number of depth levels, 2..256 (16)\n"
+    "  --width W       motif width, 0.0001..100000 (10)\n"
+    "  --distance D    distance between milling paths, 0.0001..100000 (0.05)\n"
+    "  --invert        dark parts cut deepest\n"
+    "  --safe Z        safe Z height of every retract (-1)\n"
+    "  --depth T       Z of the deepest level, relative to --zstart (1)\n"
+    "  --xstart X      X of the first column (0)\n"
+    "  --ystart Y      Y of the bottom row (0)\n"
+    "  --zstart Z      Z of the shallowest level (0)\n"
+    "  --decimals N    decimals of every number, 0..20; above 18 writes 18 (4)\n"
+    "  --no-range      do not stretch the picture's brightness range\n";
+
+struct ReliefOptions {
+    ReliefParameters p = StartupReliefParameters();
+    std::vector<std::string> positional;
+    bool help = false;
+};
+
+bool readReal(OptionReader &reader, double &target, std::string &error) {
+    std::string text;
+    if (!reader.Value(text)) {
+        error = "--" + std::string(reader.Name()) + " needs a value";
+        return false;
+    }
+    if (!ParseReal(text, target) || !std::isfinite(target)) {
+        error = "--" + std::string(reader.Name()) + ": not a number: " + text;
+        return false;
+    }
+    return true;
+}
+
+bool readInteger(OptionReader &reader, int &target, std::string &error) {
+    std::string text;
+    int64_t value = 0;
+    if (!reader.Value(text)) {
+        error = "--" + std::string(reader.Name()) + " needs a value";
+        return false;
+    }
+    if (!ParseInteger(text, value)) {
+        error = "--" + std::string(reader.Name()) + ": not a whole number: " + text;
+        return false;
+    }
+    constexpr int64_t low = std::numeric_limits<int>::min(), high = std::numeric_limits<int>::max();
+    target = int(value < low ? low : value > high ? high : value);
+    return true;
+}
+
+bool readFlag(OptionReader &reader, bool &target, bool value, std::string &error) {
+    if (reader.HasInlineValue()) {
+        error = "--" + std::string(reader.Name()) + " takes no value";
+        return false;
+    }
+    target = value;
+    return true;
+}
+
+bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
+    ReliefParameters &p = o.p;
+    struct RealOption {
+        const char *name;
+        double *target;
+    } reals[] = {{"width", &p.width},  {"distance", &p.abstandfr}, {"safe", &p.sicher},
+                 {"depth", &p.tiefe},  {"xstart", &p.xstart},      {"ystart", &p.ystart},
+                 {"zstart", &p.zstart}};
+    for (const RealOption &option : reals)
+        if (reader.Is(option.name))
+            return readReal(reader, *option.target, error);
+    if (reader.Is("levels"))
+        return readInteger(reader, p.levels, error);
+    if (reader.Is("decimals"))
+        return readInteger(reader, p.nach, error);
+    if (reader.Is("invert"))
+        return readFlag(reader, p.invert, true, error);
+    if (reader.Is("no-range"))
+        return readFlag(reader, p.brightnessRange, false, error);
+    if (reader.Is("help"))
+        return readFlag(reader, o.help, true, error);
+    error = "unknown option: " + reader.Argument();
+    return false;
+}
+
+bool parse(const std::vector<std::string> &arguments, ReliefOptions &o, std::string &error) {
+    OptionReader reader(arguments);
+    while (reader.Next()) {
+        if (!reader.IsOption())
+            o.positional.push_back(reader.Argument());
+        else if (!readOption(reader, o, error))
+            return false;
+    }
+    if (o.help)
+        return true;
+    if (o.positional.size() != 2) {
+        error = "expected PICTURE and OUTPUT";
+        return false;
+    }
+    error = CheckReliefParameters(o.p);
+    return error.empty();
+}
+
+} // namespace
+
+int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
+    ReliefOptions options;
+    std::string error;
+    if (!parse(arguments, options, error)) {
+        err << "morvilo-cli relief: " << error << "\n" << kReliefUsage;
+        return kUsage;
+    }
+    if (options.help) {
+        out << kReliefUsage;
+        return kSuccess;
+    }
+    const std::string &picture = options.positional[0];
+    const std::string &output = options.positional[1];
+    ReliefResult result = GenerateReliefFile(options.p, picture, output);
+    switch (result.status) {
+    case ReliefStatus::Ok:
+        return kSuccess;
+    case ReliefStatus::PictureUnreadable:
+        err << "morvilo-cli relief: " << picture << ": " << result.message << "\n";
+        return kFailure;
+    default:
+        err << "morvilo-cli relief: " << result.message;
+        if (!result.detail.empty() && result.detail != result.message)
+            err << " (" << result.detail << ")";
+        err << "\n";
+        return kFailure;
+    }
+}
+
+} // namespace morvilo::cli

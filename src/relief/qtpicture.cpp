@@ -1,0 +1,162 @@
+#include "relief/qtpicture.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+namespace morvilo {
+
+namespace {
+
+// The largest image QImageReader may allocate while decoding: enough for the biggest picture
+// we accept at 8 bytes a pixel (16-bit RGBA), which Qt's own default of 256 MB is not.
+int AllocationLimitMb() {
+    const int64_t mb = DibPixelLimit() * 8 / (1024 * 1024);
+    return int(std::clamp<int64_t>(mb, 64, INT_MAX));
+}
+
+bool WithinLimit(const QSize &size) {
+    return int64_t(size.width()) * size.height() <= DibPixelLimit();
+}
+
+PaletteEntry OverWhite(QRgb c) {
+    const int a = qAlpha(c);
+    auto mix = [a](int v) { return uint8_t((v * a + 255 * (255 - a) + 127) / 255); };
+    return {mix(qRed(c)), mix(qGreen(c)), mix(qBlue(c)), 0};
+}
+
+// Copies rows of 1 or 8 bits; QImage stores them top-down, the record bottom-up.
+void CopyRowsFlipped(dib &d, const QImage &image, int bpp) {
+    const int height = image.height();
+    const size_t used = (size_t(image.width()) * size_t(bpp) + 7) / 8;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(d.row(height - 1 - y), image.constScanLine(y), used);
+}
+
+bool FromIndexed(dib &d, const QImage &image, int bpp) {
+    newdib(d, image.width(), image.height(), bpp);
+    if (!d.poih)
+        return false;
+    const QList<QRgb> table = image.colorTable();
+    d.pal = LPAL{};
+    d.pal.num = uint16_t(1 << bpp);
+    const qsizetype entries = std::min<qsizetype>(table.size(), 1 << bpp);
+    for (qsizetype i = 0; i < entries; ++i)
+        d.pal.rgb0[i] = OverWhite(table[i]);
+    // A monochrome image without its colours is black on white, as Qt itself shows it.
+    if (bpp == 1 && entries < 2)
+        d.pal.rgb0[1] = {255, 255, 255, 0};
+    CopyRowsFlipped(d, image, bpp);
+    return true;
+}
+
+bool FromGrey(dib &d, const QImage &image) {
+    newdib(d, image.width(), image.height(), 8); // comes with the grey ramp
+    if (!d.poih)
+        return false;
+    CopyRowsFlipped(d, image, 8);
+    return true;
+}
+
+bool FromColour(dib &d, const QImage &image) {
+    const int width = image.width(), height = image.height();
+    newdib(d, width, height, 24);
+    if (!d.poih)
+        return false;
+    if (image.hasAlphaChannel()) {
+        // Over white: c * a + 255 * (1 - a), which with premultiplied c * a is c' + 255 - a.
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (argb.isNull())
+            return false;
+        for (int y = 0; y < height; ++y) {
+            const auto *src = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+            uint8_t *dst = d.row(height - 1 - y);
+            for (int x = 0; x < width; ++x) {
+                const QRgb p = src[x];
+                const int paper = 255 - qAlpha(p);
+                dst[3 * x] = uint8_t(std::min(qBlue(p) + paper, 255));
+                dst[3 * x + 1] = uint8_t(std::min(qGreen(p) + paper, 255));
+                dst[3 * x + 2] = uint8_t(std::min(qRed(p) + paper, 255));
+            }
+        }
+        return true;
+    }
+    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
+    if (bgr.isNull())
+        return false;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(d.row(height - 1 - y), bgr.constScanLine(y), size_t(width) * 3);
+    return true;
+}
+
+} // namespace
+
+bool DibFromQImage(dib &d, const QImage &image) {
+    deldib(d);
+    if (image.isNull() || !WithinLimit(image.size()))
+        return false;
+    bool ok = false;
+    switch (image.format()) {
+    case QImage::Format_Mono:
+        ok = FromIndexed(d, image, 1);
+        break;
+    case QImage::Format_MonoLSB:
+        ok = FromIndexed(d, image.convertToFormat(QImage::Format_Mono), 1);
+        break;
+    case QImage::Format_Indexed8:
+        ok = FromIndexed(d, image, 8);
+        break;
+    case QImage::Format_Grayscale8:
+        ok = FromGrey(d, image);
+        break;
+    case QImage::Format_Grayscale16:
+        ok = FromGrey(d, image.convertToFormat(QImage::Format_Grayscale8));
+        break;
+    default:
+        ok = FromColour(d, image);
+        break;
+    }
+    if (!ok)
+        deldib(d);
+    return ok;
+}
+
+bool ReadQtPicture(dib &d, const uint8_t *data, size_t size) {
+    deldib(d);
+    if (data == nullptr || size == 0 || size > size_t(std::numeric_limits<qsizetype>::max()))
+        return false;
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    QImageReader::setAllocationLimit(AllocationLimitMb());
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QSize announced = reader.size();
+    if (announced.isValid() && !WithinLimit(announced))
+        return false;
+    QImage image;
+    if (!reader.read(&image))
+        return false;
+    return DibFromQImage(d, image);
+}
+
+std::vector<std::string> QtPictureFormats() {
+    std::vector<std::string> names;
+    for (const QByteArray &format : QImageReader::supportedImageFormats()) {
+        std::string name = format.toLower().toStdString();
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(std::move(name));
+    }
+    return names;
+}
+
+} // namespace morvilo

@@ -1,0 +1,84 @@
+#pragma once
+// The relief generator: samples a picture on a grid whose pitch is the distance between
+// milling paths, quantises each sample's brightness into depth levels and writes, for every
+// level (shallowest first), every grid row (bottom first) and every run of samples reaching
+// that level (left to right), one group of four G-code lines: rapid approach, plunge, cut,
+// retract. The lines of a group are joined by CR; the group ends in CR LF. Nothing else is
+// written: no header, no feed, no end-of-program word.
+
+#include "relief/dib.h"
+#include "vantrel/outputfile.h"
+
+#include <cstdint>
+#include <string>
+
+namespace morvilo {
+
+struct ReliefParameters {
+    double sicher = -1; // safe Z of every retract, written as given
+    double tiefe = 1;   // Z of the deepest level, relative to zstart
+    double width = 10;  // motif width W
+    int levels = 16;    // number of depth levels (2 .. 256)
+    double xstart = 0;
+    double ystart = 0;
+    double zstart = 0;           // Z of level 0
+    double abstandfr = 0.05;     // path distance d
+    bool invert = false;         // dark samples cut deepest
+    bool brightnessRange = true; // normalise by the picture's darkest and brightest sample
+    int nach = 4;                // decimals of every number (0 .. 20; above 18 writes 18)
+};
+
+// Accepted ranges of the parameters; values outside them make a run refuse to start.
+struct ReliefLimits {
+    static constexpr double minWidth = 0.0001, maxWidth = 100000;
+    static constexpr double minDistance = 0.0001, maxDistance = 100000;
+    static constexpr int minLevels = 2, maxLevels = 256;
+    static constexpr int minDecimals = 0, maxDecimals = 20;
+};
+
+// Empty when the parameters can be used; otherwise what is wrong with them.
+std::string CheckReliefParameters(const ReliefParameters &p);
+
+struct ReliefGrid {
+    int64_t aufl = 0;  // grid columns
+    int64_t aufly = 0; // grid rows
+    double scale = 0;  // grid pitch in X and Y
+    int abstuf = 0;    // deepest level number (levels - 1)
+};
+
+// Number of grid columns: W / d truncated, the quotient formed in extended precision.
+int64_t GridColumns(double width, double distance);
+ReliefGrid ComputeReliefGrid(const ReliefParameters &p, int32_t pictureWidth,
+                             int32_t pictureHeight);
+
+// Writes the program of a 24-bit picture into out (which must be open). Returns the number
+// of four-line groups written; stops early when out has failed.
+uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &out);
+
+enum class ReliefStatus {
+    Ok,
+    InvalidParameters, // detail says which
+    PictureUnreadable, // the picture could not be loaded or raised to 24 bits
+    OutputNotCreated,  // detail holds the system's reason
+    WriteFailed,       // detail holds the system's reason; the target was not changed
+};
+
+struct ReliefResult {
+    ReliefStatus status = ReliefStatus::Ok;
+    std::string detail;
+    std::string message; // what to tell the user when the run failed
+    uint64_t groups = 0;
+    uint64_t bytes = 0;
+};
+
+// The whole run on a picture file: load it, raise it to 24 bits, write the program to
+// outputPath. The picture is released and the output closed on every path.
+ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &picturePath,
+                                const std::string &outputPath,
+                                OutputFile::Mode mode = OutputFile::Mode::Replace);
+
+extern const char *const kMessageTempFileNotCreated; // "Konnte temporäre Datei nicht anlegen."
+extern const char *const kMessagePictureNotLoaded;   // "Das Bild konnte nicht geladen werden."
+extern const char *const kMessageFileNotCreated;     // "Die Datei konnte nicht erzeugt werden!"
+
+} // namespace morvilo

@@ -1,0 +1,144 @@
+#include "vantrel/outputfile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace morvilo {
+
+namespace {
+
+mode_t currentUmask() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+std::string systemError(const std::string &what, const std::string &path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+// A new file beside path, claimed exclusively; returns its descriptor and name.
+int createReplacement(const std::string &path, std::string &name) {
+    name = path + ".XXXXXX";
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        name.clear();
+    return fd;
+}
+
+} // namespace
+
+OutputFile::~OutputFile() {
+    if (fd >= 0)
+        Abandon();
+}
+
+bool OutputFile::Open(const std::string &path, Mode mode, size_t bufferBytes) {
+    if (fd >= 0)
+        Abandon();
+    error.clear();
+    written = 0;
+    target = path;
+    temporary.clear();
+    if (mode == Mode::OwnTemporary) {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    } else {
+        struct stat st {};
+        const bool exists = ::stat(path.c_str(), &st) == 0;
+        if (exists && !S_ISREG(st.st_mode)) {
+            fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        } else {
+            fd = createReplacement(path, temporary);
+            // Keep the mode of the file we replace; a new file gets the usual one.
+            if (fd >= 0)
+                ::fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~currentUmask()));
+        }
+    }
+    if (fd < 0) {
+        fail(systemError("cannot create", path));
+        return false;
+    }
+    if (bufferBytes < 4096)
+        bufferBytes = 4096;
+    buffer.reset(new char[bufferBytes]);
+    cursor = buffer.get();
+    bufferEnd = cursor + bufferBytes;
+    return true;
+}
+
+void OutputFile::Write(std::string_view text) {
+    if (!buffer)
+        return;
+    while (!text.empty()) {
+        if (cursor == bufferEnd)
+            Flush();
+        size_t n = std::min(text.size(), size_t(bufferEnd - cursor));
+        std::memcpy(cursor, text.data(), n);
+        cursor += n;
+        text.remove_prefix(n);
+    }
+}
+
+void OutputFile::Flush() {
+    const char *p = buffer.get();
+    const size_t pending = size_t(cursor - p);
+    cursor = buffer.get();
+    if (fd < 0 || Failed())
+        return; // after a failure the rest is dropped; Commit reports the failure
+    size_t left = pending;
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            fail(systemError("cannot write", target));
+            return;
+        }
+        p += n;
+        left -= size_t(n);
+        written += uint64_t(n);
+    }
+}
+
+bool OutputFile::Commit() {
+    if (fd < 0)
+        return false;
+    Flush();
+    if (::close(fd) != 0 && !Failed())
+        fail(systemError("cannot write", target));
+    fd = -1;
+    if (!temporary.empty()) {
+        if (!Failed() && ::rename(temporary.c_str(), target.c_str()) != 0)
+            fail(systemError("cannot replace", target));
+        if (Failed())
+            ::unlink(temporary.c_str());
+        temporary.clear();
+    }
+    buffer.reset();
+    cursor = bufferEnd = nullptr;
+    return !Failed();
+}
+
+void OutputFile::Abandon() {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+    if (!temporary.empty())
+        ::unlink(temporary.c_str());
+    temporary.clear();
+    buffer.reset();
+    cursor = bufferEnd = nullptr;
+}
+
+void OutputFile::fail(const std::string &what) {
+    if (error.empty())
+        error = what;
+}
+
+} // namespace morvilo

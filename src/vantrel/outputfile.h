@@ -1,0 +1,64 @@
+#pragma once
+// Buffered output into a file, with two ways of opening it:
+// - Replace: the text goes into a new file beside the target and is renamed over it only
+//   when everything was written, so a failure never damages an existing file. Targets that
+//   are not regular files (/dev/null, a pipe, a terminal) are written directly.
+// - OwnTemporary: a file of ours in the temporary folder, truncated and rewritten; it is never
+//   opened through a symbolic link.
+// The first failing operation is remembered; Commit reports it.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace morvilo {
+
+class OutputFile {
+public:
+    enum class Mode { Replace, OwnTemporary };
+
+    OutputFile() = default;
+    ~OutputFile(); // an uncommitted file is abandoned (a replacement is removed)
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
+
+    // False when the file cannot be created; Error() tells why.
+    bool Open(const std::string &path, Mode mode, size_t bufferBytes = 4u << 20);
+
+    // Room for at least n more bytes in the buffer; the returned pointer is valid for n bytes
+    // until Commit/Flush. n must not exceed the buffer size.
+    char *Reserve(size_t n) {
+        if (size_t(bufferEnd - cursor) < n)
+            Flush();
+        return cursor;
+    }
+    void Advance(size_t n) { cursor += n; }
+    void Write(std::string_view text);
+
+    void Flush();
+    // Writes the rest, closes the file and (for Replace) renames it over the target.
+    bool Commit();
+    // Closes and removes what was written (for Replace the target stays as it was).
+    void Abandon();
+
+    bool Failed() const { return !error.empty(); }
+    const std::string &Error() const { return error; }
+    uint64_t BytesWritten() const { return written + uint64_t(cursor - buffer.get()); }
+    size_t BufferSize() const { return size_t(bufferEnd - buffer.get()); }
+
+private:
+    void fail(const std::string &what);
+
+    int fd = -1;
+    std::string target;
+    std::string temporary; // the replacement being written, empty when writing directly
+    std::unique_ptr<char[]> buffer;
+    char *cursor = nullptr;
+    char *bufferEnd = nullptr;
+    uint64_t written = 0;
+    std::string error;
+};
+
+} // namespace morvilo

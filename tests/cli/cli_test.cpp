@@ -1,0 +1,115 @@
+#include "../relief/testpictures.h"
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace morvilo;
+
+namespace {
+
+std::string readAll(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "morvilo-cli-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder = pattern;
+        picture = (folder / "pic.bmp").string();
+        test::WriteBmp24(picture, test::MakePicture24({{test::kBlack, test::kWhite},
+                                                       {test::Grey(200), test::kBlack}}));
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    int run(const std::vector<std::string> &arguments) {
+        out.str({});
+        err.str({});
+        return cli::RunCli(arguments, out, err);
+    }
+
+    fs::path folder;
+    std::string picture;
+    std::ostringstream out, err;
+};
+
+TEST_F(CliTest, ReliefTakesEveryParameterAsGiven) {
+    const std::string output = (folder / "out.nc").string();
+    ASSERT_EQ(run({"relief",     picture,      output,     "--levels",  "3",     "--width=2",
+                   "--distance", "1",          "--invert", "--safe",    "5.125", "--depth",
+                   "-2",         "--xstart",   "10",       "--ystart",  "-0.5",  "--zstart",
+                   "1",          "--decimals", "3",        "--no-range"}),
+              0)
+        << err.str();
+    // Range off, inverted: black -> 255 -> level 2, white -> level 0, grey 200 -> 55 -> 0.
+    // The safe height keeps its third decimal: no rounding to the panel's two decimals.
+    const std::string expected = "G0 X10.000 Y-0.500\rG1 Z1.000\rG1 X11.000 Y-0.500\rG0 Z5.125\r\n"
+                                 "G0 X10.000 Y0.500\rG1 Z1.000\rG1 X11.000 Y0.500\rG0 Z5.125\r\n"
+                                 "G0 X10.000 Y-0.500\rG1 Z0.000\rG1 X10.000 Y-0.500\rG0 Z5.125\r\n"
+                                 "G0 X11.000 Y0.500\rG1 Z0.000\rG1 X11.000 Y0.500\rG0 Z5.125\r\n"
+                                 "G0 X10.000 Y-0.500\rG1 Z-1.000\rG1 X10.000 Y-0.500\rG0 Z5.125\r\n"
+                                 "G0 X11.000 Y0.500\rG1 Z-1.000\rG1 X11.000 Y0.500\rG0 Z5.125\r\n";
+    EXPECT_EQ(readAll(output), expected);
+    EXPECT_TRUE(err.str().empty());
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndSayWhy) {
+    const std::string output = (folder / "out.nc").string();
+    struct Case {
+        std::vector<std::string> arguments;
+        const char *says;
+    } cases[] = {
+        {{}, "usage"},
+        {{"bogus"}, "unknown command: bogus"},
+        {{"relief", picture}, "expected PICTURE and OUTPUT"},
+        {{"relief", picture, output, "--levels"}, "--levels needs a value"},
+        {{"relief", picture, output, "--levels", "many"}, "not a whole number: many"},
+        {{"relief", picture, output, "--width", "1,5"}, "not a number: 1,5"},
+        {{"relief", picture, output, "--width", "1e999"}, "not a number"},
+        {{"relief", picture, output, "--distance", "0"}, "path distance must lie between"},
+        {{"relief", picture, output, "--levels", "1"}, "levels must lie between 2 and 256"},
+        {{"relief", picture, output, "--decimals", "21"}, "decimals must lie between 0 and 20"},
+        {{"relief", picture, output, "--invert=yes"}, "--invert takes no value"},
+        {{"relief", picture, output, "--feed", "100"}, "unknown option: --feed"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(run(c.arguments), cli::kUsage);
+        EXPECT_NE(err.str().find(c.says), std::string::npos) << err.str();
+    }
+    EXPECT_FALSE(fs::exists(output));
+}
+
+TEST_F(CliTest, HelpAndFailuresOfTheJob) {
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_NE(out.str().find("relief PICTURE OUTPUT"), std::string::npos);
+    EXPECT_EQ(run({"relief", "--help"}), 0);
+    EXPECT_NE(out.str().find("--no-range"), std::string::npos);
+
+    const std::string output = (folder / "out.nc").string();
+    EXPECT_EQ(run({"relief", (folder / "missing.bmp").string(), output}), cli::kFailure);
+    EXPECT_NE(err.str().find("Das Bild konnte nicht geladen werden."), std::string::npos);
+    EXPECT_FALSE(fs::exists(output));
+
+    EXPECT_EQ(run({"relief", picture, (folder / "no" / "out.nc").string()}), cli::kFailure);
+    EXPECT_NE(err.str().find("Die Datei konnte nicht erzeugt werden!"), std::string::npos);
+    EXPECT_NE(err.str().find("No such file or directory"), std::string::npos) << err.str();
+
+    // "--" ends the options: a picture named like an option.
+    const std::string dashed = (folder / "--odd.bmp").string();
+    fs::copy_file(picture, dashed);
+    fs::current_path(folder);
+    EXPECT_EQ(run({"relief", "--", "--odd.bmp", "odd.nc"}), 0) << err.str();
+    EXPECT_TRUE(fs::exists(folder / "odd.nc"));
+}
+
+} // namespace

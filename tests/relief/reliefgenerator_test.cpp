@@ -1,0 +1,259 @@
+#include "relief/reliefgenerator.h"
+#include "testpictures.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace morvilo;
+using namespace morvilo::test;
+
+namespace {
+
+struct Group {
+    std::string approach, plunge, cut, retract;
+};
+
+std::string join(const std::vector<Group> &groups) {
+    std::string text;
+    for (const Group &g : groups)
+        text += g.approach + "\r" + g.plunge + "\r" + g.cut + "\r" + g.retract + "\r\n";
+    return text;
+}
+
+std::string readAll(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ReliefTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "morvilo-relief-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string relief(const ReliefParameters &p, const dib &picture) {
+        OutputFile out;
+        const fs::path path = folder / "relief.nc";
+        EXPECT_TRUE(out.Open(path, OutputFile::Mode::Replace, 4096));
+        WriteRelief(p, picture, out);
+        EXPECT_TRUE(out.Commit()) << out.Error();
+        return readAll(path);
+    }
+
+    fs::path folder;
+};
+
+// The 4 x 2 picture of the worked example: rows listed bottom first.
+dib workedExamplePicture() {
+    return MakePicture24({{kBlack, kWhite, kWhite, Grey(128)}, {kWhite, kWhite, kBlack, kBlack}});
+}
+
+ReliefParameters workedExampleParameters() {
+    ReliefParameters p;
+    p.width = 4;
+    p.abstandfr = 1;
+    p.levels = 3;
+    p.tiefe = 2;
+    p.sicher = -1;
+    p.nach = 2;
+    return p;
+}
+
+TEST_F(ReliefTest, WorkedExample) {
+    const std::string expected = join({
+        {"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
+        {"G0 X0.00 Y1.00", "G1 Z0.00", "G1 X3.00 Y1.00", "G0 Z-1.00"},
+        {"G0 X1.00 Y0.00", "G1 Z1.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
+        {"G0 X0.00 Y1.00", "G1 Z1.00", "G1 X1.00 Y1.00", "G0 Z-1.00"},
+        {"G0 X1.00 Y0.00", "G1 Z2.00", "G1 X2.00 Y0.00", "G0 Z-1.00"},
+        {"G0 X0.00 Y1.00", "G1 Z2.00", "G1 X1.00 Y1.00", "G0 Z-1.00"},
+    });
+    EXPECT_EQ(relief(workedExampleParameters(), workedExamplePicture()), expected);
+}
+
+TEST_F(ReliefTest, WorkedExampleInverted) {
+    ReliefParameters p = workedExampleParameters();
+    p.invert = true; // levels: row 0: 2 0 0 0, row 1: 0 0 2 2
+    const std::string expected = join({
+        {"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
+        {"G0 X0.00 Y1.00", "G1 Z0.00", "G1 X3.00 Y1.00", "G0 Z-1.00"},
+        {"G0 X0.00 Y0.00", "G1 Z1.00", "G1 X0.00 Y0.00", "G0 Z-1.00"},
+        {"G0 X2.00 Y1.00", "G1 Z1.00", "G1 X3.00 Y1.00", "G0 Z-1.00"},
+        {"G0 X0.00 Y0.00", "G1 Z2.00", "G1 X0.00 Y0.00", "G0 Z-1.00"},
+        {"G0 X2.00 Y1.00", "G1 Z2.00", "G1 X3.00 Y1.00", "G0 Z-1.00"},
+    });
+    EXPECT_EQ(relief(p, workedExamplePicture()), expected);
+}
+
+TEST(ReliefGrid, ColumnsRowsAndPitch) {
+    EXPECT_EQ(GridColumns(10, 0.05), 199); // the double nearest 0.05 is a little larger
+    EXPECT_EQ(GridColumns(4, 1), 4);
+    EXPECT_EQ(GridColumns(400, 0.1), 3999);
+    EXPECT_EQ(GridColumns(0.5, 1), 0);
+
+    const ReliefGrid grid = ComputeReliefGrid(ReliefParameters{}, 640, 480);
+    EXPECT_EQ(grid.aufl, 199);
+    EXPECT_EQ(grid.aufly, 149);
+    EXPECT_EQ(grid.scale, 10.0 / 199);
+    EXPECT_EQ(grid.abstuf, 15);
+}
+
+TEST_F(ReliefTest, StartupValuesCutEveryLevelZeroRowToTheLastColumn) {
+    ReliefParameters p;
+    p.brightnessRange = false; // a white picture then cuts every row at every level
+    const std::string text = relief(p, MakeUniformPicture24(640, 480, kWhite));
+    const std::string firstGroup =
+        "G0 X0.0000 Y0.0000\rG1 Z0.0000\rG1 X9.9497 Y0.0000\rG0 Z-1.0000\r\n";
+    EXPECT_EQ(text.substr(0, firstGroup.size()), firstGroup);
+    size_t groups = 0;
+    for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2)
+        ++groups;
+    EXPECT_EQ(groups, 16u * 149u);
+    EXPECT_NE(text.find("G1 Z1.0000\rG1 X9.9497 Y7.4372\rG0 Z-1.0000\r\n"), std::string::npos);
+}
+
+TEST_F(ReliefTest, TwoLevelsCutOnlyFullBrightnessAtTheDeepestLevel) {
+    ReliefParameters p = workedExampleParameters();
+    p.levels = 2;
+    p.zstart = 0.5;
+    p.brightnessRange = false;
+    const std::string text = relief(p, MakePicture24({{Grey(254), kWhite, kWhite, kBlack}}));
+    // Level 1 only for brightness 255, cut at zstart + tiefe.
+    EXPECT_EQ(text, join({{"G0 X0.00 Y0.00", "G1 Z0.50", "G1 X3.00 Y0.00", "G0 Z-1.00"},
+                          {"G0 X1.00 Y0.00", "G1 Z2.50", "G1 X2.00 Y0.00", "G0 Z-1.00"}}));
+}
+
+TEST_F(ReliefTest, DecimalsAndStartOffsets) {
+    ReliefParameters p = workedExampleParameters();
+    p.levels = 2;
+    p.nach = 0;
+    const dib picture = MakePicture24({{kBlack, kBlack, kBlack, kWhite}});
+    EXPECT_EQ(relief(p, picture), join({{"G0 X0 Y0", "G1 Z0", "G1 X3 Y0", "G0 Z-1"},
+                                        {"G0 X3 Y0", "G1 Z2", "G1 X3 Y0", "G0 Z-1"}}));
+
+    p.nach = 1;
+    p.xstart = -1.5;
+    EXPECT_EQ(relief(p, picture).substr(0, 12), "G0 X-1.5 Y0.");
+
+    p.nach = 20; // behaves as 18
+    p.xstart = 0;
+    EXPECT_EQ(relief(p, picture).substr(0, 28), "G0 X0.000000000000000000 Y0.");
+}
+
+TEST_F(ReliefTest, BrightnessRangeDividesByTheMaximum) {
+    // Darkest sample grey 50, brightest 200: the brightest maps to 150 * 255 / 200 = 191,
+    // which reaches level 11 of 15, not 15.
+    ReliefParameters p;
+    p.width = 2;
+    p.abstandfr = 1;
+    p.nach = 0;
+    p.tiefe = 15;
+    const std::string text = relief(p, MakePicture24({{Grey(50), Grey(200)}}));
+    EXPECT_NE(text.find("G1 Z11\r"), std::string::npos);
+    EXPECT_EQ(text.find("G1 Z12\r"), std::string::npos);
+
+    p.brightnessRange = false;
+    p.invert = true; // grey 50 inverts to 205: level 12
+    const std::string inverted = relief(p, MakePicture24({{Grey(50), Grey(200)}}));
+    EXPECT_NE(inverted.find("G0 X0 Y0\rG1 Z12\rG1 X0 Y0\r"), std::string::npos);
+    EXPECT_EQ(inverted.find("G1 Z13\r"), std::string::npos);
+}
+
+TEST_F(ReliefTest, InversionSendsBlackDeepestAndWhiteToLevelZeroOnly) {
+    ReliefParameters p = workedExampleParameters();
+    p.invert = true;
+    const std::string text = relief(p, MakePicture24({{kWhite, kBlack, kWhite, kWhite}}));
+    EXPECT_EQ(text, join({{"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
+                          {"G0 X1.00 Y0.00", "G1 Z1.00", "G1 X1.00 Y0.00", "G0 Z-1.00"},
+                          {"G0 X1.00 Y0.00", "G1 Z2.00", "G1 X1.00 Y0.00", "G0 Z-1.00"}}));
+}
+
+TEST_F(ReliefTest, DegenerateGrids) {
+    ReliefParameters p = workedExampleParameters();
+    // Far wider than high: height * columns / width is 0 rows, an empty program.
+    EXPECT_EQ(relief(p, MakeUniformPicture24(400, 1, kWhite)), "");
+    // Motif narrower than one path: no column, an empty program.
+    p.width = 0.5;
+    EXPECT_EQ(relief(p, MakeUniformPicture24(4, 4, kWhite)), "");
+
+    // One column and one row: both sample index 0 (the bottom left pixel).
+    p.width = 1;
+    p.brightnessRange = false; // a single sample would otherwise normalise to 0
+    const dib picture = MakePicture24({{kWhite, kBlack}, {kBlack, kBlack}});
+    EXPECT_EQ(relief(p, picture),
+              join({{"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X0.00 Y0.00", "G0 Z-1.00"},
+                    {"G0 X0.00 Y0.00", "G1 Z1.00", "G1 X0.00 Y0.00", "G0 Z-1.00"},
+                    {"G0 X0.00 Y0.00", "G1 Z2.00", "G1 X0.00 Y0.00", "G0 Z-1.00"}}));
+
+    // All black under the range option: brightness 0 everywhere, only level 0 is cut.
+    p.width = 4;
+    p.brightnessRange = true;
+    EXPECT_EQ(relief(p, MakeUniformPicture24(4, 1, kBlack)),
+              join({{"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X3.00 Y0.00", "G0 Z-1.00"}}));
+}
+
+TEST_F(ReliefTest, GridFinerThanThePictureSamplesEveryPixelInOrder) {
+    // 8 columns over a 2-pixel-wide picture: columns 0..6 sample pixel 0, column 7 pixel 1.
+    ReliefParameters p;
+    p.width = 8;
+    p.abstandfr = 1;
+    p.levels = 2;
+    p.nach = 0;
+    const std::string text = relief(p, MakePicture24({{kBlack, kWhite}, {kBlack, kWhite}}));
+    EXPECT_NE(text.find("G0 X7 Y0\rG1 Z1\rG1 X7 Y0\r"), std::string::npos);
+    EXPECT_NE(text.find("G0 X7 Y7\rG1 Z1\rG1 X7 Y7\r"), std::string::npos);
+    EXPECT_EQ(text.find("G0 X6 Y0\rG1 Z1"), std::string::npos);
+}
+
+TEST_F(ReliefTest, WholeRunOnFiles) {
+    const fs::path picture = folder / "example.bmp";
+    WriteBmp24(picture, workedExamplePicture());
+    const fs::path output = folder / "example.nc";
+    ReliefResult result = GenerateReliefFile(workedExampleParameters(), picture, output);
+    ASSERT_EQ(result.status, ReliefStatus::Ok) << result.message;
+    EXPECT_EQ(result.groups, 6u);
+    EXPECT_EQ(readAll(output), relief(workedExampleParameters(), workedExamplePicture()));
+    EXPECT_EQ(result.bytes, fs::file_size(output));
+
+    // An unreadable picture: message 21, nothing written.
+    const fs::path notAPicture = folder / "notes.txt";
+    std::ofstream(notAPicture) << "not a picture";
+    const fs::path untouched = folder / "untouched.nc";
+    result = GenerateReliefFile(workedExampleParameters(), notAPicture, untouched);
+    EXPECT_EQ(result.status, ReliefStatus::PictureUnreadable);
+    EXPECT_EQ(result.message, "Das Bild konnte nicht geladen werden.");
+    EXPECT_FALSE(fs::exists(untouched));
+
+    // An output that cannot be created.
+    result = GenerateReliefFile(workedExampleParameters(), picture, folder / "no" / "out.nc");
+    EXPECT_EQ(result.status, ReliefStatus::OutputNotCreated);
+    EXPECT_EQ(result.message, "Die Datei konnte nicht erzeugt werden!");
+    result = GenerateReliefFile(workedExampleParameters(), picture, folder / "no" / "cnctemp0.dat",
+                                OutputFile::Mode::OwnTemporary);
+    EXPECT_EQ(result.message, "Konnte temporäre Datei nicht anlegen.");
+
+    // A write error is reported, not taken for success.
+    if (fs::exists("/dev/full")) {
+        ReliefParameters big;
+        big.abstandfr = 0.001; // megabytes of program: more than one buffer
+        result = GenerateReliefFile(big, picture, "/dev/full");
+        EXPECT_EQ(result.status, ReliefStatus::WriteFailed);
+        EXPECT_NE(result.message.find("No space"), std::string::npos) << result.message;
+    }
+
+    ReliefParameters bad;
+    bad.abstandfr = 0;
+    EXPECT_EQ(GenerateReliefFile(bad, picture, output).status, ReliefStatus::InvalidParameters);
+}
+
+} // namespace
