@@ -1,3 +1,4 @@
+#include "../common/testfiles.h"
 #include "../relief/testpictures.h"
 #include "app/commandline.h"
 #include "app/panelvalues.h"
@@ -60,13 +61,6 @@ TEST(CommandLine, ArgumentsThreeToSixInOneGuard) {
 
 namespace {
 
-std::string readAll(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 struct ProgramRun {
     int status;
     std::string errors;
@@ -77,15 +71,14 @@ ProgramRun runProgram(const std::string &arguments, const fs::path &folder) {
     const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY ") +
                                 MORVILO_PROGRAM + " " + arguments + " 2>" + errors.string();
     const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(errors)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(errors)};
 }
 
 } // namespace
 
 TEST(CommandLine, ProgramGeneratesAndSavesWithoutADisplay) {
-    std::string pattern = (fs::temp_directory_path() / "morvilo-app-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path folder = pattern;
+    test::ScratchFolder scratch;
+    const fs::path &folder = scratch.path();
     const fs::path picture = folder / "pic.bmp";
     test::WriteBmp24(picture, test::MakePicture24({{test::kBlack, test::kWhite, test::Grey(90)},
                                                    {test::kWhite, test::kBlack, test::kWhite}}));
@@ -100,7 +93,7 @@ TEST(CommandLine, ProgramGeneratesAndSavesWithoutADisplay) {
     expected.invert = true;
     ASSERT_EQ(GenerateReliefFile(expected, picture, folder / "expected.nc").status,
               ReliefStatus::Ok);
-    EXPECT_EQ(readAll(folder / "out.nc"), readAll(folder / "expected.nc"));
+    EXPECT_EQ(test::ReadFile(folder / "out.nc"), test::ReadFile(folder / "expected.nc"));
     EXPECT_GT(fs::file_size(folder / "out.nc"), 0u);
 
     run =
@@ -108,5 +101,4 @@ TEST(CommandLine, ProgramGeneratesAndSavesWithoutADisplay) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.errors, "Das Bild konnte nicht geladen werden.\n");
     EXPECT_FALSE(fs::exists(folder / "none.nc"));
-    fs::remove_all(folder);
 }

@@ -1,3 +1,4 @@
+#include "../common/testfiles.h"
 #include "../relief/testpictures.h"
 #include "cli/cli.h"
 
@@ -13,24 +14,13 @@ using namespace morvilo;
 
 namespace {
 
-std::string readAll(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "morvilo-cli-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
         picture = (folder / "pic.bmp").string();
         test::WriteBmp24(picture, test::MakePicture24({{test::kBlack, test::kWhite},
                                                        {test::Grey(200), test::kBlack}}));
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     int run(const std::vector<std::string> &arguments) {
         out.str({});
@@ -38,7 +28,8 @@ protected:
         return cli::RunCli(arguments, out, err);
     }
 
-    fs::path folder;
+    test::ScratchFolder scratch;
+    const fs::path &folder = scratch.path();
     std::string picture;
     std::ostringstream out, err;
 };
@@ -59,7 +50,7 @@ TEST_F(CliTest, ReliefTakesEveryParameterAsGiven) {
                                  "G0 X11.000 Y0.500\rG1 Z0.000\rG1 X11.000 Y0.500\rG0 Z5.125\r\n"
                                  "G0 X10.000 Y-0.500\rG1 Z-1.000\rG1 X10.000 Y-0.500\rG0 Z5.125\r\n"
                                  "G0 X11.000 Y0.500\rG1 Z-1.000\rG1 X11.000 Y0.500\rG0 Z5.125\r\n";
-    EXPECT_EQ(readAll(output), expected);
+    EXPECT_EQ(test::ReadFile(output), expected);
     EXPECT_TRUE(err.str().empty());
 }
 
@@ -107,8 +98,10 @@ TEST_F(CliTest, HelpAndFailuresOfTheJob) {
     // "--" ends the options: a picture named like an option.
     const std::string dashed = (folder / "--odd.bmp").string();
     fs::copy_file(picture, dashed);
+    const fs::path previous = fs::current_path();
     fs::current_path(folder);
     EXPECT_EQ(run({"relief", "--", "--odd.bmp", "odd.nc"}), 0) << err.str();
+    fs::current_path(previous);
     EXPECT_TRUE(fs::exists(folder / "odd.nc"));
 }
 

@@ -1,3 +1,4 @@
+#include "../common/testfiles.h"
 #include "relief/reliefgenerator.h"
 #include "testpictures.h"
 
@@ -25,32 +26,19 @@ std::string join(const std::vector<Group> &groups) {
     return text;
 }
 
-std::string readAll(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class ReliefTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "morvilo-relief-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     std::string relief(const ReliefParameters &p, const dib &picture) {
         OutputFile out;
         const fs::path path = folder / "relief.nc";
         EXPECT_TRUE(out.Open(path, OutputFile::Mode::Replace, 4096));
         WriteRelief(p, picture, out);
         EXPECT_TRUE(out.Commit()) << out.Error();
-        return readAll(path);
+        return ReadFile(path);
     }
 
-    fs::path folder;
+    ScratchFolder scratch;
+    const fs::path &folder = scratch.path();
 };
 
 // The 4 x 2 picture of the worked example: rows listed bottom first.
@@ -222,7 +210,7 @@ TEST_F(ReliefTest, WholeRunOnFiles) {
     ReliefResult result = GenerateReliefFile(workedExampleParameters(), picture, output);
     ASSERT_EQ(result.status, ReliefStatus::Ok) << result.message;
     EXPECT_EQ(result.groups, 6u);
-    EXPECT_EQ(readAll(output), relief(workedExampleParameters(), workedExamplePicture()));
+    EXPECT_EQ(ReadFile(output), relief(workedExampleParameters(), workedExamplePicture()));
     EXPECT_EQ(result.bytes, fs::file_size(output));
 
     // An unreadable picture: message 21, nothing written.

@@ -1,3 +1,4 @@
+#include "../common/testfiles.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/tempfile.h"
 
@@ -16,24 +17,10 @@ using morvilo::OutputFile;
 
 namespace {
 
-std::string readAll(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeAll(const fs::path &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // A private temporary folder for one test, set as TMPDIR while it lives.
 class FilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "morvilo-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
         const char *old = std::getenv("TMPDIR");
         oldTmpdir = old ? old : "";
         hadTmpdir = old != nullptr;
@@ -44,16 +31,16 @@ protected:
             ::setenv("TMPDIR", oldTmpdir.c_str(), 1);
         else
             ::unsetenv("TMPDIR");
-        fs::remove_all(folder);
     }
-    fs::path folder;
+    morvilo::test::ScratchFolder scratch;
+    const fs::path &folder = scratch.path();
     std::string oldTmpdir;
     bool hadTmpdir = false;
 };
 
 TEST_F(FilesTest, TempFileNameTakesTheFirstFreeNumberAndClaimsIt) {
-    writeAll(folder / "cnctemp0.dat", "x");
-    writeAll(folder / "cnctemp1.dat", "x");
+    morvilo::test::WriteFile(folder / "cnctemp0.dat", "x");
+    morvilo::test::WriteFile(folder / "cnctemp1.dat", "x");
     fs::create_symlink(folder / "elsewhere", folder / "cnctemp2.dat"); // dangling: still taken
     const std::string name = MYGetTempFileName("cnctemp", ".dat");
     EXPECT_EQ(name, (folder / "cnctemp3.dat").string());
@@ -69,24 +56,24 @@ TEST_F(FilesTest, TempFileNameTakesTheFirstFreeNumberAndClaimsIt) {
 
 TEST_F(FilesTest, ReplaceLeavesTheTargetAloneUntilCommit) {
     const fs::path target = folder / "out.nc";
-    writeAll(target, "old text");
+    morvilo::test::WriteFile(target, "old text");
     ::chmod(target.c_str(), 0640);
     {
         OutputFile out;
         ASSERT_TRUE(out.Open(target, OutputFile::Mode::Replace, 4096));
         for (int i = 0; i < 3000; ++i) // several buffers' worth
             out.Write("G1 X1\r\n");
-        EXPECT_EQ(readAll(target), "old text");
+        EXPECT_EQ(morvilo::test::ReadFile(target), "old text");
         out.Abandon();
     }
-    EXPECT_EQ(readAll(target), "old text");
+    EXPECT_EQ(morvilo::test::ReadFile(target), "old text");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 
     OutputFile out;
     ASSERT_TRUE(out.Open(target, OutputFile::Mode::Replace));
     out.Write("new");
     ASSERT_TRUE(out.Commit());
-    EXPECT_EQ(readAll(target), "new");
+    EXPECT_EQ(morvilo::test::ReadFile(target), "new");
     struct stat st {};
     ::stat(target.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u); // the replaced file's mode is kept
@@ -109,18 +96,18 @@ TEST_F(FilesTest, FailuresAreReported) {
 
 TEST_F(FilesTest, OwnTemporaryIsNeverOpenedThroughASymbolicLink) {
     const fs::path victim = folder / "victim.txt";
-    writeAll(victim, "precious");
+    morvilo::test::WriteFile(victim, "precious");
     const fs::path name = folder / "cnctemp0.dat";
     fs::create_symlink(victim, name);
     OutputFile out;
     EXPECT_FALSE(out.Open(name, OutputFile::Mode::OwnTemporary));
-    EXPECT_EQ(readAll(victim), "precious");
+    EXPECT_EQ(morvilo::test::ReadFile(victim), "precious");
 
     fs::remove(name);
     ASSERT_TRUE(out.Open(name, OutputFile::Mode::OwnTemporary));
     out.Write("relief");
     ASSERT_TRUE(out.Commit());
-    EXPECT_EQ(readAll(name), "relief");
+    EXPECT_EQ(morvilo::test::ReadFile(name), "relief");
 }
 
 } // namespace
