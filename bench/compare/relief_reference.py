@@ -29,20 +29,20 @@ issue for values a panel can hold):
           / abstuf) + zstart)
 Rounding the quotient before truncating matters only when the exact quotient
 lies within half a long double ulp below an integer; trunc of the exact
-quotient agrees in every sane case. W held as a double instead changes the
-grid for everyday values (W = 2.2, d = 0.1: 22 columns instead of 21) and
-the pitch in its last bit for about one width in four; --width-as-double
-gives that variant, for diagnosis. Text is formatted from the exact value
-with halves rounded away from zero.
+quotient agrees in every sane case. W held as a double instead would change
+the grid for everyday values (W = 2.2, d = 0.1: 22 columns instead of 21).
+Text is formatted from the exact value with halves rounded away from zero.
 
 Coordinates depend only on the column, the row or the level, so their text
 is formatted once per column, row and level before the passes (exact
 Fraction arithmetic per sample would measure Python's Fraction class rather
 than the generator). Everything else runs per sample as the generator does.
 
-Undefined corners: fewer than two grid columns, or a single grid row, and a
-range-normalised picture whose brightest sample is black are refused with
-exit status 1. A grid of zero rows gives an empty file.
+Corners the generator's rules leave open are settled as Morvilo settles
+them: a grid of a single column (or row) samples column (or row) 0 of the
+picture, a grid without columns or rows gives an empty file, and an
+all-black picture under the range option (brightest grey 0) gives
+brightness 0 to every sample (255 when inverted).
 """
 
 import argparse
@@ -154,7 +154,7 @@ def read_bmp24(path):
 
 def generate(picture, output, levels=16, width="10", distance=0.05,
              invert=False, safe=-1.0, depth=1.0, xstart=0.0, ystart=0.0,
-             zstart=0.0, decimals=4, use_range=True, width_as_double=False):
+             zstart=0.0, decimals=4, use_range=True):
     """Write the relief program of `picture` to `output`.
 
     `width` is the text of W (or a number); the other reals are doubles."""
@@ -164,23 +164,18 @@ def generate(picture, output, levels=16, width="10", distance=0.05,
     sicher, tiefe = Fraction(safe), Fraction(depth)
     fx0, fy0, fz0 = Fraction(xstart), Fraction(ystart), Fraction(zstart)
     abstuf = levels - 1
-    if width_as_double:
-        W = Fraction(float(width))
-    else:
-        W = ext(Fraction(width))
+    W = ext(Fraction(width))
     aufl = int(ext(W / Fraction(distance)))  # int() truncates
     aufly = ph * aufl // pw
 
-    if aufly > 0 and (aufl < 2 or aufly < 2):
-        raise PictureError(f"picture too small for the grid "
-                           f"({aufl} columns, {aufly} rows)")
-    if aufl == 0:
-        raise PictureError("motif width smaller than the path distance")
-    scale = dbl(W / aufl) if width_as_double else dbl(ext(W / aufl))
+    if aufl == 0 or aufly == 0:
+        open(output, "wb").close()
+        return
+    scale = dbl(ext(W / aufl))
 
     # Source byte offset of every grid column and every grid row.
-    colsrc = [(pw - 1) * x // (aufl - 1) * 3 for x in range(aufl)] if aufl > 1 else []
-    rowsrc = [(ph - 1) * y // (aufly - 1) * bytew for y in range(aufly)] if aufly > 1 else []
+    colsrc = [(pw - 1) * x // (aufl - 1) * 3 if aufl > 1 else 0 for x in range(aufl)]
+    rowsrc = [(ph - 1) * y // (aufly - 1) * bytew if aufly > 1 else 0 for y in range(aufly)]
 
     if use_range:
         minc, maxc = 255, 0
@@ -192,10 +187,10 @@ def generate(picture, output, levels=16, width="10", distance=0.05,
                     minc = grey
                 if grey > maxc:
                     maxc = grey
-        if aufly > 0 and maxc == 0:
-            raise PictureError("the picture is black: no brightness range")
     else:
         minc, maxc = 0, 255
+    if maxc == 0:
+        maxc = 1  # all samples are grey 0 = minc: brightness 0, no division by zero
 
     xs = [fixed(ext(ext(x * scale) + fx0), nach) for x in range(aufl)]
     ys = [fixed(ext(ext(y * scale) + fy0), nach) for y in range(aufly)]
@@ -265,8 +260,6 @@ def main(argv=None):
     p.add_argument("--zstart", type=float, default=0.0)
     p.add_argument("--decimals", type=int, default=4)
     p.add_argument("--no-range", action="store_true")
-    p.add_argument("--width-as-double", action="store_true",
-                   help="hold W as a double (diagnosis only)")
     a = p.parse_args(argv)
 
     if not 2 <= a.levels <= 256:
@@ -282,7 +275,7 @@ def main(argv=None):
                  distance=a.distance, invert=a.invert, safe=a.safe,
                  depth=a.depth, xstart=a.xstart, ystart=a.ystart,
                  zstart=a.zstart, decimals=a.decimals,
-                 use_range=not a.no_range, width_as_double=a.width_as_double)
+                 use_range=not a.no_range)
     except PictureError as e:
         print(f"relief_reference.py: {e}", file=sys.stderr)
         return 1

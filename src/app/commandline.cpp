@@ -26,7 +26,7 @@ void applyNumbers(const std::vector<std::string> &arguments, ReliefParameters &p
     double real = 0;
     if (arguments.size() < 4 || !ParseReal(arguments[3], real))
         return;
-    p.width = PanelReal(real, kWidthRange);
+    p.width = PanelRealExtended(real, kWidthRange);
     if (arguments.size() < 5 || !ParseReal(arguments[4], real))
         return;
     p.abstandfr = PanelReal(real, kDistanceRange);

@@ -7,9 +7,9 @@
 
 namespace morvilo {
 
-double RoundToTwoDecimals(double value) {
+long double HundredthsShown(double value) {
     if (!std::isfinite(value) || value == 0)
-        return value;
+        return (long double)value * 100; // infinite or zero as it is
     // 15 significant digits "d.dddddddddddddde±x": value = digits * 10^(exponent - 14).
     char text[40];
     auto result = std::to_chars(text, text + sizeof text - 1, std::fabs(value),
@@ -23,25 +23,47 @@ double RoundToTwoDecimals(double value) {
             digits = digits * 10 + (*c - '0');
     // Hundredths = digits * 10^(exponent - 12), rounded half away from zero.
     const int shift = 12 - exponent;
-    if (shift <= 0)
-        return value; // no digits below the hundredths
-    long long hundredths = 0;
+    long double hundredths = 0;
+    if (shift <= 0) {
+        hundredths = (long double)value * 100; // nothing below the hundredths
+        return hundredths;
+    }
     if (shift <= 15) {
         long long divisor = 1;
         for (int i = 0; i < shift; ++i)
             divisor *= 10;
-        hundredths = digits / divisor + (digits % divisor * 2 >= divisor ? 1 : 0);
+        hundredths = (long double)(digits / divisor + (digits % divisor * 2 >= divisor ? 1 : 0));
     }
-    const double rounded = double(hundredths) / 100.0;
-    return value < 0 ? -rounded : rounded;
+    return value < 0 ? -hundredths : hundredths;
+}
+
+namespace {
+
+// An integer of hundredths divided by 100 is rounded once: the same as reading the text.
+double hundredthsToDouble(long double hundredths) {
+    return std::fabs(hundredths) < 1e15L ? double(hundredths) / 100.0 : double(hundredths / 100);
+}
+
+long double clampedHundredths(double value, PanelRange range) {
+    if (std::isnan(value))
+        value = double(range.low);
+    const double clamped = std::clamp<double>(value, double(range.low), double(range.high));
+    const long double smallest = std::ceil(range.low * 100);
+    return std::max(HundredthsShown(clamped), smallest);
+}
+
+} // namespace
+
+double RoundToTwoDecimals(double value) {
+    return std::isfinite(value) ? hundredthsToDouble(HundredthsShown(value)) : value;
 }
 
 double PanelReal(double value, PanelRange range) {
-    if (std::isnan(value))
-        value = range.low;
-    double shown = RoundToTwoDecimals(std::clamp(value, range.low, range.high));
-    const double smallest = std::ceil(range.low * 100.0) / 100.0;
-    return std::max(shown, smallest);
+    return hundredthsToDouble(clampedHundredths(value, range));
+}
+
+long double PanelRealExtended(double value, PanelRange range) {
+    return clampedHundredths(value, range) / 100;
 }
 
 int PanelInteger(int64_t value, PanelRange range) {

@@ -37,7 +37,7 @@ struct ReliefOptions {
     bool help = false;
 };
 
-bool readReal(OptionReader &reader, double &target, std::string &error) {
+template <typename Real> bool readReal(OptionReader &reader, Real &target, std::string &error) {
     std::string text;
     if (!reader.Value(text)) {
         error = "--" + std::string(reader.Name()) + " needs a value";
@@ -80,12 +80,13 @@ bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
     struct RealOption {
         const char *name;
         double *target;
-    } reals[] = {{"width", &p.width},  {"distance", &p.abstandfr}, {"safe", &p.sicher},
-                 {"depth", &p.tiefe},  {"xstart", &p.xstart},      {"ystart", &p.ystart},
-                 {"zstart", &p.zstart}};
+    } reals[] = {{"distance", &p.abstandfr}, {"safe", &p.sicher},   {"depth", &p.tiefe},
+                 {"xstart", &p.xstart},      {"ystart", &p.ystart}, {"zstart", &p.zstart}};
     for (const RealOption &option : reals)
         if (reader.Is(option.name))
             return readReal(reader, *option.target, error);
+    if (reader.Is("width")) // the width keeps the full precision of its text
+        return readReal(reader, p.width, error);
     if (reader.Is("levels"))
         return readInteger(reader, p.levels, error);
     if (reader.Is("decimals"))

@@ -65,34 +65,67 @@ bool FromGrey(dib &d, const QImage &image) {
     return true;
 }
 
+void StoreBgr(uint8_t *p, int red, int green, int blue) {
+    p[0] = uint8_t(blue);
+    p[1] = uint8_t(green);
+    p[2] = uint8_t(red);
+}
+
+// The formats decoders commonly hand over are read directly, without a converted copy of a
+// possibly very large photo; the rest is converted first.
 bool FromColour(dib &d, const QImage &image) {
-    const int width = image.width(), height = image.height();
+    QImage source = image;
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGB888:
+    case QImage::Format_BGR888:
+        break;
+    default:
+        source = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                               : QImage::Format_RGB32);
+        break;
+    }
+    if (source.isNull())
+        return false;
+    const int width = source.width(), height = source.height();
     newdib(d, width, height, 24);
     if (!d.poih)
         return false;
-    if (image.hasAlphaChannel()) {
-        // Over white: c * a + 255 * (1 - a), which with premultiplied c * a is c' + 255 - a.
-        const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        if (argb.isNull())
-            return false;
-        for (int y = 0; y < height; ++y) {
-            const auto *src = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
-            uint8_t *dst = d.row(height - 1 - y);
-            for (int x = 0; x < width; ++x) {
-                const QRgb p = src[x];
-                const int paper = 255 - qAlpha(p);
-                dst[3 * x] = uint8_t(std::min(qBlue(p) + paper, 255));
-                dst[3 * x + 1] = uint8_t(std::min(qGreen(p) + paper, 255));
-                dst[3 * x + 2] = uint8_t(std::min(qRed(p) + paper, 255));
+    const QImage::Format format = source.format();
+    for (int y = 0; y < height; ++y) {
+        const uchar *line = source.constScanLine(y);
+        const auto *pixels = reinterpret_cast<const QRgb *>(line);
+        uint8_t *dst = d.row(height - 1 - y);
+        if (format == QImage::Format_BGR888) {
+            std::memcpy(dst, line, size_t(width) * 3);
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
+            uint8_t *p = dst + 3 * x;
+            switch (format) {
+            case QImage::Format_RGB888:
+                StoreBgr(p, line[3 * x], line[3 * x + 1], line[3 * x + 2]);
+                break;
+            case QImage::Format_RGB32:
+                StoreBgr(p, qRed(pixels[x]), qGreen(pixels[x]), qBlue(pixels[x]));
+                break;
+            case QImage::Format_ARGB32: {
+                const PaletteEntry c = OverWhite(pixels[x]);
+                StoreBgr(p, c.red, c.green, c.blue);
+                break;
+            }
+            default: { // premultiplied: c * a + 255 * (1 - a) is c' + 255 - a
+                const QRgb c = pixels[x];
+                const int paper = 255 - qAlpha(c);
+                StoreBgr(p, std::min(qRed(c) + paper, 255), std::min(qGreen(c) + paper, 255),
+                         std::min(qBlue(c) + paper, 255));
+                break;
+            }
             }
         }
-        return true;
     }
-    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
-    if (bgr.isNull())
-        return false;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(d.row(height - 1 - y), bgr.constScanLine(y), size_t(width) * 3);
     return true;
 }
 

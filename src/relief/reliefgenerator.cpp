@@ -225,9 +225,11 @@ ReliefResult failure(ReliefStatus status, std::string message, std::string detai
 
 std::string CheckReliefParameters(const ReliefParameters &p) {
     using L = ReliefLimits;
-    for (double v : {p.sicher, p.tiefe, p.width, p.xstart, p.ystart, p.zstart, p.abstandfr})
+    for (double v : {p.sicher, p.tiefe, p.xstart, p.ystart, p.zstart, p.abstandfr})
         if (!std::isfinite(v))
             return "every value must be a finite number";
+    if (!std::isfinite(p.width))
+        return "every value must be a finite number";
     if (!(p.width >= L::minWidth && p.width <= L::maxWidth))
         return outOfRange("the motif width", L::minWidth, L::maxWidth);
     if (!(p.abstandfr >= L::minDistance && p.abstandfr <= L::maxDistance))
@@ -239,8 +241,8 @@ std::string CheckReliefParameters(const ReliefParameters &p) {
     return {};
 }
 
-int64_t GridColumns(double width, double distance) {
-    const long double quotient = (long double)width / (long double)distance;
+int64_t GridColumns(long double width, double distance) {
+    const long double quotient = width / (long double)distance;
     if (!(quotient >= 0) || quotient >= 4e18L)
         return 0;
     return int64_t(quotient);
@@ -253,7 +255,8 @@ ReliefGrid ComputeReliefGrid(const ReliefParameters &p, int32_t pictureWidth,
     grid.aufl = GridColumns(p.width, p.abstandfr);
     if (pictureWidth > 0 && pictureHeight > 0 && grid.aufl > 0)
         grid.aufly = int64_t(pictureHeight) * grid.aufl / pictureWidth;
-    grid.scale = grid.aufl > 0 ? p.width / double(grid.aufl) : 0;
+    // Formed in extended precision, held as a double.
+    grid.scale = grid.aufl > 0 ? double(p.width / (long double)grid.aufl) : 0;
     return grid;
 }
 

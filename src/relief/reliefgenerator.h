@@ -15,10 +15,10 @@
 namespace morvilo {
 
 struct ReliefParameters {
-    double sicher = -1; // safe Z of every retract, written as given
-    double tiefe = 1;   // Z of the deepest level, relative to zstart
-    double width = 10;  // motif width W
-    int levels = 16;    // number of depth levels (2 .. 256)
+    double sicher = -1;     // safe Z of every retract, written as given
+    double tiefe = 1;       // Z of the deepest level, relative to zstart
+    long double width = 10; // motif width W, with the full precision of its text
+    int levels = 16;        // number of depth levels (2 .. 256)
     double xstart = 0;
     double ystart = 0;
     double zstart = 0;           // Z of level 0
@@ -30,7 +30,7 @@ struct ReliefParameters {
 
 // Accepted ranges of the parameters; values outside them make a run refuse to start.
 struct ReliefLimits {
-    static constexpr double minWidth = 0.0001, maxWidth = 100000;
+    static constexpr long double minWidth = 0.0001L, maxWidth = 100000;
     static constexpr double minDistance = 0.0001, maxDistance = 100000;
     static constexpr int minLevels = 2, maxLevels = 256;
     static constexpr int minDecimals = 0, maxDecimals = 20;
@@ -46,8 +46,9 @@ struct ReliefGrid {
     int abstuf = 0;    // deepest level number (levels - 1)
 };
 
-// Number of grid columns: W / d truncated, the quotient formed in extended precision.
-int64_t GridColumns(double width, double distance);
+// Number of grid columns: W / d truncated, the quotient formed in extended precision from
+// W as parsed and d rounded to a double.
+int64_t GridColumns(long double width, double distance);
 ReliefGrid ComputeReliefGrid(const ReliefParameters &p, int32_t pictureWidth,
                              int32_t pictureHeight);
 

@@ -51,12 +51,14 @@ bool ParseInteger(std::string_view text, int64_t &value) {
     return true;
 }
 
-bool ParseReal(std::string_view text, double &value) {
+namespace {
+
+template <typename Real> bool parseReal(std::string_view text, Real &value) {
     text = trimmed(text);
     const bool negative = takeSign(text);
     if (text.empty() || !(isDigit(text.front()) || text.front() == '.'))
         return false;
-    double magnitude = 0;
+    Real magnitude = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude,
                                         std::chars_format::general);
     if (end != text.data() + text.size() || error == std::errc::invalid_argument)
@@ -65,10 +67,19 @@ bool ParseReal(std::string_view text, double &value) {
         // from_chars leaves the value alone: tell overflow from underflow by the exponent.
         const size_t e = text.find_first_of("eE");
         const bool tiny = e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-';
-        magnitude = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        magnitude = tiny ? Real(0) : std::numeric_limits<Real>::infinity();
     }
     value = negative ? -magnitude : magnitude;
     return true;
+}
+
+} // namespace
+
+bool ParseReal(std::string_view text, double &value) {
+    return parseReal(text, value);
+}
+bool ParseReal(std::string_view text, long double &value) {
+    return parseReal(text, value);
 }
 
 } // namespace morvilo

@@ -15,5 +15,7 @@ bool ParseInteger(std::string_view text, int64_t &value);
 // blanks around it allowed. Values beyond the double range become infinite, values below it
 // zero. False for anything else, "inf" and "nan" included.
 bool ParseReal(std::string_view text, double &value);
+// The same in extended precision, for values that keep the full precision of their text.
+bool ParseReal(std::string_view text, long double &value);
 
 } // namespace morvilo

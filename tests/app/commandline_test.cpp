@@ -32,14 +32,16 @@ TEST(CommandLine, ArgumentsThreeToSixInOneGuard) {
     struct Case {
         std::vector<std::string> arguments;
         int levels;
-        double width, distance;
+        long double width;
+        double distance;
         bool invert;
     } cases[] = {
         {{"pic.bmp", "out.nc", "8", "20", "0.1", "TRUE"}, 8, 20, 0.1, true},
         {{"pic.bmp", "out.nc", "abc", "20"}, 16, 10, 0.05, false}, // stops before the width
         {{"pic.bmp", "out.nc", "8", "x", "0.3"}, 8, 10, 0.05, false},
-        {{"pic.bmp", "out.nc", "8", "12.125", "y", "tRuE"}, 8, 12.13, 0.05, true},
-        {{"pic.bmp", "out.nc", "1000", "0", "1e9", "yes"}, 256, 0.01, 100000, false},
+        {{"pic.bmp", "out.nc", "8", "12.125", "y", "tRuE"}, 8, 12.13L, 0.05, true},
+        {{"pic.bmp", "out.nc", "1000", "0", "1e9", "yes"}, 256, 0.01L, 100000, false},
+        {{"pic.bmp", "out.nc", "8", "2.2", "0.285"}, 8, 2.2L, 0.29, false},
         {{"pic.bmp", "out.nc", "8.5", "20", "0.1"}, 16, 10, 0.05, false}, // not an integer
         {{"pic.bmp"}, 16, 10, 0.05, false},
     };

@@ -54,6 +54,14 @@ TEST_F(CliTest, ReliefTakesEveryParameterAsGiven) {
     EXPECT_TRUE(err.str().empty());
 }
 
+TEST_F(CliTest, WidthKeepsThePrecisionOfItsText) {
+    const std::string output = (folder / "out.nc").string();
+    // 2.2 / 0.1 gives 21 columns of pitch 2.2 / 21, the last at X 2.0952.
+    ASSERT_EQ(run({"relief", picture, output, "--width", "2.2", "--distance", "0.1"}), 0);
+    EXPECT_EQ(test::ReadFile(output).substr(0, 49),
+              "G0 X0.0000 Y0.0000\rG1 Z0.0000\rG1 X2.0952 Y0.0000\r");
+}
+
 TEST_F(CliTest, UsageErrorsExitWithTwoAndSayWhy) {
     const std::string output = (folder / "out.nc").string();
     struct Case {
@@ -66,7 +74,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndSayWhy) {
         {{"relief", picture, output, "--levels"}, "--levels needs a value"},
         {{"relief", picture, output, "--levels", "many"}, "not a whole number: many"},
         {{"relief", picture, output, "--width", "1,5"}, "not a number: 1,5"},
-        {{"relief", picture, output, "--width", "1e999"}, "not a number"},
+        {{"relief", picture, output, "--width", "1e5000"}, "not a number"},
         {{"relief", picture, output, "--distance", "0"}, "path distance must lie between"},
         {{"relief", picture, output, "--levels", "1"}, "levels must lie between 2 and 256"},
         {{"relief", picture, output, "--decimals", "21"}, "decimals must lie between 0 and 20"},

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,7 +25,6 @@
 #include <vector>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace morvilo {
 namespace {
@@ -557,27 +555,30 @@ dib Converted(const QImage &image) {
 }
 
 TEST(QtPicture, TransparencyIsLaidOverWhite) {
-    QImage image(4, 1, QImage::Format_ARGB32);
-    image.setPixel(0, 0, qRgba(200, 100, 0, 255));
-    image.setPixel(1, 0, qRgba(200, 100, 0, 0));
-    image.setPixel(2, 0, qRgba(200, 100, 0, 128));
-    image.setPixel(3, 0, qRgba(0, 0, 0, 51));
-    dib d = Converted(image);
-    ASSERT_EQ(d.pmi.biBitCount, 24);
-    EXPECT_EQ(At(d, 0, 0), (Rgb{200, 100, 0}));
-    EXPECT_EQ(At(d, 1, 0), (Rgb{255, 255, 255}));
-    const Rgb half = At(d, 2, 0); // 200 * 128/255 + 127, 100 * 128/255 + 127, 127
-    EXPECT_NEAR(half.r, 227, 1);
-    EXPECT_NEAR(half.g, 177, 1);
-    EXPECT_NEAR(half.b, 127, 1);
-    EXPECT_EQ(At(d, 3, 0), (Rgb{204, 204, 204}));
+    QImage straight(4, 1, QImage::Format_ARGB32);
+    straight.setPixel(0, 0, qRgba(200, 100, 0, 255));
+    straight.setPixel(1, 0, qRgba(200, 100, 0, 0));
+    straight.setPixel(2, 0, qRgba(200, 100, 0, 128));
+    straight.setPixel(3, 0, qRgba(0, 0, 0, 51));
+    for (const QImage::Format format : {QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied,
+                                        QImage::Format_RGBA8888, QImage::Format_RGBA64}) {
+        dib d = Converted(straight.convertToFormat(format));
+        ASSERT_EQ(d.pmi.biBitCount, 24) << format;
+        EXPECT_EQ(At(d, 0, 0), (Rgb{200, 100, 0})) << format;
+        EXPECT_EQ(At(d, 1, 0), (Rgb{255, 255, 255})) << format;
+        const Rgb half = At(d, 2, 0); // 200 * 128/255 + 127, 100 * 128/255 + 127, 127
+        EXPECT_NEAR(half.r, 227, 1) << format;
+        EXPECT_NEAR(half.g, 177, 1) << format;
+        EXPECT_NEAR(half.b, 127, 1) << format;
+        EXPECT_EQ(At(d, 3, 0), (Rgb{204, 204, 204})) << format;
+    }
 
     // Palette pictures: the table's alpha is laid over white, the depth stays.
     QImage indexed(2, 1, QImage::Format_Indexed8);
     indexed.setColorTable({qRgba(10, 20, 30, 255), qRgba(10, 20, 30, 0)});
     indexed.setPixel(0, 0, 0);
     indexed.setPixel(1, 0, 1);
-    d = Converted(indexed);
+    dib d = Converted(indexed);
     EXPECT_EQ(d.pmi.biBitCount, 8);
     DepthUpTo(d, 24);
     EXPECT_EQ(At(d, 0, 0), (Rgb{10, 20, 30}));

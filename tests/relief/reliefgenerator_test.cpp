@@ -88,11 +88,16 @@ TEST(ReliefGrid, ColumnsRowsAndPitch) {
     EXPECT_EQ(GridColumns(4, 1), 4);
     EXPECT_EQ(GridColumns(400, 0.1), 3999);
     EXPECT_EQ(GridColumns(0.5, 1), 0);
+    // The width keeps the precision of its text: 2.2 / 0.1 is just below 22 in extended
+    // precision, while the double nearest 2.2 would give 22.
+    EXPECT_EQ(GridColumns(2.2L, 0.1), 21);
+    EXPECT_EQ(GridColumns(0.8L, 0.1), 7);
+    EXPECT_EQ(GridColumns((long double)2.2, 0.1), 22);
 
     const ReliefGrid grid = ComputeReliefGrid(ReliefParameters{}, 640, 480);
     EXPECT_EQ(grid.aufl, 199);
     EXPECT_EQ(grid.aufly, 149);
-    EXPECT_EQ(grid.scale, 10.0 / 199);
+    EXPECT_EQ(grid.scale, double(10.0L / 199)); // formed in extended, held as a double
     EXPECT_EQ(grid.abstuf, 15);
 }
 
