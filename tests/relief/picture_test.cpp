@@ -666,22 +666,5 @@ TEST(GetDIBOpenFilter, ListsEveryReadableFormatOnce) {
         EXPECT_NE(std::find(patterns.begin(), patterns.end(), p), patterns.end()) << p;
 }
 
-// ------------------------------------------------------------------ fuzzer findings
-
-// Inputs on which the fuzzer once found a fault, kept as they were found.
-TEST(FuzzRegressions, FormerCrashInputsFailOrLoadCleanly) {
-    const fs::path folder = kPictures + "fuzz";
-    if (!fs::exists(folder))
-        GTEST_SKIP() << "no fuzzer findings kept";
-    for (const auto &entry : fs::directory_iterator(folder)) {
-        const std::vector<uint8_t> bytes = ReadBytes(entry.path().string());
-        dib d;
-        OpenDibFromMemory(d, bytes.data(), bytes.size());
-        ExpectWellFormed(d);
-        DepthUpTo(d, 24);
-        ExpectWellFormed(d);
-    }
-}
-
 } // namespace
 } // namespace morvilo

@@ -9,8 +9,7 @@ folder; it rewrites the fixtures beside itself and the table expected.txt:
 
 The colours are listed row by row from the top row of the picture, as the picture should look
 after it has been raised to 24 bits per pixel. A line "name FAIL" names a file that must be
-refused. Files in the folder fuzz/ are inputs the fuzzer once tripped over; they are kept as
-they were found and are not listed here.
+refused.
 """
 
 import os
