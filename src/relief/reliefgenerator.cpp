@@ -11,6 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace morvilo {
 
 const char *const kMessageTempFileNotCreated = "Konnte temporäre Datei nicht anlegen.";
@@ -22,6 +26,8 @@ namespace {
 // Above this many samples the levels are computed row by row for every level instead of
 // being kept for the whole grid.
 constexpr uint64_t kLevelGridBudget = uint64_t(1) << 30;
+// Row buffers end with this many spare bytes, so that runs are scanned 16 samples at a time.
+constexpr size_t kRowPadding = 16;
 // Up to this many grid columns the X texts are formatted once and reused.
 constexpr int64_t kColumnTextLimit = int64_t(1) << 20;
 
@@ -61,7 +67,7 @@ public:
         buildColumnTexts();
         keepLevelGrid();
         safeText = FormatFixed(p.sicher, p.nach);
-        rowLevels.resize(size_t(grid.aufl));
+        rowLevels.resize(size_t(grid.aufl) + kRowPadding);
         for (int level = 0; level <= grid.abstuf && !out.Failed(); ++level) {
             const long double z = (long double)level * p.tiefe / grid.abstuf + p.zstart;
             const std::string zText = FormatFixed(z, p.nach);
@@ -116,7 +122,7 @@ private:
         if (samples > kLevelGridBudget)
             return;
         try {
-            levelGrid.resize(samples);
+            levelGrid.resize(samples + kRowPadding);
         } catch (const std::bad_alloc &) {
             levelGrid.clear();
             return;
@@ -160,19 +166,45 @@ private:
         texts.middle = " Y" + yText + "\rG1 Z" + zText + "\rG1 X";
         texts.tail = " Y" + yText + "\rG0 Z" + safeText + "\r\n";
 
+        // Runs of samples reaching the level, found 16 samples at a time: a bit per sample
+        // that reaches it, and the edges where that bit changes start and end the runs.
         const uint8_t *levels = levelsOfRow(y);
         const uint8_t wanted = uint8_t(level);
-        int64_t x = 0;
-        while (x < grid.aufl) {
-            while (x < grid.aufl && levels[x] < wanted)
-                ++x;
-            if (x == grid.aufl)
-                break;
-            const int64_t firstx = x;
-            while (x < grid.aufl && levels[x] >= wanted)
-                ++x;
-            MakeLine(firstx, x - 1);
+        uint32_t previous = 0; // the sample before the chunk was in a run
+        int64_t firstx = 0;
+        for (int64_t x0 = 0; x0 < grid.aufl; x0 += 16) {
+            const int valid = int(std::min<int64_t>(16, grid.aufl - x0));
+            uint32_t reaching = reachingMask(levels + x0, wanted);
+            if (valid < 16)
+                reaching &= (1u << valid) - 1;
+            uint32_t edges = (reaching ^ ((reaching << 1) | previous)) & ((1u << valid) - 1);
+            while (edges != 0) {
+                const int k = __builtin_ctz(edges);
+                edges &= edges - 1;
+                if (reaching >> k & 1)
+                    firstx = x0 + k;
+                else
+                    MakeLine(firstx, x0 + k - 1);
+            }
+            previous = reaching >> (valid - 1) & 1;
         }
+        if (previous)
+            MakeLine(firstx, grid.aufl - 1);
+    }
+
+    // Bit k set when levels[k] >= wanted, for 16 samples (the row buffers are padded).
+    static uint32_t reachingMask(const uint8_t *levels, uint8_t wanted) {
+#if defined(__SSE2__)
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(levels));
+        const __m128i atLeast =
+            _mm_cmpeq_epi8(_mm_max_epu8(chunk, _mm_set1_epi8(char(wanted))), chunk);
+        return uint32_t(_mm_movemask_epi8(atLeast));
+#else
+        uint32_t mask = 0;
+        for (int k = 0; k < 16; ++k)
+            mask |= uint32_t(levels[k] >= wanted) << k;
+        return mask;
+#endif
     }
 
     // One group: rapid to the run's start, plunge, cut to its end, retract.
