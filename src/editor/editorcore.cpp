@@ -1,0 +1,259 @@
+// The document operations and the line reader of the editor core.
+
+#include "editor/editorcore.h"
+
+#include "editor/linebreaks.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace morvilo {
+
+namespace {
+
+// The line reader walks the text in windows of this size (a multiple of the display window:
+// results are the same, long documents stream faster).
+constexpr int64_t kLineWindowBytes = 1024 * 1024;
+
+// Appends the bytes of a line to text, leaving out 0 bytes (they take no part in a line's text).
+void appendLineBytes(std::string &text, const uint8_t *from, const uint8_t *to) {
+    while (from < to) {
+        const uint8_t *zero = static_cast<const uint8_t *>(std::memchr(from, 0, size_t(to - from)));
+        const uint8_t *stop = zero ? zero : to;
+        text.append(reinterpret_cast<const char *>(from), size_t(stop - from));
+        from = zero ? SkipZeros(zero, to) : to;
+    }
+}
+
+} // namespace
+
+TEditorCore::TEditorCore(EditorView *view)
+    : view(view ? view : &defaultView), store(std::make_unique<TMemory>(0, true)) {
+    posses.assign(size_t(pw * ph), 0);
+}
+
+TEditorCore::~TEditorCore() {
+    closeFile();
+}
+
+void TEditorCore::closeFile() {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+uint8_t TEditorCore::ByteAt(int64_t pos) const {
+    uint8_t b = 0;
+    if (pos >= 0 && pos < size())
+        store->CopyOut(pos, 1, &b);
+    return b;
+}
+
+// ---- document -----------------------------------------------------------------------------
+
+void TEditorCore::NewItNow() {
+    // The new store goes in before the old file closes: the old store reads from it.
+    store = std::make_unique<TMemory>(0, true);
+    closeFile();
+    lineWindow.clear();
+    if (donotclearundo)
+        return;
+    curx = cury = posy = posx = markx = marky = 0;
+    UpdateCaretPos(true, false, false);
+}
+
+bool TEditorCore::OpenFileWithName(const std::string &sfn) {
+    if (sfn.empty())
+        return false;
+    afilename = sfn;
+    NewItNow();
+    // Opened without blocking, so that a FIFO or device given as a document cannot hang the
+    // editor; anything but a regular file is refused.
+    int file = ::open(sfn.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat st {};
+    bool ok = file >= 0 && ::fstat(file, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        ::fcntl(file, F_SETFL, ::fcntl(file, F_GETFL) & ~O_NONBLOCK);
+        store = std::make_unique<TMemory>(int64_t(st.st_size), false, file);
+        lineWindow.clear();
+        fd = file;
+    } else {
+        if (file >= 0)
+            ::close(file);
+        view->ShowError(messages.GetTranslation(kMsgCannotOpen));
+    }
+    Paint();
+    if (ok)
+        SetUnChanged();
+    view->Changed();
+    return ok;
+}
+
+void TEditorCore::FileNew() {
+    afilename.clear();
+    NewItNow();
+    SetUnChanged();
+    view->Changed();
+}
+
+void TEditorCore::ReadBuf() {
+    const int64_t available = size() - posy;
+    bufreaded = posy + bufsiz > size() ? std::max<int64_t>(available, 0) : bufsiz;
+    if (available > 0)
+        store->CopyOut(posy, std::min(bufsiz, available), buf);
+}
+
+// ---- line reader --------------------------------------------------------------------------
+
+void TEditorCore::FirstLine() {
+    lpos = 0;
+    olpos = 0;
+    line.clear();
+    alinenr = -1;
+}
+
+bool TEditorCore::lineWindowHolds(int64_t pos) const {
+    return lineWindowStore == store.get() && lineWindowGeneration == store->Generation() &&
+           pos >= lineWindowStart && pos < lineWindowEnd();
+}
+
+bool TEditorCore::loadLineWindow(int64_t pos) {
+    if (lineWindowHolds(pos))
+        return true;
+    if (pos < 0 || pos >= size())
+        return false;
+    lineWindow.resize(size_t(std::min(kLineWindowBytes, size() - pos)));
+    lineWindow.resize(size_t(store->CopyOut(pos, int64_t(lineWindow.size()), lineWindow.data())));
+    lineWindowStart = pos;
+    lineWindowStore = store.get();
+    lineWindowGeneration = store->Generation();
+    return !lineWindow.empty();
+}
+
+uint8_t TEditorCore::byteAfterBreak(int64_t pos) {
+    if (lineWindowHolds(pos))
+        return lineWindow[size_t(pos - lineWindowStart)];
+    return ByteAt(pos);
+}
+
+int64_t TEditorCore::breakEnd(int64_t pos) {
+    const bool crlf =
+        byteAfterBreak(pos) == kCR && pos + 1 < size() && byteAfterBreak(pos + 1) == kLF;
+    return pos + (crlf ? 2 : 1);
+}
+
+bool TEditorCore::NextLine() {
+    const int64_t total = size();
+    if (lpos >= total)
+        return false;
+    const int64_t start = lpos;
+    line.clear();
+    int64_t pos = start;
+    for (;;) {
+        if (!loadLineWindow(pos)) { // the text ends without a break
+            lpos = total;
+            break;
+        }
+        const uint8_t *base = lineWindow.data() - lineWindowStart;
+        const uint8_t *end = lineWindow.data() + lineWindow.size();
+        const uint8_t *from = base + pos;
+        const uint8_t *hit = FindLineBreakOrZero(from, end);
+        line.append(reinterpret_cast<const char *>(from), size_t(hit - from));
+        pos = hit - base;
+        if (hit == end)
+            continue;    // the line goes on in the next window
+        if (*hit == 0) { // 0 bytes take no part in the line's text
+            pos = SkipZeros(hit, end) - base;
+            continue;
+        }
+        // CR LF is one break; a bare CR or LF is one break of its own.
+        bool crlf = false;
+        if (*hit == kCR && pos + 1 < total)
+            crlf = (hit + 1 < end ? hit[1] : ByteAt(pos + 1)) == kLF;
+        lpos = pos + (crlf ? 2 : 1);
+        break;
+    }
+    olpos = start;
+    ++alinenr;
+    return true;
+}
+
+int64_t TEditorCore::nextLineStart(int64_t pos) {
+    while (pos < size() && loadLineWindow(pos)) {
+        const uint8_t *base = lineWindow.data() - lineWindowStart;
+        const uint8_t *end = lineWindow.data() + lineWindow.size();
+        const uint8_t *brk = FindLineBreak(base + pos, end);
+        if (brk != end)
+            return breakEnd(brk - base);
+        pos = lineWindowEnd();
+    }
+    return size();
+}
+
+bool TEditorCore::PrevLine() {
+    if (olpos <= 0)
+        return false;
+    const int64_t lineEnd = olpos; // where the line before ends, its break included
+    // The previous line's own break: CR LF, or a single CR or LF.
+    int64_t textEnd = lineEnd - 1;
+    if (ByteAt(textEnd) == kLF && textEnd > 0 && ByteAt(textEnd - 1) == kCR)
+        --textEnd;
+    else if (!IsLineBreakByte(ByteAt(textEnd)))
+        textEnd = lineEnd; // no break before olpos: the line runs up to it
+    // Scan back for the break that ends the line before that one.
+    int64_t start = 0;
+    std::vector<uint8_t> window;
+    // Windows grow from a few KiB, so that short lines cost little and long ones stream.
+    for (int64_t scanEnd = textEnd, step = 4096; scanEnd > 0;
+         step = std::min(2 * step, kLineWindowBytes)) {
+        const int64_t from = std::max<int64_t>(0, scanEnd - step);
+        window.resize(size_t(scanEnd - from));
+        store->CopyOut(from, int64_t(window.size()), window.data());
+        const void *lf = ::memrchr(window.data(), kLF, window.size());
+        const void *cr = ::memrchr(window.data(), kCR, window.size());
+        const void *hit = std::max(lf, cr, std::less<const void *>());
+        if (hit != nullptr) {
+            start = from + (static_cast<const uint8_t *>(hit) - window.data()) + 1;
+            break;
+        }
+        scanEnd = from;
+    }
+    line.clear();
+    for (int64_t pos = start; pos < textEnd; pos += kLineWindowBytes) {
+        window.resize(size_t(std::min(kLineWindowBytes, textEnd - pos)));
+        store->CopyOut(pos, int64_t(window.size()), window.data());
+        appendLineBytes(line, window.data(), window.data() + window.size());
+    }
+    lpos = lineEnd;
+    olpos = start;
+    --alinenr;
+    return true;
+}
+
+bool TEditorCore::GetLinenr(int64_t nr) {
+    FirstLine();
+    if (nr < 0)
+        return false;
+    // Skip to the start of line nr by counting breaks, without building the lines' texts.
+    int64_t start = 0;
+    for (int64_t skipped = 0; skipped < nr; ++skipped) {
+        const int64_t next = nextLineStart(start);
+        if (next >= size()) { // fewer lines: read the last one, leaving the reader past the end
+            lpos = start;
+            alinenr = skipped - 1;
+            while (NextLine()) {
+            }
+            return false;
+        }
+        start = next;
+    }
+    lpos = start;
+    alinenr = nr - 1;
+    return NextLine();
+}
+
+} // namespace morvilo

@@ -1,0 +1,183 @@
+#pragma once
+// The headless core of the G-code editor: the document (its store and open file), the line
+// reader through which the rest of the program reads the text, and the layout grid with the
+// caret, selection and keyboard navigation. The widget supplies cell metrics and client size,
+// paints the grid and turns its events into the core's operations; tests, the interpreter and
+// the batch front end use the core without a window.
+//
+// The view is defined by one byte offset, posy, the first character shown. Every layout pass
+// places at most the 10240 bytes from posy into the grid posses, in which each cell holds 1 +
+// the offset of the character it shows (0: empty); caret movement, hit testing and the status
+// line read that grid. A line ends at LF, at a CR not followed by LF, or at CR LF.
+
+#include "editor/editormessages.h"
+#include "editor/tmemory.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace morvilo {
+
+// What the window does for the core; every operation has a do-nothing default, so the core
+// runs headless.
+class EditorView {
+public:
+    virtual ~EditorView() = default;
+    // Draw the grid just laid out.
+    virtual void Draw() {}
+    // Create the caret (width x height pixels) at (x, y) and show it.
+    virtual void ShowCaret(int /*x*/, int /*y*/, int /*width*/, int /*height*/) {}
+    virtual void HideCaret() {}
+    // Move the caret; (-100, -100) puts it out of sight.
+    virtual void PlaceCaret(int /*x*/, int /*y*/) {}
+    // Horizontal position in columns, vertical position 0 .. 65535.
+    virtual void SetScrollPositions(int64_t /*horizontal*/, int /*vertical*/) {}
+    virtual void SetStatusText(const std::string & /*text*/) {}
+    virtual void ShowError(const std::string & /*message*/) {}
+    virtual void LineChanged() {} // OnLineChange
+    virtual void Changed() {}     // OnChange
+};
+
+enum class EditorKey { PageUp, PageDown, End, Home, Left, Up, Right, Down, Insert, A };
+
+class TEditorCore {
+public:
+    static constexpr int64_t bufsiz = 10240; // the display window and the line reader's step
+
+    explicit TEditorCore(EditorView *view = nullptr);
+    ~TEditorCore();
+    TEditorCore(const TEditorCore &) = delete;
+    TEditorCore &operator=(const TEditorCore &) = delete;
+
+    // ---- document -------------------------------------------------------------------------
+    // Makes the file the document; false (with message 12) when it cannot be opened.
+    bool OpenFileWithName(const std::string &sfn);
+    // Closes the file and empties the store; unless donotclearundo, resets caret and view.
+    void NewItNow();
+    // An empty, untitled document.
+    void FileNew();
+    // Fills the display window buf from posy.
+    void ReadBuf();
+
+    TMemory &mem() { return *store; }
+    const TMemory &mem() const { return *store; }
+    int64_t size() const { return store->size(); }
+    bool opened() const { return fd >= 0; }
+    // The byte at pos (0 outside the text).
+    uint8_t ByteAt(int64_t pos) const;
+
+    std::string afilename;
+    bool donotclearundo = false;
+    bool changed = false;
+    void SetUnChanged() { changed = false; }
+
+    // ---- line reader ----------------------------------------------------------------------
+    void FirstLine();
+    bool NextLine();
+    bool PrevLine();
+    bool GetLinenr(int64_t nr);
+
+    std::string line;     // text of the line last read, without CR, LF and 0 bytes
+    int64_t olpos = 0;    // start of the line last read
+    int64_t lpos = 0;     // where the next line starts
+    int64_t alinenr = -1; // 0-based number of the line last read
+
+    // ---- layout, caret, navigation --------------------------------------------------------
+    // Cell size in pixels and the client area; the layout needs nothing else of the window.
+    void SetMetrics(int cellWidth, int cellHeight);
+    void SetClientSize(int width, int height);
+    void SetWordWrap(bool on) { wordwarp0 = on; }
+    void SetLeftBar(bool on) { leftbar0 = on; }
+
+    // Lays out and, unless donotpaint, draws.
+    void Paint();
+    // Lays out without drawing.
+    void SilentLayout();
+
+    void UpdateCaretPos(bool newpaint, bool markupt, bool donotupdateposx);
+    bool moveup();
+    bool movedown();
+    bool goleft();
+    bool goright();
+    bool CheckIfMustScrollDown();
+    void checksize();
+    void ShowCompleteLine();
+    void MoveToTheEnd(bool inmarkall, bool shift = false);
+    void SelectAll();
+    void ScrollUp();
+    void ScrollDown();
+    bool IsSomethingSelected() const { return markx != curx; }
+    static bool IsWordByte(uint8_t b);
+
+    // A key as the user presses it (characters arrive separately).
+    void KeyDown(EditorKey key, bool shift, bool ctrl);
+
+    // The grid cell (row, column): 1 + offset, 0 when empty or outside the grid.
+    int64_t Cell(int64_t row, int64_t column) const;
+    // The status line text of the caret position.
+    std::string CaretStatusText() const;
+    const std::string &StatusText() const { return statusText; }
+
+    // View, caret and selection.
+    int64_t posy = 0, posx = 0, curx = 0, markx = 0;
+    int64_t cury = 0, marky = 0;
+    bool overwrite = false;
+    bool insetpos = false;
+    bool donotpaint = false;
+    bool donotupdateposbeforepaint = false;
+    bool markpainted = false;
+
+    // Results of the last layout pass.
+    int wid = 8, hei = 16;  // cell size in pixels
+    int sx = 5, sy = 5;     // pixel origin of cell (0, 0)
+    int64_t pwreal = 0;     // visible columns
+    int64_t pw = 100;       // layout width in columns
+    int64_t rph = 0;        // rows that fit
+    int64_t ph = 100;       // rows laid out
+    int64_t px = 0, py = 0; // caret cell
+    bool pxfound = false;
+    int64_t maxshowedpos = 0;
+    bool prematureend = false;
+
+    uint8_t buf[bufsiz + 1] = {};
+    int64_t bufreaded = 0;
+
+    EditorMessages messages;
+
+private:
+    void closeFile();
+    void layout();
+    void setStatus(const std::string &text);
+    bool adjustHorizontalScroll();
+    void placeCaret();
+    int64_t lastCellOfRow(int64_t row) const;
+    // The line reader's window: a stretch of the text around lpos.
+    bool loadLineWindow(int64_t pos);
+    bool lineWindowHolds(int64_t pos) const;
+    // A byte near the line reader's window (read through the store outside it).
+    uint8_t byteAfterBreak(int64_t pos);
+    // Where the line following the break byte at pos starts (CR LF is one break).
+    int64_t breakEnd(int64_t pos);
+    // Where the line after the one containing pos starts; size() when there is none.
+    int64_t nextLineStart(int64_t pos);
+    int64_t lineWindowEnd() const { return lineWindowStart + int64_t(lineWindow.size()); }
+
+    EditorView defaultView;
+    EditorView *view;
+    std::unique_ptr<TMemory> store;
+    int fd = -1;
+
+    bool wordwarp0 = false, leftbar0 = false;
+    int clientWidth = 200, clientHeight = 200;
+    std::vector<int64_t> posses;
+    std::string statusText;
+
+    std::vector<uint8_t> lineWindow;
+    int64_t lineWindowStart = 0;
+    const TMemory *lineWindowStore = nullptr;
+    uint64_t lineWindowGeneration = 0;
+};
+
+} // namespace morvilo

@@ -1,0 +1,50 @@
+#include "editor/editormessages.h"
+
+#include <array>
+
+namespace morvilo {
+
+namespace {
+
+const std::array<std::string, kEditorMessageCount + 1> kTexts = {
+    "",
+    "unbenannt.txt",
+    "Ausschneiden",
+    "Kopieren",
+    "Kopieren mit Binärdaten",
+    "Einfügen",
+    "Löschen",
+    "Einfügemodus",
+    "Spalte:",
+    "Zeile (ab Anzeigestart):",
+    "Offset:",
+    "HEX:",
+    "Die Datei konnte nicht geöffnet werden!",
+    "Überschreibmodus",
+    "Die Datei konnte nicht erzeugt werden!",
+    "Ungültiges Zeichen für den HEX-Modus:",
+    "0-9; A-F sind erlaubt",
+    "Die Zeichenkette konnte nicht gefunden werden.",
+    "Suchen",
+    "Die Position ist kein gültige Zahl.",
+};
+
+} // namespace
+
+const std::string &EditorMessageText(int n) {
+    return (n >= 1 && n <= kEditorMessageCount) ? kTexts[size_t(n)] : kTexts[0];
+}
+
+std::string EditorMessages::GetTranslation(int n) const {
+    const std::string &text = EditorMessageText(n);
+    return OnNeedTranslation ? OnNeedTranslation(text) : text;
+}
+
+void EditorMessages::InitTranslation() const {
+    if (!OnNeedTranslation)
+        return;
+    for (int n = 1; n <= kEditorMessageCount; ++n)
+        OnNeedTranslation(EditorMessageText(n));
+}
+
+} // namespace morvilo
