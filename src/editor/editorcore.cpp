@@ -182,16 +182,31 @@ bool TEditorCore::NextLine() {
     return true;
 }
 
-int64_t TEditorCore::nextLineStart(int64_t pos) {
-    while (pos < size() && loadLineWindow(pos)) {
+int64_t TEditorCore::skipLines(int64_t pos, int64_t count) {
+    const int64_t total = size();
+    while (count > 0 && pos < total && loadLineWindow(pos)) {
         const uint8_t *base = lineWindow.data() - lineWindowStart;
         const uint8_t *end = lineWindow.data() + lineWindow.size();
-        const uint8_t *brk = FindLineBreak(base + pos, end);
-        if (brk != end)
-            return breakEnd(brk - base);
-        pos = lineWindowEnd();
+        const uint8_t *p = base + pos;
+        while (count > 0) {
+            const uint8_t *brk = FindLineBreak(p, end);
+            if (brk == end) {
+                p = end;
+                break;
+            }
+            if (*brk == kLF)
+                p = brk + 1;
+            else if (brk + 1 < end)
+                p = brk + (brk[1] == kLF ? 2 : 1);
+            else // a CR at the window's end: the next byte decides
+                p = base + breakEnd(brk - base);
+            --count;
+            if (p >= end)
+                break; // the next line starts in the next window
+        }
+        pos = std::min<int64_t>(p - base, total);
     }
-    return size();
+    return count == 0 ? pos : total;
 }
 
 bool TEditorCore::PrevLine() {
@@ -239,21 +254,15 @@ bool TEditorCore::GetLinenr(int64_t nr) {
     if (nr < 0)
         return false;
     // Skip to the start of line nr by counting breaks, without building the lines' texts.
-    int64_t start = 0;
-    for (int64_t skipped = 0; skipped < nr; ++skipped) {
-        const int64_t next = nextLineStart(start);
-        if (next >= size()) { // fewer lines: read the last one, leaving the reader past the end
-            lpos = start;
-            alinenr = skipped - 1;
-            while (NextLine()) {
-            }
-            return false;
-        }
-        start = next;
+    const int64_t start = skipLines(0, nr);
+    if (start < size()) {
+        lpos = start;
+        alinenr = nr - 1;
+        return NextLine();
     }
-    lpos = start;
-    alinenr = nr - 1;
-    return NextLine();
+    while (NextLine()) { // fewer lines: the reader ends past the end, as reading them all would
+    }
+    return false;
 }
 
 } // namespace morvilo

@@ -160,8 +160,9 @@ private:
     uint8_t byteAfterBreak(int64_t pos);
     // Where the line following the break byte at pos starts (CR LF is one break).
     int64_t breakEnd(int64_t pos);
-    // Where the line after the one containing pos starts; size() when there is none.
-    int64_t nextLineStart(int64_t pos);
+    // Where the line count lines after the one starting at pos starts; size() when the text
+    // has fewer.
+    int64_t skipLines(int64_t pos, int64_t count);
     int64_t lineWindowEnd() const { return lineWindowStart + int64_t(lineWindow.size()); }
 
     EditorView defaultView;

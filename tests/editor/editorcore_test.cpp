@@ -99,6 +99,13 @@ TEST_F(EditorCoreTest, LineReaderFollowsTheOneBreakRule) {
     ASSERT_TRUE(core.NextLine()); // reads the line after the one PrevLine gave
     EXPECT_EQ((Line{core.line, core.olpos, core.lpos}), expected[2]);
 
+    // A CR LF split between two of the reader's 1 MiB windows is still one break.
+    open(std::string((1 << 20) - 1, 'A') + "\r\nB\r\nC");
+    ASSERT_TRUE(core.GetLinenr(2));
+    EXPECT_EQ((Line{core.line, core.olpos, core.lpos}), (Line{"C", (1 << 20) + 4, (1 << 20) + 5}));
+    ASSERT_TRUE(core.GetLinenr(1));
+    EXPECT_EQ((Line{core.line, core.olpos, core.lpos}), (Line{"B", (1 << 20) + 1, (1 << 20) + 4}));
+
     open("A\nB\nC");
     ASSERT_TRUE(core.GetLinenr(2));
     ASSERT_TRUE(core.PrevLine());
@@ -126,7 +133,8 @@ TEST_F(EditorCoreTest, LineReaderMatchesTheReferenceOnRandomTexts) {
     const char alphabet[] = {'G', '1', ' ', '\r', '\n', '\0', 'X', '\t'};
     for (int round = 0; round < 60; ++round) {
         std::string text;
-        const size_t length = random() % (round < 50 ? 200 : 600000); // some beyond a window
+        // Some texts span several of the reader's 1 MiB windows.
+        const size_t length = random() % (round < 56 ? 200 : 3000000);
         for (size_t i = 0; i < length; ++i)
             text += alphabet[random() % (round % 3 == 0 ? 8 : 3 + random() % 6)];
         open(text);
