@@ -38,6 +38,9 @@ public:
     virtual void ShowError(const std::string & /*message*/) {}
     virtual void LineChanged() {} // OnLineChange
     virtual void Changed() {}     // OnChange
+    // The selection was dragged and released at offset dragx outside itself (copy with Ctrl):
+    // the clipboard layer moves or copies it.
+    virtual void DropSelection(int64_t /*dragx*/, bool /*copy*/) {}
 };
 
 enum class EditorKey { PageUp, PageDown, End, Home, Left, Up, Right, Down, Insert, A };
@@ -114,6 +117,25 @@ public:
     // A key as the user presses it (characters arrive separately).
     void KeyDown(EditorKey key, bool shift, bool ctrl);
 
+    // ---- mouse, wheel and scroll bars (points in client pixels) -------------------------------
+    // Sets curx (and px) from a point; with update also UpdateCaretPos(false, markupt, false).
+    // Always fires OnLineChange. False when the point is in no row.
+    bool MakeMausClick(int mx, int my, bool markupt, bool update);
+    void MouseDown(int x, int y, bool shift);
+    void MouseMove(int x, int y);
+    void MouseUp(int x, int y, bool ctrl);
+    void DoubleClick(int x, int y, bool shift);
+    void Wheel(int delta);
+    enum class ScrollAction { LineBack, LineForward, PageBack, PageForward, Thumb, ToStart, ToEnd };
+    void HorizontalScroll(ScrollAction action, int64_t position = 0);
+    void VerticalScroll(ScrollAction action, int64_t position = 0);
+    // Moves the view start to posy and realigns it to the start of a row.
+    void SetPosy(int64_t newposy);
+
+    bool indraganddrop = false; // a drag-and-drop of the selection is in progress
+    int64_t dragx = 0;          // drop offset during drag-and-drop
+    int scrolldelta = 0;        // wheel movement not yet turned into lines
+
     // The grid cell (row, column): 1 + offset, 0 when empty or outside the grid.
     int64_t Cell(int64_t row, int64_t column) const;
     // The status line text of the caret position.
@@ -164,6 +186,10 @@ private:
     // has fewer.
     int64_t skipLines(int64_t pos, int64_t count);
     int64_t lineWindowEnd() const { return lineWindowStart + int64_t(lineWindow.size()); }
+
+    void autoScroll(int x, int y);
+    int lastMouseX = 0, lastMouseY = 0; // the last mouse move, replayed after wheel scrolling
+    bool haveLastMouse = false;
 
     EditorView defaultView;
     EditorView *view;

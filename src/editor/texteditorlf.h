@@ -1,0 +1,110 @@
+#pragma once
+// TTextEditorLF: the G-code editor widget. It owns the headless editor core, supplies its cell
+// metrics and client size, paints the layout grid from an off-screen image in one copy (no
+// flicker) with the G-code colouring, draws its own blinking caret and turns Qt's key, mouse,
+// wheel and scroll-bar events into the core's operations.
+
+#include "editor/editorcore.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QTimer>
+
+#include <functional>
+
+class QStatusBar;
+
+namespace morvilo {
+
+class TTextEditorLF : public QAbstractScrollArea, private EditorView {
+    Q_OBJECT
+
+public:
+    explicit TTextEditorLF(QWidget *parent = nullptr);
+    ~TTextEditorLF() override;
+
+    TEditorCore &core() { return editor; }
+    const TEditorCore &core() const { return editor; }
+
+    // Published properties.
+    QColor BackgroundColor() const { return bkcolor0; }
+    void setbkcolor(const QColor &color);
+    QColor FontColor() const { return fontcolor0; }
+    void setfontcolor(const QColor &color);
+    bool LeftBar() const { return leftbar0; }
+    void SetLeftBar(bool value);
+    void SetWordWarp(bool value);
+    const QFont &font0() const { return editorFont; }
+    void SetFont0(const QFont &font);
+
+    bool doCNCHilight = false; // the G-code colouring
+    char commleft = '(', commright = ')';
+    QStatusBar *infostatusbar = nullptr;
+
+    // The off-screen image of the last paint.
+    const QImage &bit() const { return bitmap; }
+    // Where the caret is drawn and whether it exists (it exists while the editor has focus).
+    QRect caretRect() const { return caret; }
+    bool caretExists() const { return caretCreated; }
+
+    // How errors are shown; by default a message box with an error icon and no caption.
+    std::function<void(const QString &)> errorBox;
+
+    // The colour class of a byte (comment state aside): blue letters, dark red digits and
+    // point, green "#" and "=", the font colour for everything else.
+    static QColor ByteColour(uint8_t b, const QColor &fontColour);
+
+signals:
+    void OnChange();
+    void OnLineChange();
+    void statusTextChanged(const QString &text);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    // EditorView
+    void Draw() override;
+    void ShowCaret(int x, int y, int width, int height) override;
+    void HideCaret() override;
+    void PlaceCaret(int x, int y) override;
+    void SetScrollPositions(int64_t horizontal, int vertical) override;
+    void SetStatusText(const std::string &text) override;
+    void ShowError(const std::string &message) override;
+    void LineChanged() override;
+    void Changed() override;
+
+    void applyMetrics();
+    void repaintAll();
+    void renderGrid();
+    void horizontalAction(int action);
+    void verticalAction(int action);
+
+    TEditorCore editor;
+    QColor bkcolor0 = Qt::white;
+    QColor fontcolor0 = Qt::black;
+    bool leftbar0 = false;
+    QFont editorFont;
+    QImage bitmap;
+    QRect caret;
+    bool caretCreated = false;
+    bool caretHidden = false;
+    bool caretBlinkOn = true;
+    QTimer caretBlink;
+    bool handlingScrollAction = false;
+};
+
+} // namespace morvilo

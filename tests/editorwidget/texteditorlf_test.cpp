@@ -1,0 +1,194 @@
+#include "editor/texteditorlf.h"
+
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <QtTest>
+
+using morvilo::TTextEditorLF;
+
+class TextEditorLFTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir folder;
+    int opened = 0;
+
+    // A shown editor holding text, 640 x 400 pixels.
+    std::unique_ptr<TTextEditorLF> editorWith(const QByteArray &text) {
+        auto editor = std::make_unique<TTextEditorLF>();
+        editor->doCNCHilight = true;
+        editor->resize(640, 400);
+        const QString path = folder.filePath(QString("doc%1.nc").arg(opened++));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(text);
+        file.close();
+        editor->show();
+        editor->activateWindow();
+        editor->setFocus();
+        (void)QTest::qWaitForWindowExposed(editor.get());
+        editor->core().OpenFileWithName(path.toStdString());
+        editor->core().UpdateCaretPos(true, false, false);
+        return editor;
+    }
+
+    // Pixel position of the middle of cell (row, column) in the viewport.
+    static QPoint cellPoint(const TTextEditorLF &e, int row, int column, double across = 0.5) {
+        const auto &c = e.core();
+        return QPoint(int(c.sx + c.wid * (column + across)), int(c.sy + c.hei * row + c.hei / 2));
+    }
+
+    // The colours that appear in a cell of the rendered image.
+    static QSet<QRgb> cellColours(const TTextEditorLF &e, int row, int column) {
+        const auto &c = e.core();
+        QSet<QRgb> colours;
+        for (int y = c.sy + c.hei * row; y < c.sy + c.hei * (row + 1); ++y)
+            for (int x = c.sx + c.wid * column; x < c.sx + c.wid * (column + 1); ++x)
+                colours.insert(e.bit().pixel(x, y) & 0xFFFFFF);
+        return colours;
+    }
+
+private slots:
+    void colouringFollowsTheGCodeRule() {
+        const QByteArray line = "N10 G01 X12.5 (comment), #1=5";
+        auto e = editorWith(line);
+        QFont crisp = e->font0(); // whole pixels only, so that colours can be read exactly
+        crisp.setStyleStrategy(QFont::NoAntialias);
+        e->SetFont0(crisp);
+        e->core().markx = e->core().curx = 0; // no selection on screen
+        e->core().Paint();
+        const QRgb blue = 0x0000FF, red = 0xDD0000, green = 0x008000, grey = 0x808080,
+                   black = 0x000000;
+        for (int column = 0; column < line.size(); ++column) {
+            const char c = line[column];
+            if (c == ' ')
+                continue;
+            QRgb want = black;
+            if (column >= 14 && column <= 22)
+                want = grey; // "(comment)", both brackets included
+            else if (c == '#' || c == '=')
+                want = green;
+            else if (std::isalpha(uchar(c)))
+                want = blue;
+            else if (std::isdigit(uchar(c)) || c == '.')
+                want = red;
+            QVERIFY2(cellColours(*e, 0, column).contains(want),
+                     qPrintable(QString("column %1 '%2'").arg(column).arg(c)));
+        }
+        // The comma after the comment keeps the font colour.
+        QVERIFY(!cellColours(*e, 0, 23).contains(grey));
+    }
+
+    void selectionIsInvertedButNotTheLfOfACrLf() {
+        auto e = editorWith("G1\r\n");
+        e->core().markx = 0;
+        e->core().curx = 4;
+        e->core().UpdateCaretPos(true, true, false);
+        QVERIFY(cellColours(*e, 0, 0).contains(0x000000)); // inverted background: black
+        const QSet<QRgb> afterBreak = cellColours(*e, 1, 0);
+        QVERIFY(afterBreak.contains(0xFFFFFF) && !afterBreak.contains(0x000000));
+    }
+
+    void clickPlacesTheCaretAtTheNearestBoundary() {
+        auto e = editorWith("G01 X10\r\nG00");
+        QTest::mouseClick(e->viewport(), Qt::LeftButton, {}, cellPoint(*e, 0, 1, 0.75));
+        QCOMPARE(e->core().curx, int64_t(2)); // right half of "0": after it
+        QTest::mouseClick(e->viewport(), Qt::LeftButton, {}, cellPoint(*e, 0, 1, 0.25));
+        QCOMPARE(e->core().curx, int64_t(1)); // left half: before it
+        QTest::mouseClick(e->viewport(), Qt::LeftButton, {}, cellPoint(*e, 0, 30));
+        QCOMPARE(e->core().curx, int64_t(7)); // right of the line: its break
+        QTest::mouseClick(e->viewport(), Qt::LeftButton, {}, cellPoint(*e, 5, 2));
+        QCOMPARE(e->core().curx, e->core().size()); // below the text: its end
+        QTest::mouseClick(e->viewport(), Qt::LeftButton, Qt::ShiftModifier, cellPoint(*e, 0, 4));
+        QCOMPARE(e->core().markx, e->core().size()); // Shift extends from the anchor
+        QCOMPARE(e->core().curx, int64_t(4));
+    }
+
+    void doubleClickSelectsTheWord() {
+        auto e = editorWith("G01 X10.5 Y2");
+        QTest::mouseDClick(e->viewport(), Qt::LeftButton, {}, cellPoint(*e, 0, 6));
+        QCOMPARE(e->core().curx, int64_t(4));  // the caret at the word's start
+        QCOMPARE(e->core().markx, int64_t(7)); // the point is no word byte
+    }
+
+    void dragSelectsAndFollowsTheMouse() {
+        auto e = editorWith("G01 X10\r\nG00 Y20\r\n");
+        QWidget *v = e->viewport();
+        QTest::mousePress(v, Qt::LeftButton, {}, cellPoint(*e, 0, 1, 0.25));
+        QMouseEvent move(QEvent::MouseMove, cellPoint(*e, 1, 3, 0.25),
+                         v->mapToGlobal(cellPoint(*e, 1, 3, 0.25)), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(v, &move);
+        QTest::mouseRelease(v, Qt::LeftButton, {}, cellPoint(*e, 1, 3, 0.25));
+        QCOMPARE(e->core().markx, int64_t(1));
+        QCOMPARE(e->core().curx, int64_t(12));
+        QVERIFY(!e->core().insetpos);
+    }
+
+    void wheelScrollsThreeThenFourLines() {
+        QByteArray text;
+        for (int i = 0; i < 200; ++i)
+            text += "N" + QByteArray::number(i) + "\n";
+        auto e = editorWith(text);
+        e->core().SetPosy(text.indexOf("N100\n")); // realigns one line up, onto N99
+        QCOMPARE(e->core().posy, int64_t(text.indexOf("N99\n")));
+        auto notch = [&] {
+            const QPointF at = cellPoint(*e, 2, 2);
+            QWheelEvent wheel(at, e->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(e->viewport(), &wheel);
+        };
+        notch();
+        QCOMPARE(e->core().posy, int64_t(text.indexOf("N96\n")));
+        notch();
+        QCOMPARE(e->core().posy, int64_t(text.indexOf("N92\n")));
+    }
+
+    void thumbInTheMiddleShowsALineNearTheMiddle() {
+        QByteArray text;
+        for (int i = 0; i < 1000; ++i)
+            text += "N" + QByteArray::number(i) + " G1 X" + QByteArray::number(i) + "\r\n";
+        auto e = editorWith(text);
+        e->verticalScrollBar()->setSliderPosition(32767);
+        e->verticalScrollBar()->triggerAction(QAbstractSlider::SliderMove);
+        const int64_t posy = e->core().posy;
+        QVERIFY(posy > 0 && text[int(posy) - 1] == '\n'); // the start of a line
+        QVERIFY(qAbs(double(posy) / text.size() - 0.5) < 0.01);
+        QCOMPARE(e->verticalScrollBar()->value(), int(posy * 65535 / text.size()));
+    }
+
+    void keysMoveAndShiftSelects() {
+        auto e = editorWith("G1 X1\nG1 X2\nG1 X3\n");
+        QTest::keyClick(e.get(), Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(e.get(), Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(e->core().markx, int64_t(0));
+        QCOMPARE(e->core().curx, int64_t(7));
+        QTest::keyClick(e.get(), Qt::Key_Down);
+        QCOMPARE(e->core().curx, e->core().markx);
+        QTest::keyClick(e.get(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(e->core().curx, e->core().size());
+        QCOMPARE(e->core().markx, int64_t(0));
+    }
+
+    void caretExistsOnlyWithFocus() {
+        auto e = editorWith("G1");
+        QVERIFY(e->hasFocus());
+        QVERIFY(e->caretExists());
+        QCOMPARE(e->caretRect().width(), 2); // insert mode: thin
+        QTest::keyClick(e.get(), Qt::Key_Insert);
+        QCOMPARE(e->caretRect().width(), e->core().wid); // overwrite mode: a block
+        e->clearFocus();
+        QVERIFY(!e->caretExists());
+    }
+
+    void openingFailureGoesToTheErrorBox() {
+        TTextEditorLF e;
+        QString shown;
+        e.errorBox = [&](const QString &message) { shown = message; };
+        QVERIFY(!e.core().OpenFileWithName(folder.filePath("missing.nc").toStdString()));
+        QCOMPARE(shown, QString("Die Datei konnte nicht geöffnet werden!"));
+    }
+};
+
+QTEST_MAIN(TextEditorLFTest)
+#include "texteditorlf_test.moc"
