@@ -125,6 +125,25 @@ private slots:
         QVERIFY(!e->core().insetpos);
     }
 
+    void draggingBelowTheBottomScrollsOneLinePerMove() {
+        QByteArray text;
+        for (int i = 0; i < 200; ++i)
+            text += "N" + QByteArray::number(i) + "\n";
+        auto e = editorWith(text);
+        QWidget *v = e->viewport();
+        QTest::mousePress(v, Qt::LeftButton, {}, cellPoint(*e, 0, 0, 0.25));
+        const QPoint below(40, v->height() - 2);
+        for (int i = 0; i < 3; ++i) {
+            QMouseEvent move(QEvent::MouseMove, below, v->mapToGlobal(below), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(v, &move);
+        }
+        QTest::mouseRelease(v, Qt::LeftButton, {}, below);
+        QCOMPARE(e->core().posy, int64_t(text.indexOf("N3\n")));
+        QCOMPARE(e->core().markx, int64_t(0));
+        QVERIFY(e->core().curx > int64_t(text.indexOf("N20\n"))); // the selection grew
+    }
+
     void wheelScrollsThreeThenFourLines() {
         QByteArray text;
         for (int i = 0; i < 200; ++i)
