@@ -107,16 +107,21 @@ void TEditorCore::checksize() {
     markx = std::clamp<int64_t>(markx, 0, size());
 }
 
-// Keeps the caret's column inside the visible columns; true when posx changed.
+// Keeps the caret's column inside the visible columns. True when the view must be repainted:
+// the caret stands at or left of the first visible column, or right of the last.
 bool TEditorCore::adjustHorizontalScroll() {
     if (px < 0 || donotupdateposbeforepaint)
         return false;
-    const int64_t old = posx;
-    if (px - posx <= 0)
+    bool repaint = false;
+    if (px - posx <= 0) {
         posx = px;
-    if (px - posx >= pwreal)
+        repaint = true;
+    }
+    if (px - posx >= pwreal) {
         posx = px - pwreal;
-    return posx != old || px - posx <= 0;
+        repaint = true;
+    }
+    return repaint;
 }
 
 void TEditorCore::placeCaret() {
