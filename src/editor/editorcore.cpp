@@ -63,6 +63,7 @@ void TEditorCore::NewItNow() {
     if (donotclearundo)
         return;
     curx = cury = posy = posx = markx = marky = 0;
+    ClearUndo();
     UpdateCaretPos(true, false, false);
 }
 
@@ -118,7 +119,7 @@ void TEditorCore::FirstLine() {
 
 bool TEditorCore::lineWindowHolds(int64_t pos) const {
     return lineWindowStore == store.get() && lineWindowGeneration == store->Generation() &&
-           pos >= lineWindowStart && pos < lineWindowEnd();
+           pos >= lineWindowStart && pos >= lineWindowValidFrom && pos < lineWindowEnd();
 }
 
 bool TEditorCore::loadLineWindow(int64_t pos) {
@@ -129,6 +130,7 @@ bool TEditorCore::loadLineWindow(int64_t pos) {
     lineWindow.resize(size_t(std::min(kLineWindowBytes, size() - pos)));
     lineWindow.resize(size_t(store->CopyOut(pos, int64_t(lineWindow.size()), lineWindow.data())));
     lineWindowStart = pos;
+    lineWindowValidFrom = pos;
     lineWindowStore = store.get();
     lineWindowGeneration = store->Generation();
     return !lineWindow.empty();

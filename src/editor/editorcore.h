@@ -11,6 +11,7 @@
 // line read that grid. A line ends at LF, at a CR not followed by LF, or at CR LF.
 
 #include "editor/editormessages.h"
+#include "editor/editorundo.h"
 #include "editor/tmemory.h"
 
 #include <cstdint>
@@ -43,7 +44,7 @@ public:
     virtual void DropSelection(int64_t /*dragx*/, bool /*copy*/) {}
 };
 
-enum class EditorKey { PageUp, PageDown, End, Home, Left, Up, Right, Down, Insert, A };
+enum class EditorKey { PageUp, PageDown, End, Home, Left, Up, Right, Down, Insert, A, Delete, Z, Y };
 
 class TEditorCore {
 public:
@@ -168,6 +169,62 @@ public:
 
     EditorMessages messages;
 
+    // ---- editing and undo ---------------------------------------------------------------------
+    // Every change records an undo record unless noundo; outside an update it marks the document
+    // changed as described at each operation and fires OnChange.
+
+    // Inserts bb at curx, or overwrites the byte there in overwrite mode (at the end of the text
+    // overwrite mode inserts). The caret does not move.
+    void insertchar(uint8_t bb);
+    // Inserts len bytes at curx; caret and anchor move behind them.
+    void insertText(const uint8_t *bytes, int64_t len);
+    void insertText(const std::string &text);
+    // Deletes the byte at curx; isbackspace marks a deletion made by Backspace. The caller
+    // moves the caret and repaints.
+    void deletechar(bool isbackspace);
+    // Deletes the selection; caret and anchor at its start.
+    void deleteRange();
+    void DeleteSelected();
+    // A typed character: 8 is Backspace, 13 is Enter; with Ctrl (and no Alt) nothing is typed.
+    void KeyPress(uint8_t ch, bool ctrl = false, bool alt = false);
+
+    // Line operations on the line the line reader read last; they keep lpos consistent.
+    void ReplaceLine(const std::string &s); // the line with its break becomes s + CR LF
+    void DeleteLine();
+    void MarkLine();
+    // A bulk update: one undo group, no repaint until EndUpdate, which puts caret and view at
+    // the start and marks the document changed.
+    void BeginUpdate();
+    void EndUpdate();
+
+    void SetChanged();
+    // The owner's caption for the document state: maincap + " - [name*]" (or "]" when
+    // unchanged); maincap alone with donotsetcaption0.
+    std::string CaptionText() const;
+    void setdonotsetcaption0(bool value) { donotsetcaption0 = value; }
+
+    void Undo();
+    void ReDo();
+    bool CanUndo() const { return undos.Count() > 0 && undone > 0; }
+    bool CanRedo() const { return undos.Count() > 0 && undone < int64_t(undos.Count()); }
+    void FreeUndoneUndos();
+    void StartUndoGroup();
+    void EndUndoGroup() { isinoneundogroup = false; }
+    // Releases every record and its buffers.
+    void ClearUndo();
+
+    TUndo *aundo = nullptr;   // the undo list's current record
+    TUndoList undos{&aundo};  // oldest first
+    int64_t undone = 0;       // records 0 .. undone-1 are in effect, the rest can be redone
+    int32_t aundogroup = 0;   // last group number handed out
+    bool isinoneundogroup = false;
+    bool onlyonestep = false; // Undo/ReDo act on one record
+    bool noundo = false;      // replaying records: record nothing
+    bool inupdate = false;
+    bool insertuppercase = false;
+    bool donotsetcaption0 = false;
+    std::string maincap;
+
 private:
     void closeFile();
     void layout();
@@ -205,6 +262,15 @@ private:
     int64_t lineWindowStart = 0;
     const TMemory *lineWindowStore = nullptr;
     uint64_t lineWindowGeneration = 0;
+
+    // ---- editing and undo
+    // The line window is valid from here on (a line operation leaves the bytes before its new
+    // line end stale).
+    int64_t lineWindowValidFrom = 0;
+    TUndo *newUndo();
+    bool recordDeletionOf(int64_t pos, int64_t len, int64_t incdelpos);
+    void storeReplaced(int64_t oldEnd, int64_t newEnd, bool windowWasCurrent);
+    void silentUpdateCaretPos();
 };
 
 } // namespace morvilo

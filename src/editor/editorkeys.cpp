@@ -109,6 +109,26 @@ void TEditorCore::KeyDown(EditorKey key, bool shift, bool ctrl) {
         if (ctrl)
             SelectAll();
         break;
+    case EditorKey::Delete:
+        if (IsSomethingSelected()) {
+            DeleteSelected();
+        } else if (curx < size()) {
+            if (ByteAt(curx) == '\r' && ByteAt(curx + 1) == '\n') { // CR LF goes as one
+                deletechar(false);
+                UpdateCaretPos(true, false, false);
+            }
+            deletechar(false);
+            Paint();
+        }
+        break;
+    case EditorKey::Z:
+        if (ctrl)
+            Undo();
+        break;
+    case EditorKey::Y:
+        if (ctrl)
+            ReDo();
+        break;
     }
 }
 

@@ -62,6 +62,12 @@ EditorKey navigationKey(int key, bool &known) {
         return EditorKey::Insert;
     case Qt::Key_A:
         return EditorKey::A;
+    case Qt::Key_Delete:
+        return EditorKey::Delete;
+    case Qt::Key_Z:
+        return EditorKey::Z;
+    case Qt::Key_Y:
+        return EditorKey::Y;
     default:
         known = false;
         return EditorKey::A;
@@ -363,10 +369,34 @@ bool TTextEditorLF::focusNextPrevChild(bool) {
 void TTextEditorLF::keyPressEvent(QKeyEvent *event) {
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool alt = event->modifiers() & Qt::AltModifier;
     bool known = false;
     const EditorKey key = navigationKey(event->key(), known);
-    if (known && (key != EditorKey::A || ctrl)) {
+    const bool letterKey = key == EditorKey::A || key == EditorKey::Z || key == EditorKey::Y;
+    if (known && (!letterKey || (ctrl && !alt))) {
         editor.KeyDown(key, shift, ctrl);
+        return;
+    }
+    // Characters: Backspace, Enter and Tab as their bytes, everything else as the Latin-1 byte
+    // of the text the key produced (AltGr characters included).
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+        editor.KeyPress(8, ctrl, alt);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        editor.KeyPress(13, ctrl, alt);
+        return;
+    case Qt::Key_Tab:
+        editor.KeyPress(9, ctrl, alt);
+        return;
+    default:
+        break;
+    }
+    const QString text = event->text();
+    if (text.size() == 1 && text[0].unicode() >= 32 && text[0].unicode() <= 255 &&
+        text[0].unicode() != 127) {
+        editor.KeyPress(uint8_t(text[0].unicode()), ctrl, alt);
         return;
     }
     QAbstractScrollArea::keyPressEvent(event);

@@ -189,6 +189,64 @@ private slots:
         QCOMPARE(e->core().markx, int64_t(0));
     }
 
+    static QByteArray textOf(TTextEditorLF &e) {
+        QByteArray bytes(int(e.core().size()), '\0');
+        e.core().mem().CopyOut(0, bytes.size(), reinterpret_cast<uint8_t *>(bytes.data()));
+        return bytes;
+    }
+    void placeCaret(TTextEditorLF &e, int64_t offset) {
+        e.core().curx = e.core().markx = offset;
+        e.core().UpdateCaretPos(true, false, false);
+    }
+
+    void typingDeletingUndoAndRedoThroughKeys() {
+        auto e = editorWith("G01 X10\r\nX2");
+        placeCaret(*e, 4);
+        QTest::keyClicks(e.get(), "ab");
+        QCOMPARE(textOf(*e), QByteArray("G01 abX10\r\nX2"));
+        QTest::keyClick(e.get(), Qt::Key_Z, Qt::ControlModifier); // merged typing: one step
+        QCOMPARE(textOf(*e), QByteArray("G01 X10\r\nX2"));
+        QTest::keyClick(e.get(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(textOf(*e), QByteArray("G01 abX10\r\nX2"));
+        QTest::keyClick(e.get(), Qt::Key_Z, Qt::ControlModifier);
+
+        placeCaret(*e, 9); // the start of the second line: Backspace takes the whole CR LF
+        QTest::keyClick(e.get(), Qt::Key_Backspace);
+        QCOMPARE(textOf(*e), QByteArray("G01 X10X2"));
+        QTest::keyClick(e.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(textOf(*e), QByteArray("G01 X10\r\nX2"));
+
+        placeCaret(*e, 1); // forward Delete three times, undone in one step
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(e.get(), Qt::Key_Delete);
+        QCOMPARE(textOf(*e), QByteArray("GX10\r\nX2"));
+        QTest::keyClick(e.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(textOf(*e), QByteArray("G01 X10\r\nX2"));
+
+        // New typing after an undo discards what could have been redone.
+        placeCaret(*e, 11);
+        QTest::keyClicks(e.get(), "5");
+        QTest::keyClick(e.get(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClicks(e.get(), "7");
+        QTest::keyClick(e.get(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(textOf(*e), QByteArray("G01 X10\r\nX27"));
+
+        // Ctrl+letter types nothing.
+        QTest::keyClick(e.get(), Qt::Key_B, Qt::ControlModifier);
+        QCOMPARE(textOf(*e), QByteArray("G01 X10\r\nX27"));
+    }
+
+    void overwriteModeOverG01() {
+        auto e = editorWith("G01 X10");
+        placeCaret(*e, 2);
+        QTest::keyClick(e.get(), Qt::Key_Insert);
+        QTest::keyClicks(e.get(), "2");
+        QCOMPARE(textOf(*e), QByteArray("G02 X10"));
+        placeCaret(*e, 7); // at the end overwrite mode inserts
+        QTest::keyClicks(e.get(), "5");
+        QCOMPARE(textOf(*e), QByteArray("G02 X105"));
+    }
+
     void caretExistsOnlyWithFocus() {
         auto e = editorWith("G1");
         QVERIFY(e->hasFocus());
