@@ -44,6 +44,8 @@ public:
     virtual void DropSelection(int64_t /*dragx*/, bool /*copy*/) {}
 };
 
+struct MergeBackup; // what a merge of undo records changed (editing)
+
 enum class EditorKey { PageUp, PageDown, End, Home, Left, Up, Right, Down, Insert, A, Delete, Z, Y };
 
 class TEditorCore {
@@ -268,6 +270,7 @@ private:
     // line end stale).
     int64_t lineWindowValidFrom = 0;
     TUndo *newUndo();
+    void takeBackRecording(TUndo *merged, const MergeBackup &backup, bool made);
     bool recordDeletionOf(int64_t pos, int64_t len, int64_t incdelpos);
     void storeReplaced(int64_t oldEnd, int64_t newEnd, bool windowWasCurrent);
     void silentUpdateCaretPos();

@@ -16,13 +16,13 @@
 
 namespace morvilo {
 
-namespace {
-
 // What a merge changed in a record, to take it back when the store fails.
 struct MergeBackup {
     TUndo saved{};
     bool prepended = false;
 };
+
+namespace {
 
 void restoreMerge(TUndo &record, const MergeBackup &backup) {
     if (backup.prepended && record.len > 0)
@@ -36,6 +36,17 @@ void restoreMerge(TUndo &record, const MergeBackup &backup) {
 } // namespace
 
 // ---- recording helpers --------------------------------------------------------------------
+
+// The store failed: the record made or merged for the change goes, the list holds no change
+// that did not happen.
+void TEditorCore::takeBackRecording(TUndo *merged, const MergeBackup &backup, bool made) {
+    if (merged)
+        restoreMerge(*merged, backup);
+    if (made) {
+        undos.Release(undos.Count() - 1);
+        undone = undos.Count();
+    }
+}
 
 bool TEditorCore::recordDeletionOf(int64_t pos, int64_t len, int64_t incdelpos) {
     uint8_t *bytes = static_cast<uint8_t *>(std::malloc(size_t(len)));
@@ -126,12 +137,7 @@ void TEditorCore::insertchar(uint8_t bb) {
         else
             store->insertdata(curx, 1, &bb);
     } catch (...) {
-        if (merged)
-            restoreMerge(*merged, backup);
-        if (made) {
-            undos.Release(undos.Count() - 1);
-            undone = undos.Count();
-        }
+        takeBackRecording(merged, backup, made);
         throw;
     }
     if (!inupdate)
@@ -211,12 +217,7 @@ void TEditorCore::deletechar(bool isbackspace) {
     try {
         store->deletedata(curx, 1);
     } catch (...) {
-        if (merged)
-            restoreMerge(*merged, backup);
-        if (made) {
-            undos.Release(undos.Count() - 1);
-            undone = undos.Count();
-        }
+        takeBackRecording(merged, backup, made);
         throw;
     }
 }
