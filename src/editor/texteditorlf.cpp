@@ -107,6 +107,8 @@ TTextEditorLF::TTextEditorLF(QWidget *parent) : QAbstractScrollArea(parent), edi
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
     editorFont = editorFontChoice();
+    if (parent)
+        editor.maincap = parent->window()->windowTitle().toStdString();
     errorBox = [this](const QString &message) {
         QMessageBox box(QMessageBox::Critical, QString(), message, QMessageBox::Ok, this);
         box.exec();
@@ -358,7 +360,16 @@ void TTextEditorLF::LineChanged() {
     emit OnLineChange();
 }
 
+// The owner's caption shows the document's name and state (unless DoNotSetCaption).
 void TTextEditorLF::Changed() {
+    QWidget *owner = window();
+    if (owner != this && !editor.donotsetcaption0) {
+        std::string caption = editor.CaptionText();
+        if (caption != shownCaption) { // a whole-text undo reports millions of changes
+            shownCaption = std::move(caption);
+            owner->setWindowTitle(QString::fromStdString(shownCaption));
+        }
+    }
     emit OnChange();
 }
 

@@ -105,6 +105,7 @@ private:
     bool caretBlinkOn = true;
     QTimer caretBlink;
     bool handlingScrollAction = false;
+    std::string shownCaption;
 };
 
 } // namespace morvilo

@@ -258,6 +258,22 @@ private slots:
         QVERIFY(!e->caretExists());
     }
 
+    void captionFollowsTheDocumentState() {
+        QWidget owner;
+        owner.setWindowTitle("Vantrel Morvilo 1.0");
+        auto *e = new TTextEditorLF(&owner);
+        e->core().FileNew();
+        QCOMPARE(owner.windowTitle(), QString("Vantrel Morvilo 1.0 - [unbenannt.txt]"));
+        owner.show();
+        e->setFocus();
+        QTest::keyClicks(e, "G");
+        QCOMPARE(owner.windowTitle(), QString("Vantrel Morvilo 1.0 - [unbenannt.txt*]"));
+        e->core().setdonotsetcaption0(true);
+        owner.setWindowTitle("kept");
+        QTest::keyClicks(e, "1");
+        QCOMPARE(owner.windowTitle(), QString("kept"));
+    }
+
     void openingFailureGoesToTheErrorBox() {
         TTextEditorLF e;
         QString shown;
