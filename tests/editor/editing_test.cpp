@@ -1,5 +1,5 @@
-#include "../common/testfiles.h"
 #include "editor/editorcore.h"
+#include "editordocument.h"
 
 #include <gtest/gtest.h>
 
@@ -17,16 +17,7 @@ struct CountingView : EditorView {
 
 class EditingTest : public ::testing::Test {
 protected:
-    // A file-backed document, so that every first edit is the first change of a fresh file; an
-    // 800 x 400 client of 8 x 16 cells shows 24 rows.
-    void open(const std::string &text) {
-        const auto path = scratch / "doc.nc";
-        test::WriteFile(path, text);
-        core.SetMetrics(8, 16);
-        core.SetClientSize(800, 400);
-        ASSERT_TRUE(core.OpenFileWithName(path));
-        core.UpdateCaretPos(true, false, false);
-    }
+    void open(const std::string &text) { test::OpenDocument(core, scratch, text); }
     std::string text() {
         std::string t(size_t(core.size()), '\0');
         core.mem().CopyOut(0, core.size(), reinterpret_cast<uint8_t *>(t.data()));

@@ -1,5 +1,5 @@
-#include "../common/testfiles.h"
 #include "editor/editorcore.h"
+#include "editordocument.h"
 
 #include <gtest/gtest.h>
 
@@ -59,16 +59,7 @@ struct RecordingView : EditorView {
 
 class EditorCoreTest : public ::testing::Test {
 protected:
-    // A document holding text, shown in an 800 x 400 client with 8 x 16 cells: 24 rows of 98
-    // visible columns, laid out 1024 columns wide.
-    void open(const std::string &text) {
-        const auto path = scratch / "doc.nc";
-        test::WriteFile(path, text);
-        core.SetMetrics(8, 16);
-        core.SetClientSize(800, 400);
-        ASSERT_TRUE(core.OpenFileWithName(path));
-        core.UpdateCaretPos(true, false, false);
-    }
+    void open(const std::string &text) { test::OpenDocument(core, scratch, text); }
     std::vector<Line> readAll() {
         std::vector<Line> lines;
         core.FirstLine();
