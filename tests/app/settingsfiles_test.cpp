@@ -1,0 +1,83 @@
+#include "../common/testfiles.h"
+#include "app/settingsfiles.h"
+
+#include <gtest/gtest.h>
+
+using namespace morvilo;
+using morvilo::test::ReadFile;
+using morvilo::test::ScratchFolder;
+using morvilo::test::WriteFile;
+
+TEST(OptionsDat, DefaultsAndTheTwentyFourBytes) {
+    ScratchFolder scratch;
+    const std::string path = scratch / "options.dat";
+    PortOptions options;
+    EXPECT_FALSE(ReadOptionsDat(path, options)); // missing: the defaults stay
+    ASSERT_TRUE(WriteOptionsDat(path, options));
+    EXPECT_EQ(ReadFile(path), std::string("\0\0\0\0\5\0\0\0\1\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 24));
+
+    options.language = 1;
+    options.port = -2; // stored as it is; the port dialog decides what an odd index means
+    ASSERT_TRUE(WriteOptionsDat(path, options));
+    PortOptions read;
+    ASSERT_TRUE(ReadOptionsDat(path, read));
+    EXPECT_EQ(read.language, 1);
+    EXPECT_EQ(read.port, -2);
+    EXPECT_EQ(read.baud, 5);
+
+    WriteFile(path, std::string("\3\0\0\0\7\0\0", 7)); // short: whole values only
+    PortOptions partial;
+    ASSERT_TRUE(ReadOptionsDat(path, partial));
+    EXPECT_EQ(partial.port, 3);
+    EXPECT_EQ(partial.baud, 5);
+
+    EXPECT_FALSE(WriteOptionsDat((scratch / "no" / "options.dat").string(), options));
+}
+
+TEST(RecentFiles, MostRecentFirstAndFiveAtMost) {
+    ScratchFolder scratch;
+    const std::string path = scratch / "fav.dat";
+    RecentFiles recent;
+    recent.Load(path); // missing: five empty slots
+    EXPECT_EQ(recent.Entries(), (std::array<std::string, 5>{}));
+
+    WriteFile(path, "b\r\nc\r\nd\ne\rf\r\ng\r\n"); // any break; a sixth line is not read
+    recent.Load(path);
+    EXPECT_EQ(recent.Entries(), (std::array<std::string, 5>{"b", "c", "d", "e", "f"}));
+    recent.AddtoFavorites("d");
+    EXPECT_EQ(recent.Entries(), (std::array<std::string, 5>{"d", "b", "c", "e", "f"}));
+    recent.AddtoFavorites("g");
+    EXPECT_EQ(recent.Entries(), (std::array<std::string, 5>{"g", "d", "b", "c", "e"}));
+    recent.AddtoFavorites("G"); // another letter case is another file
+    EXPECT_EQ(recent.Entries()[0], "G");
+    EXPECT_EQ(recent.Entries()[1], "g");
+
+    ASSERT_TRUE(recent.Save(path));
+    EXPECT_EQ(ReadFile(path), "G\r\ng\r\nd\r\nb\r\nc\r\n");
+}
+
+TEST(FavouriteFolders, UsedFoldersMoveToTheTop) {
+    ScratchFolder scratch;
+    const std::string path = scratch / "folders.dat";
+    FavouriteFolders folders;
+    folders.Load(path);
+    EXPECT_TRUE(folders.Entries().empty());
+
+    folders.AddToPrefFolders("/pics/A/");
+    folders.AddToPrefFolders("/pics/A/");
+    folders.AddToPrefFolders("/pics/B/");
+    EXPECT_EQ(folders.Entries(), (std::vector<std::string>{"/pics/B/", "/pics/A/"}));
+    folders.AddToPrefFolders("/pics/A/");
+    EXPECT_EQ(folders.Entries(), (std::vector<std::string>{"/pics/A/", "/pics/B/"}));
+    folders.AddToPrefFolders("/PICS/A/");
+    EXPECT_EQ(folders.Entries().size(), 3u);
+
+    ASSERT_TRUE(folders.Save(path));
+    EXPECT_EQ(ReadFile(path), "/PICS/A/\r\n/pics/A/\r\n/pics/B/\r\n");
+    WriteFile(path, "x\r\n\r\nx\r\n"); // empty lines and repeats stay as they are
+    folders.Load(path);
+    EXPECT_EQ(folders.Entries(), (std::vector<std::string>{"x", "", "x"}));
+    folders.Remove(1);
+    folders.Remove(7);
+    EXPECT_EQ(folders.Entries(), (std::vector<std::string>{"x", "x"}));
+}
