@@ -1,4 +1,5 @@
 #include "../common/testfiles.h"
+#include "app/progpath.h"
 #include "app/settingsfiles.h"
 
 #include <gtest/gtest.h>
@@ -80,4 +81,19 @@ TEST(FavouriteFolders, UsedFoldersMoveToTheTop) {
     folders.Remove(1);
     folders.Remove(7);
     EXPECT_EQ(folders.Entries(), (std::vector<std::string>{"x", "x"}));
+}
+
+TEST(ProgramDataFolder, HomeVariableThenProgramFolderThenPerUser) {
+    ScratchFolder scratch;
+    ::setenv("MORVILO_HOME", scratch.path().c_str(), 1);
+    EXPECT_EQ(ProgramDataFolder("/usr/bin"), scratch.path().string() + "/");
+    ::unsetenv("MORVILO_HOME");
+    EXPECT_EQ(ProgramDataFolder(scratch.path().string()), scratch.path().string() + "/");
+    // A program folder that cannot be written: the per-user data folder, made when missing.
+    ::setenv("XDG_DATA_HOME", (scratch / "data").c_str(), 1);
+    const std::string perUser = ProgramDataFolder("/no/such/program/folder");
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(perUser.rfind((scratch / "data").string(), 0), 0u) << perUser;
+    EXPECT_EQ(perUser.back(), '/');
+    EXPECT_TRUE(std::filesystem::is_directory(perUser));
 }
