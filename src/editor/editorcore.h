@@ -270,6 +270,7 @@ private:
     // line end stale).
     int64_t lineWindowValidFrom = 0;
     TUndo *newUndo();
+    template <typename Apply> void replayGroup(bool undoing, Apply apply);
     void takeBackRecording(TUndo *merged, const MergeBackup &backup, bool made);
     bool recordDeletionOf(int64_t pos, int64_t len, int64_t incdelpos);
     void storeReplaced(int64_t oldEnd, int64_t newEnd, bool windowWasCurrent);

@@ -124,65 +124,22 @@ TUndo *TEditorCore::newUndo() {
 
 // ---- undo and redo ------------------------------------------------------------------------
 
-void TEditorCore::Undo() {
-    if (!CanUndo())
-        return;
+// Replays the records of the newest group (or one record with onlyonestep): newest first when
+// undoing, oldest first when redoing. apply handles one record; replaying records nothing.
+template <typename Apply> void TEditorCore::replayGroup(bool undoing, Apply apply) {
     {
         ReplayScope scope(inupdate, noundo);
         bool first = true;
         int32_t group = 0;
-        while (undos.Count() > 0 && undone > 0) {
-            const TUndo record = undos[uint32_t(undone - 1)];
+        while (undoing ? undone > 0 : undone < int64_t(undos.Count())) {
+            const TUndo record = undos[uint32_t(undoing ? undone - 1 : undone)];
             if (!first && record.undogroup != group)
                 break;
             first = false;
             group = record.undogroup;
-            --undone;
+            undone += undoing ? -1 : 1;
             noundo = true;
-            // A replaced line is a deletion and an insertion at one place. Undone one after the
-            // other, backwards through the text, each deletion would leave the insertion point
-            // at the end of a block, and every restored line would pile up at the front of the
-            // next block. Putting the old bytes in front of the new ones and deleting the new
-            // ones afterwards gives the same text and leaves the lines in their blocks.
-            if (!onlyonestep && record.kind == TUndo::Insertion && undone > 0) {
-                const TUndo before = undos[uint32_t(undone - 1)];
-                if (before.undogroup == group && before.kind == TUndo::Deletion &&
-                    before.pos == record.pos) {
-                    --undone;
-                    curx = markx = before.pos;
-                    posy = before.oposy;
-                    insertText(before.buf, before.len);
-                    curx = before.pos + before.len;
-                    markx = curx + record.len;
-                    deleteRange();
-                    curx = before.pos + before.incdelpos;
-                    noundo = false;
-                    continue;
-                }
-            }
-            switch (record.kind) {
-            case TUndo::Insertion:
-                curx = record.pos;
-                markx = record.pos + record.len;
-                posy = record.oposy;
-                deleteRange();
-                break;
-            case TUndo::Overwrite:
-                curx = markx = record.pos;
-                posy = record.oposy;
-                store->setdata(record.pos, record.olen, record.obuf);
-                break;
-            case TUndo::Deletion:
-                curx = markx = record.pos;
-                posy = record.oposy;
-                insertText(record.buf, record.len);
-                curx = record.pos + record.incdelpos;
-                // Backspace over CR LF removes both bytes in one record that starts with the CR;
-                // the caret goes back behind the LF, where it was, not between the two.
-                if (curx > 0 && ByteAt(curx - 1) == '\r' && ByteAt(curx) == '\n')
-                    ++curx;
-                break;
-            }
+            apply(record, group);
             noundo = false;
             if (onlyonestep)
                 break;
@@ -192,48 +149,81 @@ void TEditorCore::Undo() {
     UpdateCaretPos(true, false, false);
 }
 
+void TEditorCore::Undo() {
+    if (!CanUndo())
+        return;
+    replayGroup(true, [this](const TUndo &record, int32_t group) {
+        // A replaced line is a deletion and an insertion at one place. Undone one after the
+        // other, backwards through the text, each deletion would leave the insertion point
+        // at the end of a block, and every restored line would pile up at the front of the
+        // next block. Putting the old bytes in front of the new ones and deleting the new
+        // ones afterwards gives the same text and leaves the lines in their blocks.
+        if (!onlyonestep && record.kind == TUndo::Insertion && undone > 0) {
+            const TUndo before = undos[uint32_t(undone - 1)];
+            if (before.undogroup == group && before.kind == TUndo::Deletion &&
+                before.pos == record.pos) {
+                --undone;
+                curx = markx = before.pos;
+                posy = before.oposy;
+                insertText(before.buf, before.len);
+                curx = before.pos + before.len;
+                markx = curx + record.len;
+                deleteRange();
+                curx = before.pos + before.incdelpos;
+                return;
+            }
+        }
+        switch (record.kind) {
+        case TUndo::Insertion:
+            curx = record.pos;
+            markx = record.pos + record.len;
+            posy = record.oposy;
+            deleteRange();
+            break;
+        case TUndo::Overwrite:
+            curx = markx = record.pos;
+            posy = record.oposy;
+            store->setdata(record.pos, record.olen, record.obuf);
+            break;
+        case TUndo::Deletion:
+            curx = markx = record.pos;
+            posy = record.oposy;
+            insertText(record.buf, record.len);
+            curx = record.pos + record.incdelpos;
+            // Backspace over CR LF removes both bytes in one record that starts with the CR;
+            // the caret goes back behind the LF, where it was, not between the two.
+            if (curx > 0 && ByteAt(curx - 1) == '\r' && ByteAt(curx) == '\n')
+                ++curx;
+            break;
+        }
+    });
+}
+
 void TEditorCore::ReDo() {
     if (!CanRedo())
         return;
-    {
-        ReplayScope scope(inupdate, noundo);
-        bool first = true;
-        int32_t group = 0;
-        while (undos.Count() > 0 && undone < int64_t(undos.Count())) {
-            const TUndo record = undos[uint32_t(undone)];
-            if (!first && record.undogroup != group)
-                break;
-            first = false;
-            group = record.undogroup;
-            ++undone;
-            noundo = true;
-            switch (record.kind) {
-            case TUndo::Insertion:
-                curx = markx = record.pos;
-                posy = record.oposy;
-                insertText(record.buf, record.len);
-                curx = markx = record.pos + record.len;
-                break;
-            case TUndo::Overwrite:
-                curx = markx = record.pos;
-                posy = record.oposy;
-                store->setdata(record.pos, record.len, record.buf);
-                curx = markx = record.pos + record.len;
-                break;
-            case TUndo::Deletion:
-                curx = record.pos;
-                markx = record.pos + record.len;
-                posy = record.oposy;
-                deleteRange();
-                break;
-            }
-            noundo = false;
-            if (onlyonestep)
-                break;
+    replayGroup(false, [this](const TUndo &record, int32_t) {
+        switch (record.kind) {
+        case TUndo::Insertion:
+            curx = markx = record.pos;
+            posy = record.oposy;
+            insertText(record.buf, record.len);
+            curx = markx = record.pos + record.len;
+            break;
+        case TUndo::Overwrite:
+            curx = markx = record.pos;
+            posy = record.oposy;
+            store->setdata(record.pos, record.len, record.buf);
+            curx = markx = record.pos + record.len;
+            break;
+        case TUndo::Deletion:
+            curx = record.pos;
+            markx = record.pos + record.len;
+            posy = record.oposy;
+            deleteRange();
+            break;
         }
-    }
-    checksize();
-    UpdateCaretPos(true, false, false);
+    });
 }
 
 } // namespace morvilo
