@@ -1,21 +1,25 @@
 #include "app/settingsfiles.h"
 
+#include "vantrel/filebytes.h"
 #include "vantrel/outputfile.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
+#include <vector>
 
 namespace morvilo {
 
 namespace {
 
+// The settings files are a few hundred bytes; anything larger is no settings file of ours.
+constexpr uint64_t kMaxSettingsBytes = 16u << 20;
+
 bool readWholeFile(const std::string &path, std::string &bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::vector<uint8_t> raw;
+    if (!ReadRegularFile(path, raw, kMaxSettingsBytes))
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    bytes.assign(raw.begin(), raw.end());
+    return true;
 }
 
 bool writeWholeFile(const std::string &path, const std::string &bytes) {

@@ -2,16 +2,12 @@
 
 #include "relief/bmpreader.h"
 #include "relief/qtpicture.h"
+#include "vantrel/filebytes.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <new>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace morvilo {
 
@@ -21,43 +17,12 @@ namespace {
 // and refusing early keeps a huge unrelated file from being read into memory.
 constexpr uint64_t kMaxFileBytes = uint64_t(4) << 30;
 
-// Reads a regular file whole. Opened without blocking, so that a FIFO or device given as a
-// picture cannot hang the caller; anything but a regular file is refused after fstat.
-bool ReadWholeFile(const std::string &fileName, std::vector<uint8_t> &bytes) {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    bool ok = false;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-        uint64_t(st.st_size) <= kMaxFileBytes) {
-        try {
-            bytes.resize(size_t(st.st_size));
-            size_t got = 0;
-            while (got < bytes.size()) {
-                const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    break; // shrank while we read: decode what is there
-                got += size_t(n);
-            }
-            bytes.resize(got);
-            ok = got > 0;
-        } catch (const std::bad_alloc &) {
-            bytes.clear();
-        }
-    }
-    ::close(fd);
-    return ok;
-}
-
 } // namespace
 
 void OpenDib(dib &d, const std::string &fileName, int, int) {
     deldib(d);
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(fileName, bytes))
+    if (!ReadRegularFile(fileName, bytes, kMaxFileBytes) || bytes.empty())
         return;
     OpenDibFromMemory(d, bytes.data(), bytes.size());
 }

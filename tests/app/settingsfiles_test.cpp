@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace morvilo;
 using morvilo::test::ReadFile;
 using morvilo::test::ScratchFolder;
@@ -33,6 +35,14 @@ TEST(OptionsDat, DefaultsAndTheTwentyFourBytes) {
     EXPECT_EQ(partial.baud, 5);
 
     EXPECT_FALSE(WriteOptionsDat((scratch / "no" / "options.dat").string(), options));
+
+    // A FIFO in place of the file is refused at once instead of waiting for a writer.
+    const std::string fifo = scratch / "fifo.dat";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(ReadOptionsDat(fifo, partial));
+    RecentFiles recent;
+    recent.Load(fifo);
+    EXPECT_EQ(recent.Entries()[0], "");
 }
 
 TEST(RecentFiles, MostRecentFirstAndFiveAtMost) {
