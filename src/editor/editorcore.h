@@ -233,6 +233,7 @@ private:
     void setStatus(const std::string &text);
     bool adjustHorizontalScroll();
     void placeCaret();
+    void createCaret();
     int64_t lastCellOfRow(int64_t row) const;
     // The line reader's window: a stretch of the text around lpos.
     bool loadLineWindow(int64_t pos);

@@ -102,8 +102,7 @@ void TEditorCore::KeyDown(EditorKey key, bool shift, bool ctrl) {
         overwrite = !overwrite;
         setStatus(messages.GetTranslation(overwrite ? kMsgOverwriteMode : kMsgInsertMode));
         view->HideCaret();
-        view->ShowCaret(pxfound ? int(sx + (px - posx) * wid) : -100,
-                        pxfound ? int(sy + py * hei) : -100, overwrite ? wid : 2, hei);
+        createCaret();
         break;
     case EditorKey::A:
         if (ctrl)

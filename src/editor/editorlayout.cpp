@@ -124,6 +124,13 @@ bool TEditorCore::adjustHorizontalScroll() {
     return repaint;
 }
 
+// The caret in the shape of the mode (a cell wide when overwriting, thin when inserting), at
+// its cell or out of sight.
+void TEditorCore::createCaret() {
+    view->ShowCaret(pxfound ? int(sx + (px - posx) * wid) : -100,
+                    pxfound ? int(sy + py * hei) : -100, overwrite ? wid : 2, hei);
+}
+
 void TEditorCore::placeCaret() {
     if (pxfound)
         view->PlaceCaret(int(sx + (px - posx) * wid), int(sy + py * hei));
@@ -153,9 +160,7 @@ void TEditorCore::UpdateCaretPos(bool newpaint, bool markupt, bool donotupdatepo
                 Paint();
             }
         }
-        const int caretWidth = overwrite ? wid : 2;
-        view->ShowCaret(pxfound ? int(sx + (px - posx) * wid) : -100,
-                        pxfound ? int(sy + py * hei) : -100, caretWidth, hei);
+        createCaret();
     } else {
         SilentLayout();
         placeCaret();
