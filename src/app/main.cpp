@@ -1,14 +1,19 @@
 // morvilo: the workbench's program entry.
+//   morvilo                          the main window
+//   morvilo PICTURE                  the main window showing PICTURE's relief program
 //   morvilo PICTURE OUTPUT [LEVELS WIDTH DISTANCE INVERT]
-// generates the relief program of PICTURE with the start-up parameters (changed by the
-// optional arguments), saves it as OUTPUT and ends, without a window or a display.
+//                                    generates the relief program of PICTURE, saves it as
+//                                    OUTPUT and ends, without a window or a display.
 
 #include "app/commandline.h"
+#include "app/mainform.h"
 #include "app/panelvalues.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -27,19 +32,40 @@ int generateAndSave(const StartupCommand &command, const ReliefParameters &p) {
     return 1;
 }
 
+// Whether a window can be shown: a platform was chosen, or an X or Wayland display is there.
+bool displayAvailable() {
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char *value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+int runBatch(int argc, char **argv, const StartupCommand &command, const ReliefParameters &p) {
+    QCoreApplication app(argc, argv); // picture format plugins are found through it
+    QCoreApplication::setApplicationName("Morvilo");
+    return generateAndSave(command, p);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv); // picture format plugins are found through it
-    QCoreApplication::setApplicationName("Morvilo");
-
     std::vector<std::string> arguments(argv + 1, argv + argc);
     ReliefParameters parameters = StartupReliefParameters();
     const StartupCommand command = ApplyCommandLine(arguments, parameters);
     if (!command.output.empty())
-        return generateAndSave(command, parameters);
+        return runBatch(argc, argv, command, parameters);
+    if (!displayAvailable()) {
+        std::fprintf(stderr, "morvilo: no display to show the window on. Generate a relief program "
+                             "with: morvilo PICTURE OUTPUT [LEVELS WIDTH DISTANCE INVERT]\n");
+        return 2;
+    }
 
-    std::fprintf(stderr, "morvilo: this build has no main window yet. Generate a relief program "
-                         "with: morvilo PICTURE OUTPUT [LEVELS WIDTH DISTANCE INVERT]\n");
-    return 2;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Morvilo");
+    TMainform mainform(QCoreApplication::applicationDirPath());
+    mainform.setStartupCommand(command, parameters);
+    mainform.show();
+    return app.exec();
 }

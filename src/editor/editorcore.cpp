@@ -70,28 +70,28 @@ void TEditorCore::NewItNow() {
 bool TEditorCore::OpenFileWithName(const std::string &sfn) {
     if (sfn.empty())
         return false;
-    afilename = sfn;
-    NewItNow();
     // Opened without blocking, so that a FIFO or device given as a document cannot hang the
-    // editor; anything but a regular file is refused.
+    // editor; anything but a regular file is refused. The file is opened before the document
+    // is let go: a file that cannot be opened leaves the text, its name and its undo list as
+    // they were.
     int file = ::open(sfn.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     struct stat st {};
-    bool ok = file >= 0 && ::fstat(file, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok) {
-        ::fcntl(file, F_SETFL, ::fcntl(file, F_GETFL) & ~O_NONBLOCK);
-        store = std::make_unique<TMemory>(int64_t(st.st_size), false, file);
-        lineWindow.clear();
-        fd = file;
-    } else {
+    if (file < 0 || ::fstat(file, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (file >= 0)
             ::close(file);
         view->ShowError(messages.GetTranslation(kMsgCannotOpen));
+        return false;
     }
+    ::fcntl(file, F_SETFL, ::fcntl(file, F_GETFL) & ~O_NONBLOCK);
+    afilename = sfn;
+    NewItNow();
+    store = std::make_unique<TMemory>(int64_t(st.st_size), false, file);
+    lineWindow.clear();
+    fd = file;
     Paint();
-    if (ok)
-        SetUnChanged();
+    SetUnChanged();
     view->Changed();
-    return ok;
+    return true;
 }
 
 void TEditorCore::FileNew() {

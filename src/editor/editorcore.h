@@ -46,7 +46,21 @@ public:
 
 struct MergeBackup; // what a merge of undo records changed (editing)
 
-enum class EditorKey { PageUp, PageDown, End, Home, Left, Up, Right, Down, Insert, A, Delete, Z, Y };
+enum class EditorKey {
+    PageUp,
+    PageDown,
+    End,
+    Home,
+    Left,
+    Up,
+    Right,
+    Down,
+    Insert,
+    A,
+    Delete,
+    Z,
+    Y
+};
 
 class TEditorCore {
 public:
@@ -64,6 +78,9 @@ public:
     void NewItNow();
     // An empty, untitled document.
     void FileNew();
+    // Writes the text to fname (through a new file renamed over it) and makes that file the
+    // document; false, with message 14, when it cannot be written (nothing changes then).
+    bool SaveAsFile(const std::string &fname);
     // Fills the display window buf from posy.
     void ReadBuf();
 
@@ -215,10 +232,10 @@ public:
     // Releases every record and its buffers.
     void ClearUndo();
 
-    TUndo *aundo = nullptr;   // the undo list's current record
-    TUndoList undos{&aundo};  // oldest first
-    int64_t undone = 0;       // records 0 .. undone-1 are in effect, the rest can be redone
-    int32_t aundogroup = 0;   // last group number handed out
+    TUndo *aundo = nullptr;  // the undo list's current record
+    TUndoList undos{&aundo}; // oldest first
+    int64_t undone = 0;      // records 0 .. undone-1 are in effect, the rest can be redone
+    int32_t aundogroup = 0;  // last group number handed out
     bool isinoneundogroup = false;
     bool onlyonestep = false; // Undo/ReDo act on one record
     bool noundo = false;      // replaying records: record nothing
@@ -229,6 +246,7 @@ public:
 
 private:
     void closeFile();
+    bool writeDocumentTo(const std::string &fname);
     void layout();
     void setStatus(const std::string &text);
     bool adjustHorizontalScroll();

@@ -68,16 +68,27 @@ public:
         keepLevelGrid();
         safeText = FormatFixed(p.sicher, p.nach);
         rowLevels.resize(size_t(grid.aufl) + kRowPadding);
-        for (int level = 0; level <= grid.abstuf && !out.Failed(); ++level) {
+        if (progress)
+            progress->rowsTotal = uint64_t(grid.abstuf + 1) * uint64_t(grid.aufly);
+        for (int level = 0; level <= grid.abstuf && !stopped(); ++level) {
             const long double z = (long double)level * p.tiefe / grid.abstuf + p.zstart;
             const std::string zText = FormatFixed(z, p.nach);
-            for (int64_t y = 0; y < grid.aufly && !out.Failed(); ++y)
+            for (int64_t y = 0; y < grid.aufly && !stopped(); ++y) {
                 writeRow(level, y, zText);
+                if (progress)
+                    progress->rowsDone.fetch_add(1, std::memory_order_relaxed);
+            }
         }
         return groups;
     }
 
+    ReliefProgress *progress = nullptr;
+
 private:
+    bool stopped() const {
+        return out.Failed() || (progress && progress->cancel.load(std::memory_order_relaxed));
+    }
+
     const uint8_t *samplePixel(int64_t x, int64_t y) const {
         return picture.row(rows[size_t(y)]) + columns[size_t(x)] * 3;
     }
@@ -292,16 +303,19 @@ ReliefGrid ComputeReliefGrid(const ReliefParameters &p, int32_t pictureWidth,
     return grid;
 }
 
-uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &out) {
+uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &out,
+                     ReliefProgress *progress) {
     if (picture.poi() == nullptr || picture.pmi.biBitCount != 24 || DibBreit(picture) <= 0 ||
         DibHoch(picture) <= 0)
         return 0;
     auto writer = std::make_unique<ReliefWriter>(p, picture, out);
+    writer->progress = progress;
     return writer->Run();
 }
 
 ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &picturePath,
-                                const std::string &outputPath, OutputFile::Mode mode) {
+                                const std::string &outputPath, OutputFile::Mode mode,
+                                ReliefProgress *progress) {
     if (std::string problem = CheckReliefParameters(p); !problem.empty())
         return failure(ReliefStatus::InvalidParameters, problem, problem);
 
@@ -321,8 +335,12 @@ ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &pi
         return failure(ReliefStatus::OutputNotCreated, notCreated, out.Error());
 
     ReliefResult result;
-    result.groups = WriteRelief(p, picture, out);
+    result.groups = WriteRelief(p, picture, out, progress);
     deldib(picture);
+    if (progress && progress->cancel) {
+        out.Abandon();
+        return failure(ReliefStatus::Cancelled, "cancelled");
+    }
     result.bytes = out.BytesWritten();
     if (!out.Commit())
         return failure(ReliefStatus::WriteFailed, out.Error(), out.Error());

@@ -9,6 +9,7 @@
 #include "relief/dib.h"
 #include "vantrel/outputfile.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -52,9 +53,18 @@ int64_t GridColumns(long double width, double distance);
 ReliefGrid ComputeReliefGrid(const ReliefParameters &p, int32_t pictureWidth,
                              int32_t pictureHeight);
 
+// How far a run has come, and a way to stop it, shared with another thread (a progress
+// dialog). A row is one grid row of one level.
+struct ReliefProgress {
+    std::atomic<uint64_t> rowsDone{0};
+    std::atomic<uint64_t> rowsTotal{0};
+    std::atomic<bool> cancel{false};
+};
+
 // Writes the program of a 24-bit picture into out (which must be open). Returns the number
-// of four-line groups written; stops early when out has failed.
-uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &out);
+// of four-line groups written; stops early when out has failed or the run was cancelled.
+uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &out,
+                     ReliefProgress *progress = nullptr);
 
 enum class ReliefStatus {
     Ok,
@@ -62,6 +72,7 @@ enum class ReliefStatus {
     PictureUnreadable, // the picture could not be loaded or raised to 24 bits
     OutputNotCreated,  // detail holds the system's reason
     WriteFailed,       // detail holds the system's reason; the target was not changed
+    Cancelled,         // stopped through ReliefProgress::cancel; the target was not changed
 };
 
 struct ReliefResult {
@@ -76,7 +87,8 @@ struct ReliefResult {
 // outputPath. The picture is released and the output closed on every path.
 ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &picturePath,
                                 const std::string &outputPath,
-                                OutputFile::Mode mode = OutputFile::Mode::Replace);
+                                OutputFile::Mode mode = OutputFile::Mode::Replace,
+                                ReliefProgress *progress = nullptr);
 
 extern const char *const kMessageTempFileNotCreated; // "Konnte temporäre Datei nicht anlegen."
 extern const char *const kMessagePictureNotLoaded;   // "Das Bild konnte nicht geladen werden."

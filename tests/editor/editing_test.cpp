@@ -12,7 +12,9 @@ namespace {
 
 struct CountingView : EditorView {
     int changes = 0;
+    std::string error;
     void Changed() override { ++changes; }
+    void ShowError(const std::string &message) override { error = message; }
 };
 
 class EditingTest : public ::testing::Test {
@@ -404,6 +406,35 @@ TEST_F(EditingTest, OpeningADocumentEmptiesTheUndoListUnlessToldNotTo) {
     EXPECT_FALSE(core.CanUndo());
     EXPECT_EQ(core.undos.Count(), 0u);
     EXPECT_EQ(core.undone, 0);
+}
+
+TEST_F(EditingTest, SavingUnderTheOwnNameKeepsTextCaretAndUndo) {
+    std::string original;
+    for (int i = 0; i < 3000; ++i) // several blocks, most of them never read
+        original += "N" + std::to_string(i) + " G1 X" + std::to_string(i % 97) + "\r\n";
+    open(original);
+    caret(5);
+    type("Y2");
+    const std::string edited = text();
+    const std::string own = core.afilename;
+    ASSERT_TRUE(core.SaveAsFile(own));
+    EXPECT_EQ(test::ReadFile(own), edited);
+    EXPECT_EQ(text(), edited);
+    EXPECT_EQ(core.curx, 7);
+    EXPECT_TRUE(core.CanUndo());
+    EXPECT_FALSE(core.changed);
+
+    // Another name: the saved file becomes the document.
+    const auto other = scratch / "copy.nc";
+    ASSERT_TRUE(core.SaveAsFile(other));
+    EXPECT_EQ(core.afilename, other.string());
+    EXPECT_EQ(test::ReadFile(other), edited);
+
+    // A target that cannot be created: message 14 with the reason, the document unchanged.
+    EXPECT_FALSE(core.SaveAsFile((scratch / "missing" / "x.nc").string()));
+    EXPECT_EQ(view.error.rfind("Die Datei konnte nicht erzeugt werden!", 0), 0u) << view.error;
+    EXPECT_EQ(core.afilename, other.string());
+    EXPECT_EQ(text(), edited);
 }
 
 // ---- randomized comparison with a plain model -----------------------------------------------

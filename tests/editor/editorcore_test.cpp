@@ -145,16 +145,20 @@ TEST_F(EditorCoreTest, LineReaderMatchesTheReferenceOnRandomTexts) {
     }
 }
 
-TEST_F(EditorCoreTest, OpeningFailsWithMessageTwelve) {
+TEST_F(EditorCoreTest, OpeningFailsWithMessageTwelveAndKeepsTheDocument) {
+    open("G1 X5");
+    const std::string document = core.afilename;
+    const int changesBefore = view.changes;
     EXPECT_FALSE(core.OpenFileWithName(""));
     EXPECT_TRUE(view.errors.empty());
     EXPECT_FALSE(core.OpenFileWithName((scratch / "missing.nc").string()));
     EXPECT_FALSE(core.OpenFileWithName(scratch.path().string())); // a folder is no document
     ASSERT_EQ(view.errors.size(), 2u);
     EXPECT_EQ(view.errors[0], "Die Datei konnte nicht geöffnet werden!");
-    EXPECT_EQ(core.afilename, scratch.path().string()); // the requested name stays
-    EXPECT_EQ(core.size(), 0);
-    EXPECT_EQ(view.changes, 2);
+    EXPECT_EQ(core.afilename, document);
+    EXPECT_EQ(core.size(), 5);
+    EXPECT_EQ(core.ByteAt(3), 'X');
+    EXPECT_EQ(view.changes, changesBefore);
 }
 
 TEST_F(EditorCoreTest, LayoutPlacesBreaksTabsAndLongLines) {

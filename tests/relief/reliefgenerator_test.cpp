@@ -244,6 +244,20 @@ TEST_F(ReliefTest, WholeRunOnFiles) {
         EXPECT_NE(result.message.find("No space"), std::string::npos) << result.message;
     }
 
+    // A cancelled run leaves the existing file as it was; progress counts rows of all levels.
+    ReliefProgress progress;
+    result = GenerateReliefFile(workedExampleParameters(), picture, output,
+                                OutputFile::Mode::Replace, &progress);
+    EXPECT_EQ(progress.rowsTotal, 3u * 2u);
+    EXPECT_EQ(progress.rowsDone, progress.rowsTotal.load());
+    const std::string before = ReadFile(output);
+    progress.cancel = true;
+    ReliefParameters fine = workedExampleParameters();
+    fine.abstandfr = 0.01;
+    result = GenerateReliefFile(fine, picture, output, OutputFile::Mode::Replace, &progress);
+    EXPECT_EQ(result.status, ReliefStatus::Cancelled);
+    EXPECT_EQ(ReadFile(output), before);
+
     ReliefParameters bad;
     bad.abstandfr = 0;
     EXPECT_EQ(GenerateReliefFile(bad, picture, output).status, ReliefStatus::InvalidParameters);

@@ -1,0 +1,196 @@
+// TMainform: the document commands, the caption and the recent files.
+
+#include "app/filefilter.h"
+#include "app/mainform.h"
+#include "app/reliefpanel.h"
+#include "app/reliefrun.h"
+#include "editor/texteditorlf.h"
+#include "translation/translateunit.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTabWidget>
+
+namespace morvilo {
+
+QString TMainform::DocumentFilter() {
+    return QString::fromUtf8("CNC Dateien (*.cnc;*.nc;*.tap;*.din;*.txt)|*.cnc;*.nc;*.tap;*.din;"
+                             "*.txt|Alle Dateien (*.*)|*.*");
+}
+
+void TMainform::SetChanged() {
+    changed = true;
+    applyCaption();
+}
+
+void TMainform::SetUnChanged() {
+    changed = false;
+    applyCaption();
+}
+
+void TMainform::applyCaption() {
+    const QString name =
+        afilename.isEmpty() ? GetTString(kMsgUntitledCnc) : QFileInfo(afilename).fileName();
+    setWindowTitle(maincap + " - [" + name + (changed ? "*]" : "]"));
+}
+
+bool TMainform::askToSave() {
+    switch (saveQuestion()) {
+    case QMessageBox::Yes:
+        return SaveFile();
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TMainform::Neu1Click() {
+    if (changed && !askToSave())
+        return;
+    NewAll();
+}
+
+void TMainform::NewAll() {
+    memo1->core().FileNew();
+    PaintBox1->update();
+    afilename.clear();
+    SetUnChanged();
+}
+
+void TMainform::ffnen1Click() {
+    if (changed && !askToSave())
+        return;
+    OpenFile();
+}
+
+bool TMainform::OpenFile() {
+    const QString name = chooseOpenFile();
+    return !name.isEmpty() && OpenFileWithName(name);
+}
+
+bool TMainform::OpenFileWithName(const QString &name) {
+    const bool ok = memo1->core().OpenFileWithName(name.toStdString());
+    if (ok) {
+        afilename = name;
+        AddtoFavorites(afilename);
+        SetUnChanged();
+    }
+    freshloaded = true;
+    return ok;
+}
+
+void TMainform::ZuletztClick(int slot) {
+    OpenFileWithName(QString::fromStdString(fav.Entries()[size_t(slot)]));
+}
+
+void TMainform::Speichern1Click() {
+    SaveFile();
+}
+
+bool TMainform::SaveFile() {
+    bool saved = false;
+    if (!afilename.isEmpty()) {
+        saved = SaveTheFile(afilename);
+    } else {
+        const QString name = chooseSaveFile();
+        if (name.isEmpty())
+            return false;
+        saved = SaveTheFile(name);
+        if (saved) {
+            afilename = name;
+            AddtoFavorites(afilename);
+        }
+    }
+    if (saved)
+        SetUnChanged();
+    return saved;
+}
+
+void TMainform::Speichernunter1Click() {
+    const QString name = chooseSaveFile();
+    if (name.isEmpty() || !SaveTheFile(name))
+        return;
+    afilename = name;
+    AddtoFavorites(afilename);
+    SetUnChanged();
+}
+
+bool TMainform::SaveTheFile(const QString &name) {
+    const bool saved = memo1->core().SaveAsFile(name.toStdString());
+    if (saved)
+        SetUnChanged();
+    return saved;
+}
+
+QString TMainform::chooseOpenFile() {
+    if (openDialog)
+        return openDialog();
+    return QFileDialog::getOpenFileName(this, QString(), QString(),
+                                        QtFileFilter(TranslateString(DocumentFilter())));
+}
+
+QString TMainform::chooseSaveFile() {
+    if (saveDialog)
+        return saveDialog();
+    QFileDialog dialog(this, QString(), lastPictureFolder,
+                       QtFileFilter(TranslateString(DocumentFilter())));
+    dialog.setObjectName("SaveDialog1");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("nc");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
+
+void TMainform::AddtoFavorites(const QString &name) {
+    fav.AddtoFavorites(name.toStdString());
+    SaveFavorites();
+    UpdateFavorites();
+}
+
+void TMainform::UpdateFavorites() {
+    const char *const recentItems[] = {"Zuletzt11", "Zuletzt21", "Zuletzt31", "Zuletzt41",
+                                       "Zuletzt51"};
+    for (size_t k = 0; k < 5; ++k)
+        action(recentItems[k])->setText(QString::fromStdString(fav.Entries()[k]));
+}
+
+void TMainform::OpenFavorites() {
+    fav.Load(progpath + "fav.dat");
+    UpdateFavorites();
+}
+
+void TMainform::SaveFavorites() {
+    fav.Save(progpath + "fav.dat"); // an unwritable file is not reported
+}
+
+void TMainform::opentheDXFnow(const QString &fname) {
+    if (tempfilename.empty()) {
+        errorBox(GetTString(kMsgTempFileNotCreated));
+        return;
+    }
+    const ReliefResult result =
+        RunReliefWithProgress(this, Panel3->parameters(), fname.toStdString(), tempfilename);
+    switch (result.status) {
+    case ReliefStatus::Ok:
+        memo1->core().OpenFileWithName(tempfilename);
+        PageControl1->setCurrentIndex(1);
+        break;
+    case ReliefStatus::PictureUnreadable:
+        errorBox(GetTString(kMsgPictureNotLoaded));
+        break;
+    case ReliefStatus::OutputNotCreated:
+        errorBox(GetTString(kMsgTempFileNotCreated) + "\n" + QString::fromStdString(result.detail));
+        break;
+    case ReliefStatus::WriteFailed:
+    case ReliefStatus::InvalidParameters:
+        errorBox(QString::fromStdString(result.detail));
+        break;
+    case ReliefStatus::Cancelled:
+        break;
+    }
+}
+
+} // namespace morvilo

@@ -1,0 +1,367 @@
+// TMainform: creation, layout, first showing and shutdown.
+
+#include "app/mainform.h"
+
+#include "app/aboutbox.h"
+#include "app/helpwindow.h"
+#include "app/icons.h"
+#include "app/picturepage.h"
+#include "app/progpath.h"
+#include "app/reliefpanel.h"
+#include "editor/texteditorlf.h"
+#include "relief/grafikrw.h"
+#include "translation/translateunit.h"
+#include "vantrel/tempfile.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace morvilo {
+
+namespace {
+
+// Commands whose subsystems are not part of this build yet: present, and disabled.
+const char *const kPendingCommands[] = {"DXFExport1",
+                                        "Druckereinrichten1",
+                                        "Drucken1",
+                                        "Backplotdrucken1",
+                                        "Ausschneiden1",
+                                        "KopierenmitBinrdaten1",
+                                        "Kopieren1",
+                                        "Einfgen1",
+                                        "Suchen1",
+                                        "Weitersuchen1",
+                                        "Suchenundersetzen1",
+                                        "Weitersuchenundersetzen1",
+                                        "ZurZeilennummerspringen1",
+                                        "AnPositioninDateispringen1",
+                                        "BlckeneuNummerieren1",
+                                        "Nummierungentfernen1",
+                                        "Leerzeichenhinzufgen1",
+                                        "Leerzeichenentfernen1",
+                                        "LeerzeichenamZeilenanfangentfernen1",
+                                        "LeerzeichenamZeilenendeentfernen1",
+                                        "LeereZeilenentfernen1",
+                                        "Kommentareentfernen1",
+                                        "AllesinGrossbuchstabenumwandeln1",
+                                        "Variablenanzeigen1",
+                                        "Ausdruckberechnen1",
+                                        "Automatischrotieren1",
+                                        "OrdnerfrUnterprogramme1",
+                                        "Senden1",
+                                        "PortEinstellungen1",
+                                        "bersetzen1",
+                                        "CutBtn",
+                                        "CopyBtn",
+                                        "PasteBtn"};
+
+struct ToolButtonSpec {
+    const char *name;
+    const char *hint;
+    const char *icon;
+};
+
+const ToolButtonSpec kToolButtons[] = {
+    {"NewBtn", "Neu", "document-new"},
+    {"OpenBtn", "Öffnen", "document-open"},
+    {"SaveBtn", "Speichern", "document-save"},
+    {"SaveAsBtn", "Speichern unter...", "document-save-as"},
+    {nullptr, nullptr, nullptr},
+    {"CutBtn", "Auschneiden", "edit-cut"},
+    {"CopyBtn", "Kopieren", "edit-copy"},
+    {"PasteBtn", "Einfügen", "edit-paste"},
+    {nullptr, nullptr, nullptr},
+    {"UndoBtn", "Rückgängig", "edit-undo"},
+    {"RedoBtn", "Wiederholen", "edit-redo"},
+};
+
+} // namespace
+
+TMainform::TMainform(const QString &programFolder, QWidget *parent) : QMainWindow(parent) {
+    setObjectName("TMainform");
+    setWindowTitle("Vantrel Morvilo 1.0");
+    setWindowIcon(ProgramIcon());
+    resize(783, 540);
+    FormCreate(programFolder);
+    RestoreSettings();
+}
+
+void TMainform::FormCreate(const QString &programFolder) {
+    tempfilename = MYGetTempFileName("cnctemp", ".dat");
+    progpath = ProgramDataFolder(programFolder.toStdString());
+    maincap = windowTitle();
+    menu = BuildMainMenu(menuBar(), this);
+    Panel3 = new TReliefPanel;
+    createToolBar();
+    createPages();
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Panel3);
+    layout->addWidget(PageControl1, 1);
+    setCentralWidget(central);
+    statusBar()->setObjectName("StatusBar1");
+
+    // Start-up values of the panel (the design values differ).
+    Panel3->SicherEd->setValue(-1);
+    Panel3->FraesTiefe->setValue(1);
+    Panel3->BreitEdValue->setValue(10);
+    Panel3->AbstandFrEd->setValue(0.05);
+
+    picturePage->setFileFilter(QString::fromStdString(GetDIBOpenFilter()));
+
+    memo1->infostatusbar = statusBar();
+    memo1->doCNCHilight = true;
+    memo1->core().insertuppercase = true;
+    memo1->core().setdonotsetcaption0(true);
+    memo1->commleft = '(';
+    memo1->commright = ')';
+    memo1->errorBox = [this](const QString &message) { errorBox(message); };
+
+    picturePage->LoadFolders(progpath + "folders.dat");
+
+    errorBox = [this](const QString &message) {
+        QMessageBox box(QMessageBox::Critical, QString(), message, QMessageBox::Ok, this);
+        box.exec();
+    };
+    infoBox = [this](const QString &message) {
+        QMessageBox box(QMessageBox::Information, GetTString(kMsgTranslate), message,
+                        QMessageBox::Ok, this);
+        box.exec();
+    };
+    saveQuestion = [this] {
+        return QMessageBox::question(this, GetTString(kMsgSave), GetTString(kMsgSaveQuestion),
+                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    };
+    connectCommands();
+    markPendingCommands();
+}
+
+TMainform::~TMainform() {
+    // The generator's temporary file goes; an error while erasing is of no interest.
+    if (!tempfilename.empty())
+        std::remove(tempfilename.c_str());
+}
+
+void TMainform::createToolBar() {
+    ToolBar2 = addToolBar("ToolBar2");
+    ToolBar2->setObjectName("ToolBar2");
+    ToolBar2->setIconSize(QSize(24, 24));
+    ToolBar2->setMovable(false);
+    for (const ToolButtonSpec &spec : kToolButtons) {
+        if (!spec.name) {
+            ToolBar2->addSeparator();
+            continue;
+        }
+        QAction *button = ToolBar2->addAction(ToolIcon(spec.icon), QString::fromUtf8(spec.hint));
+        button->setObjectName(spec.name);
+        button->setToolTip(QString::fromUtf8(spec.hint));
+        menu.actions.insert(spec.name, button);
+    }
+    auto *label = new QLabel(QString::fromUtf8(" Nachkommastellen: "));
+    label->setObjectName("Label10");
+    ToolBar2->addWidget(label);
+    ToolBar2->addWidget(Panel3->NachkommaEd);
+}
+
+void TMainform::createPages() {
+    PageControl1 = new QTabWidget;
+    PageControl1->setObjectName("PageControl1");
+    picturePage = new TPicturePage;
+    PageControl1->addTab(picturePage, QString::fromUtf8("Bild Datei öffnen"));
+
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName("TabSheet2");
+    Splitter1 = new QSplitter(Qt::Horizontal);
+    Splitter1->setObjectName("Splitter1");
+    memo1 = new TTextEditorLF(this);
+    memo1->setObjectName("memo1");
+    ScrollBox1 = new QScrollArea;
+    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setWidgetResizable(true);
+    PaintBox1 = new QWidget;
+    PaintBox1->setObjectName("PaintBox1");
+    PaintBox1->setAutoFillBackground(true);
+    ScrollBox1->setWidget(PaintBox1);
+    Splitter1->addWidget(memo1);
+    Splitter1->addWidget(ScrollBox1);
+    Splitter1->setSizes({1, 1}); // half and half
+    auto *layout = new QVBoxLayout(TabSheet2);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Splitter1, 1);
+    PageControl1->addTab(TabSheet2, QString::fromUtf8("G-Code ansehen"));
+    PageControl1->setCurrentIndex(0);
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int page) {
+        if (page == 1)
+            memo1->setFocus();
+    });
+    connect(picturePage, &TPicturePage::pictureChosen, this,
+            [this](const QString &file, const QString &folder) {
+                lastPictureFolder = folder;
+                opentheDXFnow(file);
+            });
+}
+
+void TMainform::connectCommands() {
+    auto on = [this](const char *name, auto handler) {
+        if (QAction *a = action(name))
+            connect(a, &QAction::triggered, this, handler);
+    };
+    for (const char *name : {"Neu1", "NewBtn"})
+        on(name, [this] { Neu1Click(); });
+    for (const char *name : {"ffnen1", "OpenBtn"})
+        on(name, [this] { ffnen1Click(); });
+    for (const char *name : {"Speichern1", "SaveBtn"})
+        on(name, [this] { Speichern1Click(); });
+    for (const char *name : {"Speichernunter1", "SaveAsBtn"})
+        on(name, [this] { Speichernunter1Click(); });
+    const char *const recent[] = {"Zuletzt11", "Zuletzt21", "Zuletzt31", "Zuletzt41", "Zuletzt51"};
+    for (int slot = 0; slot < 5; ++slot)
+        on(recent[slot], [this, slot] { ZuletztClick(slot); });
+    on("Beenden1", [this] { Beenden1Click(); });
+
+    TEditorCore &core = memo1->core();
+    auto undo = [&core](bool oneStep, bool redo) {
+        core.onlyonestep = oneStep;
+        redo ? core.ReDo() : core.Undo();
+        core.onlyonestep = false;
+    };
+    for (const char *name : {"Rckgngig1", "UndoBtn"})
+        on(name, [undo] { undo(false, false); });
+    for (const char *name : {"Wiederholen1", "RedoBtn"})
+        on(name, [undo] { undo(false, true); });
+    on("Rckgngigeinzeln1", [undo] { undo(true, false); });
+    on("Wiederholeneinzeln1", [undo] { undo(true, true); });
+    on("Lschen1", [&core] { core.DeleteSelected(); });
+    on("Allesmarkieren1", [&core] { core.SelectAll(); });
+    connect(menu.menus.value("Bearbeiten1"), &QMenu::aboutToShow, this,
+            &TMainform::Bearbeiten1Click);
+
+    on("allcaps", [this] { allcapsClick(); });
+    on("otherbreakets", [this] { otherbreaketsClick(); });
+    on("Deutsch1", [this] { LanguageClick(0); });
+    on("English1", [this] { LanguageClick(1); });
+    on("Hilfe2", [this] { Hilfe2Click(); });
+    on("berdasProgramm1", [this] { berdasProgramm1Click(); });
+
+    connect(memo1, &TTextEditorLF::OnChange, this, &TMainform::SetChanged);
+}
+
+void TMainform::markPendingCommands() {
+    for (const char *name : kPendingCommands)
+        if (QAction *a = action(name))
+            a->setEnabled(false);
+}
+
+void TMainform::setStartupCommand(const StartupCommand &command,
+                                  const ReliefParameters &parameters) {
+    startup = command;
+    startupParameters = parameters;
+    startupPending = !command.picture.empty();
+}
+
+void TMainform::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    if (!notfirst)
+        FormShow();
+    if (PageControl1->currentIndex() == 1)
+        memo1->setFocus();
+}
+
+void TMainform::FormShow() {
+    LoadOptions();
+    memo1->core().messages.OnNeedTranslation = [](const std::string &text) {
+        return TranslateString(QString::fromStdString(text)).toStdString();
+    };
+    memo1->core().messages.InitTranslation();
+    RegisterStrings();
+    language = languagesetto;
+    OpenFavorites();
+    memo1->core().insertuppercase = isChecked("allcaps");
+    notfirst = true;
+    SetUnChanged();
+    // The command line runs once the window is on the screen, so that a long run shows its
+    // progress over it.
+    if (startupPending)
+        QTimer::singleShot(0, this, &TMainform::handleCommandLine);
+}
+
+void TMainform::handleCommandLine() {
+    startupPending = false;
+    Panel3->setParameters(startupParameters);
+    opentheDXFnow(QString::fromStdString(startup.picture));
+}
+
+void TMainform::closeEvent(QCloseEvent *event) {
+    if (changed && !askToSave()) {
+        event->ignore();
+        return;
+    }
+    if (helpWindow)
+        helpWindow->close();
+    StoreSettings();
+    event->accept();
+}
+
+bool TMainform::isChecked(const QString &name) const {
+    QAction *a = action(name);
+    return a && a->isChecked();
+}
+
+void TMainform::Bearbeiten1Click() {
+    const TEditorCore &core = memo1->core();
+    action("Rckgngig1")->setEnabled(core.CanUndo());
+    action("Rckgngigeinzeln1")->setEnabled(core.CanUndo());
+    action("Wiederholen1")->setEnabled(core.CanRedo());
+    action("Wiederholeneinzeln1")->setEnabled(core.CanRedo());
+    action("Lschen1")->setEnabled(core.IsSomethingSelected());
+}
+
+void TMainform::allcapsClick() {
+    memo1->core().insertuppercase = isChecked("allcaps");
+}
+
+void TMainform::otherbreaketsClick() {
+    // The brackets take effect in the runs and commands that read them.
+}
+
+void TMainform::LanguageClick(int chosen) {
+    if (dontchlang)
+        return;
+    action(chosen == 0 ? "Deutsch1" : "English1")->setChecked(true);
+    language = chosen;
+    infoBox(GetTString(kMsgRestart));
+    SaveOptions();
+}
+
+void TMainform::Hilfe2Click() {
+    if (!helpWindow)
+        helpWindow = new THelpWindow(this);
+    helpWindow->ShowHelpFile(QString::fromStdString(progpath) + GetTString(kMsgHelpFile));
+}
+
+void TMainform::berdasProgramm1Click() {
+    TAboutBox about(this);
+    about.exec();
+}
+
+void TMainform::Beenden1Click() {
+    close();
+}
+
+} // namespace morvilo

@@ -1,0 +1,143 @@
+#pragma once
+// TMainform: the main window. It holds the menu, the tool bar, the relief parameter panel,
+// the picture page and the G-code page with the editor, and runs start-up, the document
+// commands and shutdown.
+
+#include "app/commandline.h"
+#include "app/mainmenu.h"
+#include "app/settingsfiles.h"
+#include "relief/reliefgenerator.h"
+
+#include <QMainWindow>
+#include <QMessageBox>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QScrollArea;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+
+namespace morvilo {
+
+class TAboutBox;
+class THelpWindow;
+class TPicturePage;
+class TReliefPanel;
+class TTextEditorLF;
+
+class TMainform : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // programFolder: the folder of the program file (progpath derives from it).
+    explicit TMainform(const QString &programFolder, QWidget *parent = nullptr);
+    ~TMainform() override;
+
+    // The start-up command line, handled at the first showing: a picture to turn into
+    // G-code and show.
+    void setStartupCommand(const StartupCommand &command, const ReliefParameters &parameters);
+
+    // ---- documents
+    void SetChanged();
+    void SetUnChanged();
+    void NewAll();
+    bool OpenFile();
+    bool OpenFileWithName(const QString &name);
+    bool SaveFile();
+    bool SaveTheFile(const QString &name);
+    void AddtoFavorites(const QString &name);
+    void UpdateFavorites();
+    void OpenFavorites();
+    void SaveFavorites();
+
+    // ---- commands
+    void Neu1Click();
+    void ffnen1Click();
+    void Speichern1Click();
+    void Speichernunter1Click();
+    void ZuletztClick(int slot); // 0 .. 4
+    void Bearbeiten1Click();
+    void allcapsClick();
+    void otherbreaketsClick();
+    void LanguageClick(int chosen);
+    void Hilfe2Click();
+    void berdasProgramm1Click();
+    void Beenden1Click();
+    // Turns a picture into G-code in the temporary file and shows it on the G-code page.
+    void opentheDXFnow(const QString &fname);
+
+    // ---- settings
+    void LoadOptions();
+    void SaveOptions();
+    void RestoreSettings();
+    void StoreSettings();
+    // The names of the check marks kept in the settings store.
+    static const QStringList &StoredCheckMarks();
+
+    QAction *action(const QString &name) const { return menu.action(name); }
+    bool isChecked(const QString &name) const;
+
+    // Fields.
+    std::string progpath;
+    QString maincap;
+    std::string tempfilename;
+    QString afilename;
+    bool changed = false;
+    bool notfirst = false;
+    int languagesetto = 0;
+    bool workreadonly = false;
+    bool dontchlang = false;
+    bool freshloaded = false;  // a document was loaded since the last run
+    QString lastPictureFolder; // where the save dialogs start
+    PortOptions portOptions;
+    RecentFiles fav;
+
+    // Widgets.
+    MainMenuParts menu;
+    QToolBar *ToolBar2;
+    TReliefPanel *Panel3;
+    QTabWidget *PageControl1;
+    TPicturePage *picturePage;
+    QWidget *TabSheet2;
+    QSplitter *Splitter1;
+    TTextEditorLF *memo1;
+    QScrollArea *ScrollBox1;
+    QWidget *PaintBox1;
+    THelpWindow *helpWindow = nullptr;
+
+    // How the window asks and tells; replaceable so that tests need no user.
+    std::function<QMessageBox::StandardButton()> saveQuestion;
+    std::function<QString()> openDialog; // the chosen file, empty when cancelled
+    std::function<QString()> saveDialog;
+    std::function<void(const QString &)> errorBox;
+    std::function<void(const QString &)> infoBox;
+
+    // The file dialogs' filter in its stored form: "text|patterns|text|patterns".
+    static QString DocumentFilter();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate(const QString &programFolder);
+    void FormShow();
+    void createToolBar();
+    void createPages();
+    void connectCommands();
+    void markPendingCommands();
+    void handleCommandLine();
+    void applyCaption(); // the caption rule
+    bool askToSave();    // the save question; false when the command must not go on
+    QString chooseSaveFile();
+    QString chooseOpenFile();
+
+    StartupCommand startup;
+    ReliefParameters startupParameters;
+    bool startupPending = false;
+};
+
+} // namespace morvilo

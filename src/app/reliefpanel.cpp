@@ -1,0 +1,118 @@
+#include "app/reliefpanel.h"
+
+#include "app/panelvalues.h"
+#include "vantrel/numbertext.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QSpinBox>
+
+#include <cmath>
+
+namespace morvilo {
+
+namespace {
+
+// Far beyond any machine's travel, yet narrow enough for the edit's width.
+constexpr double kUnbounded = 1e9;
+
+void addField(QGridLayout *grid, int row, int column, const char *caption, QWidget *edit) {
+    auto *label = new QLabel(QString::fromUtf8(caption));
+    label->setBuddy(edit);
+    grid->addWidget(label, row, column * 2, Qt::AlignRight);
+    grid->addWidget(edit, row, column * 2 + 1);
+}
+
+} // namespace
+
+TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
+    setObjectName("Panel3");
+    setFrameShape(QFrame::StyledPanel);
+    // Design values; the main window sets the start-up values when it is created.
+    SicherEd = realEdit("SicherEd", -kUnbounded, kUnbounded, -1);
+    FraesTiefe = realEdit("FraesTiefe", -kUnbounded, kUnbounded, 5);
+    BreitEdValue = realEdit("BreitEdValue", double(kWidthRange.low), double(kWidthRange.high), 10);
+    XStartEd = realEdit("XStartEd", -kUnbounded, kUnbounded, 0);
+    YStartEd = realEdit("YStartEd", -kUnbounded, kUnbounded, 0);
+    ZStartEd = realEdit("ZStartEd", -kUnbounded, kUnbounded, 0);
+    AbstandFrEd =
+        realEdit("AbstandFrEd", double(kDistanceRange.low), double(kDistanceRange.high), 0.05);
+    AbstufEd = new QSpinBox;
+    AbstufEd->setObjectName("AbstufEd");
+    AbstufEd->setRange(int(kLevelsRange.low), int(kLevelsRange.high));
+    AbstufEd->setValue(16);
+    InvertCheck = new QCheckBox(QString::fromUtf8("Höhe/Tiefe umkehren"));
+    InvertCheck->setObjectName("InvertCheck");
+    CheckMinMaxBrightCheck =
+        new QCheckBox(QString::fromUtf8("Ermittle minimale/maximale Helligkeit des Bildes"));
+    CheckMinMaxBrightCheck->setObjectName("CheckMinMaxBrightCheck");
+    CheckMinMaxBrightCheck->setChecked(true);
+    NachkommaEd = new QSpinBox;
+    NachkommaEd->setObjectName("NachkommaEd");
+    NachkommaEd->setRange(ReliefLimits::minDecimals, ReliefLimits::maxDecimals);
+    NachkommaEd->setValue(4);
+
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 4, 6, 4);
+    addField(grid, 0, 0, "Sicherer Z Abstand:", SicherEd);
+    addField(grid, 0, 1, "Maximale Frästiefe:", FraesTiefe);
+    addField(grid, 0, 2, "Motiv Breite:", BreitEdValue);
+    addField(grid, 1, 0, "X-Start:", XStartEd);
+    addField(grid, 1, 1, "Y-Start:", YStartEd);
+    addField(grid, 1, 2, "Z-Start:", ZStartEd);
+    addField(grid, 2, 0, "Tiefen Abstufungen:", AbstufEd);
+    addField(grid, 2, 1, "Abstand zwischen Fräsbahnen:", AbstandFrEd);
+    grid->addWidget(InvertCheck, 3, 1);
+    grid->addWidget(CheckMinMaxBrightCheck, 3, 2, 1, 4);
+    grid->setColumnStretch(6, 1);
+}
+
+QDoubleSpinBox *TReliefPanel::realEdit(const char *name, double low, double high, double value) {
+    auto *edit = new QDoubleSpinBox;
+    edit->setObjectName(name);
+    edit->setLocale(QLocale::c()); // "." whatever the user's locale
+    edit->setDecimals(2);
+    // The smallest value with two decimals inside the range: a width or distance never
+    // becomes 0.00.
+    edit->setRange(std::ceil(low * 100) / 100, high);
+    edit->setValue(value);
+    edit->setMinimumWidth(90);
+    return edit;
+}
+
+ReliefParameters TReliefPanel::parameters() const {
+    ReliefParameters p;
+    p.sicher = SicherEd->value();
+    p.tiefe = FraesTiefe->value();
+    long double width = 0;
+    p.width = ParseReal(BreitEdValue->cleanText().toStdString(), width)
+                  ? width
+                  : (long double)BreitEdValue->value();
+    p.levels = AbstufEd->value();
+    p.xstart = XStartEd->value();
+    p.ystart = YStartEd->value();
+    p.zstart = ZStartEd->value();
+    p.abstandfr = AbstandFrEd->value();
+    p.invert = InvertCheck->isChecked();
+    p.brightnessRange = CheckMinMaxBrightCheck->isChecked();
+    p.nach = NachkommaEd->value();
+    return p;
+}
+
+void TReliefPanel::setParameters(const ReliefParameters &p) {
+    SicherEd->setValue(p.sicher);
+    FraesTiefe->setValue(p.tiefe);
+    BreitEdValue->setValue(double(p.width));
+    AbstufEd->setValue(p.levels);
+    XStartEd->setValue(p.xstart);
+    YStartEd->setValue(p.ystart);
+    ZStartEd->setValue(p.zstart);
+    AbstandFrEd->setValue(p.abstandfr);
+    InvertCheck->setChecked(p.invert);
+    CheckMinMaxBrightCheck->setChecked(p.brightnessRange);
+    NachkommaEd->setValue(p.nach);
+}
+
+} // namespace morvilo

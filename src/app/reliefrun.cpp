@@ -1,0 +1,57 @@
+#include "app/reliefrun.h"
+
+#include "translation/translateunit.h"
+
+#include <QCoreApplication>
+#include <QProgressDialog>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace morvilo {
+
+namespace {
+
+constexpr int kSteps = 1000;
+
+int progressValue(const ReliefProgress &progress) {
+    const uint64_t total = progress.rowsTotal.load();
+    const uint64_t done = progress.rowsDone.load();
+    return total == 0 ? 0 : int(done * kSteps / total);
+}
+
+} // namespace
+
+ReliefResult RunReliefWithProgress(QWidget *owner, const ReliefParameters &p,
+                                   const std::string &picture, const std::string &output) {
+    ReliefProgress progress;
+    ReliefResult result;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        result = GenerateReliefFile(p, picture, output, OutputFile::Mode::Replace, &progress);
+        finished = true;
+    });
+
+    QProgressDialog dialog(TranslateString(QString::fromUtf8("G-Code wird erzeugt...")),
+                           TranslateString(QString::fromUtf8("Abbrechen")), 0, kSteps, owner);
+    dialog.setObjectName("ReliefProgress");
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(400);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    while (!finished) {
+        dialog.setValue(progressValue(progress));
+        if (dialog.wasCanceled())
+            progress.cancel = true;
+        // Until the dialog shows, the user's input waits: nothing may start a second run or
+        // touch the editor meanwhile.
+        QCoreApplication::processEvents(
+            dialog.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    worker.join();
+    return result;
+}
+
+} // namespace morvilo

@@ -1,0 +1,17 @@
+#pragma once
+// Runs the relief generator on a worker thread while the window stays alive; a run that
+// takes longer than a moment shows a progress dialog whose "Abbrechen" stops it (the output
+// file then stays as it was).
+
+#include "relief/reliefgenerator.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace morvilo {
+
+ReliefResult RunReliefWithProgress(QWidget *owner, const ReliefParameters &p,
+                                   const std::string &picture, const std::string &output);
+
+} // namespace morvilo

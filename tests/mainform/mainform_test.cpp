@@ -1,0 +1,431 @@
+#include "app/aboutbox.h"
+#include "app/helpwindow.h"
+#include "app/mainform.h"
+#include "app/picturepage.h"
+#include "app/reliefpanel.h"
+#include "editor/texteditorlf.h"
+#include "translation/translateunit.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QDoubleSpinBox>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace morvilo;
+
+namespace {
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// "name|caption|shortcut|kind": kind c command, t/T toggle (T checked), r/R radio, s submenu;
+// "-" a separator.
+QString describe(QAction *a) {
+    if (a->isSeparator())
+        return "-";
+    QString kind = "c";
+    if (a->menu())
+        kind = "s";
+    else if (a->actionGroup())
+        kind = a->isChecked() ? "R" : "r";
+    else if (a->isCheckable())
+        kind = a->isChecked() ? "T" : "t";
+    return a->objectName() + "|" + a->text() + "|" + a->shortcut().toString() + "|" + kind;
+}
+
+const QList<QPair<QString, QStringList>> kExpectedMenu = {
+    {"Datei",
+     {"Neu1|Neu|Ctrl+N|c", "-", "ffnen1|Öffnen...|Ctrl+O|c", "Speichern1|Speichern|Ctrl+S|c",
+      "Speichernunter1|Speichern unter...|Ctrl+U|c", "-", "DXFExport1|DXF Export...||c", "-",
+      "Druckereinrichten1|Drucker einrichten...||c", "Drucken1|Drucken|Ctrl+D|c",
+      "Backplotdrucken1|Backplot drucken||c", "-",
+      "ZuletztgeffneteDateien1|Zuletzt geöffnete Dateien||s", "-", "Beenden1|Beenden||c"}},
+    {"Bearbeiten",
+     {"Rckgngig1|Rückgängig (Gruppe)|Ctrl+Z|c", "Wiederholen1|Wiederholen (Gruppe)|Ctrl+Y|c",
+      "Rckgngigeinzeln1|Rückgängig (einzeln)|Ctrl+Alt+Z|c",
+      "Wiederholeneinzeln1|Wiederholen (einzeln)|Ctrl+Alt+Y|c", "-",
+      "Ausschneiden1|Ausschneiden|Ctrl+X|c",
+      "KopierenmitBinrdaten1|Kopieren mit Binärdaten|Ctrl+K|c", "Kopieren1|Kopieren|Ctrl+C|c",
+      "Einfgen1|Einfügen|Ctrl+V|c", "Lschen1|Löschen||c", "-",
+      "Allesmarkieren1|Alles markieren|Ctrl+A|c", "-", "Suchen1|Suchen...|Ctrl+F|c",
+      "Weitersuchen1|Weitersuchen|F3|c", "Suchenundersetzen1|Suchen und ersetzen...|Ctrl+R|c",
+      "Weitersuchenundersetzen1|Weiter suchen und ersetzen|Ctrl+F3|c",
+      "ZurZeilennummerspringen1|Zur Zeilennummer springen...|Ctrl+J|c",
+      "AnPositioninDateispringen1|An Position in Datei springen...|Ctrl+P|c"}},
+    {"Formatieren",
+     {"BlckeneuNummerieren1|Blöcke neu numerieren||c",
+      "Nummierungentfernen1|Blocknumierung entfernen||c", "-",
+      "Leerzeichenhinzufgen1|Leerzeichen hinzufügen||c",
+      "Leerzeichenentfernen1|Leerzeichen entfernen||c",
+      "LeerzeichenamZeilenanfangentfernen1|Leerzeichen am Zeilenanfang entfernen||c",
+      "LeerzeichenamZeilenendeentfernen1|Leerzeichen am Zeilenende entfernen||c", "-",
+      "LeereZeilenentfernen1|Leere Zeilen entfernen||c",
+      "Kommentareentfernen1|Kommentare entfernen||c", "-",
+      "AllesinGrossbuchstabenumwandeln1|Alles in Grossbuchstaben umwandeln||c"}},
+    {"Berechnen",
+     {"Variablenanzeigen1|Variablen anzeigen...||c",
+      "Ausdruckberechnen1|Ausdruck berechnen...||c"}},
+    {"Maschine",
+     {"Mill|Fräsmachine/Mill||R", "Dreh1|Drehmaschine/Lathe (G-Codesystem  A)||r",
+      "Dreh2|Drehmaschine/Lathe (G-Codesystem  B)||r", "-",
+      "Haas|HAAS Fräsmaschine (Bohrungen entlang Kreis/Arc/Line G70/G71/G72 anstatt "
+      "G34,G36,G35)||t",
+      "-", "absolutecheck|Absolute Koordinaten für Kreisbögen Mittelpunkte||t",
+      "IJKsindModal1|I, J, K sind Modal||t", "IJKsindInkremental1|I, J, K sind Inkremental||t",
+      "G91relativeKoordinaten1|G91 relative Koordinaten ||t", "-",
+      "otherbreakets|[] für Kommentare anstatt ()||t",
+      "donotprocessdeletedlines|/Gelöschte Blöcke  nicht verarbeiten||t"}},
+    {"Optionen",
+     {"Ansichtautomatischaktuallisieren1|Ansicht automatisch aktuallisieren||T",
+      "allcaps|Eingaben alle als Großbuchstaben||T", "Automatischrotieren1|Automatisch rotieren||t",
+      "-", "OrdnerfrUnterprogramme1|Ordner für Unterprogramme...||c",
+      "showsubs|Zeige gelandene Unterprogramme im Editor||t", "-",
+      "ZeichekleinesRechteckumRapidMoveEndpunkte1|Zeiche kleines Rechteck um Rapid Move "
+      "Endpunkte||R",
+      "ZeichnekleinesRechteckumalleEndpunkte1|Zeichne kleines Rechteck um alle Endpunkte||r",
+      "Endpunktenichtmarkieren1|Endpunkte nicht markieren||r"}},
+    {"DNC", {"Senden1|Senden||c", "PortEinstellungen1|Port Einstellungen...||c"}},
+    {"Sprache", {"Deutsch1|Deutsch||R", "English1|English||r", "-", "bersetzen1|Übersetzen...||c"}},
+    {"Hilfe", {"Hilfe2|Hilfe...||c", "berdasProgramm1|Über das Programm...||c"}},
+};
+
+} // namespace
+
+class MainformTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home;
+    QString errorShown;
+
+    QString homeFile(const QString &name) const { return home->filePath(name); }
+
+    // A main window on the current home folder, shown, with its boxes answered by the test.
+    std::unique_ptr<TMainform> startForm(const StartupCommand &command = {}) {
+        auto form = std::make_unique<TMainform>(home->path());
+        form->errorBox = [this](const QString &message) { errorShown = message; };
+        form->infoBox = [](const QString &) {};
+        form->saveQuestion = [] { return QMessageBox::Cancel; };
+        if (!command.picture.empty()) {
+            ReliefParameters p;
+            form->setStartupCommand(command, p);
+        }
+        form->show();
+        return form;
+    }
+
+    QString newFile(const QString &name, const QByteArray &text) {
+        writeAll(homeFile(name), text);
+        return homeFile(name);
+    }
+
+private slots:
+    void init() {
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("MORVILO_HOME", home->path().toLocal8Bit());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home->filePath("settings"));
+        errorShown.clear();
+    }
+
+    void menuTreeMatchesTheTable() {
+        auto form = startForm();
+        const QList<QAction *> menus = form->menuBar()->actions();
+        QCOMPARE(menus.size(), kExpectedMenu.size());
+        for (int m = 0; m < menus.size(); ++m) {
+            QCOMPARE(menus[m]->text(), kExpectedMenu[m].first);
+            QStringList items;
+            for (QAction *a : menus[m]->menu()->actions())
+                items << describe(a);
+            QCOMPARE(items, kExpectedMenu[m].second);
+        }
+        QMenu *recent = form->menu.menus.value("ZuletztgeffneteDateien1");
+        QCOMPARE(recent->actions().size(), 5);
+        QCOMPARE(form->windowTitle(), QString("Vantrel Morvilo 1.0 - [unbenannt.cnc]"));
+        QCOMPARE(QApplication::applicationName(), QString("morvilo_mainform_tests"));
+        // Commands of parts not built yet are there, and cannot be chosen.
+        for (const char *pending : {"DXFExport1", "Senden1", "bersetzen1", "CutBtn"})
+            QVERIFY2(!form->action(pending)->isEnabled(), pending);
+        QVERIFY(form->action("Neu1")->isEnabled());
+    }
+
+    void panelStartsWithTheStartupValues() {
+        auto form = startForm();
+        TReliefPanel *panel = form->Panel3;
+        QCOMPARE(panel->FraesTiefe->value(), 1.0); // not the design value 5
+        QCOMPARE(panel->SicherEd->value(), -1.0);
+        QCOMPARE(panel->BreitEdValue->text(), QString("10.00"));
+        QCOMPARE(panel->AbstandFrEd->text(), QString("0.05"));
+        QCOMPARE(panel->AbstufEd->value(), 16);
+        QVERIFY(form->minimumSizeHint().width() <= 783); // fits the designed width
+        QCOMPARE(panel->NachkommaEd->value(), 4);
+        QVERIFY(panel->CheckMinMaxBrightCheck->isChecked());
+        QVERIFY(!panel->InvertCheck->isChecked());
+        panel->BreitEdValue->setValue(0); // clamped to the smallest two-decimal value
+        QCOMPARE(panel->parameters().width, 0.01L);
+        QCOMPARE(form->PageControl1->tabText(0), QString("Bild Datei öffnen"));
+        QCOMPARE(form->PageControl1->tabText(1), QString("G-Code ansehen"));
+    }
+
+    void captionFollowsTheDocument() {
+        auto form = startForm();
+        const QString cap = "Vantrel Morvilo 1.0 - ";
+        form->PageControl1->setCurrentIndex(1);
+        QTest::keyClicks(form->memo1, "g1");
+        QCOMPARE(form->windowTitle(), cap + "[unbenannt.cnc*]");
+        QCOMPARE(form->memo1->core().ByteAt(0), uint8_t('G')); // upper-case input is on
+
+        const QString saved = homeFile("a.nc");
+        form->saveDialog = [&] { return saved; };
+        form->Speichernunter1Click();
+        QCOMPARE(form->windowTitle(), cap + "[a.nc]");
+        QCOMPARE(readAll(saved), QByteArray("G1"));
+
+        const QString other = newFile("b.nc", "M30\r\n");
+        form->openDialog = [&] { return other; };
+        form->ffnen1Click(); // unchanged: no question
+        QCOMPARE(form->windowTitle(), cap + "[b.nc]");
+        QCOMPARE(form->afilename, other);
+
+        form->Neu1Click();
+        QCOMPARE(form->windowTitle(), cap + "[unbenannt.cnc]");
+        QCOMPARE(form->memo1->core().size(), 0);
+    }
+
+    void changedDocumentAsksBeforeItGoes() {
+        auto form = startForm();
+        form->PageControl1->setCurrentIndex(1);
+        QTest::keyClicks(form->memo1, "X1");
+        QVERIFY(form->changed);
+
+        // "Neu", Yes, and the save dialog cancelled: nothing happens.
+        form->saveQuestion = [] { return QMessageBox::Yes; };
+        form->saveDialog = [] { return QString(); };
+        form->Neu1Click();
+        QCOMPARE(form->memo1->core().size(), 2);
+
+        // Closing: Cancel keeps window and text; No closes.
+        form->saveQuestion = [] { return QMessageBox::Cancel; };
+        QVERIFY(!form->close());
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->memo1->core().size(), 2);
+
+        // Yes saves first, then closes.
+        const QString target = homeFile("closing.nc");
+        form->saveQuestion = [] { return QMessageBox::Yes; };
+        form->saveDialog = [&] { return target; };
+        QVERIFY(form->close());
+        QCOMPARE(readAll(target), QByteArray("X1"));
+
+        auto second = startForm();
+        second->PageControl1->setCurrentIndex(1);
+        QTest::keyClicks(second->memo1, "Y");
+        second->saveQuestion = [] { return QMessageBox::No; };
+        QVERIFY(second->close());
+    }
+
+    void recentFilesMoveToTheTop() {
+        QStringList names;
+        for (const char *n : {"b", "c", "d", "e", "f", "g"})
+            names << newFile(QString(n) + ".nc", "G0\r\n");
+        writeAll(homeFile("fav.dat"), (names.mid(0, 5).join("\r\n") + "\r\n").toUtf8());
+        auto form = startForm();
+        QCOMPARE(form->action("Zuletzt11")->text(), names[0]);
+
+        QVERIFY(form->OpenFileWithName(names[2])); // d
+        QStringList expected = {names[2], names[0], names[1], names[3], names[4]};
+        QCOMPARE(readAll(homeFile("fav.dat")), (expected.join("\r\n") + "\r\n").toUtf8());
+        QVERIFY(form->OpenFileWithName(names[5])); // g
+        expected = {names[5], names[2], names[0], names[1], names[3]};
+        QCOMPARE(readAll(homeFile("fav.dat")), (expected.join("\r\n") + "\r\n").toUtf8());
+        const char *const items[] = {"Zuletzt11", "Zuletzt21", "Zuletzt31", "Zuletzt41",
+                                     "Zuletzt51"};
+        for (int k = 0; k < 5; ++k)
+            QCOMPARE(form->action(items[k])->text(), expected[k]);
+
+        // A recent item loads without asking, even over a changed text; a file that is gone
+        // leaves the document, its name and the list alone.
+        form->PageControl1->setCurrentIndex(1);
+        QTest::keyClicks(form->memo1, "Z");
+        form->saveQuestion = [] { return QMessageBox::Yes; }; // would fail the test's dialog
+        form->action("Zuletzt31")->trigger();
+        QCOMPARE(form->afilename, names[0]);
+        QVERIFY(!form->changed);
+        QFile::remove(names[1]);
+        form->action("Zuletzt41")->trigger();
+        QCOMPARE(errorShown, QString("Die Datei konnte nicht geöffnet werden!"));
+        QCOMPARE(form->afilename, names[0]);
+        QCOMPARE(form->memo1->core().size(), 4);
+    }
+
+    void favouriteFoldersMoveToTheTop() {
+        auto form = startForm();
+        TPicturePage *page = form->picturePage;
+        page->AddToPrefFolders("/a/");
+        page->AddToPrefFolders("/a/");
+        page->AddToPrefFolders("/b/");
+        QCOMPARE(readAll(homeFile("folders.dat")), QByteArray("/b/\r\n/a/\r\n"));
+        page->AddToPrefFolders("/a/");
+        page->AddToPrefFolders("/A/"); // another letter case is another folder
+        QCOMPARE(readAll(homeFile("folders.dat")), QByteArray("/A/\r\n/a/\r\n/b/\r\n"));
+
+        page->PrefListBox->clearSelection();
+        page->PrefListBox->setCurrentItem(nullptr);
+        page->Listeleeren1Click(); // nothing selected: nothing happens
+        QCOMPARE(page->PrefListBox->topLevelItemCount(), 3);
+        page->PrefListBox->setCurrentItem(page->PrefListBox->topLevelItem(1));
+        page->Eintraglschen1Click();
+        QCOMPARE(readAll(homeFile("folders.dat")), QByteArray("/A/\r\n/b/\r\n"));
+        page->PrefListBox->setCurrentItem(page->PrefListBox->topLevelItem(0));
+        page->Listeleeren1Click();
+        QCOMPARE(page->PrefListBox->topLevelItemCount(), 0);
+        QCOMPARE(readAll(homeFile("folders.dat")), QByteArray());
+    }
+
+    void doubleClickedPictureBecomesGCode() {
+        QDir(home->path()).mkpath("pics/sub");
+        const QString folder = home->filePath("pics") + "/";
+        QVERIFY(QFile::copy(MORVILO_PICTURES "/bmp24.bmp", folder + "logo.bmp"));
+        writeAll(folder + "broken.bmp", "BM not really");
+        writeAll(homeFile("folders.dat"), folder.toUtf8() + "\r\n");
+        auto form = startForm();
+        TPicturePage *page = form->picturePage;
+        QCOMPARE(page->selectedFolder(), folder);
+        auto *model = static_cast<QFileSystemModel *>(page->JamShellList1->model());
+        QTRY_VERIFY(model->index(folder + "logo.bmp").isValid() && page->listedFolder() == folder);
+
+        auto choose = [&](const QString &name) {
+            page->JamShellList1->setCurrentIndex(model->index(folder + name));
+            QTest::keyClick(page->JamShellList1, Qt::Key_Return);
+        };
+        choose("broken.bmp");
+        QCOMPARE(errorShown, QString("Das Bild konnte nicht geladen werden."));
+        QCOMPARE(form->PageControl1->currentIndex(), 0);
+
+        page->AddToPrefFolders("/elsewhere/");
+        choose("logo.bmp");
+        QCOMPARE(form->PageControl1->currentIndex(), 1);
+        QVERIFY(form->memo1->core().size() > 0);
+        QCOMPARE(form->windowTitle(), QString("Vantrel Morvilo 1.0 - [unbenannt.cnc*]"));
+        QCOMPARE(page->favourites().Entries().front(), folder.toStdString());
+        QCOMPARE(form->lastPictureFolder, folder);
+        QVERIFY(form->afilename.isEmpty());
+
+        // A sub-folder opens in the list and leaves the favourites alone.
+        form->PageControl1->setCurrentIndex(0);
+        QTRY_VERIFY(model->index(folder + "sub").isValid());
+        choose("sub");
+        QCOMPARE(page->selectedFolder(), folder + "sub/");
+        QCOMPARE(page->favourites().Entries().size(), size_t(2));
+    }
+
+    void commandLineWithOnePictureShowsItsProgram() {
+        StartupCommand command;
+        command.picture = MORVILO_PICTURES "/png-rgb.png";
+        auto form = startForm(command);
+        QTRY_COMPARE(form->PageControl1->currentIndex(), 1);
+        QVERIFY(form->memo1->core().size() > 0);
+        QVERIFY(form->changed);
+        QVERIFY(form->afilename.isEmpty());
+        QCOMPARE(form->memo1->core().ByteAt(0), uint8_t('G'));
+    }
+
+    void optionsDatKeepsPortAndLanguage() {
+        {
+            auto form = startForm(); // no options.dat: the defaults, no file written
+            QVERIFY(form->action("Deutsch1")->isChecked());
+            QCOMPARE(form->portOptions.baud, 5);
+            QVERIFY(!QFile::exists(homeFile("options.dat")));
+            form->action("English1")->trigger();
+            QVERIFY(form->action("English1")->isChecked());
+            const QByteArray expected =
+                QByteArray::fromHex("000000000500000001000000000000000000000001000000");
+            QCOMPARE(readAll(homeFile("options.dat")), expected);
+        }
+        // A language column beyond the menu's two: German stays checked, the column is used.
+        writeAll(homeFile("options.dat"),
+                 QByteArray::fromHex("020000000700000002000000010000000300000003000000"));
+        auto form = startForm();
+        QVERIFY(form->action("Deutsch1")->isChecked());
+        QCOMPARE(form->languagesetto, 3);
+        QCOMPARE(language, 3);
+        QCOMPARE(form->portOptions.port, 2);
+        QCOMPARE(form->portOptions.parity, 3);
+        language = 0;
+    }
+
+    void checkMarksAndPlacementSurviveARestart() {
+        {
+            auto form = startForm();
+            form->action("Automatischrotieren1")->setChecked(true);
+            form->action("Dreh2")->setChecked(true);
+            form->action("otherbreakets")->trigger();
+            form->action("allcaps")->trigger();
+            form->setGeometry(40, 50, 790, 520);
+            QVERIFY(form->close());
+        }
+        auto form = startForm();
+        QVERIFY(form->isChecked("Automatischrotieren1"));
+        QVERIFY(form->isChecked("Dreh2"));
+        QVERIFY(!form->isChecked("Mill"));
+        QVERIFY(form->isChecked("otherbreakets"));
+        QVERIFY(!form->isChecked("allcaps"));
+        QVERIFY(!form->memo1->core().insertuppercase);
+        QCOMPARE(form->size(), QSize(790, 520));
+    }
+
+    void editMenuFollowsTheEditor() {
+        auto form = startForm();
+        form->Bearbeiten1Click();
+        for (const char *name : {"Rckgngig1", "Wiederholen1", "Rckgngigeinzeln1", "Lschen1"})
+            QVERIFY2(!form->action(name)->isEnabled(), name);
+        form->PageControl1->setCurrentIndex(1);
+        QTest::keyClicks(form->memo1, "G1");
+        form->memo1->core().SelectAll();
+        form->Bearbeiten1Click();
+        QVERIFY(form->action("Rckgngig1")->isEnabled());
+        QVERIFY(form->action("Lschen1")->isEnabled());
+        QVERIFY(!form->action("Wiederholen1")->isEnabled());
+        form->action("Rckgngig1")->trigger();
+        QCOMPARE(form->memo1->core().size(), 0);
+        form->Bearbeiten1Click();
+        QVERIFY(form->action("Wiederholen1")->isEnabled());
+    }
+
+    void helpAndInformation() {
+        auto form = startForm();
+        form->Hilfe2Click();
+        QVERIFY(form->helpWindow->isVisible());
+        QVERIFY(form->helpWindow->browser->toPlainText().contains("morvilo-cli"));
+        form->saveQuestion = [] { return QMessageBox::No; };
+        QVERIFY(form->close());
+        QVERIFY(!form->helpWindow->isVisible());
+
+        TAboutBox about;
+        QCOMPARE(about.windowTitle(), QString("Info"));
+        QVERIFY(about.Copyright->text().contains(QString::number(QDate::currentDate().year())));
+        QVERIFY(!about.Copyright->text().contains("XXXX"));
+    }
+};
+
+QTEST_MAIN(MainformTest)
+#include "mainform_test.moc"
