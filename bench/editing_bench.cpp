@@ -93,6 +93,21 @@ const std::string &linesProgram() {
     return file.path;
 }
 
+const std::string &gigabyteProgram() {
+    static BenchFile file("MORVILO_BENCH_SAVE_PROGRAM", "morvilo-editing-1g");
+    static bool made = false;
+    if (file.owned && !made) {
+        made = true;
+        OutputFile out;
+        out.Open(file.path, OutputFile::Mode::OwnTemporary);
+        const std::string part = gcodeLines(1 << 20, 0);
+        for (int64_t done = 0; done < (int64_t(1) << 30); done += int64_t(part.size()))
+            out.Write(part);
+        out.Commit();
+    }
+    return file.path;
+}
+
 // A core with a 1600 x 1200 window of 8 x 16 cells, the caret on a line start in the middle.
 void openInTheMiddle(TEditorCore &core, const std::string &path) {
     core.SetMetrics(8, 16);
@@ -187,5 +202,25 @@ void BM_UndoRedoOfTheCommandOver100MB(benchmark::State &state) {
 BENCHMARK(BM_UndoRedoOfTheCommandOver100MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
+
+// Saving a 1 GiB program edited in three places (start, middle, end) under a new name: the
+// whole text streams through the write buffer into a new file that is flushed to the disk.
+void BM_Save1GiBEditedInThreePlaces(benchmark::State &state) {
+    BenchFile target("MORVILO_BENCH_SAVE_TARGET", "morvilo-editing-saved");
+    for (auto _ : state) {
+        state.PauseTiming();
+        TEditorCore core;
+        core.OpenFileWithName(gigabyteProgram());
+        for (int64_t at : {int64_t(0), core.size() / 2, core.size() - 1}) {
+            core.curx = core.markx = at;
+            core.insertText("G4 P1\r\n");
+        }
+        state.ResumeTiming();
+        if (!core.SaveAsFile(target.path))
+            state.SkipWithError("save failed");
+    }
+    state.SetBytesProcessed(state.iterations() * (int64_t(1) << 30));
+}
+BENCHMARK(BM_Save1GiBEditedInThreePlaces)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 BENCHMARK_MAIN();

@@ -8,6 +8,7 @@
 #include "app/picturepage.h"
 #include "app/progpath.h"
 #include "app/reliefpanel.h"
+#include "app/zeilennummerform.h"
 #include "editor/texteditorlf.h"
 #include "relief/grafikrw.h"
 #include "translation/translateunit.h"
@@ -18,6 +19,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
@@ -36,19 +40,7 @@ namespace {
 
 // Commands whose subsystems are not part of this build yet: present, and disabled.
 const char *const kPendingCommands[] = {"DXFExport1",
-                                        "Druckereinrichten1",
-                                        "Drucken1",
                                         "Backplotdrucken1",
-                                        "Ausschneiden1",
-                                        "KopierenmitBinrdaten1",
-                                        "Kopieren1",
-                                        "Einfgen1",
-                                        "Suchen1",
-                                        "Weitersuchen1",
-                                        "Suchenundersetzen1",
-                                        "Weitersuchenundersetzen1",
-                                        "ZurZeilennummerspringen1",
-                                        "AnPositioninDateispringen1",
                                         "BlckeneuNummerieren1",
                                         "Nummierungentfernen1",
                                         "Leerzeichenhinzufgen1",
@@ -64,10 +56,7 @@ const char *const kPendingCommands[] = {"DXFExport1",
                                         "OrdnerfrUnterprogramme1",
                                         "Senden1",
                                         "PortEinstellungen1",
-                                        "bersetzen1",
-                                        "CutBtn",
-                                        "CopyBtn",
-                                        "PasteBtn"};
+                                        "bersetzen1"};
 
 struct ToolButtonSpec {
     const char *name;
@@ -248,7 +237,30 @@ void TMainform::connectCommands() {
     on("Rckgngigeinzeln1", [undo] { undo(true, false); });
     on("Wiederholeneinzeln1", [undo] { undo(true, true); });
     on("Lschen1", [&core] { core.DeleteSelected(); });
+    for (const char *name : {"Ausschneiden1", "CutBtn"})
+        on(name, [this] {
+            if (memo1->core().IsSomethingSelected())
+                memo1->CutToClipBoard();
+        });
+    for (const char *name : {"Kopieren1", "CopyBtn"})
+        on(name, [this] {
+            if (memo1->core().IsSomethingSelected())
+                memo1->copytoclipboardasText();
+        });
+    on("KopierenmitBinrdaten1", [this] { memo1->copytoclipboard(); });
+    for (const char *name : {"Einfgen1", "PasteBtn"})
+        on(name, [this] { memo1->PasteFromClipBoard(); });
+    on("Druckereinrichten1", [this] { Druckereinrichten1Click(); });
+    on("Drucken1", [this] { Drucken1Click(); });
     on("Allesmarkieren1", [&core] { core.SelectAll(); });
+    on("Suchen1", [this] { memo1->Suchen(); });
+    on("Weitersuchen1", [this] { memo1->Weitersuchen(); });
+    on("Suchenundersetzen1", [this] { memo1->SuchenundErsetzen(); });
+    on("Weitersuchenundersetzen1", [this] { memo1->WeiterSuchenundErsetzen(); });
+    on("AnPositioninDateispringen1", [this] { memo1->AnPositionspringen(); });
+    auto *zeilennummerForm = new TZeilennummerForm(this);
+    on("ZurZeilennummerspringen1",
+       [zeilennummerForm, &core] { zeilennummerForm->ZurZeilennummerspringen(core); });
     connect(menu.menus.value("Bearbeiten1"), &QMenu::aboutToShow, this,
             &TMainform::Bearbeiten1Click);
 
@@ -329,7 +341,9 @@ void TMainform::Bearbeiten1Click() {
     action("Rckgngigeinzeln1")->setEnabled(core.CanUndo());
     action("Wiederholen1")->setEnabled(core.CanRedo());
     action("Wiederholeneinzeln1")->setEnabled(core.CanRedo());
-    action("Lschen1")->setEnabled(core.IsSomethingSelected());
+    for (const char *name : {"Lschen1", "Ausschneiden1", "Kopieren1", "KopierenmitBinrdaten1"})
+        action(name)->setEnabled(core.IsSomethingSelected());
+    action("Einfgen1")->setEnabled(memo1->CanPaste());
 }
 
 void TMainform::allcapsClick() {
@@ -358,6 +372,29 @@ void TMainform::Hilfe2Click() {
 void TMainform::berdasProgramm1Click() {
     TAboutBox about(this);
     about.exec();
+}
+
+QPrinter &TMainform::thePrinter() {
+    if (!printer)
+        printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *printer;
+}
+
+void TMainform::Druckereinrichten1Click() {
+    QPageSetupDialog dialog(&thePrinter(), this);
+    dialog.exec();
+}
+
+void TMainform::Drucken1Click() {
+    // Without a printer set up (no default printer here), the print dialog chooses one, or
+    // a file.
+    QPrinter &target = thePrinter();
+    if (target.outputFormat() == QPrinter::NativeFormat && target.printerName().isEmpty()) {
+        QPrintDialog dialog(&target, this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    memo1->Drucken(target, GetTString(kMsgPrintJob));
 }
 
 void TMainform::Beenden1Click() {

@@ -15,6 +15,7 @@
 #include <memory>
 
 class QLabel;
+class QPrinter;
 class QScrollArea;
 class QSplitter;
 class QTabWidget;
@@ -63,6 +64,9 @@ public:
     void allcapsClick();
     void otherbreaketsClick();
     void LanguageClick(int chosen);
+    void Druckereinrichten1Click();
+    void Drucken1Click();
+    QPrinter &thePrinter();
     void Hilfe2Click();
     void berdasProgramm1Click();
     void Beenden1Click();
@@ -107,6 +111,7 @@ public:
     QScrollArea *ScrollBox1;
     QWidget *PaintBox1;
     THelpWindow *helpWindow = nullptr;
+    std::unique_ptr<QPrinter> printer;
 
     // How the window asks and tells; replaceable so that tests need no user.
     std::function<QMessageBox::StandardButton()> saveQuestion;

@@ -8,6 +8,7 @@ constexpr const char *kCommandsUsage =
     "usage: morvilo-cli COMMAND [arguments]\n"
     "Commands:\n"
     "  relief PICTURE OUTPUT [options]   turn a picture into relief-milling G-code\n"
+    "  eval [--var N=VALUE ...] EXPRESSION   evaluate an expression as the calculator does\n"
     "Run 'morvilo-cli COMMAND --help' for a command's options.\n";
 
 } // namespace
@@ -25,6 +26,8 @@ int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::os
     }
     if (command == "relief")
         return RunRelief(rest, out, err);
+    if (command == "eval")
+        return RunEval(rest, out, err);
     err << "morvilo-cli: unknown command: " << command << "\n" << kCommandsUsage;
     return kUsage;
 }

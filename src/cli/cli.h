@@ -13,5 +13,6 @@ enum ExitCode { kSuccess = 0, kFailure = 1, kUsage = 2 };
 int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 
 int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+int RunEval(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 
 } // namespace morvilo::cli

@@ -37,6 +37,10 @@ public:
     virtual void SetScrollPositions(int64_t /*horizontal*/, int /*vertical*/) {}
     virtual void SetStatusText(const std::string & /*text*/) {}
     virtual void ShowError(const std::string & /*message*/) {}
+    // An error message box with a caption of its own (a search that found nothing).
+    virtual void ShowCaptionedError(const std::string &message, const std::string & /*caption*/) {
+        ShowError(message);
+    }
     virtual void LineChanged() {} // OnLineChange
     virtual void Changed() {}     // OnChange
     // The selection was dragged and released at offset dragx outside itself (copy with Ctrl):
@@ -44,7 +48,9 @@ public:
     virtual void DropSelection(int64_t /*dragx*/, bool /*copy*/) {}
 };
 
-struct MergeBackup; // what a merge of undo records changed (editing)
+struct MergeBackup;      // what a merge of undo records changed (editing)
+struct TSearchSettings;  // the search dialog's settings (editorsearch.h)
+struct TReplaceSettings; // the search-and-replace dialog's settings (editorsearch.h)
 
 enum class EditorKey {
     PageUp,
@@ -231,6 +237,17 @@ public:
     void EndUndoGroup() { isinoneundogroup = false; }
     // Releases every record and its buffers.
     void ClearUndo();
+
+    // ---- search, replace and jumps (editorsearch.cpp) ---------------------------------------
+    // Searches forward from the caret and selects the match with the caret behind it; message
+    // 17 when there is none (caret and selection stay). False when nothing was selected.
+    bool Weitersuchen(TSearchSettings &settings);
+    // Replaces the next match from the caret and selects the replacement; with replaceAll every
+    // match from there on, as one undo group. False when no match was found.
+    bool WeiterSuchenundErsetzen(TReplaceSettings &settings);
+    // Puts the caret, without a selection, at the offset given as decimal or (hex) hexadecimal
+    // text; offsets beyond the text go to its end. False, with message 19, for no number.
+    bool AnPositionspringen(const std::string &text, bool hex);
 
     TUndo *aundo = nullptr;  // the undo list's current record
     TUndoList undos{&aundo}; // oldest first

@@ -125,6 +125,7 @@ TTextEditorLF::TTextEditorLF(QWidget *parent) : QAbstractScrollArea(parent), edi
         caretBlinkOn = !caretBlinkOn;
         viewport()->update(caret.adjusted(-1, -1, 1, 1));
     });
+    createContextMenu();
     applyMetrics();
 }
 
@@ -414,6 +415,11 @@ void TTextEditorLF::keyPressEvent(QKeyEvent *event) {
 }
 
 void TTextEditorLF::mousePressEvent(QMouseEvent *event) {
+    if (event->button() == Qt::RightButton) {
+        setFocus(Qt::MouseFocusReason);
+        showContextMenu(event->position().toPoint());
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return;
     setFocus(Qt::MouseFocusReason);

@@ -14,9 +14,16 @@
 
 #include <functional>
 
+class QMenu;
+class QPrinter;
+class QDialog;
 class QStatusBar;
 
 namespace morvilo {
+
+class TPosForm;
+class TSearchForm;
+class TSearchRepForm;
 
 class TTextEditorLF : public QAbstractScrollArea, private EditorView {
     Q_OBJECT
@@ -52,6 +59,40 @@ public:
     // How errors are shown; by default a message box with an error icon and no caption.
     std::function<void(const QString &)> errorBox;
 
+    // ---- search, replace and jumps (texteditorsearch.cpp): the commands show the editor's
+    // dialogs, created at their first use and kept with their contents.
+    void Suchen();
+    void Weitersuchen();
+    void SuchenundErsetzen();
+    void WeiterSuchenundErsetzen();
+    void AnPositionspringen();
+    TSearchForm &searchForm();
+    TSearchRepForm &searchRepForm();
+    TPosForm &posForm();
+    // Shows a dialog modally; true when it was accepted. Replaceable so that tests need no user.
+    std::function<bool(QDialog &)> execDialog;
+    // How an error with a caption of its own is shown (a search that found nothing); without
+    // it, a message box with an error icon.
+    std::function<void(const QString &message, const QString &caption)> captionedErrorBox;
+
+    // ---- clipboard: the selection as text (up to its first 0 byte) or, "with binary data",
+    // in our own format that keeps every byte: a 32-bit little-endian count and the bytes.
+    static const char *const kClipboardFormat; // the MIME type of our format
+    void copytoclipboard();
+    void copytoclipboardasText();
+    void CutToClipBoard();
+    void PasteFromClipBoard();
+    bool CanPaste() const;
+    // The context menu: cut, copy, copy with binary data, paste, delete.
+    QMenu *popupmenu1;
+
+    // ---- printing: every line of the text at the left margin in the editor's font, a new page
+    // when the next line would not fit. Returns the number of pages printed (0 when the
+    // printer could not start).
+    static constexpr double zoll2mm = 25.39995; // millimetres per inch
+    double printbordermm = 25.0;
+    int Drucken(QPrinter &printer, const QString &title);
+
     // The colour class of a byte (comment state aside): blue letters, dark red digits and
     // point, green "#" and "=", the font colour for everything else.
     static QColor ByteColour(uint8_t b, const QColor &fontColour);
@@ -84,8 +125,19 @@ private:
     void SetScrollPositions(int64_t horizontal, int vertical) override;
     void SetStatusText(const std::string &text) override;
     void ShowError(const std::string &message) override;
+    void ShowCaptionedError(const std::string &message, const std::string &caption) override;
+    bool showModal(QDialog &dialog);
+    TSearchForm *SearchForm = nullptr; // the search dialogs, children of the editor
+    TSearchRepForm *SearchRepForm = nullptr;
+    TPosForm *PosForm = nullptr;
     void LineChanged() override;
     void Changed() override;
+    void DropSelection(int64_t dragx, bool copy) override;
+
+    void createContextMenu();
+    void showContextMenu(const QPoint &at);
+    std::string selectedBytes() const;
+    void insertReplacingSelection(const std::string &bytes);
 
     void applyMetrics();
     void repaintAll();

@@ -1,5 +1,6 @@
 #include "vantrel/outputfile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,22 @@ mode_t currentUmask() {
 
 std::string systemError(const std::string &what, const std::string &path) {
     return what + " " + path + ": " + std::strerror(errno);
+}
+
+// The injected fault: writes fail with "no space" once this many bytes were written.
+std::atomic<int64_t> writeFaultAfter{-1};
+
+// A file replaced through a symbolic link is the file the link leads to; the link stays.
+std::string resolvedTarget(const std::string &path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char *real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return path; // a dangling link is replaced by the new file
+    std::string resolved(real);
+    std::free(real);
+    return resolved;
 }
 
 // A new file beside path, claimed exclusively; returns its descriptor and name.
@@ -47,12 +64,13 @@ bool OutputFile::Open(const std::string &path, Mode mode, size_t bufferBytes) {
     if (mode == Mode::OwnTemporary) {
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     } else {
+        target = resolvedTarget(path);
         struct stat st {};
-        const bool exists = ::stat(path.c_str(), &st) == 0;
+        const bool exists = ::stat(target.c_str(), &st) == 0;
         if (exists && !S_ISREG(st.st_mode)) {
-            fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         } else {
-            fd = createReplacement(path, temporary);
+            fd = createReplacement(target, temporary);
             // Keep the mode of the file we replace; a new file gets the usual one.
             if (fd >= 0)
                 ::fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~currentUmask()));
@@ -91,6 +109,12 @@ void OutputFile::Flush() {
         return; // after a failure the rest is dropped; Commit reports the failure
     size_t left = pending;
     while (left > 0) {
+        const int64_t fault = writeFaultAfter.load();
+        if (fault >= 0 && int64_t(written + left) > fault) {
+            errno = ENOSPC;
+            fail(systemError("cannot write", target));
+            return;
+        }
         ssize_t n = ::write(fd, p, left);
         if (n < 0 && errno == EINTR)
             continue;
@@ -110,6 +134,9 @@ bool OutputFile::Commit() {
     if (fd < 0)
         return false;
     Flush();
+    // A replacement reaches the disk before it takes the old file's place.
+    if (!temporary.empty() && !Failed() && ::fsync(fd) != 0)
+        fail(systemError("cannot write", target));
     if (::close(fd) != 0 && !Failed())
         fail(systemError("cannot write", target));
     fd = -1;
@@ -123,6 +150,10 @@ bool OutputFile::Commit() {
     buffer.reset();
     cursor = bufferEnd = nullptr;
     return !Failed();
+}
+
+void OutputFile::SetWriteFaultAfter(int64_t bytes) {
+    writeFaultAfter = bytes;
 }
 
 void OutputFile::Abandon() {

@@ -1,8 +1,10 @@
 #pragma once
 // Buffered output into a file, with two ways of opening it:
 // - Replace: the text goes into a new file beside the target and is renamed over it only
-//   when everything was written, so a failure never damages an existing file. Targets that
-//   are not regular files (/dev/null, a pipe, a terminal) are written directly.
+//   when everything was written and flushed to the disk, so a failure never damages an
+//   existing file. A symbolic link is followed: the file it leads to is replaced, the link
+//   stays. Targets that are not regular files (/dev/null, a pipe, a terminal) are written
+//   directly.
 // - OwnTemporary: a file of ours in the temporary folder, truncated and rewritten; it is never
 //   opened through a symbolic link.
 // The first failing operation is remembered; Commit reports it.
@@ -44,6 +46,9 @@ public:
     void Abandon();
 
     bool Failed() const { return !error.empty(); }
+    // Fault injection for tests: from now on every write that would take a file beyond bytes
+    // fails as on a full disk; -1 ends it.
+    static void SetWriteFaultAfter(int64_t bytes);
     const std::string &Error() const { return error; }
     uint64_t BytesWritten() const { return written + uint64_t(cursor - buffer.get()); }
     size_t BufferSize() const { return size_t(bufferEnd - buffer.get()); }

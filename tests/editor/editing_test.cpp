@@ -1,8 +1,10 @@
 #include "editor/editorcore.h"
 #include "editordocument.h"
+#include "vantrel/outputfile.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 using namespace morvilo;
@@ -435,6 +437,35 @@ TEST_F(EditingTest, SavingUnderTheOwnNameKeepsTextCaretAndUndo) {
     EXPECT_EQ(view.error.rfind("Die Datei konnte nicht erzeugt werden!", 0), 0u) << view.error;
     EXPECT_EQ(core.afilename, other.string());
     EXPECT_EQ(text(), edited);
+}
+
+TEST_F(EditingTest, AFailedSaveLeavesFileTextAndUndoAsTheyWere) {
+    const std::string original(3 * 4096, 'N'); // a multiple of the block size, never touched
+    open(original);
+    const std::string own = core.afilename;
+    ASSERT_TRUE(core.SaveAsFile(own));
+    EXPECT_EQ(test::ReadFile(own), original);
+
+    caret(4096);
+    type("G1");
+    OutputFile::SetWriteFaultAfter(5000); // the disk fills up half-way
+    EXPECT_FALSE(core.SaveAsFile(own));
+    OutputFile::SetWriteFaultAfter(-1);
+    EXPECT_NE(view.error.find("No space left on device"), std::string::npos) << view.error;
+    EXPECT_EQ(test::ReadFile(own), original);
+    EXPECT_EQ(text().substr(4096, 2), "G1");
+    EXPECT_TRUE(core.CanUndo());
+    size_t files = 0; // no leftovers besides the document
+    for ([[maybe_unused]] auto &entry : std::filesystem::directory_iterator(scratch.path()))
+        ++files;
+    EXPECT_EQ(files, 1u);
+
+    // Through a symbolic link the linked file is replaced and the link stays a link.
+    const auto link = scratch / "link.nc";
+    std::filesystem::create_symlink(own, link);
+    ASSERT_TRUE(core.SaveAsFile(link.string()));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(test::ReadFile(own).substr(4096, 2), "G1");
 }
 
 // ---- randomized comparison with a plain model -----------------------------------------------

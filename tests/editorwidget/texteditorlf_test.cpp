@@ -1,5 +1,9 @@
 #include "editor/texteditorlf.h"
 
+#include <QClipboard>
+#include <QMenu>
+#include <QMimeData>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -280,6 +284,123 @@ private slots:
         e.errorBox = [&](const QString &message) { shown = message; };
         QVERIFY(!e.core().OpenFileWithName(folder.filePath("missing.nc").toStdString()));
         QCOMPARE(shown, QString("Die Datei konnte nicht geöffnet werden!"));
+    }
+
+    void clipboardKeepsEveryByteOnlyInItsOwnFormat() {
+        auto e = editorWith(QByteArray("AB\0CD\r\nEF", 9));
+        e->core().SelectAll();
+        e->copytoclipboard();
+        const QMimeData *data = QApplication::clipboard()->mimeData();
+        QVERIFY(!data->hasText());
+        QCOMPARE(data->data(TTextEditorLF::kClipboardFormat),
+                 QByteArray("\x09\0\0\0AB\0CD\r\nEF", 13));
+        e->copytoclipboardasText();
+        QCOMPARE(QApplication::clipboard()->text(), QString("AB")); // ends at the 0 byte
+
+        // Both formats offered: ours wins. Pasting over a selection is two undo records.
+        auto *both = new QMimeData;
+        both->setText("text");
+        both->setData(TTextEditorLF::kClipboardFormat, QByteArray("\x03\0\0\0X\0Y", 7));
+        QApplication::clipboard()->setMimeData(both);
+        QVERIFY(e->CanPaste());
+        e->core().markx = 0;
+        e->core().curx = 2;
+        const auto records = e->core().undos.Count();
+        e->PasteFromClipBoard();
+        QCOMPARE(e->core().undos.Count(), records + 2);
+        QCOMPARE(e->core().size(), int64_t(10));
+        QCOMPARE(e->core().ByteAt(1), uint8_t(0));
+        QCOMPARE(e->core().curx, int64_t(3));
+
+        // Text in the Western code page, cut removing the selection.
+        QApplication::clipboard()->setText(QString::fromUtf8("€ä"));
+        e->core().markx = e->core().curx = 0;
+        e->PasteFromClipBoard();
+        QCOMPARE(e->core().ByteAt(0), uint8_t(0x80));
+        QCOMPARE(e->core().ByteAt(1), uint8_t(0xE4));
+        e->core().markx = 0;
+        e->core().curx = 2;
+        e->CutToClipBoard();
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromUtf8("€ä"));
+        QCOMPARE(e->core().size(), int64_t(10));
+    }
+
+    void contextMenuFollowsSelectionAndClipboard() {
+        auto e = editorWith("G01 X10\r\n");
+        QApplication::clipboard()->clear();
+        QTest::mousePress(e->viewport(), Qt::RightButton, {}, cellPoint(*e, 0, 4, 0.25));
+        QCOMPARE(e->core().curx, int64_t(4)); // the caret went to the point
+        const QList<QAction *> items = e->popupmenu1->actions();
+        QCOMPARE(items.size(), 5);
+        QCOMPARE(items[2]->text(), QString::fromUtf8("Kopieren mit Binärdaten"));
+        for (QAction *a : items)
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+        e->popupmenu1->hide();
+        e->core().SelectAll();
+        QApplication::clipboard()->setText("X");
+        QTest::mousePress(e->viewport(), Qt::RightButton, {}, cellPoint(*e, 0, 4, 0.25));
+        QCOMPARE(e->core().markx, int64_t(0)); // a selection stays
+        for (QAction *a : items)
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+        e->popupmenu1->hide();
+    }
+
+    void droppingTheSelectionMovesOrCopiesIt_data() {
+        QTest::addColumn<int>("dropColumn");
+        QTest::addColumn<bool>("ctrl");
+        QTest::addColumn<QByteArray>("result");
+        QTest::newRow("inside") << 4 << false << QByteArray("ABCDEFGHIJ");
+        QTest::newRow("copy") << 8 << true << QByteArray("ABCDEFGHCDEIJ");
+        QTest::newRow("before") << 0 << false << QByteArray("CDEABFGHIJ");
+        QTest::newRow("after") << 8 << false << QByteArray("ABFGHCDEIJ");
+    }
+
+    void droppingTheSelectionMovesOrCopiesIt() {
+        QFETCH(int, dropColumn);
+        QFETCH(bool, ctrl);
+        QFETCH(QByteArray, result);
+        auto e = editorWith("ABCDEFGHIJ");
+        e->core().markx = 2; // "CDE"
+        e->core().curx = 5;
+        e->core().UpdateCaretPos(true, true, false);
+        QWidget *v = e->viewport();
+        QTest::mousePress(v, Qt::LeftButton, {}, cellPoint(*e, 0, 3, 0.25));
+        QVERIFY(e->core().indraganddrop);
+        const QPoint drop = cellPoint(*e, 0, dropColumn, 0.25);
+        QMouseEvent move(QEvent::MouseMove, drop, v->mapToGlobal(drop), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(v, &move);
+        QTest::mouseRelease(v, Qt::LeftButton, ctrl ? Qt::ControlModifier : Qt::NoModifier, drop);
+        QVERIFY(!e->core().indraganddrop);
+        QByteArray text(int(e->core().size()), '\0');
+        e->core().mem().CopyOut(0, e->core().size(), reinterpret_cast<uint8_t *>(text.data()));
+        QCOMPARE(text, result);
+        if (dropColumn == 4)
+            QCOMPARE(e->core().curx, int64_t(4));
+    }
+
+    void printingPaginatesByTheMargin() {
+        QByteArray text;
+        for (int i = 1; i <= 200; ++i)
+            text += "N" + QByteArray::number(i) + " G1 X" + QByteArray::number(i) + "\r\n";
+        auto e = editorWith(text);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const QString pdf = folder.filePath("print.pdf");
+        printer.setOutputFileName(pdf);
+        // A page that holds exactly 60 lines between the 25 mm margins.
+        const int resolution = printer.resolution();
+        const int lineHeight = QFontMetrics(QFont(e->font0(), &printer)).height();
+        const int margin = int(25.0 / 25.39995 * resolution);
+        const double heightMm = (2 * margin + 60.5 * lineHeight) / resolution * 25.4;
+        printer.setPageSize(QPageSize(QSizeF(210, heightMm), QPageSize::Millimeter));
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QCOMPARE(e->Drucken(printer, "CNC Quellcode"), 4);
+        QCOMPARE(printer.docName(), QString("CNC Quellcode"));
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 4);
     }
 };
 
