@@ -10,6 +10,9 @@
 #include "app/reliefpanel.h"
 #include "app/zeilennummerform.h"
 #include "editor/texteditorlf.h"
+#include "expressions/calculatorform.h"
+#include "expressions/variablelistform.h"
+#include "interpreter/linetext.h"
 #include "relief/grafikrw.h"
 #include "translation/translateunit.h"
 #include "vantrel/tempfile.h"
@@ -50,8 +53,6 @@ const char *const kPendingCommands[] = {"DXFExport1",
                                         "LeereZeilenentfernen1",
                                         "Kommentareentfernen1",
                                         "AllesinGrossbuchstabenumwandeln1",
-                                        "Variablenanzeigen1",
-                                        "Ausdruckberechnen1",
                                         "Automatischrotieren1",
                                         "OrdnerfrUnterprogramme1",
                                         "Senden1",
@@ -137,6 +138,9 @@ void TMainform::FormCreate(const QString &programFolder) {
         return QMessageBox::question(this, GetTString(kMsgSave), GetTString(kMsgSaveQuestion),
                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     };
+    variables = std::make_unique<VariableStore>();
+    ShowVariablesForm = new TShowVariablesForm(this, *variables);
+    AusdruckberechnenForm = new TAusdruckBerechnenForm(this, *variables);
     connectCommands();
     markPendingCommands();
 }
@@ -268,6 +272,8 @@ void TMainform::connectCommands() {
     on("otherbreakets", [this] { otherbreaketsClick(); });
     on("Deutsch1", [this] { LanguageClick(0); });
     on("English1", [this] { LanguageClick(1); });
+    on("Variablenanzeigen1", [this] { Variablenanzeigen1Click(); });
+    on("Ausdruckberechnen1", [this] { Ausdruckberechnen1Click(); });
     on("Hilfe2", [this] { Hilfe2Click(); });
     on("berdasProgramm1", [this] { berdasProgramm1Click(); });
 
@@ -351,7 +357,7 @@ void TMainform::allcapsClick() {
 }
 
 void TMainform::otherbreaketsClick() {
-    // The brackets take effect in the runs and commands that read them.
+    SetSquareBracketComments(isChecked("otherbreakets"));
 }
 
 void TMainform::LanguageClick(int chosen) {
@@ -361,6 +367,15 @@ void TMainform::LanguageClick(int chosen) {
     language = chosen;
     infoBox(GetTString(kMsgRestart));
     SaveOptions();
+}
+
+void TMainform::Variablenanzeigen1Click() {
+    ShowVariablesForm->setHeading(GetTString(kMsgVariablesHeader));
+    ShowVariablesForm->ShowVariables();
+}
+
+void TMainform::Ausdruckberechnen1Click() {
+    AusdruckberechnenForm->exec();
 }
 
 void TMainform::Hilfe2Click() {

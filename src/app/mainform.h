@@ -24,6 +24,9 @@ class QToolBar;
 namespace morvilo {
 
 class TAboutBox;
+class TAusdruckBerechnenForm;
+class TShowVariablesForm;
+class VariableStore;
 class THelpWindow;
 class TPicturePage;
 class TReliefPanel;
@@ -64,6 +67,8 @@ public:
     void allcapsClick();
     void otherbreaketsClick();
     void LanguageClick(int chosen);
+    void Variablenanzeigen1Click();
+    void Ausdruckberechnen1Click();
     void Druckereinrichten1Click();
     void Drucken1Click();
     QPrinter &thePrinter();
@@ -112,6 +117,10 @@ public:
     QWidget *PaintBox1;
     THelpWindow *helpWindow = nullptr;
     std::unique_ptr<QPrinter> printer;
+    // The variables of the runs, shown by the variable list and used by the calculator.
+    std::unique_ptr<VariableStore> variables;
+    TShowVariablesForm *ShowVariablesForm;
+    TAusdruckBerechnenForm *AusdruckberechnenForm;
 
     // How the window asks and tells; replaceable so that tests need no user.
     std::function<QMessageBox::StandardButton()> saveQuestion;

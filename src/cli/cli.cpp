@@ -9,6 +9,7 @@ constexpr const char *kCommandsUsage =
     "Commands:\n"
     "  relief PICTURE OUTPUT [options]   turn a picture into relief-milling G-code\n"
     "  eval [--var N=VALUE ...] EXPRESSION   evaluate an expression as the calculator does\n"
+    "  plot [dialect options] PROGRAM    print the plot list of a G-code program as CSV\n"
     "Run 'morvilo-cli COMMAND --help' for a command's options.\n";
 
 } // namespace
@@ -28,6 +29,8 @@ int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::os
         return RunRelief(rest, out, err);
     if (command == "eval")
         return RunEval(rest, out, err);
+    if (command == "plot")
+        return RunPlot(rest, out, err);
     err << "morvilo-cli: unknown command: " << command << "\n" << kCommandsUsage;
     return kUsage;
 }

@@ -21,6 +21,8 @@
 
 namespace morvilo {
 
+class OutputFile;
+
 // What the window does for the core; every operation has a do-nothing default, so the core
 // runs headless.
 class EditorView {
@@ -264,6 +266,7 @@ public:
 private:
     void closeFile();
     bool writeDocumentTo(const std::string &fname);
+    bool copyToOutput(OutputFile &out, int64_t pos, int64_t len);
     void layout();
     void setStatus(const std::string &text);
     bool adjustHorizontalScroll();

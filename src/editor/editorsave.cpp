@@ -22,21 +22,47 @@ bool TEditorCore::writeDocumentTo(const std::string &fname) {
         view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + out.Error());
         return false;
     }
-    const int64_t total = size();
-    for (int64_t pos = 0; pos < total && !out.Failed(); pos += kSaveChunk) {
-        const int64_t n = std::min(kSaveChunk, total - pos);
-        char *dest = out.Reserve(size_t(n));
-        if (store->CopyOut(pos, n, reinterpret_cast<uint8_t *>(dest)) != n) {
+    // Unchanged blocks still lie in the document's file one after another: they are copied
+    // from there as whole runs; changed blocks come from memory.
+    const int64_t blocks = store->numbufs();
+    int64_t pos = 0;
+    for (int64_t b = 0; b < blocks && !out.Failed();) {
+        const TMemory::BlockInfo first = store->block(b);
+        int64_t run = first.realsize, next = b + 1;
+        if (!first.alsetted && fd >= 0) {
+            for (int64_t last = b; next < blocks; last = next++) {
+                const TMemory::BlockInfo following = store->block(next);
+                if (store->block(last).realsize != TMemory::dividesize || following.alsetted ||
+                    following.realsize == 0)
+                    break;
+                run += following.realsize;
+            }
+            out.CopyFromFile(fd, b * TMemory::dividesize, run);
+        } else if (!copyToOutput(out, pos, run)) {
             out.Abandon();
             view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + fname +
                             ": the document could not be read completely");
             return false;
         }
-        out.Advance(size_t(n));
+        pos += run;
+        b = next;
     }
     if (!out.Commit()) {
         view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + out.Error());
         return false;
+    }
+    return true;
+}
+
+// The bytes pos .. pos+len-1 of the text through the output's buffer.
+bool TEditorCore::copyToOutput(OutputFile &out, int64_t pos, int64_t len) {
+    for (int64_t done = 0; done < len && !out.Failed();) {
+        const int64_t n = std::min(kSaveChunk, len - done);
+        char *dest = out.Reserve(size_t(n));
+        if (store->CopyOut(pos + done, n, reinterpret_cast<uint8_t *>(dest)) != n)
+            return false;
+        out.Advance(size_t(n));
+        done += n;
     }
     return true;
 }

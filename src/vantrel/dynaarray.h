@@ -95,6 +95,13 @@ public:
         clearCurrent();
     }
 
+    // Empties the array but keeps its memory for the records to come (a plot list refilled
+    // by every run costs no fresh pages then).
+    void Truncate() {
+        count = 0;
+        clearCurrent();
+    }
+
     // Makes record 0 current; on an empty array nothing happens.
     void First() {
         if (count > 0)

@@ -1,5 +1,6 @@
 #include "vantrel/outputfile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -150,6 +151,53 @@ bool OutputFile::Commit() {
     buffer.reset();
     cursor = bufferEnd = nullptr;
     return !Failed();
+}
+
+bool OutputFile::CopyFromFile(int sourceFd, int64_t offset, int64_t len) {
+    Flush();
+    if (fd < 0 || Failed())
+        return false;
+    const int64_t fault = writeFaultAfter.load();
+    if (fault >= 0 && int64_t(written) + len > fault) {
+        errno = ENOSPC;
+        fail(systemError("cannot write", target));
+        return false;
+    }
+    off_t from = off_t(offset);
+    bool inKernel = true;
+    while (len > 0) {
+        ssize_t n = -1;
+        if (inKernel) {
+            n = ::copy_file_range(sourceFd, &from, fd, nullptr, size_t(len), 0);
+            if (n < 0 &&
+                (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
+                inKernel = false; // these file systems copy through our buffer
+                continue;
+            }
+        } else {
+            const size_t piece = size_t(std::min<int64_t>(len, int64_t(BufferSize())));
+            n = ::pread(sourceFd, buffer.get(), piece, from);
+            if (n > 0) {
+                cursor = buffer.get() + n;
+                Flush();
+                if (Failed())
+                    return false;
+                written -= uint64_t(n); // Flush counted them; counted once below
+                from += n;
+            }
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO; // the source ended early: another program shortened it
+            fail(systemError("cannot copy into", target));
+            return false;
+        }
+        len -= n;
+        written += uint64_t(n);
+    }
+    return true;
 }
 
 void OutputFile::SetWriteFaultAfter(int64_t bytes) {

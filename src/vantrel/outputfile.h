@@ -40,6 +40,10 @@ public:
     void Write(std::string_view text);
 
     void Flush();
+    // Appends len bytes of the file behind sourceFd from offset on, copied inside the kernel
+    // where the file systems allow it. False (and failed) when they could not all be read or
+    // written.
+    bool CopyFromFile(int sourceFd, int64_t offset, int64_t len);
     // Writes the rest, closes the file and (for Replace) renames it over the target.
     bool Commit();
     // Closes and removes what was written (for Replace the target stays as it was).

@@ -4,6 +4,8 @@
 #include "app/picturepage.h"
 #include "app/reliefpanel.h"
 #include "editor/texteditorlf.h"
+#include "expressions/variablelistform.h"
+#include "interpreter/linetext.h"
 #include "translation/translateunit.h"
 
 #include <QCheckBox>
@@ -165,6 +167,9 @@ private slots:
         for (const char *pending : {"DXFExport1", "Senden1", "bersetzen1"})
             QVERIFY2(!form->action(pending)->isEnabled(), pending);
         QVERIFY(form->action("Neu1")->isEnabled());
+        QVERIFY(form->action("Ausdruckberechnen1")->isEnabled());
+        form->Variablenanzeigen1Click(); // non-modal
+        QVERIFY(form->ShowVariablesForm->isVisible());
     }
 
     void panelStartsWithTheStartupValues() {
@@ -387,6 +392,8 @@ private slots:
         QVERIFY(form->isChecked("Dreh2"));
         QVERIFY(!form->isChecked("Mill"));
         QVERIFY(form->isChecked("otherbreakets"));
+        QCOMPARE(Brackets().commleft, '['); // the restored option sets the brackets
+        QCOMPARE(Brackets().expleft, '(');
         QVERIFY(!form->isChecked("allcaps"));
         QVERIFY(!form->memo1->core().insertuppercase);
         QCOMPARE(form->size(), QSize(790, 520));

@@ -73,6 +73,22 @@ TEST(DynaArray, DeleteMovesLaterRecordsDownAndClearsCurrent) {
     EXPECT_EQ(arr.Data(), nullptr);
 }
 
+TEST(DynaArray, TruncateEmptiesButKeepsTheBlock) {
+    Record *current = nullptr;
+    TDynaArray<Record> arr(&current);
+    for (int i = 0; i < 1000; ++i)
+        arr.Add()->a = i;
+    const auto memory = arr.MemSize();
+    const Record *block = arr.Data();
+    arr.Truncate();
+    EXPECT_EQ(arr.Count(), 0u);
+    EXPECT_EQ(current, nullptr);
+    EXPECT_EQ(arr.MemSize(), memory);
+    arr.Add()->a = 7;
+    EXPECT_EQ(arr.Data(), block);
+    EXPECT_EQ(visit(arr, current), (std::vector<int32_t>{7}));
+}
+
 TEST(DynaArray, ShrinksWhenMostOfTheBlockIsUnused) {
     Record *current = nullptr;
     TDynaArray<Record> arr(&current);

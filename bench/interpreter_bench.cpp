@@ -1,0 +1,189 @@
+// The interpreter run over three kinds of program: relief output (one million lines of straight
+// moves), an arc-heavy program (200,000 blocks of G1, I/J and R arcs) and a loop over variables
+// and expressions. Headless (no drawing) and drawing every point into a 1200 x 800 image as the
+// window does. Counters: lines/s (items) and plot-list points/s.
+
+#include "editor/editorcore.h"
+#include "expressions/variablestore.h"
+#include "interpreter/calcrun.h"
+#include "view/viewstate.h"
+
+#include <QImage>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using namespace morvilo;
+
+std::filesystem::path programFolder() {
+    static const std::filesystem::path folder = [] {
+        auto path = std::filesystem::temp_directory_path() /
+                    ("morvilo-interpreter-bench-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(path);
+        return path;
+    }();
+    return folder;
+}
+
+struct Program {
+    std::filesystem::path path;
+    int64_t lines = 0;
+};
+
+// Writes a program once per process; write(out) returns the number of lines written.
+template <typename Writer> Program makeProgram(const char *name, Writer write) {
+    Program program{programFolder() / name};
+    std::ofstream out(program.path, std::ios::binary);
+    program.lines = write(out);
+    return program;
+}
+
+// Relief output as the generator writes it: four lines per run joined by CR, the group ended by
+// CR LF, numbers with four decimals.
+const Program &reliefProgram() {
+    static const Program program = makeProgram("relief.nc", [](std::ofstream &out) {
+        char group[160];
+        constexpr int64_t kGroups = 250000;
+        for (int64_t k = 0; k < kGroups; ++k) {
+            const double y = double(k % 2000) * 0.05, x0 = double(k % 37) * 0.05;
+            const double x1 = x0 + 1 + double(k % 101) * 0.05, z = -double(k % 16) * 0.0625;
+            const int n = std::snprintf(group, sizeof group,
+                                        "G0 X%.4f Y%.4f\rG1 Z%.4f\rG1 X%.4f Y%.4f\rG0 Z-1.0000\r\n",
+                                        x0, y, z, x1, y);
+            out.write(group, n);
+        }
+        return kGroups * 4;
+    });
+    return program;
+}
+
+// Straight moves mixed with clockwise I/J arcs and counter-clockwise R arcs, 100 points each.
+const Program &arcProgram() {
+    static const Program program = makeProgram("arcs.nc", [](std::ofstream &out) {
+        char block[96];
+        constexpr int64_t kBlocks = 200000;
+        for (int64_t k = 0; k < kBlocks; k += 4) {
+            const double x = double(k % 400) * 0.5, r = 1 + double(k % 7) * 0.25;
+            const int n = std::snprintf(block, sizeof block,
+                                        "G1 X%.3f Y0\nG2 X%.3f Y0 I%.3f J0\nG1 Y-1\n"
+                                        "G3 X%.3f Y-1 R%.3f\n",
+                                        x, x + 2 * r, r, x, r);
+            out.write(block, n);
+        }
+        return kBlocks;
+    });
+    return program;
+}
+
+// A WHILE loop that computes every coordinate; lines counts the lines the run reads.
+const Program &variablesProgram() {
+    static const Program program = makeProgram("variables.nc", [](std::ofstream &out) {
+        constexpr int64_t kPasses = 50000;
+        out << "#1=0\n#2=0.5 (step)\n"
+               "WHILE[#1LT"
+            << kPasses
+            << "]DO1\n"
+               "#1=#1+1\n"
+               "#3=[#1MOD100]*#2\n"
+               "G1 X#3 Y[FIX[#1/100]*#2] Z-[#1MOD3]\n"
+               "END1\nM30\n";
+        return 2 + kPasses * 5 + 1 + 1; // the final WHILE test reads once more
+    });
+    return program;
+}
+
+// Draws every point into a 1200 x 800 image as the paint box does.
+class ImageSink : public PointSink {
+public:
+    ImageSink() : image(1200, 800, QImage::Format_RGB32), painter(&image) {}
+    int Width() const override { return image.width(); }
+    int Height() const override { return image.height(); }
+    void Clear() override { image.fill(Qt::black); }
+    void MoveTo(int32_t x, int32_t y) override { pen = QPoint(x, y); }
+    void LineTo(int32_t x, int32_t y, int32_t col, uint8_t style) override {
+        if (col != lastCol || style != lastStyle) {
+            lastCol = col;
+            lastStyle = style;
+            painter.setPen(QPen(QColor(col & 0xFF, (col >> 8) & 0xFF, (col >> 16) & 0xFF), 0,
+                                style == psSolid ? Qt::SolidLine
+                                : style == psDot ? Qt::DotLine
+                                                 : Qt::DashDotDotLine));
+        }
+        const QPoint to(x, y);
+        painter.drawLine(pen, to);
+        pen = to;
+    }
+    void RepaintAll() override {}
+
+private:
+    QImage image;
+    QPainter painter;
+    QPoint pen;
+    int32_t lastCol = -1;
+    uint8_t lastStyle = 255;
+};
+
+void runProgram(benchmark::State &state, const Program &program, bool draw) {
+    TEditorCore memo1;
+    if (!memo1.OpenFileWithName(program.path)) {
+        state.SkipWithError("cannot open the program");
+        return;
+    }
+    TPlotList lines;
+    DialectOptions options;
+    auto variables = std::make_unique<VariableStore>();
+    RunFlags flags;
+    ViewState view;
+    view.zoom = 4;
+    std::unique_ptr<ImageSink> sink;
+    if (draw)
+        sink = std::make_unique<ImageSink>();
+    CalcEnvironment env;
+    env.memo1 = &memo1;
+    env.lines = &lines;
+    env.options = &options;
+    env.variables = variables.get();
+    env.flags = &flags;
+    env.view = &view;
+    env.sink = sink.get();
+    uint64_t points = 0;
+    for (auto _ : state) {
+        CalcBtnClick(env);
+        points += lines.Count();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * program.lines);
+    state.counters["points/s"] = benchmark::Counter(double(points), benchmark::Counter::kIsRate);
+    state.counters["points"] = double(lines.Count());
+}
+
+void BM_Relief(benchmark::State &state) {
+    runProgram(state, reliefProgram(), state.range(0));
+}
+void BM_Arcs(benchmark::State &state) {
+    runProgram(state, arcProgram(), state.range(0));
+}
+void BM_VariablesWhile(benchmark::State &state) {
+    runProgram(state, variablesProgram(), state.range(0));
+}
+
+BENCHMARK(BM_Relief)->ArgName("draw")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Arcs)->ArgName("draw")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VariablesWhile)->ArgName("draw")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::filesystem::remove_all(programFolder());
+    return 0;
+}

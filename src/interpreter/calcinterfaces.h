@@ -1,0 +1,86 @@
+#pragma once
+// What one interpreter run needs of its owner. The main window implements these with its editor,
+// paint box and message loop; tests, benchmarks and morvilo-cli implement them without a window.
+
+#include "interpreter/dialectoptions.h"
+#include "interpreter/plotlist.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace morvilo {
+
+class TEditorCore;
+class VariableStore;
+struct ViewState;
+
+// The owner's fields that a run reads and writes; the run-control commands set most of them
+// between two lines of a run.
+struct RunFlags {
+    bool inrender = false;     // a run is in progress
+    bool breakprogram = false; // end the run after the current line
+    bool pause = false;        // wait at the end of the current line
+    bool oneline = false;      // let a paused run do one more line
+    bool donotdraw = false;    // new points are stored pen-up and not drawn
+    int32_t animatesleep = 0;  // > 0: animated run
+    int64_t plotvon = 0;       // text offset from which drawing starts; 0: from the start
+    int64_t plotbis = 0;       // text offset of the line after which the run pauses; 0: none
+    int32_t verzoeg = 50;      // delay after each animated line, milliseconds
+};
+
+// Draws every new point at once (the paint box's off-screen image).
+class PointSink {
+public:
+    virtual ~PointSink() = default;
+    // Size of the paint box in pixels.
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    // The run starts: fill the box with black.
+    virtual void Clear() = 0;
+    // Pen-up move to a pixel, and a line from the pen's position to a pixel.
+    virtual void MoveTo(int32_t x, int32_t y) = 0;
+    virtual void LineTo(int32_t x, int32_t y, int32_t col, uint8_t style) = 0;
+    // Redraw everything from the plot list: stored points were rewritten, or the run ended.
+    virtual void RepaintAll() = 0;
+};
+
+// The message loop as the run sees it.
+class RunEvents {
+public:
+    virtual ~RunEvents() = default;
+    // Let the interface process its pending events (commands may change RunFlags meanwhile).
+    virtual void ProcessEvents() = 0;
+    // Wait for events while paused; the default just processes them.
+    virtual void WaitForEvents() { ProcessEvents(); }
+    // The delay of an animated line.
+    virtual void Sleep(int32_t milliseconds) = 0;
+};
+
+// Creates and releases the editors that subprogram files are loaded into.
+class SubprogramEditors {
+public:
+    virtual ~SubprogramEditors() = default;
+    virtual TEditorCore *Create(bool visible) = 0;
+    virtual void Release(TEditorCore *editor) = 0;
+};
+
+// Macro output (#3000, #3006): the caption "Makro Ausgabe " + value text, and the line's text.
+using MacroMessage = std::function<void(const std::string &caption, const std::string &text)>;
+
+// Everything a run works with. memo1, lines, options, variables, flags and view are required;
+// sink, events, subeditors and message may be null (headless use).
+struct CalcEnvironment {
+    TEditorCore *memo1 = nullptr;
+    TPlotList *lines = nullptr;
+    const DialectOptions *options = nullptr;
+    VariableStore *variables = nullptr;
+    RunFlags *flags = nullptr;
+    const ViewState *view = nullptr; // view matrix of immediate drawing, lathe diameter mode
+    PointSink *sink = nullptr;
+    RunEvents *events = nullptr;
+    SubprogramEditors *subeditors = nullptr;
+    MacroMessage message;
+};
+
+} // namespace morvilo

@@ -1,0 +1,279 @@
+// Motion of a block, arcs and helices, and the point sink that stores and draws every point.
+
+#include "editor/editorcore.h"
+#include "expressions/floattostr.h"
+#include "interpreter/calcrunimpl.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace morvilo {
+
+namespace {
+
+constexpr double kTwoPi = 2 * std::numbers::pi;
+// Segments per programmed turn of an arc.
+constexpr double kArcSteps = 99;
+// An arc of more steps than a plot list can hold is abandoned like any failed arc.
+constexpr double kMaxArcSteps = 4294967295.0;
+
+// The plane's (u, v) frame and its third (helix) axis, as indices of x, y, z.
+struct PlaneFrame {
+    int u, v, h;
+};
+
+PlaneFrame planeFrame(int plane) {
+    switch (plane) {
+    case 18:
+        return {0, 2, 1};
+    case 19:
+        return {1, 2, 0};
+    default:
+        return {0, 1, 2};
+    }
+}
+
+// The angle of (x1, y1) seen from the centre (x2, y2), radians.
+double getwinkel(double x1, double y1, double x2, double y2) {
+    return std::atan2(y1 - y2, x1 - x2);
+}
+
+bool finite(double a, double b, double c) {
+    return std::isfinite(a) && std::isfinite(b) && std::isfinite(c);
+}
+
+} // namespace
+
+// The block moves if X is given after the first motion code, or any of the other axes or
+// I, J, K is given.
+void TCalcRun::motion() {
+    const bool moves = (st.gse && st.xse) || st.yse || st.zse || st.ase || st.bse || st.cse ||
+                       st.use || st.vse || st.wse || st.ise || st.jse || st.kse;
+    if (!moves)
+        return;
+    if (st.g == 0 || (st.g28 && st.g != 1)) {
+        pencol = kColourRapid;
+        penstyle = psDot;
+        lineToPosition();
+        if (st.g28)
+            machineZeroLeg();
+        penstyle = psSolid;
+    } else if (st.g == 1) {
+        pencol = kColourWhite;
+        lineToPosition();
+        if (st.g28)
+            machineZeroLeg();
+    } else if (st.g == 2 || st.g == 3) {
+        pencol = st.g == 2 ? kColourCw : kColourCcw;
+        if (st.rse)
+            arcFromR();
+        else if (st.ise || st.jse || st.kse)
+            arcFromIJK();
+        if (!st.absmode && st.lse) { // incremental repeat: the end moves on by the extra turns
+            const double n = RoundHalfEven(std::fabs(st.l));
+            st.ax = st.ox + n * (st.ax - st.ox);
+            st.ay = st.oy + n * (st.ay - st.oy);
+            st.az = st.oz + n * (st.az - st.oz);
+        }
+    }
+    // G33 and G38.2 move the position without drawing.
+}
+
+void TCalcRun::lineToPosition() {
+    mylineto(st.ax, st.ay, st.az, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
+}
+
+// The second leg of G28: every axis given in the block goes to machine zero.
+void TCalcRun::machineZeroLeg() {
+    for (int axis = 0; axis < kAxes; ++axis)
+        if (st.*kGiven[axis])
+            st.*kPosition[axis] = -st.loc[axis] - st.glo[axis];
+    lineToPosition();
+}
+
+// An arc through the programmed end point with radius R: G2 takes the centre right of the chord,
+// G3 left of it, so the arc is the shorter one. A radius too small for the chord becomes half
+// the chord; a zero chord draws nothing.
+void TCalcRun::arcFromR() {
+    const PlaneFrame f = planeFrame(st.plane);
+    const double start[3] = {st.ox, st.oy, st.oz}, end[3] = {st.ax, st.ay, st.az};
+    const double su = start[f.u], sv = start[f.v], eu = end[f.u], ev = end[f.v];
+    double r = st.r;
+    st.d = std::sqrt((eu - su) * (eu - su) + (ev - sv) * (ev - sv));
+    if (!(st.d > 0) || !std::isfinite(st.d))
+        return;
+    if (st.d / 2 > r)
+        r = st.d / 2;
+    st.b = std::sqrt(r * r - (st.d / 2) * (st.d / 2));
+    st.t = std::sqrt(st.b * st.b / (st.d * st.d));
+    if (st.g == 2)
+        st.t = -st.t;
+    // Centre offsets from the start.
+    const double i = (su + eu) / 2 - (ev - sv) * st.t - su;
+    const double j = (sv + ev) / 2 + (eu - su) * st.t - sv;
+    st.mx = su + i;
+    st.my = sv + j;
+    arc3d(st.mx, st.my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, st.g == 3);
+}
+
+// An arc about the centre I, J, K (offsets from the start, or absolute with the option); the
+// radius is the start point's distance from it. In the XZ plane the turning sense of the
+// (X, Z) frame is the opposite one.
+void TCalcRun::arcFromIJK() {
+    st.ni = st.i;
+    st.nj = st.j;
+    st.nk = st.k;
+    if (options.absolutecheck) {
+        st.ni -= st.ox;
+        st.nj -= st.oy;
+        st.nk -= st.oz;
+    }
+    double r = 0;
+    if (st.plane == 18) {
+        st.mx = st.ox + st.ni, st.my = st.oz + st.nk;
+        r = std::sqrt(st.ni * st.ni + st.nk * st.nk);
+    } else if (st.plane == 19) {
+        st.mx = st.oy + st.nj, st.my = st.oz + st.nk;
+        r = std::sqrt(st.nj * st.nj + st.nk * st.nk);
+    } else {
+        st.mx = st.ox + st.ni, st.my = st.oy + st.nj;
+        r = std::sqrt(st.ni * st.ni + st.nj * st.nj);
+    }
+    const bool ccw = st.plane == 18 ? st.g == 2 : st.g == 3;
+    arc3d(st.mx, st.my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, ccw);
+}
+
+// The arc or helix of radius r about (mx, my) in the plane's frame from (ox, oy, oz) to
+// (ax, ay, az): 99 segments per turn, L whole turns if L is given, the third axis climbing
+// linearly. Equal start and end angles make a full circle. False when the arc was abandoned
+// (a value that is not finite, no step at all, more steps than a plot list holds, the plot
+// list full, or the run stopped while drawing).
+bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, double oz, double ax,
+                     double ay, double az, bool ccw) {
+    const PlaneFrame f = planeFrame(st.plane);
+    const double start[3] = {ox, oy, oz}, end[3] = {ax, ay, az};
+    double w1 = getwinkel(start[f.u], start[f.v], mx, my);
+    double w2 = getwinkel(end[f.u], end[f.v], mx, my);
+    const double turns = st.lse ? RoundHalfEven(std::fabs(st.l)) : 1;
+    const double extra = st.lse ? RoundHalfEven(std::fabs(st.l - 1)) * kTwoPi : 0;
+    if (ccw) {
+        if (w1 >= w2)
+            w2 += kTwoPi;
+        w2 += extra;
+    } else {
+        if (w1 <= w2)
+            w1 += kTwoPi;
+        w1 += extra;
+    }
+    const double steps = kArcSteps * turns;
+    if (!(steps >= 1 && steps <= kMaxArcSteps) || !finite(mx, my, r) || !finite(w1, w2, 0))
+        return false;
+    const int64_t ton = int64_t(steps);
+    const double sweep = w2 - w1, climb = turns * (end[f.h] - start[f.h]), divisor = steps;
+    double p[3];
+    for (int64_t k = 0; k <= ton; ++k) {
+        const double ww = w1 + sweep * double(k) / divisor;
+        p[f.u] = std::cos(ww) * r + mx;
+        p[f.v] = std::sin(ww) * r + my;
+        p[f.h] = start[f.h] + climb * double(k) / divisor;
+        if (!mylineto(p[0], p[1], p[2], st.aaa, st.abb, st.acc, st.au, st.av, st.aw))
+            return false;
+        if ((k & 4095) == 4095 && interrupted())
+            return false;
+    }
+    return true;
+}
+
+// ---- the point sink ------------------------------------------------------------------------
+
+bool TCalcRun::mymoveto(double x, double y, double z, double a, double b, double c, double u,
+                        double v, double w) {
+    return storePoint(0, x, y, z, a, b, c, u, v, w);
+}
+
+bool TCalcRun::mylineto(double x, double y, double z, double a, double b, double c, double u,
+                        double v, double w) {
+    return storePoint(flags.donotdraw ? 0 : 1, x, y, z, a, b, c, u, v, w);
+}
+
+void TCalcRun::line3d(double x, double y, double z, double xx, double yy, double zz) {
+    mymoveto(x, y, z, 0, 0, 0, 0, 0, 0);
+    mylineto(xx, yy, zz, 0, 0, 0, 0, 0, 0);
+}
+
+// Rotation, scaling and mirror act on the stored point, not on the position. The point is
+// appended to the plot list and drawn at once. False when the plot list cannot grow.
+bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
+                          double u, double v, double w) {
+    if (st.rotation) {
+        const double dx = x - st.g68rotx, dy = y - st.g68roty;
+        x = rotcos * dx - rotsin * dy + st.g68rotx;
+        y = rotcos * dy + rotsin * dx + st.g68roty;
+    }
+    if (st.scaling) {
+        x = (x - st.scalx) * st.scal + st.scalx;
+        y = (y - st.scaly) * st.scal + st.scaly;
+        z = (z - st.scalz) * st.scal + st.scalz;
+    }
+    if (st.xmirror)
+        x = 2 * st.xmirrorx - x;
+    if (st.ymirror)
+        y = 2 * st.ymirrory - y;
+    if (st.zmirror)
+        z = 2 * st.zmirrorz - z;
+    t9dline *point = lines.Add();
+    if (!point)
+        return false;
+    if (st.ii == -1) {
+        point->zeilevon = point->zeilebis = -1;
+    } else if (st.mainprog == 0) {
+        point->zeilevon = linevon;
+        point->zeilebis = linebis;
+    } else {
+        point->zeilevon = st.mainlinevon;
+        point->zeilebis = st.mainlinebis;
+    }
+    point->typ = typ;
+    point->x = x, point->y = y, point->z = z;
+    point->a = a, point->b = b, point->c = c;
+    point->u = u, point->v = v, point->w = w;
+    point->col = pencol;
+    point->style = penstyle;
+    if (env.sink) {
+        koordmat(st.lmat, x, y, z, a, b, c, u, v, w, st.nx, st.ny);
+        if (typ == 1)
+            env.sink->LineTo(st.nx, st.ny, pencol, penstyle);
+        else
+            env.sink->MoveTo(st.nx, st.ny);
+    }
+    return true;
+}
+
+// G20, G21: the linear coordinates of every stored point change units; angles stay.
+void TCalcRun::rescalePlot(double factor) {
+    for (uint32_t k = 0; k < lines.Count(); ++k) {
+        t9dline &point = lines[k];
+        point.x *= factor, point.y *= factor, point.z *= factor;
+        point.u *= factor, point.v *= factor, point.w *= factor;
+    }
+    repaint();
+}
+
+// Every stored point (the axis cross included) moves by delta.
+void TCalcRun::shiftPlot(const double (&delta)[kAxes]) {
+    for (uint32_t k = 0; k < lines.Count(); ++k) {
+        t9dline &point = lines[k];
+        double *const coordinates[kAxes] = {&point.x, &point.y, &point.z, &point.a, &point.b,
+                                            &point.c, &point.u, &point.v, &point.w};
+        for (int axis = 0; axis < kAxes; ++axis)
+            *coordinates[axis] += delta[axis];
+    }
+    repaint();
+}
+
+void TCalcRun::repaint() {
+    if (env.sink)
+        env.sink->RepaintAll();
+}
+
+} // namespace morvilo

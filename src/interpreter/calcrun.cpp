@@ -1,0 +1,467 @@
+#include "interpreter/calcrun.h"
+
+#include "editor/editorcore.h"
+#include "expressions/expressionerror.h"
+#include "expressions/floattostr.h"
+#include "expressions/variablestore.h"
+#include "interpreter/calcrunimpl.h"
+#include "interpreter/linetext.h"
+#include "interpreter/variablenzuweisen.h"
+#include "vantrel/numbertext.h"
+#include "view/viewstate.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace morvilo {
+
+namespace {
+
+// Full-speed runs let the interface work at most this often.
+constexpr auto kPumpInterval = std::chrono::milliseconds(15);
+
+char upper(char ch) {
+    return ch >= 'a' && ch <= 'z' ? char(ch - 'a' + 'A') : ch;
+}
+
+// text starts with word (letters compared without regard to case).
+bool startsWith(std::string_view text, std::string_view word) {
+    if (text.size() < word.size())
+        return false;
+    for (size_t k = 0; k < word.size(); ++k)
+        if (upper(text[k]) != word[k])
+            return false;
+    return true;
+}
+
+// The position of the bracket that closes the one at open (depth counting), or npos.
+size_t matchingBracket(std::string_view text, size_t open, char left, char right) {
+    int64_t depth = 0;
+    for (size_t k = open; k < text.size(); ++k) {
+        if (text[k] == left)
+            ++depth;
+        else if (text[k] == right && --depth == 0)
+            return k;
+    }
+    return std::string_view::npos;
+}
+
+// Only a text whose block-number-free copy may start with IF, GOTO, END, WHILE or DO needs
+// that copy: one starting with N, or with one of those words' first letters.
+bool mayHoldControlWord(const std::string &s) {
+    if (s.empty())
+        return false;
+    const char first = upper(s[0]);
+    return first == 'N' || first == 'I' || first == 'E' || first == 'W' || first == 'D' ||
+           (first == 'G' && s.size() > 1 && upper(s[1]) == 'O');
+}
+
+// The line holds `letters` followed by the label `number` (leading zeros allowed) once its
+// spaces and comments are gone.
+bool lineHasLabel(const std::string &line, std::string_view letters, const std::string &number) {
+    const char lower = char(letters[0] - 'A' + 'a');
+    if (std::memchr(line.data(), letters[0], line.size()) == nullptr &&
+        std::memchr(line.data(), lower, line.size()) == nullptr)
+        return false;
+    return poss0s(nospacesandcomments(line), letters, number) >= 1;
+}
+
+// The loop or label number after a control word; false when the rest is not an integer.
+bool labelNumber(std::string_view rest, std::string &number) {
+    int64_t value = 0;
+    if (!ParseInteger(rest, value))
+        return false;
+    number = std::to_string(value);
+    return true;
+}
+
+} // namespace
+
+TCalcRun::TCalcRun(const CalcEnvironment &env)
+    : env(env), memo1(env.memo1), flags(*env.flags), vars(*env.variables), options(*env.options),
+      lines(*env.lines), subs(&asub), evaluator(*env.variables) {}
+
+void TCalcRun::Run() {
+    try {
+        start();
+        while (!endrun && !flags.breakprogram && memo1->NextLine())
+            processLine();
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+// ---- run start and end ---------------------------------------------------------------------
+
+void TCalcRun::start() {
+    st = tcalcstate{};
+    lines.Truncate();
+    subs.Clear();
+    flags.donotdraw = false;
+    vars.va.fill(0);
+    vars.nva.fill(0);
+    vars.ova.fill(0);
+    st.plane = options.lathe() ? 18 : 17;
+    st.absmode = true;
+    int width = 0, height = 0;
+    if (env.sink) {
+        env.sink->Clear();
+        width = env.sink->Width();
+        height = env.sink->Height();
+    }
+    st.midx = width / 2;
+    st.midy = height / 2;
+    st.lmat = ViewMatrix(*env.view, width, height);
+    // The axis cross.
+    pencol = kColourWhite;
+    penstyle = psDashDotDot;
+    st.ii = -1;
+    line3d(1000, 0, 0, -1000, 0, 0);
+    line3d(0, 1000, 0, 0, -1000, 0);
+    line3d(0, 0, 1000, 0, 0, -1000);
+    penstyle = psSolid;
+    st.ii = 0;
+    if (flags.plotvon > 0)
+        flags.donotdraw = true;
+    mymoveto(0, 0, 0, 0, 0, 0, 0, 0, 0); // the start point
+    st.gse = false;
+    st.g = 0;
+    flags.breakprogram = false;
+    memo1->FirstLine();
+    lastPump = std::chrono::steady_clock::now();
+}
+
+void TCalcRun::finish() {
+    // Subprogram files still loaded give the main editor back.
+    for (int64_t k = int64_t(subs.Count()) - 1; k >= 0; --k) {
+        tsub &entry = subs[uint32_t(k)];
+        if (entry.storelines && entry.texteditor) {
+            if (env.subeditors)
+                env.subeditors->Release(memo1);
+            memo1 = entry.texteditor;
+            --st.mainprog;
+        }
+    }
+    subs.Clear();
+    flags.animatesleep = 0;
+    flags.plotbis = 0;
+    flags.plotvon = 0;
+    flags.inrender = false;
+    repaint();
+}
+
+// ---- the line loop ---------------------------------------------------------------------------
+
+void TCalcRun::processLine() {
+    st.ii = memo1->alinenr;
+    lineStart = memo1->olpos;
+    lineEnd = memo1->lpos;
+    if (st.mainprog == 0) {
+        linevon = lineStart;
+        linebis = lineEnd - 1;
+    }
+    if (flags.plotvon > 0 && lineStart <= flags.plotvon && flags.plotvon <= lineEnd &&
+        st.mainprog == 0)
+        flags.donotdraw = false;
+    if (flags.animatesleep > 0)
+        memo1->MarkLine();
+    prepareText();
+    if (options.donotprocessdeletedlines && !s.empty() && s[0] == '/')
+        s.clear();
+    resetBlock();
+    if (controlWords() == Flow::SkipLineEnd) {
+        pump(false); // a loop of jumping lines must stay stoppable
+        return;
+    }
+    if (!s.empty()) {
+        substituteBrackets();
+        assignVariables();
+    }
+    commitVariables();
+    splitWords();
+    applyBlock();
+    if (!endrun)
+        endOfLine();
+}
+
+// The line without spaces and comments; comments do not nest and an unclosed one runs to the
+// end of the line.
+void TCalcRun::prepareText() {
+    const BracketChars brackets = Brackets();
+    const std::string &line = memo1->line;
+    s.resize(line.size());
+    char *out = s.data();
+    bool comment = false;
+    for (const char ch : line) {
+        if (ch == brackets.commleft)
+            comment = true;
+        else if (ch == brackets.commright)
+            comment = false;
+        else if (!comment && ch != ' ')
+            *out++ = ch;
+    }
+    s.resize(size_t(out - s.data()));
+}
+
+void TCalcRun::resetBlock() {
+    st.foundchar = false;
+    st.num = {};
+    st.ose = st.pse = st.mse = false;
+    for (const AxisFlag given : kGiven)
+        st.*given = false;
+    if (!options.IJKsindModal1) {
+        st.ise = st.jse = st.kse = false;
+        st.i = st.j = st.k = 0;
+    }
+    st.rse = st.lse = false;
+    st.setworkoffset = st.setlocalworkshift = st.setglobaloffset = false;
+    st.usemaschinecoordinates = st.g28 = st.setcanned = st.setscaleing = false;
+    st.setrotation = st.setmirror = st.executesub = st.executemodalset = false;
+    st.cutcirclecw = st.cutcircleccw = false;
+    st.r = 0;
+    for (const AxisField word : kWord)
+        st.*word = 0;
+}
+
+// ---- control words -----------------------------------------------------------------------------
+
+// Evaluates the bracketed condition that opens at `open`; close receives the closing bracket.
+// A condition without its closing bracket, or one the evaluator rejects, does not hold.
+bool TCalcRun::conditionHolds(const std::string &text, size_t open, size_t &close) {
+    const BracketChars brackets = Brackets();
+    close = matchingBracket(text, open, brackets.expleft, brackets.expright);
+    if (close == std::string::npos)
+        return false;
+    try {
+        evaluator.HandleExpression(std::string_view(text).substr(open + 1, close - open - 1),
+                                   result);
+    } catch (const ExpressionError &) {
+        return false;
+    }
+    return result != "0";
+}
+
+// IF, GOTO, END, WHILE and DO, recognised on the line without its block numbers and before
+// brackets and variables are replaced (so "GOTO#1" does not jump).
+TCalcRun::Flow TCalcRun::controlWords() {
+    if (!mayHoldControlWord(s))
+        return Flow::Go;
+    const char expleft = Brackets().expleft;
+    so = s;
+    RemoveAllBlockNummers(so);
+    if (so.size() > 2 && startsWith(so, "IF") && so[2] == expleft && !ifWord())
+        return Flow::Go;
+    std::string number;
+    if (so.size() > 4 && startsWith(so, "GOTO") && labelNumber(so.substr(4), number)) {
+        // Without the label the text has been read to its end: the line is processed on.
+        return findForward("N", number) || flags.breakprogram ? Flow::SkipLineEnd : Flow::Go;
+    }
+    if (so.size() > 3 && startsWith(so, "END") && labelNumber(so.substr(3), number) &&
+        findDoBackwards(number))
+        return Flow::SkipLineEnd;
+    if (so.size() > 5 && startsWith(so, "WHILE") && so[5] == expleft)
+        return whileWord();
+    if (so.size() > 2 && startsWith(so, "DO"))
+        s.clear();
+    return Flow::Go;
+}
+
+// IF[condition]: a condition of "0" empties the line; otherwise the line goes on with what
+// follows the condition (and a "THEN" after it). False when the line was emptied.
+bool TCalcRun::ifWord() {
+    size_t close = 0;
+    if (!conditionHolds(so, 2, close)) {
+        s.clear();
+        return false;
+    }
+    if (so.size() >= close + 5 && startsWith(std::string_view(so).substr(close + 1), "THEN"))
+        so.erase(0, close + 5);
+    else
+        so.erase(0, close + 1);
+    s = so;
+    return true;
+}
+
+// WHILE[condition]DOn: the line itself does nothing; a condition of "0" continues after the
+// line holding ENDn.
+TCalcRun::Flow TCalcRun::whileWord() {
+    size_t close = 0;
+    const bool holds = conditionHolds(so, 5, close);
+    s.clear();
+    std::string number;
+    if (holds || close == std::string::npos || !startsWith(so.substr(close + 1), "DO") ||
+        !labelNumber(so.substr(close + 3), number))
+        return Flow::Go;
+    if (findForward("END", number)) {
+        if (flags.plotbis > 0 && memo1->olpos <= flags.plotbis && flags.plotbis <= memo1->lpos &&
+            st.mainprog == 0)
+            flags.donotdraw = true;
+        return Flow::SkipLineEnd;
+    }
+    return flags.breakprogram ? Flow::SkipLineEnd : Flow::Go;
+}
+
+// GOTO (from the first line) and a failed WHILE (from the next line) look forward for the line
+// holding their label; reading continues after it. False when the text ended first or the run
+// was stopped during the search.
+bool TCalcRun::findForward(std::string_view letters, const std::string &number) {
+    if (letters == "N")
+        memo1->FirstLine();
+    while (memo1->NextLine()) {
+        if (interrupted())
+            return false;
+        if (lineHasLabel(memo1->line, letters, number))
+            return true;
+    }
+    return false;
+}
+
+// END n looks back for its DO n; reading continues with the DO line itself, also when it is the
+// first line. Without a DO n (or when stopped) the END line is processed on as a line of no
+// effect and reading continues after it.
+bool TCalcRun::findDoBackwards(const std::string &number) {
+    const int64_t endLine = memo1->alinenr;
+    while (memo1->PrevLine()) {
+        if (interrupted())
+            break;
+        if (lineHasLabel(memo1->line, "DO", number)) {
+            if (!memo1->PrevLine())
+                memo1->FirstLine();
+            return true;
+        }
+    }
+    memo1->GetLinenr(endLine);
+    return false;
+}
+
+// ---- expressions and variables ---------------------------------------------------------------
+
+// Every complete top-level bracket group is replaced by its value's text, left to right. A group
+// the evaluator rejects becomes kFailedExpression, so the word or assignment it belonged to has
+// no effect.
+void TCalcRun::substituteBrackets() {
+    const BracketChars brackets = Brackets();
+    size_t from = s.find(brackets.expleft);
+    if (from == std::string::npos)
+        return;
+    substituted.clear();
+    size_t copied = 0; // s up to here is in `substituted`
+    while (from != std::string::npos) {
+        const size_t close = matchingBracket(s, from, brackets.expleft, brackets.expright);
+        if (close == std::string::npos)
+            break;
+        substituted.append(s, copied, from - copied);
+        try {
+            evaluator.HandleExpression(std::string_view(s).substr(from + 1, close - from - 1),
+                                       result);
+            substituted += result;
+        } catch (const ExpressionError &) {
+            substituted += kFailedExpression;
+        }
+        copied = close + 1;
+        from = s.find(brackets.expleft, copied);
+    }
+    substituted.append(s, copied);
+    s.swap(substituted);
+}
+
+void TCalcRun::assignVariables() {
+    if (s.find('#') == std::string::npos)
+        return;
+    VariablenZuweisen(s, vars, evaluator, [this](int n) {
+        written.push_back(n);
+        if ((n == 3000 || n == 3006) && env.message)
+            env.message("Makro Ausgabe " + floattostr(vars.nva[size_t(n)]), memo1->line);
+    });
+    VariablenEinsetzen(s, vars, scratch);
+}
+
+// The block's assignments take effect: ova holds the values from before the block, va the new
+// ones. nva equals va outside a block, so only the variables assigned in this block and the
+// last one need copying.
+void TCalcRun::commitVariables() {
+    for (const int n : lastWritten)
+        vars.ova[size_t(n)] = vars.va[size_t(n)];
+    for (const int n : written)
+        vars.ova[size_t(n)] = vars.va[size_t(n)];
+    for (const int n : written)
+        vars.va[size_t(n)] = vars.nva[size_t(n)];
+    lastWritten.swap(written);
+    written.clear();
+}
+
+// ---- words -----------------------------------------------------------------------------------
+
+// A character other than ".", "-", "+", a digit or a space starts a word; the others make up its
+// number. Characters before the first letter are dropped.
+void TCalcRun::splitWords() {
+    size_t numStart = 0;
+    st.foundchar = false;
+    for (size_t k = 0; k < s.size(); ++k) {
+        const char ch = s[k];
+        if ((ch >= '0' && ch <= '9') || ch == '.' || ch == '-' || ch == '+' || ch == ' ')
+            continue;
+        if (st.foundchar) {
+            st.num = std::string_view(s.data() + numStart, k - numStart);
+            interpret();
+        }
+        st.foundchar = true;
+        st.c = upper(ch);
+        numStart = k + 1;
+    }
+    if (st.foundchar) {
+        st.num = std::string_view(s.data() + numStart, s.size() - numStart);
+        interpret();
+    }
+}
+
+// ---- line end and events ---------------------------------------------------------------------
+
+void TCalcRun::endOfLine() {
+    if (flags.plotbis > 0 && lineStart <= flags.plotbis && flags.plotbis <= lineEnd &&
+        st.mainprog == 0) {
+        flags.pause = true;
+        flags.animatesleep = 100;
+    }
+    if (flags.animatesleep > 0 && env.events)
+        env.events->Sleep(flags.verzoeg);
+    pump(flags.animatesleep > 0 || flags.pause || flags.oneline);
+    // Nobody could end a pause without an event loop.
+    while (env.events && flags.pause && !flags.oneline && !flags.breakprogram)
+        env.events->WaitForEvents();
+    flags.oneline = false;
+}
+
+// Lets the interface work: always when asked to, else at most every kPumpInterval (the clock
+// is read only every 16th call).
+void TCalcRun::pump(bool always) {
+    if (!env.events)
+        return;
+    if (!always) {
+        if (++pumpTick < 16)
+            return;
+        pumpTick = 0;
+        if (std::chrono::steady_clock::now() - lastPump < kPumpInterval)
+            return;
+    }
+    env.events->ProcessEvents();
+    lastPump = std::chrono::steady_clock::now();
+}
+
+bool TCalcRun::interrupted() {
+    pump(false);
+    return flags.breakprogram;
+}
+
+void CalcBtnClick(const CalcEnvironment &env) {
+    if (env.flags->inrender)
+        return;
+    auto run = std::make_unique<TCalcRun>(env);
+    env.flags->inrender = true;
+    run->Run();
+}
+
+} // namespace morvilo

@@ -1,0 +1,111 @@
+#pragma once
+// The run object of CalcBtnClick: the driver, the words and the motion share its state.
+
+#include "expressions/handleexpression.h"
+#include "interpreter/calcinterfaces.h"
+#include "interpreter/calcstate.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace morvilo {
+
+class TCalcRun {
+public:
+    explicit TCalcRun(const CalcEnvironment &env);
+    void Run();
+
+private:
+    enum class Flow { Go, SkipLineEnd };
+
+    // ---- driver (calcrun.cpp) -------------------------------------------------------------
+    void start();
+    void finish();
+    void processLine();
+    void prepareText();
+    void resetBlock();
+    Flow controlWords();
+    bool ifWord();
+    Flow whileWord();
+    bool conditionHolds(const std::string &text, size_t open, size_t &close);
+    bool findForward(std::string_view letters, const std::string &number);
+    bool findDoBackwards(const std::string &number);
+    void substituteBrackets();
+    void assignVariables();
+    void commitVariables();
+    void splitWords();
+    void endOfLine();
+    void pump(bool always);
+    bool interrupted();
+
+    // ---- words and block steps (calcwords.cpp) --------------------------------------------
+    void interpret();
+    void interpretG(double d);
+    void applyBlock();
+    void setMirrorPositions();
+    void polarWordsOfShifts();
+    void cannedSetup();
+    void newPosition();
+    void workOffsetData();
+    void setupScaling();
+    void setupRotation();
+    void localShift();
+    void coordinateSetting();
+    void modalMacroSetup();
+    void circlePockets();
+    void holePatterns();
+    void macroCall();
+    void mWords();
+    void cannedStroke();
+    void modalCall();
+    void useworkoffset(int n);
+    void ConvertToCardKoord();
+    void ConvertToPolarKoord();
+
+    // ---- motion and points (calcmotion.cpp) -----------------------------------------------
+    void motion();
+    void lineToPosition();
+    void machineZeroLeg();
+    void arcFromR();
+    void arcFromIJK();
+    bool arc3d(double mx, double my, double r, double ox, double oy, double oz, double ax,
+               double ay, double az, bool ccw);
+    bool mymoveto(double x, double y, double z, double a, double b, double c, double u, double v,
+                  double w);
+    bool mylineto(double x, double y, double z, double a, double b, double c, double u, double v,
+                  double w);
+    void line3d(double x, double y, double z, double xx, double yy, double zz);
+    bool storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
+                    double u, double v, double w);
+    void rescalePlot(double factor);
+    void shiftPlot(const double (&delta)[kAxes]);
+    void repaint();
+
+    CalcEnvironment env;
+    TEditorCore *memo1;
+    RunFlags &flags;
+    VariableStore &vars;
+    const DialectOptions &options;
+    TPlotList &lines;
+
+    tcalcstate st{};
+    TDynaArray<tsub> subs;
+    tsub *asub = nullptr;
+    bool endrun = false;
+
+    // the pen of immediate drawing and of the stored points
+    int32_t pencol = kColourWhite;
+    uint8_t penstyle = psSolid;
+    double rotcos = 1, rotsin = 0; // of g68rot
+    // source offsets of the points of the current line, and its extent for plotbis
+    int64_t linevon = 0, linebis = 0, lineStart = 0, lineEnd = 0;
+
+    ExpressionEvaluator evaluator;
+    std::string s, so, result, scratch, substituted;
+    std::vector<int> written, lastWritten; // variables assigned by this block and the last
+    unsigned pumpTick = 0;
+    std::chrono::steady_clock::time_point lastPump;
+};
+
+} // namespace morvilo

@@ -1,0 +1,97 @@
+#pragma once
+// The state of one interpreter run: the simulated control's position, the words of the block
+// being applied, its modal codes, transforms, offsets and call stack. Fully set up at the start
+// of every run; nothing of it survives the run.
+
+#include "vantrel/dynaarray.h"
+#include "view/viewmath.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace morvilo {
+
+class TEditorCore;
+
+// One entry of the subprogram call stack.
+struct tsub {
+    int32_t linenr; // the calling line
+    int32_t num;    // program number
+    int32_t count;  // passes left
+    double setva[100];
+    double vars[100];
+    bool storelines; // the subprogram runs from a file loaded into an editor of its own
+    bool modal;      // a call made by G66
+    TEditorCore *texteditor;
+};
+
+// Axis order of the offset sets and of the per-axis tables below.
+enum Axis { kX, kY, kZ, kA, kB, kC, kU, kV, kW, kAxes };
+
+struct tcalcstate {
+    // current position; ar is the R value, kept like an axis so that incremental R words add up
+    double ax, ay, az, aaa, abb, acc, au, av, aw, ar;
+    // position at the start of the block
+    double ox, oy, oz, oaa, obb, occ, ou, ov, ow;
+    // word slots of the block and their given flags
+    double x, y, z, aa, bb, cc, u, v, w, i, j, k, r, l, dd, ee, ff, hh, qq, sss, tt, m, o, p;
+    double pfloat;
+    bool xse, yse, zse, ase, bse, cse, use, vse, wse, ise, jse, kse, rse, lse, dse, ese, fse, hse,
+        qse, sse, tse, mse, ose, pse;
+    int32_t g; // motion code 0, 1, 2, 3, 33 or 38
+    bool gse;  // a motion code was read in this run
+    // word parsing
+    char c;               // letter of the word being collected
+    std::string_view num; // its number text
+    bool foundchar;
+    double d; // value of the word being applied
+    // modal flags
+    bool absmode, usemm, polar, canned, rotation, scaling, xmirror, ymirror, zmirror, executemodal;
+    // per-block requests
+    bool setworkoffset, setlocalworkshift, setglobaloffset, usemaschinecoordinates, g28, setcanned,
+        setscaleing, setrotation, setmirror, executesub, executemodalset, cutcirclecw, cutcircleccw;
+    // pattern requests, cleared when the pattern is drawn
+    bool BoltOnCircle, BoltOnArc, HolesOnLine, GriddPattern, haasBoltOnCircle, haasBoltOnArc,
+        haasHolesOnLine;
+    int32_t plane; // 17 XY, 18 XZ, 19 YZ
+    // transforms
+    double g68rotx, g68roty, g68rot;
+    double scalx, scaly, scalz, scal;
+    double xmirrorx, ymirrory, zmirrorz;
+    // offsets, per axis in Axis order
+    double offsets[6][kAxes];
+    double glo[kAxes];  // work offset in force
+    double loc[kAxes];  // local shift (G52)
+    double oloc[kAxes]; // its previous value
+    // canned cycle
+    double cannednr, cannedx, cannedy, cannedz;
+    // pattern and arc work values
+    double numd, numd2;
+    double mx, my, t, b, ni, nj, nk;
+    // subprograms
+    tsub modalsub;
+    int32_t mainprog;
+    int64_t mainlinevon, mainlinebis;
+    // drawing
+    tmat44 lmat;
+    int32_t midx, midy, nx, ny;
+    int64_t ii; // line index of the current line; -1 while the axis cross is drawn
+};
+
+// Per-axis views of the state, in Axis order.
+using AxisField = double tcalcstate::*;
+using AxisFlag = bool tcalcstate::*;
+inline constexpr AxisField kPosition[kAxes] = {&tcalcstate::ax,  &tcalcstate::ay,  &tcalcstate::az,
+                                               &tcalcstate::aaa, &tcalcstate::abb, &tcalcstate::acc,
+                                               &tcalcstate::au,  &tcalcstate::av,  &tcalcstate::aw};
+inline constexpr AxisField kBlockStart[kAxes] = {
+    &tcalcstate::ox,  &tcalcstate::oy, &tcalcstate::oz, &tcalcstate::oaa, &tcalcstate::obb,
+    &tcalcstate::occ, &tcalcstate::ou, &tcalcstate::ov, &tcalcstate::ow};
+inline constexpr AxisField kWord[kAxes] = {&tcalcstate::x,  &tcalcstate::y,  &tcalcstate::z,
+                                           &tcalcstate::aa, &tcalcstate::bb, &tcalcstate::cc,
+                                           &tcalcstate::u,  &tcalcstate::v,  &tcalcstate::w};
+inline constexpr AxisFlag kGiven[kAxes] = {&tcalcstate::xse, &tcalcstate::yse, &tcalcstate::zse,
+                                           &tcalcstate::ase, &tcalcstate::bse, &tcalcstate::cse,
+                                           &tcalcstate::use, &tcalcstate::vse, &tcalcstate::wse};
+
+} // namespace morvilo

@@ -1,0 +1,62 @@
+#pragma once
+// Runs G-code through the interpreter as the window would, without a window.
+
+#include "../common/testfiles.h"
+#include "editor/editorcore.h"
+#include "expressions/variablestore.h"
+#include "interpreter/calcrun.h"
+#include "view/viewstate.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace morvilo::test {
+
+// Points of the axis cross and the start point that every run stores first.
+inline constexpr size_t kFixedPoints = 7;
+
+class InterpreterHarness {
+public:
+    // Writes text to a file, opens it and runs it; returns every stored point.
+    std::vector<t9dline> RunAll(const std::string &text) {
+        const auto path = scratch / "program.nc";
+        WriteFile(path, text);
+        EXPECT_TRUE(memo1.OpenFileWithName(path));
+        CalcBtnClick(Environment());
+        return std::vector<t9dline>(lines.Data(), lines.Data() + lines.Count());
+    }
+    // The points the program produced, after the axis cross and the start point.
+    std::vector<t9dline> Run(const std::string &text) {
+        auto all = RunAll(text);
+        return std::vector<t9dline>(all.begin() + std::min(all.size(), kFixedPoints), all.end());
+    }
+
+    CalcEnvironment Environment() {
+        CalcEnvironment env;
+        env.memo1 = &memo1;
+        env.lines = &lines;
+        env.options = &options;
+        env.variables = variables.get();
+        env.flags = &flags;
+        env.view = &view;
+        env.sink = sink;
+        env.events = events;
+        env.message = message;
+        return env;
+    }
+
+    ScratchFolder scratch;
+    TEditorCore memo1;
+    TPlotList lines;
+    DialectOptions options;
+    std::unique_ptr<VariableStore> variables = std::make_unique<VariableStore>();
+    RunFlags flags;
+    ViewState view;
+    PointSink *sink = nullptr;
+    RunEvents *events = nullptr;
+    MacroMessage message;
+};
+
+} // namespace morvilo::test
