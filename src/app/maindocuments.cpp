@@ -2,6 +2,7 @@
 
 #include "app/filefilter.h"
 #include "app/mainform.h"
+#include "app/plotbox.h"
 #include "app/reliefpanel.h"
 #include "app/reliefrun.h"
 #include "editor/texteditorlf.h"
@@ -54,7 +55,7 @@ void TMainform::Neu1Click() {
 
 void TMainform::NewAll() {
     memo1->core().FileNew();
-    PaintBox1->update();
+    PaintBox1->RepaintAll();
     afilename.clear();
     SetUnChanged();
 }
@@ -175,6 +176,7 @@ void TMainform::opentheDXFnow(const QString &fname) {
         RunReliefWithProgress(this, Panel3->parameters(), fname.toStdString(), tempfilename);
     switch (result.status) {
     case ReliefStatus::Ok:
+        freshloaded = true; // the first plot of the new program is zoomed to fit
         memo1->core().OpenFileWithName(tempfilename);
         PageControl1->setCurrentIndex(1);
         break;

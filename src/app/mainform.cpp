@@ -6,18 +6,21 @@
 #include "app/helpwindow.h"
 #include "app/icons.h"
 #include "app/picturepage.h"
+#include "app/plotbox.h"
 #include "app/progpath.h"
 #include "app/reliefpanel.h"
 #include "app/zeilennummerform.h"
 #include "editor/texteditorlf.h"
 #include "expressions/calculatorform.h"
 #include "expressions/variablelistform.h"
+#include "interpreter/calcrun.h"
 #include "interpreter/linetext.h"
 #include "relief/grafikrw.h"
 #include "translation/translateunit.h"
 #include "vantrel/tempfile.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -187,9 +190,7 @@ void TMainform::createPages() {
     ScrollBox1 = new QScrollArea;
     ScrollBox1->setObjectName("ScrollBox1");
     ScrollBox1->setWidgetResizable(true);
-    PaintBox1 = new QWidget;
-    PaintBox1->setObjectName("PaintBox1");
-    PaintBox1->setAutoFillBackground(true);
+    PaintBox1 = new TPlotBox(lines, view);
     ScrollBox1->setWidget(PaintBox1);
     Splitter1->addWidget(memo1);
     Splitter1->addWidget(ScrollBox1);
@@ -277,7 +278,76 @@ void TMainform::connectCommands() {
     on("Hilfe2", [this] { Hilfe2Click(); });
     on("berdasProgramm1", [this] { berdasProgramm1Click(); });
 
-    connect(memo1, &TTextEditorLF::OnChange, this, &TMainform::SetChanged);
+    connect(memo1, &TTextEditorLF::OnChange, this, &TMainform::Memo1Change);
+    Timer2.setSingleShot(true);
+    Timer2.setInterval(1000);
+    connect(&Timer2, &QTimer::timeout, this, [this] { CalcBtnClick(); });
+    connectDialectCommands();
+}
+
+// "Maschine" and "Optionen": most marks change how the program is read and run it again.
+void TMainform::connectDialectCommands() {
+    for (const char *name : {"Mill", "Dreh1", "Dreh2", "Haas", "absolutecheck", "IJKsindModal1",
+                             "IJKsindInkremental1", "donotprocessdeletedlines"})
+        connect(action(name), &QAction::triggered, this, [this] { CalcBtnClick(); });
+    for (const QString &name : StoredCheckMarks())
+        connect(action(name), &QAction::toggled, this, [this] { readDialectOptions(); });
+}
+
+void TMainform::readDialectOptions() {
+    options.machine = isChecked("Dreh1")   ? MachineType::Dreh1
+                      : isChecked("Dreh2") ? MachineType::Dreh2
+                                           : MachineType::Mill;
+    options.Haas = isChecked("Haas");
+    options.absolutecheck = isChecked("absolutecheck");
+    options.IJKsindModal1 = isChecked("IJKsindModal1");
+    options.IJKsindInkremental1 = isChecked("IJKsindInkremental1");
+    options.G91relativeKoordinaten1 = isChecked("G91relativeKoordinaten1");
+    options.otherbreakets = isChecked("otherbreakets");
+    options.donotprocessdeletedlines = isChecked("donotprocessdeletedlines");
+    options.showsubs = isChecked("showsubs");
+}
+
+void TMainform::CalcBtnClick() {
+    readDialectOptions();
+    CalcEnvironment env;
+    env.memo1 = &memo1->core();
+    env.lines = &lines;
+    env.options = &options;
+    env.variables = variables.get();
+    env.flags = &flags;
+    env.view = &view;
+    env.sink = PaintBox1;
+    env.events = this;
+    morvilo::CalcBtnClick(env);
+    if (freshloaded && !flags.inrender) {
+        freshloaded = false;
+        ZoomToFit(view, PaintBox1->width(), PaintBox1->height(),
+                  [this] { PaintBox1->RepaintAll(); });
+    }
+}
+
+void TMainform::Memo1Change() {
+    SetChanged();
+    if (flags.inrender) {
+        flags.pause = false;
+        flags.breakprogram = true;
+    } else if (isChecked("Ansichtautomatischaktuallisieren1")) {
+        Timer2.start(); // restarted at every edit
+    }
+}
+
+void TMainform::ProcessEvents() {
+    PaintBox1->update();
+    QCoreApplication::processEvents();
+}
+
+void TMainform::Sleep(int32_t milliseconds) {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents,
+                                        int(milliseconds - waited.elapsed()));
 }
 
 void TMainform::markPendingCommands() {
@@ -333,6 +403,10 @@ void TMainform::closeEvent(QCloseEvent *event) {
     if (helpWindow)
         helpWindow->close();
     StoreSettings();
+    // A running interpretation ends after its current line; a pause is released.
+    flags.breakprogram = true;
+    flags.pause = false;
+    Timer2.stop();
     event->accept();
 }
 
@@ -358,6 +432,8 @@ void TMainform::allcapsClick() {
 
 void TMainform::otherbreaketsClick() {
     SetSquareBracketComments(isChecked("otherbreakets"));
+    if (notfirst)
+        CalcBtnClick();
 }
 
 void TMainform::LanguageClick(int chosen) {

@@ -6,10 +6,13 @@
 #include "app/commandline.h"
 #include "app/mainmenu.h"
 #include "app/settingsfiles.h"
+#include "interpreter/calcinterfaces.h"
 #include "relief/reliefgenerator.h"
+#include "view/viewstate.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -32,7 +35,9 @@ class TPicturePage;
 class TReliefPanel;
 class TTextEditorLF;
 
-class TMainform : public QMainWindow {
+class TPlotBox;
+
+class TMainform : public QMainWindow, private RunEvents {
     Q_OBJECT
 
 public:
@@ -78,6 +83,15 @@ public:
     // Turns a picture into G-code in the temporary file and shows it on the G-code page.
     void opentheDXFnow(const QString &fname);
 
+    // ---- the backplot
+    // Runs the interpreter over the editor's text (nothing while a run is in progress).
+    void CalcBtnClick();
+    // The editor's change event: the document is changed; a running run ends, else an
+    // automatic refresh is due one second after the last change.
+    void Memo1Change();
+    // The dialect options as the check marks of "Maschine" and "Optionen" say.
+    void readDialectOptions();
+
     // ---- settings
     void LoadOptions();
     void SaveOptions();
@@ -99,7 +113,13 @@ public:
     int languagesetto = 0;
     bool workreadonly = false;
     bool dontchlang = false;
-    bool freshloaded = false;  // a document was loaded since the last run
+    bool freshloaded = false; // a document was loaded since the last run
+
+    // The interpreter's world: the plot list, the run flags, the dialect and the view.
+    TPlotList lines;
+    RunFlags flags;
+    DialectOptions options;
+    ViewState view;
     QString lastPictureFolder; // where the save dialogs start
     PortOptions portOptions;
     RecentFiles fav;
@@ -114,7 +134,8 @@ public:
     QSplitter *Splitter1;
     TTextEditorLF *memo1;
     QScrollArea *ScrollBox1;
-    QWidget *PaintBox1;
+    TPlotBox *PaintBox1;
+    QTimer Timer2; // the automatic refresh after an edit
     THelpWindow *helpWindow = nullptr;
     std::unique_ptr<QPrinter> printer;
     // The variables of the runs, shown by the variable list and used by the calculator.
@@ -137,6 +158,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // RunEvents
+    void ProcessEvents() override;
+    void Sleep(int32_t milliseconds) override;
+
+    void connectDialectCommands();
     void FormCreate(const QString &programFolder);
     void FormShow();
     void createToolBar();

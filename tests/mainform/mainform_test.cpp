@@ -2,6 +2,7 @@
 #include "app/helpwindow.h"
 #include "app/mainform.h"
 #include "app/picturepage.h"
+#include "app/plotbox.h"
 #include "app/reliefpanel.h"
 #include "editor/texteditorlf.h"
 #include "expressions/variablelistform.h"
@@ -415,6 +416,31 @@ private slots:
         QCOMPARE(form->memo1->core().size(), 0);
         form->Bearbeiten1Click();
         QVERIFY(form->action("Wiederholen1")->isEnabled());
+    }
+
+    void theBackplotRunsAndDraws() {
+        auto form = startForm();
+        form->PageControl1->setCurrentIndex(1);
+        form->resize(783, 540);
+        QTest::keyClicks(form->memo1, "G1 X10 Y5");
+        QVERIFY(form->Timer2.isActive()); // the automatic refresh is due
+        form->CalcBtnClick();
+        QVERIFY(!form->flags.inrender);
+        const uint32_t points = form->lines.Count();
+        QVERIFY(points > 7); // the axis cross and start point, then the move
+        QCOMPARE(form->lines[points - 1].x, 10.0);
+        const QImage &bit = form->PaintBox1->bit();
+        int lit = 0;
+        for (int y = 0; y < bit.height(); ++y)
+            for (int x = 0; x < bit.width(); ++x)
+                lit += (bit.pixel(x, y) & 0xFFFFFF) != 0;
+        QVERIFY(lit > 20);
+
+        // A lathe reads X as the second axis of its plane: choosing it runs again.
+        form->action("Dreh1")->trigger();
+        QVERIFY(form->options.Dreh1());
+        QCOMPARE(form->lines.Count(), points);
+        form->saveQuestion = [] { return QMessageBox::No; };
     }
 
     void helpAndInformation() {
