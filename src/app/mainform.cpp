@@ -22,6 +22,7 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -56,7 +57,6 @@ const char *const kPendingCommands[] = {"DXFExport1",
                                         "LeereZeilenentfernen1",
                                         "Kommentareentfernen1",
                                         "AllesinGrossbuchstabenumwandeln1",
-                                        "Automatischrotieren1",
                                         "OrdnerfrUnterprogramme1",
                                         "Senden1",
                                         "PortEinstellungen1",
@@ -195,8 +195,22 @@ void TMainform::createPages() {
     Splitter1->addWidget(memo1);
     Splitter1->addWidget(ScrollBox1);
     Splitter1->setSizes({1, 1}); // half and half
+    ToolBar1 = createViewToolBar();
+    ToolBar3 = createRunToolBar();
+    Edit1 = new QWidget; // never seen: one pixel that only takes the focus
+    Edit1->setObjectName("Edit1");
+    Edit1->setFocusPolicy(Qt::ClickFocus);
+    Edit1->setFixedSize(1, 1);
+    auto *runBar = new QHBoxLayout;
+    runBar->setContentsMargins(0, 0, 0, 0);
+    runBar->addWidget(ToolBar3);
+    runBar->addStretch(1);
+    runBar->addWidget(Edit1);
     auto *layout = new QVBoxLayout(TabSheet2);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ToolBar1);
+    layout->addLayout(runBar);
     layout->addWidget(Splitter1, 1);
     PageControl1->addTab(TabSheet2, QString::fromUtf8("G-Code ansehen"));
     PageControl1->setCurrentIndex(0);
@@ -279,9 +293,14 @@ void TMainform::connectCommands() {
     on("berdasProgramm1", [this] { berdasProgramm1Click(); });
 
     connect(memo1, &TTextEditorLF::OnChange, this, &TMainform::Memo1Change);
-    Timer2.setSingleShot(true);
-    Timer2.setInterval(1000);
-    connect(&Timer2, &QTimer::timeout, this, [this] { CalcBtnClick(); });
+    createRunTimers();
+    on("Automatischrotieren1", [this] { Automatischrotieren1Click(); });
+    PaintBox1->onMouseDown = [this](Qt::MouseButton b, QPoint p) {
+        PaintBox1MouseDown(b, p.x(), p.y());
+    };
+    PaintBox1->onMouseMove = [this](QPoint p) { PaintBox1MouseMove(p.x(), p.y()); };
+    PaintBox1->onMouseUp = [this](QPoint p) { PaintBox1MouseUp(p.x(), p.y()); };
+    PaintBox1->onWheel = [this](int delta) { PaintBox1Wheel(delta); };
     connectDialectCommands();
 }
 
@@ -340,6 +359,12 @@ void TMainform::Memo1Change() {
 void TMainform::ProcessEvents() {
     PaintBox1->update();
     QCoreApplication::processEvents();
+}
+
+// Paused: sleep until something happens (a command, a timer, input).
+void TMainform::WaitForEvents() {
+    PaintBox1->update();
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 void TMainform::Sleep(int32_t milliseconds) {

@@ -20,6 +20,7 @@
 class QLabel;
 class QPrinter;
 class QScrollArea;
+class QSpinBox;
 class QSplitter;
 class QTabWidget;
 class QToolBar;
@@ -91,6 +92,25 @@ public:
     void Memo1Change();
     // The dialect options as the check marks of "Maschine" and "Optionen" say.
     void readDialectOptions();
+    // Run control.
+    void Timer2Timer();
+    void NeuberechnenClick();
+    void stopbtnClick();
+    void AnimateBtnClick();
+    void ToolButton18Click(); // pause
+    void ToolButton23Click(); // one line further
+    void ToolButton24Click(); // to the program start
+    void ToolButton14Click(); // plot up to the caret
+    void ToolButton15Click(); // plot from the caret
+    void ToolButton16Click(); // plot the selection or the caret line
+    // View commands and the mouse in the plot.
+    void FixedViewClick(FixedView which);
+    void ViewStepClick(const QString &name);
+    void Automatischrotieren1Click();
+    void PaintBox1MouseDown(Qt::MouseButton button, int x, int y);
+    void PaintBox1MouseMove(int x, int y);
+    void PaintBox1MouseUp(int x, int y);
+    void PaintBox1Wheel(int delta);
 
     // ---- settings
     void LoadOptions();
@@ -120,7 +140,11 @@ public:
     RunFlags flags;
     DialectOptions options;
     ViewState view;
-    QString lastPictureFolder; // where the save dialogs start
+    int64_t oposy2 = 0, ocurx2 = 0; // the editor's place when a run was replaced
+    bool moveit = false;            // a drag in the plot is in progress
+    int32_t mmode = 0;              // 0 rotate, 1 pan
+    int32_t mx = 0, my = 0;         // where the drag started
+    QString lastPictureFolder;      // where the save dialogs start
     PortOptions portOptions;
     RecentFiles fav;
 
@@ -135,7 +159,14 @@ public:
     TTextEditorLF *memo1;
     QScrollArea *ScrollBox1;
     TPlotBox *PaintBox1;
-    QTimer Timer2; // the automatic refresh after an edit
+    QTimer Timer2;                         // the automatic refresh after an edit
+    QTimer Timer3;                         // automatic rotation
+    QTimer Timer4;                         // repaint after the caret changed lines
+    QTimer Timer5, Timer6, Timer7, Timer8; // restarts of replaced runs
+    QToolBar *ToolBar1;                    // the view
+    QToolBar *ToolBar3;                    // the run
+    QSpinBox *verzoeg;
+    QWidget *Edit1; // takes the focus on a press in the plot; the wheel zooms while it has it
     THelpWindow *helpWindow = nullptr;
     std::unique_ptr<QPrinter> printer;
     // The variables of the runs, shown by the variable list and used by the calculator.
@@ -160,9 +191,18 @@ protected:
 private:
     // RunEvents
     void ProcessEvents() override;
+    void WaitForEvents() override;
     void Sleep(int32_t milliseconds) override;
 
     void connectDialectCommands();
+    QToolBar *createViewToolBar();
+    QToolBar *createRunToolBar();
+    void createRunTimers();
+    bool replaceRunningRun(QTimer &restart);
+    void restoreEditorPlace();
+    void plotUpTo(int64_t offset);
+    void plotFrom(int64_t offset);
+    bool pickLine(int x, int y);
     void FormCreate(const QString &programFolder);
     void FormShow();
     void createToolBar();

@@ -1,11 +1,14 @@
 #include "app/plotbox.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
+#include <QWheelEvent>
 
 namespace morvilo {
 
 TPlotBox::TPlotBox(const TPlotList &lines, ViewState &view, QWidget *parent)
     : QWidget(parent), lines(lines), view(view) {
+    setMouseTracking(true); // coordinates under the pointer without a button
     setObjectName("PaintBox1");
     setAttribute(Qt::WA_OpaquePaintEvent); // the image covers everything
     setMinimumSize(50, 50);
@@ -75,6 +78,52 @@ void TPlotBox::RepaintAll() {
     }
     endPainting();
     update();
+}
+
+// Each drawn segment painted 3 pixels wide in the colour of its 1-based position.
+int64_t TPlotBox::PickAt(int x, int y) {
+    if (x < 0 || y < 0 || x >= bitmap.width() || y >= bitmap.height())
+        return -1;
+    QImage map(bitmap.size(), QImage::Format_RGB32);
+    map.fill(0);
+    QPainter p(&map);
+    const tmat44 mat = ViewMatrix(view, bitmap.width(), bitmap.height());
+    QPoint from;
+    for (uint32_t i = 0; i < lines.Count(); ++i) {
+        const t9dline &r = lines[i];
+        int32_t sx = 0, sy = 0;
+        koordmat(mat, r.x, r.y, r.z, r.a, r.b, r.c, r.u, r.v, r.w, sx, sy);
+        const QPoint to(sx, sy);
+        if (r.typ != 0) {
+            p.setPen(QPen(QColor::fromRgb(QRgb((i + 1) & 0xFFFFFF)), 3));
+            p.drawLine(from, to);
+        }
+        from = to;
+    }
+    p.end();
+    const QRgb c = map.pixel(x, y) & 0xFFFFFF;
+    return c == 0 ? -1 : int64_t(c) - 1;
+}
+
+void TPlotBox::mousePressEvent(QMouseEvent *event) {
+    if (onMouseDown)
+        onMouseDown(event->button(), event->position().toPoint());
+}
+
+void TPlotBox::mouseMoveEvent(QMouseEvent *event) {
+    if (onMouseMove)
+        onMouseMove(event->position().toPoint());
+}
+
+void TPlotBox::mouseReleaseEvent(QMouseEvent *event) {
+    if (onMouseUp)
+        onMouseUp(event->position().toPoint());
+}
+
+void TPlotBox::wheelEvent(QWheelEvent *event) {
+    if (onWheel)
+        onWheel(event->angleDelta().y());
+    event->accept();
 }
 
 void TPlotBox::paintEvent(QPaintEvent *event) {

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace morvilo {
@@ -30,12 +31,24 @@ public:
     void LineTo(int32_t x, int32_t y, int32_t col, uint8_t style) override;
     void RepaintAll() override;
 
+    // The plot-list index of the segment drawn at a pixel (3 pixels wide), or -1.
+    int64_t PickAt(int x, int y);
+
+    // The mouse in the plot, handled by the window.
+    std::function<void(Qt::MouseButton, QPoint)> onMouseDown;
+    std::function<void(QPoint)> onMouseMove, onMouseUp;
+    std::function<void(int)> onWheel;
+
     // The pen of a segment: colour 0x00BBGGRR, the platform's pen style.
     static QPen SegmentPen(int32_t col, uint8_t style);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     QPainter &painter();

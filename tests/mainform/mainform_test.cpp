@@ -18,9 +18,11 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
@@ -440,6 +442,110 @@ private slots:
         form->action("Dreh1")->trigger();
         QVERIFY(form->options.Dreh1());
         QCOMPARE(form->lines.Count(), points);
+        form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
+    // The G-code page with "G0 X0 Y0 / G1 X10 / G1 Y10" plotted in the xy view, zoomed to fit.
+    std::unique_ptr<TMainform> plottedSquare() {
+        auto form = startForm();
+        form->resize(783, 540);
+        form->PageControl1->setCurrentIndex(1);
+        const QString file = newFile("square.nc", "G0 X0 Y0\r\nG1 X10\r\nG1 Y10\r\n");
+        form->OpenFileWithName(file);
+        form->action("ToolButton1")->trigger(); // xy
+        form->CalcBtnClick();
+        form->action("ToolButton17")->trigger(); // zoom to fit
+        return form;
+    }
+
+    QPoint pixelOf(TMainform &form, double x, double y) {
+        int32_t sx = 0, sy = 0;
+        koordmat(ViewMatrix(form.view, form.PaintBox1->width(), form.PaintBox1->height()), x, y, 0,
+                 0, 0, 0, 0, 0, 0, sx, sy);
+        return QPoint(sx, sy);
+    }
+
+    void pressOnASegmentSelectsItsLine() {
+        auto form = plottedSquare();
+        for (const char *mode : {"RotBtn", "ZeigerBtn"})
+            for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
+                form->action(mode)->trigger();
+                form->memo1->core().markx = form->memo1->core().curx = 0;
+                QTest::mousePress(form->PaintBox1, button, {}, pixelOf(*form, 5, 0));
+                QCOMPARE(form->memo1->core().markx, int64_t(10)); // "G1 X10" starts at 10
+                QCOMPARE(form->memo1->core().curx, int64_t(17));  // its CR LF included
+                QVERIFY(!form->moveit);
+                QTest::mouseRelease(form->PaintBox1, button, {}, pixelOf(*form, 5, 0));
+            }
+    }
+
+    void pressOnTheBackgroundRotatesOrPans() {
+        auto form = plottedSquare();
+        const QPoint empty(5, 5);
+        QWidget *box = form->PaintBox1;
+        const double rotz = form->view.rotzv, rotx = form->view.rotxv;
+        QTest::mousePress(box, Qt::LeftButton, {}, empty);
+        QVERIFY(form->moveit);
+        QCOMPARE(form->mmode, 0);
+        QTest::mouseRelease(box, Qt::LeftButton, {}, empty + QPoint(100, 30));
+        QCOMPARE(form->view.rotzv, rotz + 1.0);
+        QCOMPARE(form->view.rotxv, rotx - 0.3);
+
+        const double tx = form->view.tx;
+        QTest::mousePress(box, Qt::RightButton, {}, empty);
+        QCOMPARE(form->mmode, 1);
+        QTest::mouseRelease(box, Qt::RightButton, {}, empty + QPoint(7, 0));
+        QCOMPARE(form->view.tx, tx + 7);
+
+        form->action("HandBtn")->trigger();
+        QTest::mousePress(box, Qt::LeftButton, {}, empty);
+        QCOMPARE(form->mmode, 1);
+        QTest::mouseRelease(box, Qt::LeftButton, {}, empty);
+        form->action("ZeigerBtn")->trigger();
+        QTest::mousePress(box, Qt::LeftButton, {}, empty);
+        QVERIFY(!form->moveit);
+        QCOMPARE(form->focusWidget(), form->Edit1); // the wheel zooms now
+        const double zoom = form->view.zoom;
+        form->PaintBox1Wheel(120);
+        QVERIFY(form->view.zoom > zoom);
+    }
+
+    void coordinatesUnderThePointer() {
+        auto form = plottedSquare();
+        form->PaintBox1MouseMove(pixelOf(*form, 10, 10).x(), pixelOf(*form, 10, 10).y());
+        QVERIFY2(form->statusBar()->currentMessage().startsWith("X10.0"),
+                 qPrintable(form->statusBar()->currentMessage()));
+        QVERIFY(form->statusBar()->currentMessage().contains(", Y10.0"));
+        QVERIFY(form->statusBar()->currentMessage().contains(", Z "));
+    }
+
+    void runControl() {
+        auto form = plottedSquare();
+        const uint32_t all = form->lines.Count();
+        // Up to the caret on the second line: the run waits after it, "Animieren" goes on.
+        form->memo1->core().curx = form->memo1->core().markx = 12;
+        bool waited = false;
+        QTimer::singleShot(200, [&] {
+            waited = form->flags.inrender && form->flags.pause;
+            form->AnimateBtnClick();
+        });
+        form->ToolButton14Click(); // returns when the run has ended
+        QVERIFY(waited);
+        QVERIFY(!form->flags.inrender);
+        QCOMPARE(form->lines.Count(), all);
+        // From the caret on the third line: the earlier points are stored pen-up.
+        form->memo1->core().curx = form->memo1->core().markx = 20;
+        form->ToolButton15Click();
+        QCOMPARE(form->lines.Count(), all);
+        QCOMPARE(int(form->lines[all - 2].typ), 0); // "G1 X10" not drawn
+        QCOMPARE(int(form->lines[all - 1].typ), 1);
+        QCOMPARE(form->flags.plotvon, int64_t(0)); // the run end resets the limits
+        // Several edits: one run, one second after the last.
+        form->memo1->core().curx = form->memo1->core().markx = form->memo1->core().size();
+        QTest::keyClicks(form->memo1, "G1X5");
+        QVERIFY(form->Timer2.isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!form->Timer2.isActive(), 3000);
+        QCOMPARE(form->lines[form->lines.Count() - 1].x, 5.0);
         form->saveQuestion = [] { return QMessageBox::No; };
     }
 
