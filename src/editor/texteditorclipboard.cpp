@@ -106,7 +106,7 @@ void TTextEditorLF::PasteFromClipBoard() {
             count |= uint32_t(uint8_t(payload[i])) << (8 * i);
         // A count beyond the bytes present (another program's damaged data) takes what is there.
         const size_t n = std::min<size_t>(count & 0x7FFFFFFFu, size_t(payload.size() - 4));
-        insertReplacingSelection(std::string(payload.constData() + 4, n));
+        insertReplacingSelection(payload.mid(4, qsizetype(n)).toStdString());
     } else if (data->hasText()) {
         insertReplacingSelection(upToFirstZero(bytesOfText(data->text())));
     }
