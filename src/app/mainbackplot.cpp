@@ -24,23 +24,24 @@ namespace {
 
 struct RunButton {
     const char *name;
+    const char *text; // shown where the theme has no icon
     const char *hint;
     const char *icon;
     void (TMainform::*command)();
 };
 
 const RunButton kRunButtons[] = {
-    {"CalcBtn", "Darstellung aktuallisieren", "view-refresh", &TMainform::NeuberechnenClick},
-    {"StopBtn", "Berechnung unterbrechen", "process-stop", &TMainform::stopbtnClick},
-    {nullptr, nullptr, nullptr, nullptr},
-    {"ToolButton24", "Zum Anfang des Programms", "go-first", &TMainform::ToolButton24Click},
-    {"AnimateBtn", "Animieren", "media-playback-start", &TMainform::AnimateBtnClick},
-    {"ToolButton18", "Pause", "media-playback-pause", &TMainform::ToolButton18Click},
-    {"ToolButton23", "Eine Zeile weiter", "go-next", &TMainform::ToolButton23Click},
-    {nullptr, nullptr, nullptr, nullptr},
-    {"ToolButton14", "Plot bis zum Cursor", "go-bottom", &TMainform::ToolButton14Click},
-    {"ToolButton15", "Plot ab dem Cursor", "go-top", &TMainform::ToolButton15Click},
-    {"ToolButton16", "Auswahl bzw aktuelle Zeile plotten", "edit-select-all",
+    {"CalcBtn", "⟳", "Darstellung aktuallisieren", "view-refresh", &TMainform::NeuberechnenClick},
+    {"StopBtn", "■", "Berechnung unterbrechen", "process-stop", &TMainform::stopbtnClick},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"ToolButton24", "|◀", "Zum Anfang des Programms", "go-first", &TMainform::ToolButton24Click},
+    {"AnimateBtn", "▶", "Animieren", "media-playback-start", &TMainform::AnimateBtnClick},
+    {"ToolButton18", "❚❚", "Pause", "media-playback-pause", &TMainform::ToolButton18Click},
+    {"ToolButton23", "▶|", "Eine Zeile weiter", "go-next", &TMainform::ToolButton23Click},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"ToolButton14", "↧", "Plot bis zum Cursor", "go-bottom", &TMainform::ToolButton14Click},
+    {"ToolButton15", "↥", "Plot ab dem Cursor", "go-top", &TMainform::ToolButton15Click},
+    {"ToolButton16", "▭", "Auswahl bzw aktuelle Zeile plotten", "edit-select-all",
      &TMainform::ToolButton16Click},
 };
 
@@ -53,10 +54,6 @@ QAction *addButton(QToolBar *bar, const char *name, const QString &text, const Q
     if (icon && QIcon::hasThemeIcon(icon))
         a->setIcon(QIcon::fromTheme(icon));
     return a;
-}
-
-QString shortText(const char *hint) {
-    return QString::fromUtf8(hint).section(' ', 0, 0);
 }
 
 } // namespace
@@ -122,7 +119,7 @@ QToolBar *TMainform::createRunToolBar() {
             bar->addSeparator();
             continue;
         }
-        QAction *a = addButton(bar, button.name, shortText(button.hint),
+        QAction *a = addButton(bar, button.name, QString::fromUtf8(button.text),
                                QString::fromUtf8(button.hint), button.icon);
         menu.actions.insert(button.name, a);
         connect(a, &QAction::triggered, this, button.command);
