@@ -13,6 +13,9 @@
 #include "editor/texteditorlf.h"
 #include "expressions/calculatorform.h"
 #include "expressions/variablelistform.h"
+#include "formatting/cleanup.h"
+#include "formatting/nummerblocksform.h"
+#include "formatting/renumbering.h"
 #include "interpreter/calcrun.h"
 #include "interpreter/linetext.h"
 #include "relief/grafikrw.h"
@@ -46,21 +49,9 @@ namespace morvilo {
 namespace {
 
 // Commands whose subsystems are not part of this build yet: present, and disabled.
-const char *const kPendingCommands[] = {"DXFExport1",
-                                        "Backplotdrucken1",
-                                        "BlckeneuNummerieren1",
-                                        "Nummierungentfernen1",
-                                        "Leerzeichenhinzufgen1",
-                                        "Leerzeichenentfernen1",
-                                        "LeerzeichenamZeilenanfangentfernen1",
-                                        "LeerzeichenamZeilenendeentfernen1",
-                                        "LeereZeilenentfernen1",
-                                        "Kommentareentfernen1",
-                                        "AllesinGrossbuchstabenumwandeln1",
-                                        "OrdnerfrUnterprogramme1",
-                                        "Senden1",
-                                        "PortEinstellungen1",
-                                        "bersetzen1"};
+const char *const kPendingCommands[] = {
+    "DXFExport1", "Backplotdrucken1",   "OrdnerfrUnterprogramme1",
+    "Senden1",    "PortEinstellungen1", "bersetzen1"};
 
 struct ToolButtonSpec {
     const char *name;
@@ -144,6 +135,7 @@ void TMainform::FormCreate(const QString &programFolder) {
     variables = std::make_unique<VariableStore>();
     ShowVariablesForm = new TShowVariablesForm(this, *variables);
     AusdruckberechnenForm = new TAusdruckBerechnenForm(this, *variables);
+    NummerBlocksForm = new TNummerBlocksForm(this);
     connectCommands();
     markPendingCommands();
 }
@@ -287,6 +279,7 @@ void TMainform::connectCommands() {
     on("otherbreakets", [this] { otherbreaketsClick(); });
     on("Deutsch1", [this] { LanguageClick(0); });
     on("English1", [this] { LanguageClick(1); });
+    connectFormattingCommands();
     on("Variablenanzeigen1", [this] { Variablenanzeigen1Click(); });
     on("Ausdruckberechnen1", [this] { Ausdruckberechnen1Click(); });
     on("Hilfe2", [this] { Hilfe2Click(); });
@@ -302,6 +295,26 @@ void TMainform::connectCommands() {
     PaintBox1->onMouseUp = [this](QPoint p) { PaintBox1MouseUp(p.x(), p.y()); };
     PaintBox1->onWheel = [this](int delta) { PaintBox1Wheel(delta); };
     connectDialectCommands();
+}
+
+// "Formatieren": each command is one undo group over the whole text.
+void TMainform::connectFormattingCommands() {
+    using Command = void (*)(TEditorCore &);
+    const std::pair<const char *, Command> commands[] = {
+        {"Nummierungentfernen1", &Nummierungentfernen},
+        {"Leerzeichenhinzufgen1", &Leerzeichenhinzufgen},
+        {"Leerzeichenentfernen1", &Leerzeichenentfernen},
+        {"LeerzeichenamZeilenanfangentfernen1", &LeerzeichenamZeilenanfangentfernen},
+        {"LeerzeichenamZeilenendeentfernen1", &LeerzeichenamZeilenendeentfernen},
+        {"LeereZeilenentfernen1", &LeereZeilenentfernen},
+        {"Kommentareentfernen1", &Kommentareentfernen},
+        {"AllesinGrossbuchstabenumwandeln1", &AllesinGrossbuchstabenumwandeln},
+    };
+    for (const auto &[name, command] : commands)
+        connect(action(name), &QAction::triggered, this,
+                [this, command = command] { command(memo1->core()); });
+    connect(action("BlckeneuNummerieren1"), &QAction::triggered, this,
+            [this] { NummerBlocksForm->BlckeneuNummerieren(memo1->core()); });
 }
 
 // "Maschine" and "Optionen": most marks change how the program is read and run it again.

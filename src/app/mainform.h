@@ -29,6 +29,7 @@ namespace morvilo {
 
 class TAboutBox;
 class TAusdruckBerechnenForm;
+class TNummerBlocksForm;
 class TShowVariablesForm;
 class VariableStore;
 class THelpWindow;
@@ -173,6 +174,7 @@ public:
     std::unique_ptr<VariableStore> variables;
     TShowVariablesForm *ShowVariablesForm;
     TAusdruckBerechnenForm *AusdruckberechnenForm;
+    TNummerBlocksForm *NummerBlocksForm;
 
     // How the window asks and tells; replaceable so that tests need no user.
     std::function<QMessageBox::StandardButton()> saveQuestion;
@@ -195,6 +197,7 @@ private:
     void Sleep(int32_t milliseconds) override;
 
     void connectDialectCommands();
+    void connectFormattingCommands();
     QToolBar *createViewToolBar();
     QToolBar *createRunToolBar();
     void createRunTimers();

@@ -549,6 +549,19 @@ private slots:
         form->saveQuestion = [] { return QMessageBox::No; };
     }
 
+    void formattingCommandsAreOneUndoStep() {
+        auto form = startForm();
+        form->OpenFileWithName(newFile("lower.nc", "n10 g1 x5\r\nn20 g0 y1\r\n"));
+        QVERIFY(form->action("AllesinGrossbuchstabenumwandeln1")->isEnabled());
+        form->action("AllesinGrossbuchstabenumwandeln1")->trigger();
+        QCOMPARE(form->memo1->core().ByteAt(0), uint8_t('N'));
+        QVERIFY(form->changed);
+        form->action("Rckgngig1")->trigger();
+        QCOMPARE(form->memo1->core().ByteAt(0), uint8_t('n'));
+        QCOMPARE(form->memo1->core().ByteAt(11), uint8_t('n'));
+        form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
     void helpAndInformation() {
         auto form = startForm();
         form->Hilfe2Click();

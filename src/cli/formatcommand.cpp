@@ -1,0 +1,206 @@
+// morvilo-cli format COMMAND [options] PROGRAM: the "Formatieren" commands in batch use. The
+// program is opened in an editor core as the window opens it, the command runs on it, and the
+// resulting text goes to stdout byte for byte (lines the command did not change keep their
+// breaks, changed lines end in CR LF, as in the editor).
+
+#include "cli/cli.h"
+#include "cli/options.h"
+
+#include "editor/editorcore.h"
+#include "formatting/cleanup.h"
+#include "formatting/renumbering.h"
+#include "interpreter/linetext.h"
+#include "vantrel/numbertext.h"
+
+#include <exception>
+#include <functional>
+#include <vector>
+
+namespace morvilo::cli {
+
+namespace {
+
+constexpr const char *kFormatUsage =
+    "usage: morvilo-cli format COMMAND [options] PROGRAM\n"
+    "Formats the G-code PROGRAM as the \"Formatieren\" menu does and prints the text.\n"
+    "Commands:\n"
+    "  renumber          new block numbers; jumps (GOTO) follow their blocks\n"
+    "  unnumber          remove the block numbers that no GOTO names\n"
+    "  add-spaces        a space before every letter that follows a digit\n"
+    "  remove-spaces     remove the spaces outside comments\n"
+    "  trim-start        remove the spaces at the start of each line\n"
+    "  trim-end          remove the spaces at the end of each line\n"
+    "  remove-empty      delete the lines without any character\n"
+    "  remove-comments   remove the comments\n"
+    "  upper             convert a .. z to capitals\n"
+    "Options:\n"
+    "  --mode 1|2|3      renumber: 1 all blocks, 2 not empty lines and comment blocks,\n"
+    "                    3 only blocks a GOTO names (1)\n"
+    "  --start N         renumber: the first number, 1 .. 1000000 (1)\n"
+    "  --step N          renumber: the step, 1 .. 1000000 (2)\n"
+    "  --space           renumber: a space between the number and the line\n"
+    "  --square-bracket-comments   comments in [], expressions in ()\n";
+
+struct FormatOptions {
+    TNummerBlocksSettings renumber;
+    bool renumberOptionGiven = false;
+    bool squareBracketComments = false;
+    std::vector<std::string> positional;
+    bool help = false;
+};
+
+bool readRange(OptionReader &reader, int64_t low, int64_t high, int64_t &value,
+               std::string &error) {
+    const std::string name = "--" + std::string(reader.Name());
+    std::string text;
+    if (!reader.Value(text)) {
+        error = name + " needs a value";
+        return false;
+    }
+    if (!ParseInteger(text, value) || value < low || value > high) {
+        error = name + ": not a whole number from " + std::to_string(low) + " to " +
+                std::to_string(high) + ": " + text;
+        return false;
+    }
+    return true;
+}
+
+bool readFlag(OptionReader &reader, bool &flag, std::string &error) {
+    if (reader.HasInlineValue()) {
+        error = "--" + std::string(reader.Name()) + " takes no value";
+        return false;
+    }
+    flag = true;
+    return true;
+}
+
+bool readOption(OptionReader &reader, FormatOptions &o, std::string &error) {
+    if (reader.Is("square-bracket-comments"))
+        return readFlag(reader, o.squareBracketComments, error);
+    if (reader.Is("help"))
+        return readFlag(reader, o.help, error);
+    o.renumberOptionGiven = true;
+    if (reader.Is("space"))
+        return readFlag(reader, o.renumber.addspacecheck, error);
+    if (reader.Is("start"))
+        return readRange(reader, 1, 1000000, o.renumber.startnumed, error);
+    if (reader.Is("step"))
+        return readRange(reader, 1, 1000000, o.renumber.inced, error);
+    if (reader.Is("mode")) {
+        int64_t mode = 1;
+        if (!readRange(reader, 1, 3, mode, error))
+            return false;
+        o.renumber.choice = NumberingChoice(mode);
+        return true;
+    }
+    error = "unknown option: " + reader.Argument();
+    return false;
+}
+
+bool parse(const std::vector<std::string> &arguments, FormatOptions &o, std::string &error) {
+    OptionReader reader(arguments);
+    while (reader.Next()) {
+        if (!reader.IsOption())
+            o.positional.push_back(reader.Argument());
+        else if (!readOption(reader, o, error))
+            return false;
+    }
+    if (o.help)
+        return true;
+    if (o.positional.size() != 2) {
+        error = "expected COMMAND and PROGRAM";
+        return false;
+    }
+    if (o.renumberOptionGiven && o.positional[0] != "renumber") {
+        error = "--mode, --start, --step and --space belong to renumber";
+        return false;
+    }
+    return true;
+}
+
+// The command of a name; empty for an unknown name.
+std::function<void(TEditorCore &)> commandNamed(const std::string &name,
+                                                const TNummerBlocksSettings &renumber) {
+    if (name == "renumber")
+        return [renumber](TEditorCore &core) { BlckeneuNummerieren(core, renumber); };
+    const struct {
+        const char *name;
+        void (*command)(TEditorCore &);
+    } commands[] = {{"unnumber", Nummierungentfernen},
+                    {"add-spaces", Leerzeichenhinzufgen},
+                    {"remove-spaces", Leerzeichenentfernen},
+                    {"trim-start", LeerzeichenamZeilenanfangentfernen},
+                    {"trim-end", LeerzeichenamZeilenendeentfernen},
+                    {"remove-empty", LeereZeilenentfernen},
+                    {"remove-comments", Kommentareentfernen},
+                    {"upper", AllesinGrossbuchstabenumwandeln}};
+    for (const auto &command : commands)
+        if (name == command.name)
+            return command.command;
+    return {};
+}
+
+void writeText(TEditorCore &core, std::ostream &out) {
+    constexpr int64_t chunk = 1 << 20;
+    std::vector<char> bytes(static_cast<size_t>(chunk));
+    for (int64_t pos = 0; pos < core.size() && out;) {
+        const int64_t got =
+            core.mem().CopyOut(pos, chunk, reinterpret_cast<uint8_t *>(bytes.data()));
+        if (got <= 0)
+            break;
+        out.write(bytes.data(), std::streamsize(got));
+        pos += got;
+    }
+}
+
+// Runs the command and writes the text; the exit status.
+int formatAndWrite(const std::function<void(TEditorCore &)> &command, TEditorCore &core,
+                   std::ostream &out, std::ostream &err) {
+    try {
+        command(core);
+        writeText(core, out);
+    } catch (const std::exception &e) {
+        err << "morvilo-cli format: " << e.what() << "\n";
+        return kFailure;
+    }
+    if (!out) {
+        err << "morvilo-cli format: cannot write the result\n";
+        return kFailure;
+    }
+    return kSuccess;
+}
+
+} // namespace
+
+int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
+    FormatOptions options;
+    std::string error;
+    if (!parse(arguments, options, error)) {
+        err << "morvilo-cli format: " << error << "\n" << kFormatUsage;
+        return kUsage;
+    }
+    if (options.help) {
+        out << kFormatUsage;
+        return kSuccess;
+    }
+    const auto command = commandNamed(options.positional[0], options.renumber);
+    if (!command) {
+        err << "morvilo-cli format: unknown command: " << options.positional[0] << "\n"
+            << kFormatUsage;
+        return kUsage;
+    }
+    TEditorCore core;
+    if (!core.OpenFileWithName(options.positional[1])) {
+        err << "morvilo-cli format: cannot open " << options.positional[1] << "\n";
+        return kFailure;
+    }
+    core.noundo = true; // nothing to take back in batch use: no memory for undo records
+    // The bracket characters are process-wide: the option holds for this command only.
+    const bool squareBefore = Brackets().commleft == '[';
+    SetSquareBracketComments(options.squareBracketComments);
+    const int status = formatAndWrite(command, core, out, err);
+    SetSquareBracketComments(squareBefore);
+    return status;
+}
+
+} // namespace morvilo::cli
