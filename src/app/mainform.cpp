@@ -21,6 +21,8 @@
 #include "relief/grafikrw.h"
 #include "translation/translateunit.h"
 #include "vantrel/tempfile.h"
+#include "view/dxfexportdialog.h"
+#include "view/printform.h"
 
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -49,9 +51,8 @@ namespace morvilo {
 namespace {
 
 // Commands whose subsystems are not part of this build yet: present, and disabled.
-const char *const kPendingCommands[] = {
-    "DXFExport1", "Backplotdrucken1",   "OrdnerfrUnterprogramme1",
-    "Senden1",    "PortEinstellungen1", "bersetzen1"};
+const char *const kPendingCommands[] = {"OrdnerfrUnterprogramme1", "Senden1", "PortEinstellungen1",
+                                        "bersetzen1"};
 
 struct ToolButtonSpec {
     const char *name;
@@ -136,6 +137,8 @@ void TMainform::FormCreate(const QString &programFolder) {
     ShowVariablesForm = new TShowVariablesForm(this, *variables);
     AusdruckberechnenForm = new TAusdruckBerechnenForm(this, *variables);
     NummerBlocksForm = new TNummerBlocksForm(this);
+    PrintForm = new TPrintForm(this);
+    PrintForm->errorBox = [this](const QString &message) { errorBox(message); };
     connectCommands();
     markPendingCommands();
 }
@@ -262,6 +265,9 @@ void TMainform::connectCommands() {
     for (const char *name : {"Einfgen1", "PasteBtn"})
         on(name, [this] { memo1->PasteFromClipBoard(); });
     on("Druckereinrichten1", [this] { Druckereinrichten1Click(); });
+    on("DXFExport1",
+       [this] { morvilo::DXFExport1Click(this, lines, lastPictureFolder, errorBox); });
+    on("Backplotdrucken1", [this] { PrintForm->Backplotdrucken(PaintBox1->bit()); });
     on("Drucken1", [this] { Drucken1Click(); });
     on("Allesmarkieren1", [&core] { core.SelectAll(); });
     on("Suchen1", [this] { memo1->Suchen(); });

@@ -30,6 +30,7 @@ namespace morvilo {
 class TAboutBox;
 class TAusdruckBerechnenForm;
 class TNummerBlocksForm;
+class TPrintForm;
 class TShowVariablesForm;
 class VariableStore;
 class THelpWindow;
@@ -175,6 +176,7 @@ public:
     TShowVariablesForm *ShowVariablesForm;
     TAusdruckBerechnenForm *AusdruckberechnenForm;
     TNummerBlocksForm *NummerBlocksForm;
+    TPrintForm *PrintForm;
 
     // How the window asks and tells; replaceable so that tests need no user.
     std::function<QMessageBox::StandardButton()> saveQuestion;

@@ -10,6 +10,7 @@ constexpr const char *kCommandsUsage =
     "  relief PICTURE OUTPUT [options]   turn a picture into relief-milling G-code\n"
     "  eval [--var N=VALUE ...] EXPRESSION   evaluate an expression as the calculator does\n"
     "  plot [dialect options] PROGRAM    print the plot list of a G-code program as CSV\n"
+    "  dxf [dialect options] PROGRAM OUTPUT   write the tool path of a program as DXF\n"
     "  format COMMAND [options] PROGRAM  print the program renumbered or cleaned up\n"
     "Run 'morvilo-cli COMMAND --help' for a command's options.\n";
 
@@ -32,6 +33,8 @@ int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::os
         return RunEval(rest, out, err);
     if (command == "plot")
         return RunPlot(rest, out, err);
+    if (command == "dxf")
+        return RunDxf(rest, out, err);
     if (command == "format")
         return RunFormat(rest, out, err);
     err << "morvilo-cli: unknown command: " << command << "\n" << kCommandsUsage;

@@ -8,10 +8,12 @@
 #include "expressions/variablelistform.h"
 #include "interpreter/linetext.h"
 #include "translation/translateunit.h"
+#include "view/dxfexportdialog.h"
 
 #include <QCheckBox>
 #include <QDate>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QMenu>
@@ -167,7 +169,7 @@ private slots:
         QCOMPARE(recent->actions().size(), 5);
         QCOMPARE(form->windowTitle(), QString("Vantrel Morvilo 1.0 - [unbenannt.cnc]"));
         // Commands of parts not built yet are there, and cannot be chosen.
-        for (const char *pending : {"DXFExport1", "Senden1", "bersetzen1"})
+        for (const char *pending : {"Senden1", "bersetzen1"})
             QVERIFY2(!form->action(pending)->isEnabled(), pending);
         QVERIFY(form->action("Neu1")->isEnabled());
         QVERIFY(form->action("Ausdruckberechnen1")->isEnabled());
@@ -546,6 +548,22 @@ private slots:
         QVERIFY(form->Timer2.isActive());
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer2.isActive(), 3000);
         QCOMPARE(form->lines[form->lines.Count() - 1].x, 5.0);
+        form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
+    void dxfExportWritesThePlot() {
+        auto form = plottedSquare();
+        const QString dxf = homeFile("square.dxf");
+        QVERIFY(form->action("DXFExport1")->isEnabled());
+        QVERIFY(form->action("Backplotdrucken1")->isEnabled());
+        const QString written = morvilo::DXFExport1Click(
+            form.get(), form->lines, form->lastPictureFolder, form->errorBox, [&](QDialog &d) {
+                static_cast<QFileDialog &>(d).selectFile(dxf);
+                return true;
+            });
+        QCOMPARE(written, dxf);
+        QVERIFY(readAll(dxf).contains("POLYLINE"));
+        QVERIFY(errorShown.isEmpty());
         form->saveQuestion = [] { return QMessageBox::No; };
     }
 
