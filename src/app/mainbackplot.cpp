@@ -145,7 +145,7 @@ void TMainform::createRunTimers() {
         connect(&timer, &QTimer::timeout, this, fired);
     };
     oneShot(Timer2, 1000, [this] { Timer2Timer(); });
-    oneShot(Timer4, 10, [this] { PaintBox1->RepaintAll(); });
+    oneShot(Timer4, 10, [this] { PaintBox1->update(); }); // the caret marker moves
     oneShot(Timer5, 100, [this] {
         restoreEditorPlace();
         plotUpTo(memo1->core().curx);

@@ -10,6 +10,7 @@
 #include "app/progpath.h"
 #include "app/reliefpanel.h"
 #include "app/zeilennummerform.h"
+#include "dnc/sendprogressform.h"
 #include "editor/texteditorlf.h"
 #include "expressions/calculatorform.h"
 #include "expressions/variablelistform.h"
@@ -51,8 +52,7 @@ namespace morvilo {
 namespace {
 
 // Commands whose subsystems are not part of this build yet: present, and disabled.
-const char *const kPendingCommands[] = {"OrdnerfrUnterprogramme1", "Senden1", "PortEinstellungen1",
-                                        "bersetzen1"};
+const char *const kPendingCommands[] = {"OrdnerfrUnterprogramme1", "bersetzen1"};
 
 struct ToolButtonSpec {
     const char *name;
@@ -288,6 +288,8 @@ void TMainform::connectCommands() {
     connectFormattingCommands();
     on("Variablenanzeigen1", [this] { Variablenanzeigen1Click(); });
     on("Ausdruckberechnen1", [this] { Ausdruckberechnen1Click(); });
+    on("Senden1", [this] { Senden1Click(); });
+    on("PortEinstellungen1", [this] { PortEinstellungen1Click(); });
     on("Hilfe2", [this] { Hilfe2Click(); });
     on("berdasProgramm1", [this] { berdasProgramm1Click(); });
 
@@ -300,6 +302,20 @@ void TMainform::connectCommands() {
     PaintBox1->onMouseMove = [this](QPoint p) { PaintBox1MouseMove(p.x(), p.y()); };
     PaintBox1->onMouseUp = [this](QPoint p) { PaintBox1MouseUp(p.x(), p.y()); };
     PaintBox1->onWheel = [this](int delta) { PaintBox1Wheel(delta); };
+    PaintBox1->caretOffset = [this] { return memo1->core().curx; };
+    PaintBox1->onEmptyPlot = [this] {
+        if (notfirst && !flags.inrender)
+            QTimer::singleShot(0, this, [this] { CalcBtnClick(); });
+    };
+    const std::pair<const char *, EndpointMarks> marks[] = {
+        {"ZeichekleinesRechteckumRapidMoveEndpunkte1", EndpointMarks::RapidMoves},
+        {"ZeichnekleinesRechteckumalleEndpunkte1", EndpointMarks::All},
+        {"Endpunktenichtmarkieren1", EndpointMarks::None}};
+    for (const auto &[name, mark] : marks)
+        on(name, [this, mark = mark] {
+            PaintBox1->endpointMarks = mark;
+            PaintBox1->RepaintAll();
+        });
     connectDialectCommands();
 }
 
@@ -496,6 +512,15 @@ void TMainform::Variablenanzeigen1Click() {
 
 void TMainform::Ausdruckberechnen1Click() {
     AusdruckberechnenForm->exec();
+}
+
+void TMainform::Senden1Click() {
+    dnc::SendDocument(this, memo1->core(), portOptions, progpath, errorBox);
+}
+
+void TMainform::PortEinstellungen1Click() {
+    dnc::EditPortSettings(this, portOptions, progpath);
+    SaveOptions(); // however the dialog was closed
 }
 
 void TMainform::Hilfe2Click() {

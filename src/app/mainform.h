@@ -77,6 +77,8 @@ public:
     void LanguageClick(int chosen);
     void Variablenanzeigen1Click();
     void Ausdruckberechnen1Click();
+    void Senden1Click();
+    void PortEinstellungen1Click();
     void Druckereinrichten1Click();
     void Drucken1Click();
     QPrinter &thePrinter();

@@ -4,6 +4,7 @@
 // in one piece, and redraws the whole plot list in its segment colours at a run's end.
 
 #include "interpreter/calcinterfaces.h"
+#include "view/plotrenderer.h"
 #include "view/viewstate.h"
 
 #include <QImage>
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace morvilo {
 
@@ -31,16 +33,20 @@ public:
     void LineTo(int32_t x, int32_t y, int32_t col, uint8_t style) override;
     void RepaintAll() override;
 
-    // The plot-list index of the segment drawn at a pixel (3 pixels wide), or -1.
+    // The plot-list index of the segment with a source line drawn at a pixel (3 pixels
+    // wide), or -1.
     int64_t PickAt(int x, int y);
+
+    EndpointMarks endpointMarks = EndpointMarks::RapidMoves;
+    // The caret's text offset, for the marker at the last segment of its line.
+    std::function<int64_t()> caretOffset;
+    // An empty plot list asks for a run (it never stays empty: every run stores the axis cross).
+    std::function<void()> onEmptyPlot;
 
     // The mouse in the plot, handled by the window.
     std::function<void(Qt::MouseButton, QPoint)> onMouseDown;
     std::function<void(QPoint)> onMouseMove, onMouseUp;
     std::function<void(int)> onWheel;
-
-    // The pen of a segment: colour 0x00BBGGRR, the platform's pen style.
-    static QPen SegmentPen(int32_t col, uint8_t style);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -51,16 +57,17 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    QPainter &painter();
-    void endPainting();
+    const std::optional<uint32_t> &caretSegment();
 
     const TPlotList &lines;
     ViewState &view;
     QImage bitmap;
-    std::unique_ptr<QPainter> imagePainter;
+    QImage bitclick; // the pick map
     QPoint pen;
-    int32_t penColour = -1;
-    int penStyle = -1;
+    // The caret marker's segment, found again only when the caret or the plot changed.
+    int64_t markerCaret = -1;
+    uint32_t markerCount = 0;
+    std::optional<uint32_t> markerSegment;
 };
 
 } // namespace morvilo

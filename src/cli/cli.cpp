@@ -12,6 +12,7 @@ constexpr const char *kCommandsUsage =
     "  plot [dialect options] PROGRAM    print the plot list of a G-code program as CSV\n"
     "  dxf [dialect options] PROGRAM OUTPUT   write the tool path of a program as DXF\n"
     "  format COMMAND [options] PROGRAM  print the program renumbered or cleaned up\n"
+    "  send PROGRAM --port DEVICE [line settings]   send a program over a serial port\n"
     "Run 'morvilo-cli COMMAND --help' for a command's options.\n";
 
 } // namespace
@@ -37,6 +38,8 @@ int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::os
         return RunDxf(rest, out, err);
     if (command == "format")
         return RunFormat(rest, out, err);
+    if (command == "send")
+        return RunSend(rest, out, err);
     err << "morvilo-cli: unknown command: " << command << "\n" << kCommandsUsage;
     return kUsage;
 }

@@ -17,5 +17,6 @@ int RunEval(const std::vector<std::string> &arguments, std::ostream &out, std::o
 int RunPlot(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunDxf(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 
 } // namespace morvilo::cli

@@ -1,0 +1,117 @@
+#include "dnc/portconfigform.h"
+
+#include "dnc/serialport.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace morvilo::dnc {
+
+namespace {
+
+int indexIn(const QComboBox *list, int32_t index) {
+    return index >= 0 && index < list->count() ? index : -1;
+}
+
+} // namespace
+
+TPortConfigForm::TPortConfigForm(QWidget *parent) : QDialog(parent) {
+    setObjectName("PortConfigForm");
+    setWindowTitle(QString::fromUtf8("Port Einstellungen"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // a fixed dialog frame
+    auto *form = new QFormLayout;
+    layout->addLayout(form);
+    const auto addList = [&](const char *labelName, const char *caption, const char *listName,
+                             QLabel *&label, const QStringList &entries) {
+        auto *list = new QComboBox;
+        list->setObjectName(listName);
+        list->addItems(entries);
+        label = new QLabel(QString::fromUtf8(caption));
+        label->setObjectName(labelName);
+        label->setBuddy(list);
+        form->addRow(label, list);
+        return list;
+    };
+    PortNummer = addList("Label1", "Port Nummer:", "PortNummer", Label1, {});
+    BaudRate = addList("Label2", "Baud Rate:", "BaudRate", Label2,
+                       {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400"});
+    DataBits = addList("Label3", "Anzahl der Datenbits:", "DataBits", Label3, {"6", "7", "8"});
+    Parity = addList("Label4", "Parität:", "Parity", Label4,
+                     {QString::fromUtf8("Gerade/Even Parity"), QString::fromUtf8("Mark Parity"),
+                      QString::fromUtf8("Keine Parität"), QString::fromUtf8("Ungerade/Odd Parity"),
+                      QString::fromUtf8("Space Parity")});
+    StopBits = addList("Label5", "Stop Bits:", "StopBits", Label5, {"1", "2"});
+    ZeilenEnde = addList("Label6", "Zeilenende:", "ZeilenEnde", Label6, {"CR LF", "LF", "CR"});
+    auto *buttons = new QDialogButtonBox;
+    BitBtn1 = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
+    BitBtn1->setObjectName("BitBtn1");
+    BitBtn1->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(buttons);
+    listUsbDevices = [] { return UsbSerialDevices(); };
+    SetSelections(PortOptions{}, PortFile{}, listUsbDevices());
+}
+
+void TPortConfigForm::SetSelections(const PortOptions &options, const PortFile &file,
+                                    const std::vector<std::string> &usbDevices) {
+    std::vector<std::string> entries = PortEntries(usbDevices);
+    int port = options.port;
+    if (port >= kComPortCount && file.device.empty()) {
+        port = -1; // an adapter without its name: no port is chosen, as a transfer would find
+    } else if (port >= kComPortCount) {
+        const auto found = std::find(entries.begin() + kComPortCount, entries.end(), file.device);
+        port = int(found - entries.begin());
+        if (found == entries.end())
+            entries.push_back(file.device);
+    }
+    PortNummer->clear();
+    for (const std::string &entry : entries)
+        PortNummer->addItem(QString::fromLocal8Bit(entry));
+    PortNummer->setCurrentIndex(indexIn(PortNummer, port));
+    BaudRate->setCurrentIndex(indexIn(BaudRate, options.baud));
+    DataBits->setCurrentIndex(indexIn(DataBits, options.databits));
+    Parity->setCurrentIndex(indexIn(Parity, options.parity));
+    StopBits->setCurrentIndex(indexIn(StopBits, options.stopbits));
+    ZeilenEnde->setCurrentIndex(int(file.lineEnd));
+}
+
+void TPortConfigForm::GetSelections(PortOptions &options, PortFile &file) const {
+    options.port = PortNummer->currentIndex();
+    options.baud = BaudRate->currentIndex();
+    options.databits = DataBits->currentIndex();
+    options.parity = Parity->currentIndex();
+    options.stopbits = StopBits->currentIndex();
+    file.device =
+        options.port >= kComPortCount ? PortNummer->currentText().toLocal8Bit().toStdString() : "";
+    file.lineEnd =
+        ZeilenEnde->currentIndex() < 0 ? LineEnd::CrLf : LineEnd(ZeilenEnde->currentIndex());
+}
+
+void TPortConfigForm::Edit(PortOptions &options, const std::string &progpath) {
+    const std::string portDat = progpath + "port.dat";
+    SetSelections(options, ReadPortDat(portDat), listUsbDevices());
+    if (execDialog)
+        execDialog(*this);
+    else
+        exec();
+    PortFile file;
+    GetSelections(options, file);
+    WritePortDat(portDat, file); // failures are not reported, as for options.dat
+}
+
+void TPortConfigForm::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+} // namespace morvilo::dnc

@@ -1,0 +1,61 @@
+#include "dnc/portfile.h"
+
+#include "dnc/serialport.h"
+
+#include <array>
+#include <vector>
+
+namespace morvilo::dnc {
+
+namespace {
+
+constexpr std::string_view kDeviceKey = "device=";
+constexpr std::string_view kLineEndKey = "lineend=";
+constexpr std::array<std::string_view, 3> kLineEndNames = {"crlf", "lf", "cr"};
+
+bool startsWith(const std::string &text, std::string_view prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+} // namespace
+
+std::string_view LineEndBytes(LineEnd end) {
+    switch (end) {
+    case LineEnd::Lf:
+        return "\n";
+    case LineEnd::Cr:
+        return "\r";
+    case LineEnd::CrLf:
+        break;
+    }
+    return "\r\n";
+}
+
+PortFile ReadPortDat(const std::string &path) {
+    PortFile file;
+    for (const std::string &line : ReadTextLines(path)) {
+        if (startsWith(line, kDeviceKey))
+            file.device = line.substr(kDeviceKey.size());
+        for (size_t i = 0; i < kLineEndNames.size(); ++i)
+            if (startsWith(line, kLineEndKey) &&
+                line.substr(kLineEndKey.size()) == kLineEndNames[i])
+                file.lineEnd = LineEnd(i);
+    }
+    return file;
+}
+
+bool WritePortDat(const std::string &path, const PortFile &file) {
+    // A name with a line break cannot be read back; such a device is not kept.
+    const bool keepable = file.device.find_first_of("\r\n") == std::string::npos;
+    return WriteTextLines(
+        path, {std::string(kDeviceKey) + (keepable ? file.device : ""),
+               std::string(kLineEndKey) + std::string(kLineEndNames[size_t(file.lineEnd)])});
+}
+
+std::string TransferDevice(const PortOptions &options, const PortFile &file) {
+    if (options.port >= 0 && options.port < kComPortCount)
+        return PortDevice("COM" + std::to_string(options.port + 1));
+    return PortDevice(options.port >= kComPortCount ? file.device : std::string());
+}
+
+} // namespace morvilo::dnc

@@ -1,0 +1,140 @@
+#include "dnc/transfer.h"
+
+#include "editor/editorcore.h"
+#include "translation/translateunit.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace morvilo::dnc {
+
+namespace {
+
+constexpr int kWaitMs = 50;
+
+class Sender {
+public:
+    Sender(SerialApi &api, const TransferCallback &keepGoing) : api(api), keepGoing(keepGoing) {}
+    Sender(const Sender &) = delete;
+    Sender &operator=(const Sender &) = delete;
+    ~Sender() {
+        // Only a cancel drops what is still queued: after a failed write the lines before it
+        // must still go out.
+        if (fd >= 0)
+            api.Close(fd, result.cancelled);
+    }
+
+    TransferResult Run(TEditorCore &core, const TransferSettings &settings) {
+        result.progress.size = core.size();
+        if (open(settings) && sendLines(core, settings.lineEnd))
+            drain();
+        return result;
+    }
+
+private:
+    bool fail(int message) {
+        result.message = message;
+        result.error = errno;
+        return false;
+    }
+
+    bool ask() {
+        if (!keepGoing || keepGoing(result.progress))
+            return true;
+        result.cancelled = true;
+        return false;
+    }
+
+    bool open(const TransferSettings &settings) {
+        fd = api.Open(settings.device);
+        if (fd < 0)
+            return fail(kMsgPortOpenFailed);
+        termios t{};
+        if (api.GetAttr(fd, t) != 0)
+            return fail(kMsgPortQueryFailed);
+        ApplyLineSettings(settings.indices, t);
+        // The text goes out byte for byte: no output processing such as LF to CR LF.
+        t.c_oflag &= ~tcflag_t(OPOST);
+        if (api.SetAttr(fd, t) != 0)
+            return fail(kMsgPortSetFailed);
+        return true;
+    }
+
+    // The lines are read by position, so that something else using the editor's line reader
+    // while the window is kept alive cannot make the transfer skip or repeat lines.
+    bool sendLines(TEditorCore &core, LineEnd lineEnd) {
+        const std::string_view end = LineEndBytes(lineEnd);
+        std::string block;
+        core.FirstLine();
+        for (int64_t next = 0;;) {
+            core.lpos = next;
+            if (!core.NextLine())
+                return true;
+            next = core.lpos;
+            block.assign(core.line).append(end);
+            result.progress.position = next;
+            if (!writeAll(block))
+                return false;
+            ++result.progress.lines;
+            if (!ask())
+                return false;
+        }
+    }
+
+    bool writeAll(const std::string &block) {
+        size_t done = 0;
+        while (done < block.size()) {
+            const ssize_t written = api.Write(fd, block.data() + done, block.size() - done);
+            if (written > 0) {
+                done += size_t(written);
+                result.progress.bytes += written;
+                continue;
+            }
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                return fail(kMsgNotAllSent);
+            if (!ask()) // the machine holds the line: wait as long as the user does
+                return false;
+            api.WaitWritable(fd, kWaitMs);
+        }
+        return true;
+    }
+
+    // Closing waits for the driver's buffer without a way out; wait here instead.
+    void drain() {
+        while (api.Pending(fd) > 0 && ask())
+            std::this_thread::sleep_for(std::chrono::milliseconds(kWaitMs));
+    }
+
+    SerialApi &api;
+    const TransferCallback &keepGoing;
+    TransferResult result;
+    int fd = -1;
+};
+
+} // namespace
+
+TransferSettings StoredTransferSettings(const PortOptions &options, const std::string &progpath) {
+    const PortFile file = ReadPortDat(progpath + "port.dat");
+    return {TransferDevice(options, file), options, file.lineEnd};
+}
+
+TransferResult SendText(TEditorCore &core, const TransferSettings &settings,
+                        const TransferCallback &keepGoing, SerialApi &api) {
+    Sender sender(api, keepGoing);
+    return sender.Run(core, settings);
+}
+
+QString TransferErrorText(const TransferResult &result) {
+    if (result.message == 0)
+        return {};
+    const QString detail = QString::number(result.error) + QStringLiteral("; ") +
+                           QString::fromLocal8Bit(std::strerror(result.error));
+    return GetTString(result.message) +
+           (result.message == kMsgNotAllSent ? QStringLiteral("\n") : QString()) + detail;
+}
+
+} // namespace morvilo::dnc

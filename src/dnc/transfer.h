@@ -1,0 +1,62 @@
+#pragma once
+// The transfer of the editor's text to a machine control: open the port, read its settings,
+// change only the line settings chosen (and switch off output processing, so that the bytes
+// go out as written), write every line followed by the line end, close. There
+// is no protocol above the serial line. The port is opened non-blocking: a write the driver
+// cannot take yet (the machine holds the line through the flow control the port already has)
+// is waited for, and the caller is asked at every line and every pause whether to go on, so a
+// window can stay alive and offer a cancel. The device is closed on every path.
+
+#include "app/settingsfiles.h"
+#include "dnc/portfile.h"
+#include "dnc/serialport.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace morvilo {
+class TEditorCore;
+}
+
+namespace morvilo::dnc {
+
+struct TransferSettings {
+    std::string device;
+    PortOptions indices; // baud, databits, parity and stopbits are used
+    LineEnd lineEnd = LineEnd::CrLf;
+};
+
+// The settings of the port dialog: options.dat's values and port.dat beside it in progpath.
+TransferSettings StoredTransferSettings(const PortOptions &options, const std::string &progpath);
+
+struct TransferProgress {
+    int64_t lines = 0;    // lines written completely
+    int64_t bytes = 0;    // bytes written, line ends included
+    int64_t position = 0; // where in the text the next line starts
+    int64_t size = 0;     // the text's size
+};
+
+struct TransferResult {
+    int message = 0; // 0 (done or cancelled) or the message number 8 ... 11
+    int error = 0;   // the errno of the failed operation
+    bool cancelled = false;
+    TransferProgress progress;
+};
+
+// Called after every line and about every 50 ms while a write waits; false cancels. The port is
+// closed and bytes not yet sent are dropped.
+using TransferCallback = std::function<bool(const TransferProgress &)>;
+
+// The text of core, line by line; core's line reader is used from the start.
+TransferResult SendText(TEditorCore &core, const TransferSettings &settings,
+                        const TransferCallback &keepGoing = {}, SerialApi &api = PosixSerial());
+
+// The message of a failed transfer: message 9, 10 or 11 followed by the error number and the
+// system's text ("...Fehlernummer: 2; No such file or directory"); message 8 with the error
+// number and text on a line of their own. Empty when nothing failed.
+QString TransferErrorText(const TransferResult &result);
+
+} // namespace morvilo::dnc

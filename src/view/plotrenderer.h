@@ -1,0 +1,81 @@
+#pragma once
+// Drawing of the backplot: the whole plot list into the off-screen picture `bit` (segments in
+// their colours and pen styles, end-point squares, the axis cross), the pick map `bitclick` in
+// which every drawn segment carries its 1-based position in the list, and the marker at the
+// segment of the editor's caret line. Nothing here touches a window: the paint box copies `bit`
+// to the screen and draws the caret marker over it.
+//
+// The segments go through our own rasteriser (view/linerasterizer.h); QPainter draws only the
+// axis cross, its labels and the caret marker.
+
+#include "interpreter/plotlist.h"
+#include "view/viewstate.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPoint>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace morvilo {
+
+// The formats of the two bitmaps. The pick map keeps all 32 bits of every pixel, so each
+// position a plot list can hold (up to 2^32 - 1) is told apart.
+inline constexpr QImage::Format kPlotFormat = QImage::Format_RGB32;
+inline constexpr QImage::Format kPickFormat = QImage::Format_ARGB32;
+
+// Re-creates image with the given size and format unless it has them already.
+void FitBitmap(QImage &image, QSize size, QImage::Format format);
+
+// The three end-point marker options of the "Optionen" menu.
+enum class EndpointMarks {
+    RapidMoves, // "Zeiche kleines Rechteck um Rapid Move Endpunkte" (the default)
+    All,        // "Zeichne kleines Rechteck um alle Endpunkte"
+    None        // "Endpunkte nicht markieren"
+};
+
+// The font of the axis labels and the caret marker: Arial, bold, 13 pixels high.
+QFont LabelFont();
+
+// A colour of the plot list (red in the low byte) as a pixel of kPlotFormat.
+uint32_t PlotPixel(int32_t col);
+
+// Normal paint: fills bit with black and draws every segment of lines in its colour and pen
+// style, the end-point squares that marks asks for, and the axis cross turning with the view at
+// (70, height - 70). The view matrix for bit's size is composed from view and stored with its
+// adjugate (lastmat, lastinvert, hasinverted); the pixel box of the segments with a source line
+// is stored too (minx ... maxy, minxs). bit must have 32 bits per pixel.
+void PaintPlot(QImage &bit, const TPlotList &lines, ViewState &view, EndpointMarks marks);
+
+// Pick paint: fills bitclick with 0 and draws every drawn segment 3 pixels wide in the value of
+// its 1-based position, later segments over earlier ones. Stores the matrices and the pixel box
+// as PaintPlot does. bitclick must have 32 bits per pixel (kPickFormat).
+void PaintPickMap(QImage &bitclick, const TPlotList &lines, ViewState &view);
+
+// The 1-based position stored in the pick map at pixel, if it is one of count segments.
+std::optional<uint32_t> PickPosition(const QImage &bitclick, QPoint pixel, uint32_t count);
+
+// The 0-based index of the segment under pixel in the pick map that PaintPickMap drew from
+// lines, when it has a source line (the interpreter's own axis cross cannot be picked).
+std::optional<uint32_t> PickSegment(const QImage &bitclick, const TPlotList &lines, QPoint pixel);
+
+// The segment that the caret marker points at: the last drawn segment (typ 1) whose source line
+// range holds the caret offset. None for a negative offset or when no segment qualifies.
+std::optional<uint32_t> CaretSegment(const TPlotList &lines, int64_t caret);
+
+// The marker's text for a segment: "X 1.00, Y 2.00, Z 3.00", X doubled in diameter mode.
+QString CaretMarkerText(const t9dline &segment, bool diametermode);
+
+// Draws the caret marker for segment with painter (the paint box's, over the copied `bit`): a
+// white triangle at the segment's end point, projected through view.lastmat, and the text of
+// CaretMarkerText beside it.
+void DrawCaretMarker(QPainter &painter, const t9dline &segment, const ViewState &view);
+
+// One segment drawn as the interpreter produces it: a 1-pixel line from `from` to `to` in the
+// segment's colour and pen style, straight into bit.
+void DrawPlotSegment(QImage &bit, QPoint from, QPoint to, int32_t col, uint8_t style);
+
+} // namespace morvilo

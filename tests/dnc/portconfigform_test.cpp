@@ -1,0 +1,227 @@
+// The port dialog, its round trip through options.dat and port.dat, and the progress window.
+
+#include "dnc/portconfigform.h"
+#include "dnc/sendprogressform.h"
+
+#include "editor/editorcore.h"
+#include "translation/translateunit.h"
+
+#include "../common/testfiles.h"
+#include "ptypair.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+using namespace morvilo;
+using namespace morvilo::dnc;
+
+namespace {
+
+QStringList entries(const QComboBox *list) {
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->itemText(i);
+    return texts;
+}
+
+std::string optionsBytes(std::initializer_list<uint8_t> values) {
+    std::string bytes;
+    for (uint8_t v : values)
+        bytes += std::string(1, char(v)) + std::string(3, '\0');
+    return bytes;
+}
+
+} // namespace
+
+class PortConfigFormTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listsLabelsAndInitialSelections() {
+        TPortConfigForm form;
+        QCOMPARE(form.windowTitle(), QString::fromUtf8("Port Einstellungen"));
+        const struct {
+            QLabel *label;
+            QComboBox *list;
+            const char *caption;
+            int selected;
+        } rows[] = {{form.Label1, form.PortNummer, "Port Nummer:", 0},
+                    {form.Label2, form.BaudRate, "Baud Rate:", 5},
+                    {form.Label3, form.DataBits, "Anzahl der Datenbits:", 1},
+                    {form.Label4, form.Parity, "Parität:", 0},
+                    {form.Label5, form.StopBits, "Stop Bits:", 0},
+                    {form.Label6, form.ZeilenEnde, "Zeilenende:", 0}};
+        for (const auto &row : rows) {
+            QCOMPARE(row.label->text(), QString::fromUtf8(row.caption));
+            QCOMPARE(row.label->buddy(), row.list);
+            QCOMPARE(row.list->currentIndex(), row.selected);
+        }
+        QCOMPARE(entries(form.PortNummer).mid(0, 15).join(' '),
+                 QString("COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 COM9 COM10 COM11 COM12 "
+                         "COM13 COM14 COM15"));
+        QCOMPARE(entries(form.BaudRate).join(' '),
+                 QString("300 600 1200 2400 4800 9600 19200 38400"));
+        QCOMPARE(entries(form.DataBits).join(' '), QString("6 7 8"));
+        QCOMPARE(entries(form.Parity).join('|'),
+                 QString::fromUtf8("Gerade/Even Parity|Mark Parity|Keine Parität|"
+                                   "Ungerade/Odd Parity|Space Parity"));
+        QCOMPARE(entries(form.StopBits).join(' '), QString("1 2"));
+        QCOMPARE(entries(form.ZeilenEnde).join('|'), QString("CR LF|LF|CR"));
+        QCOMPARE(form.BitBtn1->text(), QString("OK"));
+    }
+
+    // What the main window does: the dialog, then options.dat written as SaveOptions writes it.
+    void firstCloseWritesTheDefaults() {
+        test::ScratchFolder folder;
+        const std::string progpath = folder.path().string() + "/";
+        PortOptions options;
+        ReadOptionsDat(progpath + "options.dat", options); // missing: the defaults stay
+        TPortConfigForm form;
+        form.listUsbDevices = [] { return std::vector<std::string>{}; };
+        form.execDialog = [](QDialog &dialog) { dialog.reject(); }; // closed without OK
+        form.Edit(options, progpath);
+        QVERIFY(WriteOptionsDat(progpath + "options.dat", options));
+        QCOMPARE(test::ReadFile(folder / "options.dat"), optionsBytes({0, 5, 1, 0, 0, 0}));
+        QCOMPARE(int(ReadPortDat(progpath + "port.dat").lineEnd), int(LineEnd::CrLf));
+    }
+
+    void selectionsRoundTrip() {
+        test::ScratchFolder folder;
+        const std::string progpath = folder.path().string() + "/";
+        PortOptions options;
+        options.language = 1;
+        TPortConfigForm form;
+        form.listUsbDevices = [] { return std::vector<std::string>{}; };
+        form.execDialog = [](QDialog &dialog) {
+            auto &f = static_cast<TPortConfigForm &>(dialog);
+            f.PortNummer->setCurrentIndex(11); // COM12
+            f.BaudRate->setCurrentIndex(6);    // 19200
+            f.DataBits->setCurrentIndex(2);    // 8
+            f.Parity->setCurrentIndex(2);      // none
+            f.StopBits->setCurrentIndex(1);    // 2
+            f.ZeilenEnde->setCurrentIndex(1);  // LF
+            f.accept();
+        };
+        form.Edit(options, progpath);
+        QVERIFY(WriteOptionsDat(progpath + "options.dat", options));
+        QCOMPARE(test::ReadFile(folder / "options.dat"), optionsBytes({11, 6, 2, 1, 2, 1}));
+
+        PortOptions reloaded;
+        QVERIFY(ReadOptionsDat(progpath + "options.dat", reloaded));
+        TPortConfigForm again;
+        again.listUsbDevices = [] { return std::vector<std::string>{}; };
+        QList<int> shown;
+        again.execDialog = [&](QDialog &) {
+            for (QComboBox *list : {again.PortNummer, again.BaudRate, again.DataBits, again.Parity,
+                                    again.StopBits, again.ZeilenEnde})
+                shown << list->currentIndex();
+        };
+        again.Edit(reloaded, progpath);
+        QCOMPARE(shown, (QList<int>{11, 6, 2, 2, 1, 1}));
+        const TransferSettings settings = StoredTransferSettings(reloaded, progpath);
+        QCOMPARE(settings.device, std::string("/dev/ttyS11"));
+        QCOMPARE(int(settings.lineEnd), int(LineEnd::Lf));
+    }
+
+    void anAdapterIsFoundAgainByItsName() {
+        test::ScratchFolder folder;
+        const std::string progpath = folder.path().string() + "/";
+        PortOptions options;
+        TPortConfigForm form;
+        std::vector<std::string> present = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
+        form.listUsbDevices = [&] { return present; };
+        form.execDialog = [](QDialog &dialog) {
+            static_cast<TPortConfigForm &>(dialog).PortNummer->setCurrentIndex(16);
+        };
+        form.Edit(options, progpath);
+        QCOMPARE(options.port, 16);
+        QCOMPARE(StoredTransferSettings(options, progpath).device, std::string("/dev/ttyUSB1"));
+
+        for (const std::vector<std::string> &now :
+             {std::vector<std::string>{"/dev/ttyUSB1"}, std::vector<std::string>{"/dev/ttyACM0"}}) {
+            present = now; // ttyUSB0 went away; then ttyUSB1 too
+            QString chosen;
+            form.execDialog = [&](QDialog &) { chosen = form.PortNummer->currentText(); };
+            form.Edit(options, progpath);
+            QCOMPARE(chosen, QString("/dev/ttyUSB1"));
+            QCOMPARE(StoredTransferSettings(options, progpath).device, std::string("/dev/ttyUSB1"));
+        }
+        QCOMPARE(form.PortNummer->count(), 17); // COM1..COM15, ttyACM0, the missing ttyUSB1
+    }
+
+    void outOfRangeIndicesLeaveListsWithoutSelection() {
+        test::ScratchFolder folder;
+        const std::string progpath = folder.path().string() + "/";
+        PortOptions options{3, 42, -7, 2, 5, 0};
+        TPortConfigForm form;
+        form.listUsbDevices = [] { return std::vector<std::string>{}; };
+        form.execDialog = [](QDialog &) {};
+        form.Edit(options, progpath);
+        QCOMPARE(form.PortNummer->currentIndex(), 3);
+        QCOMPARE(form.BaudRate->currentIndex(), -1);
+        QCOMPARE(form.DataBits->currentIndex(), -1);
+        QCOMPARE(form.StopBits->currentIndex(), -1);
+        QCOMPARE(form.Parity->currentIndex(), -1);
+        QCOMPARE(options.baud, -1); // still outside every list when saved
+        QCOMPARE(options.stopbits, -1);
+
+        options.port = 20; // an adapter index without a stored name: no port
+        form.Edit(options, progpath);
+        QCOMPARE(form.PortNummer->currentIndex(), -1);
+    }
+
+    void aFailedTransferShowsItsMessage() {
+        test::ScratchFolder folder;
+        test::WriteFile(folder / "p.nc", "G0\n");
+        TEditorCore core;
+        QVERIFY(core.OpenFileWithName((folder / "p.nc").string()));
+        QStringList shown;
+        const std::string progpath = folder.path().string() + "/";
+        QVERIFY(WritePortDat(progpath + "port.dat", {(folder / "gone").string(), LineEnd::CrLf}));
+        PortOptions options;
+        options.port = 15;
+        const TransferResult result =
+            SendDocument(nullptr, core, options, progpath, [&](const QString &m) { shown << m; });
+        QCOMPARE(result.message, int(kMsgPortOpenFailed));
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].startsWith(GetTString(kMsgPortOpenFailed) + "2; "));
+    }
+
+    void cancelInTheProgressWindowEndsAHeldTransfer() {
+        if (!test::PtyPair::SocatAvailable())
+            QSKIP("socat is not installed (scripts/setup installs it)");
+        test::ScratchFolder folder;
+        test::PtyPair pair(folder.path());
+        QVERIFY(pair.ready());
+        test::Receiver receiver(pair.receiver()); // open, but nobody reads: the line is held
+        test::WriteFile(folder / "p.nc", std::string(4u << 20, 'X') + "\n");
+        TEditorCore core;
+        QVERIFY(core.OpenFileWithName((folder / "p.nc").string()));
+        bool pressed = false;
+        QTimer cancelLater;
+        cancelLater.setInterval(700);
+        QObject::connect(&cancelLater, &QTimer::timeout, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *progress = qobject_cast<TSendProgressForm *>(w);
+                    progress && progress->isVisible()) {
+                    progress->cancel();
+                    pressed = true;
+                }
+        });
+        cancelLater.start();
+        QStringList shown;
+        const TransferResult result = SendWithProgress(
+            nullptr, core, {pair.sender(), PortOptions{0, 5, 2, 0, 2, 0}, LineEnd::CrLf},
+            [&](const QString &m) { shown << m; });
+        QVERIFY(pressed);
+        QVERIFY(result.cancelled);
+        QVERIFY(shown.isEmpty());
+    }
+};
+
+QTEST_MAIN(PortConfigFormTest)
+#include "portconfigform_test.moc"
