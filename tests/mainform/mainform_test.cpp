@@ -551,6 +551,40 @@ private slots:
         form->saveQuestion = [] { return QMessageBox::No; };
     }
 
+    void steppingTypingAndTheProgramStart() {
+        auto form = plottedSquare();
+        const uint32_t all = form->lines.Count();
+        uint32_t afterFirst = 0, afterSecond = 0;
+        bool restarted = false;
+        // "Eine Zeile weiter" without a run: the first line, then one more per click; typing
+        // ends the run and schedules nothing.
+        QTimer::singleShot(150, [&] {
+            afterFirst = form->lines.Count();
+            form->ToolButton23Click();
+            QTimer::singleShot(150, [&] {
+                afterSecond = form->lines.Count();
+                form->ToolButton24Click(); // to the start: this run ends, a new one steps
+                QTimer::singleShot(400, [&] {
+                    restarted = form->flags.inrender && form->lines.Count() < afterSecond;
+                    QTest::keyClicks(form->memo1, "(");
+                });
+            });
+        });
+        form->Timer2.stop(); // the refresh the opening asked for
+        form->ToolButton23Click();
+        QTRY_VERIFY(!form->flags.inrender && !form->Timer8.isActive());
+        QVERIFY(afterFirst < afterSecond);
+        QVERIFY(afterSecond < all);
+        QVERIFY(restarted);
+        QVERIFY(!form->Timer2.isActive()); // the edit during the run asked for no new run
+
+        // With the caret at offset 0, "Plot bis zum Cursor" is a plain run.
+        form->memo1->core().curx = form->memo1->core().markx = 0;
+        form->ToolButton14Click();
+        QVERIFY(!form->flags.inrender);
+        form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
     void dxfExportWritesThePlot() {
         auto form = plottedSquare();
         const QString dxf = homeFile("square.dxf");
