@@ -19,6 +19,7 @@
 #include "formatting/renumbering.h"
 #include "interpreter/calcrun.h"
 #include "interpreter/linetext.h"
+#include "interpreter/ordnerform.h"
 #include "relief/grafikrw.h"
 #include "translation/translateunit.h"
 #include "vantrel/tempfile.h"
@@ -52,7 +53,7 @@ namespace morvilo {
 namespace {
 
 // Commands whose subsystems are not part of this build yet: present, and disabled.
-const char *const kPendingCommands[] = {"OrdnerfrUnterprogramme1", "bersetzen1"};
+const char *const kPendingCommands[] = {"bersetzen1"};
 
 struct ToolButtonSpec {
     const char *name;
@@ -137,6 +138,8 @@ void TMainform::FormCreate(const QString &programFolder) {
     ShowVariablesForm = new TShowVariablesForm(this, *variables);
     AusdruckberechnenForm = new TAusdruckBerechnenForm(this, *variables);
     NummerBlocksForm = new TNummerBlocksForm(this);
+    OrdnerForm = new TOrdnerForm(this);
+    RestoreOrdnerForm(); // the folder is known before the dialog is ever shown
     PrintForm = new TPrintForm(this);
     PrintForm->errorBox = [this](const QString &message) { errorBox(message); };
     connectCommands();
@@ -289,6 +292,7 @@ void TMainform::connectCommands() {
     on("Variablenanzeigen1", [this] { Variablenanzeigen1Click(); });
     on("Ausdruckberechnen1", [this] { Ausdruckberechnen1Click(); });
     on("Senden1", [this] { Senden1Click(); });
+    on("OrdnerfrUnterprogramme1", [this] { OrdnerfrUnterprogramme1Click(); });
     on("PortEinstellungen1", [this] { PortEinstellungen1Click(); });
     on("Hilfe2", [this] { Hilfe2Click(); });
     on("berdasProgramm1", [this] { berdasProgramm1Click(); });
@@ -360,6 +364,7 @@ void TMainform::readDialectOptions() {
     options.otherbreakets = isChecked("otherbreakets");
     options.donotprocessdeletedlines = isChecked("donotprocessdeletedlines");
     options.showsubs = isChecked("showsubs");
+    options.subprogramFolder = OrdnerForm->Folder();
 }
 
 void TMainform::CalcBtnClick() {
@@ -373,6 +378,19 @@ void TMainform::CalcBtnClick() {
     env.view = &view;
     env.sink = PaintBox1;
     env.events = this;
+    env.subeditors = &subprogramEditors;
+    env.message = [this](const std::string &caption, const std::string &text) {
+        QMessageBox box(QMessageBox::Information, QString::fromStdString(caption),
+                        QString::fromStdString(text), QMessageBox::Ok, this);
+        box.exec();
+    };
+    env.notice = [this](const std::string &text) {
+        statusBar()->showMessage(QString::fromStdString(text));
+    };
+    if (ShowVariablesForm->isVisible())
+        env.variableline = [this](const std::string &line) {
+            ShowVariablesForm->AppendLine(QString::fromStdString(line));
+        };
     morvilo::CalcBtnClick(env);
     if (freshloaded && !flags.inrender) {
         freshloaded = false;
@@ -512,6 +530,11 @@ void TMainform::Variablenanzeigen1Click() {
 
 void TMainform::Ausdruckberechnen1Click() {
     AusdruckberechnenForm->exec();
+}
+
+void TMainform::OrdnerfrUnterprogramme1Click() {
+    OrdnerForm->exec();
+    StoreOrdnerForm();
 }
 
 void TMainform::Senden1Click() {

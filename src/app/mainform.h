@@ -7,6 +7,7 @@
 #include "app/mainmenu.h"
 #include "app/settingsfiles.h"
 #include "interpreter/calcinterfaces.h"
+#include "interpreter/subprogrameditors.h"
 #include "relief/reliefgenerator.h"
 #include "view/viewstate.h"
 
@@ -31,6 +32,7 @@ class TAboutBox;
 class TAusdruckBerechnenForm;
 class TNummerBlocksForm;
 class TPrintForm;
+class TOrdnerForm;
 class TShowVariablesForm;
 class VariableStore;
 class THelpWindow;
@@ -77,6 +79,9 @@ public:
     void LanguageClick(int chosen);
     void Variablenanzeigen1Click();
     void Ausdruckberechnen1Click();
+    void OrdnerfrUnterprogramme1Click();
+    void RestoreOrdnerForm();
+    void StoreOrdnerForm();
     void Senden1Click();
     void PortEinstellungen1Click();
     void Druckereinrichten1Click();
@@ -179,6 +184,8 @@ public:
     TAusdruckBerechnenForm *AusdruckberechnenForm;
     TNummerBlocksForm *NummerBlocksForm;
     TPrintForm *PrintForm;
+    TOrdnerForm *OrdnerForm;
+    HeadlessSubprogramEditors subprogramEditors; // the files subprogram calls load
 
     // How the window asks and tells; replaceable so that tests need no user.
     std::function<QMessageBox::StandardButton()> saveQuestion;

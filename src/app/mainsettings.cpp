@@ -1,6 +1,7 @@
 // TMainform: options.dat and the per-user settings store (check marks and placement).
 
 #include "app/mainform.h"
+#include "interpreter/ordnerform.h"
 #include "translation/translateunit.h"
 
 #include <QAction>
@@ -14,13 +15,13 @@ namespace morvilo {
 
 namespace {
 
-// The per-user store, named after the program file; the main window's entries are grouped
-// under its class name.
-std::unique_ptr<QSettings> settingsStore() {
+// The per-user store, named after the program file; each window's entries are grouped under
+// its class name.
+std::unique_ptr<QSettings> settingsStore(const char *group = "TMainform") {
     const QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                              program.isEmpty() ? "morvilo" : program);
-    store->beginGroup("TMainform");
+    store->beginGroup(group);
     return store;
 }
 
@@ -65,6 +66,18 @@ void TMainform::StoreSettings() {
     for (const QString &name : StoredCheckMarks())
         store->setValue(name + ".Checked", action(name)->isChecked());
     store->setValue("Placement", saveGeometry());
+}
+
+void TMainform::RestoreOrdnerForm() {
+    auto store = settingsStore("TOrdnerForm");
+    OrdnerForm->SetFolder(store->value("DirectoryEdit1.Text").toString().toStdString());
+    OrdnerForm->restoreGeometry(store->value("Placement").toByteArray());
+}
+
+void TMainform::StoreOrdnerForm() {
+    auto store = settingsStore("TOrdnerForm");
+    store->setValue("DirectoryEdit1.Text", QString::fromStdString(OrdnerForm->Folder()));
+    store->setValue("Placement", OrdnerForm->saveGeometry());
 }
 
 void TMainform::LoadOptions() {

@@ -66,7 +66,7 @@ int RunPlot(const std::vector<std::string> &arguments, std::ostream &out, std::o
         return kSuccess;
     }
     TPlotList lines;
-    if (!RunProgram(options, options.positional[0], lines)) {
+    if (!RunProgram(options, options.positional[0], lines, &err)) {
         err << "morvilo-cli plot: cannot open " << options.positional[0] << "\n";
         return kFailure;
     }

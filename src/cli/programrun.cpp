@@ -6,8 +6,10 @@
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
 #include "interpreter/linetext.h"
+#include "interpreter/subprogrameditors.h"
 #include "view/viewstate.h"
 
+#include <iostream>
 #include <memory>
 
 namespace morvilo::cli {
@@ -112,7 +114,9 @@ bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t co
     return true;
 }
 
-bool RunProgram(const ProgramRunOptions &options, const std::string &program, TPlotList &lines) {
+bool RunProgram(const ProgramRunOptions &options, const std::string &program, TPlotList &lines,
+                std::ostream *log) {
+    std::ostream &logged = log ? *log : std::cerr;
     TEditorCore memo1;
     if (!memo1.OpenFileWithName(program))
         return false;
@@ -128,6 +132,14 @@ bool RunProgram(const ProgramRunOptions &options, const std::string &program, TP
     env.variables = variables.get();
     env.flags = &flags;
     env.view = &view;
+    // Subprogram files load into editors nobody sees; macro output and the reason of an early
+    // end are logged.
+    HeadlessSubprogramEditors subeditors;
+    env.subeditors = &subeditors;
+    env.message = [&logged](const std::string &caption, const std::string &text) {
+        logged << caption << ": " << text << '\n';
+    };
+    env.notice = [&logged](const std::string &text) { logged << text << '\n'; };
     CalcBtnClick(env);
     return true;
 }

@@ -5,6 +5,7 @@
 #include "interpreter/dialectoptions.h"
 #include "interpreter/plotlist.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,10 @@ bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t co
                             const std::string &names, ProgramRunOptions &options,
                             std::string &error);
 
-// Interprets the G-code file program into lines. False when the file cannot be opened.
-bool RunProgram(const ProgramRunOptions &options, const std::string &program, TPlotList &lines);
+// Interprets the G-code file program into lines, loading subprogram files from the subprogram
+// folder; macro output (#3000, #3006) and the reason of an early end go to log (standard error
+// when null). False when the file cannot be opened.
+bool RunProgram(const ProgramRunOptions &options, const std::string &program, TPlotList &lines,
+                std::ostream *log = nullptr);
 
 } // namespace morvilo::cli

@@ -68,8 +68,15 @@ public:
 // Macro output (#3000, #3006): the caption "Makro Ausgabe " + value text, and the line's text.
 using MacroMessage = std::function<void(const std::string &caption, const std::string &text)>;
 
+// An assignment of an animated run as the variable list shows it: "n: value".
+using VariableListLine = std::function<void(const std::string &line)>;
+
+// Why a run ended early (a call nesting too deep); headless runs log it.
+using RunNotice = std::function<void(const std::string &text)>;
+
 // Everything a run works with. memo1, lines, options, variables, flags and view are required;
-// sink, events, subeditors and message may be null (headless use).
+// sink, events, subeditors, message, variableline and notice may be null (headless use; without
+// subeditors no subprogram file is loaded).
 struct CalcEnvironment {
     TEditorCore *memo1 = nullptr;
     TPlotList *lines = nullptr;
@@ -81,6 +88,8 @@ struct CalcEnvironment {
     RunEvents *events = nullptr;
     SubprogramEditors *subeditors = nullptr;
     MacroMessage message;
+    VariableListLine variableline; // set while the variable list is shown
+    RunNotice notice;
 };
 
 } // namespace morvilo

@@ -136,15 +136,9 @@ void TCalcRun::start() {
 
 void TCalcRun::finish() {
     // Subprogram files still loaded give the main editor back.
-    for (int64_t k = int64_t(subs.Count()) - 1; k >= 0; --k) {
-        tsub &entry = subs[uint32_t(k)];
-        if (entry.storelines && entry.texteditor) {
-            if (env.subeditors)
-                env.subeditors->Release(memo1);
-            memo1 = entry.texteditor;
-            --st.mainprog;
-        }
-    }
+    for (int64_t k = int64_t(subs.Count()) - 1; k >= 0; --k)
+        if (subs[uint32_t(k)].storelines)
+            closeSubprogramFile(subs[uint32_t(k)]);
     subs.Clear();
     flags.animatesleep = 0;
     flags.plotbis = 0;
@@ -257,7 +251,7 @@ TCalcRun::Flow TCalcRun::controlWords() {
     std::string number;
     if (so.size() > 4 && startsWith(so, "GOTO") && labelNumber(so.substr(4), number)) {
         // Without the label the text has been read to its end: the line is processed on.
-        return findForward("N", number) || flags.breakprogram ? Flow::SkipLineEnd : Flow::Go;
+        return findForward("N", number, true) || flags.breakprogram ? Flow::SkipLineEnd : Flow::Go;
     }
     if (so.size() > 3 && startsWith(so, "END") && labelNumber(so.substr(3), number) &&
         findDoBackwards(number))
@@ -295,7 +289,7 @@ TCalcRun::Flow TCalcRun::whileWord() {
     if (holds || close == std::string::npos || !startsWith(so.substr(close + 1), "DO") ||
         !labelNumber(so.substr(close + 3), number))
         return Flow::Go;
-    if (findForward("END", number)) {
+    if (findForward("END", number, false)) {
         if (flags.plotbis > 0 && memo1->olpos <= flags.plotbis && flags.plotbis <= memo1->lpos &&
             st.mainprog == 0)
             flags.donotdraw = true;
@@ -304,16 +298,18 @@ TCalcRun::Flow TCalcRun::whileWord() {
     return flags.breakprogram ? Flow::SkipLineEnd : Flow::Go;
 }
 
-// GOTO (from the first line) and a failed WHILE (from the next line) look forward for the line
-// holding their label; reading continues after it. False when the text ended first or the run
-// was stopped during the search.
-bool TCalcRun::findForward(std::string_view letters, const std::string &number) {
-    if (letters == "N")
+// GOTO and subprogram calls (from the first line) and a failed WHILE (from the next line) look
+// forward for the line holding their label, passing over the line at text offset `skip`;
+// reading continues after it. False when the text ended first or the run was stopped during
+// the search.
+bool TCalcRun::findForward(std::string_view letters, const std::string &number, bool fromFirstLine,
+                           int64_t skip) {
+    if (fromFirstLine)
         memo1->FirstLine();
     while (memo1->NextLine()) {
         if (interrupted())
             return false;
-        if (lineHasLabel(memo1->line, letters, number))
+        if (memo1->olpos != skip && lineHasLabel(memo1->line, letters, number))
             return true;
     }
     return false;
@@ -375,6 +371,8 @@ void TCalcRun::assignVariables() {
         written.push_back(n);
         if ((n == 3000 || n == 3006) && env.message)
             env.message("Makro Ausgabe " + floattostr(vars.nva[size_t(n)]), memo1->line);
+        if (flags.animatesleep > 0 && env.variableline)
+            env.variableline(std::to_string(n) + ": " + floattostr(vars.nva[size_t(n)]));
     });
     VariablenEinsetzen(s, vars, scratch);
 }

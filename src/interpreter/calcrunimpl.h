@@ -29,7 +29,8 @@ private:
     bool ifWord();
     Flow whileWord();
     bool conditionHolds(const std::string &text, size_t open, size_t &close);
-    bool findForward(std::string_view letters, const std::string &number);
+    bool findForward(std::string_view letters, const std::string &number, bool fromFirstLine,
+                     int64_t skip = -1);
     bool findDoBackwards(const std::string &number);
     void substituteBrackets();
     void assignVariables();
@@ -62,6 +63,28 @@ private:
     void useworkoffset(int n);
     void ConvertToCardKoord();
     void ConvertToPolarKoord();
+
+    // ---- offsets and coordinate setting (calcoffsets.cpp) ---------------------------------
+    void clearAxisFlags();
+
+    // ---- cycles and hole patterns (calccycles.cpp) ----------------------------------------
+    bool stroke(double x, double y, double z);
+    bool patternHole(double x, double y, int64_t e);
+    void patternPen();
+    void boltPattern(bool arc);
+    void holesOnLine();
+    void gridPattern();
+
+    // ---- macros and subprograms (calcsubs.cpp) --------------------------------------------
+    static constexpr int kLowVariables = 100; // #0 ... #99, saved and restored by calls
+    void setLowVariables(const double (&values)[kLowVariables]);
+    void writeArguments(double (&values)[kLowVariables]) const;
+    tsub *pushCall(int32_t num, int32_t count);
+    void subprogramCall();
+    void returnFromSub();
+    void closeSubprogramFile(const tsub &entry);
+    void callSub(int32_t nr);
+    const std::string *subprogramFile(const std::string &number);
 
     // ---- motion and points (calcmotion.cpp) -----------------------------------------------
     void motion();
@@ -104,6 +127,8 @@ private:
     ExpressionEvaluator evaluator;
     std::string s, so, result, scratch, substituted;
     std::vector<int> written, lastWritten; // variables assigned by this block and the last
+    std::vector<std::string> subfiles; // the subprogram folder's files, listed at the first call
+    bool subfilesListed = false;
     unsigned pumpTick = 0;
     std::chrono::steady_clock::time_point lastPump;
 };

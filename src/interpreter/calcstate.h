@@ -15,9 +15,11 @@ class TEditorCore;
 
 // One entry of the subprogram call stack.
 struct tsub {
-    int32_t linenr; // the calling line
-    int32_t num;    // program number
-    int32_t count;  // passes left
+    int32_t linenr;    // the calling line
+    int64_t linestart; // its text offset in the caller's text
+    int64_t lineend;   // the offset just after its line end: reading goes on there
+    int32_t num;       // program number
+    int32_t count;     // passes left
     double setva[100];
     double vars[100];
     bool storelines; // the subprogram runs from a file loaded into an editor of its own

@@ -220,27 +220,38 @@ void TCalcRun::applyBlock() {
         st.*kBlockStart[axis] = st.*kPosition[axis];
     setMirrorPositions();
     polarWordsOfShifts();
-    cannedSetup();
+    // The steps below are tested here first: most blocks only move.
+    if (st.setcanned)
+        cannedSetup();
     newPosition();
     if (st.polar)
         ConvertToCardKoord();
-    workOffsetData();
+    if (st.setworkoffset)
+        workOffsetData();
     setupScaling();
     setupRotation();
-    localShift();
-    coordinateSetting();
-    modalMacroSetup();
-    circlePockets();
-    holePatterns();
+    if (st.setlocalworkshift)
+        localShift();
+    if (st.setglobaloffset)
+        coordinateSetting();
+    if (st.executemodalset)
+        modalMacroSetup();
+    if (st.cutcirclecw || st.cutcircleccw)
+        circlePockets();
+    if (st.BoltOnCircle || st.BoltOnArc || st.HolesOnLine || st.GriddPattern ||
+        st.haasBoltOnCircle || st.haasBoltOnArc || st.haasHolesOnLine)
+        holePatterns();
     if (st.executesub)
         macroCall();
     else
         motion();
     mWords();
-    cannedStroke();
+    if (st.canned)
+        cannedStroke();
     if (st.polar)
         ConvertToPolarKoord();
-    modalCall();
+    if (st.executemodal)
+        modalCall();
 }
 
 // G51.1: the mirror positions are the X, Y, Z words as written; the block does not move.
@@ -261,10 +272,6 @@ void TCalcRun::polarWordsOfShifts() {
     if (st.polar && (st.setlocalworkshift || st.setglobaloffset))
         convertPoint(st.x, st.y, st.z, st.plane, toPolar);
 }
-
-// Canned cycles are drawn by the cycle support, which is not simulated yet: a cycle block moves
-// like any other block.
-void TCalcRun::cannedSetup() {}
 
 // The new position from the coordinate words: machine coordinates for G53 and G28, else
 // absolute or incremental. The given words' slots hold absolute values afterwards.
@@ -297,9 +304,6 @@ void TCalcRun::newPosition() {
     }
 }
 
-// Work offset data (G10 L2): not simulated yet; offsets stay 0.
-void TCalcRun::workOffsetData() {}
-
 // G51: centre from X, Y, Z (else I, J, K, else 0), factor P (else 1). The block still moves.
 void TCalcRun::setupScaling() {
     if (!st.setscaleing)
@@ -327,19 +331,6 @@ void TCalcRun::setupRotation() {
     rotsin = std::sin(st.g68rot);
 }
 
-// Local shift (G52) and coordinate setting (G92, G50): not simulated yet; the block moves.
-void TCalcRun::localShift() {}
-void TCalcRun::coordinateSetting() {}
-// Modal macro set-up (G66), macro call (G65) and the modal call after a positioning block:
-// not simulated yet; a G65 block does not move.
-void TCalcRun::modalMacroSetup() {}
-void TCalcRun::macroCall() {}
-void TCalcRun::modalCall() {}
-// Circle pockets (G12, G13), hole patterns and the canned-cycle stroke: not simulated yet.
-void TCalcRun::circlePockets() {}
-void TCalcRun::holePatterns() {}
-void TCalcRun::cannedStroke() {}
-
 // M words act after the motion: the last M word of the block counts.
 void TCalcRun::mWords() {
     if (!st.mse)
@@ -354,8 +345,10 @@ void TCalcRun::mWords() {
         st.xmirror = st.ymirror = false;
     } else if (st.m == 2 || st.m == 30) {
         endrun = true;
-    } else if (st.m == 99 && subs.Count() == 0) {
-        endrun = true; // M99 in the main program
+    } else if (st.m == 99) {
+        returnFromSub();
+    } else if (st.m == 97 || st.m == 98) {
+        subprogramCall();
     }
 }
 

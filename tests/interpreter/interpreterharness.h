@@ -43,7 +43,10 @@ public:
         env.view = &view;
         env.sink = sink;
         env.events = events;
+        env.subeditors = subeditors;
         env.message = message;
+        env.variableline = variableline;
+        env.notice = notice;
         return env;
     }
 
@@ -56,7 +59,26 @@ public:
     ViewState view;
     PointSink *sink = nullptr;
     RunEvents *events = nullptr;
+    SubprogramEditors *subeditors = nullptr;
     MacroMessage message;
+    VariableListLine variableline;
+    RunNotice notice;
 };
+
+// A point of a path as X, Y, Z.
+struct Xyz {
+    double x, y, z;
+};
+
+// points are the path, point by point.
+inline void ExpectPath(const std::vector<t9dline> &points, const std::vector<Xyz> &path) {
+    ASSERT_EQ(points.size(), path.size());
+    for (size_t k = 0; k < path.size(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_NEAR(points[k].x, path[k].x, 1e-9);
+        EXPECT_NEAR(points[k].y, path[k].y, 1e-9);
+        EXPECT_NEAR(points[k].z, path[k].z, 1e-9);
+    }
+}
 
 } // namespace morvilo::test

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 namespace morvilo::test {
@@ -46,6 +47,22 @@ TEST(PlotCommand, DialectOptionsChangeTheReading) {
               0)
         << err;
     EXPECT_NE(out.find("\n1,17,28,2,0,0,"), std::string::npos) << out;
+}
+
+// Subprogram files come from --subprogram-folder; macro output is logged on the error stream.
+TEST(PlotCommand, LoadsSubprogramFilesAndLogsMacroOutput) {
+    ScratchFolder scratch;
+    std::filesystem::create_directory(scratch / "subs");
+    WriteFile(scratch / "subs" / "O7.NC", "G1X3\nM99\n");
+    WriteFile(scratch / "p.nc", "M98P7\n#3000=5\n");
+    std::string out, err;
+    ASSERT_EQ(
+        plot({"--subprogram-folder", (scratch / "subs").string(), (scratch / "p.nc").string()}, out,
+             err),
+        0)
+        << err;
+    EXPECT_NE(out.find("\n1,0,6,3,0,0,"), std::string::npos) << out;
+    EXPECT_EQ(err, "Makro Ausgabe 5: #3000=5\n");
 }
 
 TEST(PlotCommand, ReportsBadUse) {

@@ -7,6 +7,7 @@
 #include "editor/texteditorlf.h"
 #include "expressions/variablelistform.h"
 #include "interpreter/linetext.h"
+#include "interpreter/ordnerform.h"
 #include "translation/translateunit.h"
 #include "view/dxfexportdialog.h"
 
@@ -169,7 +170,7 @@ private slots:
         QCOMPARE(recent->actions().size(), 5);
         QCOMPARE(form->windowTitle(), QString("Vantrel Morvilo 1.0 - [unbenannt.cnc]"));
         // Commands of parts not built yet are there, and cannot be chosen.
-        for (const char *pending : {"OrdnerfrUnterprogramme1", "bersetzen1"})
+        for (const char *pending : {"bersetzen1"})
             QVERIFY2(!form->action(pending)->isEnabled(), pending);
         QVERIFY(form->action("Neu1")->isEnabled());
         QVERIFY(form->action("Ausdruckberechnen1")->isEnabled());
@@ -583,6 +584,21 @@ private slots:
         form->ToolButton14Click();
         QVERIFY(!form->flags.inrender);
         form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
+    void subprogramFilesComeFromTheChosenFolder() {
+        QDir(home->path()).mkpath("subs");
+        writeAll(homeFile("subs/O300.NC"), "G1 X7\r\nM99\r\n");
+        auto form = startForm();
+        form->OrdnerForm->SetFolder(homeFile("subs").toStdString());
+        form->OpenFileWithName(newFile("main.nc", "M98 P300\r\nM30\r\n"));
+        form->CalcBtnClick();
+        QCOMPARE(form->lines[form->lines.Count() - 1].x, 7.0);
+        QCOMPARE(form->subprogramEditors.Open(), size_t(0));
+        form->StoreOrdnerForm();
+        QVERIFY(form->close());
+        auto again = startForm(); // the folder is known before the dialog is shown
+        QCOMPARE(again->OrdnerForm->Folder(), homeFile("subs").toStdString());
     }
 
     void dxfExportWritesThePlot() {

@@ -1,0 +1,181 @@
+// Canned cycles, circle pockets and hole patterns, drawn schematically: a stroke into each hole
+// and back, ten circles for a pocket, dotted lines joining the holes of a pattern.
+
+#include "expressions/floattostr.h"
+#include "interpreter/calcrunimpl.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace morvilo {
+
+namespace {
+
+constexpr double kDegree = 2 * std::numbers::pi / 360;
+// No drawing has this many holes in one pattern; a larger count is a slip that would fill the
+// memory with points, and the pattern draws no hole.
+constexpr double kMaxHoles = 1000000;
+
+// |count| rounded, 0 for counts that are not finite or beyond kMaxHoles.
+int64_t holeCount(double count) {
+    const double n = RoundHalfEven(std::fabs(count));
+    return n >= 0 && n <= kMaxHoles ? int64_t(n) : 0;
+}
+
+} // namespace
+
+// A block with a cycle code: the stroke comes from the word of the plane's third axis as
+// written, which then does not move the position; positioning moves are rapid.
+void TCalcRun::cannedSetup() {
+    st.canned = true;
+    st.cannedx = st.cannedy = st.cannedz = 0;
+    st.g = 0;
+    if (st.plane == 17 && st.zse) {
+        st.cannedz = st.z;
+        st.zse = false;
+    } else if (st.plane == 18 && st.yse) {
+        st.cannedy = st.y;
+        st.yse = false;
+    } else if (st.plane == 19 && st.xse) {
+        st.cannedx = st.x;
+        st.xse = false;
+    }
+}
+
+// Into the hole at the current X, Y, Z by the stroke and back; false when the plot list is full.
+bool TCalcRun::stroke(double x, double y, double z) {
+    return mylineto(x + st.cannedx, y + st.cannedy, z + st.cannedz, st.aaa, st.abb, st.acc, st.au,
+                    st.av, st.aw) &&
+           mylineto(x, y, z, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
+}
+
+// A hole of a pattern: the dotted line to it, and the stroke while a cycle is active. False
+// when the pattern must stop (plot list full, run stopped).
+bool TCalcRun::patternHole(double x, double y, int64_t e) {
+    if (!mylineto(x, y, st.az, st.aaa, st.abb, st.acc, st.au, st.av, st.aw))
+        return false;
+    if (st.canned && !stroke(x, y, st.az))
+        return false;
+    return (e & 4095) != 4095 || !interrupted();
+}
+
+// The drilling stroke of every block of an active cycle that names a position; L0 suppresses it.
+void TCalcRun::cannedStroke() {
+    if (st.lse && st.l == 0)
+        return;
+    bool named = st.ise || st.jse || st.kse;
+    for (const AxisFlag given : kGiven)
+        named = named || st.*given;
+    if (named)
+        stroke(st.ax, st.ay, st.az);
+}
+
+// G12 (clockwise), G13 (counter-clockwise) with I: ten circles of radius I/10 ... I about the
+// position, each entered by a line to its left-most point. The position stays; I, J and K are
+// spent, so the block does not also move by them.
+void TCalcRun::circlePockets() {
+    if (!st.ise)
+        return;
+    const bool ccw = st.cutcircleccw;
+    for (int e = 1; e <= 10; ++e) {
+        const double r = e * st.i / 10;
+        const double sx = st.ax - r;
+        if (!mylineto(sx, st.ay, st.az, st.aaa, st.abb, st.acc, st.au, st.av, st.aw) ||
+            !arc3d(st.ax, st.ay, r, sx, st.ay, st.az, sx, st.ay, st.az, ccw))
+            break;
+    }
+    st.ise = st.jse = st.kse = false;
+}
+
+void TCalcRun::holePatterns() {
+    if (st.BoltOnCircle || st.haasBoltOnCircle)
+        boltPattern(false);
+    if (st.BoltOnArc || st.haasBoltOnArc)
+        boltPattern(true);
+    if (st.HolesOnLine || st.haasHolesOnLine)
+        holesOnLine();
+    if (st.GriddPattern)
+        gridPattern();
+}
+
+void TCalcRun::patternPen() {
+    pencol = kColourRapid;
+    penstyle = psDot;
+}
+
+// Bolt circle (G34, HAAS G70) and bolt arc (G36, HAAS G71): holes at radius I about X, Y from
+// the start angle J, K holes (HAAS: L) 360/count apart on a circle, P (HAAS: K) degrees apart on
+// an arc. The position ends on the last hole.
+void TCalcRun::boltPattern(bool arc) {
+    const bool haas = arc ? st.haasBoltOnArc : st.haasBoltOnCircle;
+    (arc ? st.BoltOnArc : st.BoltOnCircle) = false;
+    (arc ? st.haasBoltOnArc : st.haasBoltOnCircle) = false;
+    const double count = haas ? st.l : st.k;
+    const double step = arc ? (haas ? st.k : st.p) : 360 / count;
+    st.xse = st.yse = st.ise = st.jse = false;
+    if (arc)
+        st.kse = false;
+    (haas ? st.lse : arc ? st.pse : st.kse) = false;
+    st.numd = count;
+    st.numd2 = step;
+    patternPen();
+    const double cx = st.ax, cy = st.ay;
+    if (haas)
+        mylineto(cx, cy, st.az, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
+    const int64_t n = holeCount(count);
+    double d = 0;
+    for (int64_t e = 0; e < n; ++e) {
+        d = (double(e) * step + st.j) * kDegree;
+        if (!patternHole(cx + st.i * std::cos(d), cy + st.i * std::sin(d), e))
+            break;
+    }
+    st.ax = cx + st.i * std::cos(d);
+    st.ay = cy + st.i * std::sin(d);
+}
+
+// Holes on a line (G35, HAAS G72): K holes (HAAS: L) I apart from X, Y in the direction J
+// degrees. The position ends on the last hole.
+void TCalcRun::holesOnLine() {
+    const bool haas = st.haasHolesOnLine;
+    st.HolesOnLine = st.haasHolesOnLine = false;
+    st.xse = st.yse = st.ise = st.jse = false;
+    (haas ? st.lse : st.kse) = false;
+    const double count = haas ? st.l : st.k;
+    st.numd = count;
+    patternPen();
+    const double x0 = st.ax, y0 = st.ay;
+    const double dx = std::cos(st.j * kDegree) * st.i, dy = std::sin(st.j * kDegree) * st.i;
+    mylineto(x0, y0, st.az, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
+    const int64_t n = holeCount(count);
+    for (int64_t e = 0; e < n; ++e) {
+        st.ax = x0 + dx * double(e);
+        st.ay = y0 + dy * double(e);
+        if (!patternHole(st.ax, st.ay, e))
+            break;
+    }
+}
+
+// Grid (G37.1): K rows J apart of P holes I apart from X, Y, visited in a zigzag.
+void TCalcRun::gridPattern() {
+    st.GriddPattern = false;
+    st.xse = st.yse = st.ise = st.jse = st.kse = st.pse = false;
+    patternPen();
+    double step = st.i;
+    st.numd = step;
+    const int64_t rows = holeCount(st.k), columns = holeCount(st.p);
+    if (columns == 0 || double(rows) * double(columns) > kMaxHoles)
+        return;
+    int64_t e = 0;
+    for (int64_t row = 0; row < rows; ++row) {
+        for (int64_t column = 0; column < columns; ++column, ++e) {
+            if (!patternHole(st.ax, st.ay, e))
+                return;
+            st.ax += step;
+        }
+        st.ay += st.j;
+        st.ax -= step;
+        step = -step;
+    }
+}
+
+} // namespace morvilo
