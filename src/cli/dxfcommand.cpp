@@ -3,6 +3,7 @@
 // "DXF Export..." writes it.
 
 #include "cli/cli.h"
+#include "cli/options.h"
 #include "cli/programrun.h"
 
 #include "view/dxfexport.h"
@@ -21,14 +22,9 @@ const std::string kDxfUsage = std::string("usage: morvilo-cli dxf [options] PROG
 int RunDxf(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
     ProgramRunOptions options;
     std::string error;
-    if (!ParseProgramRunOptions(arguments, 2, "PROGRAM and OUTPUT", options, error)) {
-        err << "morvilo-cli dxf: " << error << "\n" << kDxfUsage;
-        return kUsage;
-    }
-    if (options.help) {
-        out << kDxfUsage;
-        return kSuccess;
-    }
+    const bool parsed = ParseProgramRunOptions(arguments, 2, "PROGRAM and OUTPUT", options, error);
+    if (auto done = UsageOutcome("dxf", parsed, options.help, error, kDxfUsage, out, err))
+        return *done;
     TPlotList lines;
     if (!RunProgram(options, options.positional[0], lines)) {
         err << "morvilo-cli dxf: cannot open " << options.positional[0] << "\n";

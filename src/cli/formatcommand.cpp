@@ -98,13 +98,10 @@ bool readOption(OptionReader &reader, FormatOptions &o, std::string &error) {
 }
 
 bool parse(const std::vector<std::string> &arguments, FormatOptions &o, std::string &error) {
-    OptionReader reader(arguments);
-    while (reader.Next()) {
-        if (!reader.IsOption())
-            o.positional.push_back(reader.Argument());
-        else if (!readOption(reader, o, error))
-            return false;
-    }
+    if (!ReadArguments(arguments, o.positional, error, [&](OptionReader &reader, std::string &e) {
+            return readOption(reader, o, e);
+        }))
+        return false;
     if (o.help)
         return true;
     if (o.positional.size() != 2) {
@@ -175,14 +172,9 @@ int formatAndWrite(const std::function<void(TEditorCore &)> &command, TEditorCor
 int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
     FormatOptions options;
     std::string error;
-    if (!parse(arguments, options, error)) {
-        err << "morvilo-cli format: " << error << "\n" << kFormatUsage;
-        return kUsage;
-    }
-    if (options.help) {
-        out << kFormatUsage;
-        return kSuccess;
-    }
+    const bool parsed = parse(arguments, options, error);
+    if (auto done = UsageOutcome("format", parsed, options.help, error, kFormatUsage, out, err))
+        return *done;
     const auto command = commandNamed(options.positional[0], options.renumber);
     if (!command) {
         err << "morvilo-cli format: unknown command: " << options.positional[0] << "\n"

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "cli/cli.h"
+
 namespace morvilo::cli {
 
 bool OptionReader::Next() {
@@ -31,6 +33,20 @@ bool OptionReader::Value(std::string &value) {
         return false;
     value = arguments[next++];
     return true;
+}
+
+std::optional<int> UsageOutcome(const char *command, bool parsed, bool help,
+                                const std::string &error, std::string_view usage, std::ostream &out,
+                                std::ostream &err) {
+    if (!parsed) {
+        err << "morvilo-cli " << command << ": " << error << "\n" << usage;
+        return kUsage;
+    }
+    if (help) {
+        out << usage;
+        return kSuccess;
+    }
+    return std::nullopt;
 }
 
 } // namespace morvilo::cli

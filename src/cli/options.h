@@ -1,6 +1,8 @@
 #pragma once
 // Reads "--name VALUE", "--name=VALUE" and "--flag" options and positional arguments.
 
+#include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,5 +34,27 @@ private:
     std::string current;
     bool optionsEnded = false;
 };
+
+// Reads all arguments: positional ones into positional, options through
+// readOption(reader, error), which returns false for one it cannot take. False at the first
+// such option.
+template <typename ReadOption>
+bool ReadArguments(const std::vector<std::string> &arguments, std::vector<std::string> &positional,
+                   std::string &error, ReadOption readOption) {
+    OptionReader reader(arguments);
+    while (reader.Next()) {
+        if (!reader.IsOption())
+            positional.push_back(reader.Argument());
+        else if (!readOption(reader, error))
+            return false;
+    }
+    return true;
+}
+
+// After a command has read its command line: a usage error goes to err with the usage (exit
+// status 2), --help prints the usage (0); otherwise nothing happens and the command goes on.
+std::optional<int> UsageOutcome(const char *command, bool parsed, bool help,
+                                const std::string &error, std::string_view usage, std::ostream &out,
+                                std::ostream &err);
 
 } // namespace morvilo::cli

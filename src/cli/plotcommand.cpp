@@ -2,6 +2,7 @@
 // the same interpreter as the window, without drawing, and the plot list is printed as CSV.
 
 #include "cli/cli.h"
+#include "cli/options.h"
 #include "cli/programrun.h"
 
 #include <charconv>
@@ -57,14 +58,9 @@ void printPlot(const TPlotList &lines, std::ostream &out) {
 int RunPlot(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
     ProgramRunOptions options;
     std::string error;
-    if (!ParseProgramRunOptions(arguments, 1, "one PROGRAM", options, error)) {
-        err << "morvilo-cli plot: " << error << "\n" << kPlotUsage;
-        return kUsage;
-    }
-    if (options.help) {
-        out << kPlotUsage;
-        return kSuccess;
-    }
+    const bool parsed = ParseProgramRunOptions(arguments, 1, "one PROGRAM", options, error);
+    if (auto done = UsageOutcome("plot", parsed, options.help, error, kPlotUsage, out, err))
+        return *done;
     TPlotList lines;
     if (!RunProgram(options, options.positional[0], lines, &err)) {
         err << "morvilo-cli plot: cannot open " << options.positional[0] << "\n";

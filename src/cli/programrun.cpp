@@ -100,13 +100,10 @@ private:
 bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t count,
                             const std::string &names, ProgramRunOptions &options,
                             std::string &error) {
-    OptionReader reader(arguments);
-    while (reader.Next()) {
-        if (!reader.IsOption())
-            options.positional.push_back(reader.Argument());
-        else if (!readOption(reader, options, error))
-            return false;
-    }
+    if (!ReadArguments(
+            arguments, options.positional, error,
+            [&](OptionReader &reader, std::string &e) { return readOption(reader, options, e); }))
+        return false;
     if (!options.help && options.positional.size() != count) {
         error = "expected " + names;
         return false;

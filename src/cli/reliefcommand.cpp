@@ -102,13 +102,10 @@ bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
 }
 
 bool parse(const std::vector<std::string> &arguments, ReliefOptions &o, std::string &error) {
-    OptionReader reader(arguments);
-    while (reader.Next()) {
-        if (!reader.IsOption())
-            o.positional.push_back(reader.Argument());
-        else if (!readOption(reader, o, error))
-            return false;
-    }
+    if (!ReadArguments(arguments, o.positional, error, [&](OptionReader &reader, std::string &e) {
+            return readOption(reader, o, e);
+        }))
+        return false;
     if (o.help)
         return true;
     if (o.positional.size() != 2) {
@@ -124,14 +121,9 @@ bool parse(const std::vector<std::string> &arguments, ReliefOptions &o, std::str
 int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
     ReliefOptions options;
     std::string error;
-    if (!parse(arguments, options, error)) {
-        err << "morvilo-cli relief: " << error << "\n" << kReliefUsage;
-        return kUsage;
-    }
-    if (options.help) {
-        out << kReliefUsage;
-        return kSuccess;
-    }
+    const bool parsed = parse(arguments, options, error);
+    if (auto done = UsageOutcome("relief", parsed, options.help, error, kReliefUsage, out, err))
+        return *done;
     const std::string &picture = options.positional[0];
     const std::string &output = options.positional[1];
     ReliefResult result = GenerateReliefFile(options.p, picture, output);

@@ -88,13 +88,10 @@ bool readOption(OptionReader &reader, SendOptions &o, std::string &error) {
 bool parse(const std::vector<std::string> &arguments, SendOptions &o, std::string &error) {
     // Nothing is changed unless asked for.
     o.settings.indices = PortOptions{-1, -1, -1, -1, -1, 0};
-    OptionReader reader(arguments);
-    while (reader.Next()) {
-        if (!reader.IsOption())
-            o.positional.push_back(reader.Argument());
-        else if (!readOption(reader, o, error))
-            return false;
-    }
+    if (!ReadArguments(arguments, o.positional, error, [&](OptionReader &reader, std::string &e) {
+            return readOption(reader, o, e);
+        }))
+        return false;
     if (o.help)
         return true;
     if (o.positional.size() != 1)
@@ -109,14 +106,9 @@ bool parse(const std::vector<std::string> &arguments, SendOptions &o, std::strin
 int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
     SendOptions options;
     std::string error;
-    if (!parse(arguments, options, error)) {
-        err << "morvilo-cli send: " << error << "\n" << kSendUsage;
-        return kUsage;
-    }
-    if (options.help) {
-        out << kSendUsage;
-        return kSuccess;
-    }
+    const bool parsed = parse(arguments, options, error);
+    if (auto done = UsageOutcome("send", parsed, options.help, error, kSendUsage, out, err))
+        return *done;
     TEditorCore memo1;
     if (!memo1.OpenFileWithName(options.positional[0])) {
         err << "morvilo-cli send: cannot open " << options.positional[0] << "\n";
