@@ -92,7 +92,7 @@ bool RecentFiles::Save(const std::string &path) const {
     return WriteTextLines(path, std::vector<std::string>(fav.begin(), fav.end()));
 }
 
-void RecentFiles::AddtoFavorites(const std::string &name) {
+void RecentFiles::AddtoFavorites(std::string name) {
     // Every slot holding the name moves to the top (the scan goes on after a match); without
     // one the name goes on top and the oldest drops out.
     bool found = false;
@@ -118,11 +118,11 @@ bool FavouriteFolders::Save(const std::string &path) const {
     return WriteTextLines(path, folders);
 }
 
-void FavouriteFolders::AddToPrefFolders(const std::string &folder) {
+void FavouriteFolders::AddToPrefFolders(std::string folder) {
     const auto last = std::find(folders.rbegin(), folders.rend(), folder);
     if (last != folders.rend())
         folders.erase(std::next(last).base());
-    folders.insert(folders.begin(), folder);
+    folders.insert(folders.begin(), std::move(folder));
 }
 
 void FavouriteFolders::Remove(size_t index) {

@@ -39,7 +39,7 @@ public:
     bool Save(const std::string &path) const;
     // Moves an entry equal to name (exact comparison) to the top, or puts name on top and lets
     // the oldest drop out.
-    void AddtoFavorites(const std::string &name);
+    void AddtoFavorites(std::string name); // a copy: name may be one of the entries
     const std::array<std::string, 5> &Entries() const { return fav; }
 
 private:
@@ -52,7 +52,7 @@ public:
     void Load(const std::string &path); // every line an entry, empty lines and repeats included
     bool Save(const std::string &path) const;
     // The last entry equal to folder (exact comparison) is removed; folder goes on top.
-    void AddToPrefFolders(const std::string &folder);
+    void AddToPrefFolders(std::string folder); // a copy: folder may be one of the entries
     void Remove(size_t index);
     void Clear() { folders.clear(); }
     const std::vector<std::string> &Entries() const { return folders; }

@@ -91,6 +91,17 @@ TEST(FavouriteFolders, UsedFoldersMoveToTheTop) {
     folders.Remove(1);
     folders.Remove(7);
     EXPECT_EQ(folders.Entries(), (std::vector<std::string>{"x", "x"}));
+
+    // An entry of the list itself moves to the top (a fuzzed folders.dat found the aliasing).
+    folders.AddToPrefFolders("y");
+    folders.AddToPrefFolders(folders.Entries().back());
+    EXPECT_EQ(folders.Entries(), (std::vector<std::string>{"x", "y", "x"}));
+    RecentFiles recent;
+    for (const char *name : {"a", "b", "c"})
+        recent.AddtoFavorites(name);
+    recent.AddtoFavorites(recent.Entries()[2]);
+    EXPECT_EQ(recent.Entries()[0], "a");
+    EXPECT_EQ(recent.Entries()[1], "c");
 }
 
 TEST(ProgramDataFolder, HomeVariableThenProgramFolderThenPerUser) {
