@@ -9,6 +9,7 @@
 #include "app/plotbox.h"
 #include "app/progpath.h"
 #include "app/reliefpanel.h"
+#include "app/subprogramviews.h"
 #include "app/zeilennummerform.h"
 #include "dnc/sendprogressform.h"
 #include "editor/texteditorlf.h"
@@ -139,6 +140,7 @@ void TMainform::FormCreate(const QString &programFolder) {
     AusdruckberechnenForm = new TAusdruckBerechnenForm(this, *variables);
     NummerBlocksForm = new TNummerBlocksForm(this);
     OrdnerForm = new TOrdnerForm(this);
+    subprogramEditors = std::make_unique<TSubprogramViews>(Splitter1, memo1);
     RestoreOrdnerForm(); // the folder is known before the dialog is ever shown
     PrintForm = new TPrintForm(this);
     PrintForm->errorBox = [this](const QString &message) { errorBox(message); };
@@ -378,7 +380,7 @@ void TMainform::CalcBtnClick() {
     env.view = &view;
     env.sink = PaintBox1;
     env.events = this;
-    env.subeditors = &subprogramEditors;
+    env.subeditors = subprogramEditors.get();
     env.message = [this](const std::string &caption, const std::string &text) {
         QMessageBox box(QMessageBox::Information, QString::fromStdString(caption),
                         QString::fromStdString(text), QMessageBox::Ok, this);

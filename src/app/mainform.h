@@ -7,7 +7,6 @@
 #include "app/mainmenu.h"
 #include "app/settingsfiles.h"
 #include "interpreter/calcinterfaces.h"
-#include "interpreter/subprogrameditors.h"
 #include "relief/reliefgenerator.h"
 #include "view/viewstate.h"
 
@@ -41,6 +40,7 @@ class TReliefPanel;
 class TTextEditorLF;
 
 class TPlotBox;
+class TSubprogramViews;
 
 class TMainform : public QMainWindow, private RunEvents {
     Q_OBJECT
@@ -185,7 +185,7 @@ public:
     TNummerBlocksForm *NummerBlocksForm;
     TPrintForm *PrintForm;
     TOrdnerForm *OrdnerForm;
-    HeadlessSubprogramEditors subprogramEditors; // the files subprogram calls load
+    std::unique_ptr<TSubprogramViews> subprogramEditors; // the files subprogram calls load
 
     // How the window asks and tells; replaceable so that tests need no user.
     std::function<QMessageBox::StandardButton()> saveQuestion;

@@ -4,6 +4,7 @@
 #include "app/picturepage.h"
 #include "app/plotbox.h"
 #include "app/reliefpanel.h"
+#include "app/subprogramviews.h"
 #include "editor/texteditorlf.h"
 #include "expressions/variablelistform.h"
 #include "interpreter/linetext.h"
@@ -594,7 +595,23 @@ private slots:
         form->OpenFileWithName(newFile("main.nc", "M98 P300\r\nM30\r\n"));
         form->CalcBtnClick();
         QCOMPARE(form->lines[form->lines.Count() - 1].x, 7.0);
-        QCOMPARE(form->subprogramEditors.Open(), size_t(0));
+        QCOMPARE(form->subprogramEditors->Open(), 0);
+
+        // Shown in its own editor while it runs, the main editor back afterwards.
+        form->action("showsubs")->setChecked(true);
+        bool shown = false;
+        form->flags.animatesleep = 1; // line ends with events
+        QTimer::singleShot(0, [&] {
+            form->flags.pause = true;
+            QTimer::singleShot(50, [&] {
+                shown = form->memo1->isHidden() && form->subprogramEditors->Open() == 1;
+                form->flags.pause = false;
+            });
+        });
+        form->CalcBtnClick();
+        QVERIFY(shown);
+        QVERIFY(!form->memo1->isHidden());
+        QCOMPARE(form->subprogramEditors->Open(), 0);
         form->StoreOrdnerForm();
         QVERIFY(form->close());
         auto again = startForm(); // the folder is known before the dialog is shown

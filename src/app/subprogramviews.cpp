@@ -1,0 +1,48 @@
+#include "app/subprogramviews.h"
+
+#include "editor/texteditorlf.h"
+
+#include <QSplitter>
+
+namespace morvilo {
+
+TSubprogramViews::~TSubprogramViews() {
+    qDeleteAll(editors);
+}
+
+TEditorCore *TSubprogramViews::Create(bool visible) {
+    auto *editor = new TTextEditorLF(visible ? splitter : nullptr);
+    editor->setObjectName("subprogramEditor");
+    editor->doCNCHilight = true;
+    editor->core().setdonotsetcaption0(true);
+    editors.append(editor);
+    if (visible) {
+        splitter->insertWidget(splitter->indexOf(mainEditor), editor);
+        for (TTextEditorLF *shown : editors)
+            shown->setVisible(shown == editor);
+        mainEditor->hide();
+    }
+    return &editor->core();
+}
+
+void TSubprogramViews::Release(TEditorCore *core) {
+    const auto found = std::find_if(editors.begin(), editors.end(),
+                                    [core](TTextEditorLF *e) { return &e->core() == core; });
+    if (found == editors.end())
+        return;
+    TTextEditorLF *editor = *found;
+    editors.erase(found);
+    const bool wasShown = editor->parent() == splitter;
+    delete editor;
+    if (!wasShown)
+        return;
+    // The caller's editor comes back: the innermost shown subprogram, or the main editor.
+    for (auto it = editors.rbegin(); it != editors.rend(); ++it)
+        if ((*it)->parent() == splitter) {
+            (*it)->show();
+            return;
+        }
+    mainEditor->show();
+}
+
+} // namespace morvilo
