@@ -23,6 +23,7 @@
 #include "interpreter/ordnerform.h"
 #include "relief/grafikrw.h"
 #include "translation/translateunit.h"
+#include "vantrel/dynaarray.h"
 #include "vantrel/tempfile.h"
 #include "view/dxfexportdialog.h"
 #include "view/printform.h"
@@ -76,6 +77,24 @@ const ToolButtonSpec kToolButtons[] = {
     {"RedoBtn", "Wiederholen", "edit-redo"},
 };
 
+// The window whose plot list could not grow: its run ends and it says why, once per run.
+TMainform *allocatingWindow = nullptr;
+
+void reportAllocationFailure(const std::string &message) {
+    TMainform *window = allocatingWindow;
+    if (!window) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        return;
+    }
+    if (window->flags.inrender)
+        window->flags.breakprogram = true; // the plot cannot grow: the run ends
+    if (window->allocationReported)
+        return;
+    window->allocationReported = true;
+    QTimer::singleShot(0, window,
+                       [window, message] { window->errorBox(QString::fromStdString(message)); });
+}
+
 } // namespace
 
 TMainform::TMainform(const QString &programFolder, QWidget *parent) : QMainWindow(parent) {
@@ -85,6 +104,8 @@ TMainform::TMainform(const QString &programFolder, QWidget *parent) : QMainWindo
     resize(783, 540);
     FormCreate(programFolder);
     RestoreSettings();
+    allocatingWindow = this;
+    SetAllocationFailureHandler(&reportAllocationFailure);
 }
 
 void TMainform::FormCreate(const QString &programFolder) {
@@ -149,6 +170,8 @@ void TMainform::FormCreate(const QString &programFolder) {
 }
 
 TMainform::~TMainform() {
+    if (allocatingWindow == this)
+        allocatingWindow = nullptr;
     // The generator's temporary file goes; an error while erasing is of no interest.
     if (!tempfilename.empty())
         std::remove(tempfilename.c_str());
@@ -370,6 +393,8 @@ void TMainform::readDialectOptions() {
 }
 
 void TMainform::CalcBtnClick() {
+    if (!flags.inrender)
+        allocationReported = false;
     readDialectOptions();
     CalcEnvironment env;
     env.memo1 = &memo1->core();

@@ -142,7 +142,8 @@ public:
     int languagesetto = 0;
     bool workreadonly = false;
     bool dontchlang = false;
-    bool freshloaded = false; // a document was loaded since the last run
+    bool allocationReported = false; // the plot list could not grow during this run
+    bool freshloaded = false;        // a document was loaded since the last run
 
     // The interpreter's world: the plot list, the run flags, the dialect and the view.
     TPlotList lines;

@@ -10,6 +10,7 @@
 #include "interpreter/linetext.h"
 #include "interpreter/ordnerform.h"
 #include "translation/translateunit.h"
+#include "vantrel/dynaarray.h"
 #include "view/dxfexportdialog.h"
 
 #include <QCheckBox>
@@ -441,6 +442,15 @@ private slots:
             for (int x = 0; x < bit.width(); ++x)
                 lit += (bit.pixel(x, y) & 0xFFFFFF) != 0;
         QVERIFY(lit > 20);
+
+        // A plot list that cannot grow ends the run and says so once.
+        ReportAllocationFailure(uint64_t(1) << 40);
+        ReportAllocationFailure(uint64_t(1) << 40);
+        QVERIFY(!form->flags.breakprogram); // no run to end
+        QTRY_VERIFY(errorShown.contains("RAM"));
+        errorShown.clear();
+        QTest::qWait(20);
+        QVERIFY(errorShown.isEmpty());
 
         // A lathe reads X as the second axis of its plane: choosing it runs again.
         form->action("Dreh1")->trigger();
