@@ -22,6 +22,7 @@
 #include "interpreter/linetext.h"
 #include "interpreter/ordnerform.h"
 #include "relief/grafikrw.h"
+#include "translation/translateprogram.h"
 #include "translation/translateunit.h"
 #include "vantrel/dynaarray.h"
 #include "vantrel/tempfile.h"
@@ -140,6 +141,14 @@ void TMainform::FormCreate(const QString &programFolder) {
     memo1->commleft = '(';
     memo1->commright = ')';
     memo1->errorBox = [this](const QString &message) { errorBox(message); };
+
+    // The translation table: opened read-only when it cannot be written; a damaged one is
+    // reported at the first showing and the tool runs untranslated.
+    translationDamage = translationTable.Open(QString::fromStdString(progpath));
+    workreadonly = translationTable.workreadonly();
+    translationTable.inittrans();
+    if (translationDamage.isEmpty())
+        translationTable.Install();
 
     picturePage->LoadFolders(progpath + "folders.dat");
 
@@ -484,6 +493,10 @@ void TMainform::FormShow() {
     memo1->core().messages.InitTranslation();
     RegisterStrings();
     language = languagesetto;
+    if (language != 0)
+        translateprogram();
+    if (!translationDamage.isEmpty())
+        QTimer::singleShot(0, this, [this] { errorBox(translationDamage); });
     OpenFavorites();
     memo1->core().insertuppercase = isChecked("allcaps");
     notfirst = true;

@@ -8,6 +8,7 @@
 #include "app/settingsfiles.h"
 #include "interpreter/calcinterfaces.h"
 #include "relief/reliefgenerator.h"
+#include "translation/translatetable.h"
 #include "view/viewstate.h"
 
 #include <QMainWindow>
@@ -142,6 +143,8 @@ public:
     int languagesetto = 0;
     bool workreadonly = false;
     bool dontchlang = false;
+    TranslationTable translationTable;
+    QString translationDamage;       // why the table could not be used, shown once
     bool allocationReported = false; // the plot list could not grow during this run
     bool freshloaded = false;        // a document was loaded since the last run
 

@@ -188,7 +188,9 @@ private slots:
         QCOMPARE(panel->BreitEdValue->text(), QString("10.00"));
         QCOMPARE(panel->AbstandFrEd->text(), QString("0.05"));
         QCOMPARE(panel->AbstufEd->value(), 16);
-        QVERIFY(form->minimumSizeHint().width() <= 783); // fits the designed width
+        QVERIFY(form->minimumSizeHint().width() <= 783);   // fits the designed width
+        QVERIFY(QFile::exists(homeFile("translate.dbf"))); // created, and learning
+        QVERIFY(!form->workreadonly);
         QCOMPARE(panel->NachkommaEd->value(), 4);
         QVERIFY(panel->CheckMinMaxBrightCheck->isChecked());
         QVERIFY(!panel->InvertCheck->isChecked());

@@ -1,0 +1,306 @@
+#include "translation/translatetable.h"
+
+#include "translation/translateunit.h"
+#include "vantrel/codepage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+#include <shapefil.h>
+
+#include <algorithm>
+
+namespace morvilo {
+
+namespace {
+
+constexpr int kFileHeaderSize = 32;
+constexpr int kFieldDescriptorSize = 32;
+constexpr char kHeaderTerminator = 0x0D;
+
+QByteArray toCodePage(const QString &text) {
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (QChar c : text) {
+        const int byte = UnicodeToWindows1252(c.unicode());
+        bytes.append(byte < 0 ? '?' : char(byte));
+    }
+    return bytes;
+}
+
+QString fromCodePage(const QByteArray &bytes) {
+    QString text;
+    text.reserve(bytes.size());
+    for (char byte : bytes)
+        text.append(QChar(Windows1252ToUnicode(uint8_t(byte))));
+    return text;
+}
+
+QByteArray trimmedCell(QByteArray cell) {
+    auto blank = [](char c) { return uint8_t(c) <= 32; };
+    while (!cell.isEmpty() && blank(cell.back()))
+        cell.chop(1);
+    qsizetype first = 0;
+    while (first < cell.size() && blank(cell[first]))
+        ++first;
+    return cell.mid(first);
+}
+
+// The cells of one line of comma-separated values; quoted cells may hold commas and "".
+QStringList csvCells(QString line) {
+    while (line.endsWith(u'\n') || line.endsWith(u'\r'))
+        line.chop(1);
+    QStringList cells(1);
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted && c == u'"' && i + 1 < line.size() && line[i + 1] == u'"')
+            cells.back().append(line[++i]);
+        else if (c == u'"')
+            quoted = !quoted;
+        else if (c == u',' && !quoted)
+            cells.append(QString());
+        else
+            cells.back().append(c);
+    }
+    return cells;
+}
+
+unsigned readLittleEndian(const QByteArray &bytes, int offset, int count) {
+    unsigned value = 0;
+    for (int k = count - 1; k >= 0; --k)
+        value = value << 8 | uint8_t(bytes[offset + k]);
+    return value;
+}
+
+// shapelib reports its faults on stderr by default; the table reports its own instead.
+void silentError(const char *) {}
+
+SAHooks quietHooks() {
+    SAHooks hooks;
+    SASetupDefaultHooks(&hooks);
+    hooks.Error = silentError;
+    return hooks;
+}
+
+QString damagedMessage(const QString &fileName, const QString &fault) {
+    return QStringLiteral("Die Übersetzungstabelle %1 ist beschädigt (%2). Das Programm läuft "
+                          "ohne Übersetzung.")
+        .arg(QDir::toNativeSeparators(fileName), fault);
+}
+
+bool createTable(const QString &fileName) {
+    SAHooks hooks = quietHooks();
+    DBFHandle table = DBFCreateLL(QFile::encodeName(fileName).constData(), "LDID/3", &hooks);
+    if (!table)
+        return false;
+    bool ok = true;
+    for (int n = 1; n <= kTranslationColumns && ok; ++n) {
+        const QByteArray name = "language" + QByteArray::number(n);
+        ok = DBFAddField(table, name.constData(), FTString, kTranslationCellWidth, 0) == n - 1;
+    }
+    DBFClose(table);
+    if (!ok)
+        QFile::remove(fileName);
+    return ok;
+}
+
+DBFHandle dbf(void *handle) {
+    return static_cast<DBFHandle>(handle);
+}
+
+} // namespace
+
+QString CheckDbfImage(const QByteArray &head, qint64 fileSize) {
+    if (head.size() < kFileHeaderSize)
+        return QStringLiteral("Dateikopf unvollständig");
+    if ((uint8_t(head[0]) & 0x07) != 3)
+        return QStringLiteral("kein dBASE-III-Format");
+    const qint64 records = readLittleEndian(head, 4, 4);
+    const int headerLength = int(readLittleEndian(head, 8, 2));
+    const int recordLength = int(readLittleEndian(head, 10, 2));
+    if (headerLength < kFileHeaderSize + kFieldDescriptorSize + 1 || headerLength > head.size())
+        return QStringLiteral("Dateikopf unvollständig");
+    int fields = 0;
+    int width = 0;
+    int pos = kFileHeaderSize;
+    for (; pos < headerLength && head[pos] != kHeaderTerminator; pos += kFieldDescriptorSize) {
+        if (pos + kFieldDescriptorSize > headerLength)
+            return QStringLiteral("Feldbeschreibungen fehlerhaft");
+        const char type = head[pos + 11];
+        // Character fields may be wider than 255: the decimals byte then holds the high byte.
+        const int fieldWidth = type == 'N' || type == 'F'
+                                   ? uint8_t(head[pos + 16])
+                                   : int(readLittleEndian(head, pos + 16, 2));
+        if (fieldWidth == 0)
+            return QStringLiteral("Feldbeschreibungen fehlerhaft");
+        width += fieldWidth;
+        ++fields;
+    }
+    if (fields == 0 || (headerLength - kFileHeaderSize) / kFieldDescriptorSize != fields)
+        return QStringLiteral("Feldbeschreibungen fehlerhaft");
+    if (head[kFileHeaderSize + 11] != 'C')
+        return QStringLiteral("erstes Feld ist kein Textfeld");
+    if (width + 1 != recordLength)
+        return QStringLiteral("Datensatzlänge passt nicht zu den Feldern");
+    if (headerLength + records * recordLength > fileSize)
+        return QStringLiteral("Datei kürzer als ihre Datensätze");
+    return {};
+}
+
+TranslationTable::~TranslationTable() {
+    Close();
+}
+
+QString TranslationTable::Open(const QString &folder) {
+    Close();
+    fileName_ = QDir(folder).filePath(QStringLiteral("translate.dbf"));
+    if (!QFile::exists(fileName_) && !createTable(fileName_))
+        return QStringLiteral("Die Übersetzungstabelle %1 konnte nicht angelegt werden. Das "
+                              "Programm läuft ohne Übersetzung.")
+            .arg(QDir::toNativeSeparators(fileName_));
+
+    QFile file(fileName_);
+    if (!file.open(QIODevice::ReadOnly))
+        return damagedMessage(fileName_, QStringLiteral("nicht lesbar"));
+    const QString fault = CheckDbfImage(file.read(0x10000), file.size());
+    file.close();
+    if (!fault.isEmpty())
+        return damagedMessage(fileName_, fault);
+
+    SAHooks hooks = quietHooks();
+    const QByteArray name = QFile::encodeName(fileName_);
+    handle_ = DBFOpenLL(name.constData(), "rb+", &hooks);
+    readOnly_ = handle_ == nullptr;
+    if (!handle_)
+        handle_ = DBFOpenLL(name.constData(), "rb", &hooks);
+    if (!handle_)
+        return damagedMessage(fileName_, QStringLiteral("nicht lesbar"));
+    return {};
+}
+
+void TranslationTable::Close() {
+    if (installed_)
+        SetTranslationLookup({});
+    installed_ = false;
+    if (handle_)
+        DBFClose(dbf(handle_));
+    handle_ = nullptr;
+    readOnly_ = false;
+    for (std::vector<Entry> &bucket : trans_)
+        bucket.clear();
+}
+
+void TranslationTable::inittrans() {
+    for (std::vector<Entry> &bucket : trans_)
+        bucket.clear();
+    const int count = RecordCount();
+    for (int record = 0; record < count; ++record) {
+        if (DBFIsRecordDeleted(dbf(handle_), record))
+            continue;
+        QByteArray text = cellBytes(record, 0);
+        if (!text.isEmpty())
+            trans_[uint8_t(text[0])].push_back({std::move(text), record});
+    }
+    // Stable, so that of two equal source texts the earlier record is met first.
+    for (std::vector<Entry> &bucket : trans_)
+        std::stable_sort(bucket.begin(), bucket.end(),
+                         [](const Entry &a, const Entry &b) { return a.text < b.text; });
+}
+
+QString TranslationTable::TranslateString(const QString &s, int column) {
+    if (s.isEmpty())
+        return s;
+    qsizetype leading = 0;
+    while (leading < s.size() && s[leading] == u' ')
+        ++leading;
+    if (leading == s.size())
+        return s;
+    qsizetype trailing = 0;
+    while (s[s.size() - 1 - trailing] == u' ')
+        ++trailing;
+    if (!handle_)
+        return s;
+
+    const QByteArray key = toCodePage(s.mid(leading, s.size() - leading - trailing));
+    const int record = findRecord(key);
+    if (record < 0) {
+        learn(key);
+        return s;
+    }
+    const QByteArray cell = trimmedCell(cellBytes(record, column));
+    if (cell.isEmpty())
+        return s;
+    return QString(leading, u' ') + fromCodePage(cell) + QString(trailing, u' ');
+}
+
+void TranslationTable::Install() {
+    SetTranslationLookup([this](const QString &s) { return TranslateString(s, language); });
+    installed_ = true;
+}
+
+int TranslationTable::RecordCount() const {
+    return handle_ ? DBFGetRecordCount(dbf(handle_)) : 0;
+}
+
+QString TranslationTable::Cell(int record, int column) const {
+    return fromCodePage(cellBytes(record, column));
+}
+
+QByteArray TranslationTable::cellBytes(int record, int column) const {
+    if (!handle_ || column < 0 || column >= DBFGetFieldCount(dbf(handle_)))
+        return {};
+    const char *text = DBFReadStringAttribute(dbf(handle_), record, column);
+    return text ? QByteArray(text) : QByteArray();
+}
+
+int TranslationTable::findRecord(const QByteArray &key) const {
+    for (const Entry &entry : trans_[uint8_t(key[0])])
+        if (entry.text == key)
+            return entry.record;
+    return -1;
+}
+
+int TranslationTable::learn(const QByteArray &key) {
+    if (readOnly_)
+        return -1;
+    const int record = DBFGetRecordCount(dbf(handle_));
+    if (!DBFWriteStringAttribute(dbf(handle_), record, 0,
+                                 key.left(kTranslationCellWidth).constData()))
+        return -1;
+    DBFUpdateHeader(dbf(handle_));
+    trans_[uint8_t(key[0])].push_back({key, record});
+    return record;
+}
+
+int TranslationTable::MergeTranslations(const QString &csvFile, int column) {
+    QFile file(csvFile);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    if (!handle_ || readOnly_ || column < 1 || column >= DBFGetFieldCount(dbf(handle_)))
+        return 0;
+    file.readLine(); // the column names
+    int written = 0;
+    while (!file.atEnd()) {
+        const QStringList cells = csvCells(QString::fromUtf8(file.readLine()));
+        if (cells.size() < 2)
+            continue;
+        const QByteArray key = toCodePage(cells[0].trimmed());
+        const QByteArray translation = toCodePage(cells[1]).left(kTranslationCellWidth);
+        if (key.isEmpty() || translation.trimmed().isEmpty())
+            continue;
+        int record = findRecord(key);
+        if (record < 0)
+            record = learn(key);
+        else if (!trimmedCell(cellBytes(record, column)).isEmpty())
+            continue;
+        if (record >= 0 &&
+            DBFWriteStringAttribute(dbf(handle_), record, column, translation.constData()))
+            ++written;
+    }
+    DBFUpdateHeader(dbf(handle_));
+    return written;
+}
+
+} // namespace morvilo

@@ -1,0 +1,74 @@
+#pragma once
+// translate.dbf: the learning translation table. Column language1 holds the German source text,
+// column n + 1 its translation for language number n. Every German text that passes the lookup
+// and is not yet in the table is appended, so translators find every text the tool shows.
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+namespace morvilo {
+
+constexpr int kTranslationColumns = 19;
+constexpr int kTranslationCellWidth = 255;
+
+// Checks the header of a dBASE file held in memory: an empty text when its header and record
+// layout are sound and the file holds every record the header announces, else the fault.
+QString CheckDbfImage(const QByteArray &head, qint64 fileSize);
+
+class TranslationTable {
+public:
+    TranslationTable() = default;
+    TranslationTable(const TranslationTable &) = delete;
+    TranslationTable &operator=(const TranslationTable &) = delete;
+    ~TranslationTable();
+
+    // Opens folder/translate.dbf, creating it with its nineteen columns when it is missing,
+    // read-only when it cannot be written. Returns an empty text on success, otherwise the
+    // message to show once; the table then stays closed and every text passes unchanged.
+    QString Open(const QString &folder);
+    void Close();
+    bool IsOpen() const { return handle_ != nullptr; }
+    // The table could be opened only for reading: lookups work, nothing is recorded.
+    bool workreadonly() const { return readOnly_; }
+    QString FileName() const { return fileName_; }
+
+    // Builds the index of the source texts: one bucket per first byte, each sorted.
+    void inittrans();
+    // The translation of s in the given column (0 German, 1 English, ...).
+    QString TranslateString(const QString &s, int column);
+
+    // Makes this table the lookup behind morvilo::TranslateString, with the column taken from
+    // the global language; the destructor and Close take it back.
+    void Install();
+
+    // Fills the cells of the given column from a UTF-8 file of "German","translation" rows (the
+    // first row names the columns): only empty cells are filled, so a translator's own cells
+    // stay; texts not yet in the table are appended with both cells. Returns the number of
+    // cells written, or -1 when the file cannot be read. Needs the index (inittrans).
+    int MergeTranslations(const QString &csvFile, int column);
+
+    int RecordCount() const;
+    // The text of one cell (empty outside the table).
+    QString Cell(int record, int column) const;
+
+private:
+    struct Entry {
+        QByteArray text;
+        int record;
+    };
+
+    QByteArray cellBytes(int record, int column) const;
+    int findRecord(const QByteArray &key) const;
+    int learn(const QByteArray &key);
+
+    void *handle_ = nullptr; // the open shapelib table
+    bool readOnly_ = false;
+    bool installed_ = false;
+    QString fileName_;
+    std::array<std::vector<Entry>, 256> trans_;
+};
+
+} // namespace morvilo
