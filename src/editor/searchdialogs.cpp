@@ -14,12 +14,12 @@
 namespace morvilo {
 
 std::string DocumentBytesOf(const QString &typed) {
-    std::string bytes(size_t(typed.size()), '\0');
-    for (qsizetype i = 0; i < typed.size(); ++i) {
-        const int b = UnicodeToWindows1252(typed[i].unicode());
-        bytes[size_t(i)] = char(b < 0 ? '?' : b);
-    }
-    return bytes;
+    return Windows1252FromUtf16(
+        std::u16string_view(QStringView(typed).utf16(), size_t(typed.size())));
+}
+
+QString DocumentTextOf(std::string_view bytes) {
+    return QString::fromStdU16String(Utf16FromWindows1252(bytes));
 }
 
 // ---- TFixedDialog -------------------------------------------------------------------------

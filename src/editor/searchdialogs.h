@@ -8,6 +8,7 @@
 #include <QDialog>
 
 #include <string>
+#include <string_view>
 
 class QCheckBox;
 class QLabel;
@@ -20,6 +21,8 @@ namespace morvilo {
 // The bytes of a typed text in the document's code page (Windows-1252); a character the code
 // page lacks becomes "?".
 std::string DocumentBytesOf(const QString &typed);
+// The text of document bytes, as the interface shows it.
+QString DocumentTextOf(std::string_view bytes);
 
 // A fixed-size dialog, centred on the screen, with the buttons OK and cancel below its controls.
 class TFixedDialog : public QDialog {

@@ -1,7 +1,7 @@
 // TTextEditorLF: the clipboard, the context menu, drag-and-drop of the selection and printing.
 
+#include "editor/searchdialogs.h"
 #include "editor/texteditorlf.h"
-#include "vantrel/codepage.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -20,23 +20,6 @@ namespace morvilo {
 const char *const TTextEditorLF::kClipboardFormat = "application/x-vantreltelf";
 
 namespace {
-
-QString textOfBytes(std::string_view bytes) {
-    QString text(qsizetype(bytes.size()), Qt::Uninitialized);
-    for (size_t i = 0; i < bytes.size(); ++i)
-        text[qsizetype(i)] = QChar(Windows1252ToUnicode(uint8_t(bytes[i])));
-    return text;
-}
-
-// Characters the code page lacks become "?".
-std::string bytesOfText(const QString &text) {
-    std::string bytes(size_t(text.size()), '\0');
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const int b = UnicodeToWindows1252(text[i].unicode());
-        bytes[size_t(i)] = char(b < 0 ? '?' : b);
-    }
-    return bytes;
-}
 
 std::string upToFirstZero(std::string bytes) {
     bytes.resize(std::min(bytes.size(), bytes.find('\0')));
@@ -77,7 +60,7 @@ void TTextEditorLF::copytoclipboard() {
 
 void TTextEditorLF::copytoclipboardasText() {
     std::string bytes = editor.IsSomethingSelected() ? selectedBytes() : std::string();
-    QApplication::clipboard()->setText(textOfBytes(upToFirstZero(std::move(bytes))));
+    QApplication::clipboard()->setText(DocumentTextOf(upToFirstZero(std::move(bytes))));
 }
 
 void TTextEditorLF::CutToClipBoard() {
@@ -108,7 +91,7 @@ void TTextEditorLF::PasteFromClipBoard() {
         const size_t n = std::min<size_t>(count & 0x7FFFFFFFu, size_t(payload.size() - 4));
         insertReplacingSelection(payload.mid(4, qsizetype(n)).toStdString());
     } else if (data->hasText()) {
-        insertReplacingSelection(upToFirstZero(bytesOfText(data->text())));
+        insertReplacingSelection(upToFirstZero(DocumentBytesOf(data->text())));
     }
 }
 
@@ -194,7 +177,7 @@ int TTextEditorLF::Drucken(QPrinter &printer, const QString &title) {
             ++pages;
             y = margin;
         }
-        const QString text = editor.line.empty() ? QString(" ") : textOfBytes(editor.line);
+        const QString text = editor.line.empty() ? QString(" ") : DocumentTextOf(editor.line);
         painter.drawText(margin, y + metrics.ascent(), text);
         y += metrics.height();
         pageFull = y > pageHeight - margin - blankHeight;

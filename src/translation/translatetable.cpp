@@ -20,21 +20,13 @@ constexpr int kFieldDescriptorSize = 32;
 constexpr char kHeaderTerminator = 0x0D;
 
 QByteArray toCodePage(const QString &text) {
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (QChar c : text) {
-        const int byte = UnicodeToWindows1252(c.unicode());
-        bytes.append(byte < 0 ? '?' : char(byte));
-    }
-    return bytes;
+    return QByteArray::fromStdString(
+        Windows1252FromUtf16(std::u16string_view(QStringView(text).utf16(), size_t(text.size()))));
 }
 
 QString fromCodePage(const QByteArray &bytes) {
-    QString text;
-    text.reserve(bytes.size());
-    for (char byte : bytes)
-        text.append(QChar(Windows1252ToUnicode(uint8_t(byte))));
-    return text;
+    return QString::fromStdU16String(
+        Utf16FromWindows1252(std::string_view(bytes.constData(), size_t(bytes.size()))));
 }
 
 QByteArray trimmedCell(QByteArray cell) {

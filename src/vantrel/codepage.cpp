@@ -25,4 +25,20 @@ int UnicodeToWindows1252(char16_t character) {
     return -1;
 }
 
+std::string Windows1252FromUtf16(std::u16string_view text) {
+    std::string bytes(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int b = UnicodeToWindows1252(text[i]);
+        bytes[i] = char(b < 0 ? '?' : b);
+    }
+    return bytes;
+}
+
+std::u16string Utf16FromWindows1252(std::string_view bytes) {
+    std::u16string text(bytes.size(), u'\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        text[i] = Windows1252ToUnicode(uint8_t(bytes[i]));
+    return text;
+}
+
 } // namespace morvilo
