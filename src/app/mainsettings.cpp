@@ -1,6 +1,7 @@
 // TMainform: options.dat and the per-user settings store (check marks and placement).
 
 #include "app/mainform.h"
+#include "app/settingsstore.h"
 #include "interpreter/ordnerform.h"
 #include "translation/translateunit.h"
 
@@ -15,14 +16,8 @@ namespace morvilo {
 
 namespace {
 
-// The per-user store, named after the program file; each window's entries are grouped under
-// its class name.
 std::unique_ptr<QSettings> settingsStore(const char *group = "TMainform") {
-    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                             program.isEmpty() ? "morvilo" : program);
-    store->beginGroup(group);
-    return store;
+    return SettingsStore(group);
 }
 
 } // namespace

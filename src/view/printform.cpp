@@ -2,6 +2,7 @@
 
 #include "translation/translateunit.h"
 
+#include "app/settingsstore.h"
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -19,6 +20,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+
 #include <QSettings>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -100,14 +102,8 @@ namespace {
 
 constexpr int kPreviewWidth = 185, kPreviewHeight = 201;
 
-// The per-user store of the main window, named after the program file; the dialog's entries are
-// grouped under its class name.
 std::unique_ptr<QSettings> settingsStore() {
-    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                             program.isEmpty() ? "morvilo" : program);
-    store->beginGroup("TPrintForm");
-    return store;
+    return SettingsStore("TPrintForm");
 }
 
 // The check boxes whose caption side (alignment) is kept in the store.
