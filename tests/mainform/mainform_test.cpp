@@ -455,6 +455,7 @@ private slots:
         QVERIFY(errorShown.isEmpty());
 
         // A lathe reads X as the second axis of its plane: choosing it runs again.
+        form->lines.Truncate(); // only a new run fills the list again
         form->action("Dreh1")->trigger();
         QVERIFY(form->options.Dreh1());
         QCOMPARE(form->lines.Count(), points);
