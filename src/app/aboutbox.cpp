@@ -27,9 +27,10 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent) {
     bold.setPointSizeF(bold.pointSizeF() * 1.3);
     product->setFont(bold);
     auto *comments = new QLabel(
-        QString::fromUtf8("Werkbank für CNC-Bediener: Reliefs aus Bildern, G-Code Editor,\n"
+        QString::fromUtf8("Werkbank für CNC-Bediener: Reliefs aus Bildern, G-Code Editor, "
                           "Backplot, Formatieren, DXF Export und DNC Übertragung."));
     comments->setObjectName("Comments");
+    comments->setWordWrap(true);
     Copyright = new QLabel(QString::fromUtf8("Copyright © XXXX Vantrel"));
     Copyright->setObjectName("Copyright");
     Copyright->setText(Copyright->text().replace(

@@ -1,5 +1,7 @@
 #include "app/helpwindow.h"
 
+#include "translation/translateunit.h"
+
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -25,8 +27,9 @@ void THelpWindow::ShowHelpFile(const QString &path) {
     } else if (QFileInfo(builtIn).isFile()) {
         browser->setSource(QUrl("qrc" + builtIn));
     } else {
-        browser->setHtml(QString::fromUtf8("<p>Die Hilfedatei <b>%1</b> wurde nicht gefunden.</p>")
-                             .arg(path.toHtmlEscaped()));
+        const QString missing =
+            TranslateString(QString::fromUtf8("Die Hilfedatei %1 wurde nicht gefunden."));
+        browser->setHtml("<p>" + missing.arg("<b>" + path.toHtmlEscaped() + "</b>") + "</p>");
     }
     show();
     raise();

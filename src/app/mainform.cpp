@@ -22,6 +22,7 @@
 #include "interpreter/linetext.h"
 #include "interpreter/ordnerform.h"
 #include "relief/grafikrw.h"
+#include "translation/translateform.h"
 #include "translation/translateprogram.h"
 #include "translation/translateunit.h"
 #include "vantrel/dynaarray.h"
@@ -45,6 +46,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -54,9 +56,6 @@
 namespace morvilo {
 
 namespace {
-
-// Commands whose subsystems are not part of this build yet: present, and disabled.
-const char *const kPendingCommands[] = {"bersetzen1"};
 
 struct ToolButtonSpec {
     const char *name;
@@ -147,8 +146,12 @@ void TMainform::FormCreate(const QString &programFolder) {
     translationDamage = translationTable.Open(QString::fromStdString(progpath));
     workreadonly = translationTable.workreadonly();
     translationTable.inittrans();
-    if (translationDamage.isEmpty())
+    if (translationDamage.isEmpty()) {
+        // The shipped English texts fill English cells that are still empty; a translator's
+        // own cells stay as they are.
+        translationTable.MergeTranslations(":/translations/translate-en.csv", 1);
         translationTable.Install();
+    }
 
     picturePage->LoadFolders(progpath + "folders.dat");
 
@@ -175,7 +178,6 @@ void TMainform::FormCreate(const QString &programFolder) {
     PrintForm = new TPrintForm(this);
     PrintForm->errorBox = [this](const QString &message) { errorBox(message); };
     connectCommands();
-    markPendingCommands();
 }
 
 TMainform::~TMainform() {
@@ -322,6 +324,7 @@ void TMainform::connectCommands() {
     on("otherbreakets", [this] { otherbreaketsClick(); });
     on("Deutsch1", [this] { LanguageClick(0); });
     on("English1", [this] { LanguageClick(1); });
+    on("bersetzen1", [this] { bersetzen1Click(); });
     connectFormattingCommands();
     on("Variablenanzeigen1", [this] { Variablenanzeigen1Click(); });
     on("Ausdruckberechnen1", [this] { Ausdruckberechnen1Click(); });
@@ -416,12 +419,15 @@ void TMainform::CalcBtnClick() {
     env.events = this;
     env.subeditors = subprogramEditors.get();
     env.message = [this](const std::string &caption, const std::string &text) {
-        QMessageBox box(QMessageBox::Information, QString::fromStdString(caption),
+        // "Makro Ausgabe 12": the words pass the lookup, the variable's number stays.
+        const QString words = QString::fromStdString(caption.substr(0, caption.rfind(' ')));
+        const QString number = QString::fromStdString(caption).mid(words.size());
+        QMessageBox box(QMessageBox::Information, TranslateString(words) + number,
                         QString::fromStdString(text), QMessageBox::Ok, this);
         box.exec();
     };
     env.notice = [this](const std::string &text) {
-        statusBar()->showMessage(QString::fromStdString(text));
+        statusBar()->showMessage(TranslateString(QString::fromStdString(text)));
     };
     if (ShowVariablesForm->isVisible())
         env.variableline = [this](const std::string &line) {
@@ -464,12 +470,6 @@ void TMainform::Sleep(int32_t milliseconds) {
                                         int(milliseconds - waited.elapsed()));
 }
 
-void TMainform::markPendingCommands() {
-    for (const char *name : kPendingCommands)
-        if (QAction *a = action(name))
-            a->setEnabled(false);
-}
-
 void TMainform::setStartupCommand(const StartupCommand &command,
                                   const ReliefParameters &parameters) {
     startup = command;
@@ -493,8 +493,10 @@ void TMainform::FormShow() {
     memo1->core().messages.InitTranslation();
     RegisterStrings();
     language = languagesetto;
+    UseQtTexts(language);
     if (language != 0)
         translateprogram();
+    TranslateWindowsWhenShown();
     if (!translationDamage.isEmpty())
         QTimer::singleShot(0, this, [this] { errorBox(translationDamage); });
     OpenFavorites();
@@ -561,6 +563,20 @@ void TMainform::LanguageClick(int chosen) {
     language = chosen;
     infoBox(GetTString(kMsgRestart));
     SaveOptions();
+}
+
+// The translation editor over the table the lookup uses; a damaged table is reported instead.
+void TMainform::bersetzen1Click() {
+    if (!translationTable.IsOpen()) {
+        errorBox(translationDamage);
+        return;
+    }
+    if (!TranslateForm)
+        TranslateForm = std::make_unique<TTranslateForm>(translationTable, this);
+    for (int column = 0; column < TranslateForm->model()->columnCount(); ++column)
+        TranslateForm->DBGrid1->setColumnWidth(column, 300);
+    TranslateForm->exec();
+    infoBox(GetTString(kMsgRestart));
 }
 
 void TMainform::Variablenanzeigen1Click() {

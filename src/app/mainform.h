@@ -39,6 +39,7 @@ class THelpWindow;
 class TPicturePage;
 class TReliefPanel;
 class TTextEditorLF;
+class TTranslateForm;
 
 class TPlotBox;
 class TSubprogramViews;
@@ -78,6 +79,7 @@ public:
     void allcapsClick();
     void otherbreaketsClick();
     void LanguageClick(int chosen);
+    void bersetzen1Click();
     void Variablenanzeigen1Click();
     void Ausdruckberechnen1Click();
     void OrdnerfrUnterprogramme1Click();
@@ -189,6 +191,8 @@ public:
     TNummerBlocksForm *NummerBlocksForm;
     TPrintForm *PrintForm;
     TOrdnerForm *OrdnerForm;
+    // Made at the first "Übersetzen..."; goes before the table it works on.
+    std::unique_ptr<TTranslateForm> TranslateForm;
     std::unique_ptr<TSubprogramViews> subprogramEditors; // the files subprogram calls load
 
     // How the window asks and tells; replaceable so that tests need no user.
@@ -226,7 +230,6 @@ private:
     void createToolBar();
     void createPages();
     void connectCommands();
-    void markPendingCommands();
     void handleCommandLine();
     void applyCaption(); // the caption rule
     bool askToSave();    // the save question; false when the command must not go on

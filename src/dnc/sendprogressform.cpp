@@ -1,6 +1,7 @@
 #include "dnc/sendprogressform.h"
 
 #include "dnc/portconfigform.h"
+#include "translation/translateunit.h"
 
 #include <QCoreApplication>
 
@@ -14,9 +15,10 @@ constexpr int kSteps = 1000;
 } // namespace
 
 TSendProgressForm::TSendProgressForm(QWidget *parent)
-    : QProgressDialog(QString(), QString::fromUtf8("Abbrechen"), 0, kSteps, parent) {
+    : QProgressDialog(QString(), TranslateString(QString::fromUtf8("Abbrechen")), 0, kSteps,
+                      parent) {
     setObjectName("SendProgressForm");
-    setWindowTitle(QString::fromUtf8("Senden"));
+    setWindowTitle(TranslateString(QString::fromUtf8("Senden")));
     setWindowModality(Qt::ApplicationModal);
     setAutoClose(false);
     setAutoReset(false);
@@ -27,7 +29,8 @@ TSendProgressForm::TSendProgressForm(QWidget *parent)
 bool TSendProgressForm::Update(const TransferProgress &progress) {
     if (sincePump.elapsed() >= kPumpIntervalMs) {
         sincePump.restart();
-        setLabelText(QString::fromUtf8("Zeilen gesendet: ") + QString::number(progress.lines));
+        setLabelText(TranslateString(QString::fromUtf8("Zeilen gesendet: ")) +
+                     QString::number(progress.lines));
         setValue(progress.size > 0 ? int(progress.position * kSteps / progress.size) : 0);
         // Until the window shows, input must not reach the main window and change the text.
         QCoreApplication::processEvents(isVisible() ? QEventLoop::AllEvents

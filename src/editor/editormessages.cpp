@@ -36,7 +36,10 @@ const std::string &EditorMessageText(int n) {
 }
 
 std::string EditorMessages::GetTranslation(int n) const {
-    const std::string &text = EditorMessageText(n);
+    return Translate(EditorMessageText(n));
+}
+
+std::string EditorMessages::Translate(const std::string &text) const {
     return OnNeedTranslation ? OnNeedTranslation(text) : text;
 }
 

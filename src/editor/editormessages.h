@@ -42,6 +42,8 @@ class EditorMessages {
 public:
     // Message n through the translation hook, or the text itself without one.
     std::string GetTranslation(int n) const;
+    // Any other text of the editor through the same hook.
+    std::string Translate(const std::string &text) const;
     // Passes every text to the hook once, so that the translation table learns them.
     void InitTranslation() const;
 

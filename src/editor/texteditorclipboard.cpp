@@ -44,7 +44,8 @@ void TTextEditorLF::copytoclipboard() {
     const int64_t n = std::abs(editor.curx - editor.markx);
     if (n > INT32_MAX) {
         // The format counts in 32 bits: a larger selection is refused, not cut short.
-        errorBox(QString::fromUtf8("Die Markierung ist zu groß für die Zwischenablage."));
+        errorBox(QString::fromStdString(
+            editor.messages.Translate("Die Markierung ist zu groß für die Zwischenablage.")));
         return;
     }
     const std::string bytes = selectedBytes();

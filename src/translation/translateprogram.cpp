@@ -9,17 +9,21 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTableWidget>
 #include <QToolButton>
+#include <QTranslator>
 #include <QTreeWidget>
 
 #include <deque>
@@ -39,10 +43,14 @@ template <typename Setter> void translated(const QString &text, Setter set) {
 
 void translateAction(QAction *action) {
     // Without a hint of its own an action shows its caption as hint: that follows the caption.
-    const bool ownHint = action->toolTip() != QAction(action->text()).toolTip();
+    const QString captionHint = QAction(action->text()).toolTip();
+    const bool ownHint = action->toolTip() != captionHint;
     if (ownHint)
         translated(action->toolTip(), [action](const QString &t) { action->setToolTip(t); });
     translated(action->text(), [action](const QString &t) { action->setText(t); });
+    // A hint set to the caption itself stays until it is set again.
+    if (!ownHint && action->toolTip() == captionHint)
+        action->setToolTip(QAction(action->text()).toolTip());
 }
 
 void translateTabs(QTabBar *tabs) {
@@ -161,12 +169,58 @@ void translateObject(QObject *object) {
         translateAction(action);
 }
 
+// A window whose texts went through the lookup once: its texts are translations now, and
+// translating them again would record them as new source texts.
+const char *const kTranslatedMark = "morvilo_translated";
+
+bool isTranslatedWindow(const QObject *object) {
+    const auto *widget = qobject_cast<const QWidget *>(object);
+    return widget && widget->isWindow() && widget->property(kTranslatedMark).toBool();
+}
+
+void markTranslatedWindow(QObject *object) {
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (widget && widget->isWindow())
+        widget->setProperty(kTranslatedMark, true);
+}
+
+// Qt's standard dialogs get their texts from the code that opens them, already translated.
+bool isStandardDialog(const QObject *object) {
+    for (const char *name : {"QMessageBox", "QFileDialog", "QProgressDialog", "QInputDialog",
+                             "QColorDialog", "QFontDialog", "QPrintDialog", "QPageSetupDialog",
+                             "QPrintPreviewDialog", "QErrorMessage"})
+        if (object->inherits(name))
+            return true;
+    return false;
+}
+
+// Translates every window of this tool the first time it is shown, for the windows created
+// after the first showing of the main window.
+class FirstShowTranslator : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Show && language != 0 && watched->isWidgetType()) {
+            auto *widget = static_cast<QWidget *>(watched);
+            const Qt::WindowType type = widget->windowType();
+            const bool ownWindow = type == Qt::Window || type == Qt::Dialog || type == Qt::Tool;
+            if (widget->isWindow() && ownWindow && !isTranslatedWindow(widget) &&
+                !isStandardDialog(widget))
+                translateprogram(widget);
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 void translateprogram(QObject *root) {
-    if (!root)
+    if (!root || isTranslatedWindow(root))
         return;
     translateObject(root);
+    markTranslatedWindow(root);
     std::deque<QObject *> work{root};
     while (!work.empty()) {
         QObject *object = work.front();
@@ -175,7 +229,10 @@ void translateprogram(QObject *root) {
             continue;
         const QObjectList &children = object->children();
         for (auto child = children.crbegin(); child != children.crend(); ++child) {
+            if (isTranslatedWindow(*child))
+                continue;
             translateObject(*child);
+            markTranslatedWindow(*child);
             work.push_back(*child);
         }
     }
@@ -185,6 +242,30 @@ void translateprogram() {
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows)
         translateprogram(window);
+}
+
+void UseQtTexts(int language) {
+    static QTranslator *german = nullptr;
+    if (!qApp)
+        return;
+    if (language == 0 && !german) {
+        german = new QTranslator(qApp);
+        if (german->load(QLocale(QLocale::German), "qtbase", "_",
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(german);
+    } else if (language != 0 && german) {
+        QCoreApplication::removeTranslator(german);
+        delete german;
+        german = nullptr;
+    }
+}
+
+void TranslateWindowsWhenShown() {
+    static FirstShowTranslator *translator = nullptr;
+    if (translator || !qApp)
+        return;
+    translator = new FirstShowTranslator(qApp);
+    qApp->installEventFilter(translator);
 }
 
 } // namespace morvilo

@@ -11,7 +11,15 @@ namespace morvilo {
 // standard dialogs) are translated as a whole, never through their inner parts, and no text
 // passes the lookup twice.
 void translateprogram(QObject *root);
-// Every top-level widget of the application.
+// Every top-level widget of the application. A window is translated once: later walks leave
+// it alone.
 void translateprogram();
+// Qt's own texts (standard buttons, file dialogs) in German while German is chosen; the
+// other languages keep Qt's English texts. Needs Debian's Qt translations; without them Qt
+// speaks English.
+void UseQtTexts(int language);
+// From now on, while a language other than German is chosen, every window of this tool that
+// was not translated yet is translated when it is first shown (windows made after start-up).
+void TranslateWindowsWhenShown();
 
 } // namespace morvilo

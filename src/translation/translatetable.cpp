@@ -266,6 +266,61 @@ int TranslationTable::learn(const QByteArray &key) {
     return record;
 }
 
+bool TranslationTable::editable(int record, int column) const {
+    return handle_ && !readOnly_ && record >= 0 && record < RecordCount() && column >= 0 &&
+           column < DBFGetFieldCount(dbf(handle_)) && !IsDeleted(record);
+}
+
+bool TranslationTable::SetCell(int record, int column, const QString &text) {
+    if (!editable(record, column))
+        return false;
+    const QByteArray bytes = toCodePage(text).left(kTranslationCellWidth);
+    const bool written = DBFWriteStringAttribute(dbf(handle_), record, column, bytes.constData());
+    DBFUpdateHeader(dbf(handle_)); // writes the record out and flushes the file
+    return written;
+}
+
+int TranslationTable::AppendRecord() {
+    if (!handle_ || readOnly_)
+        return -1;
+    const int record = RecordCount();
+    if (!DBFWriteStringAttribute(dbf(handle_), record, 0, ""))
+        return -1;
+    DBFUpdateHeader(dbf(handle_));
+    return record;
+}
+
+bool TranslationTable::DeleteRecord(int record) {
+    if (!editable(record, 0) || !DBFMarkRecordDeleted(dbf(handle_), record, true))
+        return false;
+    DBFUpdateHeader(dbf(handle_));
+    for (std::vector<Entry> &bucket : trans_)
+        std::erase_if(bucket, [record](const Entry &entry) { return entry.record == record; });
+    return true;
+}
+
+bool TranslationTable::IsDeleted(int record) const {
+    return handle_ && record >= 0 && record < RecordCount() &&
+           DBFIsRecordDeleted(dbf(handle_), record);
+}
+
+bool TranslationTable::translateFilterRecord(int record, const QString &search) const {
+    if (!handle_ || record < 0 || record >= RecordCount() || IsDeleted(record))
+        return false;
+    if (search.isEmpty())
+        return true;
+    // QByteArray folds only a to z; a character the code page lacks is in no cell.
+    const QByteArray needle = toCodePage(search);
+    if (fromCodePage(needle) != search)
+        return false;
+    const QByteArray upper = needle.toUpper();
+    const int columns = DBFGetFieldCount(dbf(handle_));
+    for (int column = 0; column < columns; ++column)
+        if (cellBytes(record, column).toUpper().contains(upper))
+            return true;
+    return false;
+}
+
 int TranslationTable::MergeTranslations(const QString &csvFile, int column) {
     QFile file(csvFile);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))

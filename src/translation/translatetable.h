@@ -54,6 +54,24 @@ public:
     // The text of one cell (empty outside the table).
     QString Cell(int record, int column) const;
 
+    // Editing, for the translation editor. Every change reaches the file at once. On a closed
+    // or read-only table, for a deleted record or outside the table nothing changes and the
+    // answer is false (or -1).
+    // Stores text in Windows-1252, cut to 255 bytes. The lookup reads translation cells from
+    // the table, so a new translation is used at once; the index keeps the German texts it
+    // was built with, so an edited German text is matched under its new spelling only after
+    // the next start.
+    bool SetCell(int record, int column, const QString &text);
+    // Appends an empty record; its number.
+    int AppendRecord();
+    // Sets the dBASE deletion mark: the index drops the record, and neither the lookup nor the
+    // editor nor the next start sees it again.
+    bool DeleteRecord(int record);
+    bool IsDeleted(int record) const;
+    // The editor's search: the record is accepted when search occurs in one of its cells,
+    // only the letters a to z folded to upper case. An empty search accepts every record.
+    bool translateFilterRecord(int record, const QString &search) const;
+
 private:
     struct Entry {
         QByteArray text;
@@ -63,6 +81,7 @@ private:
     QByteArray cellBytes(int record, int column) const;
     int findRecord(const QByteArray &key) const;
     int learn(const QByteArray &key);
+    bool editable(int record, int column) const;
 
     void *handle_ = nullptr; // the open shapelib table
     bool readOnly_ = false;

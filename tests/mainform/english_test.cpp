@@ -1,0 +1,244 @@
+// The main window started with English chosen: every caption, hint, list entry and heading of
+// every window and dialog the commands open is one of the shipped English texts, and the
+// translation table has not learned any English text as a new source text.
+
+#include "app/helpwindow.h"
+#include "app/mainform.h"
+#include "expressions/variablelistform.h"
+#include "translation/translatetable.h"
+#include "translation/translateunit.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSettings>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using namespace morvilo;
+
+namespace {
+
+// Texts every language writes alike: numbers, units, view names, port and device names.
+bool isLanguageNeutral(const QString &text) {
+    static const QRegularExpression neutral(
+        "^([^A-Za-zÄÖÜäöüß]*|.|[A-Z]{2,4}|[xyz]{2,3}|language\\d+|COM\\d+|/dev/"
+        "\\S+|[+-]?[XYZ]|.*\\d+\\s*(mm|ms|%)|"
+        "Vantrel Morvilo 1\\.0.*|Copyright © \\d+ Vantrel)$");
+    return neutral.match(text).hasMatch();
+}
+
+QString withoutMnemonic(QString text) {
+    static const QRegularExpression mnemonic("&(?=[^&])");
+    return text.remove(mnemonic).trimmed();
+}
+
+// The texts a widget shows of itself (not its children's).
+QStringList ownTexts(QWidget *widget) {
+    QStringList texts{widget->toolTip()};
+    if (widget->isWindow())
+        texts << widget->windowTitle();
+    if (auto *label = qobject_cast<QLabel *>(widget); label && label->textFormat() != Qt::RichText)
+        texts << label->text();
+    if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        texts << button->text();
+    if (auto *group = qobject_cast<QGroupBox *>(widget))
+        texts << group->title();
+    if (auto *tabs = qobject_cast<QTabBar *>(widget))
+        for (int i = 0; i < tabs->count(); ++i)
+            texts << tabs->tabText(i) << tabs->tabToolTip(i);
+    if (auto *combo = qobject_cast<QComboBox *>(widget))
+        for (int i = 0; i < combo->count(); ++i)
+            texts << combo->itemText(i);
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        texts << edit->placeholderText();
+    // The file system model's headings are Qt's own.
+    auto *header = qobject_cast<QHeaderView *>(widget);
+    if (header && header->model() && !header->model()->inherits("QFileSystemModel"))
+        for (int i = 0; i < header->count(); ++i)
+            texts << header->model()->headerData(i, header->orientation()).toString();
+    if (auto *menu = qobject_cast<QMenu *>(widget))
+        texts << menu->title();
+    for (QAction *action : widget->actions()) {
+        texts << action->text();
+        if (action->toolTip() != QAction(action->text()).toolTip()) // not the caption again
+            texts << action->toolTip();
+    }
+    return texts;
+}
+
+// Every text shown by window and the widgets inside it, each with where it was found.
+QStringList shownTexts(QWidget *window) {
+    QStringList found;
+    QList<QWidget *> widgets{window};
+    widgets += window->findChildren<QWidget *>();
+    for (QWidget *widget : widgets) {
+        // Qt's file system model lists the files of the disk, not texts of the tool.
+        if (widget->inherits("QTreeView") || widget->inherits("QListView"))
+            continue;
+        for (const QString &text : ownTexts(widget)) {
+            const QString shown = withoutMnemonic(text);
+            if (!shown.isEmpty())
+                found << shown + "\t(" + widget->metaObject()->className() + " " +
+                             widget->objectName() + ")";
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+class EnglishInterfaceTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<TMainform> form;
+    QSet<QString> englishTexts;
+    QStringList untranslated;
+
+    void collectEnglishTexts() {
+        TranslationTable &table = form->translationTable;
+        for (int record = 0; record < table.RecordCount(); ++record) {
+            const QString english = withoutMnemonic(table.Cell(record, 1));
+            if (!english.isEmpty())
+                englishTexts << english;
+        }
+    }
+
+    void check(QWidget *window) {
+        for (const QString &entry : shownTexts(window)) {
+            const QString text = entry.section('\t', 0, 0);
+            // Qt's hints drop a caption's ellipsis.
+            if (!englishTexts.contains(text) && !englishTexts.contains(text + "...") &&
+                !isLanguageNeutral(text))
+                untranslated << entry;
+        }
+    }
+
+    // Runs open, which shows a modal dialog, checks the dialog's texts and closes it.
+    void checkModal(const std::function<void()> &open) {
+        bool seen = false;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, [&] {
+            if (QWidget *dialog = QApplication::activeModalWidget()) {
+                poll.stop();
+                seen = true;
+                check(dialog);
+                if (auto *d = qobject_cast<QDialog *>(dialog))
+                    d->reject();
+                else
+                    dialog->close();
+            }
+        });
+        poll.start();
+        open();
+        QVERIFY(seen);
+    }
+
+private slots:
+    void init() {
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("MORVILO_HOME", home->path().toLocal8Bit());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home->filePath("settings"));
+        QFile options(home->filePath("options.dat"));
+        QVERIFY(options.open(QIODevice::WriteOnly));
+        options.write(QByteArray::fromHex("000000000500000001000000000000000000000001000000"));
+        options.close();
+        form = std::make_unique<TMainform>(home->path());
+        form->errorBox = [this](const QString &message) { untranslated << "error: " + message; };
+        form->infoBox = [](const QString &) {};
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QCOMPARE(language, 1);
+        collectEnglishTexts();
+        untranslated.clear();
+    }
+
+    void cleanup() {
+        form.reset();
+        language = 0;
+    }
+
+    void everyWindowShowsEnglish() {
+        check(form.get());
+        for (QMenu *menu : form->menuBar()->findChildren<QMenu *>())
+            check(menu);
+
+        form->Variablenanzeigen1Click();
+        check(form->ShowVariablesForm);
+        form->Hilfe2Click();
+        check(form->helpWindow);
+        for (const char *command :
+             {"Ausdruckberechnen1", "BlckeneuNummerieren1", "OrdnerfrUnterprogramme1",
+              "PortEinstellungen1", "berdasProgramm1", "Suchen1", "Suchenundersetzen1",
+              "ZurZeilennummerspringen1", "AnPositioninDateispringen1", "Backplotdrucken1",
+              "bersetzen1"})
+            checkModal([this, command] { form->action(command)->trigger(); });
+
+        untranslated.removeDuplicates();
+        for (const QString &entry : untranslated)
+            qWarning("not English: %s", qPrintable(entry));
+        QVERIFY2(untranslated.isEmpty(), "texts without an English translation (listed above)");
+    }
+
+    void helpPageIsTheEnglishOne() {
+        form->Hilfe2Click();
+        auto *browser = form->helpWindow->findChild<QTextBrowser *>();
+        QVERIFY(browser);
+        QVERIFY(browser->toPlainText().contains("The pages of the main window"));
+    }
+
+    void messageBoxesSpeakEnglish() {
+        QString shown;
+        form->errorBox = [&shown](const QString &message) { shown = message; };
+        form->infoBox = [&shown](const QString &message) { shown = message; };
+        const QString notAPicture = home->filePath("empty.png");
+        QFile(notAPicture).open(QIODevice::WriteOnly);
+        const std::pair<std::function<void()>, QString> cases[] = {
+            {[&] { form->OpenFileWithName(home->filePath("missing.nc")); },
+             "The file could not be opened!"},
+            {[&] { form->opentheDXFnow(notAPicture); }, "The picture could not be loaded."},
+            {[&] { form->LanguageClick(1); }, "Please close the program and start it again!"},
+        };
+        for (const auto &[open, expected] : cases) {
+            shown.clear();
+            open();
+            QVERIFY2(shown.startsWith(expected), qPrintable(shown));
+        }
+    }
+
+    // Translating the windows never feeds an English text back as a new source text.
+    void noEnglishTextIsLearnedAsSource() {
+        form->Variablenanzeigen1Click();
+        checkModal([this] { form->action("Ausdruckberechnen1")->trigger(); });
+        TranslationTable &table = form->translationTable;
+        QStringList learned;
+        for (int record = 0; record < table.RecordCount(); ++record) {
+            const QString german = table.Cell(record, 0).trimmed();
+            if (table.Cell(record, 1).trimmed().isEmpty() && englishTexts.contains(german))
+                learned << german;
+        }
+        QVERIFY2(learned.isEmpty(), qPrintable(learned.join('\n')));
+    }
+};
+
+QTEST_MAIN(EnglishInterfaceTest)
+#include "english_test.moc"
