@@ -1,6 +1,8 @@
 #include "app/subprogramviews.h"
 
 #include "editor/texteditorlf.h"
+#include "translation/translateprogram.h"
+#include "translation/translateunit.h"
 
 #include <QSplitter>
 
@@ -15,6 +17,11 @@ TEditorCore *TSubprogramViews::Create(bool visible) {
     editor->setObjectName("subprogramEditor");
     editor->doCNCHilight = true;
     editor->core().setdonotsetcaption0(true);
+    // The editor's texts in the interface's language, like the main editor's.
+    editor->core().messages.OnNeedTranslation = mainEditor->core().messages.OnNeedTranslation;
+    editor->errorBox = mainEditor->errorBox;
+    if (language != 0)
+        translateprogram(editor);
     editors.append(editor);
     if (visible) {
         splitter->insertWidget(splitter->indexOf(mainEditor), editor);

@@ -4,6 +4,8 @@
 
 #include "app/helpwindow.h"
 #include "app/mainform.h"
+#include "app/subprogramviews.h"
+#include "editor/editorcore.h"
 #include "expressions/variablelistform.h"
 #include "translation/translatetable.h"
 #include "translation/translateunit.h"
@@ -223,6 +225,12 @@ private slots:
             open();
             QVERIFY2(shown.startsWith(expected), qPrintable(shown));
         }
+    }
+
+    void subprogramEditorsSpeakEnglish() {
+        TEditorCore *editor = form->subprogramEditors->Create(true);
+        QCOMPARE(editor->messages.GetTranslation(kMsgCut), std::string("Cut"));
+        form->subprogramEditors->Release(editor);
     }
 
     // Translating the windows never feeds an English text back as a new source text.
