@@ -29,7 +29,8 @@ ReliefResult RunReliefWithProgress(QWidget *owner, const ReliefParameters &p,
     ReliefResult result;
     std::atomic<bool> finished{false};
     std::thread worker([&] {
-        result = GenerateReliefFile(p, picture, output, OutputFile::Mode::Replace, &progress);
+        // The output is the window's own temporary file: never written through a link.
+        result = GenerateReliefFile(p, picture, output, OutputFile::Mode::OwnTemporary, &progress);
         finished = true;
     });
 

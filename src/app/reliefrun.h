@@ -1,7 +1,8 @@
 #pragma once
 // Runs the relief generator on a worker thread while the window stays alive; a run that
 // takes longer than a moment shows a progress dialog whose "Abbrechen" stops it (the output
-// file then stays as it was).
+// file then stays as it was). The output is a temporary file of ours (OutputFile's
+// OwnTemporary).
 
 #include "relief/reliefgenerator.h"
 

@@ -86,6 +86,7 @@ bool TEditorCore::OpenFileWithName(const std::string &sfn) {
     afilename = sfn;
     NewItNow();
     store = std::make_unique<TMemory>(int64_t(st.st_size), false, file);
+    store->SetShrinkHandler([this](const std::string &message) { view->FileShortened(message); });
     lineWindow.clear();
     fd = file;
     Paint();

@@ -43,6 +43,9 @@ public:
     virtual void ShowCaptionedError(const std::string &message, const std::string & /*caption*/) {
         ShowError(message);
     }
+    // Another program shortened the document's file: the text now ends where the file ends.
+    // Found while reading (perhaps while drawing), so a window shows it once it is idle.
+    virtual void FileShortened(const std::string &message) { ShowError(message); }
     virtual void LineChanged() {} // OnLineChange
     virtual void Changed() {}     // OnChange
     // The selection was dragged and released at offset dragx outside itself (copy with Ctrl):
@@ -266,6 +269,7 @@ public:
 private:
     void closeFile();
     bool writeDocumentTo(const std::string &fname);
+    void noticeShorterFile();
     bool copyToOutput(OutputFile &out, int64_t pos, int64_t len);
     void layout();
     void setStatus(const std::string &text);

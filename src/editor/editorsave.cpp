@@ -7,6 +7,7 @@
 #include "vantrel/outputfile.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace morvilo {
 
@@ -17,6 +18,12 @@ constexpr int64_t kSaveChunk = 1 << 20;
 } // namespace
 
 bool TEditorCore::writeDocumentTo(const std::string &fname) {
+    try {
+        noticeShorterFile();
+    } catch (const TextStoreError &e) {
+        view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + e.what());
+        return false;
+    }
     OutputFile out;
     if (!out.Open(fname, OutputFile::Mode::Replace, size_t(kSaveChunk))) {
         view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + out.Error());
@@ -54,15 +61,40 @@ bool TEditorCore::writeDocumentTo(const std::string &fname) {
     return true;
 }
 
-// The bytes pos .. pos+len-1 of the text through the output's buffer.
+// Another program may have shortened the document's file while it was open. Reading the first
+// unchanged block the file no longer holds in full lets the store find the new end (and say
+// so), so that the file written is the text the editor holds now rather than a failed copy.
+void TEditorCore::noticeShorterFile() {
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return;
+    int64_t pos = 0;
+    for (int64_t b = 0; b < store->numbufs(); ++b) {
+        const TMemory::BlockInfo info = store->block(b);
+        if (!info.alsetted && info.realsize > 0 &&
+            b * TMemory::dividesize + info.realsize > int64_t(st.st_size)) {
+            uint8_t last = 0;
+            store->CopyOut(pos + info.realsize - 1, 1, &last);
+            return;
+        }
+        pos += info.realsize;
+    }
+}
+
+// The bytes pos .. pos+len-1 of the text through the output's buffer; false when they could not
+// all be read.
 bool TEditorCore::copyToOutput(OutputFile &out, int64_t pos, int64_t len) {
-    for (int64_t done = 0; done < len && !out.Failed();) {
-        const int64_t n = std::min(kSaveChunk, len - done);
-        char *dest = out.Reserve(size_t(n));
-        if (store->CopyOut(pos + done, n, reinterpret_cast<uint8_t *>(dest)) != n)
-            return false;
-        out.Advance(size_t(n));
-        done += n;
+    try {
+        for (int64_t done = 0; done < len && !out.Failed();) {
+            const int64_t n = std::min(kSaveChunk, len - done);
+            char *dest = out.Reserve(size_t(n));
+            if (store->CopyOut(pos + done, n, reinterpret_cast<uint8_t *>(dest)) != n)
+                return false;
+            out.Advance(size_t(n));
+            done += n;
+        }
+    } catch (const TextStoreError &) {
+        return false; // the document's file could not be read
     }
     return true;
 }

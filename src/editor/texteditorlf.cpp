@@ -357,6 +357,14 @@ void TTextEditorLF::ShowError(const std::string &message) {
         errorBox(QString::fromStdString(message));
 }
 
+void TTextEditorLF::FileShortened(const std::string &message) {
+    // Found during a read, perhaps while painting: the box waits until the window is idle.
+    QTimer::singleShot(0, this, [this, text = QString::fromStdString(message)] {
+        if (errorBox)
+            errorBox(text);
+    });
+}
+
 void TTextEditorLF::LineChanged() {
     emit OnLineChange();
 }

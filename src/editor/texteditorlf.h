@@ -125,6 +125,7 @@ private:
     void SetScrollPositions(int64_t horizontal, int vertical) override;
     void SetStatusText(const std::string &text) override;
     void ShowError(const std::string &message) override;
+    void FileShortened(const std::string &message) override;
     void ShowCaptionedError(const std::string &message, const std::string &caption) override;
     bool showModal(QDialog &dialog);
     TSearchForm *SearchForm = nullptr; // the search dialogs, children of the editor

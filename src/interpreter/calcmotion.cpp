@@ -222,8 +222,12 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
     if (st.zmirror)
         z = 2 * st.zmirrorz - z;
     t9dline *point = lines.Add();
-    if (!point)
+    if (!point) {
+        // The list cannot grow (the allocation failure was reported): the run ends here, also
+        // without a window whose failure handler would end it.
+        flags.breakprogram = true;
         return false;
+    }
     if (st.ii == -1) {
         point->zeilevon = point->zeilebis = -1;
     } else if (st.mainprog == 0) {

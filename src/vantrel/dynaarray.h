@@ -27,6 +27,14 @@ using AllocationFailureHandler = void (*)(const std::string &message);
 void SetAllocationFailureHandler(AllocationFailureHandler handler);
 void ReportAllocationFailure(uint64_t bytes);
 
+// The largest block an array may hold. A larger one is refused as if the memory had run out, so
+// that a list growing without end (the plot list of an endless program) ends with the message
+// above instead of the system killing the program once the memory is gone. By default three
+// quarters of the physical memory; SetDynaArrayBlockLimit(bytes) sets another (tests use a
+// small one), 0 restores the default.
+uint64_t DynaArrayBlockLimit();
+void SetDynaArrayBlockLimit(uint64_t bytes);
+
 template <typename T> class TDynaArray {
     static_assert(std::is_trivially_copyable_v<T>, "records are copied as bytes");
 
@@ -142,6 +150,10 @@ private:
         uint64_t grown = capacity < buffersize ? buffersize : uint64_t(capacity) * 2;
         if (grown > UINT32_MAX)
             grown = UINT32_MAX;
+        // Near the limit the block grows only as far as the limit allows.
+        const uint64_t most = DynaArrayBlockLimit() / sizeof(T);
+        if (grown > most && most >= wanted)
+            grown = most;
         return reallocate(uint32_t(grown));
     }
 
@@ -161,7 +173,9 @@ private:
     bool reallocate(uint32_t records) {
         const uint64_t bytes = uint64_t(records) * sizeof(T);
         const int64_t currentOffset = aobj ? aobj - poi : -1;
-        void *block = bytes <= SIZE_MAX ? std::realloc(poi, size_t(bytes)) : nullptr;
+        const bool allowed =
+            bytes <= SIZE_MAX && (records <= capacity || bytes <= DynaArrayBlockLimit());
+        void *block = allowed ? std::realloc(poi, size_t(bytes)) : nullptr;
         if (!block) {
             if (records > capacity)
                 ReportAllocationFailure(bytes);

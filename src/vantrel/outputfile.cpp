@@ -63,7 +63,12 @@ bool OutputFile::Open(const std::string &path, Mode mode, size_t bufferBytes) {
     target = path;
     temporary.clear();
     if (mode == Mode::OwnTemporary) {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        // Looked at, not followed: whatever is planted at the name later is only replaced.
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            errno = S_ISLNK(st.st_mode) ? ELOOP : S_ISDIR(st.st_mode) ? EISDIR : EEXIST;
+        else
+            fd = createReplacement(path, temporary); // created exclusively, mode 0600
     } else {
         target = resolvedTarget(path);
         struct stat st {};

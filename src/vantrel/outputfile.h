@@ -5,8 +5,9 @@
 //   existing file. A symbolic link is followed: the file it leads to is replaced, the link
 //   stays. Targets that are not regular files (/dev/null, a pipe, a terminal) are written
 //   directly.
-// - OwnTemporary: a file of ours in the temporary folder, truncated and rewritten; it is never
-//   opened through a symbolic link.
+// - OwnTemporary: a file of ours in the temporary folder, replaced in the same way (an editor
+//   still reading the old one keeps it), but never through a symbolic link: a name that is a
+//   link or anything but a regular file is refused, and the rename replaces the name itself.
 // The first failing operation is remembered; Commit reports it.
 
 #include <cstddef>
