@@ -1,6 +1,7 @@
 #pragma once
 // File helpers shared by the test suites.
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace morvilo::test {
 
@@ -16,6 +18,15 @@ inline std::string ReadFile(const std::filesystem::path &path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// The names of the entries of a folder, sorted.
+inline std::vector<std::string> FileNamesIn(const std::filesystem::path &folder) {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 inline void WriteFile(const std::filesystem::path &path, const std::string &text) {

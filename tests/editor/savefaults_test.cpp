@@ -4,6 +4,7 @@
 // half-written is left under the target's name.
 
 #include "../common/ownfilesystem.h"
+#include "../common/testfiles.h"
 #include "editor/editorcore.h"
 #include "editordocument.h"
 
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 using namespace morvilo;
+using morvilo::test::FileNamesIn;
 namespace fs = std::filesystem;
 
 namespace {
@@ -41,14 +43,6 @@ std::string wholeText(TEditorCore &core) {
     std::string t(size_t(core.size()), '\0');
     t.resize(size_t(core.mem().CopyOut(0, core.size(), reinterpret_cast<uint8_t *>(t.data()))));
     return t;
-}
-
-std::vector<std::string> namesIn(const fs::path &folder) {
-    std::vector<std::string> names;
-    for (const auto &entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Opens text as folder/doc.nc in core, as a window would show it.
@@ -102,7 +96,7 @@ std::string failedSaveLeavesEverything(const fs::path &mounted, const fs::path &
     view.errors.clear();
     check(!core.SaveAsFile((mounted / "new.nc").string()), "saving a new file succeeded");
     check(!view.errors.empty(), "the failed new file was not reported");
-    check(namesIn(mounted) == std::vector<std::string>{"doc.nc"},
+    check(FileNamesIn(mounted) == std::vector<std::string>{"doc.nc"},
           "something was left behind in the folder");
     check(core.SaveAsFile((elsewhere / "rescued.nc").string()), "saving elsewhere failed");
     check(test::ReadFile(elsewhere / "rescued.nc") == edited, "the rescued file differs");
@@ -167,7 +161,7 @@ TEST_F(DocumentChanged, TargetReplacedByAFolder) {
     EXPECT_TRUE(fs::is_directory(own));
     EXPECT_TRUE(fs::is_empty(own));
     EXPECT_EQ(wholeText(core), edited); // the unread blocks still come from the open file
-    EXPECT_EQ(namesIn(scratch.path()), std::vector<std::string>{"doc.nc"});
+    EXPECT_EQ(FileNamesIn(scratch.path()), std::vector<std::string>{"doc.nc"});
     const auto other = scratch / "other.nc";
     ASSERT_TRUE(core.SaveAsFile(other.string()));
     EXPECT_EQ(test::ReadFile(other), edited);

@@ -20,14 +20,6 @@ using namespace morvilo::test;
 
 namespace {
 
-std::vector<std::string> namesIn(const fs::path &folder) {
-    std::vector<std::string> names;
-    for (const auto &entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // A picture whose relief takes a few hundred KiB: more than the small file systems below hold.
 fs::path writeLargeReliefPicture(const fs::path &folder) {
     std::vector<std::vector<Rgb>> rows(2, std::vector<Rgb>(2));
@@ -65,7 +57,7 @@ std::string failedGenerationLeavesTheOldFile(const fs::path &picture, const fs::
             problems += which + "the reason is missing: " + result.detail + "; ";
         if (ReadFile(output) != "old program\r\n")
             problems += which + "the old file changed; ";
-        if (namesIn(disk) != std::vector<std::string>{"relief.nc"})
+        if (FileNamesIn(disk) != std::vector<std::string>{"relief.nc"})
             problems += which + "something was left behind; ";
     }
     return problems;
@@ -113,7 +105,7 @@ TEST(ReliefFaults, AFolderAtTheOutputsName) {
         EXPECT_TRUE(fs::is_directory(output));
         EXPECT_TRUE(fs::is_empty(output));
     }
-    EXPECT_EQ(namesIn(scratch.path()), (std::vector<std::string>{"picture.bmp", "relief.nc"}));
+    EXPECT_EQ(FileNamesIn(scratch.path()), (std::vector<std::string>{"picture.bmp", "relief.nc"}));
 }
 
 // The window generates into a temporary file of its own. A link planted at its name (after a
@@ -135,7 +127,7 @@ TEST(ReliefFaults, APlantedLinkAtTheTemporaryFilesNameIsNotFollowed) {
         EXPECT_EQ(result.message, "Konnte temporäre Datei nicht anlegen.");
         EXPECT_TRUE(fs::is_symlink(temporary));
         EXPECT_EQ(ReadFile(victim), "precious");
-        EXPECT_EQ(namesIn(scratch / "victims"), std::vector<std::string>{"precious.txt"});
+        EXPECT_EQ(FileNamesIn(scratch / "victims"), std::vector<std::string>{"precious.txt"});
     }
 }
 
@@ -159,7 +151,8 @@ TEST(ReliefFaults, TheTemporaryFileIsReplacedNotRewritten) {
     struct stat st {};
     ASSERT_EQ(::lstat(temporary.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(namesIn(scratch.path()), (std::vector<std::string>{"cnctemp0.dat", "picture.bmp"}));
+    EXPECT_EQ(FileNamesIn(scratch.path()),
+              (std::vector<std::string>{"cnctemp0.dat", "picture.bmp"}));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The learning translation table: lookups with their space handling, recording of new texts,
 // read-only and damaged tables.
 
+#include "dbffiles.h"
 #include "translation/translatetable.h"
 #include "translation/translateunit.h"
 
@@ -22,7 +23,7 @@
 namespace morvilo {
 namespace {
 
-using Row = std::pair<const char *, const char *>; // Windows-1252 source text, English cell
+using Row = test::TranslationRow;
 
 class TranslationTableTest : public ::testing::Test {
 protected:
@@ -35,15 +36,7 @@ protected:
 
     // Writes a table with the given rows through shapelib, independent of the code under test.
     void writeTable(const std::vector<Row> &rows) {
-        DBFHandle dbf = DBFCreate(QFile::encodeName(path()).constData());
-        ASSERT_NE(dbf, nullptr);
-        for (int n = 1; n <= kTranslationColumns; ++n)
-            DBFAddField(dbf, ("language" + std::to_string(n)).c_str(), FTString, 255, 0);
-        for (int r = 0; r < int(rows.size()); ++r) {
-            DBFWriteStringAttribute(dbf, r, 0, rows[size_t(r)].first);
-            DBFWriteStringAttribute(dbf, r, 1, rows[size_t(r)].second);
-        }
-        DBFClose(dbf);
+        ASSERT_TRUE(test::WriteTranslationTable(path(), rows));
     }
 
     void open() {
@@ -66,10 +59,7 @@ protected:
         return result;
     }
 
-    QByteArray fileBytes() const {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray fileBytes() const { return test::FileBytes(path()); }
 
     QTemporaryDir dir;
     TranslationTable table;

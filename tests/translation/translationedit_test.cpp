@@ -2,6 +2,7 @@
 // other readers and the next start see them, the lookup follows, the search folds only a to z,
 // and a read-only table refuses every change.
 
+#include "dbffiles.h"
 #include "translation/translatetable.h"
 
 #include <gtest/gtest.h>
@@ -29,16 +30,8 @@ protected:
     QString path() const { return dir.filePath("translate.dbf"); }
 
     // Source text and English cell per record, in Windows-1252, written through shapelib.
-    void writeTable(const std::vector<std::pair<const char *, const char *>> &rows) {
-        DBFHandle dbf = DBFCreate(QFile::encodeName(path()).constData());
-        ASSERT_NE(dbf, nullptr);
-        for (int n = 1; n <= kTranslationColumns; ++n)
-            DBFAddField(dbf, ("language" + std::to_string(n)).c_str(), FTString, 255, 0);
-        for (int r = 0; r < int(rows.size()); ++r) {
-            DBFWriteStringAttribute(dbf, r, 0, rows[size_t(r)].first);
-            DBFWriteStringAttribute(dbf, r, 1, rows[size_t(r)].second);
-        }
-        DBFClose(dbf);
+    void writeTable(const std::vector<test::TranslationRow> &rows) {
+        ASSERT_TRUE(test::WriteTranslationTable(path(), rows));
     }
 
     void open(TranslationTable &t) {
@@ -66,10 +59,7 @@ protected:
         return result;
     }
 
-    QByteArray fileBytes() const {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray fileBytes() const { return test::FileBytes(path()); }
 
     QTemporaryDir dir;
     TranslationTable table;
