@@ -119,7 +119,7 @@ void TMainform::Speichernunter1Click() {
 }
 
 bool TMainform::SaveTheFile(const QString &name) {
-    const bool saved = memo1->core().SaveAsFile(name.toStdString());
+    const bool saved = memo1->SaveAsFile(name.toStdString());
     if (saved)
         SetUnChanged();
     return saved;

@@ -52,6 +52,7 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <utility>
 
 namespace morvilo {
 
@@ -315,8 +316,10 @@ void TMainform::connectCommands() {
     on("Weitersuchenundersetzen1", [this] { memo1->WeiterSuchenundErsetzen(); });
     on("AnPositioninDateispringen1", [this] { memo1->AnPositionspringen(); });
     auto *zeilennummerForm = new TZeilennummerForm(this);
-    on("ZurZeilennummerspringen1",
-       [zeilennummerForm, &core] { zeilennummerForm->ZurZeilennummerspringen(core); });
+    on("ZurZeilennummerspringen1", [this, zeilennummerForm, &core] {
+        memo1->RunWithProgress("Zeile wird gesucht...",
+                               [&] { zeilennummerForm->ZurZeilennummerspringen(core); });
+    });
     connect(menu.menus.value("Bearbeiten1"), &QMenu::aboutToShow, this,
             &TMainform::Bearbeiten1Click);
 
@@ -405,6 +408,12 @@ void TMainform::readDialectOptions() {
 }
 
 void TMainform::CalcBtnClick() {
+    // The editor's search, jump or save pumps events under its progress dialog: a run (from a
+    // timer) would read the text through the same line reader meanwhile, so it waits.
+    if (memo1->InLongOperation()) {
+        Timer2.start();
+        return;
+    }
     if (!flags.inrender)
         allocationReported = false;
     readDialectOptions();
@@ -433,7 +442,16 @@ void TMainform::CalcBtnClick() {
         env.variableline = [this](const std::string &line) {
             ShowVariablesForm->AppendLine(QString::fromStdString(line));
         };
-    morvilo::CalcBtnClick(env);
+    {
+        // A run started while the jump's question is open is stopped by its own commands: it
+        // does not report to the jump's progress dialog.
+        struct HookAside {
+            TEditorCore &core;
+            TProgressHook hook = std::exchange(core.progress, {});
+            ~HookAside() { core.progress = std::move(hook); }
+        } aside{memo1->core()};
+        morvilo::CalcBtnClick(env);
+    }
     if (freshloaded && !flags.inrender) {
         freshloaded = false;
         ZoomToFit(view, PaintBox1->width(), PaintBox1->height(),

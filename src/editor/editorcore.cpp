@@ -185,9 +185,9 @@ bool TEditorCore::NextLine() {
     return true;
 }
 
-int64_t TEditorCore::skipLines(int64_t pos, int64_t count) {
+int64_t TEditorCore::skipLines(int64_t pos, int64_t count, TProgressTicker &progress) {
     const int64_t total = size();
-    while (count > 0 && pos < total && loadLineWindow(pos)) {
+    while (count > 0 && pos < total && progress.Report(pos) && loadLineWindow(pos)) {
         const uint8_t *base = lineWindow.data() - lineWindowStart;
         const uint8_t *end = lineWindow.data() + lineWindow.size();
         const uint8_t *p = base + pos;
@@ -253,17 +253,29 @@ bool TEditorCore::PrevLine() {
 }
 
 bool TEditorCore::GetLinenr(int64_t nr) {
+    cancelled = false;
     FirstLine();
     if (nr < 0)
         return false;
     // Skip to the start of line nr by counting breaks, without building the lines' texts.
-    const int64_t start = skipLines(0, nr);
+    TProgressTicker skipping(progress, size());
+    const int64_t start = skipLines(0, nr, skipping);
+    if (skipping.Cancelled()) {
+        cancelled = true;
+        return false;
+    }
     if (start < size()) {
         lpos = start;
         alinenr = nr - 1;
         return NextLine();
     }
-    while (NextLine()) { // fewer lines: the reader ends past the end, as reading them all would
+    // Fewer lines: the reader ends past the end, as reading them all would.
+    TProgressTicker reading(progress, size());
+    while (NextLine()) {
+        if (!reading.Report(lpos)) {
+            cancelled = true;
+            return false;
+        }
     }
     return false;
 }

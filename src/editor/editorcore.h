@@ -11,6 +11,7 @@
 // line read that grid. A line ends at LF, at a CR not followed by LF, or at CR LF.
 
 #include "editor/editormessages.h"
+#include "editor/editorprogress.h"
 #include "editor/editorundo.h"
 #include "editor/tmemory.h"
 
@@ -91,6 +92,7 @@ public:
     void FileNew();
     // Writes the text to fname (through a new file renamed over it) and makes that file the
     // document; false, with message 14, when it cannot be written (nothing changes then).
+    // Cancelled through the progress hook: false without a message, the new file removed.
     bool SaveAsFile(const std::string &fname);
     // Fills the display window buf from posy.
     void ReadBuf();
@@ -111,6 +113,8 @@ public:
     void FirstLine();
     bool NextLine();
     bool PrevLine();
+    // Reads line nr (from 0); false when the text has fewer lines (the reader then stands past
+    // the end) or the progress hook asked to stop.
     bool GetLinenr(int64_t nr);
 
     std::string line;     // text of the line last read, without CR, LF and 0 bytes
@@ -243,12 +247,23 @@ public:
     // Releases every record and its buffers.
     void ClearUndo();
 
+    // ---- long operations ----------------------------------------------------------------------
+    // Searching, jumping to a line and saving walk the whole text; they call this hook now and
+    // then (editorprogress.h), and stop when it returns false: a cancelled search leaves caret
+    // and selection as they were and says nothing, a cancelled jump does nothing, a cancelled
+    // save leaves the file, the text and its state untouched. Without a hook they run to the
+    // end.
+    TProgressHook progress;
+    // Whether the last of these operations was stopped through the hook.
+    bool cancelled = false;
+
     // ---- search, replace and jumps (editorsearch.cpp) ---------------------------------------
     // Searches forward from the caret and selects the match with the caret behind it; message
     // 17 when there is none (caret and selection stay). False when nothing was selected.
     bool Weitersuchen(TSearchSettings &settings);
     // Replaces the next match from the caret and selects the replacement; with replaceAll every
-    // match from there on, as one undo group. False when no match was found.
+    // match from there on, as one undo group. False when no match was found. Replacing all and
+    // cancelled, the replacements made so far stay (one undo group, as at the end).
     bool WeiterSuchenundErsetzen(TReplaceSettings &settings);
     // Puts the caret, without a selection, at the offset given as decimal or (hex) hexadecimal
     // text; offsets beyond the text go to its end. False, with message 19, for no number.
@@ -270,7 +285,7 @@ private:
     void closeFile();
     bool writeDocumentTo(const std::string &fname);
     void noticeShorterFile();
-    bool copyToOutput(OutputFile &out, int64_t pos, int64_t len);
+    bool copyToOutput(OutputFile &out, int64_t pos, int64_t len, TProgressTicker &progress);
     void layout();
     void setStatus(const std::string &text);
     bool adjustHorizontalScroll();
@@ -285,8 +300,8 @@ private:
     // Where the line following the break byte at pos starts (CR LF is one break).
     int64_t breakEnd(int64_t pos);
     // Where the line count lines after the one starting at pos starts; size() when the text
-    // has fewer.
-    int64_t skipLines(int64_t pos, int64_t count);
+    // has fewer or progress asked to stop.
+    int64_t skipLines(int64_t pos, int64_t count, TProgressTicker &progress);
     int64_t lineWindowEnd() const { return lineWindowStart + int64_t(lineWindow.size()); }
 
     void autoScroll(int x, int y);

@@ -1,7 +1,9 @@
 // Saving the document. The text is written completely into a new file beside the target,
 // flushed, and renamed over it, so the old file stays intact until the new one is whole. That
 // matters twice over for the document's own file: it is still the source of every block not
-// yet read, and an open descriptor keeps its old contents readable after the rename.
+// yet read, and an open descriptor keeps its old contents readable after the rename. The
+// progress hook hears of the bytes written; when it asks to stop, the new file is removed
+// before it replaces anything.
 
 #include "editor/editorcore.h"
 #include "vantrel/outputfile.h"
@@ -30,10 +32,12 @@ bool TEditorCore::writeDocumentTo(const std::string &fname) {
         return false;
     }
     // Unchanged blocks still lie in the document's file one after another: they are copied
-    // from there as whole runs; changed blocks come from memory.
+    // from there as whole runs (in pieces, between which the progress is told); changed blocks
+    // come from memory.
+    TProgressTicker ticker(progress, size());
     const int64_t blocks = store->numbufs();
     int64_t pos = 0;
-    for (int64_t b = 0; b < blocks && !out.Failed();) {
+    for (int64_t b = 0; b < blocks && !out.Failed() && !ticker.Cancelled();) {
         const TMemory::BlockInfo first = store->block(b);
         int64_t run = first.realsize, next = b + 1;
         if (!first.alsetted && fd >= 0) {
@@ -44,8 +48,13 @@ bool TEditorCore::writeDocumentTo(const std::string &fname) {
                     break;
                 run += following.realsize;
             }
-            out.CopyFromFile(fd, b * TMemory::dividesize, run);
-        } else if (!copyToOutput(out, pos, run)) {
+            for (int64_t done = 0; done < run && ticker.Report(pos + done);) {
+                const int64_t piece = std::min(kProgressStep, run - done);
+                if (!out.CopyFromFile(fd, b * TMemory::dividesize + done, piece))
+                    break;
+                done += piece;
+            }
+        } else if (!copyToOutput(out, pos, run, ticker)) {
             out.Abandon();
             view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + fname +
                             ": the document could not be read completely");
@@ -53,6 +62,11 @@ bool TEditorCore::writeDocumentTo(const std::string &fname) {
         }
         pos += run;
         b = next;
+    }
+    if (ticker.Cancelled()) {
+        out.Abandon(); // the user stopped it: nothing to tell
+        cancelled = true;
+        return false;
     }
     if (!out.Commit()) {
         view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + out.Error());
@@ -83,9 +97,10 @@ void TEditorCore::noticeShorterFile() {
 
 // The bytes pos .. pos+len-1 of the text through the output's buffer; false when they could not
 // all be read.
-bool TEditorCore::copyToOutput(OutputFile &out, int64_t pos, int64_t len) {
+bool TEditorCore::copyToOutput(OutputFile &out, int64_t pos, int64_t len,
+                               TProgressTicker &progress) {
     try {
-        for (int64_t done = 0; done < len && !out.Failed();) {
+        for (int64_t done = 0; done < len && !out.Failed() && progress.Report(pos + done);) {
             const int64_t n = std::min(kSaveChunk, len - done);
             char *dest = out.Reserve(size_t(n));
             if (store->CopyOut(pos + done, n, reinterpret_cast<uint8_t *>(dest)) != n)
@@ -100,6 +115,7 @@ bool TEditorCore::copyToOutput(OutputFile &out, int64_t pos, int64_t len) {
 }
 
 bool TEditorCore::SaveAsFile(const std::string &fname) {
+    cancelled = false;
     if (fname.empty() || !writeDocumentTo(fname))
         return false;
     // The saved file becomes the document; caret, view and undo list stay (the text is the

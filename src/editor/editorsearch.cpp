@@ -3,6 +3,7 @@
 #include "editor/editorsearch.h"
 
 #include "editor/editorcore.h"
+#include "editor/editorprogress.h"
 #include "interpreter/linetext.h"
 #include "vantrel/codepage.h"
 #include "vantrel/numbertext.h"
@@ -52,11 +53,38 @@ std::string badHexCharMessage(const EditorMessages &messages, uint8_t c) {
            messages.GetTranslation(kMsgHexAllowed) + ")";
 }
 
-enum class Match { EmptyText, NotFound, Found };
+enum class Match { EmptyText, NotFound, Found, Cancelled };
+
+// Caret, selection and view, and the settings' start at the beginning, as they were before a
+// search that was then cancelled.
+struct SearchStart {
+    int64_t posy, posx, curx, cury, markx, marky;
+    bool startAtBeginning;
+
+    SearchStart(const TEditorCore &core, const TSearchSettings &settings)
+        : posy(core.posy), posx(core.posx), curx(core.curx), cury(core.cury), markx(core.markx),
+          marky(core.marky), startAtBeginning(settings.startAtBeginning) {}
+
+    void Restore(TEditorCore &core, TSearchSettings &settings) const {
+        settings.startAtBeginning = startAtBeginning;
+        if (core.posy == posy && core.posx == posx && core.curx == curx && core.cury == cury &&
+            core.markx == markx && core.marky == marky)
+            return;
+        core.posy = posy;
+        core.posx = posx;
+        core.curx = curx;
+        core.cury = cury;
+        core.markx = markx;
+        core.marky = marky;
+        core.UpdateCaretPos(true, true, false);
+    }
+};
 
 // The matching shared by search and replace: the one-time start at the beginning, then the
 // first match from the caret on, selected with the caret behind it and starting the view.
-Match selectNextMatch(TEditorCore &core, const TSearchText &text, TSearchSettings &settings) {
+// progress hears of the offsets scanned.
+Match selectNextMatch(TEditorCore &core, const TSearchText &text, TSearchSettings &settings,
+                      TProgressTicker &progress) {
     if (settings.startAtBeginning) {
         settings.startAtBeginning = false;
         core.curx = core.cury = core.posy = core.markx = core.marky = 0;
@@ -66,7 +94,9 @@ Match selectNextMatch(TEditorCore &core, const TSearchText &text, TSearchSetting
         return Match::EmptyText;
     const TSearchPattern pattern(text, settings.caseSensitive);
     const int64_t start =
-        pattern.FindForward(core.mem(), std::clamp<int64_t>(core.curx, 0, core.size()));
+        pattern.FindForward(core.mem(), std::clamp<int64_t>(core.curx, 0, core.size()), &progress);
+    if (start == TSearchPattern::kCancelled)
+        return Match::Cancelled;
     if (start < 0)
         return Match::NotFound;
     core.markx = core.posy = start;
@@ -214,7 +244,7 @@ size_t TSearchPattern::FindIn(const uint8_t *data, size_t n) const {
     return n;
 }
 
-int64_t TSearchPattern::FindForward(TMemory &store, int64_t from) const {
+int64_t TSearchPattern::FindForward(TMemory &store, int64_t from, TProgressTicker *progress) const {
     const size_t m = value.size();
     if (m == 0 || from < 0)
         return -1;
@@ -234,6 +264,8 @@ int64_t TSearchPattern::FindForward(TMemory &store, int64_t from) const {
         carried = std::min(m - 1, filled);
         std::memmove(window.data(), window.data() + filled - carried, carried);
         windowStart += int64_t(filled - carried);
+        if (progress && !progress->Report(windowStart))
+            return kCancelled;
     }
 }
 
@@ -242,8 +274,15 @@ int64_t TSearchPattern::FindForward(TMemory &store, int64_t from) const {
 bool TEditorCore::Weitersuchen(TSearchSettings &settings) {
     const auto badHexChar = [this](uint8_t c) { view->ShowError(badHexCharMessage(messages, c)); };
     const TSearchText text = SearchTextOf(settings.text, settings.hex, badHexChar);
-    switch (selectNextMatch(*this, text, settings)) {
+    cancelled = false;
+    const SearchStart before(*this, settings);
+    TProgressTicker ticker(progress, size());
+    switch (selectNextMatch(*this, text, settings, ticker)) {
     case Match::EmptyText:
+        return false;
+    case Match::Cancelled: // the user stopped it: nothing to tell
+        cancelled = true;
+        before.Restore(*this, settings);
         return false;
     case Match::NotFound:
         view->ShowCaptionedError(messages.GetTranslation(kMsgNotFound),
@@ -263,6 +302,9 @@ bool TEditorCore::WeiterSuchenundErsetzen(TReplaceSettings &settings) {
     const bool all = settings.replaceAll;
     bool found = false;
     Match match = Match::NotFound;
+    cancelled = false;
+    const SearchStart before(*this, settings);
+    TProgressTicker ticker(progress, size());
     // However the loop ends (a failed read of the document's file included), the update ends:
     // after replacements as EndUpdate does; without any, the text keeps its state, caret,
     // selection and view.
@@ -278,7 +320,7 @@ bool TEditorCore::WeiterSuchenundErsetzen(TReplaceSettings &settings) {
         BeginUpdate(); // one undo group, no repaint until the end
     try {
         do {
-            match = selectNextMatch(*this, text, settings);
+            match = selectNextMatch(*this, text, settings, ticker);
             if (match == Match::Found) {
                 found = true;
                 replaceSelection(*this, replacement);
@@ -289,6 +331,13 @@ bool TEditorCore::WeiterSuchenundErsetzen(TReplaceSettings &settings) {
         throw;
     }
     endUpdate();
+    if (match == Match::Cancelled) {
+        // Replacements made before stay (one undo group); without any, nothing moved.
+        cancelled = true;
+        if (!found)
+            before.Restore(*this, settings);
+        return found;
+    }
     if (match == Match::NotFound && !found)
         view->ShowCaptionedError(messages.GetTranslation(kMsgNotFound),
                                  messages.GetTranslation(kMsgSearchCaption));
@@ -316,14 +365,22 @@ bool TEditorCore::AnPositionspringen(const std::string &text, bool hex) {
 // ---- jump to a line number ----------------------------------------------------------------
 
 bool ZeilennummerSpringen(TEditorCore &core, int64_t n, bool fromNBlocks) {
+    core.cancelled = false;
     if (n < 0)
         return false;
     bool found = false;
     if (fromNBlocks) {
         const std::string number = std::to_string(n);
+        // Each line's text is built and looked at: reports come more often than when streaming.
+        TProgressTicker ticker(core.progress, core.size(), kProgressStep / 16);
         core.FirstLine();
-        while (!found && core.NextLine())
+        while (!found && core.NextLine()) {
             found = poss0s(nospacesandcomments(core.line), "N", number) > 0;
+            if (!found && !ticker.Report(core.lpos)) {
+                core.cancelled = true;
+                return false;
+            }
+        }
     }
     if (!found)
         found = core.GetLinenr(n - 1);

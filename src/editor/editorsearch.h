@@ -18,6 +18,7 @@ namespace morvilo {
 
 class TEditorCore;
 class TMemory;
+class TProgressTicker;
 
 // A search text: one value per byte, the byte itself for 1 .. 255 and 256 for a 0 byte, so that
 // a 0 byte cannot be taken for an end marker.
@@ -56,8 +57,10 @@ public:
     size_t size() const { return value.size(); }
     // Where the first complete match in data[0 .. n) starts; n when there is none.
     size_t FindIn(const uint8_t *data, size_t n) const;
-    // The first match starting at or after from in the store; -1 when there is none.
-    int64_t FindForward(TMemory &store, int64_t from) const;
+    // The first match starting at or after from in the store; -1 when there is none,
+    // kCancelled when progress (told the offsets scanned) asked to stop.
+    int64_t FindForward(TMemory &store, int64_t from, TProgressTicker *progress = nullptr) const;
+    static constexpr int64_t kCancelled = -2;
 
 private:
     bool matchesAt(const uint8_t *p) const;
@@ -72,7 +75,8 @@ private:
 // Selects line n (counted from 1) of the editor's text: with fromNBlocks the first line holding
 // the block number N n (leading zeros allowed, no further digit after it; spaces and comments
 // are not looked at), otherwise, or when no line holds it, line n of the editor. False, and
-// nothing selected, when there is no such line.
+// nothing selected, when there is no such line or the core's progress hook asked to stop
+// (core.Cancelled() tells which).
 bool ZeilennummerSpringen(TEditorCore &core, int64_t n, bool fromNBlocks);
 
 } // namespace morvilo

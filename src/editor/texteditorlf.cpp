@@ -3,16 +3,19 @@
 #include "editor/linebreaks.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QScrollBar>
 #include <QStatusBar>
 
 #include <algorithm>
+#include <utility>
 
 namespace morvilo {
 
@@ -22,6 +25,9 @@ const QColor kCommentGrey(128, 128, 128);
 const QColor kAssignGreen(0, 128, 0);
 const QColor kLetterBlue(0, 0, 255);
 const QColor kDigitRed(221, 0, 0);
+
+constexpr int kProgressPumpMs = 20;  // events are pumped at most this often meanwhile
+constexpr int kProgressSteps = 1000; // the dialog's range
 
 // A fixed-pitch font of 11 points: the system's monospace face (DejaVu Sans Mono where
 // installed), every cell as wide as "W".
@@ -352,7 +358,75 @@ void TTextEditorLF::SetStatusText(const std::string &text) {
     emit statusTextChanged(shown);
 }
 
+// ---- long operations ----------------------------------------------------------------------
+
+void TTextEditorLF::RunWithProgress(const std::string &label, const std::function<void()> &work) {
+    QElapsedTimer working, pumped;
+    auto report = [this, &label, &working, &pumped](int64_t done, int64_t total) {
+        // The clock starts with the first report, so a dialog the work begins with (the jump's
+        // question) takes no part in it.
+        if (!working.isValid()) {
+            working.start();
+            return true;
+        }
+        if (!progressDialog) {
+            if (working.elapsed() < progressDelayMs || pumped.isValid())
+                return true; // quick so far, or the dialog was put away for a message
+            progressDialog =
+                new QProgressDialog(QString::fromStdString(editor.messages.Translate(label)),
+                                    QString::fromStdString(editor.messages.Translate("Abbrechen")),
+                                    0, kProgressSteps, this);
+            progressDialog->setObjectName("EditorProgress");
+            progressDialog->setWindowModality(Qt::WindowModal);
+            progressDialog->setAutoClose(false);
+            progressDialog->setAutoReset(false);
+            progressDialog->setMinimumDuration(0);
+            progressDialog->show();
+            pumpingProgress = true;
+        } else if (pumped.elapsed() < kProgressPumpMs) {
+            return !progressDialog->wasCanceled();
+        }
+        if (!progressDialog->isVisible())
+            return !progressDialog->wasCanceled(); // put away: nothing may reach the editor
+        progressDialog->setValue(
+            total > 0 ? int((__int128)std::clamp<int64_t>(done, 0, total) * kProgressSteps / total)
+                      : 0);
+        QCoreApplication::processEvents();
+        pumped.start();
+        return !progressDialog || !progressDialog->wasCanceled();
+    };
+    // However the work ends, its hook and dialog go and those of work it runs within (none,
+    // as the dialogs are modal) come back.
+    struct Installed {
+        TTextEditorLF &w;
+        TProgressHook previousHook = std::exchange(w.editor.progress, {});
+        QPointer<QProgressDialog> previousDialog = std::exchange(w.progressDialog, nullptr);
+        bool previousPumping = std::exchange(w.pumpingProgress, false);
+        ~Installed() {
+            delete w.progressDialog;
+            w.editor.progress = std::move(previousHook);
+            w.progressDialog = previousDialog;
+            w.pumpingProgress = previousPumping;
+        }
+    } installed{*this};
+    editor.progress = report;
+    work();
+}
+
+void TTextEditorLF::putAwayProgress() {
+    pumpingProgress = false;
+    if (progressDialog)
+        progressDialog->hide();
+}
+
+bool TTextEditorLF::SaveAsFile(const std::string &fname) {
+    bool saved = false;
+    RunWithProgress("Datei wird gespeichert...", [&] { saved = editor.SaveAsFile(fname); });
+    return saved;
+}
+
 void TTextEditorLF::ShowError(const std::string &message) {
+    putAwayProgress();
     if (errorBox)
         errorBox(QString::fromStdString(message));
 }

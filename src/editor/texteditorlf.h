@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -17,6 +18,7 @@
 class QMenu;
 class QPrinter;
 class QDialog;
+class QProgressDialog;
 class QStatusBar;
 
 namespace morvilo {
@@ -58,6 +60,20 @@ public:
 
     // How errors are shown; by default a message box with an error icon and no caption.
     std::function<void(const QString &)> errorBox;
+
+    // ---- long operations: work that may walk the whole text (a search, a jump to a line, a
+    // save) runs with the core's progress hook installed. Once it has worked for 100 ms a
+    // window-modal progress dialog (label, "Abbrechen") shows how far it got and events are
+    // pumped every 20 ms, so the window repaints while nothing reaches the editor; "Abbrechen"
+    // stops the work. label is German, translated through the editor's messages.
+    void RunWithProgress(const std::string &label, const std::function<void()> &work);
+    // How long such work runs before its dialog shows (tests shorten it).
+    int progressDelayMs = 100;
+    // True while such work pumps events under its dialog: whatever reads the text through the
+    // core's line reader (a run of the interpreter) has to wait.
+    bool InLongOperation() const { return pumpingProgress; }
+    // The core's SaveAsFile with progress ("Datei wird gespeichert...").
+    bool SaveAsFile(const std::string &fname);
 
     // ---- search, replace and jumps (texteditorsearch.cpp): the commands show the editor's
     // dialogs, created at their first use and kept with their contents.
@@ -159,6 +175,9 @@ private:
     QTimer caretBlink;
     bool handlingScrollAction = false;
     std::string shownCaption;
+    QPointer<QProgressDialog> progressDialog; // shown by RunWithProgress
+    bool pumpingProgress = false;
+    void putAwayProgress();
 };
 
 } // namespace morvilo

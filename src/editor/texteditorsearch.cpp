@@ -32,6 +32,7 @@ bool TTextEditorLF::showModal(QDialog &dialog) {
 }
 
 void TTextEditorLF::ShowCaptionedError(const std::string &message, const std::string &caption) {
+    putAwayProgress();
     const QString text = QString::fromStdString(message);
     const QString title = QString::fromStdString(caption);
     if (captionedErrorBox) {
@@ -53,7 +54,7 @@ void TTextEditorLF::Suchen() {
 void TTextEditorLF::Weitersuchen() {
     TSearchForm &form = searchForm();
     TSearchSettings settings = form.Settings();
-    editor.Weitersuchen(settings);
+    RunWithProgress("Suche läuft...", [&] { editor.Weitersuchen(settings); });
     form.KeepStartAtBeginning(settings);
 }
 
@@ -68,7 +69,7 @@ void TTextEditorLF::SuchenundErsetzen() {
 void TTextEditorLF::WeiterSuchenundErsetzen() {
     TSearchRepForm &form = searchRepForm();
     TReplaceSettings settings = form.Settings();
-    editor.WeiterSuchenundErsetzen(settings);
+    RunWithProgress("Suche läuft...", [&] { editor.WeiterSuchenundErsetzen(settings); });
     form.KeepStartAtBeginning(settings);
 }
 
