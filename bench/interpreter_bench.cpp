@@ -2,6 +2,8 @@
 // moves), an arc-heavy program (200,000 blocks of G1, I/J and R arcs) and a loop over variables
 // and expressions. Headless (no drawing) and drawing every point into a 1200 x 800 image as the
 // window does. Counters: lines/s (items) and plot-list points/s.
+// MORVILO_BENCH_RELIEF_PROGRAM and MORVILO_BENCH_ARC_PROGRAM name other programs for the first
+// two (bench/compare/run passes the ones it times the other interpreters on).
 
 #include "editor/editorcore.h"
 #include "expressions/variablestore.h"
@@ -13,9 +15,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -38,8 +42,27 @@ struct Program {
     int64_t lines = 0;
 };
 
-// Writes a program once per process; write(out) returns the number of lines written.
-template <typename Writer> Program makeProgram(const char *name, Writer write) {
+// The program named by the environment variable, its lines counted by the editor's line reader.
+std::optional<Program> givenProgram(const char *variable) {
+    const char *path = std::getenv(variable);
+    if (!path || !*path)
+        return std::nullopt;
+    Program program{path};
+    TEditorCore core;
+    if (core.OpenFileWithName(path)) {
+        core.FirstLine();
+        while (core.NextLine())
+            ++program.lines;
+    }
+    return program;
+}
+
+// Writes a program once per process (unless the environment variable names one); write(out)
+// returns the number of lines written.
+template <typename Writer>
+Program makeProgram(const char *variable, const char *name, Writer write) {
+    if (auto given = givenProgram(variable))
+        return *given;
     Program program{programFolder() / name};
     std::ofstream out(program.path, std::ios::binary);
     program.lines = write(out);
@@ -49,43 +72,45 @@ template <typename Writer> Program makeProgram(const char *name, Writer write) {
 // Relief output as the generator writes it: four lines per run joined by CR, the group ended by
 // CR LF, numbers with four decimals.
 const Program &reliefProgram() {
-    static const Program program = makeProgram("relief.nc", [](std::ofstream &out) {
-        char group[160];
-        constexpr int64_t kGroups = 250000;
-        for (int64_t k = 0; k < kGroups; ++k) {
-            const double y = double(k % 2000) * 0.05, x0 = double(k % 37) * 0.05;
-            const double x1 = x0 + 1 + double(k % 101) * 0.05, z = -double(k % 16) * 0.0625;
-            const int n = std::snprintf(group, sizeof group,
-                                        "G0 X%.4f Y%.4f\rG1 Z%.4f\rG1 X%.4f Y%.4f\rG0 Z-1.0000\r\n",
-                                        x0, y, z, x1, y);
-            out.write(group, n);
-        }
-        return kGroups * 4;
-    });
+    static const Program program =
+        makeProgram("MORVILO_BENCH_RELIEF_PROGRAM", "relief.nc", [](std::ofstream &out) {
+            char group[160];
+            constexpr int64_t kGroups = 250000;
+            for (int64_t k = 0; k < kGroups; ++k) {
+                const double y = double(k % 2000) * 0.05, x0 = double(k % 37) * 0.05;
+                const double x1 = x0 + 1 + double(k % 101) * 0.05, z = -double(k % 16) * 0.0625;
+                const int n = std::snprintf(
+                    group, sizeof group,
+                    "G0 X%.4f Y%.4f\rG1 Z%.4f\rG1 X%.4f Y%.4f\rG0 Z-1.0000\r\n", x0, y, z, x1, y);
+                out.write(group, n);
+            }
+            return kGroups * 4;
+        });
     return program;
 }
 
 // Straight moves mixed with clockwise I/J arcs and counter-clockwise R arcs, 100 points each.
 const Program &arcProgram() {
-    static const Program program = makeProgram("arcs.nc", [](std::ofstream &out) {
-        char block[96];
-        constexpr int64_t kBlocks = 200000;
-        for (int64_t k = 0; k < kBlocks; k += 4) {
-            const double x = double(k % 400) * 0.5, r = 1 + double(k % 7) * 0.25;
-            const int n = std::snprintf(block, sizeof block,
-                                        "G1 X%.3f Y0\nG2 X%.3f Y0 I%.3f J0\nG1 Y-1\n"
-                                        "G3 X%.3f Y-1 R%.3f\n",
-                                        x, x + 2 * r, r, x, r);
-            out.write(block, n);
-        }
-        return kBlocks;
-    });
+    static const Program program =
+        makeProgram("MORVILO_BENCH_ARC_PROGRAM", "arcs.nc", [](std::ofstream &out) {
+            char block[96];
+            constexpr int64_t kBlocks = 200000;
+            for (int64_t k = 0; k < kBlocks; k += 4) {
+                const double x = double(k % 400) * 0.5, r = 1 + double(k % 7) * 0.25;
+                const int n = std::snprintf(block, sizeof block,
+                                            "G1 X%.3f Y0\nG2 X%.3f Y0 I%.3f J0\nG1 Y-1\n"
+                                            "G3 X%.3f Y-1 R%.3f\n",
+                                            x, x + 2 * r, r, x, r);
+                out.write(block, n);
+            }
+            return kBlocks;
+        });
     return program;
 }
 
 // A WHILE loop that computes every coordinate; lines counts the lines the run reads.
 const Program &variablesProgram() {
-    static const Program program = makeProgram("variables.nc", [](std::ofstream &out) {
+    static const Program program = makeProgram("", "variables.nc", [](std::ofstream &out) {
         constexpr int64_t kPasses = 50000;
         out << "#1=0\n#2=0.5 (step)\n"
                "WHILE[#1LT"

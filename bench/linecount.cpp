@@ -1,6 +1,6 @@
 // morvilo_linecount PROGRAM: counts the lines of a G-code program through the editor's line
-// reader, the way the interpreter and the formatting commands read it. bench/compare/lines
-// times it against wc -l and grep -c.
+// reader, the way the interpreter and the formatting commands read it. bench/compare/run
+// times it against wc -l and cat.
 
 #include "editor/editorcore.h"
 

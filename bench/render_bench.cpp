@@ -69,10 +69,14 @@ std::unique_ptr<TPlotList> reliefPlot() {
     return lines;
 }
 
+// Each plot is made at its first use, so that a run of one benchmark holds only its own.
 const TPlotList &plotOf(int which) {
-    static const auto surface = surfacePlot();
+    if (which == 0) {
+        static const auto surface = surfacePlot();
+        return *surface;
+    }
     static const auto relief = reliefPlot();
-    return which == 0 ? *surface : *relief;
+    return *relief;
 }
 
 // The start-up view, zoomed so that the plot fills the box.

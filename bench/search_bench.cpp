@@ -9,7 +9,7 @@
 //
 // MORVILO_SEARCH_BENCH_BYTES sets another size for the large program.
 //
-// Two more modes serve bench/compare/search, which times the same search against grep:
+// Two more modes serve bench/compare/run, which times the same search against grep:
 //   morvilo_search_bench make FILE BYTES        writes the large program
 //   morvilo_search_bench find FILE TEXT [-i]    opens FILE and prints where TEXT starts (-1:
 //                                               nowhere); -i: without case distinction
