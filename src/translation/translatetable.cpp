@@ -346,7 +346,8 @@ int TranslationTable::MergeTranslations(const QString &csvFile, int column) {
             DBFWriteStringAttribute(dbf(handle_), record, column, translation.constData()))
             ++written;
     }
-    DBFUpdateHeader(dbf(handle_));
+    if (written > 0) // merged at every start: an unchanged table is not written
+        DBFUpdateHeader(dbf(handle_));
     return written;
 }
 

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <shapefil.h>
@@ -16,7 +18,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -239,7 +243,10 @@ TEST_F(TranslationTableTest, MergeFillsOnlyEmptyCellsAndAppendsNewTexts) {
     csv.close();
     open();
     EXPECT_EQ(table.MergeTranslations(csv.fileName(), 1), 2);
+    const QDateTime merged = QFileInfo(path()).lastModified();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(table.MergeTranslations(csv.fileName(), 1), 0);  // nothing left to fill
+    EXPECT_EQ(QFileInfo(path()).lastModified(), merged);       // and nothing written
     EXPECT_EQ(table.TranslateString("Speichern", 1), "Store"); // the translator's own cell stays
     EXPECT_EQ(table.TranslateString("Laden", 1), "Load");
     EXPECT_EQ(table.TranslateString("Größe, \"neu\"", 1), "Size, \"new\"");
