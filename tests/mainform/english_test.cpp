@@ -7,6 +7,7 @@
 #include "app/subprogramviews.h"
 #include "editor/editorcore.h"
 #include "expressions/variablelistform.h"
+#include "temporaryhome.h"
 #include "translation/translatetable.h"
 #include "translation/translateunit.h"
 
@@ -157,9 +158,7 @@ class EnglishInterfaceTest : public QObject {
 
 private slots:
     void init() {
-        home = std::make_unique<QTemporaryDir>();
-        qputenv("MORVILO_HOME", home->path().toLocal8Bit());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home->filePath("settings"));
+        home = UseTemporaryHome();
         QFile options(home->filePath("options.dat"));
         QVERIFY(options.open(QIODevice::WriteOnly));
         options.write(QByteArray::fromHex("000000000500000001000000000000000000000001000000"));

@@ -3,6 +3,7 @@
 
 #include "app/mainform.h"
 #include "editor/texteditorlf.h"
+#include "temporaryhome.h"
 #include "vantrel/dynaarray.h"
 
 #include <QAction>
@@ -121,9 +122,7 @@ class HostileWindowTest : public QObject {
 
 private slots:
     void init() {
-        home = std::make_unique<QTemporaryDir>();
-        qputenv("MORVILO_HOME", home->path().toLocal8Bit());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home->filePath("settings"));
+        home = UseTemporaryHome();
         errorsShown.clear();
     }
 

@@ -6,6 +6,7 @@
 #include "app/mainform.h"
 #include "app/zeilennummerform.h"
 #include "editor/texteditorlf.h"
+#include "temporaryhome.h"
 
 #include <QProgressDialog>
 #include <QRadioButton>
@@ -69,9 +70,7 @@ class LongOperationsWindowTest : public QObject {
 
 private slots:
     void init() {
-        home = std::make_unique<QTemporaryDir>();
-        qputenv("MORVILO_HOME", home->path().toLocal8Bit());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home->filePath("settings"));
+        home = UseTemporaryHome();
         form = std::make_unique<TMainform>(home->path());
         form->errorBox = [this](const QString &message) { messages << message; };
         form->memo1->captionedErrorBox = [this](const QString &message, const QString &) {

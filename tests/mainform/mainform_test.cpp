@@ -9,6 +9,7 @@
 #include "expressions/variablelistform.h"
 #include "interpreter/linetext.h"
 #include "interpreter/ordnerform.h"
+#include "temporaryhome.h"
 #include "translation/translateform.h"
 #include "translation/translateunit.h"
 #include "vantrel/dynaarray.h"
@@ -154,9 +155,7 @@ class MainformTest : public QObject {
 
 private slots:
     void init() {
-        home = std::make_unique<QTemporaryDir>();
-        qputenv("MORVILO_HOME", home->path().toLocal8Bit());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home->filePath("settings"));
+        home = UseTemporaryHome();
         errorShown.clear();
     }
 

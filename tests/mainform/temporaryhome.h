@@ -1,0 +1,16 @@
+#pragma once
+// A fresh folder for one window test: the settings files (MORVILO_HOME) and the per-user
+// settings store point into it, so tests never see each other's or the user's settings.
+
+#include <QByteArray>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
+
+inline std::unique_ptr<QTemporaryDir> UseTemporaryHome() {
+    auto home = std::make_unique<QTemporaryDir>();
+    qputenv("MORVILO_HOME", home->path().toLocal8Bit());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home->filePath("settings"));
+    return home;
+}
