@@ -388,9 +388,9 @@ void TTextEditorLF::RunWithProgress(const std::string &label, const std::functio
         }
         if (!progressDialog->isVisible())
             return !progressDialog->wasCanceled(); // put away: nothing may reach the editor
-        progressDialog->setValue(
-            total > 0 ? int((__int128)std::clamp<int64_t>(done, 0, total) * kProgressSteps / total)
-                      : 0);
+        progressDialog->setValue(total > 0 ? int(double(std::clamp<int64_t>(done, 0, total)) /
+                                                 double(total) * kProgressSteps)
+                                           : 0);
         QCoreApplication::processEvents();
         pumped.start();
         return !progressDialog || !progressDialog->wasCanceled();
