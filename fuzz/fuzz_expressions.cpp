@@ -6,7 +6,7 @@
 
 #include "expressions/expressionerror.h"
 #include "expressions/handleexpression.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 #include <cstdint>
 #include <cstdlib>

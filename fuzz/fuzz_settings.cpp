@@ -1,7 +1,7 @@
 // Any bytes as options.dat, fav.dat and folders.dat: the readers take what they can use and
 // never more than the file holds; fav.dat gives at most five entries.
 
-#include "app/settingsfiles.h"
+#include "settings/settingsfiles.h"
 
 #include <cstdint>
 #include <cstdio>

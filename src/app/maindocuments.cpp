@@ -1,6 +1,6 @@
 // TMainform: the document commands, the caption and the recent files.
 
-#include "app/filefilter.h"
+#include "settings/filefilter.h"
 #include "app/mainform.h"
 #include "app/plotbox.h"
 #include "app/reliefpanel.h"

@@ -19,7 +19,7 @@
 #include "formatting/nummerblocksform.h"
 #include "formatting/renumbering.h"
 #include "interpreter/calcrun.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 #include "interpreter/ordnerform.h"
 #include "relief/grafikrw.h"
 #include "translation/translateform.h"

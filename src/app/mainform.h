@@ -5,7 +5,7 @@
 
 #include "app/commandline.h"
 #include "app/mainmenu.h"
-#include "app/settingsfiles.h"
+#include "settings/settingsfiles.h"
 #include "interpreter/calcinterfaces.h"
 #include "relief/reliefgenerator.h"
 #include "translation/translatetable.h"

@@ -1,7 +1,7 @@
 // TMainform: options.dat and the per-user settings store (check marks and placement).
 
 #include "app/mainform.h"
-#include "app/settingsstore.h"
+#include "settings/settingsstore.h"
 #include "interpreter/ordnerform.h"
 #include "translation/translateunit.h"
 

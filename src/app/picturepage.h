@@ -3,7 +3,7 @@
 // picture files of the selected folder. A double-click (or Enter) on a picture asks the main
 // window to turn it into G-code; its folder moves to the top of the favourites.
 
-#include "app/settingsfiles.h"
+#include "settings/settingsfiles.h"
 
 #include <QTreeView>
 

@@ -9,7 +9,7 @@
 #include "editor/editorcore.h"
 #include "formatting/cleanup.h"
 #include "formatting/renumbering.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 #include "vantrel/numbertext.h"
 
 #include <exception>

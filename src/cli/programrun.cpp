@@ -5,7 +5,7 @@
 #include "editor/editorcore.h"
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 #include "interpreter/subprogrameditors.h"
 #include "view/viewstate.h"
 

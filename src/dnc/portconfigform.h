@@ -3,7 +3,7 @@
 // the characters sent after every line. The selections are options.dat's item indices; a
 // chosen USB adapter and the line end live in port.dat beside it.
 
-#include "app/settingsfiles.h"
+#include "settings/settingsfiles.h"
 #include "dnc/portfile.h"
 
 #include <QDialog>

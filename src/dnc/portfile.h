@@ -4,7 +4,7 @@
 // place in the port list moved; the line end is the characters sent after every line. The file
 // is two "name=value" lines, read and written silently like options.dat.
 
-#include "app/settingsfiles.h"
+#include "settings/settingsfiles.h"
 
 #include <string>
 #include <string_view>

@@ -4,7 +4,7 @@
 // machine follow them under their device names. The line settings are the item indices of the
 // port dialog's lists; an index outside its list leaves that setting as the port has it.
 
-#include "app/settingsfiles.h"
+#include "settings/settingsfiles.h"
 
 #include <string>
 #include <sys/types.h>

@@ -4,7 +4,7 @@
 
 #include "editor/editorcore.h"
 #include "editor/editorprogress.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 #include "vantrel/codepage.h"
 #include "vantrel/numbertext.h"
 

@@ -1,7 +1,7 @@
 #include "expressions/calculatorform.h"
 
 #include "expressions/windowplacement.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

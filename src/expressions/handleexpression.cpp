@@ -2,7 +2,7 @@
 
 #include "expressions/expressionerror.h"
 #include "expressions/floattostr.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "formatting/blocknumbers.h"
 
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 #include "vantrel/numbertext.h"
 
 #include <cmath>

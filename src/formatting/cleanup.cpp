@@ -1,7 +1,7 @@
 #include "formatting/cleanup.h"
 
 #include "formatting/linewalk.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 namespace morvilo {
 

@@ -2,7 +2,7 @@
 
 #include "formatting/blocknumbers.h"
 #include "formatting/linewalk.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 #include <algorithm>
 #include <unordered_map>

@@ -5,7 +5,7 @@
 #include "expressions/floattostr.h"
 #include "expressions/variablestore.h"
 #include "interpreter/calcrunimpl.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 #include "interpreter/variablenzuweisen.h"
 #include "vantrel/numbertext.h"
 #include "view/viewstate.h"

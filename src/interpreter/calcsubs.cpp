@@ -5,7 +5,7 @@
 #include "expressions/floattostr.h"
 #include "expressions/variablestore.h"
 #include "interpreter/calcrunimpl.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include "expressions/floattostr.h"
 #include "expressions/handleexpression.h"
 #include "expressions/variablestore.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 #include "vantrel/numbertext.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "view/dxfexportdialog.h"
 
-#include "app/filefilter.h"
+#include "settings/filefilter.h"
 #include "translation/translateunit.h"
 #include "view/dxfexport.h"
 

@@ -2,7 +2,7 @@
 
 #include "translation/translateunit.h"
 
-#include "app/settingsstore.h"
+#include "settings/settingsstore.h"
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>

@@ -1,6 +1,6 @@
 #include "../common/testfiles.h"
 #include "app/progpath.h"
-#include "app/settingsfiles.h"
+#include "settings/settingsfiles.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "expressions/expressionerror.h"
 #include "expressions/floattostr.h"
 #include "expressions/handleexpression.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 #include <gtest/gtest.h>
 

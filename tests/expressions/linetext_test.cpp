@@ -1,6 +1,6 @@
 // The line text helpers: comment and space removal, labels, block numbers.
 
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 #include <gtest/gtest.h>
 

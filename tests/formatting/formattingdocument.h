@@ -3,7 +3,7 @@
 
 #include "../common/testfiles.h"
 #include "editor/editorcore.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 #include <gtest/gtest.h>
 

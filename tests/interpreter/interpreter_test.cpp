@@ -2,7 +2,7 @@
 
 #include "interpreterharness.h"
 
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 #include <cmath>
 #include <functional>

@@ -7,7 +7,7 @@
 #include "app/subprogramviews.h"
 #include "editor/texteditorlf.h"
 #include "expressions/variablelistform.h"
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 #include "interpreter/ordnerform.h"
 #include "temporaryhome.h"
 #include "translation/translateform.h"

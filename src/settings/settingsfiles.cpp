@@ -1,4 +1,4 @@
-#include "app/settingsfiles.h"
+#include "settings/settingsfiles.h"
 
 #include "vantrel/filebytes.h"
 #include "vantrel/outputfile.h"

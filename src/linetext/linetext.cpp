@@ -1,4 +1,4 @@
-#include "interpreter/linetext.h"
+#include "linetext/linetext.h"
 
 #include "vantrel/numbertext.h"
 

@@ -1,4 +1,4 @@
-#include "app/filefilter.h"
+#include "settings/filefilter.h"
 
 #include <QStringList>
 
