@@ -52,9 +52,13 @@ bool roundedInt(double value, int32_t &result) {
 } // namespace
 
 // #0 ... #99 as a call starts with them, or as a return gives them back.
+// They count as written by this block, so that the next block's values-before (ova, which the
+// variable list shows) take them over like an assignment's.
 void TCalcRun::setLowVariables(const double (&values)[kLowVariables]) {
     std::copy(values, values + kLowVariables, vars.va.begin());
     std::copy(values, values + kLowVariables, vars.nva.begin());
+    for (int n = 0; n < kLowVariables; ++n)
+        written.push_back(n);
 }
 
 // values with the block's argument letters written in.

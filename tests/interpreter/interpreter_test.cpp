@@ -351,6 +351,27 @@ TEST(InterpreterRun, HugeAndHostileLines) {
     }
 }
 
+// The list shows the values from before the last block, also when a call or a return set
+// #0 ... #99 in between.
+TEST(InterpreterRun, TheListShowsTheValuesFromBeforeTheLastBlockAfterCallsAndReturns) {
+    struct ListCase {
+        std::string text;
+        double ova1;
+    };
+    const ListCase cases[] = {
+        {"#1=3\nG65P100A1\nM30\nO100\n#1=9\nM99", 3},
+        {"#1=3\nG65P100A1\nM30\nO100\nM99", 3},
+        {"#1=3\nG65P100A1\nM30\nO100\nG1X#1\nM30", 1},
+        {"#1=3\nM98P100\nM30\nO100\n#1=9\nM99", 3},
+    };
+    for (const ListCase &c : cases) {
+        SCOPED_TRACE(c.text);
+        InterpreterHarness h;
+        h.Run(c.text);
+        EXPECT_EQ(h.variables->ova[1], c.ova1);
+    }
+}
+
 TEST(InterpreterRun, VariablesOfTheLastBlockAreKeptForTheList) {
     InterpreterHarness h;
     h.Run("#1=1\n#2=5\n#1=#1+1");
