@@ -1,11 +1,11 @@
 // TMainform: the document commands, the caption and the recent files.
 
-#include "settings/filefilter.h"
 #include "app/mainform.h"
 #include "app/plotbox.h"
 #include "app/reliefpanel.h"
 #include "app/reliefrun.h"
 #include "editor/texteditorlf.h"
+#include "settings/filefilter.h"
 #include "translation/translateunit.h"
 
 #include <QAction>

@@ -5,9 +5,9 @@
 
 #include "app/commandline.h"
 #include "app/mainmenu.h"
-#include "settings/settingsfiles.h"
 #include "interpreter/calcinterfaces.h"
 #include "relief/reliefgenerator.h"
+#include "settings/settingsfiles.h"
 #include "translation/translatetable.h"
 #include "view/viewstate.h"
 

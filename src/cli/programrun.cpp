@@ -5,8 +5,8 @@
 #include "editor/editorcore.h"
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
-#include "linetext/linetext.h"
 #include "interpreter/subprogrameditors.h"
+#include "linetext/linetext.h"
 #include "view/viewstate.h"
 
 #include <iostream>

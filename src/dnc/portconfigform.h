@@ -3,8 +3,8 @@
 // the characters sent after every line. The selections are options.dat's item indices; a
 // chosen USB adapter and the line end live in port.dat beside it.
 
-#include "settings/settingsfiles.h"
 #include "dnc/portfile.h"
+#include "settings/settingsfiles.h"
 
 #include <QDialog>
 

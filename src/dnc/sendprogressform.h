@@ -2,8 +2,8 @@
 // The window side of the transfer: a progress window with a cancel button that keeps the
 // application alive while lines go out, and the two commands of the "DNC" menu.
 
-#include "settings/settingsfiles.h"
 #include "dnc/transfer.h"
+#include "settings/settingsfiles.h"
 
 #include <QElapsedTimer>
 #include <QProgressDialog>

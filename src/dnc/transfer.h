@@ -7,9 +7,9 @@
 // is waited for, and the caller is asked at every line and every pause whether to go on, so a
 // window can stay alive and offer a cancel. The device is closed on every path.
 
-#include "settings/settingsfiles.h"
 #include "dnc/portfile.h"
 #include "dnc/serialport.h"
+#include "settings/settingsfiles.h"
 
 #include <QString>
 

@@ -5,8 +5,8 @@
 #include "expressions/floattostr.h"
 #include "expressions/variablestore.h"
 #include "interpreter/calcrunimpl.h"
-#include "linetext/linetext.h"
 #include "interpreter/variablenzuweisen.h"
+#include "linetext/linetext.h"
 #include "vantrel/numbertext.h"
 #include "view/viewstate.h"
 
