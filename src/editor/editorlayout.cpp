@@ -352,11 +352,12 @@ int64_t TEditorCore::rowStartOf(int64_t pos) {
 }
 
 // Realigns the view to start at the row that holds posy (where the caller put what it shows: a
-// match, a replacement, a jump's offset). When the caret is out of view even so (a selection
-// taller than the view), the view starts at the caret's row instead.
+// match, a replacement, a jump's offset). The end of the text starts no view of its own: the
+// view starts at the row of the last byte and shows the end below it. When the caret is out of
+// view even so (a selection taller than the view), the view starts at the caret's row instead.
 void TEditorCore::ShowCompleteLine() {
     gridMetrics();
-    posy = rowStartOf(posy);
+    posy = rowStartOf(posy >= size() ? size() - 1 : posy);
     SilentLayout();
     if (!pxfound && curx >= 0 && curx <= size()) {
         posy = rowStartOf(curx);
