@@ -141,6 +141,8 @@ public:
     bool goright();
     bool CheckIfMustScrollDown();
     void checksize();
+    // The view starts at the row that holds posy, or at the caret's row when the caret would be
+    // out of view; reads at most one display window before them.
     void ShowCompleteLine();
     void MoveToTheEnd(bool inmarkall, bool shift = false);
     void SelectAll();
@@ -286,7 +288,9 @@ private:
     bool writeDocumentTo(const std::string &fname);
     void noticeShorterFile();
     bool copyToOutput(OutputFile &out, int64_t pos, int64_t len, TProgressTicker &progress);
+    void gridMetrics();
     void layout();
+    int64_t rowStartOf(int64_t pos);
     void setStatus(const std::string &text);
     bool adjustHorizontalScroll();
     void placeCaret();

@@ -270,13 +270,6 @@ void TEditorCore::KeyPress(uint8_t ch, bool ctrl, bool alt) {
         posy = curx;
         SilentLayout();
         ShowCompleteLine();
-        // A window of a few rows may still end before the caret: step the view down row by
-        // row (Backspace needs the caret's cell to find the byte before it).
-        SilentLayout();
-        while (!pxfound && Cell(1, 0) - 1 > posy) {
-            posy = Cell(1, 0) - 1;
-            SilentLayout();
-        }
         UpdateCaretPos(true, true, false);
     }
     if (ch == 8) { // Backspace

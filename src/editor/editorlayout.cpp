@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace morvilo {
 
@@ -40,15 +41,21 @@ void TEditorCore::SilentLayout() {
     donotpaint = old;
 }
 
-// Lays out the 10240 bytes from posy into the grid: each byte takes a cell, a tab takes the
-// cells up to the next multiple of 8, a row ends at a break or at the layout width. CR LF is
-// one break: its LF takes the first cell of the new row, which the next character overwrites.
-void TEditorCore::layout() {
+// The pixel origin, the visible and laid-out columns and the rows that fit, from the cell size
+// and the client size.
+void TEditorCore::gridMetrics() {
     sx = 30 * (leftbar0 ? 1 : 0) + 5;
     sy = 5;
     pwreal = (clientWidth - sx) / wid - 1;
     pw = wordwarp0 ? std::max<int64_t>(pwreal, 1) : 1024;
     rph = std::max((clientHeight - sy) / hei, 0);
+}
+
+// Lays out the 10240 bytes from posy into the grid: each byte takes a cell, a tab takes the
+// cells up to the next multiple of 8, a row ends at a break or at the layout width. CR LF is
+// one break: its LF takes the first cell of the new row, which the next character overwrites.
+void TEditorCore::layout() {
+    gridMetrics();
     ph = rph;
     posses.assign(size_t(pw * rph), 0);
     ReadBuf();
@@ -307,13 +314,55 @@ bool TEditorCore::CheckIfMustScrollDown() {
     return scrolled;
 }
 
+// The start of the screen row that holds the byte at pos, as a layout from the start of its line
+// places it. The line's start is looked for at most one display window back and the columns are
+// counted from there; a line that began further back is taken up at pos itself, since rows that
+// start inside a line are ordinary rows. So the work stays within one window, however long the
+// lines and the text are.
+int64_t TEditorCore::rowStartOf(int64_t pos) {
+    pos = std::clamp<int64_t>(pos, 0, size());
+    // The LF of a CR LF sits at the start of the row after the CR, in the cell of the byte that
+    // follows it: a view starting at the LF would show it as an empty row of its own.
+    if (pos > 0 && ByteAt(pos) == kLF && ByteAt(pos - 1) == kCR)
+        --pos;
+    const int64_t from = std::max<int64_t>(0, pos - bufsiz);
+    std::vector<uint8_t> before(size_t(pos - from));
+    store->CopyOut(from, pos - from, before.data());
+    // A line ends at LF or at a CR not followed by LF (the byte after the window is pos's own).
+    int64_t lineStart = -1;
+    for (int64_t k = pos - 1; k >= from && lineStart < 0; --k) {
+        const uint8_t b = before[size_t(k - from)];
+        const uint8_t after = k + 1 < pos ? before[size_t(k + 1 - from)] : ByteAt(pos);
+        if (b == kLF || (b == kCR && after != kLF))
+            lineStart = k + 1;
+    }
+    if (lineStart < 0 && from > 0)
+        return pos;
+    // The line's rows, as the layout pass fills them: a tab reaches the next multiple of 8, a
+    // row ends when the next column reaches the layout width.
+    int64_t rowStart = std::max<int64_t>(lineStart, 0), column = 0;
+    for (int64_t k = rowStart; k < pos; ++k) {
+        column = before[size_t(k - from)] == 9 ? (column / 8 + 1) * 8 : column + 1;
+        if (column >= pw) {
+            rowStart = k + 1;
+            column = 0;
+        }
+    }
+    return rowStart;
+}
+
+// Realigns the view to start at the row that holds posy (where the caller put what it shows: a
+// match, a replacement, a jump's offset). The end of the text starts no view of its own: the
+// view starts at the row of the last byte and shows the end below it. When the caret is out of
+// view even so (a selection taller than the view), the view starts at the caret's row instead.
 void TEditorCore::ShowCompleteLine() {
-    if (posy == 0)
-        return;
-    posy = std::max<int64_t>(0, posy - pw);
+    gridMetrics();
+    posy = rowStartOf(posy >= size() ? size() - 1 : posy);
     SilentLayout();
-    if (Cell(py, 0) != 0)
-        posy = Cell(py, 0) - 1;
+    if (!pxfound && curx >= 0 && curx <= size()) {
+        posy = rowStartOf(curx);
+        SilentLayout();
+    }
 }
 
 void TEditorCore::MoveToTheEnd(bool inmarkall, bool shift) {

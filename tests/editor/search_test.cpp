@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <random>
+#include <unistd.h>
 
 using namespace morvilo;
 using morvilo::test::ScratchFolder;
@@ -299,6 +301,122 @@ TEST_F(SearchTest, HexReplacementWritesZeroBytes) {
     caret(0);
     EXPECT_TRUE(replace("0d0a", "000A", true, true));
     EXPECT_EQ(text(), "A\0\nB\0\n"s);
+}
+
+// ---- the view after a search, a replacement or a jump -----------------------------------------
+
+// A document file: text at offset, the bytes before it filler (0: a hole of a sparse file).
+struct Document {
+    std::string text;
+    int64_t offset = 0;
+    char filler = 0;
+};
+
+std::string gcodeLines(int count) {
+    std::string text;
+    for (int i = 1; i <= count; ++i)
+        text += "N" + std::to_string(i) + " G1 X" + std::to_string(i) + "\r\n";
+    return text;
+}
+
+void writeDocument(const std::filesystem::path &path, const Document &doc) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    if (doc.filler == 0) {
+        ASSERT_EQ(::ftruncate(fd, doc.offset), 0);
+    } else {
+        const std::string chunk(1 << 20, doc.filler);
+        for (int64_t done = 0; done < doc.offset;) {
+            const size_t n = size_t(std::min<int64_t>(int64_t(chunk.size()), doc.offset - done));
+            ASSERT_EQ(::pwrite(fd, chunk.data(), n, done), ssize_t(n));
+            done += int64_t(n);
+        }
+    }
+    ASSERT_EQ(::pwrite(fd, doc.text.data(), doc.text.size(), doc.offset), ssize_t(doc.text.size()));
+    ::close(fd);
+}
+
+// Whatever the lengths of the lines, the size of the text and the height of the editor, the
+// view starts at the row that holds what was found (the jump's offset, the match, the
+// replacement) as a layout from the start of its line places it, and the caret is in view.
+// Rows are 1024 columns wide (98 with word wrap); 240 pixels hold 14 rows, 600 pixels 37.
+TEST_F(SearchTest, TheViewStartsAtTheRowOfWhatWasFoundAndShowsTheCaret) {
+    enum class Op { Search, Replace, Jump };
+    struct Case {
+        const char *name;
+        Document doc;
+        int height;
+        bool wordWrap;
+        Op op;
+        std::string what;     // the search text; for a jump unused
+        int64_t from;         // the caret before, or the jump's offset
+        int64_t expectedPosy; // offsets count from doc.offset
+    };
+    const std::string ones = std::string(3000, '\n') + "G1 X5\n" + std::string(100, '\n');
+    const std::string gcode = gcodeLines(200);
+    const int64_t line50 = int64_t(gcode.find("N50 "));
+    const int64_t line60 = int64_t(gcode.find("N60 "));
+    const int64_t around1500 = int64_t(gcode.rfind('\n', 1500)) + 1;
+    const std::string longLine =
+        "N1\r\n" + std::string(4500, 'X') + "G1" + std::string(500, 'X') + "\r\nN3\r\n";
+    const std::string tabs = "N1\r\n" + std::string(200, '\t') + "G1\r\nN3\r\n";
+    const std::string wrapped =
+        "N1\r\n" + std::string(250, 'X') + "G1" + std::string(48, 'X') + "\r\nN3\r\n";
+    const std::string tall = std::string(100, '\n') + "A" + std::string(40, '\n') + "B\n\n";
+    const int64_t hundredMB = 100'000'000;
+    const int64_t beyond4GiB = (int64_t(9) << 29) - 2; // 4.5 GiB, just before the lines
+    const std::string far = "\r\n" + gcode;
+    const int64_t end = int64_t(gcode.size()), lastLine = int64_t(gcode.rfind("N200 "));
+    const std::string tallMatch = "A" + std::string(40, '\n') + "B";
+    const Document hugeLineEnd{"G1 X5\r\nN2\r\n", hundredMB, 'X'}, hugeLine{"\r\n", hundredMB, 'X'};
+    const Document farLines{far, beyond4GiB};
+    const Case cases[] = {
+        {"1-byte lines", {ones}, 240, false, Op::Search, "G1", 0, 3000},
+        {"line 50", {gcode}, 240, false, Op::Search, "N50 ", 0, line50},
+        {"line 50, taller", {gcode}, 600, false, Op::Search, "N50 ", 0, line50},
+        {"replacement in line 60", {gcode}, 240, false, Op::Replace, "X60\r", 0, line60},
+        {"jump to 1500", {gcode}, 600, false, Op::Jump, "", 1500, around1500},
+        {"jump to 1500, smaller", {gcode}, 240, false, Op::Jump, "", 1500, around1500},
+        {"jump near the start", {gcode}, 240, false, Op::Jump, "", 3, 0},
+        {"jump into the last line", {gcode}, 240, false, Op::Jump, "", end - 3, lastLine},
+        {"jump to the end", {gcode}, 240, false, Op::Jump, "", end, lastLine},
+        {"second row of a long line", {longLine}, 240, false, Op::Search, "G1", 0, 4 + 4096},
+        {"tabs", {tabs}, 240, false, Op::Search, "G1", 0, 4 + 128},
+        {"word wrap", {wrapped}, 240, true, Op::Search, "G1", 0, 4 + 2 * 98},
+        {"a match taller than the view", {tall}, 240, false, Op::Search, tallMatch, 0, 141},
+        {"end of a 100 MB line", hugeLineEnd, 240, false, Op::Search, "G1", -20, 0},
+        {"middle of a 100 MB line", hugeLine, 600, false, Op::Jump, "", -50'000'000, -50'000'000},
+        {"line 50 beyond 4 GiB", farLines, 240, false, Op::Search, "N50 ", 0, 2 + line50},
+        {"jump beyond 4 GiB", farLines, 600, false, Op::Jump, "", 1502, 2 + around1500},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = scratch / "view.nc";
+        std::filesystem::remove(path); // the open document keeps the old file
+        writeDocument(path, c.doc);
+        core.SetMetrics(8, 16);
+        core.SetClientSize(800, c.height);
+        core.SetWordWrap(c.wordWrap);
+        ASSERT_TRUE(core.OpenFileWithName(path));
+        const int64_t from = c.doc.offset + c.from;
+        switch (c.op) {
+        case Op::Search:
+            caret(from);
+            ASSERT_TRUE(search(c.what, true));
+            break;
+        case Op::Replace:
+            caret(from);
+            ASSERT_TRUE(replace(c.what, c.what, false));
+            break;
+        case Op::Jump:
+            ASSERT_TRUE(core.AnPositionspringen(std::to_string(from), false));
+            break;
+        }
+        EXPECT_EQ(core.posy, c.doc.offset + c.expectedPosy);
+        EXPECT_TRUE(core.pxfound);
+        EXPECT_LT(core.py, core.rph);
+    }
+    EXPECT_TRUE(view.shown.empty());
 }
 
 // ---- jumps --------------------------------------------------------------------------------

@@ -256,6 +256,71 @@ private slots:
         QVERIFY(second->close());
     }
 
+    // "Speichern" (here its key, Ctrl+S) writes the document under its name however the
+    // document came by it and whatever happened since, and asks for a name only while the
+    // document has none: after "Neu" and for a relief program made then.
+    void speichernSavesUnderTheNameTheDocumentHas() {
+        auto form = startForm();
+        form->saveQuestion = [] { return QMessageBox::No; };
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->PageControl1->setCurrentIndex(1);
+        const QString plain = newFile("a.nc", "G1\r\n");
+        const QString special = newFile("Teil ä #1 (neu).nc", "G1\r\n");
+        const QString link = homeFile("verweis.nc");
+        QVERIFY(QFile::link(plain, link));
+        const QString picture = homeFile("logo.bmp");
+        QVERIFY(QFile::copy(MORVILO_PICTURES "/bmp24.bmp", picture));
+        auto open = [&](const QString &name) {
+            form->openDialog = [name] { return name; };
+            form->ffnen1Click();
+        };
+        QString offered; // what the save dialog answers
+        int asked = 0;
+        form->saveDialog = [&] {
+            ++asked;
+            return offered;
+        };
+        const struct {
+            const char *how;
+            std::function<void()> step;
+            QString savedAs; // empty: the save dialog is cancelled
+            bool asks;
+        } cases[] = {
+            {"Öffnen...", [&] { open(plain); }, plain, false},
+            {"blanks, an umlaut and signs in the name", [&] { open(special); }, special, false},
+            {"a link", [&] { open(link); }, link, false},
+            {"a recent file", [&] { form->action("Zuletzt21")->trigger(); }, special, false},
+            {"a backplot run", [&] { form->CalcBtnClick(); }, special, false},
+            {"a relief program", [&] { form->opentheDXFnow(picture); }, special, false},
+            {"an open that fails", [&] { open(homeFile("fehlt.nc")); }, special, false},
+            {"an open cancelled", [&] { open(QString()); }, special, false},
+            {"Speichern unter...",
+             [&] {
+                 offered = homeFile("b.nc");
+                 form->Speichernunter1Click();
+                 offered.clear();
+             },
+             homeFile("b.nc"), false},
+            {"Neu", [&] { form->Neu1Click(); }, QString(), true},
+            {"a relief program without a name", [&] { form->opentheDXFnow(picture); }, QString(),
+             true},
+        };
+        for (const auto &c : cases) {
+            c.step();
+            QTest::keyClicks(form->memo1, "X1");
+            TEditorCore &core = form->memo1->core();
+            QByteArray text(qsizetype(core.size()), '\0');
+            core.mem().CopyOut(0, core.size(), reinterpret_cast<uint8_t *>(text.data()));
+            asked = 0;
+            QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
+            QVERIFY2(asked == int(c.asks), c.how);
+            QVERIFY2(form->changed == c.savedAs.isEmpty(), c.how);
+            if (!c.savedAs.isEmpty())
+                QVERIFY2(readAll(c.savedAs) == text, c.how);
+        }
+    }
+
     void recentFilesMoveToTheTop() {
         QStringList names;
         for (const char *n : {"b", "c", "d", "e", "f", "g"})

@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 
 using namespace morvilo;
@@ -189,6 +190,51 @@ private slots:
         QCOMPARE(form->result(), int(QDialog::Accepted));
         QVERIFY(!form->isVisible());
         QCOMPARE(form->model()->rowCount(), 4);
+    }
+
+    // The main window sets every column to 300 pixels before it shows the editor. Searching,
+    // refreshing, inserting and showing again keep the widths, and so a column the user made
+    // narrower.
+    void columnWidthsStayThroughSearchesAndRefreshes() {
+        form = std::make_unique<TTranslateForm>(*table); // as the main window makes it
+        const int columns = form->model()->columnCount();
+        for (int column = 0; column < columns; ++column)
+            form->DBGrid1->setColumnWidth(column, 300);
+        form->show();
+        form->DBGrid1->setColumnWidth(1, 120); // as the user drags it
+        QList<int> expected(columns, 300);
+        expected[1] = 120;
+        auto widths = [&] {
+            QList<int> result;
+            for (int column = 0; column < columns; ++column)
+                result << form->DBGrid1->columnWidth(column);
+            return result;
+        };
+        auto search = [&](const QString &text) {
+            form->FilterEdit->setText(text);
+            QTest::mouseClick(form->FilterBtn, Qt::LeftButton);
+        };
+        const struct {
+            const char *step;
+            std::function<void()> run;
+        } steps[] = {
+            {"shown", [] {}},
+            {"search", [&] { search("speich"); }},
+            {"search without matches", [&] { search("xyz"); }},
+            {"search for everything", [&] { search(""); }},
+            {"refresh", [&] { navigator("nbRefresh")->click(); }},
+            {"insert", [&] { navigator("nbInsert")->click(); }},
+            {"shown again",
+             [&] {
+                 search("speich");
+                 form->close();
+                 form->show();
+             }},
+        };
+        for (const auto &s : steps) {
+            s.run();
+            QVERIFY2(widths() == expected, s.step);
+        }
     }
 
     void backStoresWhatIsPending() {
