@@ -19,8 +19,8 @@
 #include "formatting/nummerblocksform.h"
 #include "formatting/renumbering.h"
 #include "interpreter/calcrun.h"
-#include "linetext/linetext.h"
 #include "interpreter/ordnerform.h"
+#include "linetext/linetext.h"
 #include "relief/grafikrw.h"
 #include "translation/translateform.h"
 #include "translation/translateprogram.h"
@@ -534,7 +534,7 @@ void TMainform::handleCommandLine() {
 }
 
 void TMainform::closeEvent(QCloseEvent *event) {
-    if (changed && !askToSave()) {
+    if (!askToSave()) {
         event->ignore();
         return;
     }

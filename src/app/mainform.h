@@ -5,9 +5,9 @@
 
 #include "app/commandline.h"
 #include "app/mainmenu.h"
-#include "settings/settingsfiles.h"
 #include "interpreter/calcinterfaces.h"
 #include "relief/reliefgenerator.h"
+#include "settings/settingsfiles.h"
 #include "translation/translatetable.h"
 #include "view/viewstate.h"
 
@@ -232,7 +232,9 @@ private:
     void connectCommands();
     void handleCommandLine();
     void applyCaption(); // the caption rule
-    bool askToSave();    // the save question; false when the command must not go on
+    // The save question when the document has unsaved changes; false when the command must not
+    // go on (Cancel, or the save failed or was cancelled).
+    bool askToSave();
     QString chooseSaveFile();
     QString chooseOpenFile();
 

@@ -7,8 +7,8 @@
 #include "app/subprogramviews.h"
 #include "editor/texteditorlf.h"
 #include "expressions/variablelistform.h"
-#include "linetext/linetext.h"
 #include "interpreter/ordnerform.h"
+#include "linetext/linetext.h"
 #include "temporaryhome.h"
 #include "translation/translateform.h"
 #include "translation/translateunit.h"
@@ -275,11 +275,8 @@ private slots:
         for (int k = 0; k < 5; ++k)
             QCOMPARE(form->action(items[k])->text(), expected[k]);
 
-        // A recent item loads without asking, even over a changed text; a file that is gone
-        // leaves the document, its name and the list alone.
-        form->PageControl1->setCurrentIndex(1);
-        QTest::keyClicks(form->memo1, "Z");
-        form->saveQuestion = [] { return QMessageBox::Yes; }; // would fail the test's dialog
+        // A recent item loads the file; one that is gone leaves the document, its name and the
+        // list alone.
         form->action("Zuletzt31")->trigger();
         QCOMPARE(form->afilename, names[0]);
         QVERIFY(!form->changed);
@@ -288,6 +285,43 @@ private slots:
         QCOMPARE(errorShown, QString("Die Datei konnte nicht geöffnet werden!"));
         QCOMPARE(form->afilename, names[0]);
         QCOMPARE(form->memo1->core().size(), 4);
+    }
+
+    // A recent item over unsaved changes asks first, as "Öffnen..." does.
+    void recentFileAsksBeforeItReplacesAChangedText_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("document");   // the document afterwards
+        QTest::addColumn<QByteArray>("current"); // current.nc on the disk afterwards
+        QTest::newRow("Yes saves, then opens")
+            << int(QMessageBox::Yes) << "recent.nc" << QByteArray("ZA1\r\n");
+        QTest::newRow("No opens without saving")
+            << int(QMessageBox::No) << "recent.nc" << QByteArray("A1\r\n");
+        QTest::newRow("Cancel keeps everything")
+            << int(QMessageBox::Cancel) << "current.nc" << QByteArray("A1\r\n");
+    }
+
+    void recentFileAsksBeforeItReplacesAChangedText() {
+        QFETCH(int, answer);
+        QFETCH(QString, document);
+        QFETCH(QByteArray, current);
+        auto form = startForm();
+        QVERIFY(form->OpenFileWithName(newFile("recent.nc", "R2\r\n")));
+        QVERIFY(form->OpenFileWithName(newFile("current.nc", "A1\r\n")));
+        form->PageControl1->setCurrentIndex(1);
+        QTest::keyClicks(form->memo1, "Z");
+        int asked = 0;
+        form->saveQuestion = [&] {
+            ++asked;
+            return QMessageBox::StandardButton(answer);
+        };
+        form->action("Zuletzt21")->trigger(); // recent.nc
+        QCOMPARE(asked, 1);
+        QCOMPARE(form->afilename, homeFile(document));
+        QCOMPARE(readAll(homeFile("current.nc")), current);
+        const bool cancelled = answer == QMessageBox::Cancel;
+        QCOMPARE(form->changed, cancelled);
+        QCOMPARE(form->memo1->core().ByteAt(0), uint8_t(cancelled ? 'Z' : 'R'));
+        form->saveQuestion = [] { return QMessageBox::No; };
     }
 
     void favouriteFoldersMoveToTheTop() {
