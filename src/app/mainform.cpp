@@ -37,8 +37,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPageSetupDialog>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollArea>
@@ -176,8 +174,12 @@ void TMainform::FormCreate(const QString &programFolder) {
     OrdnerForm = new TOrdnerForm(this);
     subprogramEditors = std::make_unique<TSubprogramViews>(Splitter1, memo1);
     RestoreOrdnerForm(); // the folder is known before the dialog is ever shown
-    PrintForm = new TPrintForm(this);
+    printDialog = &ShowPrintDialog;
+    printerSetup = &ShowPageSetup;
+    PrintForm = new TPrintForm([this]() -> QPrinter & { return thePrinter(); }, this);
     PrintForm->errorBox = [this](const QString &message) { errorBox(message); };
+    PrintForm->printDialog = [this](QPrinter &p, QWidget *owner) { return printDialog(p, owner); };
+    PrintForm->printerSetup = [this](QPrinter &p, QWidget *owner) { printerSetup(p, owner); };
     connectCommands();
 }
 
@@ -638,20 +640,17 @@ QPrinter &TMainform::thePrinter() {
 }
 
 void TMainform::Druckereinrichten1Click() {
-    QPageSetupDialog dialog(&thePrinter(), this);
-    dialog.exec();
+    printerSetup(thePrinter(), this);
 }
 
+// The print dialog chooses a printer of the system or a PDF file, so that printing works
+// without an installed printer too.
 void TMainform::Drucken1Click() {
-    // Without a printer set up (no default printer here), the print dialog chooses one, or
-    // a file.
     QPrinter &target = thePrinter();
-    if (target.outputFormat() == QPrinter::NativeFormat && target.printerName().isEmpty()) {
-        QPrintDialog dialog(&target, this);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-    }
-    memo1->Drucken(target, GetTString(kMsgPrintJob));
+    if (!printDialog(target, this))
+        return;
+    if (memo1->Drucken(target, GetTString(kMsgPrintJob)) == 0)
+        errorBox(PrinterNotStartedMessage(target));
 }
 
 void TMainform::Beenden1Click() {

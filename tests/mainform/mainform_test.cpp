@@ -14,6 +14,7 @@
 #include "translation/translateunit.h"
 #include "vantrel/dynaarray.h"
 #include "view/dxfexportdialog.h"
+#include "view/printform.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -23,7 +24,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -707,6 +710,65 @@ private slots:
         QCOMPARE(written, dxf);
         QVERIFY(readAll(dxf).contains("POLYLINE"));
         QVERIFY(errorShown.isEmpty());
+        form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
+    // "Drucken" goes through the print dialog, so that a machine without a printer prints into
+    // a PDF file; a job that cannot start is reported.
+    void printingOffersThePrintDialog_data() {
+        QTest::addColumn<QString>("file"); // the PDF chosen in the print dialog; empty: cancelled
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("into a PDF file") << "text.pdf" << false;
+        QTest::newRow("print dialog cancelled") << "" << false;
+        QTest::newRow("PDF in a missing folder") << "missing/text.pdf" << true;
+    }
+
+    void printingOffersThePrintDialog() {
+        QFETCH(QString, file);
+        QFETCH(bool, reported);
+        auto form = startForm();
+        form->OpenFileWithName(newFile("print.nc", "G1 X1\r\n"));
+        // As Qt leaves the printer without an installed one: no printer and no file.
+        form->thePrinter().setOutputFormat(QPrinter::PdfFormat);
+        form->thePrinter().setOutputFileName(QString());
+        int dialogs = 0;
+        form->printDialog = [&](QPrinter &printer, QWidget *) {
+            ++dialogs;
+            printer.setOutputFileName(file.isEmpty() ? QString() : homeFile(file));
+            return !file.isEmpty();
+        };
+        form->action("Drucken1")->trigger();
+        QCOMPARE(dialogs, 1);
+        QCOMPARE(errorShown,
+                 reported ? "Der Drucker konnte nicht gestartet werden.\n" + homeFile(file) : "");
+        const bool printed = !file.isEmpty() && QFileInfo(homeFile(file)).isFile();
+        QCOMPARE(printed, !file.isEmpty() && !reported);
+    }
+
+    // One printer for the window: the page set up under "Drucker einrichten..." is the page
+    // "Backplot drucken" prints on.
+    void backplotPrintsOnThePageSetUp() {
+        auto form = plottedSquare();
+        const QString pdf = homeFile("plot.pdf");
+        form->printerSetup = [](QPrinter &printer, QWidget *) {
+            printer.setPageSize(QPageSize(QPageSize::A4));
+            printer.setPageOrientation(QPageLayout::Landscape);
+        };
+        form->printDialog = [&](QPrinter &printer, QWidget *) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            return true;
+        };
+        form->action("Druckereinrichten1")->trigger();
+        form->PrintForm->execDialog = [](QDialog &) { return true; };
+        form->action("Backplotdrucken1")->trigger();
+        QVERIFY2(errorShown.isEmpty(), qPrintable(errorShown));
+        // The page of Qt's PDF: "/MediaBox [0 0 width height]" in points.
+        static const QRegularExpression mediaBox("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]");
+        const QRegularExpressionMatch page = mediaBox.match(QString::fromLatin1(readAll(pdf)));
+        QVERIFY(page.hasMatch());
+        QVERIFY2(page.captured(1).toDouble() > page.captured(2).toDouble(),
+                 qPrintable(page.captured()));
         form->saveQuestion = [] { return QMessageBox::No; };
     }
 
