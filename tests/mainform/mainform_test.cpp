@@ -9,6 +9,7 @@
 #include "expressions/variablelistform.h"
 #include "interpreter/ordnerform.h"
 #include "linetext/linetext.h"
+#include "settings/settingsstore.h"
 #include "temporaryhome.h"
 #include "translation/translateform.h"
 #include "translation/translateunit.h"
@@ -21,12 +22,14 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -473,6 +476,55 @@ private slots:
         QVERIFY(!form->isChecked("allcaps"));
         QVERIFY(!form->memo1->core().insertuppercase);
         QCOMPARE(form->size(), QSize(790, 520));
+    }
+
+    // The placement comes back where it was, stored as the client area of the normal window
+    // (never the frame) in readable entries.
+    void placementSurvivesARestart_data() {
+        QTest::addColumn<QRect>("normal");
+        QTest::addColumn<bool>("maximized");
+        QTest::newRow("normal window") << QRect(40, 50, 790, 520) << false;
+        QTest::newRow("maximised window") << QRect(10, 20, 783, 540) << true;
+    }
+
+    void placementSurvivesARestart() {
+        QFETCH(QRect, normal);
+        QFETCH(bool, maximized);
+        {
+            auto form = startForm();
+            form->setGeometry(normal);
+            if (maximized)
+                form->showMaximized();
+            QVERIFY(form->close());
+        }
+        const auto stored = SettingsStore("TMainform");
+        QCOMPARE(QRect(stored->value("Left").toInt(), stored->value("Top").toInt(),
+                       stored->value("Width").toInt(), stored->value("Height").toInt()),
+                 normal);
+        QCOMPARE(bool(stored->value("WindowState").toInt() & Qt::WindowMaximized), maximized);
+        for (int restart = 0; restart < 2; ++restart) {
+            auto form = startForm();
+            QCOMPARE(form->isMaximized(), maximized);
+            QCOMPARE(form->normalGeometry(), normal);
+            if (!maximized)
+                QCOMPARE(form->geometry(), normal);
+            QVERIFY(form->close());
+        }
+    }
+
+    // A placement on no screen that is there now (a monitor taken away) is not used.
+    void placementOffEveryScreenIsCentred() {
+        {
+            auto store = SettingsStore("TMainform");
+            for (const char *key : {"Left", "Top"})
+                store->setValue(key, 100000);
+            store->setValue("Width", 790);
+            store->setValue("Height", 520);
+        }
+        auto form = startForm();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(form->geometry().center(), screen.center());
+        QCOMPARE(form->size(), QSize(783, 540));
     }
 
     void editMenuFollowsTheEditor() {
