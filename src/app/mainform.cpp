@@ -141,15 +141,19 @@ void TMainform::FormCreate(const QString &programFolder) {
     memo1->errorBox = [this](const QString &message) { errorBox(message); };
 
     // The translation table: opened read-only when it cannot be written; a damaged one is
-    // reported at the first showing and the tool runs untranslated.
+    // reported at the first showing and left alone, and the shipped English texts serve
+    // without it.
+    const QString shippedEnglish = ":/translations/translate-en.csv";
     translationDamage = translationTable.Open(QString::fromStdString(progpath));
     workreadonly = translationTable.workreadonly();
     translationTable.inittrans();
     if (translationDamage.isEmpty()) {
         // The shipped English texts fill English cells that are still empty; a translator's
         // own cells stay as they are.
-        translationTable.MergeTranslations(":/translations/translate-en.csv", 1);
+        translationTable.MergeTranslations(shippedEnglish, 1);
         translationTable.Install();
+    } else {
+        SetTranslationLookup(ShippedLookup(shippedEnglish, 1));
     }
 
     picturePage->LoadFolders(progpath + "folders.dat");
@@ -186,6 +190,8 @@ void TMainform::FormCreate(const QString &programFolder) {
 TMainform::~TMainform() {
     if (allocatingWindow == this)
         allocatingWindow = nullptr;
+    if (!translationDamage.isEmpty())
+        SetTranslationLookup({}); // the shipped texts served in place of the table
     // The generator's temporary file goes; an error while erasing is of no interest.
     if (!tempfilename.empty())
         std::remove(tempfilename.c_str());
@@ -517,8 +523,10 @@ void TMainform::FormShow() {
     if (language != 0)
         translateprogram();
     TranslateWindowsWhenShown();
-    if (!translationDamage.isEmpty())
+    if (!translationDamage.isEmpty()) {
+        translationDamage = translationTable.Problem(); // in the language now chosen
         QTimer::singleShot(0, this, [this] { errorBox(translationDamage); });
+    }
     OpenFavorites();
     memo1->core().insertuppercase = isChecked("allcaps");
     notfirst = true;

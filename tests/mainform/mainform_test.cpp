@@ -14,6 +14,7 @@
 #include "translation/translateform.h"
 #include "translation/translateunit.h"
 #include "vantrel/dynaarray.h"
+#include "vantrel/outputfile.h"
 #include "view/dxfexportdialog.h"
 #include "view/printform.h"
 
@@ -288,7 +289,8 @@ private slots:
         QVERIFY(!form->changed);
         QFile::remove(names[1]);
         form->action("Zuletzt41")->trigger();
-        QCOMPARE(errorShown, QString("Die Datei konnte nicht geöffnet werden!"));
+        QCOMPARE(errorShown, "Die Datei konnte nicht geöffnet werden!\n" + names[1] +
+                                 "\nDatei oder Ordner nicht vorhanden");
         QCOMPARE(form->afilename, names[0]);
         QCOMPARE(form->memo1->core().size(), 4);
     }
@@ -327,6 +329,44 @@ private slots:
         const bool cancelled = answer == QMessageBox::Cancel;
         QCOMPARE(form->changed, cancelled);
         QCOMPARE(form->memo1->core().ByteAt(0), uint8_t(cancelled ? 'Z' : 'R'));
+        form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
+    // A failed open or save names the file and says why in the interface's language, never
+    // with the system's English text.
+    void fileErrorsNameTheFileAndWhy_data() {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int64_t>("diskFullAfter"); // bytes; -1: no fault
+        QTest::addColumn<QString>("expected");      // %1: the file
+        const QString notOpened = "Die Datei konnte nicht geöffnet werden!\n%1\n";
+        const QString notCreated = "Die Datei konnte nicht erzeugt werden!\n%1\n";
+        QTest::newRow("open: no such file") << false << "missing.nc" << int64_t(-1)
+                                            << notOpened + "Datei oder Ordner nicht vorhanden";
+        QTest::newRow("open: a folder")
+            << false << "folder" << int64_t(-1) << notOpened + "Das ist ein Ordner";
+        QTest::newRow("save: no such folder") << true << "missing/a.nc" << int64_t(-1)
+                                              << notCreated + "Datei oder Ordner nicht vorhanden";
+        QTest::newRow("save: disk full") << true << "full.nc" << int64_t(0)
+                                         << notCreated + "Kein Platz mehr auf dem Datenträger";
+    }
+
+    void fileErrorsNameTheFileAndWhy() {
+        QFETCH(bool, save);
+        QFETCH(QString, file);
+        QFETCH(int64_t, diskFullAfter);
+        QFETCH(QString, expected);
+        QDir(home->path()).mkdir("folder");
+        auto form = startForm();
+        form->PageControl1->setCurrentIndex(1);
+        QTest::keyClicks(form->memo1, "G1");
+        OutputFile::SetWriteFaultAfter(diskFullAfter);
+        const bool done =
+            save ? form->SaveTheFile(homeFile(file)) : form->OpenFileWithName(homeFile(file));
+        OutputFile::SetWriteFaultAfter(-1);
+        QVERIFY(!done);
+        QCOMPARE(errorShown, expected.arg(homeFile(file)));
+        QVERIFY(form->changed); // the text stays, unsaved
         form->saveQuestion = [] { return QMessageBox::No; };
     }
 
