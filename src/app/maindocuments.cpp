@@ -37,6 +37,8 @@ void TMainform::applyCaption() {
 }
 
 bool TMainform::askToSave() {
+    if (!changed)
+        return true;
     switch (saveQuestion()) {
     case QMessageBox::Yes:
         return SaveFile();
@@ -48,7 +50,7 @@ bool TMainform::askToSave() {
 }
 
 void TMainform::Neu1Click() {
-    if (changed && !askToSave())
+    if (!askToSave())
         return;
     NewAll();
 }
@@ -61,7 +63,7 @@ void TMainform::NewAll() {
 }
 
 void TMainform::ffnen1Click() {
-    if (changed && !askToSave())
+    if (!askToSave())
         return;
     OpenFile();
 }
@@ -82,8 +84,13 @@ bool TMainform::OpenFileWithName(const QString &name) {
     return ok;
 }
 
+// A recent file replaces the document as "Öffnen..." does: unsaved changes are asked about
+// first. An empty slot opens nothing and asks nothing.
 void TMainform::ZuletztClick(int slot) {
-    OpenFileWithName(QString::fromStdString(fav.Entries()[size_t(slot)]));
+    const QString name = QString::fromStdString(fav.Entries()[size_t(slot)]);
+    if (name.isEmpty() || !askToSave())
+        return;
+    OpenFileWithName(name);
 }
 
 void TMainform::Speichern1Click() {

@@ -37,8 +37,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPageSetupDialog>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollArea>
@@ -143,15 +141,19 @@ void TMainform::FormCreate(const QString &programFolder) {
     memo1->errorBox = [this](const QString &message) { errorBox(message); };
 
     // The translation table: opened read-only when it cannot be written; a damaged one is
-    // reported at the first showing and the tool runs untranslated.
+    // reported at the first showing and left alone, and the shipped English texts serve
+    // without it.
+    const QString shippedEnglish = ":/translations/translate-en.csv";
     translationDamage = translationTable.Open(QString::fromStdString(progpath));
     workreadonly = translationTable.workreadonly();
     translationTable.inittrans();
     if (translationDamage.isEmpty()) {
         // The shipped English texts fill English cells that are still empty; a translator's
         // own cells stay as they are.
-        translationTable.MergeTranslations(":/translations/translate-en.csv", 1);
+        translationTable.MergeTranslations(shippedEnglish, 1);
         translationTable.Install();
+    } else {
+        SetTranslationLookup(ShippedLookup(shippedEnglish, 1));
     }
 
     picturePage->LoadFolders(progpath + "folders.dat");
@@ -176,14 +178,20 @@ void TMainform::FormCreate(const QString &programFolder) {
     OrdnerForm = new TOrdnerForm(this);
     subprogramEditors = std::make_unique<TSubprogramViews>(Splitter1, memo1);
     RestoreOrdnerForm(); // the folder is known before the dialog is ever shown
-    PrintForm = new TPrintForm(this);
+    printDialog = &ShowPrintDialog;
+    printerSetup = &ShowPageSetup;
+    PrintForm = new TPrintForm([this]() -> QPrinter & { return thePrinter(); }, this);
     PrintForm->errorBox = [this](const QString &message) { errorBox(message); };
+    PrintForm->printDialog = [this](QPrinter &p, QWidget *owner) { return printDialog(p, owner); };
+    PrintForm->printerSetup = [this](QPrinter &p, QWidget *owner) { printerSetup(p, owner); };
     connectCommands();
 }
 
 TMainform::~TMainform() {
     if (allocatingWindow == this)
         allocatingWindow = nullptr;
+    if (!translationDamage.isEmpty())
+        SetTranslationLookup({}); // the shipped texts served in place of the table
     // The generator's temporary file goes; an error while erasing is of no interest.
     if (!tempfilename.empty())
         std::remove(tempfilename.c_str());
@@ -515,8 +523,10 @@ void TMainform::FormShow() {
     if (language != 0)
         translateprogram();
     TranslateWindowsWhenShown();
-    if (!translationDamage.isEmpty())
+    if (!translationDamage.isEmpty()) {
+        translationDamage = translationTable.Problem(); // in the language now chosen
         QTimer::singleShot(0, this, [this] { errorBox(translationDamage); });
+    }
     OpenFavorites();
     memo1->core().insertuppercase = isChecked("allcaps");
     notfirst = true;
@@ -534,7 +544,7 @@ void TMainform::handleCommandLine() {
 }
 
 void TMainform::closeEvent(QCloseEvent *event) {
-    if (changed && !askToSave()) {
+    if (!askToSave()) {
         event->ignore();
         return;
     }
@@ -638,20 +648,17 @@ QPrinter &TMainform::thePrinter() {
 }
 
 void TMainform::Druckereinrichten1Click() {
-    QPageSetupDialog dialog(&thePrinter(), this);
-    dialog.exec();
+    printerSetup(thePrinter(), this);
 }
 
+// The print dialog chooses a printer of the system or a PDF file, so that printing works
+// without an installed printer too.
 void TMainform::Drucken1Click() {
-    // Without a printer set up (no default printer here), the print dialog chooses one, or
-    // a file.
     QPrinter &target = thePrinter();
-    if (target.outputFormat() == QPrinter::NativeFormat && target.printerName().isEmpty()) {
-        QPrintDialog dialog(&target, this);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-    }
-    memo1->Drucken(target, GetTString(kMsgPrintJob));
+    if (!printDialog(target, this))
+        return;
+    if (memo1->Drucken(target, GetTString(kMsgPrintJob)) == 0)
+        errorBox(PrinterNotStartedMessage(target));
 }
 
 void TMainform::Beenden1Click() {

@@ -89,6 +89,8 @@ public:
     void PortEinstellungen1Click();
     void Druckereinrichten1Click();
     void Drucken1Click();
+    // The window's one printer: "Drucker einrichten...", "Drucken" and "Backplot drucken" share
+    // it. Made when first needed.
     QPrinter &thePrinter();
     void Hilfe2Click();
     void berdasProgramm1Click();
@@ -201,6 +203,8 @@ public:
     std::function<QString()> saveDialog;
     std::function<void(const QString &)> errorBox;
     std::function<void(const QString &)> infoBox;
+    std::function<bool(QPrinter &, QWidget *)> printDialog;  // true: print
+    std::function<void(QPrinter &, QWidget *)> printerSetup; // only sets up
 
     // The file dialogs' filter in its stored form: "text|patterns|text|patterns".
     static QString DocumentFilter();
@@ -232,7 +236,9 @@ private:
     void connectCommands();
     void handleCommandLine();
     void applyCaption(); // the caption rule
-    bool askToSave();    // the save question; false when the command must not go on
+    // The save question when the document has unsaved changes; false when the command must not
+    // go on (Cancel, or the save failed or was cancelled).
+    bool askToSave();
     QString chooseSaveFile();
     QString chooseOpenFile();
 

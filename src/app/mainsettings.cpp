@@ -12,12 +12,51 @@
 #include <QScreen>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace morvilo {
 
 namespace {
 
 std::unique_ptr<QSettings> settingsStore(const char *group = "TMainform") {
     return SettingsStore(group);
+}
+
+// A window's placement in readable entries: its state and the client area of the normal (not
+// maximised) window. The frame never enters: its size is known only to the window manager,
+// often not yet when a window is restored before it is shown, and mixing the two moves the
+// window by the title bar at every start.
+void storePlacement(QSettings &store, const QWidget &window) {
+    const QRect normal = window.normalGeometry();
+    store.setValue("WindowState", int(window.windowState()));
+    store.setValue("Left", normal.x());
+    store.setValue("Top", normal.y());
+    store.setValue("Width", normal.width());
+    store.setValue("Height", normal.height());
+    store.remove("Placement"); // the frame-based entry of earlier versions
+}
+
+// False when no usable placement is stored, or when it lies on no screen that is there now.
+bool restorePlacement(const QSettings &store, QWidget &window) {
+    int values[4] = {};
+    const char *const keys[] = {"Left", "Top", "Width", "Height"};
+    for (int k = 0; k < 4; ++k) {
+        bool ok = false;
+        values[k] = store.value(keys[k]).toInt(&ok);
+        if (!ok)
+            return false;
+    }
+    const QRect normal(values[0], values[1], values[2], values[3]);
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (normal.isEmpty() || std::none_of(screens.begin(), screens.end(), [&](QScreen *screen) {
+            return screen->availableGeometry().intersects(normal);
+        }))
+        return false;
+    window.setGeometry(normal);
+    // A window does not come back minimised.
+    const auto state = Qt::WindowStates(store.value("WindowState", 0).toInt());
+    window.setWindowState(state & (Qt::WindowMaximized | Qt::WindowFullScreen));
+    return true;
 }
 
 } // namespace
@@ -47,11 +86,13 @@ void TMainform::RestoreSettings() {
         if (value.isValid())
             action(name)->setChecked(value.toBool());
     }
-    const QByteArray placement = store->value("Placement").toByteArray();
-    if (placement.isEmpty() || !restoreGeometry(placement)) {
-        // Centred on the screen at the designed size.
-        if (QScreen *screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+    if (!restorePlacement(*store, *this)) {
+        // The client area centred on the screen at the designed size.
+        if (QScreen *screen = QGuiApplication::primaryScreen()) {
+            QRect centred(QPoint(), size());
+            centred.moveCenter(screen->availableGeometry().center());
+            setGeometry(centred);
+        }
     }
     otherbreaketsClick(); // the brackets follow the restored option
 }
@@ -60,19 +101,19 @@ void TMainform::StoreSettings() {
     auto store = settingsStore();
     for (const QString &name : StoredCheckMarks())
         store->setValue(name + ".Checked", action(name)->isChecked());
-    store->setValue("Placement", saveGeometry());
+    storePlacement(*store, *this);
 }
 
 void TMainform::RestoreOrdnerForm() {
     auto store = settingsStore("TOrdnerForm");
     OrdnerForm->SetFolder(store->value("DirectoryEdit1.Text").toString().toStdString());
-    OrdnerForm->restoreGeometry(store->value("Placement").toByteArray());
+    restorePlacement(*store, *OrdnerForm);
 }
 
 void TMainform::StoreOrdnerForm() {
     auto store = settingsStore("TOrdnerForm");
     store->setValue("DirectoryEdit1.Text", QString::fromStdString(OrdnerForm->Folder()));
-    store->setValue("Placement", OrdnerForm->saveGeometry());
+    storePlacement(*store, *OrdnerForm);
 }
 
 void TMainform::LoadOptions() {

@@ -5,6 +5,7 @@
 #include "editor/linebreaks.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
@@ -18,6 +19,9 @@ namespace {
 // The line reader walks the text in windows of this size (a multiple of the display window:
 // results are the same, long documents stream faster).
 constexpr int64_t kLineWindowBytes = 1024 * 1024;
+
+// Why a FIFO, a device or a socket given as a document is refused.
+const char *const kNotARegularFile = "Das ist keine gewöhnliche Datei";
 
 // Appends the bytes of a line to text, leaving out 0 bytes (they take no part in a line's text).
 void appendLineBytes(std::string &text, const uint8_t *from, const uint8_t *to) {
@@ -76,10 +80,14 @@ bool TEditorCore::OpenFileWithName(const std::string &sfn) {
     // they were.
     int file = ::open(sfn.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     struct stat st {};
-    if (file < 0 || ::fstat(file, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = file < 0 || ::fstat(file, &st) != 0 ? errno : 0;
+    if (error != 0 || !S_ISREG(st.st_mode)) {
         if (file >= 0)
             ::close(file);
-        view->ShowError(messages.GetTranslation(kMsgCannotOpen));
+        const std::string reason = error != 0            ? messages.SystemError(error)
+                                   : S_ISDIR(st.st_mode) ? messages.SystemError(EISDIR)
+                                                         : messages.Translate(kNotARegularFile);
+        view->ShowError(messages.FileMessage(kMsgCannotOpen, sfn, reason));
         return false;
     }
     ::fcntl(file, F_SETFL, ::fcntl(file, F_GETFL) & ~O_NONBLOCK);

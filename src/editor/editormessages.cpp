@@ -1,5 +1,7 @@
 #include "editor/editormessages.h"
 
+#include "vantrel/systemerror.h"
+
 #include <array>
 
 namespace morvilo {
@@ -48,6 +50,15 @@ void EditorMessages::InitTranslation() const {
         return;
     for (int n = 1; n <= kEditorMessageCount; ++n)
         OnNeedTranslation(EditorMessageText(n));
+}
+
+std::string EditorMessages::FileMessage(int n, const std::string &fname,
+                                        const std::string &reason) const {
+    return GetTranslation(n) + "\n" + fname + "\n" + reason;
+}
+
+std::string EditorMessages::SystemError(int errnum) const {
+    return DescribeSystemError(errnum, [this](const std::string &text) { return Translate(text); });
 }
 
 } // namespace morvilo

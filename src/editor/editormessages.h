@@ -46,6 +46,10 @@ public:
     std::string Translate(const std::string &text) const;
     // Passes every text to the hook once, so that the translation table learns them.
     void InitTranslation() const;
+    // Message n, the file it is about, and why, each on a line of its own.
+    std::string FileMessage(int n, const std::string &fname, const std::string &reason) const;
+    // A system error number (errno) in the interface's language.
+    std::string SystemError(int errnum) const;
 
     TranslateEvent OnNeedTranslation;
 };

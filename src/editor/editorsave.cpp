@@ -17,18 +17,23 @@ namespace {
 
 constexpr int64_t kSaveChunk = 1 << 20;
 
+const char *const kSourceUnreadable =
+    "Das Dokument konnte nicht vollständig aus seiner Datei gelesen werden.";
+
 } // namespace
 
 bool TEditorCore::writeDocumentTo(const std::string &fname) {
     try {
         noticeShorterFile();
-    } catch (const TextStoreError &e) {
-        view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + e.what());
+    } catch (const TextStoreError &) {
+        view->ShowError(
+            messages.FileMessage(kMsgCannotCreate, fname, messages.Translate(kSourceUnreadable)));
         return false;
     }
     OutputFile out;
     if (!out.Open(fname, OutputFile::Mode::Replace, size_t(kSaveChunk))) {
-        view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + out.Error());
+        view->ShowError(
+            messages.FileMessage(kMsgCannotCreate, fname, messages.SystemError(out.ErrorNumber())));
         return false;
     }
     // Unchanged blocks still lie in the document's file one after another: they are copied
@@ -56,8 +61,8 @@ bool TEditorCore::writeDocumentTo(const std::string &fname) {
             }
         } else if (!copyToOutput(out, pos, run, ticker)) {
             out.Abandon();
-            view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + fname +
-                            ": the document could not be read completely");
+            view->ShowError(messages.FileMessage(kMsgCannotCreate, fname,
+                                                 messages.Translate(kSourceUnreadable)));
             return false;
         }
         pos += run;
@@ -69,7 +74,8 @@ bool TEditorCore::writeDocumentTo(const std::string &fname) {
         return false;
     }
     if (!out.Commit()) {
-        view->ShowError(messages.GetTranslation(kMsgCannotCreate) + "\n" + out.Error());
+        view->ShowError(
+            messages.FileMessage(kMsgCannotCreate, fname, messages.SystemError(out.ErrorNumber())));
         return false;
     }
     return true;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QStringList>
 
 #include <shapefil.h>
@@ -76,11 +77,27 @@ SAHooks quietHooks() {
     return hooks;
 }
 
-QString damagedMessage(const QString &fileName, const QString &fault) {
-    return QStringLiteral("Die Übersetzungstabelle %1 ist beschädigt (%2). Das Programm läuft "
-                          "ohne Übersetzung.")
-        .arg(QDir::toNativeSeparators(fileName), fault);
-}
+// Why the table is not used; %1 is the file, %2 the fault.
+const char *const kNotCreated =
+    "Die Übersetzungstabelle %1 konnte nicht angelegt werden. Das Programm läuft ohne sie.";
+const char *const kDamaged =
+    "Die Übersetzungstabelle %1 ist beschädigt (%2). Das Programm verwendet sie nicht.";
+const char *const kUnreadable = "nicht lesbar";
+
+// The spaces around a text: the lookup matches the text between them and puts them back.
+struct Padded {
+    qsizetype leading = 0, trailing = 0;
+    explicit Padded(const QString &s) {
+        while (leading < s.size() && s[leading] == u' ')
+            ++leading;
+        while (trailing < s.size() - leading && s[s.size() - 1 - trailing] == u' ')
+            ++trailing;
+    }
+    QString core(const QString &s) const { return s.mid(leading, s.size() - leading - trailing); }
+    QString around(const QString &text) const {
+        return QString(leading, u' ') + text + QString(trailing, u' ');
+    }
+};
 
 bool createTable(const QString &fileName) {
     SAHooks hooks = quietHooks();
@@ -148,18 +165,23 @@ TranslationTable::~TranslationTable() {
 QString TranslationTable::Open(const QString &folder) {
     Close();
     fileName_ = QDir(folder).filePath(QStringLiteral("translate.dbf"));
+    problem_.clear();
+    fault_.clear();
+    auto refuse = [this](const char *problem, const QString &fault = {}) {
+        problem_ = QString::fromUtf8(problem);
+        fault_ = fault;
+        return Problem();
+    };
     if (!QFile::exists(fileName_) && !createTable(fileName_))
-        return QStringLiteral("Die Übersetzungstabelle %1 konnte nicht angelegt werden. Das "
-                              "Programm läuft ohne Übersetzung.")
-            .arg(QDir::toNativeSeparators(fileName_));
+        return refuse(kNotCreated);
 
     QFile file(fileName_);
     if (!file.open(QIODevice::ReadOnly))
-        return damagedMessage(fileName_, QStringLiteral("nicht lesbar"));
+        return refuse(kDamaged, kUnreadable);
     const QString fault = CheckDbfImage(file.read(0x10000), file.size());
     file.close();
     if (!fault.isEmpty())
-        return damagedMessage(fileName_, fault);
+        return refuse(kDamaged, fault);
 
     SAHooks hooks = quietHooks();
     const QByteArray name = QFile::encodeName(fileName_);
@@ -168,8 +190,16 @@ QString TranslationTable::Open(const QString &folder) {
     if (!handle_)
         handle_ = DBFOpenLL(name.constData(), "rb", &hooks);
     if (!handle_)
-        return damagedMessage(fileName_, QStringLiteral("nicht lesbar"));
+        return refuse(kDamaged, kUnreadable);
     return {};
+}
+
+QString TranslationTable::Problem() const {
+    if (problem_.isEmpty())
+        return {};
+    const QString text =
+        morvilo::TranslateString(problem_).arg(QDir::toNativeSeparators(fileName_));
+    return fault_.isEmpty() ? text : text.arg(morvilo::TranslateString(fault_));
 }
 
 void TranslationTable::Close() {
@@ -202,20 +232,11 @@ void TranslationTable::inittrans() {
 }
 
 QString TranslationTable::TranslateString(const QString &s, int column) {
-    if (s.isEmpty())
-        return s;
-    qsizetype leading = 0;
-    while (leading < s.size() && s[leading] == u' ')
-        ++leading;
-    if (leading == s.size())
-        return s;
-    qsizetype trailing = 0;
-    while (s[s.size() - 1 - trailing] == u' ')
-        ++trailing;
-    if (!handle_)
+    const Padded padded(s);
+    if (padded.leading == s.size() || !handle_)
         return s;
 
-    const QByteArray key = toCodePage(s.mid(leading, s.size() - leading - trailing));
+    const QByteArray key = toCodePage(padded.core(s));
     const int record = findRecord(key);
     if (record < 0) {
         learn(key);
@@ -224,12 +245,32 @@ QString TranslationTable::TranslateString(const QString &s, int column) {
     const QByteArray cell = trimmedCell(cellBytes(record, column));
     if (cell.isEmpty())
         return s;
-    return QString(leading, u' ') + fromCodePage(cell) + QString(trailing, u' ');
+    return padded.around(fromCodePage(cell));
 }
 
 void TranslationTable::Install() {
     SetTranslationLookup([this](const QString &s) { return TranslateString(s, language); });
     installed_ = true;
+}
+
+TranslationLookup ShippedLookup(const QString &csvFile, int column) {
+    QFile file(csvFile);
+    QHash<QString, QString> texts;
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        file.readLine(); // the column names
+        while (!file.atEnd()) {
+            const QStringList cells = csvCells(QString::fromUtf8(file.readLine()));
+            if (cells.size() >= 2 && !cells[1].trimmed().isEmpty())
+                texts.insert(cells[0].trimmed(), cells[1]);
+        }
+    }
+    return [texts = std::move(texts), column](const QString &s) {
+        const Padded padded(s);
+        const auto found = texts.find(padded.core(s));
+        if (language != column || padded.leading == s.size() || found == texts.end())
+            return s;
+        return padded.around(*found);
+    };
 }
 
 int TranslationTable::RecordCount() const {

@@ -3,6 +3,8 @@
 // column n + 1 its translation for language number n. Every German text that passes the lookup
 // and is not yet in the table is appended, so translators find every text the tool shows.
 
+#include "translation/translateunit.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -27,8 +29,12 @@ public:
 
     // Opens folder/translate.dbf, creating it with its nineteen columns when it is missing,
     // read-only when it cannot be written. Returns an empty text on success, otherwise the
-    // message to show once; the table then stays closed and every text passes unchanged.
+    // message to show once (Problem()); the table then stays closed and every text passes it
+    // unchanged.
     QString Open(const QString &folder);
+    // Why the table could not be opened, naming the file, in the language of the lookup at the
+    // moment of asking; empty after a successful Open.
+    QString Problem() const;
     void Close();
     bool IsOpen() const { return handle_ != nullptr; }
     // The table could be opened only for reading: lookups work, nothing is recorded.
@@ -87,7 +93,13 @@ private:
     bool readOnly_ = false;
     bool installed_ = false;
     QString fileName_;
+    QString problem_, fault_; // German, passed through the lookup by Problem()
     std::array<std::vector<Entry>, 256> trans_;
 };
+
+// The lookup for when no table can be used: the shipped translations of a file of
+// "German","translation" rows (as MergeTranslations reads them) while the given language column
+// is active. Every other text, and every text in another language, passes unchanged.
+TranslationLookup ShippedLookup(const QString &csvFile, int column);
 
 } // namespace morvilo

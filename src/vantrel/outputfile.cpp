@@ -59,6 +59,7 @@ bool OutputFile::Open(const std::string &path, Mode mode, size_t bufferBytes) {
     if (fd >= 0)
         Abandon();
     error.clear();
+    errorNumber = 0;
     written = 0;
     target = path;
     temporary.clear();
@@ -221,8 +222,11 @@ void OutputFile::Abandon() {
 }
 
 void OutputFile::fail(const std::string &what) {
-    if (error.empty())
+    const int number = errno; // what was made from it and left it as it was
+    if (error.empty()) {
         error = what;
+        errorNumber = number;
+    }
 }
 
 } // namespace morvilo

@@ -55,6 +55,8 @@ public:
     // fails as on a full disk; -1 ends it.
     static void SetWriteFaultAfter(int64_t bytes);
     const std::string &Error() const { return error; }
+    // The system's error number (errno) of the first failure; 0 without one.
+    int ErrorNumber() const { return errorNumber; }
     uint64_t BytesWritten() const { return written + uint64_t(cursor - buffer.get()); }
     size_t BufferSize() const { return size_t(bufferEnd - buffer.get()); }
 
@@ -69,6 +71,7 @@ private:
     char *bufferEnd = nullptr;
     uint64_t written = 0;
     std::string error;
+    int errorNumber = 0;
 };
 
 } // namespace morvilo

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPageSetupDialog>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
@@ -28,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace morvilo {
 
@@ -96,6 +99,31 @@ QRect PreviewPageRect(QSize box, QSize page) {
     return QRect(int((bw - w) / 2), int((bh - h) / 2), int(w), int(h));
 }
 
+// ---- the printer --------------------------------------------------------------------------
+
+bool ShowPrintDialog(QPrinter &printer, QWidget *parent) {
+    QPrintDialog dialog(&printer, parent);
+    // Every page is printed: no page ranges, no selection.
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize |
+                      QAbstractPrintDialog::PrintCollateCopies);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void ShowPageSetup(QPrinter &printer, QWidget *parent) {
+    QPageSetupDialog dialog(&printer, parent);
+    dialog.exec();
+}
+
+QString PrinterNotStartedMessage(const QPrinter &printer) {
+    const QString target = printer.outputFormat() == QPrinter::PdfFormat
+                               ? QDir::toNativeSeparators(printer.outputFileName())
+                               : printer.printerName();
+    QString message = TranslateString("Der Drucker konnte nicht gestartet werden.");
+    if (!target.isEmpty())
+        message += "\n" + target;
+    return message;
+}
+
 // ---- the dialog ---------------------------------------------------------------------------
 
 namespace {
@@ -129,7 +157,8 @@ template <typename Widget> Widget *named(const char *name, const QString &captio
 
 } // namespace
 
-TPrintForm::TPrintForm(QWidget *parent) : QDialog(parent), printer(QPrinter::HighResolution) {
+TPrintForm::TPrintForm(std::function<QPrinter &()> printer, QWidget *parent)
+    : QDialog(parent), printer(std::move(printer)) {
     setObjectName("PrintForm");
     setWindowTitle("Bild drucken...");
     Label1 = named<QLabel>("Label1", "Vorschau:");
@@ -209,7 +238,7 @@ PrintChoices TPrintForm::Choices() const {
 }
 
 QSize TPrintForm::pageSize() const {
-    return QSize(printer.width(), printer.height());
+    return QSize(Printer().width(), Printer().height());
 }
 
 bool TPrintForm::Backplotdrucken(const QImage &bit) {
@@ -221,9 +250,12 @@ bool TPrintForm::Backplotdrucken(const QImage &bit) {
     di = QImage();
     if (!accepted)
         return false;
+    QWidget *owner = parentWidget() ? parentWidget() : this;
+    if (!(printDialog ? printDialog(Printer(), owner) : ShowPrintDialog(Printer(), owner)))
+        return false;
     if (PrintBitmap(bit))
         return true;
-    const QString message = TranslateString("Der Drucker konnte nicht gestartet werden.");
+    const QString message = PrinterNotStartedMessage(Printer());
     if (errorBox)
         errorBox(message);
     else
@@ -232,10 +264,10 @@ bool TPrintForm::Backplotdrucken(const QImage &bit) {
 }
 
 bool TPrintForm::PrintBitmap(const QImage &bit) {
-    printer.setDocName("Tarnelo");
+    Printer().setDocName("Tarnelo");
     const QRect target = PrintRectangle(pageSize(), bit.size(), Choices());
     QPainter painter;
-    if (!painter.begin(&printer))
+    if (!painter.begin(&Printer()))
         return false;
     painter.drawImage(target, bit);
     return painter.end();
@@ -279,9 +311,9 @@ void TPrintForm::HochEditChange() {
 
 void TPrintForm::PrintSetupBtnClick() {
     if (printerSetup)
-        printerSetup(printer, this);
+        printerSetup(Printer(), this);
     else
-        QPrintDialog(&printer, this).exec();
+        ShowPageSetup(Printer(), this);
     PrintPaintBoxPaint();
 }
 

@@ -47,28 +47,42 @@ std::optional<int> LinkedWidth(int hoehe, QSize bitmap, QSize page);
 // The page as the preview draws it in a box: as large as fits, centred.
 QRect PreviewPageRect(QSize box, QSize page);
 
+// Qt's print dialog for the printer: a printer of the system or a PDF file, paper and copies.
+// Every print job passes it, so that printing works without an installed printer. True when
+// the user chose to print.
+bool ShowPrintDialog(QPrinter &printer, QWidget *parent);
+// The page setup dialog for the printer (paper, orientation, margins): it only sets up.
+void ShowPageSetup(QPrinter &printer, QWidget *parent);
+// What the user is told when a print job cannot start, naming the file or the printer.
+QString PrinterNotStartedMessage(const QPrinter &printer);
+
 class TPrintForm : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TPrintForm(QWidget *parent = nullptr);
+    // printer: the window's one printer, which every print command and the printer setup share;
+    // asked for only when the dialog needs it.
+    explicit TPrintForm(std::function<QPrinter &()> printer, QWidget *parent = nullptr);
 
-    // "Backplot drucken": shows the dialog with a copy of bit as the preview; on OK prints bit
-    // as it is then (the caller's picture may have changed meanwhile) onto one page of Printer()
-    // with the job title "Tarnelo". True when a page was printed; a printer that cannot be
-    // started is reported through errorBox.
+    // "Backplot drucken": shows the dialog with a copy of bit as the preview; on OK the print
+    // dialog chooses where to print, then bit as it is then (the caller's picture may have
+    // changed meanwhile) is printed onto one page of Printer() with the job title "Tarnelo".
+    // True when a page was printed; a printer that cannot be started is reported through
+    // errorBox.
     bool Backplotdrucken(const QImage &bit);
     // Prints bit with the dialog's current choices; false when the printer cannot be started.
     bool PrintBitmap(const QImage &bit);
 
-    QPrinter &Printer() { return printer; }
+    QPrinter &Printer() const { return printer(); }
     PrintChoices Choices() const;
 
     // Shows the dialog modally; true when it was accepted. Replaceable so that tests need no
     // user.
     std::function<bool(QDialog &)> execDialog;
-    // The platform's printer setup dialog for the printer; replaceable for tests.
+    // The page setup dialog for the printer (ShowPageSetup); replaceable for tests.
     std::function<void(QPrinter &, QWidget *parent)> printerSetup;
+    // The print dialog after OK (ShowPrintDialog); replaceable for tests.
+    std::function<bool(QPrinter &, QWidget *parent)> printDialog;
     // How errors are shown; by default a message box with an error icon and no caption.
     std::function<void(const QString &)> errorBox;
 
@@ -105,7 +119,7 @@ private:
     void restoreSettings();
     void storeSettings();
 
-    QPrinter printer;
+    std::function<QPrinter &()> printer;
     QImage di;           // the preview's copy of the picture, kept while the dialog is shown
     bool inedit = false; // one percentage rule is running
 };

@@ -453,7 +453,8 @@ TEST_F(EditingTest, AFailedSaveLeavesFileTextAndUndoAsTheyWere) {
     OutputFile::SetWriteFaultAfter(5000); // the disk fills up half-way
     EXPECT_FALSE(core.SaveAsFile(own));
     OutputFile::SetWriteFaultAfter(-1);
-    EXPECT_NE(view.error.find("No space left on device"), std::string::npos) << view.error;
+    EXPECT_NE(view.error.find("Kein Platz mehr auf dem Datenträger"), std::string::npos)
+        << view.error;
     EXPECT_EQ(test::ReadFile(own), original);
     EXPECT_EQ(text().substr(4096, 2), "G1");
     EXPECT_TRUE(core.CanUndo());

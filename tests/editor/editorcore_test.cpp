@@ -154,7 +154,11 @@ TEST_F(EditorCoreTest, OpeningFailsWithMessageTwelveAndKeepsTheDocument) {
     EXPECT_FALSE(core.OpenFileWithName((scratch / "missing.nc").string()));
     EXPECT_FALSE(core.OpenFileWithName(scratch.path().string())); // a folder is no document
     ASSERT_EQ(view.errors.size(), 2u);
-    EXPECT_EQ(view.errors[0], "Die Datei konnte nicht geöffnet werden!");
+    EXPECT_EQ(view.errors[0], "Die Datei konnte nicht geöffnet werden!\n" +
+                                  (scratch / "missing.nc").string() +
+                                  "\nDatei oder Ordner nicht vorhanden");
+    EXPECT_EQ(view.errors[1], "Die Datei konnte nicht geöffnet werden!\n" +
+                                  scratch.path().string() + "\nDas ist ein Ordner");
     EXPECT_EQ(core.afilename, document);
     EXPECT_EQ(core.size(), 5);
     EXPECT_EQ(core.ByteAt(3), 'X');

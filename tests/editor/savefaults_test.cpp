@@ -108,7 +108,7 @@ TEST(SaveFaults, AFullFileSystemLeavesFileAndTextIntact) {
     fs::create_directory(scratch / "disk");
     const std::string problems = test::InOwnFileSystem(scratch / "disk", 48 * 1024, [&] {
         return failedSaveLeavesEverything(scratch / "disk", scratch.path(), false,
-                                          "No space left on device");
+                                          "Kein Platz mehr auf dem Datenträger");
     });
     if (problems.rfind("skip: ", 0) == 0)
         GTEST_SKIP() << problems;
@@ -120,7 +120,7 @@ TEST(SaveFaults, AReadOnlyFileSystemLeavesFileAndTextIntact) {
     fs::create_directory(scratch / "disk");
     const std::string problems = test::InOwnFileSystem(scratch / "disk", 1 << 20, [&] {
         return failedSaveLeavesEverything(scratch / "disk", scratch.path(), true,
-                                          "Read-only file system");
+                                          "Das Dateisystem ist schreibgeschützt");
     });
     if (problems.rfind("skip: ", 0) == 0)
         GTEST_SKIP() << problems;
@@ -157,7 +157,7 @@ TEST_F(DocumentChanged, TargetReplacedByAFolder) {
     fs::remove(own);
     fs::create_directory(own);
     EXPECT_FALSE(core.SaveAsFile(own));
-    EXPECT_NE(view.all().find("Is a directory"), std::string::npos) << view.all();
+    EXPECT_NE(view.all().find("Das ist ein Ordner"), std::string::npos) << view.all();
     EXPECT_TRUE(fs::is_directory(own));
     EXPECT_TRUE(fs::is_empty(own));
     EXPECT_EQ(wholeText(core), edited); // the unread blocks still come from the open file

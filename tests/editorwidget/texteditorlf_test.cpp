@@ -283,7 +283,8 @@ private slots:
         QString shown;
         e.errorBox = [&](const QString &message) { shown = message; };
         QVERIFY(!e.core().OpenFileWithName(folder.filePath("missing.nc").toStdString()));
-        QCOMPARE(shown, QString("Die Datei konnte nicht geöffnet werden!"));
+        QCOMPARE(shown, "Die Datei konnte nicht geöffnet werden!\n" +
+                            folder.filePath("missing.nc") + "\nDatei oder Ordner nicht vorhanden");
     }
 
     void clipboardKeepsEveryByteOnlyInItsOwnFormat() {

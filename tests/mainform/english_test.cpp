@@ -6,10 +6,12 @@
 #include "app/mainform.h"
 #include "app/subprogramviews.h"
 #include "editor/editorcore.h"
+#include "editor/texteditorlf.h"
 #include "expressions/variablelistform.h"
 #include "temporaryhome.h"
 #include "translation/translatetable.h"
 #include "translation/translateunit.h"
+#include "vantrel/outputfile.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -224,6 +226,43 @@ private slots:
             open();
             QVERIFY2(shown.startsWith(expected), qPrintable(shown));
         }
+    }
+
+    // A failed open or save names the file and says why, in English.
+    void fileErrorsSpeakEnglish() {
+        QString shown;
+        form->errorBox = [&shown](const QString &message) { shown = message; };
+        const QString missing = home->filePath("missing.nc");
+        QVERIFY(!form->OpenFileWithName(missing));
+        QCOMPARE(shown, "The file could not be opened!\n" + missing + "\nNo such file or folder");
+        const QString full = home->filePath("full.nc");
+        OutputFile::SetWriteFaultAfter(0);
+        form->memo1->core().insertText(std::string("G1"));
+        QVERIFY(!form->SaveTheFile(full));
+        OutputFile::SetWriteFaultAfter(-1);
+        QCOMPARE(shown, "The file could not be created!\n" + full + "\nNo space left on the disk");
+        form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
+    // A damaged table is left alone: the shipped English texts serve, and the message about it
+    // is English too.
+    void damagedTableIsReportedInEnglish() {
+        form.reset();
+        QFile table(home->filePath("translate.dbf"));
+        QVERIFY(table.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        table.write("damaged");
+        table.close();
+        QStringList shown;
+        form = std::make_unique<TMainform>(home->path());
+        form->errorBox = [&shown](const QString &message) { shown << message; };
+        form->show();
+        QTRY_VERIFY(!shown.isEmpty());
+        QCOMPARE(shown, QStringList{"The translation table " + table.fileName() +
+                                    " is damaged (incomplete header). The program does not "
+                                    "use it."});
+        QCOMPARE(form->menuBar()->actions().front()->text(), QString("File"));
+        QVERIFY(table.open(QIODevice::ReadOnly));
+        QCOMPARE(table.readAll(), QByteArray("damaged"));
     }
 
     void subprogramEditorsSpeakEnglish() {

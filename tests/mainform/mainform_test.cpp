@@ -9,21 +9,28 @@
 #include "expressions/variablelistform.h"
 #include "interpreter/ordnerform.h"
 #include "linetext/linetext.h"
+#include "settings/settingsstore.h"
 #include "temporaryhome.h"
 #include "translation/translateform.h"
 #include "translation/translateunit.h"
 #include "vantrel/dynaarray.h"
+#include "vantrel/outputfile.h"
 #include "view/dxfexportdialog.h"
+#include "view/printform.h"
 
 #include <QCheckBox>
 #include <QDate>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -340,19 +347,92 @@ private slots:
         for (int k = 0; k < 5; ++k)
             QCOMPARE(form->action(items[k])->text(), expected[k]);
 
-        // A recent item loads without asking, even over a changed text; a file that is gone
-        // leaves the document, its name and the list alone.
-        form->PageControl1->setCurrentIndex(1);
-        QTest::keyClicks(form->memo1, "Z");
-        form->saveQuestion = [] { return QMessageBox::Yes; }; // would fail the test's dialog
+        // A recent item loads the file; one that is gone leaves the document, its name and the
+        // list alone.
         form->action("Zuletzt31")->trigger();
         QCOMPARE(form->afilename, names[0]);
         QVERIFY(!form->changed);
         QFile::remove(names[1]);
         form->action("Zuletzt41")->trigger();
-        QCOMPARE(errorShown, QString("Die Datei konnte nicht geöffnet werden!"));
+        QCOMPARE(errorShown, "Die Datei konnte nicht geöffnet werden!\n" + names[1] +
+                                 "\nDatei oder Ordner nicht vorhanden");
         QCOMPARE(form->afilename, names[0]);
         QCOMPARE(form->memo1->core().size(), 4);
+    }
+
+    // A recent item over unsaved changes asks first, as "Öffnen..." does.
+    void recentFileAsksBeforeItReplacesAChangedText_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("document");   // the document afterwards
+        QTest::addColumn<QByteArray>("current"); // current.nc on the disk afterwards
+        QTest::newRow("Yes saves, then opens")
+            << int(QMessageBox::Yes) << "recent.nc" << QByteArray("ZA1\r\n");
+        QTest::newRow("No opens without saving")
+            << int(QMessageBox::No) << "recent.nc" << QByteArray("A1\r\n");
+        QTest::newRow("Cancel keeps everything")
+            << int(QMessageBox::Cancel) << "current.nc" << QByteArray("A1\r\n");
+    }
+
+    void recentFileAsksBeforeItReplacesAChangedText() {
+        QFETCH(int, answer);
+        QFETCH(QString, document);
+        QFETCH(QByteArray, current);
+        auto form = startForm();
+        QVERIFY(form->OpenFileWithName(newFile("recent.nc", "R2\r\n")));
+        QVERIFY(form->OpenFileWithName(newFile("current.nc", "A1\r\n")));
+        form->PageControl1->setCurrentIndex(1);
+        QTest::keyClicks(form->memo1, "Z");
+        int asked = 0;
+        form->saveQuestion = [&] {
+            ++asked;
+            return QMessageBox::StandardButton(answer);
+        };
+        form->action("Zuletzt21")->trigger(); // recent.nc
+        QCOMPARE(asked, 1);
+        QCOMPARE(form->afilename, homeFile(document));
+        QCOMPARE(readAll(homeFile("current.nc")), current);
+        const bool cancelled = answer == QMessageBox::Cancel;
+        QCOMPARE(form->changed, cancelled);
+        QCOMPARE(form->memo1->core().ByteAt(0), uint8_t(cancelled ? 'Z' : 'R'));
+        form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
+    // A failed open or save names the file and says why in the interface's language, never
+    // with the system's English text.
+    void fileErrorsNameTheFileAndWhy_data() {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int64_t>("diskFullAfter"); // bytes; -1: no fault
+        QTest::addColumn<QString>("expected");      // %1: the file
+        const QString notOpened = "Die Datei konnte nicht geöffnet werden!\n%1\n";
+        const QString notCreated = "Die Datei konnte nicht erzeugt werden!\n%1\n";
+        QTest::newRow("open: no such file") << false << "missing.nc" << int64_t(-1)
+                                            << notOpened + "Datei oder Ordner nicht vorhanden";
+        QTest::newRow("open: a folder")
+            << false << "folder" << int64_t(-1) << notOpened + "Das ist ein Ordner";
+        QTest::newRow("save: no such folder") << true << "missing/a.nc" << int64_t(-1)
+                                              << notCreated + "Datei oder Ordner nicht vorhanden";
+        QTest::newRow("save: disk full") << true << "full.nc" << int64_t(0)
+                                         << notCreated + "Kein Platz mehr auf dem Datenträger";
+    }
+
+    void fileErrorsNameTheFileAndWhy() {
+        QFETCH(bool, save);
+        QFETCH(QString, file);
+        QFETCH(int64_t, diskFullAfter);
+        QFETCH(QString, expected);
+        QDir(home->path()).mkdir("folder");
+        auto form = startForm();
+        form->PageControl1->setCurrentIndex(1);
+        QTest::keyClicks(form->memo1, "G1");
+        OutputFile::SetWriteFaultAfter(diskFullAfter);
+        const bool done =
+            save ? form->SaveTheFile(homeFile(file)) : form->OpenFileWithName(homeFile(file));
+        OutputFile::SetWriteFaultAfter(-1);
+        QVERIFY(!done);
+        QCOMPARE(errorShown, expected.arg(homeFile(file)));
+        QVERIFY(form->changed); // the text stays, unsaved
+        form->saveQuestion = [] { return QMessageBox::No; };
     }
 
     void favouriteFoldersMoveToTheTop() {
@@ -501,6 +581,55 @@ private slots:
         QVERIFY(!form->isChecked("allcaps"));
         QVERIFY(!form->memo1->core().insertuppercase);
         QCOMPARE(form->size(), QSize(790, 520));
+    }
+
+    // The placement comes back where it was, stored as the client area of the normal window
+    // (never the frame) in readable entries.
+    void placementSurvivesARestart_data() {
+        QTest::addColumn<QRect>("normal");
+        QTest::addColumn<bool>("maximized");
+        QTest::newRow("normal window") << QRect(40, 50, 790, 520) << false;
+        QTest::newRow("maximised window") << QRect(10, 20, 783, 540) << true;
+    }
+
+    void placementSurvivesARestart() {
+        QFETCH(QRect, normal);
+        QFETCH(bool, maximized);
+        {
+            auto form = startForm();
+            form->setGeometry(normal);
+            if (maximized)
+                form->showMaximized();
+            QVERIFY(form->close());
+        }
+        const auto stored = SettingsStore("TMainform");
+        QCOMPARE(QRect(stored->value("Left").toInt(), stored->value("Top").toInt(),
+                       stored->value("Width").toInt(), stored->value("Height").toInt()),
+                 normal);
+        QCOMPARE(bool(stored->value("WindowState").toInt() & Qt::WindowMaximized), maximized);
+        for (int restart = 0; restart < 2; ++restart) {
+            auto form = startForm();
+            QCOMPARE(form->isMaximized(), maximized);
+            QCOMPARE(form->normalGeometry(), normal);
+            if (!maximized)
+                QCOMPARE(form->geometry(), normal);
+            QVERIFY(form->close());
+        }
+    }
+
+    // A placement on no screen that is there now (a monitor taken away) is not used.
+    void placementOffEveryScreenIsCentred() {
+        {
+            auto store = SettingsStore("TMainform");
+            for (const char *key : {"Left", "Top"})
+                store->setValue(key, 100000);
+            store->setValue("Width", 790);
+            store->setValue("Height", 520);
+        }
+        auto form = startForm();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(form->geometry().center(), screen.center());
+        QCOMPARE(form->size(), QSize(783, 540));
     }
 
     void editMenuFollowsTheEditor() {
@@ -738,6 +867,65 @@ private slots:
         QCOMPARE(written, dxf);
         QVERIFY(readAll(dxf).contains("POLYLINE"));
         QVERIFY(errorShown.isEmpty());
+        form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
+    // "Drucken" goes through the print dialog, so that a machine without a printer prints into
+    // a PDF file; a job that cannot start is reported.
+    void printingOffersThePrintDialog_data() {
+        QTest::addColumn<QString>("file"); // the PDF chosen in the print dialog; empty: cancelled
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("into a PDF file") << "text.pdf" << false;
+        QTest::newRow("print dialog cancelled") << "" << false;
+        QTest::newRow("PDF in a missing folder") << "missing/text.pdf" << true;
+    }
+
+    void printingOffersThePrintDialog() {
+        QFETCH(QString, file);
+        QFETCH(bool, reported);
+        auto form = startForm();
+        form->OpenFileWithName(newFile("print.nc", "G1 X1\r\n"));
+        // As Qt leaves the printer without an installed one: no printer and no file.
+        form->thePrinter().setOutputFormat(QPrinter::PdfFormat);
+        form->thePrinter().setOutputFileName(QString());
+        int dialogs = 0;
+        form->printDialog = [&](QPrinter &printer, QWidget *) {
+            ++dialogs;
+            printer.setOutputFileName(file.isEmpty() ? QString() : homeFile(file));
+            return !file.isEmpty();
+        };
+        form->action("Drucken1")->trigger();
+        QCOMPARE(dialogs, 1);
+        QCOMPARE(errorShown,
+                 reported ? "Der Drucker konnte nicht gestartet werden.\n" + homeFile(file) : "");
+        const bool printed = !file.isEmpty() && QFileInfo(homeFile(file)).isFile();
+        QCOMPARE(printed, !file.isEmpty() && !reported);
+    }
+
+    // One printer for the window: the page set up under "Drucker einrichten..." is the page
+    // "Backplot drucken" prints on.
+    void backplotPrintsOnThePageSetUp() {
+        auto form = plottedSquare();
+        const QString pdf = homeFile("plot.pdf");
+        form->printerSetup = [](QPrinter &printer, QWidget *) {
+            printer.setPageSize(QPageSize(QPageSize::A4));
+            printer.setPageOrientation(QPageLayout::Landscape);
+        };
+        form->printDialog = [&](QPrinter &printer, QWidget *) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            return true;
+        };
+        form->action("Druckereinrichten1")->trigger();
+        form->PrintForm->execDialog = [](QDialog &) { return true; };
+        form->action("Backplotdrucken1")->trigger();
+        QVERIFY2(errorShown.isEmpty(), qPrintable(errorShown));
+        // The page of Qt's PDF: "/MediaBox [0 0 width height]" in points.
+        static const QRegularExpression mediaBox("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]");
+        const QRegularExpressionMatch page = mediaBox.match(QString::fromLatin1(readAll(pdf)));
+        QVERIFY(page.hasMatch());
+        QVERIFY2(page.captured(1).toDouble() > page.captured(2).toDouble(),
+                 qPrintable(page.captured()));
         form->saveQuestion = [] { return QMessageBox::No; };
     }
 

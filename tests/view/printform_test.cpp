@@ -5,6 +5,7 @@
 #include "view/dxfexportdialog.h"
 #include "view/printform.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
@@ -15,6 +16,7 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 using namespace morvilo;
@@ -30,15 +32,25 @@ QImage solid(int w, int h, QRgb colour) {
     return image;
 }
 
-// A4 portrait into a PDF without margins, so that the printable area is the whole page.
-void printToPdf(TPrintForm &form, const QString &file) {
-    QPrinter &printer = form.Printer();
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(file);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setPageMargins(QMarginsF(0, 0, 0, 0));
-}
+// The dialog over a printer of its own: A4 portrait into a PDF without margins, so that the
+// printable area is the whole page. Its print dialog keeps that choice and prints.
+struct PdfPrintForm {
+    QPrinter printer{QPrinter::HighResolution};
+    TPrintForm form{[this]() -> QPrinter & { return printer; }};
+    int printDialogs = 0; // how often the print dialog was shown
+
+    explicit PdfPrintForm(const QString &file) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setPageOrientation(QPageLayout::Portrait);
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        form.printDialog = [this](QPrinter &, QWidget *) {
+            ++printDialogs;
+            return true;
+        };
+    }
+};
 
 // The first page of a PDF as an image (poppler's pdftoppm); null when it cannot be rendered.
 QImage renderPdf(const QString &pdf, const QString &folder) {
@@ -154,8 +166,8 @@ private slots:
 
     // The percentages follow each other with the aspect ratio kept, and not without it.
     void percentagesAreLinked() {
-        TPrintForm form;
-        printToPdf(form, scratch.filePath("linked.pdf"));
+        PdfPrintForm pdfForm(scratch.filePath("linked.pdf"));
+        TPrintForm &form = pdfForm.form;
         const QImage bit = solid(400, 200, kRed);
         const QSize page(form.Printer().width(), form.Printer().height());
         // The height after showing, and after each change of a field.
@@ -179,8 +191,8 @@ private slots:
     }
 
     void printerSetupRelinksForTheNewPage() {
-        TPrintForm form;
-        printToPdf(form, scratch.filePath("setup.pdf"));
+        PdfPrintForm pdfForm(scratch.filePath("setup.pdf"));
+        TPrintForm &form = pdfForm.form;
         bool setupShown = false;
         form.printerSetup = [&](QPrinter &printer, QWidget *) {
             setupShown = true;
@@ -200,8 +212,8 @@ private slots:
     }
 
     void previewShowsThePlacement() {
-        TPrintForm form;
-        printToPdf(form, scratch.filePath("preview.pdf"));
+        PdfPrintForm pdfForm(scratch.filePath("preview.pdf"));
+        TPrintForm &form = pdfForm.form;
         QImage preview;
         form.execDialog = [&](QDialog &) {
             preview = form.PrintPaintBox->grab().toImage();
@@ -240,8 +252,8 @@ private slots:
         if (!havePdftoppm)
             QSKIP("pdftoppm is missing (Debian package poppler-utils): no PDF rendering");
         const QString pdf = scratch.filePath(QString(QTest::currentDataTag()) + ".pdf");
-        TPrintForm form;
-        printToPdf(form, pdf);
+        PdfPrintForm pdfForm(pdf);
+        TPrintForm &form = pdfForm.form;
         QImage bit = solid(400, 200, kRed);
         form.execDialog = [&](QDialog &) {
             form.SverhCheck->setChecked(keepAspect);
@@ -256,6 +268,7 @@ private slots:
             return true;
         };
         QVERIFY(form.Backplotdrucken(bit));
+        QCOMPARE(pdfForm.printDialogs, 1);
         const QImage page = renderPdf(pdf, scratch.path());
         QVERIFY(!page.isNull());
         QVERIFY(!QFile::exists(scratch.filePath("page-2.png")));
@@ -276,29 +289,75 @@ private slots:
         QFile::remove(scratch.filePath("page-1.png"));
     }
 
+    // "Abbrechen" in the dialog, or in the print dialog after OK: nothing is printed and
+    // nothing is reported.
+    void cancelPrintsNothing_data() {
+        QTest::addColumn<bool>("okInDialog");
+        QTest::addColumn<int>("printDialogs");
+        QTest::newRow("Abbrechen") << false << 0;
+        QTest::newRow("print dialog cancelled") << true << 1;
+    }
+
     void cancelPrintsNothing() {
+        QFETCH(bool, okInDialog);
+        QFETCH(int, printDialogs);
         const QString pdf = scratch.filePath("cancel.pdf");
-        TPrintForm form;
-        printToPdf(form, pdf);
-        form.execDialog = [](QDialog &) { return false; };
+        PdfPrintForm pdfForm(pdf);
+        TPrintForm &form = pdfForm.form;
+        QString reported;
+        form.errorBox = [&](const QString &message) { reported = message; };
+        form.execDialog = [&](QDialog &) { return okInDialog; };
+        form.printDialog = [&](QPrinter &, QWidget *) {
+            ++pdfForm.printDialogs;
+            return false;
+        };
         QVERIFY(!form.Backplotdrucken(solid(40, 20, kRed)));
+        QCOMPARE(pdfForm.printDialogs, printDialogs);
         QVERIFY(!QFile::exists(pdf));
+        QVERIFY(reported.isEmpty());
     }
 
     void printerThatCannotStartIsReported() {
-        TPrintForm form;
-        printToPdf(form, scratch.filePath("missing/folder.pdf"));
+        const QString pdf = scratch.filePath("missing/folder.pdf");
+        PdfPrintForm pdfForm(pdf);
+        TPrintForm &form = pdfForm.form;
         QString reported;
         form.errorBox = [&](const QString &message) { reported = message; };
         form.execDialog = [](QDialog &) { return true; };
         QVERIFY(!form.Backplotdrucken(solid(40, 20, kRed)));
-        QCOMPARE(reported, QString("Der Drucker konnte nicht gestartet werden."));
+        QCOMPARE(reported, "Der Drucker konnte nicht gestartet werden.\n" + pdf);
+    }
+
+    // "Drucker einrichten..." sets the page up; it never opens a dialog that prints.
+    void printerSetupOnlySetsUp() {
+        PdfPrintForm pdfForm(scratch.filePath("setup-only.pdf"));
+        TPrintForm &form = pdfForm.form;
+        form.printerSetup = nullptr; // the real dialog
+        QString shown;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, [&] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+                dialog && dialog != &form) {
+                poll.stop();
+                shown = dialog->metaObject()->className();
+                dialog->reject();
+            }
+        });
+        form.execDialog = [&](QDialog &) {
+            poll.start();
+            form.PrintSetupBtn->click();
+            return false;
+        };
+        form.Backplotdrucken(solid(40, 20, kRed));
+        QCOMPARE(shown, QString("QPageSetupDialog"));
+        QVERIFY(!QFile::exists(scratch.filePath("setup-only.pdf")));
     }
 
     void percentagesSurviveARestart() {
         {
-            TPrintForm form;
-            printToPdf(form, scratch.filePath("store.pdf"));
+            PdfPrintForm pdfForm(scratch.filePath("store.pdf"));
+            TPrintForm &form = pdfForm.form;
             form.execDialog = [&](QDialog &) {
                 form.SverhCheck->setChecked(false);
                 form.BreitEdit->setValue(30);
@@ -314,7 +373,8 @@ private slots:
         QCOMPARE(stored.value("BreitEdit.Value").toInt(), 30);
         QCOMPARE(stored.value("HochEdit.Value").toInt(), 70);
         QCOMPARE(stored.value("ZentrCheck.Alignment").toString(), QString("taRightJustify"));
-        TPrintForm form;
+        PdfPrintForm again(scratch.filePath("store.pdf"));
+        TPrintForm &form = again.form;
         form.SverhCheck->setChecked(false);
         int breite = 0, hoehe = 0;
         form.execDialog = [&](QDialog &) {
