@@ -56,7 +56,7 @@ bool readChoice(OptionReader &reader, const std::vector<std::string> &names, int
         std::string list;
         for (const std::string &name : names)
             list += " " + name;
-        error = cliText("--%1: nicht eines von%2: %3", {reader.Name(), list, value});
+        error = cliText("--%1: keiner der Werte%2: %3", {reader.Name(), list, value});
         return false;
     }
     index = int32_t(found - names.begin());
@@ -183,19 +183,19 @@ int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::o
             << "\n";
         return StoppedStatus();
     }
-    if (watch.TimedOut()) {
-        err << "morvilo-cli send: "
-            << cliText("Übertragung abgebrochen: %1 s lang kein Fortschritt; %2 Zeilen gesendet.",
-                       {secondsText(options.timeout), lines})
+    if (result.message != 0) {
+        const auto messageText = [](int n) {
+            return QString::fromStdString(cliText(MessageText(n).toStdString()));
+        };
+        err << "morvilo-cli send: " << dnc::TransferErrorText(result, messageText).toStdString()
             << "\n";
         return kFailure;
     }
-    if (result.message == 0)
+    if (!watch.TimedOut())
         return kSuccess;
-    const auto messageText = [](int n) {
-        return QString::fromStdString(cliText(MessageText(n).toStdString()));
-    };
-    err << "morvilo-cli send: " << dnc::TransferErrorText(result, messageText).toStdString()
+    err << "morvilo-cli send: "
+        << cliText("Übertragung abgebrochen: %1 s lang kein Fortschritt; %2 Zeilen gesendet.",
+                   {secondsText(options.timeout), lines})
         << "\n";
     return kFailure;
 }
