@@ -68,7 +68,7 @@ std::string UsageText(std::string_view synopsis, const std::vector<std::string> 
                       const std::vector<UsageItem> &items) {
     // The texts start in one column after the syntax; a syntax too long for it keeps its
     // text on its own line, further right.
-    constexpr size_t kWidest = 30;
+    constexpr size_t kWidest = 36;
     size_t column = 0;
     for (const UsageItem &item : items)
         if (item.syntax.size() <= kWidest)
