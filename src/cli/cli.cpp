@@ -1,46 +1,73 @@
 #include "cli/cli.h"
 
+#include "cli/clitext.h"
+#include "cli/options.h"
+#include "cli/stopsignal.h"
+
+#include <optional>
+
 namespace morvilo::cli {
 
 namespace {
 
-constexpr const char *kCommandsUsage =
-    "usage: morvilo-cli COMMAND [arguments]\n"
-    "Commands:\n"
-    "  relief PICTURE OUTPUT [options]   turn a picture into relief-milling G-code\n"
-    "  eval [--var N=VALUE ...] EXPRESSION   evaluate an expression as the calculator does\n"
-    "  plot [dialect options] PROGRAM    print the plot list of a G-code program as CSV\n"
-    "  dxf [dialect options] PROGRAM OUTPUT   write the tool path of a program as DXF\n"
-    "  format COMMAND [options] PROGRAM  print the program renumbered or cleaned up\n"
-    "  send PROGRAM --port DEVICE [line settings]   send a program over a serial port\n"
-    "Run 'morvilo-cli COMMAND --help' for a command's options.\n";
+std::string commandsUsage() {
+    return UsageText(
+        "morvilo-cli COMMAND [arguments]", {},
+        {{"", cliText("Befehle:")},
+         {"relief PICTURE OUTPUT [options]",
+          cliText("ein Bild in G-Code zum Relieffräsen umsetzen")},
+         {"eval [--var N=VALUE ...] EXPRESSION",
+          cliText("einen Ausdruck auswerten, wie der Rechner es tut")},
+         {"plot [dialect options] PROGRAM",
+          cliText("die Plotliste eines G-Code-Programms als CSV ausgeben")},
+         {"dxf [dialect options] PROGRAM OUTPUT",
+          cliText("den Werkzeugweg eines Programms als DXF schreiben")},
+         {"format COMMAND [options] PROGRAM",
+          cliText("das Programm neu nummeriert oder bereinigt ausgeben")},
+         {"send PROGRAM --port DEVICE [line settings]",
+          cliText("ein Programm über eine serielle Schnittstelle senden")},
+         {"", cliText("'morvilo-cli COMMAND --help' zeigt die Optionen eines Befehls.")}});
+}
+
+using Command = int (*)(const std::vector<std::string> &, std::ostream &, std::ostream &);
+
+// The commands; those that can end cleanly at a signal poll StopSignal() while they work.
+const struct {
+    const char *name;
+    Command run;
+    bool stoppable;
+} kCommands[] = {
+    {"relief", RunRelief, false}, {"eval", RunEval, false},     {"plot", RunPlot, true},
+    {"dxf", RunDxf, true},        {"format", RunFormat, false}, {"send", RunSend, true},
+};
 
 } // namespace
 
+std::string UnknownCommand(const std::string &name) {
+    return cliText("unbekannter Befehl: %1", {name});
+}
+
 int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
     if (arguments.empty()) {
-        err << kCommandsUsage;
+        err << commandsUsage();
         return kUsage;
     }
-    const std::string &command = arguments[0];
-    const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
-    if (command == "--help" || command == "-h" || command == "help") {
-        out << kCommandsUsage;
+    const std::string &name = arguments[0];
+    if (name == "--help" || name == "-h" || name == "help") {
+        out << commandsUsage();
         return kSuccess;
     }
-    if (command == "relief")
-        return RunRelief(rest, out, err);
-    if (command == "eval")
-        return RunEval(rest, out, err);
-    if (command == "plot")
-        return RunPlot(rest, out, err);
-    if (command == "dxf")
-        return RunDxf(rest, out, err);
-    if (command == "format")
-        return RunFormat(rest, out, err);
-    if (command == "send")
-        return RunSend(rest, out, err);
-    err << "morvilo-cli: unknown command: " << command << "\n" << kCommandsUsage;
+    for (const auto &command : kCommands) {
+        if (name != command.name)
+            continue;
+        // A signal from the first moment on asks the command to stop.
+        std::optional<StopOnSignal> stoppable;
+        if (command.stoppable)
+            stoppable.emplace();
+        const SignalHandling signalHandling;
+        return command.run({arguments.begin() + 1, arguments.end()}, out, err);
+    }
+    err << "morvilo-cli: " << UnknownCommand(name) << "\n" << commandsUsage();
     return kUsage;
 }
 

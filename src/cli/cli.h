@@ -9,7 +9,9 @@ namespace morvilo::cli {
 
 enum ExitCode { kSuccess = 0, kFailure = 1, kUsage = 2 };
 
-// arguments without the program name; returns the exit status.
+// arguments without the program name; returns the exit status. The texts are in the language
+// set with SetCliLanguage (clitext.h). SIGINT and SIGTERM stop the command (stopsignal.h); its
+// status is then 128 + the signal.
 int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 
 int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
@@ -18,5 +20,8 @@ int RunPlot(const std::vector<std::string> &arguments, std::ostream &out, std::o
 int RunDxf(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+
+// "unknown command: NAME" in the run's language.
+std::string UnknownCommand(const std::string &name);
 
 } // namespace morvilo::cli

@@ -3,6 +3,7 @@
 // variable store holding the given values.
 
 #include "cli/cli.h"
+#include "cli/clitext.h"
 #include "cli/options.h"
 
 #include "expressions/expressionerror.h"
@@ -17,10 +18,14 @@ namespace morvilo::cli {
 
 namespace {
 
-constexpr const char *kEvalUsage =
-    "usage: morvilo-cli eval [--var N=VALUE ...] EXPRESSION\n"
-    "Prints the result text of EXPRESSION (spaces and comments removed first).\n"
-    "  --var N=VALUE   variable N (0..6000) holds VALUE; may be given several times\n";
+std::string evalUsage() {
+    return UsageText(
+        "morvilo-cli eval [--var N=VALUE ...] EXPRESSION",
+        {cliText("Gibt den Ergebnistext von EXPRESSION aus (Leerzeichen und Kommentare werden "
+                 "vorher entfernt).")},
+        {{"--var N=VALUE",
+          cliText("die Variable N (0..6000) hat den Wert VALUE; mehrfach möglich")}});
+}
 
 struct EvalOptions {
     std::unique_ptr<VariableStore> store = std::make_unique<VariableStore>();
@@ -31,7 +36,7 @@ struct EvalOptions {
 bool readVariable(OptionReader &reader, VariableStore &store, std::string &error) {
     std::string text;
     if (!reader.Value(text)) {
-        error = "--var needs N=VALUE";
+        error = cliText("--var braucht N=VALUE");
         return false;
     }
     const size_t equals = text.find('=');
@@ -39,11 +44,11 @@ bool readVariable(OptionReader &reader, VariableStore &store, std::string &error
     double value = 0;
     if (equals == std::string::npos || !ParseInteger(text.substr(0, equals), number) ||
         !VariableStore::Valid(number)) {
-        error = "--var: not a variable number 0..6000: " + text;
+        error = cliText("--var: keine Variablennummer 0..6000: %1", {text});
         return false;
     }
     if (!StrToFloat(text.substr(equals + 1), value)) {
-        error = "--var: not a number: " + text;
+        error = cliText("--var: keine Zahl: %1", {text});
         return false;
     }
     store.va[size_t(number)] = value;
@@ -61,12 +66,12 @@ bool parse(const std::vector<std::string> &arguments, EvalOptions &o, std::strin
         } else if (reader.Is("help") && !reader.HasInlineValue()) {
             o.help = true;
         } else {
-            error = "unknown option: " + reader.Argument();
+            error = UnknownOption(reader);
             return false;
         }
     }
     if (!o.help && o.positional.size() != 1) {
-        error = "expected one EXPRESSION";
+        error = cliText("erwartet: ein EXPRESSION");
         return false;
     }
     return true;
@@ -77,19 +82,14 @@ bool parse(const std::vector<std::string> &arguments, EvalOptions &o, std::strin
 int RunEval(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
     EvalOptions options;
     std::string error;
-    if (!parse(arguments, options, error)) {
-        err << "morvilo-cli eval: " << error << "\n" << kEvalUsage;
-        return kUsage;
-    }
-    if (options.help) {
-        out << kEvalUsage;
-        return kSuccess;
-    }
+    const bool parsed = parse(arguments, options, error);
+    if (auto done = UsageOutcome("eval", parsed, options.help, error, evalUsage(), out, err))
+        return *done;
     try {
         out << HandleExpression(nospacesandcomments(options.positional[0]), *options.store) << "\n";
         return kSuccess;
     } catch (const ExpressionError &e) {
-        err << "morvilo-cli eval: " << e.what() << "\n";
+        err << "morvilo-cli eval: " << cliText(e.what()) << "\n";
         return kFailure;
     }
 }

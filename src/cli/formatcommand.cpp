@@ -4,6 +4,7 @@
 // breaks, changed lines end in CR LF, as in the editor).
 
 #include "cli/cli.h"
+#include "cli/clitext.h"
 #include "cli/options.h"
 
 #include "editor/editorcore.h"
@@ -20,26 +21,31 @@ namespace morvilo::cli {
 
 namespace {
 
-constexpr const char *kFormatUsage =
-    "usage: morvilo-cli format COMMAND [options] PROGRAM\n"
-    "Formats the G-code PROGRAM as the \"Formatieren\" menu does and prints the text.\n"
-    "Commands:\n"
-    "  renumber          new block numbers; jumps (GOTO) follow their blocks\n"
-    "  unnumber          remove the block numbers that no GOTO names\n"
-    "  add-spaces        a space before every letter that follows a digit\n"
-    "  remove-spaces     remove the spaces outside comments\n"
-    "  trim-start        remove the spaces at the start of each line\n"
-    "  trim-end          remove the spaces at the end of each line\n"
-    "  remove-empty      delete the lines without any character\n"
-    "  remove-comments   remove the comments\n"
-    "  upper             convert a .. z to capitals\n"
-    "Options:\n"
-    "  --mode 1|2|3      renumber: 1 all blocks, 2 not empty lines and comment blocks,\n"
-    "                    3 only blocks a GOTO names (1)\n"
-    "  --start N         renumber: the first number, 1 .. 1000000 (1)\n"
-    "  --step N          renumber: the step, 1 .. 1000000 (2)\n"
-    "  --space           renumber: a space between the number and the line\n"
-    "  --square-bracket-comments   comments in [], expressions in ()\n";
+std::string formatUsage() {
+    const std::string renumber = "renumber: ";
+    return UsageText(
+        "morvilo-cli format COMMAND [options] PROGRAM",
+        {cliText("Formatiert das G-Code-Programm PROGRAM wie das Menü \"Formatieren\" und gibt "
+                 "den Text aus.")},
+        {{"", cliText("Befehle:")},
+         {"renumber", cliText("neue Satznummern; Sprünge (GOTO) folgen ihren Sätzen")},
+         {"unnumber", cliText("die Satznummern entfernen, die kein GOTO nennt")},
+         {"add-spaces", cliText("ein Leerzeichen vor jedem Buchstaben, der auf eine Ziffer folgt")},
+         {"remove-spaces", cliText("die Leerzeichen außerhalb von Kommentaren entfernen")},
+         {"trim-start", cliText("die Leerzeichen am Anfang jeder Zeile entfernen")},
+         {"trim-end", cliText("die Leerzeichen am Ende jeder Zeile entfernen")},
+         {"remove-empty", cliText("die Zeilen ohne jedes Zeichen löschen")},
+         {"remove-comments", cliText("die Kommentare entfernen")},
+         {"upper", cliText("a .. z in Großbuchstaben umwandeln")},
+         {"", cliText("Optionen:")},
+         {"--mode 1|2|3",
+          renumber + cliText("1 alle Sätze, 2 keine leeren Zeilen und "
+                             "Kommentarsätze, 3 nur Sätze, die ein GOTO nennt (1)")},
+         {"--start N", renumber + cliText("die erste Nummer, 1 .. 1000000 (1)")},
+         {"--step N", renumber + cliText("die Schrittweite, 1 .. 1000000 (2)")},
+         {"--space", renumber + cliText("ein Leerzeichen zwischen der Nummer und der Zeile")},
+         {"--square-bracket-comments", cliText("Kommentare in [], Ausdrücke in ()")}});
+}
 
 struct FormatOptions {
     TNummerBlocksSettings renumber;
@@ -51,15 +57,14 @@ struct FormatOptions {
 
 bool readRange(OptionReader &reader, int64_t low, int64_t high, int64_t &value,
                std::string &error) {
-    const std::string name = "--" + std::string(reader.Name());
     std::string text;
     if (!reader.Value(text)) {
-        error = name + " needs a value";
+        error = NeedsValue(reader);
         return false;
     }
     if (!ParseInteger(text, value) || value < low || value > high) {
-        error = name + ": not a whole number from " + std::to_string(low) + " to " +
-                std::to_string(high) + ": " + text;
+        error = cliText("--%1: keine ganze Zahl von %2 bis %3: %4",
+                        {reader.Name(), std::to_string(low), std::to_string(high), text});
         return false;
     }
     return true;
@@ -67,7 +72,7 @@ bool readRange(OptionReader &reader, int64_t low, int64_t high, int64_t &value,
 
 bool readFlag(OptionReader &reader, bool &flag, std::string &error) {
     if (reader.HasInlineValue()) {
-        error = "--" + std::string(reader.Name()) + " takes no value";
+        error = TakesNoValue(reader);
         return false;
     }
     flag = true;
@@ -93,7 +98,7 @@ bool readOption(OptionReader &reader, FormatOptions &o, std::string &error) {
         o.renumber.choice = NumberingChoice(mode);
         return true;
     }
-    error = "unknown option: " + reader.Argument();
+    error = UnknownOption(reader);
     return false;
 }
 
@@ -105,11 +110,11 @@ bool parse(const std::vector<std::string> &arguments, FormatOptions &o, std::str
     if (o.help)
         return true;
     if (o.positional.size() != 2) {
-        error = "expected COMMAND and PROGRAM";
+        error = cliText("erwartet: COMMAND und PROGRAM");
         return false;
     }
     if (o.renumberOptionGiven && o.positional[0] != "renumber") {
-        error = "--mode, --start, --step and --space belong to renumber";
+        error = cliText("--mode, --start, --step und --space gehören zu renumber");
         return false;
     }
     return true;
@@ -157,11 +162,12 @@ int formatAndWrite(const std::function<void(TEditorCore &)> &command, TEditorCor
         command(core);
         writeText(core, out);
     } catch (const std::exception &e) {
-        err << "morvilo-cli format: " << e.what() << "\n";
+        err << "morvilo-cli format: " << cliText(e.what()) << "\n";
         return kFailure;
     }
     if (!out) {
-        err << "morvilo-cli format: cannot write the result\n";
+        err << "morvilo-cli format: " << cliText("Das Ergebnis kann nicht geschrieben werden")
+            << "\n";
         return kFailure;
     }
     return kSuccess;
@@ -173,17 +179,18 @@ int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std:
     FormatOptions options;
     std::string error;
     const bool parsed = parse(arguments, options, error);
-    if (auto done = UsageOutcome("format", parsed, options.help, error, kFormatUsage, out, err))
+    if (auto done = UsageOutcome("format", parsed, options.help, error, formatUsage(), out, err))
         return *done;
     const auto command = commandNamed(options.positional[0], options.renumber);
     if (!command) {
-        err << "morvilo-cli format: unknown command: " << options.positional[0] << "\n"
-            << kFormatUsage;
+        err << "morvilo-cli format: " << UnknownCommand(options.positional[0]) << "\n"
+            << formatUsage();
         return kUsage;
     }
     TEditorCore core;
     if (!core.OpenFileWithName(options.positional[1])) {
-        err << "morvilo-cli format: cannot open " << options.positional[1] << "\n";
+        err << "morvilo-cli format: "
+            << cliText("%1 kann nicht geöffnet werden", {options.positional[1]}) << "\n";
         return kFailure;
     }
     core.noundo = true; // nothing to take back in batch use: no memory for undo records

@@ -57,4 +57,21 @@ std::optional<int> UsageOutcome(const char *command, bool parsed, bool help,
                                 const std::string &error, std::string_view usage, std::ostream &out,
                                 std::ostream &err);
 
+// The usage errors every command has, in the run's language: "--name needs a value", "--name
+// takes no value", "unknown option: --name".
+std::string NeedsValue(const OptionReader &reader);
+std::string TakesNoValue(const OptionReader &reader);
+std::string UnknownOption(const OptionReader &reader);
+
+// One line of a usage text: the syntax as it is typed and what it does, already in the run's
+// language. A line without syntax is a heading.
+struct UsageItem {
+    std::string syntax;
+    std::string text;
+};
+
+// "usage: SYNOPSIS", the summary lines, then the items with their texts in one column.
+std::string UsageText(std::string_view synopsis, const std::vector<std::string> &summary,
+                      const std::vector<UsageItem> &items);
+
 } // namespace morvilo::cli

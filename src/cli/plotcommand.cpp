@@ -2,9 +2,11 @@
 // the same interpreter as the window, without drawing, and the plot list is printed as CSV.
 
 #include "cli/cli.h"
+#include "cli/clitext.h"
 #include "cli/numbertext.h"
 #include "cli/options.h"
 #include "cli/programrun.h"
+#include "cli/stopsignal.h"
 
 #include <algorithm>
 #include <charconv>
@@ -20,10 +22,12 @@ namespace morvilo::cli {
 
 namespace {
 
-const std::string kPlotUsage = std::string("usage: morvilo-cli plot [options] PROGRAM\n"
-                                           "Interprets the G-code PROGRAM and prints its plot "
-                                           "list as CSV.\n") +
-                               kDialectOptionsUsage;
+std::string plotUsage() {
+    return UsageText("morvilo-cli plot [options] PROGRAM",
+                     {cliText("Interpretiert das G-Code-Programm PROGRAM und gibt seine Plotliste "
+                              "als CSV aus.")},
+                     ProgramRunUsage());
+}
 
 // One CSV row per record, numbers in shortest round-trip form (std::to_chars' text, written by
 // NumberText). A column keeps
@@ -86,7 +90,8 @@ private:
 };
 
 // Formatting the numbers is most of the work for a large plot list, so slices of the list are
-// formatted on every core while their texts are written in list order.
+// formatted on every core while their texts are written in list order. A signal ends the
+// printing after the slice in hand.
 void printPlot(const TPlotList &lines, std::ostream &out) {
     out << "typ,zeilevon,zeilebis,x,y,z,a,b,c,u,v,w,col,style\n";
     constexpr uint32_t kSlice = 16384;
@@ -101,7 +106,7 @@ void printPlot(const TPlotList &lines, std::ostream &out) {
         out.write(slot.text.get(), end - slot.text.get());
     };
     const uint32_t slices = (lines.Count() + kSlice - 1) / kSlice;
-    for (uint32_t k = 0; k < slices; ++k) {
+    for (uint32_t k = 0; k < slices && StopSignal() == 0; ++k) {
         Slot &slot = slots[k % slots.size()];
         if (slot.end.valid())
             writeOut(slot); // the oldest slice in flight: every earlier one is written
@@ -118,6 +123,8 @@ void printPlot(const TPlotList &lines, std::ostream &out) {
             }
         }
     }
+    if (StopSignal() != 0)
+        return; // the slices in flight are waited for, not written
     for (uint32_t k = slices; k < slices + slots.size(); ++k)
         if (Slot &slot = slots[k % slots.size()]; slot.end.valid())
             writeOut(slot);
@@ -128,15 +135,18 @@ void printPlot(const TPlotList &lines, std::ostream &out) {
 int RunPlot(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
     ProgramRunOptions options;
     std::string error;
-    const bool parsed = ParseProgramRunOptions(arguments, 1, "one PROGRAM", options, error);
-    if (auto done = UsageOutcome("plot", parsed, options.help, error, kPlotUsage, out, err))
+    const bool parsed =
+        ParseProgramRunOptions(arguments, 1, cliText("erwartet: ein PROGRAM"), options, error);
+    if (auto done = UsageOutcome("plot", parsed, options.help, error, plotUsage(), out, err))
         return *done;
     TPlotList lines;
-    if (!RunProgram(options, options.positional[0], lines, &err)) {
-        err << "morvilo-cli plot: cannot open " << options.positional[0] << "\n";
-        return kFailure;
-    }
+    if (const int status = RunProgram("plot", options, lines, err); status != kSuccess)
+        return status;
     printPlot(lines, out);
+    if (StopSignal() != 0) {
+        err << "morvilo-cli plot: " << StoppedText() << "\n";
+        return StoppedStatus();
+    }
     return out ? kSuccess : kFailure;
 }
 

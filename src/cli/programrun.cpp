@@ -1,36 +1,29 @@
 #include "cli/programrun.h"
 
-#include "cli/options.h"
+#include "cli/cli.h"
+#include "cli/clitext.h"
+#include "cli/stopsignal.h"
 
 #include "editor/editorcore.h"
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
 #include "interpreter/subprogrameditors.h"
 #include "linetext/linetext.h"
+#include "vantrel/dynaarray.h"
+#include "vantrel/numbertext.h"
 #include "view/viewstate.h"
 
-#include <iostream>
+#include <algorithm>
 #include <memory>
 
 namespace morvilo::cli {
-
-const char *const kDialectOptionsUsage =
-    "  --machine mill|lathe-a|lathe-b   machine type (mill)\n"
-    "  --haas                       bolt patterns on G70/G71/G72 instead of G34/G36/G35\n"
-    "  --abs-arc-centres            I, J, K of arcs are absolute centre coordinates\n"
-    "  --ijk-modal                  I, J, K keep their values from block to block\n"
-    "  --ijk-incremental            an I, J or K word adds to its value\n"
-    "  --square-bracket-comments    comments in [], expressions in ()\n"
-    "  --block-delete               skip lines starting with /\n"
-    "  --subprogram-folder DIR      folder of subprogram files\n"
-    "  --diameter                   lathe diameter view: X words are diameters\n";
 
 namespace {
 
 bool readMachine(OptionReader &reader, DialectOptions &dialect, std::string &error) {
     std::string value;
     if (!reader.Value(value)) {
-        error = "--machine needs a value";
+        error = NeedsValue(reader);
         return false;
     }
     if (value == "mill")
@@ -40,18 +33,37 @@ bool readMachine(OptionReader &reader, DialectOptions &dialect, std::string &err
     else if (value == "lathe-b")
         dialect.machine = MachineType::Dreh2;
     else {
-        error = "--machine: not mill, lathe-a or lathe-b: " + value;
+        error = cliText("--machine: nicht mill, lathe-a oder lathe-b: %1", {value});
         return false;
     }
+    return true;
+}
+
+bool readBound(OptionReader &reader, uint64_t &bound, std::string &error) {
+    std::string text;
+    int64_t value = 0;
+    if (!reader.Value(text)) {
+        error = NeedsValue(reader);
+        return false;
+    }
+    if (!ParseInteger(text, value) || value < 1) {
+        error = cliText("--%1: keine ganze Zahl ab 1: %2", {reader.Name(), text});
+        return false;
+    }
+    bound = uint64_t(value);
     return true;
 }
 
 bool readOption(OptionReader &reader, ProgramRunOptions &o, std::string &error) {
     if (reader.Is("machine"))
         return readMachine(reader, o.dialect, error);
+    if (reader.Is("max-points"))
+        return readBound(reader, o.maxPoints, error);
+    if (reader.Is("max-blocks"))
+        return readBound(reader, o.maxBlocks, error);
     if (reader.Is("subprogram-folder")) {
         if (!reader.Value(o.dialect.subprogramFolder)) {
-            error = "--subprogram-folder needs a value";
+            error = NeedsValue(reader);
             return false;
         }
         return true;
@@ -71,13 +83,13 @@ bool readOption(OptionReader &reader, ProgramRunOptions &o, std::string &error) 
         if (!reader.Is(flag.name))
             continue;
         if (reader.HasInlineValue()) {
-            error = "--" + std::string(flag.name) + " takes no value";
+            error = TakesNoValue(reader);
             return false;
         }
         *flag.target = true;
         return true;
     }
-    error = "unknown option: " + reader.Argument();
+    error = UnknownOption(reader);
     return false;
 }
 
@@ -95,33 +107,120 @@ private:
     bool old;
 };
 
+// A plot list or call stack that could not grow. The handler is a plain function: the run in
+// progress learns of it through these.
+bool allocationFailed = false;
+std::ostream *allocationLog = nullptr;
+std::string allocationPrefix;
+
+void noteAllocationFailure(const std::string &message) {
+    allocationFailed = true;
+    // "Error while trying to allocate N bytes of RAM. Not enough memory."
+    const size_t digits = message.find_first_of("0123456789");
+    const std::string bytes =
+        digits == std::string::npos
+            ? std::string("?")
+            : message.substr(digits, message.find_first_not_of("0123456789", digits) - digits);
+    *allocationLog << allocationPrefix
+                   << cliText("Fehler beim Anfordern von %1 Bytes Arbeitsspeicher. Nicht genug "
+                              "Speicher.",
+                              {bytes})
+                   << "\n";
+}
+
+class AllocationFailures {
+public:
+    AllocationFailures(std::ostream &log, const std::string &prefix) {
+        allocationFailed = false;
+        allocationLog = &log;
+        allocationPrefix = prefix;
+        SetAllocationFailureHandler(noteAllocationFailure);
+    }
+    ~AllocationFailures() {
+        SetAllocationFailureHandler(nullptr);
+        allocationLog = nullptr;
+    }
+    AllocationFailures(const AllocationFailures &) = delete;
+    AllocationFailures &operator=(const AllocationFailures &) = delete;
+};
+
+// The event pump of a batch run: it ends the run after the current line once a bound is passed
+// or a signal asked to stop.
+class BoundedRun : public RunEvents {
+public:
+    BoundedRun(const ProgramRunOptions &options, uint64_t maxBlocks, const TPlotList &lines,
+               RunFlags &flags)
+        : maxPoints(options.maxPoints), maxBlocks(maxBlocks), lines(lines), flags(flags) {}
+
+    void ProcessEvents() override {
+        if (StopSignal() != 0 || pastABound())
+            flags.breakprogram = true;
+    }
+    void Sleep(int32_t) override {}
+
+    bool pastThePointBound() const { return lines.Count() > maxPoints; }
+    bool pastTheBlockBound() const { return flags.blocks > maxBlocks; }
+    bool pastABound() const { return pastThePointBound() || pastTheBlockBound(); }
+
+private:
+    uint64_t maxPoints, maxBlocks;
+    const TPlotList &lines;
+    RunFlags &flags;
+};
+
 } // namespace
 
+std::vector<UsageItem> ProgramRunUsage() {
+    return {
+        {"--machine mill|lathe-a|lathe-b", cliText("Maschinentyp (mill)")},
+        {"--haas", cliText("Lochbilder auf G70/G71/G72 statt G34/G36/G35")},
+        {"--abs-arc-centres", cliText("I, J, K von Kreisbögen sind absolute Mittelpunkte")},
+        {"--ijk-modal", cliText("I, J, K behalten ihre Werte von Satz zu Satz")},
+        {"--ijk-incremental", cliText("ein I-, J- oder K-Wort addiert sich zu seinem Wert")},
+        {"--square-bracket-comments", cliText("Kommentare in [], Ausdrücke in ()")},
+        {"--block-delete", cliText("Zeilen, die mit / beginnen, überspringen")},
+        {"--subprogram-folder DIR", cliText("Ordner der Unterprogrammdateien")},
+        {"--diameter", cliText("Drehen im Durchmesser: X-Wörter sind Durchmesser")},
+        {"--max-points N",
+         cliText("höchstens N Punkte in der Plotliste (%1)", {std::to_string(kDefaultMaxPoints)})},
+        {"--max-blocks N", cliText("höchstens N ausgeführte Sätze, Wiederholungen mitgezählt (%1 "
+                                   "oder die Größe des Programms in Bytes, wenn sie größer ist)",
+                                   {std::to_string(kDefaultMaxBlocks)})},
+    };
+}
+
 bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t count,
-                            const std::string &names, ProgramRunOptions &options,
+                            const std::string &expected, ProgramRunOptions &options,
                             std::string &error) {
     if (!ReadArguments(
             arguments, options.positional, error,
             [&](OptionReader &reader, std::string &e) { return readOption(reader, options, e); }))
         return false;
     if (!options.help && options.positional.size() != count) {
-        error = "expected " + names;
+        error = expected;
         return false;
     }
     return true;
 }
 
-bool RunProgram(const ProgramRunOptions &options, const std::string &program, TPlotList &lines,
-                std::ostream *log) {
-    std::ostream &logged = log ? *log : std::cerr;
+int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList &lines,
+               std::ostream &log) {
+    const std::string prefix = "morvilo-cli " + std::string(command) + ": ";
+    const std::string &program = options.positional[0];
     TEditorCore memo1;
-    if (!memo1.OpenFileWithName(program))
-        return false;
+    if (!memo1.OpenFileWithName(program)) {
+        log << prefix << cliText("%1 kann nicht geöffnet werden", {program}) << "\n";
+        return kFailure;
+    }
     const BracketOption brackets(options.dialect.otherbreakets);
     auto variables = std::make_unique<VariableStore>();
     RunFlags flags;
     ViewState view;
     view.diametermode = options.diameter;
+    const uint64_t maxBlocks = options.maxBlocks > 0
+                                   ? options.maxBlocks
+                                   : std::max(kDefaultMaxBlocks, uint64_t(memo1.size()));
+    BoundedRun bounds(options, maxBlocks, lines, flags);
     CalcEnvironment env;
     env.memo1 = &memo1;
     env.lines = &lines;
@@ -129,16 +228,50 @@ bool RunProgram(const ProgramRunOptions &options, const std::string &program, TP
     env.variables = variables.get();
     env.flags = &flags;
     env.view = &view;
-    // Subprogram files load into editors nobody sees; macro output and the reason of an early
-    // end are logged.
+    env.events = &bounds;
+    // Subprogram files load into editors nobody sees; macro output is logged.
     HeadlessSubprogramEditors subeditors;
     env.subeditors = &subeditors;
-    env.message = [&logged](const std::string &caption, const std::string &text) {
-        logged << caption << ": " << text << '\n';
+    env.message = [&log](const std::string &caption, const std::string &text) {
+        // "Makro Ausgabe 12": the words pass the lookup, the variable's number stays.
+        const size_t space = std::min(caption.rfind(' '), caption.size());
+        log << cliText(caption.substr(0, space)) << caption.substr(space) << ": " << text << '\n';
     };
-    env.notice = [&logged](const std::string &text) { logged << text << '\n'; };
-    CalcBtnClick(env);
-    return true;
+    bool cutShort = false; // the run says why it ends early
+    env.notice = [&](const std::string &text) {
+        cutShort = true;
+        log << prefix << cliText(text) << '\n';
+    };
+    {
+        const AllocationFailures allocation(log, prefix);
+        CalcBtnClick(env);
+        cutShort = cutShort || allocationFailed;
+    }
+    if (StopSignal() != 0) {
+        log << prefix << StoppedText() << "\n";
+        return StoppedStatus();
+    }
+    if (bounds.pastThePointBound()) {
+        log << prefix
+            << cliText("Der Lauf hat mehr als %1 Punkte erzeugt und wurde beendet; --max-points N "
+                       "hebt die Grenze an.",
+                       {std::to_string(options.maxPoints)})
+            << "\n";
+        return kFailure;
+    }
+    if (bounds.pastTheBlockBound()) {
+        log << prefix
+            << cliText("Der Lauf hat mehr als %1 Sätze ausgeführt und wurde beendet; --max-blocks "
+                       "N hebt die Grenze an.",
+                       {std::to_string(maxBlocks)})
+            << "\n";
+        return kFailure;
+    }
+    if (cutShort) {
+        log << prefix << cliText("Der Lauf hat das Programmende nicht erreicht.") << "\n";
+        return kFailure;
+    }
+    return kSuccess;
 }
 
 } // namespace morvilo::cli

@@ -1,37 +1,52 @@
 #pragma once
 // The headless interpreter run behind the commands that work on a program's plot list (plot,
-// dxf): their dialect options, and the run through the same interpreter as the window's.
+// dxf): their dialect options and bounds, and the run through the same interpreter as the
+// window's.
+
+#include "cli/options.h"
 
 #include "interpreter/dialectoptions.h"
 #include "interpreter/plotlist.h"
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace morvilo::cli {
 
-// The usage lines of the dialect options.
-extern const char *const kDialectOptionsUsage;
+// Bounds of a run that every real program stays within. 100 million points fill about 10 GB.
+// A program without jumps, loops or calls reads at most one block a byte, so the block bound is
+// never below the program's size.
+inline constexpr uint64_t kDefaultMaxPoints = 100'000'000;
+inline constexpr uint64_t kDefaultMaxBlocks = 100'000'000;
 
 struct ProgramRunOptions {
     DialectOptions dialect;
-    bool diameter = false; // the lathe diameter view
+    bool diameter = false;                  // the lathe diameter view
+    uint64_t maxPoints = kDefaultMaxPoints; // records of the plot list
+    uint64_t maxBlocks = 0; // blocks read, repeats counted; 0: the default for the program
     std::vector<std::string> positional;
     bool help = false;
 };
 
-// Reads the dialect options, --help and the positional arguments, of which there must be
-// `count` (named `names` in the message) unless --help was given. False with a message in error
-// for an unknown or malformed option or another number of positional arguments.
+// The usage lines of the dialect options and the bounds.
+std::vector<UsageItem> ProgramRunUsage();
+
+// Reads the dialect options, the bounds, --help and the positional arguments, of which there
+// must be `count` (else `expected` is the message) unless --help was given. False with a message
+// in error for an unknown or malformed option or another number of positional arguments.
 bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t count,
-                            const std::string &names, ProgramRunOptions &options,
+                            const std::string &expected, ProgramRunOptions &options,
                             std::string &error);
 
-// Interprets the G-code file program into lines, loading subprogram files from the subprogram
-// folder; macro output (#3000, #3006) and the reason of an early end go to log (standard error
-// when null). False when the file cannot be opened.
-bool RunProgram(const ProgramRunOptions &options, const std::string &program, TPlotList &lines,
-                std::ostream *log = nullptr);
+// Interprets the G-code file options.positional[0] into lines, loading subprogram files from
+// the subprogram folder; macro output (#3000, #3006) goes to log. kSuccess when the run reached
+// the program's end. Otherwise the exit status, with the message on log after
+// "morvilo-cli COMMAND: ": kFailure when the file cannot be opened, the run passed a bound or
+// was cut short (call nesting, memory), StoppedStatus() when SIGINT or SIGTERM stopped it (the
+// caller holds a StopOnSignal scope).
+int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList &lines,
+               std::ostream &log);
 
 } // namespace morvilo::cli

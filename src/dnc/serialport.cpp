@@ -153,10 +153,12 @@ int SerialApi::Pending(int fd) {
     return ::ioctl(fd, TIOCOUTQ, &count) == 0 ? count : 0;
 }
 
-void SerialApi::Close(int fd, bool discard) {
+void SerialApi::Discard(int fd) {
+    ::tcflush(fd, TCOFLUSH);
+}
+
+void SerialApi::Close(int fd) {
     const int saved = errno; // the caller reports the error that ended the transfer
-    if (discard)
-        ::tcflush(fd, TCOFLUSH);
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
     errno = saved;

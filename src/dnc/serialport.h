@@ -51,8 +51,10 @@ public:
     virtual void WaitWritable(int fd, int timeoutMs);
     // Bytes written but not yet sent by the driver (0 when it cannot tell).
     virtual int Pending(int fd);
-    // Ends exclusive use and closes; with discard, bytes not yet sent are dropped first.
-    virtual void Close(int fd, bool discard);
+    // Drops the bytes written but not yet sent.
+    virtual void Discard(int fd);
+    // Ends exclusive use and closes.
+    virtual void Close(int fd);
 };
 
 // The real system calls.

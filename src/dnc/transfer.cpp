@@ -19,17 +19,18 @@ public:
     Sender(SerialApi &api, const TransferCallback &keepGoing) : api(api), keepGoing(keepGoing) {}
     Sender(const Sender &) = delete;
     Sender &operator=(const Sender &) = delete;
-    ~Sender() {
-        // Only a cancel drops what is still queued: after a failed write the lines before it
-        // must still go out.
-        if (fd >= 0)
-            api.Close(fd, result.cancelled);
-    }
+    ~Sender() { close(); }
 
     TransferResult Run(TEditorCore &core, const TransferSettings &settings) {
         result.progress.size = core.size();
-        if (open(settings) && sendLines(core, settings.lineEnd))
-            drain();
+        if (open(settings)) {
+            sendLines(core, settings.lineEnd);
+            // The lines written go out, also those before a failed write, before the port gets
+            // its settings back.
+            if (!result.cancelled)
+                drain();
+        }
+        close();
         return result;
     }
 
@@ -51,9 +52,10 @@ private:
         fd = api.Open(settings.device);
         if (fd < 0)
             return fail(kMsgPortOpenFailed);
-        termios t{};
-        if (api.GetAttr(fd, t) != 0)
+        if (api.GetAttr(fd, portSettings) != 0)
             return fail(kMsgPortQueryFailed);
+        restore = true;
+        termios t = portSettings;
         ApplyLineSettings(settings.indices, t);
         // The text goes out byte for byte: no output processing such as LF to CR LF.
         t.c_oflag &= ~tcflag_t(OPOST);
@@ -105,14 +107,29 @@ private:
 
     // Closing waits for the driver's buffer without a way out; wait here instead.
     void drain() {
-        while (api.Pending(fd) > 0 && ask())
+        while ((result.progress.queued = api.Pending(fd)) > 0 && ask())
             std::this_thread::sleep_for(std::chrono::milliseconds(kWaitMs));
+    }
+
+    // Only a cancel drops what is still queued. The port gets back the settings it had, so that
+    // nothing else finds it changed (output processing off, another baud rate).
+    void close() {
+        if (fd < 0)
+            return;
+        if (result.cancelled)
+            api.Discard(fd);
+        if (restore)
+            api.SetAttr(fd, portSettings);
+        api.Close(fd);
+        fd = -1;
     }
 
     SerialApi &api;
     const TransferCallback &keepGoing;
     TransferResult result;
     int fd = -1;
+    termios portSettings{}; // as the port had them before the transfer
+    bool restore = false;
 };
 
 } // namespace
@@ -128,12 +145,13 @@ TransferResult SendText(TEditorCore &core, const TransferSettings &settings,
     return sender.Run(core, settings);
 }
 
-QString TransferErrorText(const TransferResult &result) {
+QString TransferErrorText(const TransferResult &result,
+                          const std::function<QString(int)> &messageText) {
     if (result.message == 0)
         return {};
     const QString detail = QString::number(result.error) + QStringLiteral("; ") +
                            QString::fromLocal8Bit(std::strerror(result.error));
-    return GetTString(result.message) +
+    return messageText(result.message) +
            (result.message == kMsgNotAllSent ? QStringLiteral("\n") : QString()) + detail;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The transfer of the editor's text to a machine control: open the port, read its settings,
 // change only the line settings chosen (and switch off output processing, so that the bytes
-// go out as written), write every line followed by the line end, close. There
-// is no protocol above the serial line. The port is opened non-blocking: a write the driver
+// go out as written), write every line followed by the line end, wait until the driver has
+// sent them, give the port back the settings it had, close. There is no protocol above the
+// serial line. The port is opened non-blocking: a write the driver
 // cannot take yet (the machine holds the line through the flow control the port already has)
 // is waited for, and the caller is asked at every line and every pause whether to go on, so a
 // window can stay alive and offer a cancel. The device is closed on every path.
@@ -10,6 +11,7 @@
 #include "dnc/portfile.h"
 #include "dnc/serialport.h"
 #include "settings/settingsfiles.h"
+#include "translation/translateunit.h"
 
 #include <QString>
 
@@ -37,6 +39,7 @@ struct TransferProgress {
     int64_t bytes = 0;    // bytes written, line ends included
     int64_t position = 0; // where in the text the next line starts
     int64_t size = 0;     // the text's size
+    int64_t queued = 0;   // after the last line: bytes the driver has still to send, if it tells
 };
 
 struct TransferResult {
@@ -46,8 +49,8 @@ struct TransferResult {
     TransferProgress progress;
 };
 
-// Called after every line and about every 50 ms while a write waits; false cancels. The port is
-// closed and bytes not yet sent are dropped.
+// Called after every line and about every 50 ms while a write or the driver's queue waits; false
+// cancels. The port is closed and bytes not yet sent are dropped.
 using TransferCallback = std::function<bool(const TransferProgress &)>;
 
 // The text of core, line by line; core's line reader is used from the start.
@@ -56,7 +59,9 @@ TransferResult SendText(TEditorCore &core, const TransferSettings &settings,
 
 // The message of a failed transfer: message 9, 10 or 11 followed by the error number and the
 // system's text ("...Fehlernummer: 2; No such file or directory"); message 8 with the error
-// number and text on a line of their own. Empty when nothing failed.
-QString TransferErrorText(const TransferResult &result);
+// number and text on a line of their own. Empty when nothing failed. messageText gives the
+// message of a number in the interface's language.
+QString TransferErrorText(const TransferResult &result,
+                          const std::function<QString(int)> &messageText = GetTString);
 
 } // namespace morvilo::dnc

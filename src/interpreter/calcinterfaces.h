@@ -27,6 +27,9 @@ struct RunFlags {
     int64_t plotvon = 0;       // text offset from which drawing starts; 0: from the start
     int64_t plotbis = 0;       // text offset of the line after which the run pauses; 0: none
     int32_t verzoeg = 50;      // delay after each animated line, milliseconds
+    // Blocks the run has read so far, repeats counted; the owner may bound a run by it (its
+    // event pump sets breakprogram).
+    uint64_t blocks = 0;
 };
 
 // Draws every new point at once (the paint box's off-screen image).

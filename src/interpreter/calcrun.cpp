@@ -130,6 +130,7 @@ void TCalcRun::start() {
     st.gse = false;
     st.g = 0;
     flags.breakprogram = false;
+    flags.blocks = 0;
     memo1->FirstLine();
     lastPump = std::chrono::steady_clock::now();
 }
@@ -150,6 +151,7 @@ void TCalcRun::finish() {
 // ---- the line loop ---------------------------------------------------------------------------
 
 void TCalcRun::processLine() {
+    ++flags.blocks;
     st.ii = memo1->alinenr;
     lineStart = memo1->olpos;
     lineEnd = memo1->lpos;

@@ -2,12 +2,14 @@
 
 #include "cli/cli.h"
 
+#include "../cli/cliprocess.h"
 #include "../common/testfiles.h"
 #include "ptypair.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <regex>
 #include <sstream>
 #include <termios.h>
 
@@ -39,30 +41,100 @@ termios portSettings(const std::string &device) {
     return t;
 }
 
-TEST(SendCommand, SendsTheProgramWithTheGivenLineSettings) {
-    if (!PtyPair::SocatAvailable())
-        GTEST_SKIP() << "socat is not installed (scripts/setup installs it)";
+void expectSameSettings(const termios &after, const termios &before) {
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+}
+
+// A port whose output processing is on, as a terminal program or the system may leave it.
+termios processingOutput(const std::string &device) {
+    termios t = portSettings(device);
+    t.c_oflag |= OPOST | ONLCR;
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_EQ(::tcsetattr(fd, TCSANOW, &t), 0);
+    ::close(fd);
+    return portSettings(device);
+}
+
+// Far more than the line's buffers hold, in lines of 36 bytes.
+std::string longProgram() {
+    std::string text;
+    for (int i = 0; i < 30000; ++i)
+        text += "N" + std::to_string(100000 + i) + " G1 X12.345 Y-6.789 Z-0.5\r\n";
+    return text;
+}
+
+// "... N lines sent": N, or -1 when the message does not end so.
+long linesSent(const std::string &message) {
+    std::smatch match;
+    return std::regex_search(message, match, std::regex(R"(; (\d+) lines sent\n$)"))
+               ? std::stol(match[1])
+               : -1;
+}
+
+class SendCommandOnALine : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!PtyPair::SocatAvailable())
+            GTEST_SKIP() << "socat is not installed (scripts/setup installs it)";
+        pair = std::make_unique<PtyPair>(folder.path());
+        ASSERT_TRUE(pair->ready());
+    }
+
     ScratchFolder folder;
-    PtyPair pair(folder.path());
-    ASSERT_TRUE(pair.ready());
-    Receiver receiver(pair.receiver());
+    std::unique_ptr<PtyPair> pair;
+};
+
+TEST_F(SendCommandOnALine, SendsTheProgramWithTheGivenLineSettingsAndPutsThePortBack) {
+    Receiver receiver(pair->receiver());
     const std::string program = (folder / "p.nc").string();
     test::WriteFile(program, "G0 X0\r\n\r\nM30\r\n");
 
-    const termios before = portSettings(pair.sender());
-    CliRun run = send({program, "--port", pair.sender()}); // nothing asked: nothing changes
+    const termios before = processingOutput(pair->sender());
+    CliRun run = send({program, "--port", pair->sender()}); // nothing asked: nothing changes
     EXPECT_EQ(run.status, kSuccess) << run.err;
     EXPECT_EQ(receiver.ReadAll(), "G0 X0\r\n\r\nM30\r\n");
-    EXPECT_EQ(portSettings(pair.sender()).c_cflag, before.c_cflag);
+    expectSameSettings(portSettings(pair->sender()), before);
 
-    run = send({program, "--port=" + pair.sender(), "--baud", "19200", "--data-bits", "8",
+    run = send({program, "--port=" + pair->sender(), "--baud", "19200", "--data-bits", "8",
                 "--parity", "none", "--stop-bits", "2", "--eol", "lf"});
     EXPECT_EQ(run.status, kSuccess) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(receiver.ReadAll(), "G0 X0\n\nM30\n");
-    const termios after = portSettings(pair.sender());
-    EXPECT_EQ(cfgetospeed(&after), B19200);
-    EXPECT_EQ(after.c_cflag & CSTOPB, tcflag_t(CSTOPB));
+    expectSameSettings(portSettings(pair->sender()), before);
+}
+
+TEST_F(SendCommandOnALine, AHeldLineEndsTheTransferAfterTheTimeout) {
+    // The receiving end is never read: the machine holds the line.
+    const std::string program = (folder / "p.nc").string();
+    test::WriteFile(program, longProgram());
+    const termios before = processingOutput(pair->sender());
+    const CliRun run = send({program, "--port", pair->sender(), "--timeout", "0.3"});
+    EXPECT_EQ(run.status, kFailure);
+    EXPECT_EQ(run.err.rfind("morvilo-cli send: transfer ended: no progress for 0.3 s; ", 0), 0u)
+        << run.err;
+    EXPECT_GE(linesSent(run.err), 0) << run.err;
+    EXPECT_LT(linesSent(run.err), 30000);
+    expectSameSettings(portSettings(pair->sender()), before);
+}
+
+TEST_F(SendCommandOnALine, SigintEndsAHeldTransferAndSaysHowFarItGot) {
+    const std::string program = (folder / "p.nc").string();
+    test::WriteFile(program, longProgram());
+    const termios before = processingOutput(pair->sender());
+    test::CliProcess cli(folder.path(), folder.path(), {"send", program, "--port", pair->sender()});
+    ASSERT_TRUE(cli.WaitUntilCatching(SIGINT)) << cli.Err();
+    cli.Signal(SIGINT);
+    const int status = cli.Wait();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_EQ(cli.Err().rfind("morvilo-cli send: transfer stopped by signal SIGINT; ", 0), 0u)
+        << cli.Err();
+    EXPECT_GE(linesSent(cli.Err()), 0) << cli.Err();
+    EXPECT_LT(linesSent(cli.Err()), 30000);
+    expectSameSettings(portSettings(pair->sender()), before);
 }
 
 TEST(SendCommand, ReportsBadArgumentsAndPortsThatCannotBeOpened) {
@@ -82,10 +154,8 @@ TEST(SendCommand, ReportsBadArgumentsAndPortsThatCannotBeOpened) {
         {{program, "--port", missing, "--eol", "crcr"}, kUsage, "--eol: not one of crlf lf cr"},
         {{program, "--port", missing, "--flow"}, kUsage, "unknown option: --flow"},
         {{(folder / "none.nc").string(), "--port", missing}, kFailure, "cannot open"},
-        {{program, "--port", missing},
-         kFailure,
-         "Das \xC3\x96"
-         "ffnen des Ports schlug fehl. Fehlernummer: 2; "},
+        {{program, "--port", missing}, kFailure, "Opening the port failed. Error number: 2; "},
+        {{program, "--port", missing, "--timeout", "0"}, kUsage, "--timeout: not a number above 0"},
     };
     for (const auto &c : cases) {
         const CliRun run = send(c.arguments);

@@ -32,7 +32,7 @@ public:
         return result;
     }
     int SetAttr(int fd, const termios &t) override {
-        applied = t;
+        (sets == 0 ? applied : restored) = t;
         ++sets;
         if (failSet) {
             errno = EINVAL;
@@ -47,13 +47,16 @@ public:
         }
         return SerialApi::Write(fd, data, size);
     }
-    void Close(int fd, bool discard) override {
+    void Discard(int fd) override {
+        discarded = true;
+        SerialApi::Discard(fd);
+    }
+    void Close(int fd) override {
         ++closes;
-        discarded = discard;
-        SerialApi::Close(fd, discard);
+        SerialApi::Close(fd);
     }
 
-    termios read{}, applied{};
+    termios read{}, applied{}, restored{}; // the port's settings, the transfer's, the last set
     int sets = 0, closes = 0, writes = 0;
     bool discarded = false;
     bool failSet = false;
@@ -131,16 +134,17 @@ TEST_F(Transfer, TheReceiverGetsEveryLineWithItsLineEnd) {
     EXPECT_EQ(api.closes, 3);
 }
 
-TEST_F(Transfer, BytesGoOutAsWrittenEvenWhenThePortTranslatedLineFeeds) {
+TEST_F(Transfer, BytesGoOutAsWrittenAndThePortTranslatesLineFeedsAgainAfterwards) {
     termios t = portSettings(pair->sender());
     t.c_oflag |= OPOST | ONLCR;
     setPortSettings(pair->sender(), t);
     settings.lineEnd = LineEnd::Lf;
     EXPECT_EQ(SendText(document("G0\nG1\n"), settings, {}, api).message, 0);
     EXPECT_EQ(receiver->ReadAll(), "G0\nG1\n");
+    EXPECT_EQ(portSettings(pair->sender()).c_oflag & (OPOST | ONLCR), tcflag_t(OPOST | ONLCR));
 }
 
-TEST_F(Transfer, OnlyTheChosenLineSettingsChange) {
+TEST_F(Transfer, OnlyTheChosenLineSettingsChangeAndThePortGetsItsOwnBack) {
     const termios before = portSettings(pair->sender());
     settings.indices = {0, 6, 2, 1, 2, 0}; // 19200 baud, 8 data bits, no parity, 2 stop bits
     ASSERT_EQ(SendText(document("G0\r\n"), settings, {}, api).message, 0);
@@ -159,12 +163,13 @@ TEST_F(Transfer, OnlyTheChosenLineSettingsChange) {
     EXPECT_EQ(api.applied.c_oflag, api.read.c_oflag & ~tcflag_t(OPOST));
     EXPECT_EQ(0, std::memcmp(api.applied.c_cc, api.read.c_cc, sizeof api.read.c_cc));
 
-    // What the port holds afterwards. A pseudo-terminal always keeps 8 data bits without
-    // parity, so those two are seen above only.
+    // Afterwards the port holds what it held before.
+    EXPECT_EQ(api.sets, 2);
+    EXPECT_EQ(0, std::memcmp(&api.restored, &api.read, sizeof api.read));
     const termios after = portSettings(pair->sender());
-    EXPECT_EQ(cfgetospeed(&after), B19200);
-    EXPECT_EQ(after.c_cflag & CSTOPB, tcflag_t(CSTOPB));
-    EXPECT_EQ(after.c_cflag & ~lineBits, before.c_cflag & ~lineBits);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_EQ(0, std::memcmp(after.c_cc, before.c_cc, sizeof before.c_cc));
@@ -183,7 +188,7 @@ TEST_F(Transfer, AnEmptyTextConfiguresThePortAndSendsNothing) {
     const TransferResult result = SendText(document(""), settings, {}, api);
     EXPECT_EQ(result.message, 0);
     EXPECT_EQ(result.progress.lines, 0);
-    EXPECT_EQ(api.sets, 1);
+    EXPECT_EQ(api.sets, 2); // the line settings, then the port's own
     EXPECT_EQ(api.closes, 1);
     EXPECT_EQ(receiver->ReadAll(), "");
 }
@@ -214,6 +219,7 @@ TEST_F(Transfer, AWriteTheLineCannotTakeYetIsWaitedFor) {
 TEST_F(Transfer, CancelWhileTheLineIsHeldClosesThePort) {
     // One line far beyond the buffers, and nobody reads.
     TEditorCore &text = document(std::string(4u << 20, 'X'));
+    const termios before = portSettings(pair->sender());
     const size_t descriptors = openDescriptors();
     int waits = 0;
     const auto cancelSoon = [&](const TransferProgress &) { return ++waits < 5; };
@@ -224,6 +230,7 @@ TEST_F(Transfer, CancelWhileTheLineIsHeldClosesThePort) {
     EXPECT_LT(result.progress.bytes, text.size());
     EXPECT_EQ(api.closes, 1);
     EXPECT_TRUE(api.discarded);
+    EXPECT_EQ(portSettings(pair->sender()).c_oflag, before.c_oflag);
     EXPECT_EQ(openDescriptors(), descriptors);
     EXPECT_EQ(TransferErrorText(result), "");
 }

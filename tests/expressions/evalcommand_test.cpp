@@ -42,17 +42,18 @@ TEST(EvalCommand, PrintsTheResultText) {
     }
 }
 
+// The evaluator's messages in English: no language was chosen.
 TEST(EvalCommand, ReportsErrorsOnStderr) {
     CliRun r = run({"eval", "5MOD0"});
     EXPECT_EQ(r.status, cli::kFailure);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "morvilo-cli eval: Division durch Null\n");
+    EXPECT_EQ(r.err, "morvilo-cli eval: Division by zero\n");
     r = run({"eval", "SQRT[-1]"});
     EXPECT_EQ(r.status, cli::kFailure);
-    EXPECT_EQ(r.err, "morvilo-cli eval: Ungültige Gleitkommaoperation\n");
+    EXPECT_EQ(r.err, "morvilo-cli eval: Invalid floating point operation\n");
     r = run({"eval", std::string(2000, '[') + "1" + std::string(2000, ']')});
     EXPECT_EQ(r.status, cli::kFailure);
-    EXPECT_EQ(r.err, "morvilo-cli eval: Ausdruck zu tief verschachtelt\n");
+    EXPECT_EQ(r.err, "morvilo-cli eval: Expression nested too deeply\n");
 }
 
 TEST(EvalCommand, RejectsBadArguments) {

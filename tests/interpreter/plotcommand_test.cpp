@@ -2,6 +2,7 @@
 
 #include "../common/testfiles.h"
 #include "cli/cli.h"
+#include "vantrel/dynaarray.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +63,7 @@ TEST(PlotCommand, LoadsSubprogramFilesAndLogsMacroOutput) {
         0)
         << err;
     EXPECT_NE(out.find("\n1,0,6,3,0,0,"), std::string::npos) << out;
-    EXPECT_EQ(err, "Makro Ausgabe 5: #3000=5\n");
+    EXPECT_EQ(err, "Macro output 5: #3000=5\n");
 }
 
 TEST(PlotCommand, ReportsBadUse) {
@@ -72,6 +73,84 @@ TEST(PlotCommand, ReportsBadUse) {
     EXPECT_EQ(plot({}, out, err), cli::kUsage);
     EXPECT_EQ(plot({"/nonexistent/program.nc"}, out, err), cli::kFailure);
     EXPECT_NE(err.find("cannot open"), std::string::npos);
+}
+
+// plot and dxf run the program alike: a run that did not reach the program's end prints no plot
+// list and writes no drawing, and exits with 1 and the reason on stderr.
+struct RunCase {
+    const char *program;
+    std::vector<std::string> options;
+    int status;
+    std::vector<const char *> says;
+};
+
+void expectBothCommands(const std::vector<RunCase> &cases) {
+    ScratchFolder scratch;
+    const std::string program = (scratch / "p.nc").string();
+    const std::string drawing = (scratch / "p.dxf").string();
+    for (const std::string command : {"plot", "dxf"}) {
+        for (const RunCase &c : cases) {
+            WriteFile(program, c.program);
+            std::vector<std::string> arguments = {command};
+            arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+            arguments.push_back(program);
+            if (command == "dxf")
+                arguments.push_back(drawing);
+            std::ostringstream out, err;
+            EXPECT_EQ(cli::RunCli(arguments, out, err), c.status) << command << ": " << c.program;
+            for (const char *text : c.says)
+                EXPECT_NE(err.str().find(text), std::string::npos) << command << ": " << text;
+            if (command == "plot") {
+                EXPECT_EQ(out.str().empty(), c.status != 0) << c.program;
+            }
+            EXPECT_EQ(std::filesystem::exists(drawing), command == "dxf" && c.status == 0);
+            std::filesystem::remove(drawing);
+        }
+    }
+}
+
+TEST(PlotCommand, EndlessProgramsEndAtABoundTheMessageNames) {
+    const char *points = "--max-points N raises the bound";
+    const char *blocks = "--max-blocks N raises the bound";
+    expectBothCommands({
+        // Reading goes on after the label line: #1 stays 1, the jump is taken for ever.
+        {"#1=0\nN10 #1=#1+1\nG1X#1\nIF[#1LT4]GOTO10\n",
+         {"--max-points", "1000"},
+         cli::kFailure,
+         {"more than 1000 points", points}},
+        {"N10\nGOTO10\n", {"--max-blocks=5000"}, cli::kFailure, {"more than 5000 blocks", blocks}},
+        {"WHILE[1]DO1\nEND1\n", {"--max-blocks", "500"}, cli::kFailure, {"more than 500 blocks"}},
+        {"M98 P3000 L999999999\nM30\nO3000\nG91G1X1\nM99\n",
+         {"--max-points", "1000"},
+         cli::kFailure,
+         {"more than 1000 points"}},
+        // The bounds hold for the whole run, however soon it ends: the axis cross, the start
+        // point and one move make 8 points; three lines are three blocks.
+        {"G1X1\n", {"--max-points", "8"}, cli::kSuccess, {}},
+        {"G1X1\n", {"--max-points", "7"}, cli::kFailure, {"more than 7 points"}},
+        {"G1X1\nG1X2\nG1X3\n", {"--max-blocks", "3"}, cli::kSuccess, {}},
+        {"G1X1\nG1X2\nG1X3\n", {"--max-blocks", "2"}, cli::kFailure, {"more than 2 blocks"}},
+        {"G1X1\n", {"--max-points", "0"}, cli::kUsage, {"--max-points: not a whole number of 1"}},
+        {"G1X1\n", {"--max-blocks=x"}, cli::kUsage, {"--max-blocks: not a whole number of 1"}},
+    });
+}
+
+TEST(PlotCommand, RunsCutShortFail) {
+    expectBothCommands({{"M98P1\nM30\nO1\nM98P1\nM99\n",
+                         {},
+                         cli::kFailure,
+                         {"Subprogram calls nested too deeply (more than 10000), run ended",
+                          "the run did not reach the end of the program"}}});
+    SetDynaArrayBlockLimit(uint64_t(96) * 5000); // a plot list of at most 5000 points
+    expectBothCommands({
+        {"G2X0Y0I1J0L1000\n", // 99000 points
+         {},
+         cli::kFailure,
+         {"Error while trying to allocate", "bytes of RAM. Not enough memory.",
+          "the run did not reach the end of the program"}},
+        {"G2X0Y0I1J0L10\nM30\n", {}, cli::kSuccess, {}},
+    });
+    SetDynaArrayBlockLimit(0);
 }
 
 } // namespace
