@@ -378,10 +378,8 @@ void TMainform::PaintBox1MouseUp(int x, int y) {
 }
 
 void TMainform::PaintBox1Wheel(int delta) {
-    if (focusWidget() != Edit1 || delta == 0)
-        return;
-    delta > 0 ? ZoomIn(view) : ZoomOut(view);
-    PaintBox1->RepaintAll();
+    if (focusWidget() == Edit1 && WheelZoom(view, delta))
+        PaintBox1->RepaintAll();
 }
 
 } // namespace morvilo

@@ -19,8 +19,8 @@
 #include "formatting/nummerblocksform.h"
 #include "formatting/renumbering.h"
 #include "interpreter/calcrun.h"
-#include "linetext/linetext.h"
 #include "interpreter/ordnerform.h"
+#include "linetext/linetext.h"
 #include "relief/grafikrw.h"
 #include "translation/translateform.h"
 #include "translation/translateprogram.h"
@@ -454,8 +454,7 @@ void TMainform::CalcBtnClick() {
     }
     if (freshloaded && !flags.inrender) {
         freshloaded = false;
-        ZoomToFit(view, PaintBox1->width(), PaintBox1->height(),
-                  [this] { PaintBox1->RepaintAll(); });
+        PaintBox1->FitToPlot();
     }
 }
 

@@ -7,8 +7,8 @@
 #include "app/subprogramviews.h"
 #include "editor/texteditorlf.h"
 #include "expressions/variablelistform.h"
-#include "linetext/linetext.h"
 #include "interpreter/ordnerform.h"
+#include "linetext/linetext.h"
 #include "temporaryhome.h"
 #include "translation/translateform.h"
 #include "translation/translateunit.h"
@@ -551,9 +551,43 @@ private slots:
         QTest::mousePress(box, Qt::LeftButton, {}, empty);
         QVERIFY(!form->moveit);
         QCOMPARE(form->focusWidget(), form->Edit1); // the wheel zooms now
+        // A notch of 120 is one step; smaller deltas (touchpads) add up to one.
         const double zoom = form->view.zoom;
         form->PaintBox1Wheel(120);
-        QVERIFY(form->view.zoom > zoom);
+        QCOMPARE(form->view.zoom, zoom * 1.1);
+        for (int delta : {40, 40})
+            form->PaintBox1Wheel(delta);
+        QCOMPARE(form->view.zoom, zoom * 1.1);
+        form->PaintBox1Wheel(40);
+        QCOMPARE(form->view.zoom, zoom * 1.1 * 1.1);
+    }
+
+    // A program opened while the picture page is shown is run with the plot hidden; it is
+    // fitted when its page is first shown, keeping a margin, however large it is drawn first.
+    void openedProgramIsFittedWhenItsPageIsShown() {
+        auto form = startForm();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QCOMPARE(form->PageControl1->currentIndex(), 0);
+        const QString file = newFile("large.nc", "G0 X0 Y0\r\nG1 X200\r\nG1 Y100\r\nG1 X0\r\n");
+        form->openDialog = [&] { return file; };
+        form->ffnen1Click();
+        form->Timer2.stop();
+        form->CalcBtnClick(); // the run the opening asks for
+        form->PageControl1->setCurrentIndex(1);
+        const TPlotBox *box = form->PaintBox1;
+        const ViewState &v = form->view;
+        auto fitted = [&] {
+            const int w = box->width(), h = box->height();
+            return v.minxs && v.minx >= 20 && v.maxx < w - 20 && v.miny >= 20 && v.maxy < h - 20 &&
+                   (v.maxx - v.minx >= w - 52 || v.maxy - v.miny >= h - 52);
+        };
+        QTRY_VERIFY2(fitted(), qPrintable(QString("box %1..%2 x %3..%4 in %5 x %6")
+                                              .arg(v.minx)
+                                              .arg(v.maxx)
+                                              .arg(v.miny)
+                                              .arg(v.maxy)
+                                              .arg(box->width())
+                                              .arg(box->height())));
     }
 
     void coordinatesUnderThePointer() {
