@@ -190,7 +190,7 @@ TMainform::~TMainform() {
 }
 
 void TMainform::createToolBar() {
-    ToolBar2 = addToolBar("ToolBar2");
+    ToolBar2 = addToolBar(QString::fromUtf8("Datei und Bearbeiten"));
     ToolBar2->setObjectName("ToolBar2");
     ToolBar2->setIconSize(QSize(24, 24));
     ToolBar2->setMovable(false);

@@ -32,8 +32,10 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QWidgetAction>
 #include <QtTest>
 
 #include <memory>
@@ -177,6 +179,25 @@ private slots:
         QVERIFY(form->action("Ausdruckberechnen1")->isEnabled());
         form->Variablenanzeigen1Click(); // non-modal
         QVERIFY(form->ShowVariablesForm->isVisible());
+    }
+
+    // The tool bars' context menu names them as a user knows them, not by their inner names;
+    // the run tool bar's buttons are pictures whose captions are their hints.
+    void toolBarsHaveTitlesAUserUnderstands() {
+        auto form = startForm();
+        const std::unique_ptr<QMenu> popup(form->createPopupMenu());
+        QStringList listed;
+        for (QAction *a : popup->actions())
+            listed << a->text();
+        QCOMPARE(listed, QStringList{"Datei und Bearbeiten"});
+        QCOMPARE(form->ToolBar1->windowTitle(), QString("Backplot-Ansicht"));
+        QCOMPARE(form->ToolBar3->windowTitle(), QString("Programmlauf"));
+        for (QAction *a : form->ToolBar3->actions()) {
+            if (a->isSeparator() || qobject_cast<QWidgetAction *>(a))
+                continue;
+            QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName()));
+            QCOMPARE(a->text(), a->toolTip());
+        }
     }
 
     void panelStartsWithTheStartupValues() {
