@@ -15,7 +15,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include <cstdio>
 #include <numbers>
 
 namespace morvilo {
@@ -357,9 +356,10 @@ void TMainform::PaintBox1MouseMove(int x, int y) {
         koordmat2(x, y, view.lastinvert, wx, wy, wz);
         if (view.diametermode)
             wx *= 2;
-        char text[160];
-        std::snprintf(text, sizeof text, "X%.2f, Y%.2f, Z %.2f", wx, wy, wz);
-        statusBar()->showMessage(QString::fromLatin1(text));
+        // QString::number writes a point whatever the user's locale.
+        auto fixed = [](double value) { return QString::number(value, 'f', 2); };
+        statusBar()->showMessage(
+            QStringLiteral("X%1, Y%2, Z %3").arg(fixed(wx), fixed(wy), fixed(wz)));
     }
     if (!moveit)
         return;
