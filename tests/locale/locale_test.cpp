@@ -3,6 +3,7 @@
 // locale.
 
 #include "../common/germanlocale.h"
+#include "../common/testfiles.h"
 #include "../mainform/temporaryhome.h"
 #include "app/mainform.h"
 #include "app/plotbox.h"
@@ -33,14 +34,11 @@ using namespace morvilo;
 namespace {
 
 QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QByteArray::fromStdString(test::ReadFile(path.toStdString()));
 }
 
-void writeAll(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
+void writeAll(const QString &path, const char *text) {
+    test::WriteFile(path.toStdString(), text);
 }
 
 // A batch command's standard output and status.
