@@ -82,6 +82,57 @@ void drawClipboard(QPainter &p) {
     p.drawRect(9, 2, 6, 4);
 }
 
+// The run tool bar's symbols, in the colours of a media player's buttons.
+const QColor kRunColour(40, 110, 40);
+
+QPolygonF triangle(double left, double right, double top, double bottom) {
+    const double middle = (top + bottom) / 2;
+    return QPolygonF({QPointF(left, top), QPointF(right, middle), QPointF(left, bottom)});
+}
+
+// An arrow along a vertical line to a bar: down to the bar at the bottom, or up to the top.
+void drawArrowToBar(QPainter &p, bool down) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kRunColour);
+    const double bar = down ? 19 : 3, tip = down ? 17 : 5, base = down ? 10 : 12;
+    p.drawRect(QRectF(4, bar, 16, 2));
+    p.drawRect(QRectF(11, down ? 3 : 12, 2, 8));
+    p.drawPolygon(QPolygonF({QPointF(6, base), QPointF(18, base), QPointF(12, tip)}));
+}
+
+void drawRunSymbol(QPainter &p, const QString &name) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kRunColour);
+    if (name == "view-refresh") {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(kRunColour, 2.5));
+        p.drawArc(QRectF(4, 4, 16, 16), 90 * 16, 270 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kRunColour);
+        p.drawPolygon(QPolygonF({QPointF(10, 0), QPointF(16, 4), QPointF(10, 8)}));
+    } else if (name == "process-stop") {
+        p.setBrush(QColor(190, 30, 30));
+        p.drawRect(QRectF(5, 5, 14, 14));
+    } else if (name == "go-first") {
+        p.drawRect(QRectF(4, 5, 3, 14));
+        p.drawPolygon(triangle(20, 8, 5, 19));
+    } else if (name == "media-playback-start") {
+        p.drawPolygon(triangle(6, 19, 4, 20));
+    } else if (name == "media-playback-pause") {
+        p.drawRect(QRectF(6, 5, 4, 14));
+        p.drawRect(QRectF(14, 5, 4, 14));
+    } else if (name == "go-next") {
+        p.drawPolygon(triangle(4, 16, 5, 19));
+        p.drawRect(QRectF(17, 5, 3, 14));
+    } else if (name == "go-bottom" || name == "go-top") {
+        drawArrowToBar(p, name == "go-bottom");
+    } else if (name == "edit-select-all") {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(kRunColour, 2, Qt::DashLine));
+        p.drawRect(QRectF(4, 6, 16, 12));
+    }
+}
+
 QPixmap drawn(const QString &name) {
     QPixmap pixmap(kSize, kSize);
     pixmap.fill(Qt::transparent);
@@ -107,6 +158,8 @@ QPixmap drawn(const QString &name) {
         drawClipboard(p);
     } else if (name == "edit-undo" || name == "edit-redo") {
         drawArrow(p, name == "edit-undo");
+    } else {
+        drawRunSymbol(p, name);
     }
     return pixmap;
 }

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -42,9 +43,16 @@ bool displayAvailable() {
     return false;
 }
 
+// Qt takes the user's locale for the C library when it starts; numbers never follow it. Our
+// own code formats and reads numbers without the locale, this keeps libraries from doing so.
+void useDecimalPoint() {
+    std::setlocale(LC_NUMERIC, "C");
+}
+
 int runBatch(int argc, char **argv, const StartupCommand &command, const ReliefParameters &p) {
     QCoreApplication app(argc, argv); // picture format plugins are found through it
     QCoreApplication::setApplicationName("Morvilo");
+    useDecimalPoint();
     return generateAndSave(command, p);
 }
 
@@ -64,6 +72,7 @@ int main(int argc, char **argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Morvilo");
+    useDecimalPoint();
     TMainform mainform(QCoreApplication::applicationDirPath());
     mainform.setStartupCommand(command, parameters);
     mainform.show();

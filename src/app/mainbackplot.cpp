@@ -15,33 +15,33 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include <cstdio>
 #include <numbers>
 
 namespace morvilo {
 
 namespace {
 
+// The run tool bar's buttons show pictures only (the theme's or our own drawings): symbol
+// characters as captions would pass the translation table as texts.
 struct RunButton {
     const char *name;
-    const char *text; // shown where the theme has no icon
     const char *hint;
     const char *icon;
     void (TMainform::*command)();
 };
 
 const RunButton kRunButtons[] = {
-    {"CalcBtn", "⟳", "Darstellung aktuallisieren", "view-refresh", &TMainform::NeuberechnenClick},
-    {"StopBtn", "■", "Berechnung unterbrechen", "process-stop", &TMainform::stopbtnClick},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
-    {"ToolButton24", "|◀", "Zum Anfang des Programms", "go-first", &TMainform::ToolButton24Click},
-    {"AnimateBtn", "▶", "Animieren", "media-playback-start", &TMainform::AnimateBtnClick},
-    {"ToolButton18", "❚❚", "Pause", "media-playback-pause", &TMainform::ToolButton18Click},
-    {"ToolButton23", "▶|", "Eine Zeile weiter", "go-next", &TMainform::ToolButton23Click},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
-    {"ToolButton14", "↧", "Plot bis zum Cursor", "go-bottom", &TMainform::ToolButton14Click},
-    {"ToolButton15", "↥", "Plot ab dem Cursor", "go-top", &TMainform::ToolButton15Click},
-    {"ToolButton16", "▭", "Auswahl bzw aktuelle Zeile plotten", "edit-select-all",
+    {"CalcBtn", "Darstellung aktuallisieren", "view-refresh", &TMainform::NeuberechnenClick},
+    {"StopBtn", "Berechnung unterbrechen", "process-stop", &TMainform::stopbtnClick},
+    {nullptr, nullptr, nullptr, nullptr},
+    {"ToolButton24", "Zum Anfang des Programms", "go-first", &TMainform::ToolButton24Click},
+    {"AnimateBtn", "Animieren", "media-playback-start", &TMainform::AnimateBtnClick},
+    {"ToolButton18", "Pause", "media-playback-pause", &TMainform::ToolButton18Click},
+    {"ToolButton23", "Eine Zeile weiter", "go-next", &TMainform::ToolButton23Click},
+    {nullptr, nullptr, nullptr, nullptr},
+    {"ToolButton14", "Plot bis zum Cursor", "go-bottom", &TMainform::ToolButton14Click},
+    {"ToolButton15", "Plot ab dem Cursor", "go-top", &TMainform::ToolButton15Click},
+    {"ToolButton16", "Auswahl bzw aktuelle Zeile plotten", "edit-select-all",
      &TMainform::ToolButton16Click},
 };
 
@@ -59,7 +59,7 @@ QAction *addButton(QToolBar *bar, const char *name, const QString &text, const Q
 } // namespace
 
 QToolBar *TMainform::createViewToolBar() {
-    auto *bar = new QToolBar("ToolBar1");
+    auto *bar = new QToolBar(QString::fromUtf8("Backplot-Ansicht"));
     bar->setObjectName("ToolBar1");
     for (const FixedViewData &fixed : FixedViews()) {
         const QString caption = *fixed.caption       ? QString::fromUtf8(fixed.caption)
@@ -112,15 +112,17 @@ QToolBar *TMainform::createViewToolBar() {
 }
 
 QToolBar *TMainform::createRunToolBar() {
-    auto *bar = new QToolBar("ToolBar3");
+    auto *bar = new QToolBar(QString::fromUtf8("Programmlauf"));
     bar->setObjectName("ToolBar3");
     for (const RunButton &button : kRunButtons) {
         if (!button.name) {
             bar->addSeparator();
             continue;
         }
-        QAction *a = addButton(bar, button.name, QString::fromUtf8(button.text),
-                               QString::fromUtf8(button.hint), button.icon);
+        const QString hint = QString::fromUtf8(button.hint);
+        QAction *a = bar->addAction(ToolIcon(button.icon), hint);
+        a->setObjectName(button.name);
+        a->setToolTip(hint);
         menu.actions.insert(button.name, a);
         connect(a, &QAction::triggered, this, button.command);
     }
@@ -354,9 +356,10 @@ void TMainform::PaintBox1MouseMove(int x, int y) {
         koordmat2(x, y, view.lastinvert, wx, wy, wz);
         if (view.diametermode)
             wx *= 2;
-        char text[160];
-        std::snprintf(text, sizeof text, "X%.2f, Y%.2f, Z %.2f", wx, wy, wz);
-        statusBar()->showMessage(QString::fromLatin1(text));
+        // QString::number writes a point whatever the user's locale.
+        auto fixed = [](double value) { return QString::number(value, 'f', 2); };
+        statusBar()->showMessage(
+            QStringLiteral("X%1, Y%2, Z %3").arg(fixed(wx), fixed(wy), fixed(wz)));
     }
     if (!moveit)
         return;
@@ -378,10 +381,8 @@ void TMainform::PaintBox1MouseUp(int x, int y) {
 }
 
 void TMainform::PaintBox1Wheel(int delta) {
-    if (focusWidget() != Edit1 || delta == 0)
-        return;
-    delta > 0 ? ZoomIn(view) : ZoomOut(view);
-    PaintBox1->RepaintAll();
+    if (focusWidget() == Edit1 && WheelZoom(view, delta))
+        PaintBox1->RepaintAll();
 }
 
 } // namespace morvilo

@@ -198,7 +198,7 @@ TMainform::~TMainform() {
 }
 
 void TMainform::createToolBar() {
-    ToolBar2 = addToolBar("ToolBar2");
+    ToolBar2 = addToolBar(QString::fromUtf8("Datei und Bearbeiten"));
     ToolBar2->setObjectName("ToolBar2");
     ToolBar2->setIconSize(QSize(24, 24));
     ToolBar2->setMovable(false);
@@ -462,8 +462,7 @@ void TMainform::CalcBtnClick() {
     }
     if (freshloaded && !flags.inrender) {
         freshloaded = false;
-        ZoomToFit(view, PaintBox1->width(), PaintBox1->height(),
-                  [this] { PaintBox1->RepaintAll(); });
+        PaintBox1->FitToPlot();
     }
 }
 

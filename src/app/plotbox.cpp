@@ -35,9 +35,28 @@ void TPlotBox::LineTo(int32_t x, int32_t y, int32_t col, uint8_t style) {
 void TPlotBox::RepaintAll() {
     if (lines.Count() == 0 && onEmptyPlot)
         onEmptyPlot();
+    paintBitmap();
+    update();
+}
+
+void TPlotBox::paintBitmap() {
     FitBitmap(bitmap, size().expandedTo(QSize(1, 1)), kPlotFormat);
     PaintPlot(bitmap, lines, view, endpointMarks);
     markerCount = 0;
+}
+
+void TPlotBox::FitToPlot() {
+    fitPending = true;
+    if (isVisible() && !size().isEmpty())
+        fitNow();
+}
+
+// The pixel box of a paint at another size is of no use: the plot is painted at the real size
+// first.
+void TPlotBox::fitNow() {
+    fitPending = false;
+    paintBitmap();
+    ZoomToFit(view, width(), height(), [this] { paintBitmap(); });
     update();
 }
 
@@ -81,6 +100,8 @@ void TPlotBox::wheelEvent(QWheelEvent *event) {
 
 // The image in one copy; the caret marker goes on the screen only, never into the image.
 void TPlotBox::paintEvent(QPaintEvent *event) {
+    if (fitPending)
+        fitNow(); // and the whole box once more, beyond this event's area
     QPainter screen(this);
     screen.drawImage(event->rect(), bitmap, event->rect());
     if (const std::optional<uint32_t> &segment = caretSegment(); segment && view.hasinverted)

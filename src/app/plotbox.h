@@ -37,6 +37,10 @@ public:
     // wide), or -1.
     int64_t PickAt(int x, int y);
 
+    // Zooms to fit the plot into the box: at once when the box is on the screen, else at its
+    // first paint, when it has its real size (a box on a hidden page has none yet).
+    void FitToPlot();
+
     EndpointMarks endpointMarks = EndpointMarks::RapidMoves;
     // The caret's text offset, for the marker at the last segment of its line.
     std::function<int64_t()> caretOffset;
@@ -58,6 +62,9 @@ protected:
 
 private:
     const std::optional<uint32_t> &caretSegment();
+    // Draws the whole plot list into the image at the box's size.
+    void paintBitmap();
+    void fitNow();
 
     const TPlotList &lines;
     ViewState &view;
@@ -68,6 +75,7 @@ private:
     int64_t markerCaret = -1;
     uint32_t markerCount = 0;
     std::optional<uint32_t> markerSegment;
+    bool fitPending = false;
 };
 
 } // namespace morvilo

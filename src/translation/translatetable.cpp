@@ -11,6 +11,7 @@
 #include <shapefil.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace morvilo {
 
@@ -20,14 +21,80 @@ constexpr int kFileHeaderSize = 32;
 constexpr int kFieldDescriptorSize = 32;
 constexpr char kHeaderTerminator = 0x0D;
 
+// Cells hold Windows-1252 bytes. A character the code page lacks is stored as a numeric
+// character reference ("▶" as "&#9654;"), and so is the "&" of a "&#" in the text itself
+// ("&#38;#"): every text is stored whole, so two texts never share a record or a translation.
+constexpr qsizetype kLongestReference = 10; // "&#1114111;"
+
 QByteArray toCodePage(const QString &text) {
-    return QByteArray::fromStdString(
-        Windows1252FromUtf16(std::u16string_view(QStringView(text).utf16(), size_t(text.size()))));
+    const QList<uint> characters = text.toUcs4();
+    QByteArray bytes;
+    bytes.reserve(characters.size());
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const uint c = characters[i];
+        const int byte = c <= 0xFFFF ? UnicodeToWindows1252(char16_t(c)) : -1;
+        const bool referenceLike =
+            c == u'&' && i + 1 < characters.size() && characters[i + 1] == u'#';
+        if (byte <= 0 || referenceLike)
+            bytes += "&#" + QByteArray::number(c) + ';';
+        else
+            bytes += char(byte);
+    }
+    return bytes;
+}
+
+// The character of the reference "&#digits;" at bytes[at], if it is one.
+std::optional<char32_t> referenceAt(const QByteArray &bytes, qsizetype at) {
+    if (!bytes.sliced(at).startsWith("&#"))
+        return std::nullopt;
+    const qsizetype end = bytes.indexOf(';', at + 2);
+    if (end <= at + 2 || end - at > kLongestReference)
+        return std::nullopt;
+    char32_t c = 0;
+    for (qsizetype k = at + 2; k < end; ++k) {
+        if (bytes[k] < '0' || bytes[k] > '9')
+            return std::nullopt;
+        c = c * 10 + char32_t(bytes[k] - '0');
+    }
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return std::nullopt;
+    return c;
 }
 
 QString fromCodePage(const QByteArray &bytes) {
-    return QString::fromStdU16String(
-        Utf16FromWindows1252(std::string_view(bytes.constData(), size_t(bytes.size()))));
+    QString text;
+    text.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (const std::optional<char32_t> c =
+                bytes[i] == '&' ? referenceAt(bytes, i) : std::nullopt) {
+            text += QString::fromUcs4(&*c, 1);
+            i = bytes.indexOf(';', i);
+        } else {
+            text += QChar(Windows1252ToUnicode(uint8_t(bytes[i])));
+        }
+    }
+    return text;
+}
+
+// The bytes a cell of 255 keeps: cut before a character reference that would not fit whole.
+QByteArray cellCut(const QByteArray &bytes) {
+    if (bytes.size() <= kTranslationCellWidth)
+        return bytes;
+    qsizetype cut = kTranslationCellWidth;
+    for (qsizetype at = cut - 1; at >= 0 && at > cut - kLongestReference; --at)
+        if (bytes[at] == '&' && referenceAt(bytes, at) && bytes.indexOf(';', at) >= cut) {
+            cut = at;
+            break;
+        }
+    return bytes.left(cut);
+}
+
+// Only the letters a to z, as the editor's search folds them.
+QString foldedAToZ(QString text) {
+    for (QChar &c : text)
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - u'a' + u'A');
+    return text;
 }
 
 QByteArray trimmedCell(QByteArray cell) {
@@ -299,8 +366,7 @@ int TranslationTable::learn(const QByteArray &key) {
     if (readOnly_)
         return -1;
     const int record = DBFGetRecordCount(dbf(handle_));
-    if (!DBFWriteStringAttribute(dbf(handle_), record, 0,
-                                 key.left(kTranslationCellWidth).constData()))
+    if (!DBFWriteStringAttribute(dbf(handle_), record, 0, cellCut(key).constData()))
         return -1;
     DBFUpdateHeader(dbf(handle_));
     trans_[uint8_t(key[0])].push_back({key, record});
@@ -315,7 +381,7 @@ bool TranslationTable::editable(int record, int column) const {
 bool TranslationTable::SetCell(int record, int column, const QString &text) {
     if (!editable(record, column))
         return false;
-    const QByteArray bytes = toCodePage(text).left(kTranslationCellWidth);
+    const QByteArray bytes = cellCut(toCodePage(text));
     const bool written = DBFWriteStringAttribute(dbf(handle_), record, column, bytes.constData());
     DBFUpdateHeader(dbf(handle_)); // writes the record out and flushes the file
     return written;
@@ -350,14 +416,10 @@ bool TranslationTable::translateFilterRecord(int record, const QString &search) 
         return false;
     if (search.isEmpty())
         return true;
-    // QByteArray folds only a to z; a character the code page lacks is in no cell.
-    const QByteArray needle = toCodePage(search);
-    if (fromCodePage(needle) != search)
-        return false;
-    const QByteArray upper = needle.toUpper();
+    const QString needle = foldedAToZ(search);
     const int columns = DBFGetFieldCount(dbf(handle_));
     for (int column = 0; column < columns; ++column)
-        if (cellBytes(record, column).toUpper().contains(upper))
+        if (foldedAToZ(Cell(record, column)).contains(needle))
             return true;
     return false;
 }
@@ -375,7 +437,7 @@ int TranslationTable::MergeTranslations(const QString &csvFile, int column) {
         if (cells.size() < 2)
             continue;
         const QByteArray key = toCodePage(cells[0].trimmed());
-        const QByteArray translation = toCodePage(cells[1]).left(kTranslationCellWidth);
+        const QByteArray translation = cellCut(toCodePage(cells[1]));
         if (key.isEmpty() || translation.trimmed().isEmpty())
             continue;
         int record = findRecord(key);

@@ -2,6 +2,9 @@
 // translate.dbf: the learning translation table. Column language1 holds the German source text,
 // column n + 1 its translation for language number n. Every German text that passes the lookup
 // and is not yet in the table is appended, so translators find every text the tool shows.
+// Cells hold Windows-1252 bytes; a character the code page lacks is stored as a numeric
+// character reference ("Plot ▶" as "Plot &#9654;"), so every text is kept whole and two texts
+// never share a record.
 
 #include "translation/translateunit.h"
 
@@ -63,10 +66,10 @@ public:
     // Editing, for the translation editor. Every change reaches the file at once. On a closed
     // or read-only table, for a deleted record or outside the table nothing changes and the
     // answer is false (or -1).
-    // Stores text in Windows-1252, cut to 255 bytes. The lookup reads translation cells from
-    // the table, so a new translation is used at once; the index keeps the German texts it
-    // was built with, so an edited German text is matched under its new spelling only after
-    // the next start.
+    // Stores text in Windows-1252 (with character references), cut to 255 bytes. The lookup reads
+    // translation cells from the table, so a new translation is used at once; the index keeps the
+    // German texts it was built with, so an edited German text is matched under its new spelling
+    // only after the next start.
     bool SetCell(int record, int column, const QString &text);
     // Appends an empty record; its number.
     int AppendRecord();

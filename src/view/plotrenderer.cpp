@@ -16,6 +16,7 @@ constexpr int kCrossOffset = 70;    // the axis cross sits this far from the lef
 constexpr double kCrossLength = 50; // world length of its axes, before the zoom
 constexpr int kMarkerTextX = 20;    // the caret marker's text, right of and above its point
 constexpr int kMarkerTextY = -10;
+constexpr int kMarkerTextPad = 2; // the black box behind the caret marker's text reaches beyond it
 
 QPoint project(const tmat44 &mat, const t9dline &r) {
     int32_t sx = 0, sy = 0;
@@ -61,6 +62,13 @@ void drawLabel(QPainter &painter, int left, int top, const QString &text) {
     painter.setPen(QPen(Qt::white));
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.drawText(QPoint(left, top + QFontMetrics(painter.font()).ascent()), text);
+}
+
+// The pixels drawLabel may touch: the text's line box and the ink of its glyphs.
+QRect labelBox(int left, int top, const QString &text) {
+    const QFontMetrics metrics(LabelFont());
+    const QRect line(left, top, metrics.horizontalAdvance(text), metrics.height());
+    return line.united(metrics.boundingRect(text).translated(left, top + metrics.ascent()));
 }
 
 // The axis cross at (70, height - 70): the view's rotation without zoom and pan, each axis
@@ -191,12 +199,20 @@ QString CaretMarkerText(const t9dline &segment, bool diametermode) {
 void DrawCaretMarker(QPainter &painter, const t9dline &segment, const ViewState &view) {
     const QPoint p = project(view.lastmat, segment);
     painter.save();
-    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine));
     painter.setBrush(Qt::NoBrush);
     const QPolygon triangle({p, p + QPoint(10, -10), p + QPoint(15, -3)});
+    // A black edge under the white triangle keeps it visible on white cuts.
+    painter.setPen(QPen(Qt::black, 4, Qt::SolidLine));
     painter.drawPolygon(triangle);
-    drawLabel(painter, p.x() + kMarkerTextX, p.y() + kMarkerTextY,
-              CaretMarkerText(segment, view.diametermode));
+    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine));
+    painter.drawPolygon(triangle);
+    const QString text = CaretMarkerText(segment, view.diametermode);
+    const int left = p.x() + kMarkerTextX, top = p.y() + kMarkerTextY;
+    painter.fillRect(
+        labelBox(left, top, text)
+            .adjusted(-kMarkerTextPad, -kMarkerTextPad, kMarkerTextPad, kMarkerTextPad),
+        Qt::black);
+    drawLabel(painter, left, top, text);
     painter.restore();
 }
 

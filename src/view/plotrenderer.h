@@ -70,8 +70,9 @@ std::optional<uint32_t> CaretSegment(const TPlotList &lines, int64_t caret);
 QString CaretMarkerText(const t9dline &segment, bool diametermode);
 
 // Draws the caret marker for segment with painter (the paint box's, over the copied `bit`): a
-// white triangle at the segment's end point, projected through view.lastmat, and the text of
-// CaretMarkerText beside it.
+// white triangle with a black edge at the segment's end point, projected through view.lastmat,
+// and the text of CaretMarkerText beside it, white on a black box, so that marker and text can
+// be read on any colour of the plot (the white cuts of a relief included).
 void DrawCaretMarker(QPainter &painter, const t9dline &segment, const ViewState &view);
 
 // One segment drawn as the interpreter produces it: a 1-pixel line from `from` to `to` in the

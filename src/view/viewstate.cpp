@@ -54,13 +54,19 @@ bool canFit(const ViewState &view, int width, int height) {
            height > 0 && e.ex > 0 && e.ey > 0;
 }
 
-// The zoom factor that fits the box into the paint box: by height when the box, scaled to the
-// full width, would be taller than the paint box. Unsigned: ey * width stays below 2^64.
-double fitFactor(Extent e, int width, int height) {
-    const uint64_t scaledHeight = uint64_t(e.ey) * uint64_t(width) / uint64_t(e.ex);
-    if (uint64_t(height) < scaledHeight)
-        return double(height) / double(e.ey);
-    return double(width) / double(e.ex);
+// The margin kept free on each side: 25 pixels, less in a paint box too small for that.
+int64_t fitMargin(int width, int height) {
+    return std::min<int64_t>(kFitMargin, std::min(width, height) / 8);
+}
+
+// The zoom factor that makes the box fill the paint box less the margins, in the direction
+// where it fits first. The margins are pixels after the zoom: a plot drawn far larger than the
+// paint box keeps them too, so its outermost segments are never cut at the edge.
+double fitFactor(const ViewState &view, int width, int height) {
+    const int64_t margin = fitMargin(width, height);
+    const double boxWidth = double(int64_t(view.maxx) - view.minx);
+    const double boxHeight = double(int64_t(view.maxy) - view.miny);
+    return std::min(double(width - 2 * margin) / boxWidth, double(height - 2 * margin) / boxHeight);
 }
 
 // Pans so that the box with its margin sits in the middle of the paint box.
@@ -143,6 +149,19 @@ void ZoomOut(ViewState &view) {
     view.zoom = limitZoom(view.zoom * (1 / kZoomStep));
 }
 
+bool WheelZoom(ViewState &view, int delta) {
+    // A turn against the direction of the movement still kept starts afresh.
+    if ((delta > 0 && view.wheelrest < 0) || (delta < 0 && view.wheelrest > 0))
+        view.wheelrest = 0;
+    view.wheelrest += delta;
+    bool zoomed = false;
+    for (; view.wheelrest >= kWheelNotch; view.wheelrest -= kWheelNotch, zoomed = true)
+        ZoomIn(view);
+    for (; view.wheelrest <= -kWheelNotch; view.wheelrest += kWheelNotch, zoomed = true)
+        ZoomOut(view);
+    return zoomed;
+}
+
 void Rotate(ViewState &view, RotationStep step) {
     switch (step) {
     case RotationStep::Left:
@@ -163,7 +182,7 @@ void Rotate(ViewState &view, RotationStep step) {
 void ZoomToFit(ViewState &view, int width, int height, const Repaint &repaint) {
     if (!canFit(view, width, height))
         return;
-    view.zoom = limitZoom(view.zoom * fitFactor(boxExtent(view), width, height));
+    view.zoom = limitZoom(view.zoom * fitFactor(view, width, height));
     repaint();
     centreBox(view, width, height);
     repaint();

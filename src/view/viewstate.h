@@ -31,6 +31,8 @@ struct ViewState {
     bool minxs = false;
     // Values at the start of a mouse drag.
     double orotxv = 0, orotzv = 0, otx = 0, oty = 0;
+    // Wheel movement not yet turned into zoom steps (eighths of a degree).
+    int wheelrest = 0;
 };
 
 // Zoom steps and zoom to fit keep the zoom within these bounds, so the view matrix stays finite
@@ -89,13 +91,21 @@ const FixedViewData &FixedViewDataOf(FixedView view);
 void ZoomIn(ViewState &view);
 void ZoomOut(ViewState &view);
 
+// One notch of a mouse wheel: an angle delta of 120 (15 degrees).
+inline constexpr int kWheelNotch = 120;
+// The mouse wheel: every notch of movement (positive away from the user) is one zoom step in,
+// (towards the user) one step out. Smaller deltas, as touchpads and smooth-scrolling wheels send,
+// add up in wheelrest until they make a notch; turning the other way drops what was kept. True
+// when the zoom changed: the caller repaints.
+bool WheelZoom(ViewState &view, int delta);
+
 enum class RotationStep { Left, Right, Up, Down };
 // Turns the view by a sixteenth of a half turn; angles are not wrapped. The caller repaints.
 void Rotate(ViewState &view, RotationStep step);
 
-// Zooms and pans so that the pixel box of the last paint, with a margin of 25 pixels, fills the
-// paint box and sits in its middle. Does nothing when the box is empty or a single row or column,
-// or when the paint box has no area.
+// Zooms and pans so that the pixel box of the last paint fills the paint box less a margin of 25
+// pixels on each side (less in a paint box under 200 pixels) and sits in its middle. Does nothing
+// when the box is empty or a single row or column, or when the paint box has no area.
 void ZoomToFit(ViewState &view, int width, int height, const Repaint &repaint);
 
 } // namespace morvilo

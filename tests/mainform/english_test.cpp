@@ -117,6 +117,7 @@ class EnglishInterfaceTest : public QObject {
     std::unique_ptr<TMainform> form;
     QSet<QString> englishTexts;
     QStringList untranslated;
+    QStringList passed; // every text that went through the lookup
 
     void collectEnglishTexts() {
         TranslationTable &table = form->translationTable;
@@ -168,6 +169,11 @@ private slots:
         form = std::make_unique<TMainform>(home->path());
         form->errorBox = [this](const QString &message) { untranslated << "error: " + message; };
         form->infoBox = [](const QString &) {};
+        passed.clear();
+        SetTranslationLookup([this](const QString &text) {
+            passed << text;
+            return form->translationTable.TranslateString(text, language);
+        });
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QCOMPARE(language, 1);
@@ -184,6 +190,8 @@ private slots:
         check(form.get());
         for (QMenu *menu : form->menuBar()->findChildren<QMenu *>())
             check(menu);
+        const std::unique_ptr<QMenu> toolBars(form->createPopupMenu()); // the tool bars' titles
+        check(toolBars.get());
 
         form->Variablenanzeigen1Click();
         check(form->ShowVariablesForm);
@@ -269,6 +277,38 @@ private slots:
         TEditorCore *editor = form->subprogramEditors->Create(true);
         QCOMPARE(editor->messages.GetTranslation(kMsgCut), std::string("Cut"));
         form->subprogramEditors->Release(editor);
+    }
+
+    // Every text that passes the table is stored whole, so no two texts share a record (and a
+    // translation), and no inner name of a widget or command passes it as a text.
+    void everyTextPassingTheTableHasARecordOfItsOwn() {
+        form->Variablenanzeigen1Click();
+        for (const char *command : {"Ausdruckberechnen1", "bersetzen1", "Backplotdrucken1"})
+            checkModal([this, command] { form->action(command)->trigger(); });
+        TranslationTable &table = form->translationTable;
+        QSet<QString> stored;
+        for (int record = 0; record < table.RecordCount(); ++record)
+            stored << table.Cell(record, 0);
+        QSet<QString> names;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            for (QObject *object : window->findChildren<QObject *>())
+                names << object->objectName();
+        names.remove(QString());
+        QStringList lost, internal;
+        for (const QString &text : std::as_const(passed)) {
+            const QString key = QString(text).remove(QRegularExpression("^ +| +$"));
+            if (key.isEmpty() || key.size() > kTranslationCellWidth)
+                continue; // nothing recorded, or recorded cut
+            if (!stored.contains(key))
+                lost << key;
+            if (names.contains(key))
+                internal << key;
+        }
+        lost.removeDuplicates();
+        internal.removeDuplicates();
+        QVERIFY2(!passed.isEmpty(), "the windows were translated");
+        QVERIFY2(lost.isEmpty(), qPrintable("stored as another text: " + lost.join(" | ")));
+        QVERIFY2(internal.isEmpty(), qPrintable("inner names: " + internal.join(" | ")));
     }
 
     // Translating the windows never feeds an English text back as a new source text.

@@ -39,8 +39,10 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QWidgetAction>
 #include <QtTest>
 
 #include <memory>
@@ -186,6 +188,25 @@ private slots:
         QVERIFY(form->ShowVariablesForm->isVisible());
     }
 
+    // The tool bars' context menu names them as a user knows them, not by their inner names;
+    // the run tool bar's buttons are pictures whose captions are their hints.
+    void toolBarsHaveTitlesAUserUnderstands() {
+        auto form = startForm();
+        const std::unique_ptr<QMenu> popup(form->createPopupMenu());
+        QStringList listed;
+        for (QAction *a : popup->actions())
+            listed << a->text();
+        QCOMPARE(listed, QStringList{"Datei und Bearbeiten"});
+        QCOMPARE(form->ToolBar1->windowTitle(), QString("Backplot-Ansicht"));
+        QCOMPARE(form->ToolBar3->windowTitle(), QString("Programmlauf"));
+        for (QAction *a : form->ToolBar3->actions()) {
+            if (a->isSeparator() || qobject_cast<QWidgetAction *>(a))
+                continue;
+            QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName()));
+            QCOMPARE(a->text(), a->toolTip());
+        }
+    }
+
     void panelStartsWithTheStartupValues() {
         auto form = startForm();
         TReliefPanel *panel = form->Panel3;
@@ -194,7 +215,17 @@ private slots:
         QCOMPARE(panel->BreitEdValue->text(), QString("10.00"));
         QCOMPARE(panel->AbstandFrEd->text(), QString("0.05"));
         QCOMPARE(panel->AbstufEd->value(), 16);
-        QVERIFY(form->minimumSizeHint().width() <= 783);   // fits the designed width
+        {
+            // Fits the designed width in the font every machine has (scripts/setup installs
+            // it), whatever other fonts a machine offers as its default.
+            const QFont font = QApplication::font();
+            QFont dejaVu = font;
+            dejaVu.setFamily("DejaVu Sans");
+            QApplication::setFont(dejaVu);
+            QCOMPARE(form->Panel3->fontInfo().family(), QString("DejaVu Sans"));
+            QVERIFY(form->minimumSizeHint().width() <= 783);
+            QApplication::setFont(font);
+        }
         QVERIFY(QFile::exists(homeFile("translate.dbf"))); // created, and learning
         QVERIFY(!form->workreadonly);
         QCOMPARE(panel->NachkommaEd->value(), 4);
@@ -745,9 +776,43 @@ private slots:
         QTest::mousePress(box, Qt::LeftButton, {}, empty);
         QVERIFY(!form->moveit);
         QCOMPARE(form->focusWidget(), form->Edit1); // the wheel zooms now
+        // A notch of 120 is one step; smaller deltas (touchpads) add up to one.
         const double zoom = form->view.zoom;
         form->PaintBox1Wheel(120);
-        QVERIFY(form->view.zoom > zoom);
+        QCOMPARE(form->view.zoom, zoom * 1.1);
+        for (int delta : {40, 40})
+            form->PaintBox1Wheel(delta);
+        QCOMPARE(form->view.zoom, zoom * 1.1);
+        form->PaintBox1Wheel(40);
+        QCOMPARE(form->view.zoom, zoom * 1.1 * 1.1);
+    }
+
+    // A program opened while the picture page is shown is run with the plot hidden; it is
+    // fitted when its page is first shown, keeping a margin, however large it is drawn first.
+    void openedProgramIsFittedWhenItsPageIsShown() {
+        auto form = startForm();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QCOMPARE(form->PageControl1->currentIndex(), 0);
+        const QString file = newFile("large.nc", "G0 X0 Y0\r\nG1 X200\r\nG1 Y100\r\nG1 X0\r\n");
+        form->openDialog = [&] { return file; };
+        form->ffnen1Click();
+        form->Timer2.stop();
+        form->CalcBtnClick(); // the run the opening asks for
+        form->PageControl1->setCurrentIndex(1);
+        const TPlotBox *box = form->PaintBox1;
+        const ViewState &v = form->view;
+        auto fitted = [&] {
+            const int w = box->width(), h = box->height();
+            return v.minxs && v.minx >= 20 && v.maxx < w - 20 && v.miny >= 20 && v.maxy < h - 20 &&
+                   (v.maxx - v.minx >= w - 52 || v.maxy - v.miny >= h - 52);
+        };
+        QTRY_VERIFY2(fitted(), qPrintable(QString("box %1..%2 x %3..%4 in %5 x %6")
+                                              .arg(v.minx)
+                                              .arg(v.maxx)
+                                              .arg(v.miny)
+                                              .arg(v.maxy)
+                                              .arg(box->width())
+                                              .arg(box->height())));
     }
 
     void coordinatesUnderThePointer() {

@@ -142,6 +142,42 @@ TEST_F(TranslationTableTest, UnknownTextsAreRecordedOnceWithOnlyTheGermanCell) {
     EXPECT_EQ(table.RecordCount(), 3);
 }
 
+// Texts outside the Western code page are stored whole: no two texts share a record, each
+// keeps its own translation, also after a restart, and the table stays Windows-1252.
+TEST_F(TranslationTableTest, EveryTextKeepsARecordOfItsOwn) {
+    open();
+    const QString texts[] = {"Plot ▶",  "Plot ◀",       "?",      "▶",       "??",
+                             "❚❚",      "▶|",           "|◀",     "?|",      "|?",
+                             "&#9654;", "Plot &#9664;", "A & B",  "A &&# B", "Grüße €",
+                             "😀",       "&#38;#",       "&#x41;", "&#;",     "x&"};
+    for (const QString &text : texts)
+        table.TranslateString(text, 1);
+    const int count = int(std::size(texts));
+    ASSERT_EQ(table.RecordCount(), count);
+    for (int record = 0; record < count; ++record) {
+        EXPECT_EQ(table.Cell(record, 0), texts[record]);
+        ASSERT_TRUE(table.SetCell(record, 1, "T" + QString::number(record) + " ◆"));
+    }
+    for (const bool restarted : {false, true}) {
+        if (restarted) {
+            table.Close();
+            open();
+        }
+        for (int record = 0; record < count; ++record)
+            EXPECT_EQ(table.TranslateString(texts[record], 1), "T" + QString::number(record) + " ◆")
+                << texts[record].toStdString() << (restarted ? " after a restart" : "");
+        EXPECT_EQ(table.RecordCount(), count);
+    }
+    const auto rows = records();
+    EXPECT_EQ(rows[0][0], "Plot &#9654;");
+    EXPECT_EQ(rows[1][0], "Plot &#9664;");
+    EXPECT_EQ(rows[14][0], "Gr\xFC\xDF"
+                           "e \x80"); // the code page's own characters stay bytes
+    // A cell that cannot hold a reference whole ends before it.
+    EXPECT_TRUE(table.SetCell(0, 2, QString(250, u'x') + "▶▶"));
+    EXPECT_EQ(table.Cell(0, 2), QString(250, u'x'));
+}
+
 TEST_F(TranslationTableTest, LongTextsAreStoredCutAndFoundWithinTheRun) {
     open();
     const QString longText = QString(300, u'x');

@@ -1,3 +1,4 @@
+#include "../common/germanlocale.h"
 #include "vantrel/numbertext.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,7 @@ TEST(NumberText, Integers) {
 }
 
 TEST(NumberText, RealsIgnoreTheLocaleAndRefuseWords) {
-    std::setlocale(LC_ALL, "de_DE.UTF-8"); // a comma locale must change nothing
+    ASSERT_EQ(morvilo::test::UseGermanLocale(), ""); // a comma locale must change nothing
     struct Case {
         const char *text;
         bool ok;
@@ -53,5 +54,5 @@ TEST(NumberText, RealsIgnoreTheLocaleAndRefuseWords) {
     double huge = 0;
     ASSERT_TRUE(ParseReal("-1e400", huge));
     EXPECT_TRUE(std::isinf(huge) && huge < 0);
-    std::setlocale(LC_ALL, "C");
+    morvilo::test::UseCLocale();
 }

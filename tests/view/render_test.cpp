@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <random>
@@ -402,8 +403,12 @@ TEST(PaintPlot, AxisLabelsSitBeyondTheAxisEnds) {
             const QPoint topLeft(l.left ? l.end.x() - size.width() : l.end.x(),
                                  l.above ? l.end.y() - size.height() : l.end.y());
             EXPECT_GT(whiteIn(bit, QRect(topLeft, size)), 10) << "the label in its place";
-            if (l.left || l.above) { // where the label would be without turning it around
-                EXPECT_EQ(whiteIn(bit, QRect(l.end, size)), 0);
+            if (l.left || l.above) { // where the label would be without turning it around,
+                // clear of the smoothed edge of the turned label's last letter
+                EXPECT_EQ(
+                    whiteIn(bit,
+                            QRect(l.end, size).adjusted(l.left ? 2 : 0, l.above ? 2 : 0, 0, 0)),
+                    0);
             }
             EXPECT_NE(At(bit, anchor + (l.end - anchor) * 9 / 10), kBlackPixel) << "the axis";
         }
@@ -437,8 +442,22 @@ TEST(PaintPlot, RecordsTheMatricesAndThePixelBoxOfSegmentsWithASourceLine) {
     QImage bit(kBox, kBox, kPlotFormat);
     PaintPlot(bit, empty, view, EndpointMarks::All);
     EXPECT_FALSE(view.minxs);
-    for (const QPoint &p : LitPixels(bit)) // only the axis cross in the lower left corner
-        EXPECT_TRUE(QRect(0, kBox - 140, 140, 140).contains(p)) << p.x() << ", " << p.y();
+    // Only the axis cross in the lower left corner: its axes end 50 pixels from (70, 130); the
+    // labels beyond their ends are as large as the font makes them, measured as it is drawn.
+    const QFontMetrics metrics(LabelFont());
+    auto labelInk = [&](const char *text, QPoint topLeft) {
+        return metrics.boundingRect(QString::fromLatin1(text))
+            .translated(topLeft + QPoint(0, metrics.ascent()))
+            .adjusted(-1, -1, 1, 1); // smoothed edges
+    };
+    const QRect axes(0, kBox - 140, 140, 140);
+    const QRect labels[] = {labelInk("+X", {120, 130}), labelInk("+Y", {70, 80 - metrics.height()}),
+                            labelInk("+Z", {70, 130})};
+    for (const QPoint &p : LitPixels(bit))
+        EXPECT_TRUE(
+            axes.contains(p) ||
+            std::ranges::any_of(labels, [&](const QRect &label) { return label.contains(p); }))
+            << p.x() << ", " << p.y();
 }
 
 TEST(PaintPlot, ClearPenDrawsNothingAndDoesNotStopThePen) {
@@ -479,32 +498,72 @@ TEST(CaretMarker, PointsAtTheLastDrawnSegmentOfTheCaretLine) {
         QPainter painter(&shown);
         DrawCaretMarker(painter, lines[3], view);
     }
+    // The triangle (with its edge) at the segment's end, the text to the right of it; the text's
+    // height and length depend on the font, so only its side is checked.
     const QPoint end = PixelOf(-20, 20);
-    const QRect triangle(end + QPoint(-1, -11), end + QPoint(16, 1));
-    const QFontMetrics metrics(LabelFont());
-    const QString text = CaretMarkerText(lines[3], false);
-    const QRect textBox(end + QPoint(20, -10),
-                        QSize(metrics.horizontalAdvance(text), metrics.height()));
-    // Every pixel the marker changed was lightened towards white (the letters' edges are
-    // smoothed) and belongs to the triangle or the text.
-    int inTriangle = 0, inText = 0, elsewhere = 0;
+    const QRect triangle(end + QPoint(-3, -13), end + QPoint(18, 3));
+    int inText = 0, elsewhere = 0;
     for (int y = 0; y < kBox; ++y)
         for (int x = 0; x < kBox; ++x) {
             const QPoint p(x, y);
             if (shown.pixel(p) == bit.pixel(p))
                 continue;
-            const QRgb now = shown.pixel(p), before = bit.pixel(p);
-            EXPECT_TRUE(qRed(now) >= qRed(before) && qGreen(now) >= qGreen(before) &&
-                        qBlue(now) >= qBlue(before))
-                << x << ", " << y;
-            inTriangle += triangle.contains(p);
-            inText += textBox.contains(p);
-            elsewhere += !triangle.contains(p) && !textBox.contains(p);
+            const bool text = x >= end.x() + 18;
+            inText += text;
+            elsewhere += !text && !triangle.contains(p);
         }
     EXPECT_EQ(At(shown, end), kWhitePixel) << "the triangle's tip on the segment's end";
-    EXPECT_GT(inTriangle, 20);
+    EXPECT_EQ(At(shown, end + QPoint(10, -10)), kWhitePixel);
     EXPECT_GT(inText, 50);
     EXPECT_EQ(elsewhere, 0);
+}
+
+// The text keeps its look whatever lies under it: white letters on their own black box, the same
+// pixels on black, on the white cuts of a relief and on any colour.
+TEST(CaretMarker, TextReadsOnAnyBackground) {
+    EnsureApplication();
+    TPlotList lines;
+    Fill(lines, {{-20, 20, 1, kColourWhite, psSolid, 0, 5}});
+    ViewState view = PlotView();
+    RememberPaintMatrix(view, ViewMatrix(view, kBox, kBox));
+    const QPoint end = PixelOf(-20, 20);
+    const uint32_t backgrounds[] = {kBlackPixel, kWhitePixel, 0xFF808080u, PlotPixel(kColourRapid),
+                                    PlotPixel(kColourCw)};
+    std::vector<QImage> images;
+    for (const uint32_t background : backgrounds) {
+        QImage image(kBox, kBox, kPlotFormat);
+        image.fill(background);
+        QPainter painter(&image);
+        DrawCaretMarker(painter, lines[0], view);
+        painter.end();
+        images.push_back(image);
+    }
+    // The text's pixels: right of the triangle, changed on any of the backgrounds.
+    std::vector<QPoint> text;
+    for (int y = 0; y < kBox; ++y)
+        for (int x = end.x() + 18; x < kBox; ++x)
+            for (size_t k = 0; k < images.size(); ++k)
+                if (images[k].pixel(x, y) != backgrounds[k]) {
+                    text.push_back({x, y});
+                    break;
+                }
+    int light = 0, dark = 0;
+    for (const QPoint &p : text) {
+        for (size_t k = 1; k < images.size(); ++k)
+            ASSERT_EQ(images[k].pixel(p), images[0].pixel(p))
+                << "background " << k << " at " << p.x() << ", " << p.y();
+        const int grey = qGray(images[0].pixel(p));
+        light += grey > 200;
+        dark += grey < 55;
+    }
+    EXPECT_GT(light, 30) << "letters";
+    EXPECT_GT(dark, 30) << "the box around them";
+    // On white, the triangle shows its dark edge.
+    int edge = 0;
+    for (int y = end.y() - 13; y <= end.y() + 3; ++y)
+        for (int x = end.x() - 3; x <= end.x() + 18; ++x)
+            edge += qGray(images[1].pixel(x, y)) < 55;
+    EXPECT_GT(edge, 20);
 }
 
 TEST(CaretMarker, TextHasTwoDecimalsAndDoublesXInDiameterMode) {
@@ -531,31 +590,25 @@ TEST(CaretMarker, TextHasTwoDecimalsAndDoublesXInDiameterMode) {
 
 TEST(CaretMarker, DiameterViewShowsTheDoubledXBesideTheMarker) {
     EnsureApplication();
-    TPlotList lines;
-    Fill(lines, {{0, 0, 0, kColourWhite, psSolid, 0, 5}, {10, 0, 1, kColourWhite, psSolid, 0, 5}});
-    ViewState view = PlotView(FixedView::LatheDiameter, 4);
-    view.diametermode = true;
-    QImage bit(kBox, kBox, kPlotFormat);
-    PaintPlot(bit, lines, view, EndpointMarks::None);
-    QImage shown = bit.copy(), expected = bit.copy();
-    {
-        QPainter painter(&shown);
+    // X 10 in the diameter view at zoom 4 and X 20 in the radius display at zoom 2 lie on the
+    // same pixel and must be marked alike: "X 20.00".
+    auto marked = [](double x, bool diametermode, double zoom) {
+        TPlotList lines;
+        Fill(lines,
+             {{0, 0, 0, kColourWhite, psSolid, 0, 5}, {x, 0, 1, kColourWhite, psSolid, 0, 5}});
+        ViewState view = PlotView(FixedView::LatheDiameter, zoom);
+        view.diametermode = diametermode;
+        QImage bit(kBox, kBox, kPlotFormat);
+        PaintPlot(bit, lines, view, EndpointMarks::None);
+        QPainter painter(&bit);
         DrawCaretMarker(painter, lines[1], view);
-    }
-    // The same marker drawn by hand: triangle at the projected end, "X 20.00" text beside it.
-    int32_t sx = 0, sy = 0;
-    koordmat(view.lastmat, 10, 0, 0, 0, 0, 0, 0, 0, 0, sx, sy);
-    {
-        QPainter painter(&expected);
-        painter.setPen(QPen(Qt::white, 2));
-        const QPoint p(sx, sy);
-        painter.drawPolygon(QPolygon({p, p + QPoint(10, -10), p + QPoint(15, -3)}));
-        painter.setFont(LabelFont());
-        painter.drawText(QPoint(sx + 20, sy - 10 + QFontMetrics(LabelFont()).ascent()),
-                         QStringLiteral("X 20.00, Y 0.00, Z 0.00"));
-    }
-    const Difference d = Compare(shown, expected);
-    EXPECT_EQ(d.count, 0) << d.first;
+        painter.end();
+        return bit;
+    };
+    const QImage diameter = marked(10, true, 4);
+    EXPECT_EQ(Compare(diameter, marked(20, false, 2)).count, 0);
+    const Difference radius = Compare(diameter, marked(10, false, 4));
+    EXPECT_GT(radius.count, 0) << "the radius display writes X 10.00 at the same place";
 }
 
 TEST(PickMap, ReturnsTheSegmentUnderAPixel) {

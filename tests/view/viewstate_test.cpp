@@ -175,6 +175,32 @@ TEST(ViewState, ZoomStepsKeepTheCentreAndStayFinite) {
     EXPECT_EQ(view.zoom, kMaxZoom);
 }
 
+// The wheel zooms one step per notch of 120, whatever sizes the deltas come in.
+TEST(ViewState, WheelZoomsOneStepPerNotch) {
+    struct Case {
+        const char *name;
+        std::vector<int> deltas;
+        int steps; // zoom steps in (positive) or out (negative) after all deltas
+        std::vector<bool> zoomed;
+    } const cases[] = {
+        {"notches", {120, 120, -120}, 1, {true, true, true}},
+        {"one event of three notches", {360}, 3, {true}},
+        {"smooth wheel", {40, 40, 40, 40, 40, 40}, 2, {false, false, true, false, false, true}},
+        {"touchpad, both ways", {-15, -90, -30, -5}, -1, {false, false, true, false}},
+        {"turned back before a notch", {100, -100, -30}, -1, {false, false, true}},
+        {"no movement", {0}, 0, {false}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ViewState view;
+        std::vector<bool> zoomed;
+        for (int delta : c.deltas)
+            zoomed.push_back(WheelZoom(view, delta));
+        EXPECT_EQ(zoomed, c.zoomed);
+        EXPECT_NEAR(std::log(view.zoom / 40.0) / std::log(1.1), c.steps, 1e-9);
+    }
+}
+
 TEST(ViewState, RotationStepsAreSixteenthsOfAHalfTurnAndNotWrapped) {
     struct Case {
         RotationStep step;
@@ -217,32 +243,45 @@ TEST(ViewState, PixelMapsBackToTheWorldPlaneThroughTheOrigin) {
     EXPECT_NEAR(std::hypot(x, y, z), 0, 1e-12);
 }
 
-TEST(ZoomToFit, WideBoxFillsTheWidthAndMovesToTheMiddle) {
-    ViewState view;
-    FakePlot plot{view, {{.x = 0}, {.x = 10}, {.x = 10, .y = 5}, {.y = 5}}};
-    (void)SetFixedView(view, FixedView::Top, kWidth, kHeight, [] {});
-    plot.paint();
-    // At zoom 40 the box is x 400..800, y 100..300: 450 x 250 with the margins.
-    ASSERT_EQ((std::array{view.minx, view.maxx, view.miny, view.maxy}),
-              (std::array{400, 800, 100, 300}));
-    ZoomToFit(view, kWidth, kHeight, plot.repaint());
-    EXPECT_EQ(plot.paints, 3);
-    EXPECT_DOUBLE_EQ(view.zoom, 40 * (800.0 / 450));
-    // After the first repaint the box is x 400..1111, y -56..300.
-    EXPECT_EQ(view.tx, -(400 - (800 - 761) / 2) + 25);
-    EXPECT_EQ(view.ty, -(-56 - (600 - 406) / 2) + 25);
-    EXPECT_EQ((std::array{view.minx, view.maxx, view.miny, view.maxy}),
-              (std::array{44, 755, 122, 478}));
-}
-
-TEST(ZoomToFit, TallBoxFillsTheHeight) {
-    ViewState view;
-    FakePlot plot{view, {{.x = 0}, {.x = 2, .y = 10}}};
-    (void)SetFixedView(view, FixedView::Top, kWidth, kHeight, plot.repaint());
-    EXPECT_DOUBLE_EQ(view.zoom, 40 * (600.0 / 450));
-    EXPECT_EQ(view.maxy - view.miny + 50, 583); // 10 * 53.33 rounded, plus the margins
-    EXPECT_LE(std::abs((view.miny + view.maxy) - kHeight), 1);
-    EXPECT_LE(std::abs((view.minx + view.maxx) - kWidth), 1);
+// The box fills the paint box less 25 pixels on each side in the direction where it fits first,
+// and sits in the middle. The margin is kept after the zoom: a plot drawn far larger than the
+// paint box (a program opened at the start-up zoom) must not reach its edges.
+TEST(ZoomToFit, FillsThePaintBoxLessTheMarginInTheMiddle) {
+    struct Case {
+        const char *name;
+        std::vector<Axes> points;
+        int width, height;
+        bool byWidth;
+        int margin;
+    } const cases[] = {
+        {"wide", {{.x = 0}, {.x = 10}, {.x = 10, .y = 5}, {.y = 5}}, kWidth, kHeight, true, 25},
+        {"tall", {{.x = 0}, {.x = 2, .y = 10}}, kWidth, kHeight, false, 25},
+        {"far larger, wide", {{.x = 0}, {.x = 500, .y = 300}}, kWidth, kHeight, true, 25},
+        {"far larger, tall", {{.x = -50}, {.x = 50, .y = 1000}}, kWidth, kHeight, false, 25},
+        {"small paint box", {{.x = 0}, {.x = 10, .y = 5}}, 120, 100, true, 12},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ViewState view;
+        FakePlot plot{view, c.points};
+        plot.width = c.width;
+        plot.height = c.height;
+        (void)SetFixedView(view, FixedView::Top, c.width, c.height, [] {});
+        plot.paint();
+        ZoomToFit(view, c.width, c.height, plot.repaint());
+        EXPECT_EQ(plot.paints, 3);
+        const int boxWidth = view.maxx - view.minx, boxHeight = view.maxy - view.miny;
+        if (c.byWidth)
+            EXPECT_NEAR(boxWidth, c.width - 2 * c.margin, 1);
+        else
+            EXPECT_NEAR(boxHeight, c.height - 2 * c.margin, 1);
+        EXPECT_GE(view.minx, c.margin - 1);
+        EXPECT_LE(view.maxx, c.width - c.margin + 1);
+        EXPECT_GE(view.miny, c.margin - 1);
+        EXPECT_LE(view.maxy, c.height - c.margin + 1);
+        EXPECT_NEAR(view.minx + view.maxx, c.width, 1);
+        EXPECT_NEAR(view.miny + view.maxy, c.height, 1);
+    }
 }
 
 TEST(ZoomToFit, ChangesNothingWithoutABoxOrAPaintArea) {
