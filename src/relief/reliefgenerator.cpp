@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -46,13 +47,13 @@ constexpr size_t kRowPadding = 16;
 // Up to this many grid columns the X texts are formatted once and reused.
 constexpr int64_t kColumnTextLimit = int64_t(1) << 20;
 
+// The output buffer of a run.
+constexpr size_t kOutputBuffer = size_t(4) << 20;
+
 std::string outOfRange(const char *name, double low, double high) {
     return std::string(name) + " must lie between " + FormatFixed(low, 4) + " and " +
            FormatFixed(high, 0);
 }
-
-// The output buffer of a run.
-constexpr size_t kOutputBuffer = size_t(4) << 20;
 
 uint64_t saturatingProduct(uint64_t a, uint64_t b) {
     uint64_t product = 0;
@@ -66,7 +67,8 @@ uint64_t saturatingSum(uint64_t a, uint64_t b) {
 // Where grid column or row i of cells samples the picture: (size - 1) * i / (cells - 1),
 // truncated; a single cell samples index 0.
 uint32_t samplePosition(int64_t i, int64_t cells, int32_t size) {
-    return cells > 1 ? uint32_t(int64_t(size - 1) * i / (cells - 1)) : 0;
+    using u128 = unsigned __int128;
+    return cells > 1 ? uint32_t(u128(size - 1) * u128(i) / u128(cells - 1)) : 0;
 }
 
 // The picture rows the grid samples, each with the number of grid rows that sample it, found
@@ -118,47 +120,49 @@ public:
     // on top when the memory allows.
     static uint64_t MemoryNeeded(const ReliefParameters &p, const ReliefGrid &grid,
                                  const dib &picture) {
-        const uint64_t columns = uint64_t(grid.aufl);
-        const uint64_t sampledColumns = std::min<uint64_t>(columns, uint64_t(DibBreit(picture)));
+        const uint64_t columns = uint64_t(grid.aufl), width = uint64_t(DibBreit(picture));
         const uint64_t rowsSampled =
             std::min<uint64_t>(uint64_t(grid.aufly), uint64_t(DibHoch(picture)));
-        // The output buffer, where each column samples, one row's levels, the sampled columns
-        // and rows, and the X texts when they are kept.
-        uint64_t bytes = kOutputBuffer + saturatingProduct(columns, sizeof(uint32_t)) + columns +
-                         kRowPadding + sampledColumns * sizeof(uint32_t) +
-                         rowsSampled * sizeof(std::pair<uint32_t, uint64_t>);
+        // The output buffer and the sampled rows; a grid finer than the picture keeps, for each
+        // picture column, where it starts in the grid and its level; any other keeps where each
+        // grid column samples and the levels of a grid row. Both keep the sampled columns and,
+        // when they are kept, the X texts.
+        uint64_t bytes = kOutputBuffer + rowsSampled * sizeof(std::pair<uint32_t, uint64_t>);
+        if (FinerThanPicture(grid, picture))
+            bytes += width * (sizeof(int64_t) + 1 + sizeof(uint32_t)) + sizeof(int64_t);
+        else
+            bytes += columns * (2 * sizeof(uint32_t) + 1) + kRowPadding;
         if (grid.aufl <= kColumnTextLimit) {
             const long double last = (long double)(grid.aufl - 1) * grid.scale + p.xstart;
             bytes += columns * (textLengths(p.xstart, last, p.nach).second + sizeof(uint32_t));
         }
         return bytes;
     }
-    static uint64_t LevelGridBytes(const ReliefGrid &grid) {
+    static uint64_t LevelGridBytes(const ReliefGrid &grid, const dib &picture) {
         const uint64_t samples = saturatingProduct(uint64_t(grid.aufl), uint64_t(grid.aufly));
-        return samples > kLevelGridBudget ? 0 : samples + kRowPadding;
+        return samples > kLevelGridBudget || FinerThanPicture(grid, picture)
+                   ? 0
+                   : samples + kRowPadding;
+    }
+    // More grid columns than picture columns: every picture column is sampled by one grid
+    // column or a run of them, and the runs of a row are found among the picture columns.
+    static bool FinerThanPicture(const ReliefGrid &grid, const dib &picture) {
+        return grid.aufl > DibBreit(picture);
     }
 
-    // Everything up to the first line: where the grid samples, the brightness range, the level
-    // of every grey value.
+    // What the size of the program depends on: the picture columns and rows the grid samples,
+    // the brightness range, the level of every grey value. Where each grid column samples is
+    // left to the run.
     void Prepare() {
         const int32_t width = DibBreit(picture), height = DibHoch(picture);
-        // (width - 1) * x / (aufl - 1) for every x, stepped by quotient and remainder instead of
-        // a division per column.
-        columns.resize(size_t(grid.aufl));
-        distinctColumns.reserve(size_t(std::min<int64_t>(grid.aufl, width)));
-        const int64_t span = width - 1, steps = grid.aufl - 1;
-        const int64_t whole = span / steps, part = span % steps;
-        int64_t position = 0, remainder = 0;
-        for (int64_t x = 0; x < grid.aufl; ++x) {
-            columns[size_t(x)] = uint32_t(position);
-            if (x == 0 || columns[size_t(x)] != columns[size_t(x) - 1])
-                distinctColumns.push_back(columns[size_t(x)]);
-            position += whole;
-            remainder += part;
-            if (remainder >= steps) {
-                remainder -= steps;
-                ++position;
-            }
+        // A grid at least as wide as the picture samples every picture column; a narrower one
+        // samples a different column with each grid column.
+        if (grid.aufl >= width) {
+            distinctColumns.resize(size_t(width));
+            std::iota(distinctColumns.begin(), distinctColumns.end(), 0u);
+        } else {
+            buildColumns();
+            distinctColumns = columns;
         }
         rows = sampledRows(grid.aufly, height);
         findBrightnessRange();
@@ -192,12 +196,18 @@ public:
     uint64_t Run() {
         if (grid.aufl < 2 || grid.aufly < 1)
             return 0;
-        if (columns.empty())
+        if (distinctColumns.empty())
             Prepare();
+        if (FinerThanPicture(grid, picture)) {
+            findColumnStarts();
+        } else {
+            if (columns.empty())
+                buildColumns();
+            keepLevelGrid();
+            rowLevels.resize(size_t(grid.aufl) + kRowPadding);
+        }
         buildColumnTexts();
-        keepLevelGrid();
         safeText = FormatFixed(p.sicher, p.nach);
-        rowLevels.resize(size_t(grid.aufl) + kRowPadding);
         if (progress)
             progress->rowsTotal =
                 saturatingProduct(uint64_t(grid.abstuf + 1), uint64_t(grid.aufly));
@@ -229,6 +239,24 @@ private:
         return picture.row(row) + size_t(column) * 3;
     }
     static int grey(const uint8_t *bgr) { return (30 * bgr[2] + 59 * bgr[1] + 11 * bgr[0]) / 100; }
+
+    // (width - 1) * x / (aufl - 1) for every grid column x, stepped by quotient and remainder
+    // instead of a division per column.
+    void buildColumns() {
+        const int64_t span = DibBreit(picture) - 1, steps = grid.aufl - 1;
+        const int64_t whole = span / steps, part = span % steps;
+        columns.resize(size_t(grid.aufl));
+        int64_t position = 0, remainder = 0;
+        for (uint32_t &column : columns) {
+            column = uint32_t(position);
+            position += whole;
+            remainder += part;
+            if (remainder >= steps) {
+                remainder -= steps;
+                ++position;
+            }
+        }
+    }
 
     // The range of the sampled pixels: every sampled row with every sampled column, each pixel
     // once however many grid points sample it.
@@ -287,7 +315,7 @@ private:
 
     // Each sample's level is computed once when the whole grid fits the budget and the memory.
     void keepLevelGrid() {
-        const uint64_t bytes = LevelGridBytes(grid);
+        const uint64_t bytes = LevelGridBytes(grid, picture);
         if (!levelGridAllowed || bytes == 0)
             return;
         try {
@@ -341,8 +369,52 @@ private:
         texts.middle = " Y" + yText + "\rG1 Z" + zText + "\rG1 X";
         texts.tail = " Y" + yText + "\rG0 Z" + safeText + "\r\n";
 
-        // Runs of samples reaching the level, found 16 samples at a time: a bit per sample
-        // that reaches it, and the edges where that bit changes start and end the runs.
+        if (FinerThanPicture(grid, picture))
+            writeRunsOfPictureColumns(level, y);
+        else
+            writeRunsOfSamples(level, y);
+    }
+
+    // The runs of a grid finer than the picture: a run of picture columns reaching the level
+    // is a run of the grid columns that sample them.
+    void writeRunsOfPictureColumns(int level, int64_t y) {
+        const uint32_t row = samplePosition(y, grid.aufly, DibHoch(picture));
+        if (int64_t(row) != pictureRowLevelsOf) {
+            for (size_t c = 0; c < pictureRowLevels.size(); ++c)
+                pictureRowLevels[c] = levelOfGrey[grey(pixel(row, uint32_t(c)))];
+            pictureRowLevelsOf = row;
+        }
+        int64_t first = -1;
+        for (size_t c = 0; c < pictureRowLevels.size(); ++c) {
+            if (pictureRowLevels[c] >= level) {
+                if (first < 0)
+                    first = columnStart[c];
+            } else if (first >= 0) {
+                MakeLine(first, columnStart[c] - 1);
+                first = -1;
+            }
+        }
+        if (first >= 0)
+            MakeLine(first, grid.aufl - 1);
+    }
+
+    // The first grid column that samples each picture column c: the least x with
+    // (width - 1) * x >= c * (aufl - 1); one more entry holds aufl.
+    void findColumnStarts() {
+        const int64_t width = DibBreit(picture);
+        columnStart.resize(size_t(width) + 1);
+        for (int64_t c = 0; c < width; ++c) {
+            using u128 = unsigned __int128;
+            const u128 n = u128(c) * u128(grid.aufl - 1), d = u128(std::max<int64_t>(width - 1, 1));
+            columnStart[size_t(c)] = int64_t((n + d - 1) / d);
+        }
+        columnStart[size_t(width)] = grid.aufl;
+        pictureRowLevels.resize(size_t(width));
+    }
+
+    // Runs of samples reaching the level, found 16 samples at a time: a bit per sample that
+    // reaches it, and the edges where that bit changes start and end the runs.
+    void writeRunsOfSamples(int level, int64_t y) {
         const uint8_t *levels = levelsOfRow(y);
         const uint8_t wanted = uint8_t(level);
         uint32_t previous = 0; // the sample before the chunk was in a run
@@ -415,7 +487,10 @@ private:
     int minc = 0, maxc = 255;
     uint8_t levelOfGrey[256]{};
     std::vector<uint8_t> levelGrid, rowLevels;
-    int64_t rowLevelsOf = -1; // the picture row rowLevels holds
+    int64_t rowLevelsOf = -1;              // the picture row rowLevels holds
+    std::vector<int64_t> columnStart;      // a grid finer than the picture: see findColumnStarts
+    std::vector<uint8_t> pictureRowLevels; // and the levels of one picture row
+    int64_t pictureRowLevelsOf = -1;
     std::string columnTexts;
     std::vector<uint32_t> columnTextStart;
     std::string safeText;
@@ -495,7 +570,8 @@ ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
                                                                     : kMessageFileNotCreated;
     if (!out.Open(outputPath, mode, kOutputBuffer))
         return failure(ReliefStatus::OutputNotCreated, notCreated, out.Error());
-    ReliefWriter writer(p, picture, out, memory + ReliefWriter::LevelGridBytes(grid) <= available);
+    ReliefWriter writer(p, picture, out,
+                        memory + ReliefWriter::LevelGridBytes(grid, picture) <= available);
     writer.progress = progress;
     writer.Prepare();
     if (const std::optional<uint64_t> room = out.FreeSpace()) {
