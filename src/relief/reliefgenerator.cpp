@@ -25,8 +25,8 @@ const char *const kMessageTempFileNotCreated = "Konnte temporäre Datei nicht an
 const char *const kMessagePictureNotLoaded = "Das Bild konnte nicht geladen werden.";
 const char *const kMessageFileNotCreated = "Die Datei konnte nicht erzeugt werden!";
 const char *const kMessageGridTooSmall =
-    "Das Raster aus %1 Spalten und %2 Zeilen ist zu klein: ein Relief braucht mindestens 2 "
-    "Spalten und 1 Zeile. Die Motivbreite muss größer oder der Bahnabstand kleiner werden.";
+    "Das Raster ist zu klein (Spalten: %1, Zeilen: %2): ein Relief braucht mindestens 2 Spalten "
+    "und 1 Zeile. Die Motivbreite muss größer oder der Bahnabstand kleiner werden.";
 const char *const kMessageReliefMemory =
     "Das Relief aus %1 × %2 Rasterpunkten braucht %3 Arbeitsspeicher, frei sind nur %4.";
 const char *const kMessageProgramTooLarge =

@@ -76,9 +76,9 @@ TEST_F(CliTest, ReliefRefusesAGridWithoutTwoColumnsAndARow) {
         std::vector<std::string> arguments;
         const char *grid;
     } cases[] = {
-        {{picture, output, "--width", "0.01", "--distance", "1"}, "aus 0 Spalten und 0 Zeilen"},
-        {{picture, output, "--width", "1.5", "--distance", "1"}, "aus 1 Spalten und 1 Zeilen"},
-        {{wide, output, "--width", "4", "--distance", "1"}, "aus 4 Spalten und 0 Zeilen"},
+        {{picture, output, "--width", "0.01", "--distance", "1"}, "(Spalten: 0, Zeilen: 0)"},
+        {{picture, output, "--width", "1.5", "--distance", "1"}, "(Spalten: 1, Zeilen: 1)"},
+        {{wide, output, "--width", "4", "--distance", "1"}, "(Spalten: 4, Zeilen: 0)"},
     };
     for (const Case &c : cases) {
         std::vector<std::string> arguments{"relief"};

@@ -228,7 +228,7 @@ private slots:
                  form->Panel3->BreitEdValue->setValue(0.01);
                  form->opentheDXFnow(picture);
              },
-             "The grid of 0 columns and 0 rows is too small: a relief needs at least 2 columns"},
+             "The grid is too small (columns: 0, rows: 0): a relief needs at least 2 columns"},
             {[&] { form->LanguageClick(1); }, "Please close the program and start it again!"},
         };
         for (const auto &[open, expected] : cases) {

@@ -247,7 +247,7 @@ private slots:
         form->Panel3->BreitEdValue->setValue(0.01); // 0.01 / 0.05: no column
         form->opentheDXFnow(MORVILO_PICTURES "/bmp24.bmp");
         QCOMPARE(errorsShown.size(), 1);
-        QVERIFY2(errorsShown[0].startsWith("Das Raster aus 0 Spalten und 0 Zeilen ist zu klein"),
+        QVERIFY2(errorsShown[0].startsWith("Das Raster ist zu klein (Spalten: 0, Zeilen: 0)"),
                  qPrintable(errorsShown[0]));
         QCOMPARE(form->memo1->core().size(), int64_t(7));
         QCOMPARE(form->afilename, home->filePath("hostile.nc"));

@@ -201,9 +201,9 @@ TEST_F(ReliefTest, GridsWithoutTwoColumnsAndARowAreRefused) {
         fs::path picture;
         const char *grid;
     } cases[] = {
-        {0.01L, 1, square, "aus 0 Spalten und 0 Zeilen"},
-        {1.5L, 1, square, "aus 1 Spalten und 1 Zeilen"},
-        {4, 1, wide, "aus 4 Spalten und 0 Zeilen"},
+        {0.01L, 1, square, "(Spalten: 0, Zeilen: 0)"},
+        {1.5L, 1, square, "(Spalten: 1, Zeilen: 1)"},
+        {4, 1, wide, "(Spalten: 4, Zeilen: 0)"},
     };
     for (const Case &c : cases) {
         ReliefParameters p = workedExampleParameters();
