@@ -124,14 +124,15 @@ public:
         const uint64_t rowsSampled =
             std::min<uint64_t>(uint64_t(grid.aufly), uint64_t(DibHoch(picture)));
         // The output buffer and the sampled rows; a grid finer than the picture keeps, for each
-        // picture column, where it starts in the grid and its level; any other keeps where each
-        // grid column samples and the levels of a grid row. Both keep the sampled columns and,
-        // when they are kept, the X texts.
+        // picture column, its number, where it starts in the grid and its level; any other keeps
+        // where each grid column samples and the levels of a grid row (and the picture columns
+        // when it samples every one). Both keep the X texts when they are kept.
         uint64_t bytes = kOutputBuffer + rowsSampled * sizeof(std::pair<uint32_t, uint64_t>);
         if (FinerThanPicture(grid, picture))
             bytes += width * (sizeof(int64_t) + 1 + sizeof(uint32_t)) + sizeof(int64_t);
         else
-            bytes += columns * (2 * sizeof(uint32_t) + 1) + kRowPadding;
+            bytes += columns * (sizeof(uint32_t) + 1) + kRowPadding +
+                     (columns == width ? width * sizeof(uint32_t) : 0);
         if (grid.aufl <= kColumnTextLimit) {
             const long double last = (long double)(grid.aufl - 1) * grid.scale + p.xstart;
             bytes += columns * (textLengths(p.xstart, last, p.nach).second + sizeof(uint32_t));
@@ -158,11 +159,10 @@ public:
         // A grid at least as wide as the picture samples every picture column; a narrower one
         // samples a different column with each grid column.
         if (grid.aufl >= width) {
-            distinctColumns.resize(size_t(width));
-            std::iota(distinctColumns.begin(), distinctColumns.end(), 0u);
+            everyColumn.resize(size_t(width));
+            std::iota(everyColumn.begin(), everyColumn.end(), 0u);
         } else {
             buildColumns();
-            distinctColumns = columns;
         }
         rows = sampledRows(grid.aufly, height);
         findBrightnessRange();
@@ -184,7 +184,7 @@ public:
         const uint64_t fixed = 25 + FormatFixed(p.sicher, p.nach).size();
         const uint64_t smallest = fixed + 2 * fewestX + 2 * fewestY + fewestZ;
         const uint64_t largest = fixed + 2 * mostX + 2 * mostY + mostZ;
-        const uint64_t runsPerRow = 1 + uint64_t(grid.abstuf) * ((distinctColumns.size() + 1) / 2);
+        const uint64_t runsPerRow = 1 + uint64_t(grid.abstuf) * ((sampledColumns().size() + 1) / 2);
         const uint64_t mostGroups = saturatingProduct(uint64_t(grid.aufly), runsPerRow);
         if (saturatingProduct(mostGroups, largest) <= room)
             return {saturatingProduct(uint64_t(grid.aufly), smallest),
@@ -196,7 +196,7 @@ public:
     uint64_t Run() {
         if (grid.aufl < 2 || grid.aufly < 1)
             return 0;
-        if (distinctColumns.empty())
+        if (rows.empty())
             Prepare();
         if (FinerThanPicture(grid, picture)) {
             findColumnStarts();
@@ -227,7 +227,6 @@ public:
         return groups;
     }
 
-    const ReliefGrid &Grid() const { return grid; }
     ReliefProgress *progress = nullptr;
 
 private:
@@ -239,6 +238,11 @@ private:
         return picture.row(row) + size_t(column) * 3;
     }
     static int grey(const uint8_t *bgr) { return (30 * bgr[2] + 59 * bgr[1] + 11 * bgr[0]) / 100; }
+
+    // The picture columns the grid samples, left to right, each once.
+    const std::vector<uint32_t> &sampledColumns() const {
+        return everyColumn.empty() ? columns : everyColumn;
+    }
 
     // (width - 1) * x / (aufl - 1) for every grid column x, stepped by quotient and remainder
     // instead of a division per column.
@@ -269,7 +273,7 @@ private:
         minc = 255;
         maxc = 0;
         for (const auto &[row, count] : rows)
-            for (const uint32_t column : distinctColumns) {
+            for (const uint32_t column : sampledColumns()) {
                 const int g = grey(pixel(row, column));
                 minc = std::min(minc, g);
                 maxc = std::max(maxc, g);
@@ -296,7 +300,7 @@ private:
         for (const auto &[row, count] : rows) {
             uint64_t groups = 0;
             int previous = -1;
-            for (const uint32_t column : distinctColumns) {
+            for (const uint32_t column : sampledColumns()) {
                 const int level = levelOfGrey[grey(pixel(row, column))];
                 if (level > previous)
                     groups += uint64_t(level - previous);
@@ -481,8 +485,8 @@ private:
     OutputFile &out;
     ReliefGrid grid;
     bool levelGridAllowed;
-    std::vector<uint32_t> columns;                   // the picture column each grid column samples
-    std::vector<uint32_t> distinctColumns;           // the sampled picture columns, left to right
+    std::vector<uint32_t> columns;     // the picture column each grid column samples
+    std::vector<uint32_t> everyColumn; // 0 .. width - 1 when the grid samples every column
     std::vector<std::pair<uint32_t, uint64_t>> rows; // sampled picture rows, grid rows each
     int minc = 0, maxc = 255;
     uint8_t levelOfGrey[256]{};

@@ -100,22 +100,22 @@ TEST_F(CliTest, ReliefRefusesAGridWithoutTwoColumnsAndARow) {
 }
 
 // Work beyond the memory left is refused before it starts, saying how large it would be: a grid
-// of 15839999 columns over a picture of 16 million needs 147 MB for its arrays, more than
-// an address space of 200 MiB over what the process uses leaves beside the picture (96 MB).
+// of 15839999 columns over a picture of 16 million needs 83 MB for its arrays, more than an
+// address space of 150 MiB over what the process uses leaves beside the picture (96 MB).
 // Nothing is left beside the output.
 TEST_F(CliTest, ReliefRefusesWorkBeyondTheMemoryLeft) {
     const std::string wide = (folder / "wide.bmp").string();
     test::WriteBytes(wide, test::RleBmp(16000000, 2, 8));
     const std::string output = (folder / "out.nc").string();
     const std::string problems = test::InChildProcess([&] {
-        if (!test::LimitAddressSpace(uint64_t(200) << 20))
+        if (!test::LimitAddressSpace(uint64_t(150) << 20))
             return std::string("skip: no address-space limit");
         const int status =
             run({"relief", wide, output, "--width", "99000", "--distance", "0.00625"});
         std::string wrong;
         if (status != cli::kFailure)
             wrong += "exit status " + std::to_string(status) + "; ";
-        if (err.str().find("Das Relief aus 15839999 × 1 Rasterpunkten braucht 146.8 MB "
+        if (err.str().find("Das Relief aus 15839999 × 1 Rasterpunkten braucht 83.4 MB "
                            "Arbeitsspeicher, frei sind nur ") == std::string::npos)
             wrong += "message: " + err.str() + "; ";
         if (test::FileNamesIn(folder) != std::vector<std::string>{"pic.bmp", "wide.bmp"})
