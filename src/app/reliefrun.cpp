@@ -52,6 +52,12 @@ ReliefResult RunReliefWithProgress(QWidget *owner, const ReliefParameters &p,
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     worker.join();
+    // A message that carries values (the grid, sizes) passes the translation table before the
+    // values go into it; the window shows the detail.
+    if (!result.messageParts.empty()) {
+        const QString text = TranslateString(QString::fromStdString(result.messageParts.text));
+        result.message = result.detail = FillIn(text.toStdString(), result.messageParts.values);
+    }
     return result;
 }
 

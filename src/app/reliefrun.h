@@ -2,7 +2,7 @@
 // Runs the relief generator on a worker thread while the window stays alive; a run that
 // takes longer than a moment shows a progress dialog whose "Abbrechen" stops it (the output
 // file then stays as it was). The output is a temporary file of ours (OutputFile's
-// OwnTemporary).
+// OwnTemporary). A message of the result that carries values comes back translated.
 
 #include "relief/reliefgenerator.h"
 

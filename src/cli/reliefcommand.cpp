@@ -8,9 +8,15 @@
 #include "app/panelvalues.h"
 #include "relief/reliefgenerator.h"
 #include "vantrel/numbertext.h"
+#include "vantrel/room.h"
 
+#include <chrono>
 #include <cmath>
+#include <iostream>
 #include <limits>
+#include <new>
+#include <optional>
+#include <unistd.h>
 
 namespace morvilo::cli {
 
@@ -116,9 +122,44 @@ bool parse(const std::vector<std::string> &arguments, ReliefOptions &o, std::str
     return error.empty();
 }
 
-} // namespace
+// How far the run has come, on a terminal: one line, rewritten in place at most every 200 ms
+// and erased at the end.
+class TerminalProgress {
+public:
+    TerminalProgress(std::ostream &err, ReliefProgress &progress) : err(err) {
+        progress.afterRow = [this, &progress] { show(progress); };
+    }
+    ~TerminalProgress() {
+        if (shown)
+            err << "\r\033[K" << std::flush;
+    }
+    TerminalProgress(const TerminalProgress &) = delete;
+    TerminalProgress &operator=(const TerminalProgress &) = delete;
 
-int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
+private:
+    void show(const ReliefProgress &progress) {
+        const auto now = std::chrono::steady_clock::now();
+        if (shown && now - last < std::chrono::milliseconds(200))
+            return;
+        last = now;
+        shown = true;
+        const uint64_t total = progress.rowsTotal, done = progress.rowsDone;
+        const auto tenths = total == 0 ? 0 : uint64_t((unsigned __int128)done * 1000 / total);
+        err << "\rmorvilo-cli relief: G-Code wird erzeugt... " << tenths / 10 << "." << tenths % 10
+            << " % (" << ByteSizeText(progress.bytesWritten) << ")\033[K" << std::flush;
+    }
+
+    std::ostream &err;
+    std::chrono::steady_clock::time_point last;
+    bool shown = false;
+};
+
+// Progress is shown when the messages go to the standard error and that is a terminal.
+bool toTerminal(const std::ostream &err) {
+    return err.rdbuf() == std::cerr.rdbuf() && ::isatty(STDERR_FILENO) == 1;
+}
+
+int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
     ReliefOptions options;
     std::string error;
     const bool parsed = parse(arguments, options, error);
@@ -126,7 +167,13 @@ int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
         return *done;
     const std::string &picture = options.positional[0];
     const std::string &output = options.positional[1];
-    ReliefResult result = GenerateReliefFile(options.p, picture, output);
+    ReliefProgress progress;
+    std::optional<TerminalProgress> shown;
+    if (toTerminal(err))
+        shown.emplace(err, progress);
+    ReliefResult result =
+        GenerateReliefFile(options.p, picture, output, OutputFile::Mode::Replace, &progress);
+    shown.reset();
     switch (result.status) {
     case ReliefStatus::Ok:
         return kSuccess;
@@ -138,6 +185,17 @@ int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
         if (!result.detail.empty() && result.detail != result.message)
             err << " (" << result.detail << ")";
         err << "\n";
+        return kFailure;
+    }
+}
+
+} // namespace
+
+int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
+    try {
+        return runRelief(arguments, out, err);
+    } catch (const std::bad_alloc &) {
+        err << "morvilo-cli relief: " << kMessageNoMemory << "\n";
         return kFailure;
     }
 }

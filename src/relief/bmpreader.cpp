@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <vector>
 
 namespace morvilo {
@@ -143,8 +144,6 @@ bool ReadLayout(const Bytes &f, Layout &l) {
 
     if (l.width <= 0 || l.height <= 0)
         return false;
-    if (int64_t(l.width) * l.height > DibPixelLimit())
-        return false;
 
     switch (l.compression) {
     case kRgb:
@@ -271,6 +270,11 @@ bool IsRgb555(const Layout &l) {
     return l.bpp == 16 && l.masks[0] == 0x7C00 && l.masks[1] == 0x03E0 && l.masks[2] == 0x001F;
 }
 
+// Whether the picture record keeps the stored depth (else it becomes 24 bits).
+bool KeepsDepth(const Layout &l) {
+    return l.bpp <= 8 || l.bpp == 24 || IsRgb555(l);
+}
+
 bool ReadUncompressed(const Bytes &f, const Layout &l, dib &d) {
     const int64_t stride = DibRowBytes(l.width, l.bpp);
     const int64_t used = (int64_t(l.width) * l.bpp + 7) / 8;
@@ -278,7 +282,7 @@ bool ReadUncompressed(const Bytes &f, const Layout &l, dib &d) {
     if (!f.has(l.pixelStart, uint64_t(stride) * uint64_t(l.height - 1) + uint64_t(used)))
         return false;
 
-    const bool keep = l.bpp <= 8 || l.bpp == 24 || IsRgb555(l);
+    const bool keep = KeepsDepth(l);
     newdib(d, l.width, l.height, keep ? l.bpp : 24);
     if (!d.poih)
         return false;
@@ -317,11 +321,37 @@ bool ReadUncompressed(const Bytes &f, const Layout &l, dib &d) {
 
 } // namespace
 
+bool ReadBmpHeader(const uint8_t *head, size_t headSize, uint64_t fileSize, BmpHeader &header) {
+    header = BmpHeader{};
+    // The headers lie within the first kBmpHeadBytes; past them only the file's size counts.
+    if (head == nullptr || headSize < std::min<uint64_t>(fileSize, kBmpHeadBytes) ||
+        fileSize > SIZE_MAX)
+        return false;
+    Layout l;
+    if (!ReadLayout(Bytes{head, size_t(fileSize)}, l))
+        return false;
+    header.width = l.width;
+    header.height = l.height;
+    header.pictureBpp = KeepsDepth(l) ? l.bpp : 24;
+    const uint64_t pixels = uint64_t(l.width) * uint64_t(l.height);
+    if (l.compression == kRle8 || l.compression == kRle4) {
+        // Even a wasteful stream (runs of one pixel, a move for every gap) takes at most 4 bytes
+        // a pixel and 2 a row; what lies beyond is no part of the picture.
+        header.bytesNeeded = l.pixelStart + 4 * pixels + 2 * uint64_t(l.height) + 2;
+    } else {
+        const uint64_t stride = uint64_t(DibRowBytes(l.width, l.bpp));
+        header.bytesNeeded = l.pixelStart + stride * uint64_t(l.height - 1) +
+                             (uint64_t(l.width) * uint64_t(l.bpp) + 7) / 8;
+    }
+    header.bytesNeeded = std::min(header.bytesNeeded, fileSize);
+    return true;
+}
+
 bool ReadBmp(dib &d, const uint8_t *data, size_t size) {
     deldib(d);
     const Bytes f{data, data != nullptr ? size : 0};
     Layout l;
-    if (!ReadLayout(f, l))
+    if (!ReadLayout(f, l) || int64_t(l.width) * l.height > DibPixelLimit())
         return false;
     const bool ok = l.compression == kRle8 || l.compression == kRle4 ? ReadRle(f, l, d)
                                                                      : ReadUncompressed(f, l, d);

@@ -16,10 +16,26 @@
 
 namespace morvilo {
 
+// The headers of a BMP file lie within its first kBmpHeadBytes bytes.
+constexpr size_t kBmpHeadBytes = 14 + 124 + 16;
+
+// What the headers of a BMP file announce.
+struct BmpHeader {
+    int32_t width = 0;
+    int32_t height = 0;
+    int pictureBpp = 0;       // the depth of the picture record ReadBmp makes of it
+    uint64_t bytesNeeded = 0; // how much of the file, from its start, ReadBmp reads at most
+};
+
+// Reads the headers from head, the first headSize bytes of a file of fileSize bytes (at least
+// kBmpHeadBytes of them, or all), before anything else of the file is read. False when they
+// are corrupt or of a kind not read; the size is not held against DibPixelLimit().
+bool ReadBmpHeader(const uint8_t *head, size_t headSize, uint64_t fileSize, BmpHeader &header);
+
 // Decodes a whole BMP file held in memory (from the "BM" signature on) into d. Returns false,
 // with d empty, when the file is truncated or corrupt, of a kind not read (embedded JPEG or
 // PNG, OS/2 2.x headers, CMYK), or larger than DibPixelLimit(). Never reads outside
-// data[0, size).
+// data[0, size). The first bytesNeeded bytes (ReadBmpHeader) decode as the whole file does.
 bool ReadBmp(dib &d, const uint8_t *data, size_t size);
 
 } // namespace morvilo

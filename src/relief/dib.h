@@ -53,9 +53,9 @@ int64_t DibRowBytes(int64_t width, int bitsPerPixel);
 
 // The largest picture newdib creates, in pixels (width times height). Pictures beyond it are
 // refused rather than risking an allocation the machine cannot back; readers check it before
-// they allocate. 2^29 pixels (a 23000 x 23000 photo) by default; the fuzzer lowers it so that
-// each input stays small.
-constexpr int64_t kDefaultDibPixelLimit = int64_t(1) << 29;
+// they allocate. 2^28 pixels (256 megapixels, a 16384 x 16384 picture, 768 MiB at 24 bits) by
+// default; the fuzzer lowers it so that each input stays small.
+constexpr int64_t kDefaultDibPixelLimit = int64_t(1) << 28;
 int64_t DibPixelLimit();
 void SetDibPixelLimit(int64_t pixels);
 

@@ -1,5 +1,7 @@
 #include "relief/qtpicture.h"
 
+#include "relief/grafikrw.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
@@ -161,6 +163,45 @@ bool DibFromQImage(dib &d, const QImage &image) {
     return ok;
 }
 
+bool ReadQtPicture(dib &d, QIODevice &device, PictureLoad &load) {
+    deldib(d);
+    load = PictureLoad{};
+    load.refusal = PictureRefusal::Unreadable;
+    QImageReader::setAllocationLimit(AllocationLimitMb());
+    QImageReader reader(&device);
+    reader.setAutoTransform(true);
+    // The header tells the size of most formats: a picture too large is refused before a byte
+    // of it is decoded.
+    if (const QSize announced = reader.size(); announced.isValid()) {
+        load.width = announced.width();
+        load.height = announced.height();
+        if (!WithinLimit(announced)) {
+            load.refusal = PictureRefusal::TooManyPixels;
+            return false;
+        }
+        // The decoded image and the picture record made of it live side by side.
+        const QImage::Format format = reader.imageFormat();
+        const int decodedBits =
+            format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
+        const uint64_t pixels = uint64_t(announced.width()) * uint64_t(announced.height());
+        if (!load.Affords(pixels * uint64_t(decodedBits) / 8 + pixels * 3))
+            return false;
+    }
+    QImage image;
+    if (!reader.read(&image))
+        return false;
+    if (!WithinLimit(image.size())) {
+        load.width = image.width();
+        load.height = image.height();
+        load.refusal = PictureRefusal::TooManyPixels;
+        return false;
+    }
+    if (!DibFromQImage(d, image))
+        return false;
+    load.refusal = PictureRefusal::None;
+    return true;
+}
+
 bool ReadQtPicture(dib &d, const uint8_t *data, size_t size) {
     deldib(d);
     if (data == nullptr || size == 0 || size > size_t(std::numeric_limits<qsizetype>::max()))
@@ -170,16 +211,8 @@ bool ReadQtPicture(dib &d, const uint8_t *data, size_t size) {
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::ReadOnly))
         return false;
-    QImageReader::setAllocationLimit(AllocationLimitMb());
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    const QSize announced = reader.size();
-    if (announced.isValid() && !WithinLimit(announced))
-        return false;
-    QImage image;
-    if (!reader.read(&image))
-        return false;
-    return DibFromQImage(d, image);
+    PictureLoad load;
+    return ReadQtPicture(d, buffer, load);
 }
 
 std::vector<std::string> QtPictureFormats() {

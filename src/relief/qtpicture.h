@@ -21,12 +21,20 @@
 #include <vector>
 
 class QImage;
+class QIODevice;
 
 namespace morvilo {
+
+struct PictureLoad;
 
 // Decodes a picture held in memory. Returns false, with d empty, when Qt cannot read it or it
 // is larger than DibPixelLimit().
 bool ReadQtPicture(dib &d, const uint8_t *data, size_t size);
+
+// Decodes the picture a device delivers (a file is read as far as the decoder needs it). Its
+// size is checked before it is decoded, against DibPixelLimit() and the memory available;
+// load says why a picture was refused.
+bool ReadQtPicture(dib &d, QIODevice &device, PictureLoad &load);
 
 // Converts a decoded image into the picture record as described above.
 bool DibFromQImage(dib &d, const QImage &image);

@@ -2,12 +2,16 @@
 
 #include "relief/grafikrw.h"
 #include "relief/reliefformat.h"
+#include "vantrel/room.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <numeric>
+#include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +24,18 @@ namespace morvilo {
 const char *const kMessageTempFileNotCreated = "Konnte temporäre Datei nicht anlegen.";
 const char *const kMessagePictureNotLoaded = "Das Bild konnte nicht geladen werden.";
 const char *const kMessageFileNotCreated = "Die Datei konnte nicht erzeugt werden!";
+const char *const kMessageGridTooSmall =
+    "Das Raster ist zu klein (Spalten: %1, Zeilen: %2): ein Relief braucht mindestens 2 Spalten "
+    "und 1 Zeile. Die Motivbreite muss größer oder der Bahnabstand kleiner werden.";
+const char *const kMessageReliefMemory =
+    "Das Relief aus %1 × %2 Rasterpunkten braucht %3 Arbeitsspeicher, frei sind nur %4.";
+const char *const kMessageProgramTooLarge =
+    "Das Programm braucht mindestens %1 (bis zu %2), auf dem Datenträger von %3 sind nur %4 "
+    "frei.";
+const char *const kMessagePictureTooLarge =
+    "Das Bild hat %1 × %2 Pixel; gelesen werden Bilder bis %3 Pixel.";
+const char *const kMessagePictureMemory = "Das Bild braucht %1 Arbeitsspeicher, frei sind nur %2.";
+const char *const kMessageNoMemory = "Zu wenig Arbeitsspeicher.";
 
 namespace {
 
@@ -31,18 +47,59 @@ constexpr size_t kRowPadding = 16;
 // Up to this many grid columns the X texts are formatted once and reused.
 constexpr int64_t kColumnTextLimit = int64_t(1) << 20;
 
+// The output buffer of a run.
+constexpr size_t kOutputBuffer = size_t(4) << 20;
+
 std::string outOfRange(const char *name, double low, double high) {
     return std::string(name) + " must lie between " + FormatFixed(low, 4) + " and " +
            FormatFixed(high, 0);
 }
 
-// Where each grid column or row samples the picture: (size - 1) * i / (cells - 1), truncated;
-// a single cell samples index 0.
-std::vector<int64_t> samplePositions(int64_t cells, int32_t size) {
-    std::vector<int64_t> positions(static_cast<size_t>(cells));
-    for (int64_t i = 0; i < cells; ++i)
-        positions[size_t(i)] = cells > 1 ? int64_t(size - 1) * i / (cells - 1) : 0;
-    return positions;
+uint64_t saturatingProduct(uint64_t a, uint64_t b) {
+    uint64_t product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
+uint64_t saturatingSum(uint64_t a, uint64_t b) {
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+// Where grid column or row i of cells samples the picture: (size - 1) * i / (cells - 1),
+// truncated; a single cell samples index 0.
+uint32_t samplePosition(int64_t i, int64_t cells, int32_t size) {
+    using u128 = unsigned __int128;
+    return cells > 1 ? uint32_t(u128(size - 1) * u128(i) / u128(cells - 1)) : 0;
+}
+
+// The picture rows the grid samples, each with the number of grid rows that sample it, found
+// without a walk over the grid rows (a fine grid over a small picture has very many).
+std::vector<std::pair<uint32_t, uint64_t>> sampledRows(int64_t cells, int32_t size) {
+    std::vector<std::pair<uint32_t, uint64_t>> rows;
+    if (cells <= 1 || size <= 1) {
+        rows.emplace_back(0, uint64_t(cells));
+        return rows;
+    }
+    // Grid row y samples row r from the first y with (size - 1) * y >= r * (cells - 1) on.
+    using u128 = unsigned __int128;
+    auto firstSampling = [&](uint64_t r) {
+        const u128 n = u128(r) * u128(cells - 1), d = u128(size - 1);
+        return uint64_t((n + d - 1) / d);
+    };
+    for (uint32_t r = 0; r < uint32_t(size); ++r) {
+        const uint64_t from = firstSampling(r);
+        const uint64_t to = r + 1 < uint32_t(size) ? firstSampling(r + 1) : uint64_t(cells);
+        if (to > from)
+            rows.emplace_back(r, to - from);
+    }
+    return rows;
+}
+
+// The shortest and the longest text F gives a value between first and last.
+std::pair<size_t, size_t> textLengths(long double first, long double last, int nach) {
+    char text[kMaxFixedText];
+    const size_t a = FormatFixed(first, nach, text), b = FormatFixed(last, nach, text);
+    const bool crossesZero = (first <= 0 && last >= 0) || (first >= 0 && last <= 0);
+    return {crossesZero ? FormatFixed(0.0L, nach, text) : std::min(a, b), std::max(a, b)};
 }
 
 // Numbers of the four lines of a group that depend only on the level and the row.
@@ -53,30 +110,118 @@ struct RowTexts {
 
 class ReliefWriter {
 public:
-    ReliefWriter(const ReliefParameters &p, const dib &picture, OutputFile &out)
+    ReliefWriter(const ReliefParameters &p, const dib &picture, OutputFile &out,
+                 bool levelGridAllowed)
         : p(p), picture(picture), out(out),
-          grid(ComputeReliefGrid(p, DibBreit(picture), DibHoch(picture))) {}
+          grid(ComputeReliefGrid(p, DibBreit(picture), DibHoch(picture))),
+          levelGridAllowed(levelGridAllowed) {}
 
-    uint64_t Run() {
-        if (grid.aufl <= 0 || grid.aufly <= 0)
-            return 0;
-        columns = samplePositions(grid.aufl, DibBreit(picture));
-        rows = samplePositions(grid.aufly, DibHoch(picture));
+    // What a run of this grid keeps in memory besides the picture, and the level grid it keeps
+    // on top when the memory allows.
+    static uint64_t MemoryNeeded(const ReliefParameters &p, const ReliefGrid &grid,
+                                 const dib &picture) {
+        const uint64_t columns = uint64_t(grid.aufl), width = uint64_t(DibBreit(picture));
+        const uint64_t rowsSampled =
+            std::min<uint64_t>(uint64_t(grid.aufly), uint64_t(DibHoch(picture)));
+        // The output buffer and the sampled rows; a grid finer than the picture keeps, for each
+        // picture column, its number, where it starts in the grid and its level; any other keeps
+        // where each grid column samples and the levels of a grid row (and the picture columns
+        // when it samples every one). Both keep the X texts when they are kept.
+        uint64_t bytes = kOutputBuffer + rowsSampled * sizeof(std::pair<uint32_t, uint64_t>);
+        if (FinerThanPicture(grid, picture))
+            bytes += width * (sizeof(int64_t) + 1 + sizeof(uint32_t)) + sizeof(int64_t);
+        else
+            bytes += columns * (sizeof(uint32_t) + 1) + kRowPadding +
+                     (columns == width ? width * sizeof(uint32_t) : 0);
+        if (grid.aufl <= kColumnTextLimit) {
+            const long double last = (long double)(grid.aufl - 1) * grid.scale + p.xstart;
+            bytes += columns * (textLengths(p.xstart, last, p.nach).second + sizeof(uint32_t));
+        }
+        return bytes;
+    }
+    static uint64_t LevelGridBytes(const ReliefGrid &grid, const dib &picture) {
+        const uint64_t samples = saturatingProduct(uint64_t(grid.aufl), uint64_t(grid.aufly));
+        return samples > kLevelGridBudget || FinerThanPicture(grid, picture)
+                   ? 0
+                   : samples + kRowPadding;
+    }
+    // More grid columns than picture columns: every picture column is sampled by one grid
+    // column or a run of them, and the runs of a row are found among the picture columns.
+    static bool FinerThanPicture(const ReliefGrid &grid, const dib &picture) {
+        return grid.aufl > DibBreit(picture);
+    }
+
+    // What the size of the program depends on: the picture columns and rows the grid samples,
+    // the brightness range, the level of every grey value. Where each grid column samples is
+    // left to the run.
+    void Prepare() {
+        const int32_t width = DibBreit(picture), height = DibHoch(picture);
+        // A grid at least as wide as the picture samples every picture column; a narrower one
+        // samples a different column with each grid column.
+        if (grid.aufl >= width) {
+            everyColumn.resize(size_t(width));
+            std::iota(everyColumn.begin(), everyColumn.end(), 0u);
+        } else {
+            buildColumns();
+        }
+        rows = sampledRows(grid.aufly, height);
         findBrightnessRange();
         buildLevelTable();
+    }
+
+    // The program's size in bytes, the fewest and the most it can take. A rough bound (every
+    // row split into as many runs as it can hold) settles most cases at once; counting the
+    // groups takes a pass over the sampled pixels and is done only when the rough bound does
+    // not show that the program fits into room.
+    std::pair<uint64_t, uint64_t> ProgramSize(uint64_t room) const {
+        const auto [fewestX, mostX] =
+            textLengths(p.xstart, (long double)(grid.aufl - 1) * grid.scale + p.xstart, p.nach);
+        const auto [fewestY, mostY] =
+            textLengths(p.ystart, (long double)(grid.aufly - 1) * grid.scale + p.ystart, p.nach);
+        const auto [fewestZ, mostZ] =
+            textLengths(p.zstart, (long double)p.tiefe + p.zstart, p.nach);
+        // "G0 X" X " Y" Y "\rG1 Z" Z "\rG1 X" X " Y" Y "\rG0 Z" safe "\r\n"
+        const uint64_t fixed = 25 + FormatFixed(p.sicher, p.nach).size();
+        const uint64_t smallest = fixed + 2 * fewestX + 2 * fewestY + fewestZ;
+        const uint64_t largest = fixed + 2 * mostX + 2 * mostY + mostZ;
+        const uint64_t runsPerRow = 1 + uint64_t(grid.abstuf) * ((sampledColumns().size() + 1) / 2);
+        const uint64_t mostGroups = saturatingProduct(uint64_t(grid.aufly), runsPerRow);
+        if (saturatingProduct(mostGroups, largest) <= room)
+            return {saturatingProduct(uint64_t(grid.aufly), smallest),
+                    saturatingProduct(mostGroups, largest)};
+        const uint64_t groups = countGroups();
+        return {saturatingProduct(groups, smallest), saturatingProduct(groups, largest)};
+    }
+
+    uint64_t Run() {
+        if (grid.aufl < 2 || grid.aufly < 1)
+            return 0;
+        if (rows.empty())
+            Prepare();
+        if (FinerThanPicture(grid, picture)) {
+            findColumnStarts();
+        } else {
+            if (columns.empty())
+                buildColumns();
+            keepLevelGrid();
+            rowLevels.resize(size_t(grid.aufl) + kRowPadding);
+        }
         buildColumnTexts();
-        keepLevelGrid();
         safeText = FormatFixed(p.sicher, p.nach);
-        rowLevels.resize(size_t(grid.aufl) + kRowPadding);
         if (progress)
-            progress->rowsTotal = uint64_t(grid.abstuf + 1) * uint64_t(grid.aufly);
+            progress->rowsTotal =
+                saturatingProduct(uint64_t(grid.abstuf + 1), uint64_t(grid.aufly));
         for (int level = 0; level <= grid.abstuf && !stopped(); ++level) {
             const long double z = (long double)level * p.tiefe / grid.abstuf + p.zstart;
             const std::string zText = FormatFixed(z, p.nach);
             for (int64_t y = 0; y < grid.aufly && !stopped(); ++y) {
                 writeRow(level, y, zText);
-                if (progress)
+                if (progress) {
                     progress->rowsDone.fetch_add(1, std::memory_order_relaxed);
+                    progress->bytesWritten.store(out.BytesWritten(), std::memory_order_relaxed);
+                    if (progress->afterRow)
+                        progress->afterRow();
+                }
             }
         }
         return groups;
@@ -89,11 +234,36 @@ private:
         return out.Failed() || (progress && progress->cancel.load(std::memory_order_relaxed));
     }
 
-    const uint8_t *samplePixel(int64_t x, int64_t y) const {
-        return picture.row(rows[size_t(y)]) + columns[size_t(x)] * 3;
+    const uint8_t *pixel(uint32_t row, uint32_t column) const {
+        return picture.row(row) + size_t(column) * 3;
     }
     static int grey(const uint8_t *bgr) { return (30 * bgr[2] + 59 * bgr[1] + 11 * bgr[0]) / 100; }
 
+    // The picture columns the grid samples, left to right, each once.
+    const std::vector<uint32_t> &sampledColumns() const {
+        return everyColumn.empty() ? columns : everyColumn;
+    }
+
+    // (width - 1) * x / (aufl - 1) for every grid column x, stepped by quotient and remainder
+    // instead of a division per column.
+    void buildColumns() {
+        const int64_t span = DibBreit(picture) - 1, steps = grid.aufl - 1;
+        const int64_t whole = span / steps, part = span % steps;
+        columns.resize(size_t(grid.aufl));
+        int64_t position = 0, remainder = 0;
+        for (uint32_t &column : columns) {
+            column = uint32_t(position);
+            position += whole;
+            remainder += part;
+            if (remainder >= steps) {
+                remainder -= steps;
+                ++position;
+            }
+        }
+    }
+
+    // The range of the sampled pixels: every sampled row with every sampled column, each pixel
+    // once however many grid points sample it.
     void findBrightnessRange() {
         if (!p.brightnessRange) {
             minc = 0;
@@ -102,9 +272,9 @@ private:
         }
         minc = 255;
         maxc = 0;
-        for (int64_t y = 0; y < grid.aufly; ++y)
-            for (int64_t x = 0; x < grid.aufl; ++x) {
-                const int g = grey(samplePixel(x, y));
+        for (const auto &[row, count] : rows)
+            for (const uint32_t column : sampledColumns()) {
+                const int g = grey(pixel(row, column));
                 minc = std::min(minc, g);
                 maxc = std::max(maxc, g);
             }
@@ -122,18 +292,38 @@ private:
         }
     }
 
-    void computeRowLevels(int64_t y, uint8_t *dest) const {
-        for (int64_t x = 0; x < grid.aufl; ++x)
-            dest[x] = levelOfGrey[grey(samplePixel(x, y))];
+    // The groups of the whole program. A row's runs change only where the sampled pixel
+    // changes, so the sampled pixels of each sampled row tell its groups: level 0 is one run,
+    // and every rise of the level along the row starts one run more at each level it climbs.
+    uint64_t countGroups() const {
+        uint64_t total = 0;
+        for (const auto &[row, count] : rows) {
+            uint64_t groups = 0;
+            int previous = -1;
+            for (const uint32_t column : sampledColumns()) {
+                const int level = levelOfGrey[grey(pixel(row, column))];
+                if (level > previous)
+                    groups += uint64_t(level - previous);
+                previous = level;
+            }
+            total = saturatingSum(total, saturatingProduct(groups, count));
+        }
+        return total;
     }
 
-    // Each sample's level is computed once when the whole grid fits the budget.
+    void computeRowLevels(int64_t y, uint8_t *dest) const {
+        const uint32_t row = samplePosition(y, grid.aufly, DibHoch(picture));
+        for (int64_t x = 0; x < grid.aufl; ++x)
+            dest[x] = levelOfGrey[grey(pixel(row, columns[size_t(x)]))];
+    }
+
+    // Each sample's level is computed once when the whole grid fits the budget and the memory.
     void keepLevelGrid() {
-        const uint64_t samples = uint64_t(grid.aufl) * uint64_t(grid.aufly);
-        if (samples > kLevelGridBudget)
+        const uint64_t bytes = LevelGridBytes(grid, picture);
+        if (!levelGridAllowed || bytes == 0)
             return;
         try {
-            levelGrid.resize(samples + kRowPadding);
+            levelGrid.resize(bytes);
         } catch (const std::bad_alloc &) {
             levelGrid.clear();
             return;
@@ -142,10 +332,16 @@ private:
             computeRowLevels(y, levelGrid.data() + y * grid.aufl);
     }
 
+    // Without the level grid a row's levels are computed for each level, once for all the grid
+    // rows that sample the same picture row one after another.
     const uint8_t *levelsOfRow(int64_t y) {
         if (!levelGrid.empty())
             return levelGrid.data() + y * grid.aufl;
-        computeRowLevels(y, rowLevels.data());
+        const int64_t row = samplePosition(y, grid.aufly, DibHoch(picture));
+        if (row != rowLevelsOf) {
+            computeRowLevels(y, rowLevels.data());
+            rowLevelsOf = row;
+        }
         return rowLevels.data();
     }
 
@@ -177,8 +373,52 @@ private:
         texts.middle = " Y" + yText + "\rG1 Z" + zText + "\rG1 X";
         texts.tail = " Y" + yText + "\rG0 Z" + safeText + "\r\n";
 
-        // Runs of samples reaching the level, found 16 samples at a time: a bit per sample
-        // that reaches it, and the edges where that bit changes start and end the runs.
+        if (FinerThanPicture(grid, picture))
+            writeRunsOfPictureColumns(level, y);
+        else
+            writeRunsOfSamples(level, y);
+    }
+
+    // The runs of a grid finer than the picture: a run of picture columns reaching the level
+    // is a run of the grid columns that sample them.
+    void writeRunsOfPictureColumns(int level, int64_t y) {
+        const uint32_t row = samplePosition(y, grid.aufly, DibHoch(picture));
+        if (int64_t(row) != pictureRowLevelsOf) {
+            for (size_t c = 0; c < pictureRowLevels.size(); ++c)
+                pictureRowLevels[c] = levelOfGrey[grey(pixel(row, uint32_t(c)))];
+            pictureRowLevelsOf = row;
+        }
+        int64_t first = -1;
+        for (size_t c = 0; c < pictureRowLevels.size(); ++c) {
+            if (pictureRowLevels[c] >= level) {
+                if (first < 0)
+                    first = columnStart[c];
+            } else if (first >= 0) {
+                MakeLine(first, columnStart[c] - 1);
+                first = -1;
+            }
+        }
+        if (first >= 0)
+            MakeLine(first, grid.aufl - 1);
+    }
+
+    // The first grid column that samples each picture column c: the least x with
+    // (width - 1) * x >= c * (aufl - 1); one more entry holds aufl.
+    void findColumnStarts() {
+        const int64_t width = DibBreit(picture);
+        columnStart.resize(size_t(width) + 1);
+        for (int64_t c = 0; c < width; ++c) {
+            using u128 = unsigned __int128;
+            const u128 n = u128(c) * u128(grid.aufl - 1), d = u128(std::max<int64_t>(width - 1, 1));
+            columnStart[size_t(c)] = int64_t((n + d - 1) / d);
+        }
+        columnStart[size_t(width)] = grid.aufl;
+        pictureRowLevels.resize(size_t(width));
+    }
+
+    // Runs of samples reaching the level, found 16 samples at a time: a bit per sample that
+    // reaches it, and the edges where that bit changes start and end the runs.
+    void writeRunsOfSamples(int level, int64_t y) {
         const uint8_t *levels = levelsOfRow(y);
         const uint8_t wanted = uint8_t(level);
         uint32_t previous = 0; // the sample before the chunk was in a run
@@ -244,10 +484,17 @@ private:
     const dib &picture;
     OutputFile &out;
     ReliefGrid grid;
-    std::vector<int64_t> columns, rows;
+    bool levelGridAllowed;
+    std::vector<uint32_t> columns;     // the picture column each grid column samples
+    std::vector<uint32_t> everyColumn; // 0 .. width - 1 when the grid samples every column
+    std::vector<std::pair<uint32_t, uint64_t>> rows; // sampled picture rows, grid rows each
     int minc = 0, maxc = 255;
     uint8_t levelOfGrey[256]{};
     std::vector<uint8_t> levelGrid, rowLevels;
+    int64_t rowLevelsOf = -1;              // the picture row rowLevels holds
+    std::vector<int64_t> columnStart;      // a grid finer than the picture: see findColumnStarts
+    std::vector<uint8_t> pictureRowLevels; // and the levels of one picture row
+    int64_t pictureRowLevelsOf = -1;
     std::string columnTexts;
     std::vector<uint32_t> columnTextStart;
     std::string safeText;
@@ -261,6 +508,97 @@ ReliefResult failure(ReliefStatus status, std::string message, std::string detai
     result.status = status;
     result.message = std::move(message);
     result.detail = std::move(detail);
+    return result;
+}
+
+// A failure whose message carries values; its detail is the message, filled in.
+ReliefResult failure(ReliefStatus status, UserMessage message) {
+    ReliefResult result = failure(status, message.Filled(), message.Filled());
+    result.messageParts = std::move(message);
+    return result;
+}
+
+std::string count(uint64_t n) {
+    return std::to_string(n);
+}
+
+ReliefResult pictureRefused(const PictureLoad &load) {
+    switch (load.refusal) {
+    case PictureRefusal::TooManyPixels:
+        return failure(ReliefStatus::PictureUnreadable,
+                       UserMessage{kMessagePictureTooLarge,
+                                   {count(uint64_t(load.width)), count(uint64_t(load.height)),
+                                    count(uint64_t(DibPixelLimit()))}});
+    case PictureRefusal::NotEnoughMemory:
+        if (load.memoryNeeded > 0)
+            return failure(
+                ReliefStatus::PictureUnreadable,
+                UserMessage{kMessagePictureMemory,
+                            {ByteSizeText(load.memoryNeeded), ByteSizeText(load.memoryAvailable)}});
+        return failure(ReliefStatus::PictureUnreadable, UserMessage{kMessageNoMemory, {}});
+    default:
+        return failure(ReliefStatus::PictureUnreadable, kMessagePictureNotLoaded);
+    }
+}
+
+// The run after the parameters were checked; a lack of memory on the way is thrown.
+ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
+                      const std::string &outputPath, OutputFile::Mode mode,
+                      ReliefProgress *progress) {
+    dib picture;
+    if (const PictureLoad load = OpenPicture(picture, picturePath); picture.poi() == nullptr)
+        return pictureRefused(load);
+    DepthUpTo(picture, 24);
+    // A picture that could not be raised to 24 bits is not read as one.
+    if (picture.poi() == nullptr || picture.pmi.biBitCount != 24)
+        return failure(ReliefStatus::PictureUnreadable, kMessagePictureNotLoaded);
+
+    // Work that cannot be done is refused before anything is written: a grid without two
+    // columns and a row (no cut would have a length), and work beyond the memory or the disk.
+    const ReliefGrid grid = ComputeReliefGrid(p, DibBreit(picture), DibHoch(picture));
+    if (grid.aufl < 2 || grid.aufly < 1)
+        return failure(ReliefStatus::InvalidParameters,
+                       UserMessage{kMessageGridTooSmall,
+                                   {count(uint64_t(std::max<int64_t>(grid.aufl, 0))),
+                                    count(uint64_t(grid.aufly))}});
+    const uint64_t memory = ReliefWriter::MemoryNeeded(p, grid, picture);
+    const uint64_t available = AvailableMemory();
+    if (memory > available)
+        return failure(ReliefStatus::InvalidParameters,
+                       UserMessage{kMessageReliefMemory,
+                                   {count(uint64_t(grid.aufl)), count(uint64_t(grid.aufly)),
+                                    ByteSizeText(memory), ByteSizeText(available)}});
+
+    OutputFile out;
+    const char *notCreated = mode == OutputFile::Mode::OwnTemporary ? kMessageTempFileNotCreated
+                                                                    : kMessageFileNotCreated;
+    if (!out.Open(outputPath, mode, kOutputBuffer))
+        return failure(ReliefStatus::OutputNotCreated, notCreated, out.Error());
+    ReliefWriter writer(p, picture, out,
+                        memory + ReliefWriter::LevelGridBytes(grid, picture) <= available);
+    writer.progress = progress;
+    writer.Prepare();
+    if (const std::optional<uint64_t> room = out.FreeSpace()) {
+        const auto [fewest, most] = writer.ProgramSize(*room);
+        if (fewest > *room) {
+            out.Abandon();
+            return failure(ReliefStatus::InvalidParameters,
+                           UserMessage{kMessageProgramTooLarge,
+                                       {ByteSizeText(fewest), ByteSizeText(most), outputPath,
+                                        ByteSizeText(*room)}});
+        }
+    }
+
+    ReliefResult result;
+    result.groups = writer.Run();
+    deldib(picture);
+    if (progress && progress->cancel) {
+        out.Abandon();
+        return failure(ReliefStatus::Cancelled, "cancelled");
+    }
+    result.bytes = out.BytesWritten();
+    if (!out.Commit())
+        return failure(ReliefStatus::WriteFailed, out.Error(), out.Error());
     return result;
 }
 
@@ -308,7 +646,7 @@ uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &
     if (picture.poi() == nullptr || picture.pmi.biBitCount != 24 || DibBreit(picture) <= 0 ||
         DibHoch(picture) <= 0)
         return 0;
-    auto writer = std::make_unique<ReliefWriter>(p, picture, out);
+    auto writer = std::make_unique<ReliefWriter>(p, picture, out, true);
     writer->progress = progress;
     return writer->Run();
 }
@@ -318,33 +656,14 @@ ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &pi
                                 ReliefProgress *progress) {
     if (std::string problem = CheckReliefParameters(p); !problem.empty())
         return failure(ReliefStatus::InvalidParameters, problem, problem);
-
-    dib picture;
-    OpenDib(picture, picturePath, 0, 0);
-    if (picture.poi() == nullptr)
-        return failure(ReliefStatus::PictureUnreadable, kMessagePictureNotLoaded);
-    DepthUpTo(picture, 24);
-    // A picture that could not be raised to 24 bits is not read as one.
-    if (picture.poi() == nullptr || picture.pmi.biBitCount != 24)
-        return failure(ReliefStatus::PictureUnreadable, kMessagePictureNotLoaded);
-
-    OutputFile out;
-    const char *notCreated = mode == OutputFile::Mode::OwnTemporary ? kMessageTempFileNotCreated
-                                                                    : kMessageFileNotCreated;
-    if (!out.Open(outputPath, mode))
-        return failure(ReliefStatus::OutputNotCreated, notCreated, out.Error());
-
-    ReliefResult result;
-    result.groups = WriteRelief(p, picture, out, progress);
-    deldib(picture);
-    if (progress && progress->cancel) {
-        out.Abandon();
-        return failure(ReliefStatus::Cancelled, "cancelled");
+    try {
+        return generate(p, picturePath, outputPath, mode, progress);
+    } catch (const std::bad_alloc &) {
+        // The output was abandoned on the way out: the target is as it was.
+        return failure(ReliefStatus::WriteFailed, UserMessage{kMessageNoMemory, {}});
+    } catch (const std::length_error &) {
+        return failure(ReliefStatus::WriteFailed, UserMessage{kMessageNoMemory, {}});
     }
-    result.bytes = out.BytesWritten();
-    if (!out.Commit())
-        return failure(ReliefStatus::WriteFailed, out.Error(), out.Error());
-    return result;
 }
 
 } // namespace morvilo

@@ -8,9 +8,11 @@
 
 #include "relief/dib.h"
 #include "vantrel/outputfile.h"
+#include "vantrel/usermessage.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace morvilo {
@@ -58,7 +60,10 @@ ReliefGrid ComputeReliefGrid(const ReliefParameters &p, int32_t pictureWidth,
 struct ReliefProgress {
     std::atomic<uint64_t> rowsDone{0};
     std::atomic<uint64_t> rowsTotal{0};
+    std::atomic<uint64_t> bytesWritten{0};
     std::atomic<bool> cancel{false};
+    // Called by the generating thread after every row, when set.
+    std::function<void()> afterRow;
 };
 
 // Writes the program of a 24-bit picture into out (which must be open). Returns the number
@@ -68,23 +73,31 @@ uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &
 
 enum class ReliefStatus {
     Ok,
-    InvalidParameters, // detail says which
-    PictureUnreadable, // the picture could not be loaded or raised to 24 bits
+    // The parameters cannot be used: out of range, or for this picture a grid of fewer than 2
+    // columns or 1 row, or work beyond the memory or the disk. detail says which.
+    InvalidParameters,
+    PictureUnreadable, // the picture could not be loaded (message: why) or raised to 24 bits
     OutputNotCreated,  // detail holds the system's reason
-    WriteFailed,       // detail holds the system's reason; the target was not changed
+    WriteFailed,       // detail holds the reason (the system's, no memory); target unchanged
     Cancelled,         // stopped through ReliefProgress::cancel; the target was not changed
 };
 
 struct ReliefResult {
     ReliefStatus status = ReliefStatus::Ok;
     std::string detail;
-    std::string message; // what to tell the user when the run failed
+    std::string message; // what to tell the user when the run failed (German)
+    // The message with its values kept apart, so that a translation can be looked up before
+    // they go in; empty for the messages of the specified failures.
+    UserMessage messageParts;
     uint64_t groups = 0;
     uint64_t bytes = 0;
 };
 
 // The whole run on a picture file: load it, raise it to 24 bits, write the program to
-// outputPath. The picture is released and the output closed on every path.
+// outputPath. The picture is released and the output closed on every path. Work that cannot
+// be done is refused before the output is touched: a picture beyond the pixel limit or the
+// memory, a grid of fewer than 2 columns or 1 row, a run whose arrays exceed the memory
+// available or whose program cannot fit the free space of the output's file system.
 ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &picturePath,
                                 const std::string &outputPath,
                                 OutputFile::Mode mode = OutputFile::Mode::Replace,
@@ -93,5 +106,12 @@ ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &pi
 extern const char *const kMessageTempFileNotCreated; // "Konnte temporäre Datei nicht anlegen."
 extern const char *const kMessagePictureNotLoaded;   // "Das Bild konnte nicht geladen werden."
 extern const char *const kMessageFileNotCreated;     // "Die Datei konnte nicht erzeugt werden!"
+// Messages with values (%1 ...), kept in ReliefResult::messageParts.
+extern const char *const kMessageGridTooSmall;    // columns, rows
+extern const char *const kMessageReliefMemory;    // columns, rows, memory needed, available
+extern const char *const kMessageProgramTooLarge; // fewest, most bytes, output, free space
+extern const char *const kMessagePictureTooLarge; // width, height, pixel limit
+extern const char *const kMessagePictureMemory;   // memory needed, available
+extern const char *const kMessageNoMemory;        // "Zu wenig Arbeitsspeicher."
 
 } // namespace morvilo

@@ -1,11 +1,16 @@
 #include "vantrel/outputfile.h"
 
+#include "vantrel/room.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,12 +44,129 @@ std::string resolvedTarget(const std::string &path) {
     return resolved;
 }
 
-// A new file beside path, claimed exclusively; returns its descriptor and name.
-int createReplacement(const std::string &path, std::string &name) {
-    name = path + ".XXXXXX";
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+// Names of our named replacements: TARGET.morvilo-XXXXXX.tmp, X being letters and digits.
+constexpr std::string_view kReplacementMark = ".morvilo-";
+constexpr std::string_view kReplacementEnd = ".tmp";
+constexpr size_t kReplacementRandom = 6;
+
+std::atomic<bool> unnamedFilesAllowed{true};
+
+std::string folderOf(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool isReplacementOf(std::string_view entry, std::string_view name) {
+    if (entry.size() !=
+            name.size() + kReplacementMark.size() + kReplacementRandom + kReplacementEnd.size() ||
+        !entry.starts_with(name) || !entry.ends_with(kReplacementEnd))
+        return false;
+    entry.remove_prefix(name.size());
+    if (!entry.starts_with(kReplacementMark))
+        return false;
+    entry.remove_prefix(kReplacementMark.size());
+    return std::all_of(entry.begin(), entry.begin() + kReplacementRandom, [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    });
+}
+
+bool sameFile(const struct stat &a, const struct stat &b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Removes the named replacements of path that earlier writes left: files of ours whose writer
+// is gone (a live writer holds its lock). Nothing else is touched, even under a similar name.
+void removeLeftReplacements(const std::string &path) {
+    DIR *folder = ::opendir(folderOf(path).c_str());
+    if (!folder)
+        return;
+    const std::string name = nameOf(path);
+    const int dir = ::dirfd(folder);
+    while (const dirent *entry = ::readdir(folder)) {
+        if (!isReplacementOf(entry->d_name, name))
+            continue;
+        const int left =
+            ::openat(dir, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (left < 0)
+            continue;
+        struct stat opened {
+        }, named{};
+        if (::fstat(left, &opened) == 0 && S_ISREG(opened.st_mode) &&
+            opened.st_uid == ::geteuid() && ::flock(left, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(dir, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            sameFile(opened, named))
+            ::unlinkat(dir, entry->d_name, 0);
+        ::close(left);
+    }
+    ::closedir(folder);
+}
+
+// Six letters or digits for a replacement's name; a name that is taken is tried again.
+std::string randomPart() {
+    static std::atomic<uint64_t> counter{0};
+    uint64_t x = uint64_t(::getpid()) << 32 ^ counter.fetch_add(1) ^
+                 uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull; // splitmix64's finaliser
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    x ^= x >> 31;
+    static constexpr char letters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string part;
+    for (size_t i = 0; i < kReplacementRandom; ++i, x /= 62)
+        part += letters[x % 62];
+    return part;
+}
+
+// A named replacement beside path, claimed exclusively (mode 0600) and locked; returns its
+// descriptor and name.
+int createNamedReplacement(const std::string &path, std::string &name) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        name = path + std::string(kReplacementMark) + std::string(kReplacementRandom, 'X') +
+               std::string(kReplacementEnd);
+        const int fd = ::mkostemps(name.data(), int(kReplacementEnd.size()), O_CLOEXEC);
+        if (fd < 0)
+            break;
+        // Another writer's clean-up may have taken the file between its creation and the lock.
+        struct stat opened {
+        }, named{};
+        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &opened) == 0 &&
+            ::lstat(name.c_str(), &named) == 0 && sameFile(opened, named))
+            return fd;
+        ::close(fd);
+        errno = EEXIST;
+    }
+    name.clear();
+    return -1;
+}
+
+// File systems without unnamed files (and kernels from before them) say so with these.
+bool unnamedFilesUnsupported(int error) {
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
+
+std::string descriptorPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// An unnamed file in folder, or -1 with errno set. It can only be linked into place through
+// /proc, so without /proc it is given up as unsupported.
+int createUnnamed(const std::string &folder) {
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0)
-        name.clear();
+        return -1;
+    struct stat st {};
+    if (::stat(descriptorPath(fd).c_str(), &st) != 0) {
+        ::close(fd);
+        errno = EOPNOTSUPP;
+        return -1;
+    }
     return fd;
 }
 
@@ -63,13 +185,14 @@ bool OutputFile::Open(const std::string &path, Mode mode, size_t bufferBytes) {
     written = 0;
     target = path;
     temporary.clear();
+    unnamed = false;
     if (mode == Mode::OwnTemporary) {
         // Looked at, not followed: whatever is planted at the name later is only replaced.
         struct stat st {};
         if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
             errno = S_ISLNK(st.st_mode) ? ELOOP : S_ISDIR(st.st_mode) ? EISDIR : EEXIST;
         else
-            fd = createReplacement(path, temporary); // created exclusively, mode 0600
+            openReplacement(path, 0600); // private to its owner
     } else {
         target = resolvedTarget(path);
         struct stat st {};
@@ -77,10 +200,8 @@ bool OutputFile::Open(const std::string &path, Mode mode, size_t bufferBytes) {
         if (exists && !S_ISREG(st.st_mode)) {
             fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         } else {
-            fd = createReplacement(target, temporary);
             // Keep the mode of the file we replace; a new file gets the usual one.
-            if (fd >= 0)
-                ::fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~currentUmask()));
+            openReplacement(target, exists ? (st.st_mode & 07777) : (0666 & ~currentUmask()));
         }
     }
     if (fd < 0) {
@@ -137,16 +258,62 @@ void OutputFile::Flush() {
     }
 }
 
+// The new file that is to replace path: unnamed where the file system has such files, else
+// named; fd stays -1 (errno set) when neither can be created.
+void OutputFile::openReplacement(const std::string &path, mode_t mode) {
+    removeLeftReplacements(path);
+    if (unnamedFilesAllowed) {
+        fd = createUnnamed(folderOf(path));
+        unnamed = fd >= 0;
+        if (fd < 0 && !unnamedFilesUnsupported(errno))
+            return;
+    }
+    if (fd < 0)
+        fd = createNamedReplacement(path, temporary);
+    if (fd >= 0)
+        ::fchmod(fd, mode);
+}
+
+// Gives the finished unnamed file the target's name. A link cannot replace a file, so an
+// existing target is replaced by a rename from a fresh name of our naming.
+void OutputFile::linkIntoPlace() {
+    const std::string source = descriptorPath(fd);
+    auto link = [&](const std::string &name) {
+        return ::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    };
+    if (link(target))
+        return;
+    for (int attempt = 0; attempt < 100 && errno == EEXIST; ++attempt) {
+        const std::string name =
+            target + std::string(kReplacementMark) + randomPart() + std::string(kReplacementEnd);
+        if (!link(name))
+            continue;
+        if (::rename(name.c_str(), target.c_str()) != 0) {
+            fail(systemError("cannot replace", target));
+            ::unlink(name.c_str());
+        }
+        return;
+    }
+    fail(systemError("cannot create", target));
+}
+
 bool OutputFile::Commit() {
     if (fd < 0)
         return false;
     Flush();
     // A replacement reaches the disk before it takes the old file's place.
-    if (!temporary.empty() && !Failed() && ::fsync(fd) != 0)
+    if ((unnamed || !temporary.empty()) && !Failed() && ::fsync(fd) != 0)
         fail(systemError("cannot write", target));
-    if (::close(fd) != 0 && !Failed())
+    if (unnamed) {
+        if (!Failed())
+            linkIntoPlace();
+        // The data reached the disk with fsync; closing has nothing left to report.
+        ::close(fd);
+    } else if (::close(fd) != 0 && !Failed()) {
         fail(systemError("cannot write", target));
+    }
     fd = -1;
+    unnamed = false;
     if (!temporary.empty()) {
         if (!Failed() && ::rename(temporary.c_str(), target.c_str()) != 0)
             fail(systemError("cannot replace", target));
@@ -210,10 +377,21 @@ void OutputFile::SetWriteFaultAfter(int64_t bytes) {
     writeFaultAfter = bytes;
 }
 
+void OutputFile::SetUnnamedFiles(bool allowed) {
+    unnamedFilesAllowed = allowed;
+}
+
+std::optional<uint64_t> OutputFile::FreeSpace() const {
+    if (fd < 0 || (!unnamed && temporary.empty()))
+        return std::nullopt;
+    return FreeDiskSpace(fd);
+}
+
 void OutputFile::Abandon() {
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+    unnamed = false; // an unnamed file vanishes with its descriptor
     if (!temporary.empty())
         ::unlink(temporary.c_str());
     temporary.clear();

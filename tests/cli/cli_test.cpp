@@ -1,12 +1,16 @@
+#include "../common/childprocess.h"
 #include "../common/testfiles.h"
 #include "../relief/testpictures.h"
 #include "cli/cli.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -60,6 +64,99 @@ TEST_F(CliTest, WidthKeepsThePrecisionOfItsText) {
     ASSERT_EQ(run({"relief", picture, output, "--width", "2.2", "--distance", "0.1"}), 0);
     EXPECT_EQ(test::ReadFile(output).substr(0, 49),
               "G0 X0.0000 Y0.0000\rG1 Z0.0000\rG1 X2.0952 Y0.0000\r");
+}
+
+// A grid without two columns and a row has no cut with a length: the command says so, exits with
+// 1 and leaves the output as it was, or absent.
+TEST_F(CliTest, ReliefRefusesAGridWithoutTwoColumnsAndARow) {
+    const std::string wide = (folder / "wide.bmp").string();
+    test::WriteBmp24(wide, test::MakeUniformPicture24(400, 1, test::kWhite));
+    const std::string output = (folder / "out.nc").string();
+    struct Case {
+        std::vector<std::string> arguments;
+        const char *grid;
+    } cases[] = {
+        {{picture, output, "--width", "0.01", "--distance", "1"}, "(Spalten: 0, Zeilen: 0)"},
+        {{picture, output, "--width", "1.5", "--distance", "1"}, "(Spalten: 1, Zeilen: 1)"},
+        {{wide, output, "--width", "4", "--distance", "1"}, "(Spalten: 4, Zeilen: 0)"},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> arguments{"relief"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        for (const bool existing : {false, true}) {
+            if (existing)
+                test::WriteFile(output, "old program\r\n");
+            EXPECT_EQ(run(arguments), cli::kFailure) << c.grid;
+            EXPECT_NE(err.str().find(c.grid), std::string::npos) << err.str();
+            EXPECT_NE(err.str().find("mindestens 2 Spalten und 1 Zeile"), std::string::npos);
+            EXPECT_EQ(fs::exists(output), existing) << c.grid;
+            if (existing) {
+                EXPECT_EQ(test::ReadFile(output), "old program\r\n") << c.grid;
+            }
+            fs::remove(output);
+        }
+    }
+    EXPECT_EQ(test::FileNamesIn(folder), (std::vector<std::string>{"pic.bmp", "wide.bmp"}));
+}
+
+// Work beyond the memory left is refused before it starts, saying how large it would be: a grid
+// of 15839999 columns over a picture of 16 million needs 83 MB for its arrays, more than an
+// address space of 150 MiB over what the process uses leaves beside the picture (96 MB).
+// Nothing is left beside the output.
+TEST_F(CliTest, ReliefRefusesWorkBeyondTheMemoryLeft) {
+    const std::string wide = (folder / "wide.bmp").string();
+    test::WriteBytes(wide, test::RleBmp(16000000, 2, 8));
+    const std::string output = (folder / "out.nc").string();
+    const std::string problems = test::InChildProcess([&] {
+        if (!test::LimitAddressSpace(uint64_t(150) << 20))
+            return std::string("skip: no address-space limit");
+        const int status =
+            run({"relief", wide, output, "--width", "99000", "--distance", "0.00625"});
+        std::string wrong;
+        if (status != cli::kFailure)
+            wrong += "exit status " + std::to_string(status) + "; ";
+        if (err.str().find("Das Relief aus 15839999 × 1 Rasterpunkten braucht 83.4 MB "
+                           "Arbeitsspeicher, frei sind nur ") == std::string::npos)
+            wrong += "message: " + err.str() + "; ";
+        if (test::FileNamesIn(folder) != std::vector<std::string>{"pic.bmp", "wide.bmp"})
+            wrong += "something was left behind; ";
+        return wrong;
+    });
+    if (problems.rfind("skip: ", 0) == 0)
+        GTEST_SKIP() << problems;
+    EXPECT_EQ(problems, "");
+}
+
+// On a terminal the command shows how far it has come on one line, erased when it is done;
+// elsewhere (a file, a pipe, the tests' streams) it writes nothing but its messages.
+TEST_F(CliTest, ReliefShowsItsProgressOnATerminal) {
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    const std::string side = ::ptsname(terminal);
+    const std::string output = (folder / "out.nc").string();
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const int fd = ::open(side.c_str(), O_RDWR | O_NOCTTY);
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+        ::_exit(cli::RunCli({"relief", picture, output}, std::cout, std::cerr));
+    }
+    std::string shown;
+    char piece[4096];
+    for (ssize_t n; (n = ::read(terminal, piece, sizeof piece)) > 0 || (n < 0 && errno == EINTR);)
+        if (n > 0)
+            shown.append(piece, size_t(n));
+    ::close(terminal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    EXPECT_EQ(shown.rfind("\rmorvilo-cli relief: G-Code wird erzeugt... ", 0), 0u) << shown;
+    EXPECT_NE(shown.find(" % ("), std::string::npos) << shown;
+    EXPECT_TRUE(shown.ends_with("\r\033[K")) << shown;
+    EXPECT_TRUE(fs::exists(output));
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwoAndSayWhy) {

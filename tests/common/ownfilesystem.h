@@ -3,13 +3,13 @@
 // the test body runs in a child process with a mount namespace of its own (and a user namespace
 // when not run as root), where a small tmpfs is mounted over a folder.
 
+#include "childprocess.h"
+
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -63,37 +63,10 @@ inline bool RemountReadOnly(const std::filesystem::path &mountPoint) {
 // text, "skip: ..." when this machine allows no namespace of our own, or how the child died.
 inline std::string InOwnFileSystem(const std::filesystem::path &mountPoint, uint64_t bytes,
                                    const std::function<std::string()> &body) {
-    int channel[2];
-    if (::pipe2(channel, O_CLOEXEC) != 0)
-        return "no pipe";
-    const pid_t child = ::fork();
-    if (child < 0)
-        return "no child process";
-    if (child == 0) {
-        ::close(channel[0]);
-        std::string result = ownfs::enter(mountPoint, bytes);
-        result = result.empty() ? body() : "skip: " + result;
-        if (result.empty())
-            result = "ok";
-        [[maybe_unused]] const ssize_t written = ::write(channel[1], result.data(), result.size());
-        ::_exit(0); // no destructors: the parent's objects belong to the parent
-    }
-    ::close(channel[1]);
-    std::string result;
-    char piece[4096];
-    for (ssize_t n; (n = ::read(channel[0], piece, sizeof piece)) != 0;) {
-        if (n > 0)
-            result.append(piece, size_t(n));
-        else if (errno != EINTR)
-            break;
-    }
-    ::close(channel[0]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFSIGNALED(status))
-        return "the child died of signal " + std::to_string(WTERMSIG(status)) + " after: " + result;
-    return result == "ok" ? std::string() : result.empty() ? "the child said nothing" : result;
+    return InChildProcess([&] {
+        const std::string refused = ownfs::enter(mountPoint, bytes);
+        return refused.empty() ? body() : "skip: " + refused;
+    });
 }
 
 } // namespace morvilo::test

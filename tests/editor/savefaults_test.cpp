@@ -3,6 +3,7 @@
 // is open. The old file and the editor's text survive, the user is told, and nothing
 // half-written is left under the target's name.
 
+#include "../common/childprocess.h"
 #include "../common/ownfilesystem.h"
 #include "../common/testfiles.h"
 #include "editor/editorcore.h"
@@ -125,6 +126,36 @@ TEST(SaveFaults, AReadOnlyFileSystemLeavesFileAndTextIntact) {
     if (problems.rfind("skip: ", 0) == 0)
         GTEST_SKIP() << problems;
     EXPECT_EQ(problems, "");
+}
+
+// ---- the program killed while it saves ----------------------------------------------------
+
+// A save ended half-way by a kill leaves the old file as it was and nothing beside it, whether
+// it went to the document's own file or to a new one.
+TEST(SaveFaults, AKilledSaveLeavesNothingBehind) {
+    test::ScratchFolder scratch;
+    const std::string original = program(300000); // about 6 MiB: the save reports before its end
+    const fs::path document = scratch / "doc.nc";
+    test::WriteFile(document, original);
+    for (const fs::path &target : {document, scratch / "copy.nc"}) {
+        const bool killed = test::KilledWhenReady([&](const auto &ready) {
+            ErrorView view;
+            TEditorCore core(&view);
+            core.SetMetrics(8, 16);
+            core.SetClientSize(800, 400);
+            if (!core.OpenFileWithName(document.string()))
+                return;
+            typeAt(core, 10, "G4 ");
+            core.progress = [&](int64_t, int64_t) {
+                ready(); // the save is half-way: killed here
+                return true;
+            };
+            core.SaveAsFile(target.string());
+        });
+        EXPECT_TRUE(killed) << target;
+        EXPECT_EQ(FileNamesIn(scratch.path()), std::vector<std::string>{"doc.nc"}) << target;
+        EXPECT_TRUE(test::ReadFile(document) == original) << target;
+    }
 }
 
 // ---- another program changes the document's file ----------------------------------------

@@ -4,6 +4,7 @@
 
 #include "app/helpwindow.h"
 #include "app/mainform.h"
+#include "app/reliefpanel.h"
 #include "app/subprogramviews.h"
 #include "editor/editorcore.h"
 #include "editor/texteditorlf.h"
@@ -17,9 +18,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -223,10 +226,19 @@ private slots:
         form->infoBox = [&shown](const QString &message) { shown = message; };
         const QString notAPicture = home->filePath("empty.png");
         QFile(notAPicture).open(QIODevice::WriteOnly);
+        const QString picture = home->filePath("white.bmp");
+        QImage white(4, 4, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        QVERIFY(white.save(picture));
         const std::pair<std::function<void()>, QString> cases[] = {
             {[&] { form->OpenFileWithName(home->filePath("missing.nc")); },
              "The file could not be opened!"},
             {[&] { form->opentheDXFnow(notAPicture); }, "The picture could not be loaded."},
+            {[&] {
+                 form->Panel3->BreitEdValue->setValue(0.01);
+                 form->opentheDXFnow(picture);
+             },
+             "The grid is too small (columns: 0, rows: 0): a relief needs at least 2 columns"},
             {[&] { form->LanguageClick(1); }, "Please close the program and start it again!"},
         };
         for (const auto &[open, expected] : cases) {

@@ -2,11 +2,13 @@
 // goes on working; a plot list that would outgrow its limit ends the run with one error box.
 
 #include "app/mainform.h"
+#include "app/reliefpanel.h"
 #include "editor/texteditorlf.h"
 #include "temporaryhome.h"
 #include "vantrel/dynaarray.h"
 
 #include <QAction>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -235,6 +237,21 @@ private slots:
         QCOMPARE(errorsShown.size(), 1);
         form.reset();
         QVERIFY(!watch.Touched().contains(picture));
+    }
+
+    // A motif narrower than two paths gives a grid without two columns, so no cut with a length:
+    // the window says so in a message box and keeps its document and page.
+    void aReliefGridWithoutTwoColumnsLeavesTheDocument() {
+        auto form = formWithProgram("G1 X1\r\n");
+        QVERIFY(form);
+        form->Panel3->BreitEdValue->setValue(0.01); // 0.01 / 0.05: no column
+        form->opentheDXFnow(MORVILO_PICTURES "/bmp24.bmp");
+        QCOMPARE(errorsShown.size(), 1);
+        QVERIFY2(errorsShown[0].startsWith("Das Raster ist zu klein (Spalten: 0, Zeilen: 0)"),
+                 qPrintable(errorsShown[0]));
+        QCOMPARE(form->memo1->core().size(), int64_t(7));
+        QCOMPARE(form->afilename, home->filePath("hostile.nc"));
+        QCOMPARE(form->PageControl1->currentIndex(), 1);
     }
 
     // The window generates reliefs into a temporary file of its own. A link planted at its name

@@ -1,10 +1,13 @@
 // The picture layer: the dib record, DepthUpTo, our BMP reader, the Qt path and OpenDib.
 // Fixtures and their expected colours are written by pictures/make_fixtures.py.
 
+#include "../common/childprocess.h"
+#include "../common/testfiles.h"
 #include "relief/bmpreader.h"
 #include "relief/dib.h"
 #include "relief/grafikrw.h"
 #include "relief/qtpicture.h"
+#include "testpictures.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -19,12 +22,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace morvilo {
 namespace {
@@ -644,6 +650,113 @@ TEST(OpenDib, FailsCleanlyOnWhatIsNoPictureFile) {
     OpenDib(d, "", 0, 0);
     EXPECT_EQ(d.poi(), nullptr);
     fs::remove_all(folder);
+}
+
+// Decompression bombs: a few hundred bytes announce a picture beyond the pixel limit (16385 x
+// 16385 > 2^28 pixels). The header is read and checked before the body: the picture is refused,
+// with the size it announced, before its memory is taken.
+TEST(OpenPicture, PicturesBeyondThePixelLimitAreRefusedBeforeTheirMemoryIsTaken) {
+    test::ScratchFolder scratch;
+    const std::pair<std::string, std::string> files[] = {
+        {"rle8.bmp", test::RleBmp(16385, 16385, 8)},
+        {"rle4.bmp", test::RleBmp(16385, 16385, 4)},
+        {"portable.ppm", "P6\n16385 16385\n255\n" + std::string(300, '\x7F')},
+    };
+    for (const auto &[name, bytes] : files) {
+        const std::string path = scratch / name;
+        test::WriteBytes(path, bytes);
+        const std::string problems = test::InChildProcess([&] {
+            const uint64_t before = test::PeakMemory();
+            dib d;
+            const PictureLoad load = OpenPicture(d, path);
+            const uint64_t grown = test::PeakMemory() - before;
+            std::string wrong;
+            if (d.poi() != nullptr)
+                wrong += "loaded; ";
+            if (load.refusal != PictureRefusal::TooManyPixels)
+                wrong += "not refused for its size; ";
+            if (load.width != 16385 || load.height != 16385)
+                wrong += "the size is not told; ";
+            if (grown > (uint64_t(32) << 20))
+                wrong += "took " + std::to_string(grown >> 20) + " MiB; ";
+            return wrong;
+        });
+        EXPECT_EQ(problems, "") << name;
+    }
+}
+
+// A picture within the pixel limit that does not fit the memory left (here an address space
+// of 256 MiB more than the process uses) is refused before its memory is taken, saying how
+// much it would need: 100 MB for the 8-bit picture and 300 MB for its raise to 24 bits.
+TEST(OpenPicture, APictureBeyondTheMemoryLeftIsRefusedWithItsSize) {
+    test::ScratchFolder scratch;
+    const std::string path = scratch / "large.bmp";
+    test::WriteBytes(path, test::RleBmp(10000, 10000, 8));
+    const std::string problems = test::InChildProcess([&] {
+        if (!test::LimitAddressSpace(uint64_t(256) << 20))
+            return std::string("skip: no address-space limit");
+        dib d;
+        const PictureLoad load = OpenPicture(d, path);
+        std::string wrong;
+        if (d.poi() != nullptr || load.refusal != PictureRefusal::NotEnoughMemory)
+            wrong += "not refused for want of memory; ";
+        if (load.memoryNeeded < 400000000 || load.memoryNeeded > 401000000 ||
+            load.memoryAvailable > (uint64_t(256) << 20))
+            wrong += "wrong sizes: " + std::to_string(load.memoryNeeded) + " needed, " +
+                     std::to_string(load.memoryAvailable) + " available; ";
+        return wrong;
+    });
+    if (problems.rfind("skip: ", 0) == 0)
+        GTEST_SKIP() << problems;
+    EXPECT_EQ(problems, "");
+}
+
+// The bytes this process has read so far (rchar of /proc/self/io).
+std::optional<uint64_t> BytesRead() {
+    std::ifstream in("/proc/self/io");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("rchar:", 0) == 0)
+            return std::stoull(line.substr(6));
+    return std::nullopt;
+}
+
+// A large file is never read whole to find out what it holds: its first bytes decide, and no
+// more of it is read than its picture needs. The large files are sparse: they take no disk.
+TEST(OpenPicture, ReadsNoMoreOfAFileThanItsPictureNeeds) {
+    if (!BytesRead())
+        GTEST_SKIP() << "no /proc/self/io";
+    test::ScratchFolder scratch;
+    const uint64_t large = uint64_t(64) << 20;
+    const std::vector<uint8_t> fixture = ReadBytes(kPictures + "bmp24.bmp");
+    struct Case {
+        const char *name;
+        std::vector<uint8_t> start; // the rest of the file is zeros
+        bool picture;
+    } cases[] = {
+        {"zeros.bmp", {}, false},
+        {"zeros.png", {}, false},
+        {"bm-zeros.bmp", {'B', 'M'}, false},
+        {"picture-and-zeros.bmp", fixture, true},
+    };
+    for (const Case &c : cases) {
+        const std::string path = scratch / c.name;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, c.start.data(), c.start.size()), ssize_t(c.start.size()));
+        ASSERT_EQ(::ftruncate(fd, off_t(large)), 0);
+        ::close(fd);
+        const uint64_t before = *BytesRead();
+        dib d;
+        OpenDib(d, path, 0, 0);
+        const uint64_t read = *BytesRead() - before;
+        EXPECT_LT(read, uint64_t(1) << 20) << c.name;
+        EXPECT_EQ(d.poi() != nullptr, c.picture) << c.name;
+        if (c.picture) {
+            dib whole;
+            OpenDibFromMemory(whole, fixture.data(), fixture.size());
+            EXPECT_EQ(d.pixels, whole.pixels);
+        }
+    }
 }
 
 TEST(GetDIBOpenFilter, ListsEveryReadableFormatOnce) {

@@ -1,7 +1,9 @@
 // The relief generator's output when the file system works against it: a full or read-only file
 // system, a folder at the output's name, and a planted link at the name of the temporary file
-// the window generates into. A failure is reported and leaves nothing half-written behind.
+// the window generates into. A failure is reported and leaves nothing half-written behind, and
+// a program that cannot fit the disk is refused before it starts.
 
+#include "../common/childprocess.h"
 #include "../common/ownfilesystem.h"
 #include "../common/testfiles.h"
 #include "relief/reliefgenerator.h"
@@ -38,10 +40,21 @@ ReliefParameters fineParameters() {
     return p;
 }
 
+// Another program takes every byte left on the disk the first time it is called.
+void fillTheDisk(const fs::path &disk) {
+    const int fd = ::open((disk / "filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const std::string block(4096, 'x');
+    while (fd >= 0 && ::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
+}
+
 // On a file system of its own that fails, the existing output stays as it was and no
-// replacement is left beside it; returns what went wrong.
+// replacement is left beside it; returns what went wrong. fillAfterFirstRow: the disk has
+// room for the program when the run starts, and another program fills it meanwhile.
 std::string failedGenerationLeavesTheOldFile(const fs::path &picture, const fs::path &disk,
-                                             bool readOnly, const std::string &reason) {
+                                             bool readOnly, const std::string &reason,
+                                             bool fillAfterFirstRow = false) {
     const fs::path output = disk / "relief.nc";
     WriteFile(output, "old program\r\n");
     if (readOnly && !RemountReadOnly(disk))
@@ -49,7 +62,16 @@ std::string failedGenerationLeavesTheOldFile(const fs::path &picture, const fs::
     std::string problems;
     for (const OutputFile::Mode mode :
          {OutputFile::Mode::Replace, OutputFile::Mode::OwnTemporary}) {
-        const ReliefResult result = GenerateReliefFile(fineParameters(), picture, output, mode);
+        ReliefProgress progress;
+        if (fillAfterFirstRow)
+            progress.afterRow = [&] {
+                if (progress.rowsDone == 1)
+                    fillTheDisk(disk);
+            };
+        const ReliefResult result =
+            GenerateReliefFile(fineParameters(), picture, output, mode, &progress);
+        std::error_code ignored;
+        fs::remove(disk / "filler", ignored);
         const std::string which = mode == OutputFile::Mode::Replace ? "replace: " : "own: ";
         if (result.status == ReliefStatus::Ok)
             problems += which + "reported success; ";
@@ -63,21 +85,75 @@ std::string failedGenerationLeavesTheOldFile(const fs::path &picture, const fs::
     return problems;
 }
 
-TEST(ReliefFaults, AFullFileSystem) {
+TEST(ReliefFaults, AFileSystemThatFillsUpWhileTheProgramIsWritten) {
     ScratchFolder scratch;
     const fs::path picture = writeLargeReliefPicture(scratch.path());
-    // The whole relief fits outside, so the file system of 64 KiB is what fails.
-    const ReliefResult whole = GenerateReliefFile(fineParameters(), picture, scratch / "whole.nc");
-    ASSERT_EQ(whole.status, ReliefStatus::Ok) << whole.message;
-    ASSERT_GT(whole.bytes, 2u * 64 * 1024);
     fs::create_directory(scratch / "disk");
-    const std::string problems = InOwnFileSystem(scratch / "disk", 64 * 1024, [&] {
+    const std::string problems = InOwnFileSystem(scratch / "disk", 1 << 20, [&] {
         return failedGenerationLeavesTheOldFile(picture, scratch / "disk", false,
-                                                "No space left on device");
+                                                "No space left on device", true);
     });
     if (problems.rfind("skip: ", 0) == 0)
         GTEST_SKIP() << problems;
     EXPECT_EQ(problems, "");
+}
+
+// A program that cannot fit the free space of its disk is refused before a line is written,
+// with its size and the space there is: the relief of 250 kB does not fit a disk of 64 KiB.
+TEST(ReliefFaults, AProgramLargerThanTheFreeSpaceIsRefusedBeforeItStarts) {
+    ScratchFolder scratch;
+    const fs::path picture = writeLargeReliefPicture(scratch.path());
+    const ReliefResult whole = GenerateReliefFile(fineParameters(), picture, scratch / "whole.nc");
+    ASSERT_EQ(whole.status, ReliefStatus::Ok) << whole.message;
+    ASSERT_EQ(whole.bytes, 247752u);
+    fs::create_directory(scratch / "disk");
+    const fs::path disk = scratch / "disk";
+    const std::string problems = InOwnFileSystem(disk, 64 * 1024, [&] {
+        const fs::path output = disk / "relief.nc";
+        WriteFile(output, "old program\r\n");
+        std::string wrong;
+        for (const OutputFile::Mode mode :
+             {OutputFile::Mode::Replace, OutputFile::Mode::OwnTemporary}) {
+            ReliefProgress progress;
+            const ReliefResult result =
+                GenerateReliefFile(fineParameters(), picture, output, mode, &progress);
+            if (result.status != ReliefStatus::InvalidParameters || progress.rowsDone != 0)
+                wrong += "not refused before it started: " + result.message + "; ";
+            if (result.message.find("mindestens 247.8 kB") == std::string::npos ||
+                result.message.find(output.string() + " sind nur ") == std::string::npos ||
+                result.messageParts.text != kMessageProgramTooLarge)
+                wrong += "the sizes are not told: " + result.message + "; ";
+            if (ReadFile(output) != "old program\r\n" ||
+                FileNamesIn(disk) != std::vector<std::string>{"relief.nc"})
+                wrong += "the disk changed; ";
+        }
+        return wrong;
+    });
+    if (problems.rfind("skip: ", 0) == 0)
+        GTEST_SKIP() << problems;
+    EXPECT_EQ(problems, "");
+}
+
+// A run killed half-way leaves the output as it was and nothing beside it.
+TEST(ReliefFaults, AKilledRunLeavesNothingBehind) {
+    ScratchFolder scratch;
+    const fs::path picture = writeLargeReliefPicture(scratch.path());
+    const fs::path output = scratch / "relief.nc";
+    WriteFile(output, "old program\r\n");
+    for (const OutputFile::Mode mode :
+         {OutputFile::Mode::Replace, OutputFile::Mode::OwnTemporary}) {
+        const bool killed = KilledWhenReady([&](const auto &ready) {
+            ReliefProgress progress;
+            progress.afterRow = [&] {
+                if (progress.bytesWritten > 100000)
+                    ready();
+            };
+            GenerateReliefFile(fineParameters(), picture, output, mode, &progress);
+        });
+        EXPECT_TRUE(killed);
+    }
+    EXPECT_EQ(FileNamesIn(scratch.path()), (std::vector<std::string>{"picture.bmp", "relief.nc"}));
+    EXPECT_EQ(ReadFile(output), "old program\r\n");
 }
 
 TEST(ReliefFaults, AReadOnlyFileSystem) {

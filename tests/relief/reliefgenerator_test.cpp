@@ -173,26 +173,63 @@ TEST_F(ReliefTest, InversionSendsBlackDeepestAndWhiteToLevelZeroOnly) {
 
 TEST_F(ReliefTest, DegenerateGrids) {
     ReliefParameters p = workedExampleParameters();
-    // Far wider than high: height * columns / width is 0 rows, an empty program.
+    // Far wider than high: height * columns / width is 0 rows.
     EXPECT_EQ(relief(p, MakeUniformPicture24(400, 1, kWhite)), "");
-    // Motif narrower than one path: no column, an empty program.
+    // Motif narrower than one path: no column.
     p.width = 0.5;
     EXPECT_EQ(relief(p, MakeUniformPicture24(4, 4, kWhite)), "");
-
-    // One column and one row: both sample index 0 (the bottom left pixel).
+    // One column: no cut would have a length.
     p.width = 1;
-    p.brightnessRange = false; // a single sample would otherwise normalise to 0
-    const dib picture = MakePicture24({{kWhite, kBlack}, {kBlack, kBlack}});
-    EXPECT_EQ(relief(p, picture),
-              join({{"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X0.00 Y0.00", "G0 Z-1.00"},
-                    {"G0 X0.00 Y0.00", "G1 Z1.00", "G1 X0.00 Y0.00", "G0 Z-1.00"},
-                    {"G0 X0.00 Y0.00", "G1 Z2.00", "G1 X0.00 Y0.00", "G0 Z-1.00"}}));
+    EXPECT_EQ(relief(p, MakePicture24({{kWhite, kBlack}, {kBlack, kBlack}})), "");
 
     // All black under the range option: brightness 0 everywhere, only level 0 is cut.
     p.width = 4;
-    p.brightnessRange = true;
     EXPECT_EQ(relief(p, MakeUniformPicture24(4, 1, kBlack)),
               join({{"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X3.00 Y0.00", "G0 Z-1.00"}}));
+}
+
+// A grid without two columns and a row has no cut with a length. Such a run is refused with a
+// message that gives the grid; an existing output stays as it was, and where there was none,
+// none is made.
+TEST_F(ReliefTest, GridsWithoutTwoColumnsAndARowAreRefused) {
+    const fs::path square = folder / "square.bmp", wide = folder / "wide.bmp";
+    WriteBmp24(square, MakeUniformPicture24(4, 4, kWhite));
+    WriteBmp24(wide, MakeUniformPicture24(400, 1, kWhite));
+    struct Case {
+        long double width;
+        double distance;
+        fs::path picture;
+        const char *grid;
+    } cases[] = {
+        {0.01L, 1, square, "(Spalten: 0, Zeilen: 0)"},
+        {1.5L, 1, square, "(Spalten: 1, Zeilen: 1)"},
+        {4, 1, wide, "(Spalten: 4, Zeilen: 0)"},
+    };
+    for (const Case &c : cases) {
+        ReliefParameters p = workedExampleParameters();
+        p.width = c.width;
+        p.abstandfr = c.distance;
+        for (const bool existing : {true, false}) {
+            const fs::path output = folder / "out.nc";
+            fs::remove(output);
+            if (existing)
+                WriteFile(output, "old program\r\n");
+            for (const OutputFile::Mode mode :
+                 {OutputFile::Mode::Replace, OutputFile::Mode::OwnTemporary}) {
+                const ReliefResult result = GenerateReliefFile(p, c.picture, output, mode);
+                EXPECT_EQ(result.status, ReliefStatus::InvalidParameters) << c.grid;
+                EXPECT_NE(result.message.find(c.grid), std::string::npos) << result.message;
+                EXPECT_EQ(result.detail, result.message);
+                EXPECT_EQ(result.messageParts.text, kMessageGridTooSmall);
+                EXPECT_EQ(fs::exists(output), existing) << c.grid;
+                if (existing) {
+                    EXPECT_EQ(ReadFile(output), "old program\r\n") << c.grid;
+                }
+            }
+            EXPECT_EQ(FileNamesIn(folder).size(), existing ? 3u : 2u) << c.grid;
+        }
+    }
+    EXPECT_EQ(GenerateReliefFile(workedExampleParameters(), square, folder / "out.nc").message, "");
 }
 
 TEST_F(ReliefTest, GridFinerThanThePictureSamplesEveryPixelInOrder) {

@@ -68,4 +68,35 @@ inline void WriteBmp24(const std::string &path, const dib &d) {
     out.write(reinterpret_cast<const char *>(d.pixels.data()), std::streamsize(pixelBytes));
 }
 
+// The bytes of a run-length BMP (8 or 4 bits per pixel) of any announced size whose stream ends
+// at once: a few hundred bytes that stand for a picture of width x height pixels.
+inline std::string RleBmp(int32_t width, int32_t height, int bpp) {
+    std::string bytes;
+    auto le = [&bytes](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            bytes += char((v >> (8 * i)) & 0xFF);
+    };
+    const uint32_t entries = 1u << bpp, pixelStart = 54 + 4 * entries;
+    bytes += "BM";
+    le(pixelStart + 2, 4); // file size
+    le(0, 4);
+    le(pixelStart, 4);
+    le(40, 4);
+    le(uint32_t(width), 4);
+    le(uint32_t(height), 4);
+    le(1, 2);
+    le(uint32_t(bpp), 2);
+    le(bpp == 8 ? 1 : 2, 4); // RLE8 or RLE4
+    for (int i = 0; i < 5; ++i)
+        le(0, 4);
+    for (uint32_t i = 0; i < entries; ++i)
+        le(i * 0x010101u, 4);        // a grey ramp
+    bytes += std::string("\0\1", 2); // end of bitmap
+    return bytes;
+}
+
+inline void WriteBytes(const std::string &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
 } // namespace morvilo::test

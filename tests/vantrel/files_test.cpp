@@ -1,9 +1,11 @@
+#include "../common/childprocess.h"
 #include "../common/testfiles.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/tempfile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +16,9 @@
 namespace fs = std::filesystem;
 using morvilo::MYGetTempFileName;
 using morvilo::OutputFile;
+using morvilo::test::FileNamesIn;
+using morvilo::test::ReadFile;
+using morvilo::test::WriteFile;
 
 namespace {
 
@@ -54,7 +59,8 @@ TEST_F(FilesTest, TempFileNameTakesTheFirstFreeNumberAndClaimsIt) {
     EXPECT_EQ(MYGetTempFileName("cnctemp", ".dat"), "");
 }
 
-TEST_F(FilesTest, ReplaceLeavesTheTargetAloneUntilCommit) {
+// Replace writes a new file that takes the target's place only when it is committed.
+void replaceLeavesTheTargetAloneUntilCommit(const fs::path &folder) {
     const fs::path target = folder / "out.nc";
     morvilo::test::WriteFile(target, "old text");
     ::chmod(target.c_str(), 0640);
@@ -77,6 +83,100 @@ TEST_F(FilesTest, ReplaceLeavesTheTargetAloneUntilCommit) {
     struct stat st {};
     ::stat(target.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u); // the replaced file's mode is kept
+}
+
+// Chooses for its lifetime whether new files may be unnamed ones.
+class UnnamedFiles {
+public:
+    explicit UnnamedFiles(bool allowed) { OutputFile::SetUnnamedFiles(allowed); }
+    ~UnnamedFiles() { OutputFile::SetUnnamedFiles(true); }
+};
+
+TEST_F(FilesTest, ReplaceLeavesTheTargetAloneUntilCommit) {
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed new file" : "named new file");
+        UnnamedFiles choice(unnamed);
+        fs::remove_all(folder / "out.nc");
+        replaceLeavesTheTargetAloneUntilCommit(folder);
+    }
+}
+
+// A write killed half-way leaves nothing beside its target, and the target as it was.
+TEST_F(FilesTest, AKilledWriteLeavesNothingBehind) {
+    WriteFile(folder / "old.nc", "old text");
+    WriteFile(folder / "cnctemp0.dat", "previous program");
+    const std::pair<fs::path, OutputFile::Mode> writes[] = {
+        {folder / "old.nc", OutputFile::Mode::Replace},
+        {folder / "new.nc", OutputFile::Mode::Replace},
+        {folder / "cnctemp0.dat", OutputFile::Mode::OwnTemporary},
+    };
+    for (const auto &[target, mode] : writes) {
+        const bool killed = morvilo::test::KilledWhenReady([&](const auto &ready) {
+            OutputFile out;
+            if (!out.Open(target, mode, 4096))
+                return;
+            for (int i = 0; i < 3000; ++i) // several buffers' worth
+                out.Write("G1 X1\r\n");
+            ready();
+        });
+        ASSERT_TRUE(killed) << target;
+    }
+    EXPECT_EQ(FileNamesIn(folder), (std::vector<std::string>{"cnctemp0.dat", "old.nc"}));
+    EXPECT_EQ(ReadFile(folder / "old.nc"), "old text");
+    EXPECT_EQ(ReadFile(folder / "cnctemp0.dat"), "previous program");
+}
+
+// Where new files must have names, a killed write leaves its named file; the next write to the
+// same target removes it. The file of a write still going on stays, and so does every file
+// that merely looks like one of ours.
+TEST_F(FilesTest, FilesLeftByKilledWritesGoWithTheNextWrite) {
+    const fs::path target = folder / "out.nc";
+    WriteFile(target, "old text");
+    const std::vector<std::string> lookalikes = {"out.nc.backup", "out.nc.morvilo-abc.tmp",
+                                                 "out.nc.morvilo-abc-de.tmp",
+                                                 "other.nc.morvilo-abcdef.tmp"};
+    for (const std::string &name : lookalikes)
+        WriteFile(folder / name, "keep");
+    {
+        UnnamedFiles named(false);
+        ASSERT_TRUE(morvilo::test::KilledWhenReady([&](const auto &ready) {
+            OutputFile out;
+            if (out.Open(target, OutputFile::Mode::Replace, 4096)) {
+                out.Write("half");
+                out.Flush();
+                ready();
+            }
+        }));
+    }
+    std::vector<std::string> left;
+    for (const std::string &name : FileNamesIn(folder))
+        if (name.rfind("out.nc.morvilo-", 0) == 0 &&
+            std::find(lookalikes.begin(), lookalikes.end(), name) == lookalikes.end())
+            left.push_back(name);
+    ASSERT_EQ(left.size(), 1u) << "the killed write's file";
+
+    for (const bool unnamed : {false, true}) {
+        SCOPED_TRACE(unnamed ? "unnamed new file" : "named new file");
+        UnnamedFiles choice(unnamed);
+        WriteFile(folder / "out.nc.morvilo-Ab12Cd.tmp", "left by a writer that is gone");
+        OutputFile going;
+        ASSERT_TRUE(going.Open(target, OutputFile::Mode::Replace));
+        going.Write("first");
+        going.Flush();
+        OutputFile next;
+        ASSERT_TRUE(next.Open(target, OutputFile::Mode::Replace));
+        next.Write("second");
+        ASSERT_TRUE(next.Commit()) << next.Error();
+        EXPECT_FALSE(fs::exists(folder / left[0]));
+        EXPECT_FALSE(fs::exists(folder / "out.nc.morvilo-Ab12Cd.tmp"));
+        EXPECT_EQ(ReadFile(target), "second");
+        ASSERT_TRUE(going.Commit()) << going.Error();
+        EXPECT_EQ(ReadFile(target), "first");
+        std::vector<std::string> expected = lookalikes;
+        expected.push_back("out.nc");
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(FileNamesIn(folder), expected);
+    }
 }
 
 TEST_F(FilesTest, FailuresAreReported) {
