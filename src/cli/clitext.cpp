@@ -100,4 +100,8 @@ std::string cliText(std::string_view german, std::initializer_list<std::string_v
     return result;
 }
 
+std::string cliText(const UserMessage &message) {
+    return FillIn(translated(message.text), message.values);
+}
+
 } // namespace morvilo::cli

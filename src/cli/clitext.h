@@ -5,6 +5,8 @@
 // folder), English when none is chosen. The English texts are the shipped ones
 // (data/translate-en.csv), the same the window writes into its translation table.
 
+#include "vantrel/usermessage.h"
+
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -24,5 +26,8 @@ void SetCliLanguage(CliLanguage language);
 // by args in order. Spaces around the text stay as given; a text without an English
 // translation stays German.
 std::string cliText(std::string_view german, std::initializer_list<std::string_view> args = {});
+
+// A message whose values are kept apart from its German text, in the run's language.
+std::string cliText(const UserMessage &message);
 
 } // namespace morvilo::cli

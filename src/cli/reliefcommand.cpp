@@ -3,6 +3,7 @@
 // start-up values.
 
 #include "cli/cli.h"
+#include "cli/clitext.h"
 #include "cli/options.h"
 
 #include "app/panelvalues.h"
@@ -22,20 +23,23 @@ namespace morvilo::cli {
 
 namespace {
 
-constexpr const char *kReliefUsage =
-    "usage: morvilo-cli relief PICTURE OUTPUT [options]\n"
-    "Turns PICTURE into relief-milling G-code written to OUTPUT.\n"
-    "  --levels N      number of depth levels, 2..256 (16)\n"
-    "  --width W       motif width, 0.0001..100000 (10)\n"
-    "  --distance D    distance between milling paths, 0.0001..100000 (0.05)\n"
-    "  --invert        dark parts cut deepest\n"
-    "  --safe Z        safe Z height of every retract (-1)\n"
-    "  --depth T       Z of the deepest level, relative to --zstart (1)\n"
-    "  --xstart X      X of the first column (0)\n"
-    "  --ystart Y      Y of the bottom row (0)\n"
-    "  --zstart Z      Z of the shallowest level (0)\n"
-    "  --decimals N    decimals of every number, 0..20; above 18 writes 18 (4)\n"
-    "  --no-range      do not stretch the picture's brightness range\n";
+std::string reliefUsage() {
+    return UsageText(
+        "morvilo-cli relief PICTURE OUTPUT [options]",
+        {cliText("Setzt PICTURE in G-Code zum Relieffräsen um und schreibt ihn nach OUTPUT.")},
+        {{"--levels N", cliText("Anzahl der Tiefenstufen, 2..256 (16)")},
+         {"--width W", cliText("Motivbreite, 0.0001..100000 (10)")},
+         {"--distance D", cliText("Abstand der Fräsbahnen, 0.0001..100000 (0.05)")},
+         {"--invert", cliText("dunkle Stellen am tiefsten fräsen")},
+         {"--safe Z", cliText("sichere Z-Höhe jedes Rückzugs (-1)")},
+         {"--depth T", cliText("Z der tiefsten Stufe, bezogen auf --zstart (1)")},
+         {"--xstart X", cliText("X der ersten Spalte (0)")},
+         {"--ystart Y", cliText("Y der untersten Zeile (0)")},
+         {"--zstart Z", cliText("Z der flachsten Stufe (0)")},
+         {"--decimals N",
+          cliText("Nachkommastellen jeder Zahl, 0..20; über 18 werden 18 geschrieben (4)")},
+         {"--no-range", cliText("den Helligkeitsumfang des Bildes nicht strecken")}});
+}
 
 struct ReliefOptions {
     ReliefParameters p = StartupReliefParameters();
@@ -46,11 +50,11 @@ struct ReliefOptions {
 template <typename Real> bool readReal(OptionReader &reader, Real &target, std::string &error) {
     std::string text;
     if (!reader.Value(text)) {
-        error = "--" + std::string(reader.Name()) + " needs a value";
+        error = NeedsValue(reader);
         return false;
     }
     if (!ParseReal(text, target) || !std::isfinite(target)) {
-        error = "--" + std::string(reader.Name()) + ": not a number: " + text;
+        error = cliText("--%1: keine Zahl: %2", {reader.Name(), text});
         return false;
     }
     return true;
@@ -60,11 +64,11 @@ bool readInteger(OptionReader &reader, int &target, std::string &error) {
     std::string text;
     int64_t value = 0;
     if (!reader.Value(text)) {
-        error = "--" + std::string(reader.Name()) + " needs a value";
+        error = NeedsValue(reader);
         return false;
     }
     if (!ParseInteger(text, value)) {
-        error = "--" + std::string(reader.Name()) + ": not a whole number: " + text;
+        error = cliText("--%1: keine ganze Zahl: %2", {reader.Name(), text});
         return false;
     }
     constexpr int64_t low = std::numeric_limits<int>::min(), high = std::numeric_limits<int>::max();
@@ -74,7 +78,7 @@ bool readInteger(OptionReader &reader, int &target, std::string &error) {
 
 bool readFlag(OptionReader &reader, bool &target, bool value, std::string &error) {
     if (reader.HasInlineValue()) {
-        error = "--" + std::string(reader.Name()) + " takes no value";
+        error = TakesNoValue(reader);
         return false;
     }
     target = value;
@@ -103,7 +107,7 @@ bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
         return readFlag(reader, p.brightnessRange, false, error);
     if (reader.Is("help"))
         return readFlag(reader, o.help, true, error);
-    error = "unknown option: " + reader.Argument();
+    error = UnknownOption(reader);
     return false;
 }
 
@@ -115,10 +119,11 @@ bool parse(const std::vector<std::string> &arguments, ReliefOptions &o, std::str
     if (o.help)
         return true;
     if (o.positional.size() != 2) {
-        error = "expected PICTURE and OUTPUT";
+        error = cliText("erwartet: PICTURE und OUTPUT");
         return false;
     }
-    error = CheckReliefParameters(o.p);
+    const UserMessage problem = CheckReliefParameters(o.p);
+    error = problem.empty() ? std::string() : cliText(problem);
     return error.empty();
 }
 
@@ -145,14 +150,20 @@ private:
         shown = true;
         const uint64_t total = progress.rowsTotal, done = progress.rowsDone;
         const auto tenths = total == 0 ? 0 : uint64_t((unsigned __int128)done * 1000 / total);
-        err << "\rmorvilo-cli relief: G-Code wird erzeugt... " << tenths / 10 << "." << tenths % 10
-            << " % (" << ByteSizeText(progress.bytesWritten) << ")\033[K" << std::flush;
+        err << "\rmorvilo-cli relief: " << cliText("G-Code wird erzeugt...") << " " << tenths / 10
+            << "." << tenths % 10 << " % (" << ByteSizeText(progress.bytesWritten) << ")\033[K"
+            << std::flush;
     }
 
     std::ostream &err;
     std::chrono::steady_clock::time_point last;
     bool shown = false;
 };
+
+// What went wrong, in the run's language.
+std::string resultText(const ReliefResult &result) {
+    return result.messageParts.empty() ? cliText(result.message) : cliText(result.messageParts);
+}
 
 // Progress is shown when the messages go to the standard error and that is a terminal.
 bool toTerminal(const std::ostream &err) {
@@ -163,7 +174,7 @@ int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
     ReliefOptions options;
     std::string error;
     const bool parsed = parse(arguments, options, error);
-    if (auto done = UsageOutcome("relief", parsed, options.help, error, kReliefUsage, out, err))
+    if (auto done = UsageOutcome("relief", parsed, options.help, error, reliefUsage(), out, err))
         return *done;
     const std::string &picture = options.positional[0];
     const std::string &output = options.positional[1];
@@ -178,10 +189,10 @@ int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
     case ReliefStatus::Ok:
         return kSuccess;
     case ReliefStatus::PictureUnreadable:
-        err << "morvilo-cli relief: " << picture << ": " << result.message << "\n";
+        err << "morvilo-cli relief: " << picture << ": " << resultText(result) << "\n";
         return kFailure;
     default:
-        err << "morvilo-cli relief: " << result.message;
+        err << "morvilo-cli relief: " << resultText(result);
         if (!result.detail.empty() && result.detail != result.message)
             err << " (" << result.detail << ")";
         err << "\n";
@@ -195,7 +206,7 @@ int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
     try {
         return runRelief(arguments, out, err);
     } catch (const std::bad_alloc &) {
-        err << "morvilo-cli relief: " << kMessageNoMemory << "\n";
+        err << "morvilo-cli relief: " << cliText(kMessageNoMemory) << "\n";
         return kFailure;
     }
 }

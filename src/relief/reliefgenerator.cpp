@@ -50,9 +50,8 @@ constexpr int64_t kColumnTextLimit = int64_t(1) << 20;
 // The output buffer of a run.
 constexpr size_t kOutputBuffer = size_t(4) << 20;
 
-std::string outOfRange(const char *name, double low, double high) {
-    return std::string(name) + " must lie between " + FormatFixed(low, 4) + " and " +
-           FormatFixed(high, 0);
+UserMessage outOfRange(const char *text, double low, double high) {
+    return {text, {FormatFixed(low, 4), FormatFixed(high, 0)}};
 }
 
 uint64_t saturatingProduct(uint64_t a, uint64_t b) {
@@ -604,21 +603,24 @@ ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
 
 } // namespace
 
-std::string CheckReliefParameters(const ReliefParameters &p) {
+UserMessage CheckReliefParameters(const ReliefParameters &p) {
     using L = ReliefLimits;
+    const UserMessage notFinite{"Jeder Wert muss eine endliche Zahl sein", {}};
     for (double v : {p.sicher, p.tiefe, p.xstart, p.ystart, p.zstart, p.abstandfr})
         if (!std::isfinite(v))
-            return "every value must be a finite number";
+            return notFinite;
     if (!std::isfinite(p.width))
-        return "every value must be a finite number";
+        return notFinite;
     if (!(p.width >= L::minWidth && p.width <= L::maxWidth))
-        return outOfRange("the motif width", L::minWidth, L::maxWidth);
+        return outOfRange("Die Motivbreite muss zwischen %1 und %2 liegen", L::minWidth,
+                          L::maxWidth);
     if (!(p.abstandfr >= L::minDistance && p.abstandfr <= L::maxDistance))
-        return outOfRange("the path distance", L::minDistance, L::maxDistance);
+        return outOfRange("Der Bahnabstand muss zwischen %1 und %2 liegen", L::minDistance,
+                          L::maxDistance);
     if (p.levels < L::minLevels || p.levels > L::maxLevels)
-        return "the number of levels must lie between 2 and 256";
+        return {"Die Anzahl der Stufen muss zwischen 2 und 256 liegen", {}};
     if (p.nach < L::minDecimals || p.nach > L::maxDecimals)
-        return "the number of decimals must lie between 0 and 20";
+        return {"Die Anzahl der Nachkommastellen muss zwischen 0 und 20 liegen", {}};
     return {};
 }
 
@@ -654,8 +656,8 @@ uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &
 ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &picturePath,
                                 const std::string &outputPath, OutputFile::Mode mode,
                                 ReliefProgress *progress) {
-    if (std::string problem = CheckReliefParameters(p); !problem.empty())
-        return failure(ReliefStatus::InvalidParameters, problem, problem);
+    if (UserMessage problem = CheckReliefParameters(p); !problem.empty())
+        return failure(ReliefStatus::InvalidParameters, std::move(problem));
     try {
         return generate(p, picturePath, outputPath, mode, progress);
     } catch (const std::bad_alloc &) {

@@ -39,8 +39,9 @@ struct ReliefLimits {
     static constexpr int minDecimals = 0, maxDecimals = 20;
 };
 
-// Empty when the parameters can be used; otherwise what is wrong with them.
-std::string CheckReliefParameters(const ReliefParameters &p);
+// Empty when the parameters can be used; otherwise what is wrong with them (German, with the
+// limits kept apart for a translation).
+UserMessage CheckReliefParameters(const ReliefParameters &p);
 
 struct ReliefGrid {
     int64_t aufl = 0;  // grid columns

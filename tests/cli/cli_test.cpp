@@ -76,9 +76,9 @@ TEST_F(CliTest, ReliefRefusesAGridWithoutTwoColumnsAndARow) {
         std::vector<std::string> arguments;
         const char *grid;
     } cases[] = {
-        {{picture, output, "--width", "0.01", "--distance", "1"}, "(Spalten: 0, Zeilen: 0)"},
-        {{picture, output, "--width", "1.5", "--distance", "1"}, "(Spalten: 1, Zeilen: 1)"},
-        {{wide, output, "--width", "4", "--distance", "1"}, "(Spalten: 4, Zeilen: 0)"},
+        {{picture, output, "--width", "0.01", "--distance", "1"}, "(columns: 0, rows: 0)"},
+        {{picture, output, "--width", "1.5", "--distance", "1"}, "(columns: 1, rows: 1)"},
+        {{wide, output, "--width", "4", "--distance", "1"}, "(columns: 4, rows: 0)"},
     };
     for (const Case &c : cases) {
         std::vector<std::string> arguments{"relief"};
@@ -88,7 +88,7 @@ TEST_F(CliTest, ReliefRefusesAGridWithoutTwoColumnsAndARow) {
                 test::WriteFile(output, "old program\r\n");
             EXPECT_EQ(run(arguments), cli::kFailure) << c.grid;
             EXPECT_NE(err.str().find(c.grid), std::string::npos) << err.str();
-            EXPECT_NE(err.str().find("mindestens 2 Spalten und 1 Zeile"), std::string::npos);
+            EXPECT_NE(err.str().find("at least 2 columns and 1 row"), std::string::npos);
             EXPECT_EQ(fs::exists(output), existing) << c.grid;
             if (existing) {
                 EXPECT_EQ(test::ReadFile(output), "old program\r\n") << c.grid;
@@ -115,8 +115,8 @@ TEST_F(CliTest, ReliefRefusesWorkBeyondTheMemoryLeft) {
         std::string wrong;
         if (status != cli::kFailure)
             wrong += "exit status " + std::to_string(status) + "; ";
-        if (err.str().find("Das Relief aus 15839999 × 1 Rasterpunkten braucht 83.4 MB "
-                           "Arbeitsspeicher, frei sind nur ") == std::string::npos)
+        if (err.str().find("The relief of 15839999 × 1 grid points needs 83.4 MB of memory; "
+                           "only ") == std::string::npos)
             wrong += "message: " + err.str() + "; ";
         if (test::FileNamesIn(folder) != std::vector<std::string>{"pic.bmp", "wide.bmp"})
             wrong += "something was left behind; ";
@@ -153,7 +153,7 @@ TEST_F(CliTest, ReliefShowsItsProgressOnATerminal) {
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
-    EXPECT_EQ(shown.rfind("\rmorvilo-cli relief: G-Code wird erzeugt... ", 0), 0u) << shown;
+    EXPECT_EQ(shown.rfind("\rmorvilo-cli relief: Making the G-code... ", 0), 0u) << shown;
     EXPECT_NE(shown.find(" % ("), std::string::npos) << shown;
     EXPECT_TRUE(shown.ends_with("\r\033[K")) << shown;
     EXPECT_TRUE(fs::exists(output));
@@ -193,11 +193,11 @@ TEST_F(CliTest, HelpAndFailuresOfTheJob) {
 
     const std::string output = (folder / "out.nc").string();
     EXPECT_EQ(run({"relief", (folder / "missing.bmp").string(), output}), cli::kFailure);
-    EXPECT_NE(err.str().find("Das Bild konnte nicht geladen werden."), std::string::npos);
+    EXPECT_NE(err.str().find("The picture could not be loaded."), std::string::npos);
     EXPECT_FALSE(fs::exists(output));
 
     EXPECT_EQ(run({"relief", picture, (folder / "no" / "out.nc").string()}), cli::kFailure);
-    EXPECT_NE(err.str().find("Die Datei konnte nicht erzeugt werden!"), std::string::npos);
+    EXPECT_NE(err.str().find("The file could not be created!"), std::string::npos);
     EXPECT_NE(err.str().find("No such file or directory"), std::string::npos) << err.str();
 
     // "--" ends the options: a picture named like an option.
