@@ -188,7 +188,10 @@ void TMainform::opentheDXFnow(const QString &fname) {
         PageControl1->setCurrentIndex(1);
         break;
     case ReliefStatus::PictureUnreadable:
-        errorBox(GetTString(kMsgPictureNotLoaded));
+        // A picture refused by its size says why below the specified message.
+        errorBox(
+            GetTString(kMsgPictureNotLoaded) +
+            (result.detail.empty() ? QString() : "\n" + QString::fromStdString(result.detail)));
         break;
     case ReliefStatus::OutputNotCreated:
         errorBox(GetTString(kMsgTempFileNotCreated) + "\n" + QString::fromStdString(result.detail));

@@ -4,6 +4,7 @@
 #include "app/mainform.h"
 #include "app/reliefpanel.h"
 #include "editor/texteditorlf.h"
+#include "relief/dib.h"
 #include "temporaryhome.h"
 #include "vantrel/dynaarray.h"
 
@@ -252,6 +253,21 @@ private slots:
         QCOMPARE(form->memo1->core().size(), int64_t(7));
         QCOMPARE(form->afilename, home->filePath("hostile.nc"));
         QCOMPARE(form->PageControl1->currentIndex(), 1);
+    }
+
+    // A picture beyond the pixel limit is refused with its size, below the specified message.
+    void aPictureBeyondThePixelLimitSaysWhy() {
+        auto form = formWithProgram("G1 X1\r\n");
+        QVERIFY(form);
+        SetDibPixelLimit(40); // the picture has 11 × 4 pixels
+        form->opentheDXFnow(MORVILO_PICTURES "/bmp24.bmp");
+        SetDibPixelLimit(kDefaultDibPixelLimit);
+        QCOMPARE(errorsShown.size(), 1);
+        QVERIFY2(errorsShown[0].startsWith("Das Bild konnte nicht geladen werden.\nDas Bild hat "),
+                 qPrintable(errorsShown[0]));
+        QVERIFY2(errorsShown[0].endsWith("gelesen werden Bilder bis 40 Pixel."),
+                 qPrintable(errorsShown[0]));
+        QCOMPARE(form->memo1->core().size(), int64_t(7));
     }
 
     // The window generates reliefs into a temporary file of its own. A link planted at its name
