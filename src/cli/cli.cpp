@@ -24,6 +24,7 @@ std::string commandsUsage() {
           cliText("den Werkzeugweg eines Programms als DXF schreiben")},
          {"format COMMAND [options] PROGRAM",
           cliText("das Programm neu nummeriert oder bereinigt ausgeben")},
+         {"profiles", cliText("die Maschinenprofile mit ihren Werten auflisten")},
          {"send PROGRAM --port DEVICE [line settings]",
           cliText("ein Programm über eine serielle Schnittstelle senden")},
          {"", cliText("'morvilo-cli COMMAND --help' zeigt die Optionen eines Befehls.")}});
@@ -37,11 +38,32 @@ const struct {
     Command run;
     bool stoppable;
 } kCommands[] = {
-    {"relief", RunRelief, false}, {"eval", RunEval, false},     {"plot", RunPlot, true},
-    {"dxf", RunDxf, true},        {"format", RunFormat, false}, {"send", RunSend, true},
+    {"relief", RunRelief, false},     {"eval", RunEval, false},
+    {"plot", RunPlot, true},          {"dxf", RunDxf, true},
+    {"format", RunFormat, false},     {"send", RunSend, true},
+    {"profiles", RunProfiles, false},
 };
 
+std::string &settingsFolder() {
+    static std::string folder;
+    return folder;
+}
+
 } // namespace
+
+void SetSettingsFolder(std::string folder) {
+    settingsFolder() = std::move(folder);
+}
+
+const std::string &SettingsFolder() {
+    return settingsFolder();
+}
+
+ProfilesLoad LoadCliProfiles() {
+    if (SettingsFolder().empty())
+        return {BuiltInProfiles(), {}};
+    return LoadMachineProfiles(SettingsFolder() + kProfilesFileName);
+}
 
 std::string UnknownCommand(const std::string &name) {
     return cliText("unbekannter Befehl: %1", {name});

@@ -1,6 +1,8 @@
 #pragma once
 // morvilo-cli: the batch front end. Each command uses the same code as the window.
 
+#include "relief/profilesfile.h"
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -19,7 +21,16 @@ int RunEval(const std::vector<std::string> &arguments, std::ostream &out, std::o
 int RunPlot(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunDxf(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+int RunProfiles(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+
+// The settings folder (options.dat, profiles.ini), ending in "/"; set by the program at start.
+void SetSettingsFolder(std::string folder);
+const std::string &SettingsFolder();
+
+// The built-in profiles and those of profiles.ini in the settings folder (none when no folder
+// is set).
+ProfilesLoad LoadCliProfiles();
 
 // "unknown command: NAME" in the run's language.
 std::string UnknownCommand(const std::string &name);

@@ -14,8 +14,10 @@ int main(int argc, char **argv) {
     QCoreApplication::setApplicationName("Morvilo"); // the window's settings folder
     std::ios::sync_with_stdio(false);
     using namespace morvilo;
-    cli::SetCliLanguage(cli::ChosenLanguage(
-        ProgramDataFolder(QCoreApplication::applicationDirPath().toStdString())));
+    const std::string settings =
+        ProgramDataFolder(QCoreApplication::applicationDirPath().toStdString());
+    cli::SetSettingsFolder(settings);
+    cli::SetCliLanguage(cli::ChosenLanguage(settings));
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const int status = cli::RunCli(arguments, std::cout, std::cerr);
     std::cout.flush();

@@ -4,6 +4,7 @@
 
 #include "cli/cli.h"
 #include "cli/clitext.h"
+#include "cli/numbertext.h"
 #include "cli/options.h"
 
 #include "app/panelvalues.h"
@@ -13,6 +14,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 #include <limits>
 #include <new>
@@ -38,13 +40,25 @@ std::string reliefUsage() {
          {"--zstart Z", cliText("Z der flachsten Stufe (0)")},
          {"--decimals N",
           cliText("Nachkommastellen jeder Zahl, 0..20; über 18 werden 18 geschrieben (4)")},
-         {"--no-range", cliText("den Helligkeitsumfang des Bildes nicht strecken")}});
+         {"--no-range", cliText("den Helligkeitsumfang des Bildes nicht strecken")},
+         {"--profile NAME",
+          cliText("Maschinenprofil: plain, linuxcnc, grbl, fanuc oder ein eigenes (plain)")},
+         {"--feed F", cliText("Vorschub der Schnitte, statt des Profilwerts")},
+         {"--plunge-feed F", cliText("Vorschub beim Eintauchen, statt des Profilwerts")},
+         {"--spindle S", cliText("Spindeldrehzahl, statt des Profilwerts (0: keine)")},
+         {"--dry-run", cliText("nichts schreiben: Raster, Schnitte, Programmgröße und Laufzeit "
+                               "ausgeben (OUTPUT darf fehlen)")}});
 }
 
 struct ReliefOptions {
     ReliefParameters p = StartupReliefParameters();
     std::vector<std::string> positional;
     bool help = false;
+    bool dryRun = false;
+    std::string profile = "plain";
+    // Values that replace the profile's.
+    std::optional<double> feed, plungeFeed, spindle;
+    UserMessage profilesProblem; // what of the profiles file could not be read
 };
 
 template <typename Real> bool readReal(OptionReader &reader, Real &target, std::string &error) {
@@ -107,8 +121,46 @@ bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
         return readFlag(reader, p.brightnessRange, false, error);
     if (reader.Is("help"))
         return readFlag(reader, o.help, true, error);
+    if (reader.Is("dry-run"))
+        return readFlag(reader, o.dryRun, true, error);
+    if (reader.Is("profile")) {
+        if (!reader.Value(o.profile))
+            error = NeedsValue(reader);
+        return error.empty();
+    }
+    struct ProfileValue {
+        const char *name;
+        std::optional<double> *target;
+    } profileValues[] = {
+        {"feed", &o.feed}, {"plunge-feed", &o.plungeFeed}, {"spindle", &o.spindle}};
+    for (const ProfileValue &option : profileValues)
+        if (reader.Is(option.name))
+            return readReal(reader, option.target->emplace(), error);
     error = UnknownOption(reader);
     return false;
+}
+
+// The profile named on the command line, with the values given there. A damaged profiles file
+// is reported; the built-ins and the readable profiles still serve.
+bool chooseProfile(ReliefOptions &o, std::string &error) {
+    const ProfilesLoad load = LoadCliProfiles();
+    o.profilesProblem = load.problem;
+    const MachineProfile *profile = FindProfile(load.profiles, o.profile);
+    if (!profile) {
+        std::string known;
+        for (const MachineProfile &p : load.profiles)
+            known += (known.empty() ? "" : ", ") + p.cliName;
+        error = cliText("unbekanntes Profil: %1 (bekannt: %2)", {o.profile, known});
+        return false;
+    }
+    o.p.profile = *profile;
+    if (o.feed)
+        o.p.profile.feed = *o.feed;
+    if (o.plungeFeed)
+        o.p.profile.plungeFeed = *o.plungeFeed;
+    if (o.spindle)
+        o.p.profile.spindle = *o.spindle;
+    return true;
 }
 
 bool parse(const std::vector<std::string> &arguments, ReliefOptions &o, std::string &error) {
@@ -118,11 +170,15 @@ bool parse(const std::vector<std::string> &arguments, ReliefOptions &o, std::str
         return false;
     if (o.help)
         return true;
-    if (o.positional.size() != 2) {
+    if (o.positional.size() != 2 && !(o.dryRun && o.positional.size() == 1)) {
         error = cliText("erwartet: PICTURE und OUTPUT");
         return false;
     }
-    const UserMessage problem = CheckReliefParameters(o.p);
+    if (!chooseProfile(o, error))
+        return false;
+    UserMessage problem = CheckReliefParameters(o.p);
+    if (problem.empty())
+        problem = CheckProfile(o.p.profile);
     error = problem.empty() ? std::string() : cliText(problem);
     return error.empty();
 }
@@ -170,23 +226,53 @@ bool toTerminal(const std::ostream &err) {
     return err.rdbuf() == std::cerr.rdbuf() && ::isatty(STDERR_FILENO) == 1;
 }
 
+std::string number(double value) {
+    char text[kMaxNumberText];
+    return {text, NumberText(value, text)};
+}
+
+std::string seconds(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+// What a dry run tells: the grid, the cuts, the program's size and its run time.
+void showFigures(const ReliefEstimate &e, const MachineProfile &profile, std::ostream &out) {
+    out << cliText("Raster: %1 × %2", {std::to_string(e.columns), std::to_string(e.rows)}) << "\n"
+        << cliText("Schnitte: %1", {std::to_string(e.cuts)}) << "\n"
+        << cliText("Programmgröße: %1 Bytes (%2)", {std::to_string(e.bytes), ByteSizeText(e.bytes)})
+        << "\n"
+        << cliText("Laufzeit: %1 (%2 s; Profil %3: Vorschub %4, Eintauchen %5, Eilgang %6, "
+                   "Beschleunigung %7)",
+                   {RunTimeText(e.seconds), seconds(e.seconds), profile.cliName,
+                    number(profile.feed), number(profile.plungeFeed), number(profile.rapidRate),
+                    number(profile.acceleration)})
+        << "\n";
+}
+
 int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
     ReliefOptions options;
     std::string error;
     const bool parsed = parse(arguments, options, error);
+    if (!options.profilesProblem.empty())
+        err << "morvilo-cli relief: " << cliText(options.profilesProblem) << "\n";
     if (auto done = UsageOutcome("relief", parsed, options.help, error, reliefUsage(), out, err))
         return *done;
     const std::string &picture = options.positional[0];
-    const std::string &output = options.positional[1];
     ReliefProgress progress;
     std::optional<TerminalProgress> shown;
     if (toTerminal(err))
         shown.emplace(err, progress);
-    ReliefResult result =
-        GenerateReliefFile(options.p, picture, output, OutputFile::Mode::Replace, &progress);
+    ReliefResult result = options.dryRun
+                              ? MeasureReliefFile(options.p, picture, &progress)
+                              : GenerateReliefFile(options.p, picture, options.positional[1],
+                                                   OutputFile::Mode::Replace, &progress);
     shown.reset();
     switch (result.status) {
     case ReliefStatus::Ok:
+        if (options.dryRun)
+            showFigures(result.estimate, options.p.profile, out);
         return kSuccess;
     case ReliefStatus::PictureUnreadable:
         err << "morvilo-cli relief: " << picture << ": " << resultText(result) << "\n";

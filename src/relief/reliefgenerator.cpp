@@ -93,27 +93,163 @@ std::vector<std::pair<uint32_t, uint64_t>> sampledRows(int64_t cells, int32_t si
     return rows;
 }
 
-// The shortest and the longest text F gives a value between first and last.
-std::pair<size_t, size_t> textLengths(long double first, long double last, int nach) {
-    char text[kMaxFixedText];
-    const size_t a = FormatFixed(first, nach, text), b = FormatFixed(last, nach, text);
+// How the numbers of a program are written: the decimals, and a point even without them.
+struct NumberStyle {
+    int decimals = 4;
+    bool point = false;
+
+    // The text of value in dest (room for kMaxFixedText + 1 characters); returns its length.
+    size_t Format(long double value, char *dest) const {
+        size_t length = FormatFixed(value, decimals, dest);
+        if (point && decimals == 0)
+            dest[length++] = '.';
+        return length;
+    }
+    std::string Format(long double value) const {
+        char text[kMaxFixedText + 1];
+        return {text, Format(value, text)};
+    }
+};
+
+// The shortest and the longest text a value between first and last is given.
+std::pair<size_t, size_t> textLengths(long double first, long double last, NumberStyle style) {
+    char text[kMaxFixedText + 1];
+    const size_t a = style.Format(first, text), b = style.Format(last, text);
     const bool crossesZero = (first <= 0 && last >= 0) || (first >= 0 && last <= 0);
-    return {crossesZero ? FormatFixed(0.0L, nach, text) : std::min(a, b), std::max(a, b)};
+    return {crossesZero ? style.Format(0.0L, text) : std::min(a, b), std::max(a, b)};
 }
+
+// The texts between the numbers of a group, as the profile joins its lines and sets its feeds:
+// "G0 X" x " Y" y sep "G1 Z" z plunge sep "G1 X" x " Y" y cut sep "G0 Z" safe end.
+struct GroupFrame {
+    std::string separator;           // between the lines of a group
+    std::string end;                 // after its last line
+    std::string plungeFeed, cutFeed; // " F..." on the plunge and the cut, or nothing
+
+    explicit GroupFrame(const MachineProfile &profile, int decimals) {
+        const std::string lineEnd = profile.crlf ? "\r\n" : "\n";
+        end = profile.pathsOnly ? "\r\n" : lineEnd;
+        separator = profile.movePerLine && !profile.pathsOnly ? lineEnd : "\r";
+        // Feeds that differ alternate on every line; an equal feed is set once by the header.
+        if (!profile.pathsOnly && profile.feed != profile.plungeFeed) {
+            plungeFeed = " F" + ProfileNumber(profile.plungeFeed, profile, decimals);
+            cutFeed = " F" + ProfileNumber(profile.feed, profile, decimals);
+        }
+    }
+    // The bytes of a group besides its numbers.
+    size_t FixedBytes() const {
+        return 20 + 3 * separator.size() + end.size() + plungeFeed.size() + cutFeed.size();
+    }
+};
 
 // Numbers of the four lines of a group that depend only on the level and the row.
 struct RowTexts {
-    std::string middle; // " Y<y>\rG1 Z<z>\rG1 X"
-    std::string tail;   // " Y<y>\rG0 Z<safe>\r\n"
+    std::string middle; // " Y<y>" sep "G1 Z<z>" plunge sep "G1 X"
+    std::string tail;   // " Y<y>" cut sep "G0 Z<safe>" end
+};
+
+// The time of a move of a length at a rate (units per minute), from rest to rest; with an
+// acceleration on a trapezoidal (or, when the move is too short to reach the rate, triangular)
+// speed profile.
+struct MoveTimer {
+    double speed = 1; // units per second
+    double acceleration = 0;
+
+    double Seconds(double length) const {
+        if (!(length > 0))
+            return 0;
+        if (acceleration <= 0)
+            return length / speed;
+        const double rampLength = speed * speed / acceleration; // up and down again
+        return length >= rampLength ? length / speed + speed / acceleration
+                                    : 2 * std::sqrt(length / acceleration);
+    }
+};
+
+// Lengths and times of a program's moves as they are made. Moves along a row are counted by
+// their number of grid steps and timed once per length at the end.
+class MoveTally {
+public:
+    MoveTally(const MachineProfile &profile, double scale, int64_t columns, uint64_t histogramLimit)
+        : scale(scale), rapid{profile.rapidRate / 60, profile.acceleration},
+          plunge{profile.plungeFeed / 60, profile.acceleration}, cut{profile.feed / 60,
+                                                                     profile.acceleration},
+          histogramColumns(uint64_t(columns) <= histogramLimit ? size_t(columns) : 0) {}
+
+    void StartLevel(double depth) {
+        finishLevel();
+        levelDepth = depth;
+    }
+    // One group of the row y: rapid from the last group's end, plunge, cut, retract.
+    void Group(int64_t y, int64_t firstx, int64_t lastx) {
+        if (!started && histogramColumns > 0) {
+            cutSteps.assign(histogramColumns, 0);
+            rapidSteps.assign(histogramColumns, 0);
+        }
+        if (started && y == lastY && firstx > lastX)
+            addSteps(rapidSteps, firstx - lastX, rapid, estimate.rapidLength);
+        else if (started)
+            add(std::hypot(double(firstx - lastX), double(y - lastY)) * scale, rapid,
+                estimate.rapidLength);
+        addSteps(cutSteps, lastx - firstx, cut, estimate.cutLength);
+        ++groupsOfLevel;
+        started = true;
+        lastX = lastx;
+        lastY = y;
+    }
+    ReliefEstimate Finish() {
+        finishLevel();
+        for (size_t k = 0; k < cutSteps.size(); ++k) {
+            if (cutSteps[k] != 0)
+                add(double(k) * scale, cut, estimate.cutLength, double(cutSteps[k]));
+            if (rapidSteps[k] != 0)
+                add(double(k) * scale, rapid, estimate.rapidLength, double(rapidSteps[k]));
+        }
+        cutSteps.clear();
+        rapidSteps.clear();
+        return estimate;
+    }
+
+private:
+    void finishLevel() {
+        const double count = double(groupsOfLevel);
+        add(levelDepth, plunge, estimate.plungeLength, count);
+        add(levelDepth, rapid, estimate.retractLength, count);
+        groupsOfLevel = 0;
+    }
+    void add(double length, const MoveTimer &timer, double &total, double count = 1) {
+        total += length * count;
+        estimate.seconds += timer.Seconds(length) * count;
+    }
+    void addSteps(std::vector<uint64_t> &histogram, int64_t steps, const MoveTimer &timer,
+                  double &total) {
+        if (!histogram.empty())
+            ++histogram[size_t(steps)];
+        else
+            add(double(steps) * scale, timer, total);
+    }
+
+    double scale;
+    MoveTimer rapid, plunge, cut;
+    size_t histogramColumns;
+    std::vector<uint64_t> cutSteps, rapidSteps;
+    double levelDepth = 0;
+    uint64_t groupsOfLevel = 0;
+    bool started = false;
+    int64_t lastX = 0, lastY = 0;
+    ReliefEstimate estimate;
 };
 
 class ReliefWriter {
 public:
-    ReliefWriter(const ReliefParameters &p, const dib &picture, OutputFile &out,
+    // Without an output the run only measures the program.
+    ReliefWriter(const ReliefParameters &p, const dib &picture, OutputFile *out,
                  bool levelGridAllowed)
         : p(p), picture(picture), out(out),
           grid(ComputeReliefGrid(p, DibBreit(picture), DibHoch(picture))),
-          levelGridAllowed(levelGridAllowed) {}
+          style{ProgramDecimals(p, p.profile), p.profile.decimalPoint},
+          frame(p.profile, style.decimals), levelGridAllowed(levelGridAllowed),
+          tally(p.profile, grid.scale, grid.aufl, kColumnTextLimit) {}
 
     // What a run of this grid keeps in memory besides the picture, and the level grid it keeps
     // on top when the memory allows.
@@ -134,7 +270,9 @@ public:
                      (columns == width ? width * sizeof(uint32_t) : 0);
         if (grid.aufl <= kColumnTextLimit) {
             const long double last = (long double)(grid.aufl - 1) * grid.scale + p.xstart;
-            bytes += columns * (textLengths(p.xstart, last, p.nach).second + sizeof(uint32_t));
+            const NumberStyle style{ProgramDecimals(p, p.profile), p.profile.decimalPoint};
+            bytes += columns * (textLengths(p.xstart, last, style).second + sizeof(uint32_t));
+            bytes += 2 * columns * sizeof(uint64_t); // the move tally's lengths
         }
         return bytes;
     }
@@ -174,22 +312,24 @@ public:
     // not show that the program fits into room.
     std::pair<uint64_t, uint64_t> ProgramSize(uint64_t room) const {
         const auto [fewestX, mostX] =
-            textLengths(p.xstart, (long double)(grid.aufl - 1) * grid.scale + p.xstart, p.nach);
+            textLengths(p.xstart, (long double)(grid.aufl - 1) * grid.scale + p.xstart, style);
         const auto [fewestY, mostY] =
-            textLengths(p.ystart, (long double)(grid.aufly - 1) * grid.scale + p.ystart, p.nach);
-        const auto [fewestZ, mostZ] =
-            textLengths(p.zstart, (long double)p.tiefe + p.zstart, p.nach);
-        // "G0 X" X " Y" Y "\rG1 Z" Z "\rG1 X" X " Y" Y "\rG0 Z" safe "\r\n"
-        const uint64_t fixed = 25 + FormatFixed(p.sicher, p.nach).size();
+            textLengths(p.ystart, (long double)(grid.aufly - 1) * grid.scale + p.ystart, style);
+        const auto [fewestZ, mostZ] = textLengths(p.zstart, (long double)p.tiefe + p.zstart, style);
+        const uint64_t fixed = frame.FixedBytes() + style.Format(p.sicher).size();
         const uint64_t smallest = fixed + 2 * fewestX + 2 * fewestY + fewestZ;
         const uint64_t largest = fixed + 2 * mostX + 2 * mostY + mostZ;
+        const uint64_t frameBytes = Header().size() + Footer().size();
         const uint64_t runsPerRow = 1 + uint64_t(grid.abstuf) * ((sampledColumns().size() + 1) / 2);
         const uint64_t mostGroups = saturatingProduct(uint64_t(grid.aufly), runsPerRow);
-        if (saturatingProduct(mostGroups, largest) <= room)
-            return {saturatingProduct(uint64_t(grid.aufly), smallest),
-                    saturatingProduct(mostGroups, largest)};
-        const uint64_t groups = countGroups();
-        return {saturatingProduct(groups, smallest), saturatingProduct(groups, largest)};
+        uint64_t fewest = saturatingProduct(uint64_t(grid.aufly), smallest);
+        uint64_t most = saturatingProduct(mostGroups, largest);
+        if (saturatingSum(most, frameBytes) > room) {
+            const uint64_t groups = countGroups();
+            fewest = saturatingProduct(groups, smallest);
+            most = saturatingProduct(groups, largest);
+        }
+        return {saturatingSum(fewest, frameBytes), saturatingSum(most, frameBytes)};
     }
 
     uint64_t Run() {
@@ -206,31 +346,102 @@ public:
             rowLevels.resize(size_t(grid.aufl) + kRowPadding);
         }
         buildColumnTexts();
-        safeText = FormatFixed(p.sicher, p.nach);
+        safeText = style.Format(p.sicher);
         if (progress)
             progress->rowsTotal =
                 saturatingProduct(uint64_t(grid.abstuf + 1), uint64_t(grid.aufly));
+        emit(Header());
         for (int level = 0; level <= grid.abstuf && !stopped(); ++level) {
             const long double z = (long double)level * p.tiefe / grid.abstuf + p.zstart;
-            const std::string zText = FormatFixed(z, p.nach);
+            const std::string zText = style.Format(z);
+            tally.StartLevel(double(std::fabs((long double)p.sicher - z)));
             for (int64_t y = 0; y < grid.aufly && !stopped(); ++y) {
                 writeRow(level, y, zText);
                 if (progress) {
                     progress->rowsDone.fetch_add(1, std::memory_order_relaxed);
-                    progress->bytesWritten.store(out.BytesWritten(), std::memory_order_relaxed);
+                    progress->bytesWritten.store(bytesSoFar(), std::memory_order_relaxed);
                     if (progress->afterRow)
                         progress->afterRow();
                 }
             }
         }
+        emit(Footer());
         return groups;
+    }
+
+    // The figures of the run so far: call once, after Run.
+    ReliefEstimate Figures() {
+        ReliefEstimate figures = tally.Finish();
+        figures.columns = grid.aufl;
+        figures.rows = grid.aufly;
+        figures.cuts = groups;
+        figures.bytes = bytesSoFar();
+        return figures;
+    }
+
+    // What comes before the first group: the profile's header, then the retract to the safe
+    // height, then the feed when cuts and plunges share it.
+    std::string Header() const {
+        if (p.profile.pathsOnly)
+            return {};
+        std::string text = ExpandProfileTemplate(p.profile.header, p.profile, p, date());
+        const std::string lineEnd = p.profile.crlf ? "\r\n" : "\n";
+        if (p.profile.retractFirst)
+            text += "G0 Z" + style.Format(p.sicher) + lineEnd;
+        if (frame.cutFeed.empty())
+            text += "F" + ProfileNumber(p.profile.feed, p.profile, style.decimals) + lineEnd;
+        return text;
+    }
+    std::string Footer() const {
+        return p.profile.pathsOnly ? std::string()
+                                   : ExpandProfileTemplate(p.profile.footer, p.profile, p, date());
+    }
+
+    // The levels of the grid's cells, every step-th column of every step-th row, so that no
+    // more than maxCells are kept.
+    ReliefLevelMap LevelMap(uint64_t maxCells) {
+        ReliefLevelMap map;
+        map.columns = grid.aufl;
+        map.rows = grid.aufly;
+        map.levels = grid.abstuf + 1;
+        if (grid.aufl < 1 || grid.aufly < 1)
+            return map;
+        Prepare();
+        const auto kept = [](int64_t cells, int64_t step) { return (cells + step - 1) / step; };
+        const double cells = double(grid.aufl) * double(grid.aufly);
+        int64_t step = std::max<int64_t>(1, int64_t(std::sqrt(cells / double(maxCells))));
+        while (uint64_t(kept(grid.aufl, step)) * uint64_t(kept(grid.aufly, step)) > maxCells)
+            ++step;
+        map.step = step;
+        map.width = int(kept(grid.aufl, step));
+        map.height = int(kept(grid.aufly, step));
+        std::vector<uint32_t> sampled(size_t(map.width));
+        for (int i = 0; i < map.width; ++i)
+            sampled[size_t(i)] = samplePosition(i * step, grid.aufl, DibBreit(picture));
+        map.cells.resize(size_t(map.width) * size_t(map.height));
+        for (int j = 0; j < map.height; ++j) {
+            const uint32_t row = samplePosition(j * step, grid.aufly, DibHoch(picture));
+            uint8_t *cell = map.cells.data() + size_t(j) * size_t(map.width);
+            for (int i = 0; i < map.width; ++i)
+                cell[i] = levelOfGrey[grey(pixel(row, sampled[size_t(i)]))];
+        }
+        return map;
     }
 
     ReliefProgress *progress = nullptr;
 
 private:
     bool stopped() const {
-        return out.Failed() || (progress && progress->cancel.load(std::memory_order_relaxed));
+        return (out && out->Failed()) ||
+               (progress && progress->cancel.load(std::memory_order_relaxed));
+    }
+    uint64_t bytesSoFar() const { return out ? out->BytesWritten() : measuredBytes; }
+    std::string date() const { return p.date.empty() ? TodaysDate() : p.date; }
+    void emit(const std::string &text) {
+        if (out)
+            out->Write(text);
+        else
+            measuredBytes += text.size();
     }
 
     const uint8_t *pixel(uint32_t row, uint32_t column) const {
@@ -350,10 +561,10 @@ private:
         if (grid.aufl > kColumnTextLimit)
             return;
         columnTextStart.reserve(size_t(grid.aufl) + 1);
-        char text[kMaxFixedText];
+        char text[kMaxFixedText + 1];
         for (int64_t x = 0; x < grid.aufl; ++x) {
             columnTextStart.push_back(uint32_t(columnTexts.size()));
-            columnTexts.append(text, FormatFixed(columnX(x), p.nach, text));
+            columnTexts.append(text, style.Format(columnX(x), text));
         }
         columnTextStart.push_back(uint32_t(columnTexts.size()));
     }
@@ -363,14 +574,16 @@ private:
             const uint32_t begin = columnTextStart[size_t(x)];
             return {columnTexts.data() + begin, columnTextStart[size_t(x) + 1] - begin};
         }
-        return {scratch, FormatFixed(columnX(x), p.nach, scratch)};
+        return {scratch, style.Format(columnX(x), scratch)};
     }
 
     void writeRow(int level, int64_t y, const std::string &zText) {
         const long double yValue = (long double)y * grid.scale + p.ystart;
-        const std::string yText = FormatFixed(yValue, p.nach);
-        texts.middle = " Y" + yText + "\rG1 Z" + zText + "\rG1 X";
-        texts.tail = " Y" + yText + "\rG0 Z" + safeText + "\r\n";
+        const std::string yText = style.Format(yValue);
+        texts.middle = " Y" + yText + frame.separator + "G1 Z" + zText + frame.plungeFeed +
+                       frame.separator + "G1 X";
+        texts.tail = " Y" + yText + frame.cutFeed + frame.separator + "G0 Z" + safeText + frame.end;
+        currentY = y;
 
         if (FinerThanPicture(grid, picture))
             writeRunsOfPictureColumns(level, y);
@@ -462,16 +675,21 @@ private:
         const std::string_view from = columnText(firstx, scratchFrom);
         const std::string_view to = columnText(lastx, scratchTo);
         const size_t length = 4 + from.size() + texts.middle.size() + to.size() + texts.tail.size();
-        char *dest = out.Reserve(length);
-        if (length > out.BufferSize())
+        tally.Group(currentY, firstx, lastx);
+        ++groups;
+        if (!out) {
+            measuredBytes += length;
+            return;
+        }
+        char *dest = out->Reserve(length);
+        if (length > out->BufferSize())
             return; // cannot happen with sane buffers; never write past the buffer
         append(dest, "G0 X", 4);
         append(dest, from.data(), from.size());
         append(dest, texts.middle.data(), texts.middle.size());
         append(dest, to.data(), to.size());
         append(dest, texts.tail.data(), texts.tail.size());
-        out.Advance(length);
-        ++groups;
+        out->Advance(length);
     }
 
     static void append(char *&dest, const char *text, size_t n) {
@@ -481,9 +699,14 @@ private:
 
     const ReliefParameters &p;
     const dib &picture;
-    OutputFile &out;
+    OutputFile *out;
     ReliefGrid grid;
+    NumberStyle style;
+    GroupFrame frame;
     bool levelGridAllowed;
+    MoveTally tally;
+    int64_t currentY = 0;
+    uint64_t measuredBytes = 0;
     std::vector<uint32_t> columns;     // the picture column each grid column samples
     std::vector<uint32_t> everyColumn; // 0 .. width - 1 when the grid samples every column
     std::vector<std::pair<uint32_t, uint64_t>> rows; // sampled picture rows, grid rows each
@@ -498,7 +721,7 @@ private:
     std::vector<uint32_t> columnTextStart;
     std::string safeText;
     RowTexts texts;
-    char scratchFrom[kMaxFixedText], scratchTo[kMaxFixedText];
+    char scratchFrom[kMaxFixedText + 1], scratchTo[kMaxFixedText + 1];
     uint64_t groups = 0;
 };
 
@@ -540,41 +763,54 @@ ReliefResult pictureRefused(const PictureLoad &load) {
     }
 }
 
-// The run after the parameters were checked; a lack of memory on the way is thrown.
-ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
-                      const std::string &outputPath, OutputFile::Mode mode,
-                      ReliefProgress *progress) {
-    dib picture;
+// The picture of a run, loaded and raised to 24 bits, and the checks that come before any
+// output: a grid without two columns and a row (no cut would have a length), a run beyond the
+// memory. Returns the failure, or nothing when the run can go on.
+std::optional<ReliefResult> prepare(const ReliefParameters &p, const std::string &picturePath,
+                                    dib &picture, uint64_t &memory, uint64_t &available) {
     if (const PictureLoad load = OpenPicture(picture, picturePath); picture.poi() == nullptr)
         return pictureRefused(load);
     DepthUpTo(picture, 24);
     // A picture that could not be raised to 24 bits is not read as one.
     if (picture.poi() == nullptr || picture.pmi.biBitCount != 24)
         return failure(ReliefStatus::PictureUnreadable, kMessagePictureNotLoaded);
-
-    // Work that cannot be done is refused before anything is written: a grid without two
-    // columns and a row (no cut would have a length), and work beyond the memory or the disk.
     const ReliefGrid grid = ComputeReliefGrid(p, DibBreit(picture), DibHoch(picture));
     if (grid.aufl < 2 || grid.aufly < 1)
         return failure(ReliefStatus::InvalidParameters,
                        UserMessage{kMessageGridTooSmall,
                                    {count(uint64_t(std::max<int64_t>(grid.aufl, 0))),
                                     count(uint64_t(grid.aufly))}});
-    const uint64_t memory = ReliefWriter::MemoryNeeded(p, grid, picture);
-    const uint64_t available = AvailableMemory();
+    memory = ReliefWriter::MemoryNeeded(p, grid, picture);
+    available = AvailableMemory();
     if (memory > available)
         return failure(ReliefStatus::InvalidParameters,
                        UserMessage{kMessageReliefMemory,
                                    {count(uint64_t(grid.aufl)), count(uint64_t(grid.aufly)),
                                     ByteSizeText(memory), ByteSizeText(available)}});
+    return std::nullopt;
+}
+
+bool levelGridAllowed(const ReliefParameters &p, const dib &picture, uint64_t memory,
+                      uint64_t available) {
+    const ReliefGrid grid = ComputeReliefGrid(p, DibBreit(picture), DibHoch(picture));
+    return memory + ReliefWriter::LevelGridBytes(grid, picture) <= available;
+}
+
+// The run after the parameters were checked; a lack of memory on the way is thrown.
+ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
+                      const std::string &outputPath, OutputFile::Mode mode,
+                      ReliefProgress *progress) {
+    dib picture;
+    uint64_t memory = 0, available = 0;
+    if (std::optional<ReliefResult> refused = prepare(p, picturePath, picture, memory, available))
+        return *refused;
 
     OutputFile out;
     const char *notCreated = mode == OutputFile::Mode::OwnTemporary ? kMessageTempFileNotCreated
                                                                     : kMessageFileNotCreated;
     if (!out.Open(outputPath, mode, kOutputBuffer))
         return failure(ReliefStatus::OutputNotCreated, notCreated, out.Error());
-    ReliefWriter writer(p, picture, out,
-                        memory + ReliefWriter::LevelGridBytes(grid, picture) <= available);
+    ReliefWriter writer(p, picture, &out, levelGridAllowed(p, picture, memory, available));
     writer.progress = progress;
     writer.Prepare();
     if (const std::optional<uint64_t> room = out.FreeSpace()) {
@@ -596,9 +832,44 @@ ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
         return failure(ReliefStatus::Cancelled, "cancelled");
     }
     result.bytes = out.BytesWritten();
+    result.estimate = writer.Figures();
     if (!out.Commit())
         return failure(ReliefStatus::WriteFailed, out.Error(), out.Error());
     return result;
+}
+
+ReliefResult measure(const ReliefParameters &p, const std::string &picturePath,
+                     ReliefProgress *progress) {
+    dib picture;
+    uint64_t memory = 0, available = 0;
+    if (std::optional<ReliefResult> refused = prepare(p, picturePath, picture, memory, available))
+        return *refused;
+    ReliefResult result;
+    result.estimate = MeasureRelief(p, picture, progress);
+    if (progress && progress->cancel)
+        return failure(ReliefStatus::Cancelled, "cancelled");
+    result.groups = result.estimate.cuts;
+    result.bytes = result.estimate.bytes;
+    return result;
+}
+
+// A run's checks of the parameters and the profile, then the work; a lack of memory on the
+// way ends it with the one message.
+template <typename Work> ReliefResult checkedRun(const ReliefParameters &p, Work work) {
+    if (UserMessage problem = CheckReliefParameters(p); !problem.empty())
+        return failure(ReliefStatus::InvalidParameters, std::move(problem));
+    if (UserMessage problem = CheckProfile(p.profile); !problem.empty())
+        return failure(ReliefStatus::InvalidParameters, std::move(problem));
+    if (UserMessage problem = CheckReliefSafety(p, p.profile); !problem.empty())
+        return failure(ReliefStatus::InvalidParameters, std::move(problem));
+    try {
+        return work();
+    } catch (const std::bad_alloc &) {
+        // The output was abandoned on the way out: the target is as it was.
+        return failure(ReliefStatus::WriteFailed, UserMessage{kMessageNoMemory, {}});
+    } catch (const std::length_error &) {
+        return failure(ReliefStatus::WriteFailed, UserMessage{kMessageNoMemory, {}});
+    }
 }
 
 } // namespace
@@ -643,29 +914,62 @@ ReliefGrid ComputeReliefGrid(const ReliefParameters &p, int32_t pictureWidth,
     return grid;
 }
 
+// A picture the generator can read: 24 bits and not empty.
+static bool usablePicture(const dib &picture) {
+    return picture.poi() != nullptr && picture.pmi.biBitCount == 24 && DibBreit(picture) > 0 &&
+           DibHoch(picture) > 0;
+}
+
 uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &out,
                      ReliefProgress *progress) {
-    if (picture.poi() == nullptr || picture.pmi.biBitCount != 24 || DibBreit(picture) <= 0 ||
-        DibHoch(picture) <= 0)
+    if (!usablePicture(picture))
         return 0;
-    auto writer = std::make_unique<ReliefWriter>(p, picture, out, true);
+    auto writer = std::make_unique<ReliefWriter>(p, picture, &out, true);
     writer->progress = progress;
     return writer->Run();
+}
+
+ReliefEstimate MeasureRelief(const ReliefParameters &p, const dib &picture,
+                             ReliefProgress *progress) {
+    if (!usablePicture(picture))
+        return {};
+    auto writer = std::make_unique<ReliefWriter>(p, picture, nullptr, true);
+    writer->progress = progress;
+    writer->Run();
+    return writer->Figures();
+}
+
+ReliefLevelMap ComputeLevelMap(const ReliefParameters &p, const dib &picture, uint64_t maxCells) {
+    if (!usablePicture(picture))
+        return {};
+    auto writer = std::make_unique<ReliefWriter>(p, picture, nullptr, false);
+    return writer->LevelMap(std::max<uint64_t>(maxCells, 1));
 }
 
 ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &picturePath,
                                 const std::string &outputPath, OutputFile::Mode mode,
                                 ReliefProgress *progress) {
-    if (UserMessage problem = CheckReliefParameters(p); !problem.empty())
-        return failure(ReliefStatus::InvalidParameters, std::move(problem));
-    try {
-        return generate(p, picturePath, outputPath, mode, progress);
-    } catch (const std::bad_alloc &) {
-        // The output was abandoned on the way out: the target is as it was.
-        return failure(ReliefStatus::WriteFailed, UserMessage{kMessageNoMemory, {}});
-    } catch (const std::length_error &) {
-        return failure(ReliefStatus::WriteFailed, UserMessage{kMessageNoMemory, {}});
-    }
+    return checkedRun(p, [&] { return generate(p, picturePath, outputPath, mode, progress); });
+}
+
+ReliefResult MeasureReliefFile(const ReliefParameters &p, const std::string &picturePath,
+                               ReliefProgress *progress) {
+    return checkedRun(p, [&] { return measure(p, picturePath, progress); });
+}
+
+std::string RunTimeText(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0)
+        seconds = 0;
+    const uint64_t total = uint64_t(std::llround(std::min(seconds, 1e15)));
+    const uint64_t hours = total / 3600, minutes = total / 60 % 60, rest = total % 60;
+    char text[64];
+    if (hours > 0)
+        std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", (unsigned long long)hours,
+                      (unsigned long long)minutes, (unsigned long long)rest);
+    else
+        std::snprintf(text, sizeof text, "%llu:%02llu", (unsigned long long)minutes,
+                      (unsigned long long)rest);
+    return text;
 }
 
 } // namespace morvilo

@@ -4,9 +4,11 @@
 // level (shallowest first), every grid row (bottom first) and every run of samples reaching
 // that level (left to right), one group of four G-code lines: rapid approach, plunge, cut,
 // retract. The lines of a group are joined by CR; the group ends in CR LF. Nothing else is
-// written: no header, no feed, no end-of-program word.
+// written: no header, no feed, no end-of-program word. A machine profile other than the bare
+// paths dresses the program for a control: header, feeds, line ends, footer.
 
 #include "relief/dib.h"
+#include "relief/machineprofile.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/usermessage.h"
 
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace morvilo {
 
@@ -29,6 +32,8 @@ struct ReliefParameters {
     bool invert = false;         // dark samples cut deepest
     bool brightnessRange = true; // normalise by the picture's darkest and brightest sample
     int nach = 4;                // decimals of every number (0 .. 20; above 18 writes 18)
+    MachineProfile profile = PathsOnlyProfile(); // how the program is dressed
+    std::string date;                            // {date} of the profile; empty: today
 };
 
 // Accepted ranges of the parameters; values outside them make a run refuse to start.
@@ -67,10 +72,45 @@ struct ReliefProgress {
     std::function<void()> afterRow;
 };
 
+// What a program will be and how long it will run, from the moves the generator makes: a rapid
+// over the paths at the safe height, a plunge at the plunge feed, the cut at the feed, a rapid
+// retract. The time follows the profile: every move at its rate, or, with an acceleration,
+// every move from rest to rest on a trapezoidal profile (the moves meet at right angles or turn
+// back). Moves of the header (the first retract) are not timed: where the tool stands before
+// is not known.
+struct ReliefEstimate {
+    int64_t columns = 0;
+    int64_t rows = 0;
+    uint64_t cuts = 0;  // four-line groups
+    uint64_t bytes = 0; // the whole program
+    double rapidLength = 0, plungeLength = 0, cutLength = 0, retractLength = 0;
+    double seconds = 0;
+};
+
+// "1:02:03" (hours, minutes, seconds) or "2:03" below an hour.
+std::string RunTimeText(double seconds);
+
 // Writes the program of a 24-bit picture into out (which must be open). Returns the number
 // of four-line groups written; stops early when out has failed or the run was cancelled.
 uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &out,
                      ReliefProgress *progress = nullptr);
+
+// The program's figures without writing it (a 24-bit picture; empty for a grid of fewer than
+// 2 columns or 1 row). Stops early, with partial figures, when progress->cancel is set.
+ReliefEstimate MeasureRelief(const ReliefParameters &p, const dib &picture,
+                             ReliefProgress *progress = nullptr);
+
+// The grid exactly as the generator samples it, each cell's level 0 .. levels - 1 (0 the
+// shallowest). A grid of more than maxCells cells keeps every columnStep-th column of every
+// rowStep-th row (the same step both ways). Row 0 is the grid's bottom row (Y start).
+struct ReliefLevelMap {
+    int64_t columns = 0, rows = 0; // the whole grid
+    int64_t step = 1;
+    int width = 0, height = 0; // cells kept
+    int levels = 0;
+    std::vector<uint8_t> cells; // height rows of width cells, bottom row first
+};
+ReliefLevelMap ComputeLevelMap(const ReliefParameters &p, const dib &picture, uint64_t maxCells);
 
 enum class ReliefStatus {
     Ok,
@@ -92,6 +132,7 @@ struct ReliefResult {
     UserMessage messageParts;
     uint64_t groups = 0;
     uint64_t bytes = 0;
+    ReliefEstimate estimate; // of the program written (or, measuring, of the one to write)
 };
 
 // The whole run on a picture file: load it, raise it to 24 bits, write the program to
@@ -103,6 +144,11 @@ ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &pi
                                 const std::string &outputPath,
                                 OutputFile::Mode mode = OutputFile::Mode::Replace,
                                 ReliefProgress *progress = nullptr);
+
+// The same checks as GenerateReliefFile, then the figures of the program without writing it
+// (the dry run).
+ReliefResult MeasureReliefFile(const ReliefParameters &p, const std::string &picturePath,
+                               ReliefProgress *progress = nullptr);
 
 extern const char *const kMessageTempFileNotCreated; // "Konnte temporäre Datei nicht anlegen."
 extern const char *const kMessagePictureNotLoaded;   // "Das Bild konnte nicht geladen werden."

@@ -176,7 +176,10 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndSayWhy) {
         {{"relief", picture, output, "--levels", "1"}, "levels must lie between 2 and 256"},
         {{"relief", picture, output, "--decimals", "21"}, "decimals must lie between 0 and 20"},
         {{"relief", picture, output, "--invert=yes"}, "--invert takes no value"},
-        {{"relief", picture, output, "--feed", "100"}, "unknown option: --feed"},
+        {{"relief", picture, output, "--speed", "100"}, "unknown option: --speed"},
+        {{"relief", picture, output, "--profile", "mazak"}, "unknown profile: mazak (known: plain"},
+        {{"relief", picture, output, "--profile", "grbl", "--feed", "0"}, "feed rate must be"},
+        {{"relief", picture, "--profile", "grbl"}, "expected PICTURE and OUTPUT"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(run(c.arguments), cli::kUsage);
