@@ -438,3 +438,80 @@ TEST(ReliefEstimate, AgreesWithTimesWorkedByHand) {
 }
 
 } // namespace
+
+namespace {
+
+struct Cut {
+    double z, x0, y, x1;
+    bool operator==(const Cut &) const = default;
+};
+
+// The cuts of LinuxCNC's canonical calls: a STRAIGHT_FEED after a STRAIGHT_FEED (the plunge).
+std::vector<Cut> canonCuts(const std::string &canon, size_t &moves) {
+    std::vector<Cut> cuts;
+    std::istringstream lines(canon);
+    std::string previous;
+    double position[3] = {0, 0, 0};
+    moves = 0;
+    const std::regex call(
+        R"(^\s*\d+\s+N\.+\s+(STRAIGHT_TRAVERSE|STRAIGHT_FEED)\(([^,]+), ([^,]+), ([^,]+),)");
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (!std::regex_search(line, m, call))
+            continue;
+        ++moves;
+        const double point[3] = {std::stod(m[2]), std::stod(m[3]), std::stod(m[4])};
+        if (m[1] == "STRAIGHT_FEED" && previous == "STRAIGHT_FEED")
+            cuts.push_back({point[2], position[0], position[1], point[0]});
+        previous = m[1];
+        std::copy(point, point + 3, position);
+    }
+    return cuts;
+}
+
+// The bare program's runs, group by group.
+std::vector<Cut> programCuts(const std::string &program) {
+    std::vector<Cut> cuts;
+    std::istringstream groups(program);
+    for (std::string group; std::getline(groups, group, '\n');) {
+        Cut c{};
+        double y1 = 0, safe = 0;
+        if (std::sscanf(group.c_str(), "G0 X%lf Y%lf\rG1 Z%lf\rG1 X%lf Y%lf\rG0 Z%lf", &c.x0, &c.y,
+                        &c.z, &c.x1, &y1, &safe) == 6)
+            cuts.push_back(c);
+    }
+    return cuts;
+}
+
+} // namespace
+
+// LinuxCNC's interpreter (rs274 of linuxcnc-uspace) read the dressed program of the fixture to
+// its end (bench/compare/relief_rs274.py --write-fixture made the files). The program is still
+// the one written today, and its canonical moves cut exactly the runs of the bare program.
+TEST_F(ProfileTest, LinuxCncCutsTheRunsOfTheBarePaths) {
+    ReliefParameters p;
+    p.levels = 6;
+    p.width = 5.5L;
+    p.abstandfr = 0.25;
+    p.sicher = 3;
+    p.tiefe = -2;
+    p.xstart = -1;
+    p.ystart = 2;
+    p.nach = 4;
+    p.profile = *FindProfile(BuiltInProfiles(), "linuxcnc");
+    const std::string picture = kTestData + "/pictures/bmp24.bmp";
+    std::string dressed, bare;
+    ASSERT_EQ(generate(p, picture, dressed).status, ReliefStatus::Ok);
+    EXPECT_EQ(dressed, ReadFile(kTestData + "/linuxcnc/fixture.nc"));
+    p.profile = PathsOnlyProfile();
+    ASSERT_EQ(generate(p, picture, bare).status, ReliefStatus::Ok);
+
+    const std::string canon = ReadFile(kTestData + "/linuxcnc/fixture.canon");
+    EXPECT_NE(canon.find("PROGRAM_END()"), std::string::npos);
+    size_t moves = 0;
+    const std::vector<Cut> cuts = canonCuts(canon, moves);
+    const std::vector<Cut> runs = programCuts(bare);
+    EXPECT_EQ(cuts.size(), 93u);
+    EXPECT_EQ(moves, 1 + 4 * runs.size()); // the first retract, then four moves a group
+    EXPECT_EQ(cuts, runs);
+}
