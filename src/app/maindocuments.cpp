@@ -2,15 +2,19 @@
 
 #include "app/mainform.h"
 #include "app/plotbox.h"
+#include "app/profiledialog.h"
 #include "app/reliefpanel.h"
 #include "app/reliefrun.h"
 #include "editor/texteditorlf.h"
+#include "relief/profilesfile.h"
 #include "settings/filefilter.h"
 #include "translation/translateunit.h"
+#include "vantrel/room.h"
 
 #include <QAction>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QTabWidget>
 
 namespace morvilo {
@@ -183,6 +187,10 @@ void TMainform::opentheDXFnow(const QString &fname) {
         RunReliefWithProgress(this, Panel3->parameters(), fname.toStdString(), tempfilename);
     switch (result.status) {
     case ReliefStatus::Ok:
+        ReliefFiguresLabel->setText(QString::fromStdString(FillIn(
+            TranslateString(QString::fromUtf8("Relief: %1, Laufzeit %2 (%3)")).toStdString(),
+            {ByteSizeText(result.bytes), RunTimeText(result.estimate.seconds),
+             Panel3->selectedProfile().name})));
         freshloaded = true; // the first plot of the new program is zoomed to fit
         memo1->core().OpenFileWithName(tempfilename);
         PageControl1->setCurrentIndex(1);
@@ -203,6 +211,23 @@ void TMainform::opentheDXFnow(const QString &fname) {
     case ReliefStatus::Cancelled:
         break;
     }
+}
+
+} // namespace morvilo
+
+namespace morvilo {
+
+void TMainform::ProfilesClick() {
+    TProfileDialog dialog(Panel3->profiles(), Panel3->selectedProfile().name, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    UserMessage error;
+    if (!SaveMachineProfiles(progpath + kProfilesFileName, dialog.profiles(), error))
+        errorBox(QString::fromStdString(
+            FillIn(TranslateString(QString::fromStdString(error.text)).toStdString(),
+                   error.values)));
+    Panel3->setProfiles(dialog.profiles());
+    Panel3->selectProfile(dialog.selectedName());
 }
 
 } // namespace morvilo

@@ -6,6 +6,7 @@
 #include "app/helpwindow.h"
 #include "app/icons.h"
 #include "app/picturepage.h"
+#include "app/picturepreview.h"
 #include "app/plotbox.h"
 #include "app/progpath.h"
 #include "app/reliefpanel.h"
@@ -22,6 +23,7 @@
 #include "interpreter/ordnerform.h"
 #include "linetext/linetext.h"
 #include "relief/grafikrw.h"
+#include "relief/profilesfile.h"
 #include "translation/translateform.h"
 #include "translation/translateprogram.h"
 #include "translation/translateunit.h"
@@ -31,6 +33,7 @@
 #include "view/printform.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -123,6 +126,9 @@ void TMainform::FormCreate(const QString &programFolder) {
     layout->addWidget(PageControl1, 1);
     setCentralWidget(central);
     statusBar()->setObjectName("StatusBar1");
+    ReliefFiguresLabel = new QLabel;
+    ReliefFiguresLabel->setObjectName("ReliefFiguresLabel");
+    statusBar()->addPermanentWidget(ReliefFiguresLabel);
 
     // Start-up values of the panel (the design values differ).
     Panel3->SicherEd->setValue(-1);
@@ -157,6 +163,14 @@ void TMainform::FormCreate(const QString &programFolder) {
     }
 
     picturePage->LoadFolders(progpath + "folders.dat");
+
+    // The machine profiles: the built-ins always, the user's from profiles.ini.
+    const ProfilesLoad profiles = LoadMachineProfiles(progpath + kProfilesFileName);
+    Panel3->setProfiles(profiles.profiles);
+    profilesDamage = profiles.problem;
+    connect(Panel3, &TReliefPanel::valuesChanged, this,
+            [this] { picturePage->Preview->setParameters(Panel3->parameters()); });
+    picturePage->Preview->setParameters(Panel3->parameters());
 
     errorBox = [this](const QString &message) {
         QMessageBox box(QMessageBox::Critical, QString(), message, QMessageBox::Ok, this);
@@ -216,6 +230,13 @@ void TMainform::createToolBar() {
     label->setObjectName("Label10");
     ToolBar2->addWidget(label);
     ToolBar2->addWidget(Panel3->NachkommaEd);
+    // The machine profile: how the program is dressed for a control.
+    ToolBar2->addSeparator();
+    auto *profileLabel = new QLabel(QString::fromUtf8(" Maschinenprofil: "));
+    profileLabel->setObjectName("ProfileLabel");
+    profileLabel->setBuddy(Panel3->ProfileCombo);
+    ToolBar2->addWidget(profileLabel);
+    ToolBar2->addWidget(Panel3->ProfileCombo);
 }
 
 void TMainform::createPages() {
@@ -285,6 +306,7 @@ void TMainform::connectCommands() {
     for (int slot = 0; slot < 5; ++slot)
         on(recent[slot], [this, slot] { ZuletztClick(slot); });
     on("Beenden1", [this] { Beenden1Click(); });
+    on("Maschinenprofile1", [this] { ProfilesClick(); });
 
     TEditorCore &core = memo1->core();
     auto undo = [&core](bool oneStep, bool redo) {
@@ -526,6 +548,12 @@ void TMainform::FormShow() {
         translationDamage = translationTable.Problem(); // in the language now chosen
         QTimer::singleShot(0, this, [this] { errorBox(translationDamage); });
     }
+    if (!profilesDamage.empty())
+        QTimer::singleShot(0, this, [this] {
+            errorBox(QString::fromStdString(
+                FillIn(TranslateString(QString::fromStdString(profilesDamage.text)).toStdString(),
+                       profilesDamage.values)));
+        });
     OpenFavorites();
     memo1->core().insertuppercase = isChecked("allcaps");
     notfirst = true;

@@ -1,12 +1,14 @@
 // TMainform: options.dat and the per-user settings store (check marks and placement).
 
 #include "app/mainform.h"
+#include "app/reliefpanel.h"
 #include "interpreter/ordnerform.h"
 #include "settings/settingsstore.h"
 #include "translation/translateunit.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -59,6 +61,22 @@ bool restorePlacement(const QSettings &store, QWidget &window) {
     return true;
 }
 
+// The machine profile of the last session with the feeds and the spindle speed it had; a value
+// that is missing or no number keeps the profile's.
+void restoreProfileChoice(const QSettings &store, TReliefPanel &panel) {
+    if (!store.contains("Profile"))
+        return;
+    panel.selectProfile(store.value("Profile").toString().toStdString());
+    const std::pair<const char *, QDoubleSpinBox *> fields[] = {
+        {"Feed", panel.FeedEd}, {"PlungeFeed", panel.PlungeFeedEd}, {"Spindle", panel.SpindleEd}};
+    for (const auto &[key, edit] : fields) {
+        bool ok = false;
+        const double value = store.value(key).toDouble(&ok);
+        if (ok)
+            edit->setValue(value);
+    }
+}
+
 } // namespace
 
 const QStringList &TMainform::StoredCheckMarks() {
@@ -95,6 +113,7 @@ void TMainform::RestoreSettings() {
         }
     }
     otherbreaketsClick(); // the brackets follow the restored option
+    restoreProfileChoice(*store, *Panel3);
 }
 
 void TMainform::StoreSettings() {
@@ -102,6 +121,10 @@ void TMainform::StoreSettings() {
     for (const QString &name : StoredCheckMarks())
         store->setValue(name + ".Checked", action(name)->isChecked());
     storePlacement(*store, *this);
+    store->setValue("Profile", QString::fromStdString(Panel3->selectedProfile().name));
+    store->setValue("Feed", Panel3->FeedEd->value());
+    store->setValue("PlungeFeed", Panel3->PlungeFeedEd->value());
+    store->setValue("Spindle", Panel3->SpindleEd->value());
 }
 
 void TMainform::RestoreOrdnerForm() {

@@ -1,5 +1,7 @@
 #include "app/picturepage.h"
 
+#include "app/picturepreview.h"
+
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileSystemModel>
@@ -106,6 +108,12 @@ TPicturePage::TPicturePage(QWidget *parent) : QWidget(parent) {
     JamShellList1->sortByColumn(0, Qt::AscendingOrder);
     JamShellList1->header()->resizeSection(0, 260);
     connect(JamShellList1, &QTreeView::doubleClicked, this, [this] { JamShellList1DblClick(); });
+    Preview = new TPicturePreview;
+    connect(JamShellList1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                const bool picture = current.isValid() && !fileModel->isDir(current);
+                Preview->showPicture(picture ? fileModel->filePath(current) : QString());
+            });
 
     JamShellList1->installEventFilter(this);
     PrefListBox->installEventFilter(this);
@@ -113,7 +121,10 @@ TPicturePage::TPicturePage(QWidget *parent) : QWidget(parent) {
     auto *browser = new QSplitter(Qt::Horizontal);
     browser->addWidget(JamShellTree1);
     browser->addWidget(JamShellList1);
+    browser->addWidget(Preview);
     browser->setStretchFactor(1, 2);
+    browser->setStretchFactor(2, 2);
+    browser->setSizes({200, 300, 300});
     auto *split = new QSplitter(Qt::Vertical);
     split->setObjectName("Splitter2");
     split->addWidget(PrefListBox);

@@ -15,6 +15,8 @@ class QTreeWidget;
 
 namespace morvilo {
 
+class TPicturePreview;
+
 // The file list: a report view that tells whether an item's name is being edited.
 class TShellList : public QTreeView {
 public:
@@ -52,6 +54,7 @@ public:
     QTreeView *JamShellTree1;
     TShellList *JamShellList1;
     QMenu *FoldersMenu;
+    TPicturePreview *Preview; // the picture under the list's cursor, its level map and figures
 
 signals:
     // A picture was chosen; folder is its folder, ending in "/".

@@ -1,9 +1,11 @@
 #include "app/reliefpanel.h"
 
 #include "app/panelvalues.h"
+#include "translation/translateunit.h"
 #include "vantrel/numbertext.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -66,7 +68,68 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
     addField(grid, 2, 1, "Abstand zwischen Fräsbahnen:", AbstandFrEd);
     grid->addWidget(InvertCheck, 3, 1);
     grid->addWidget(CheckMinMaxBrightCheck, 3, 2, 1, 4);
+
+    // The machine profile, after the values of the relief itself.
+    ProfileCombo = new QComboBox;
+    ProfileCombo->setObjectName("ProfileCombo");
+    FeedEd = realEdit("FeedEd", 0.01, 1e6, 1000);
+    PlungeFeedEd = realEdit("PlungeFeedEd", 0.01, 1e6, 300);
+    SpindleEd = realEdit("SpindleEd", 0, 1e6, 10000);
+    SpindleEd->setDecimals(0);
+    addField(grid, 4, 0, "Vorschub:", FeedEd);
+    addField(grid, 4, 1, "Eintauchvorschub:", PlungeFeedEd);
+    addField(grid, 4, 2, "Drehzahl:", SpindleEd);
     grid->setColumnStretch(6, 1);
+
+    setProfiles(BuiltInProfiles());
+    connect(ProfileCombo, &QComboBox::currentIndexChanged, this, [this] {
+        showProfileValues();
+        emit valuesChanged();
+    });
+    for (QDoubleSpinBox *edit : {SicherEd, FraesTiefe, BreitEdValue, XStartEd, YStartEd, ZStartEd,
+                                 AbstandFrEd, FeedEd, PlungeFeedEd, SpindleEd})
+        connect(edit, &QDoubleSpinBox::valueChanged, this, &TReliefPanel::valuesChanged);
+    for (QSpinBox *edit : {AbstufEd, NachkommaEd})
+        connect(edit, &QSpinBox::valueChanged, this, &TReliefPanel::valuesChanged);
+    for (QCheckBox *check : {InvertCheck, CheckMinMaxBrightCheck})
+        connect(check, &QCheckBox::toggled, this, &TReliefPanel::valuesChanged);
+}
+
+void TReliefPanel::setProfiles(const std::vector<MachineProfile> &list) {
+    const std::string chosen = profileList.empty() ? std::string() : selectedProfile().name;
+    profileList = list;
+    const QSignalBlocker quiet(ProfileCombo);
+    ProfileCombo->clear();
+    // The built-ins' names are the tool's own texts; the user's are shown as written.
+    for (const MachineProfile &profile : profileList) {
+        const QString name = QString::fromStdString(profile.name);
+        ProfileCombo->addItem(profile.builtIn ? TranslateString(name) : name);
+    }
+    const MachineProfile *kept = FindProfile(profileList, chosen);
+    ProfileCombo->setCurrentIndex(kept ? int(kept - profileList.data()) : 0);
+    if (!kept)
+        showProfileValues();
+}
+
+void TReliefPanel::selectProfile(const std::string &name) {
+    const MachineProfile *profile = FindProfile(profileList, name);
+    const int index = profile ? int(profile - profileList.data()) : 0;
+    if (index == ProfileCombo->currentIndex())
+        showProfileValues();
+    ProfileCombo->setCurrentIndex(index);
+}
+
+const MachineProfile &TReliefPanel::selectedProfile() const {
+    const int index = ProfileCombo->currentIndex();
+    return index >= 0 && size_t(index) < profileList.size() ? profileList[size_t(index)]
+                                                           : PathsOnlyProfile();
+}
+
+void TReliefPanel::showProfileValues() {
+    const MachineProfile &profile = selectedProfile();
+    FeedEd->setValue(profile.feed);
+    PlungeFeedEd->setValue(profile.plungeFeed);
+    SpindleEd->setValue(profile.spindle);
 }
 
 QDoubleSpinBox *TReliefPanel::realEdit(const char *name, double low, double high, double value) {
@@ -98,6 +161,10 @@ ReliefParameters TReliefPanel::parameters() const {
     p.invert = InvertCheck->isChecked();
     p.brightnessRange = CheckMinMaxBrightCheck->isChecked();
     p.nach = NachkommaEd->value();
+    p.profile = selectedProfile();
+    p.profile.feed = FeedEd->value();
+    p.profile.plungeFeed = PlungeFeedEd->value();
+    p.profile.spindle = SpindleEd->value();
     return p;
 }
 

@@ -6,7 +6,10 @@
 
 #include <QFrame>
 
+#include <vector>
+
 class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 class QSpinBox;
 
@@ -19,7 +22,7 @@ public:
     explicit TReliefPanel(QWidget *parent = nullptr);
 
     // The values as the controls hold them now; the width with the full precision of the
-    // text shown.
+    // text shown; the chosen machine profile with the feeds and the spindle speed of the panel.
     ReliefParameters parameters() const;
     // Shows the values (the command line's levels, width, distance and inversion).
     void setParameters(const ReliefParameters &p);
@@ -31,8 +34,29 @@ public:
     // "Nachkommastellen:" lives on the main tool bar; the panel creates and reads it.
     QSpinBox *NachkommaEd;
 
+    // The machine profile and the values that dress the program for it; the choice lives on
+    // the main tool bar, the panel creates and reads it.
+    QComboBox *ProfileCombo;
+    QDoubleSpinBox *FeedEd, *PlungeFeedEd, *SpindleEd;
+
+    // The profiles to choose from; the choice stays on the profile of the same name, else
+    // falls back to the bare paths.
+    void setProfiles(const std::vector<MachineProfile> &list);
+    const std::vector<MachineProfile> &profiles() const { return profileList; }
+    // Chooses the profile of the name (the bare paths when there is none); its feeds and
+    // spindle speed fill the fields.
+    void selectProfile(const std::string &name);
+    const MachineProfile &selectedProfile() const;
+
+signals:
+    // Any value that changes the program changed.
+    void valuesChanged();
+
 private:
     QDoubleSpinBox *realEdit(const char *name, double low, double high, double value);
+    void showProfileValues();
+
+    std::vector<MachineProfile> profileList;
 };
 
 } // namespace morvilo

@@ -127,7 +127,9 @@ const QList<QPair<QString, QStringList>> kExpectedMenu = {
       "ZeichekleinesRechteckumRapidMoveEndpunkte1|Zeiche kleines Rechteck um Rapid Move "
       "Endpunkte||R",
       "ZeichnekleinesRechteckumalleEndpunkte1|Zeichne kleines Rechteck um alle Endpunkte||r",
-      "Endpunktenichtmarkieren1|Endpunkte nicht markieren||r"}},
+      "Endpunktenichtmarkieren1|Endpunkte nicht markieren||r",
+      // Added after the items of old: the machine profiles of the relief program.
+      "-", "Maschinenprofile1|Maschinenprofile...||c"}},
     {"DNC", {"Senden1|Senden||c", "PortEinstellungen1|Port Einstellungen...||c"}},
     {"Sprache", {"Deutsch1|Deutsch||R", "English1|English||r", "-", "bersetzen1|Übersetzen...||c"}},
     {"Hilfe", {"Hilfe2|Hilfe...||c", "berdasProgramm1|Über das Programm...||c"}},
