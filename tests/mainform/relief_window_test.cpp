@@ -1,0 +1,195 @@
+// The relief job in the window beyond the panel of old: the machine profile, the profiles
+// dialog, the picture preview with its level map and figures, the safety check's refusal and
+// the figures in the status bar.
+
+#include "app/mainform.h"
+#include "app/picturepage.h"
+#include "app/picturepreview.h"
+#include "app/profiledialog.h"
+#include "app/reliefpanel.h"
+#include "relief/grafikrw.h"
+#include "relief/profilesfile.h"
+#include "temporaryhome.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <memory>
+
+using namespace morvilo;
+
+class ReliefWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home;
+    QStringList errors;
+
+    std::unique_ptr<TMainform> startForm() {
+        auto form = std::make_unique<TMainform>(home->path());
+        form->errorBox = [this](const QString &message) { errors << message; };
+        form->infoBox = [](const QString &) {};
+        form->saveQuestion = [] { return QMessageBox::No; };
+        form->show();
+        QCoreApplication::processEvents();
+        return form;
+    }
+    static QString picture() { return QString(MORVILO_PICTURES) + "/bmp24.bmp"; }
+
+private slots:
+    void init() {
+        home = UseTemporaryHome();
+        errors.clear();
+    }
+
+    // The preview reads the picture once; the level map is the generator's for the panel's
+    // values at every change, the figures those of a dry run.
+    void previewFollowsThePanel() {
+        auto form = startForm();
+        TPicturePreview *preview = form->picturePage->Preview;
+        TReliefPanel *panel = form->Panel3;
+        preview->showPicture(picture());
+        QTRY_COMPARE(preview->shownPicture(), picture());
+        QVERIFY(!preview->PreviewImage->pixmap().isNull());
+
+        dib loaded;
+        OpenPicture(loaded, picture().toStdString());
+        DepthUpTo(loaded, 24);
+        for (const int levels : {16, 3}) {
+            panel->AbstufEd->setValue(levels);
+            const ReliefParameters p = panel->parameters();
+            const ReliefLevelMap expected =
+                ComputeLevelMap(p, loaded, TPicturePreview::kLevelMapCells);
+            QCOMPARE(preview->levelMap().levels, levels);
+            QCOMPARE(preview->levelMap().cells, expected.cells);
+            QVERIFY(!preview->LevelMapImage->pixmap().isNull());
+            QTRY_VERIFY(preview->figuresReady());
+            const ReliefEstimate figures = MeasureRelief(p, loaded);
+            QCOMPARE(preview->figures().cuts, figures.cuts);
+            QCOMPARE(preview->figures().bytes, figures.bytes);
+            QVERIFY(preview->FiguresLabel->text().contains(QString::number(figures.cuts)));
+        }
+        // A grid without two columns says so instead of figures.
+        panel->AbstandFrEd->setValue(9.99);
+        QVERIFY(preview->FiguresLabel->text().contains("Raster ist zu klein"));
+        QVERIFY(!preview->figuresReady());
+        // A file that is no picture shows no map.
+        const QString text = home->filePath("no-picture.png");
+        QFile file(text);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a picture");
+        file.close();
+        preview->showPicture(text);
+        QTRY_COMPARE(preview->shownPicture(), text);
+        QVERIFY(preview->levelMap().cells.empty());
+        QVERIFY(!preview->PreviewImage->text().isEmpty());
+    }
+
+    // With a profile for a machine, the start-up values (safe Z below the cuts) are refused
+    // with the message; the editor keeps its text. A safe set makes the dressed program and
+    // the status bar tells its size and run time.
+    void unsafeHeightIsRefusedAndFiguresShown() {
+        auto form = startForm();
+        TReliefPanel *panel = form->Panel3;
+        panel->selectProfile("linuxcnc");
+        QCOMPARE(panel->ProfileCombo->currentText(), QString("LinuxCNC"));
+        form->opentheDXFnow(picture());
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains("Die sichere Höhe Z -1.00"), qPrintable(errors[0]));
+        QCOMPARE(form->PageControl1->currentIndex(), 0);
+
+        panel->SicherEd->setValue(5);
+        panel->FraesTiefe->setValue(-1);
+        form->opentheDXFnow(picture());
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(form->PageControl1->currentIndex(), 1);
+        const QString label = form->ReliefFiguresLabel->text();
+        QVERIFY2(label.contains("Laufzeit") && label.contains("LinuxCNC"), qPrintable(label));
+        QFile program(QString::fromStdString(form->tempfilename));
+        QVERIFY(program.open(QIODevice::ReadOnly));
+        QVERIFY(program.readAll().startsWith("G17 G21 G90 G94 G40 G80\nM3 S10000\nG0 Z5.00"));
+    }
+
+    // Profiles are added, copied, edited and deleted in the dialog; the built-ins stay as
+    // they are.
+    void dialogEditsTheUsersProfiles() {
+        TProfileDialog dialog(BuiltInProfiles(), "grbl");
+        QCOMPARE(dialog.ProfileList->currentRow(), 2);
+        QVERIFY(!dialog.NameEd->isEnabled());
+        QVERIFY(!dialog.DeleteBtn->isEnabled());
+        dialog.CopyBtn->click();
+        QCOMPARE(dialog.profiles().size(), BuiltInProfiles().size() + 1);
+        QCOMPARE(dialog.NameEd->text(), QString("Grbl (Kopie)"));
+        QVERIFY(dialog.NameEd->isEnabled());
+        dialog.NameEd->setText("Portalfräse");
+        emit dialog.NameEd->textEdited("Portalfräse");
+        dialog.FeedEd->setValue(2500);
+        dialog.NewBtn->click();
+        QCOMPARE(dialog.NameEd->text(), QString("Neues Profil"));
+        dialog.DeleteBtn->click();
+        QCOMPARE(dialog.profiles().size(), BuiltInProfiles().size() + 1);
+        const MachineProfile &own = dialog.profiles().back();
+        QCOMPARE(own.name, std::string("Portalfräse"));
+        QCOMPARE(own.feed, 2500.0);
+        QCOMPARE(own.maxDecimals, 3); // the rest as the copied profile has it
+        QVERIFY(!own.builtIn);
+
+        // A name taken by a built-in keeps the dialog open and says why.
+        dialog.NameEd->setText("LinuxCNC");
+        emit dialog.NameEd->textEdited("LinuxCNC");
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(dialog.ProblemLabel->text().contains("schon vergeben"));
+        dialog.NameEd->setText("Portalfräse");
+        emit dialog.NameEd->textEdited("Portalfräse");
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    // The user's profiles, the chosen profile and the panel's feeds survive a restart; a
+    // damaged profiles file is reported once and the built-ins remain.
+    void profilesAndChoiceSurviveARestart() {
+        {
+            auto form = startForm();
+            QTimer::singleShot(0, [] {
+                auto *dialog = qobject_cast<TProfileDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                dialog->NewBtn->click();
+                dialog->NameEd->setText("Werkstatt");
+                emit dialog->NameEd->textEdited("Werkstatt");
+                dialog->accept();
+            });
+            form->ProfilesClick();
+            QCOMPARE(form->Panel3->ProfileCombo->currentText(), QString("Werkstatt"));
+            form->Panel3->FeedEd->setValue(777);
+            form->close();
+        }
+        QVERIFY(QFile::exists(home->filePath(kProfilesFileName)));
+        {
+            auto form = startForm();
+            QCOMPARE(form->Panel3->ProfileCombo->currentText(), QString("Werkstatt"));
+            QCOMPARE(form->Panel3->FeedEd->value(), 777.0);
+            QCOMPARE(form->Panel3->parameters().profile.name, std::string("Werkstatt"));
+            QCOMPARE(form->Panel3->parameters().profile.feed, 777.0);
+            form->close();
+        }
+        QFile damaged(home->filePath(kProfilesFileName));
+        QVERIFY(damaged.open(QIODevice::Append));
+        damaged.write("\n[Profile9]\nName=Kaputt\nMaxDecimals=viele\n");
+        damaged.close();
+        auto form = startForm();
+        QTRY_COMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains("MaxDecimals"), qPrintable(errors[0]));
+        QCOMPARE(form->Panel3->ProfileCombo->count(), int(BuiltInProfiles().size()) + 1);
+        QCOMPARE(form->Panel3->ProfileCombo->itemText(0), QString("Nur Bahnen"));
+    }
+};
+
+QTEST_MAIN(ReliefWindowTest)
+#include "relief_window_test.moc"
