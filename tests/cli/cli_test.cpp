@@ -2,6 +2,7 @@
 #include "../common/testfiles.h"
 #include "../relief/testpictures.h"
 #include "cli/cli.h"
+#include "relief/profilesfile.h"
 
 #include <gtest/gtest.h>
 
@@ -211,6 +212,53 @@ TEST_F(CliTest, HelpAndFailuresOfTheJob) {
     EXPECT_EQ(run({"relief", "--", "--odd.bmp", "odd.nc"}), 0) << err.str();
     fs::current_path(previous);
     EXPECT_TRUE(fs::exists(folder / "odd.nc"));
+}
+
+// Machine profiles on the command line: the user's from the settings folder, the safety check
+// (status 1, no output), the dry run (figures, nothing written) and the list of profiles.
+TEST_F(CliTest, ProfilesDryRunAndTheSafetyCheck) {
+    std::vector<MachineProfile> profiles = BuiltInProfiles();
+    MachineProfile own = *FindProfile(profiles, "grbl");
+    own.builtIn = false;
+    own.name = own.cliName = "Portal";
+    own.footer = "M5\nM2 (Portal)";
+    profiles.push_back(own);
+    UserMessage error;
+    ASSERT_TRUE(SaveMachineProfiles((folder / kProfilesFileName).string(), profiles, error));
+    cli::SetSettingsFolder(folder.string() + "/");
+
+    const std::string output = (folder / "out.nc").string();
+    EXPECT_EQ(run({"relief", picture, output, "--profile", "portal"}), cli::kFailure);
+    EXPECT_NE(err.str().find("The safe height Z -1.000 does not lie above the highest cut Z "
+                             "1.000"),
+              std::string::npos)
+        << err.str();
+    EXPECT_FALSE(fs::exists(output));
+
+    EXPECT_EQ(run({"relief", picture, output, "--profile", "Portal", "--safe", "5", "--depth", "-1",
+                   "--feed", "1500", "--plunge-feed=1500", "--spindle", "0"}),
+              0)
+        << err.str();
+    const std::string program = test::ReadFile(output);
+    EXPECT_TRUE(program.starts_with("G17 G21 G90 G94\nG0 Z5.000\nF1500\nG0 X0.000 Y0.000\n"))
+        << program; // no spindle start, one feed for cuts and plunges
+    EXPECT_TRUE(program.ends_with("M5\nM2 (Portal)\n")) << program;
+
+    const std::string dry = (folder / "dry.nc").string();
+    EXPECT_EQ(run({"relief", picture, dry, "--profile", "linuxcnc", "--safe", "5", "--depth", "-1",
+                   "--dry-run"}),
+              0)
+        << err.str();
+    EXPECT_FALSE(fs::exists(dry));
+    EXPECT_NE(out.str().find("Grid: 199 × 199\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("Run time: "), std::string::npos) << out.str();
+    EXPECT_EQ(run({"relief", picture, "--dry-run"}), 0) << err.str();
+
+    EXPECT_EQ(run({"profiles"}), 0);
+    for (const char *name : {"plain  \"Nur Bahnen\"", "linuxcnc", "grbl", "fanuc", "Portal"})
+        EXPECT_NE(out.str().find(name), std::string::npos) << name;
+    EXPECT_NE(out.str().find("Footer: M5 | M2 (Portal)"), std::string::npos) << out.str();
+    cli::SetSettingsFolder({});
 }
 
 } // namespace
