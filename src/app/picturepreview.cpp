@@ -5,7 +5,7 @@
 #include "vantrel/room.h"
 
 #include <QLabel>
-#include <QVBoxLayout>
+#include <QGridLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -72,13 +72,17 @@ TPicturePreview::TPicturePreview(QWidget *parent) : QWidget(parent) {
     FiguresLabel->setObjectName("FiguresLabel");
     FiguresLabel->setWordWrap(true);
     FiguresLabel->setTextFormat(Qt::PlainText);
-    auto *levelCaption = new QLabel(QString::fromUtf8("Stufenkarte:"));
-    auto *layout = new QVBoxLayout(this);
+    // The picture and its level map side by side, the figures below them.
+    auto *layout = new QGridLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(PreviewImage, 1);
-    layout->addWidget(levelCaption);
-    layout->addWidget(LevelMapImage, 1);
-    layout->addWidget(FiguresLabel);
+    layout->addWidget(new QLabel(QString::fromUtf8("Bild:")), 0, 0);
+    layout->addWidget(new QLabel(QString::fromUtf8("Stufenkarte:")), 0, 1);
+    layout->addWidget(PreviewImage, 1, 0);
+    layout->addWidget(LevelMapImage, 1, 1);
+    layout->addWidget(FiguresLabel, 2, 0, 1, 2);
+    layout->setRowStretch(1, 1);
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(1, 1);
 
     estimateDelay.setSingleShot(true);
     estimateDelay.setInterval(150);
@@ -195,9 +199,11 @@ void TPicturePreview::estimateDone() {
                          {std::to_string(estimate.columns), std::to_string(estimate.rows),
                           std::to_string(estimate.cuts), ByteSizeText(estimate.bytes),
                           RunTimeText(estimate.seconds), parameters.profile.name});
-    if (const UserMessage unsafe = CheckReliefSafety(parameters, parameters.profile);
-        !unsafe.empty())
+    // A program the safety check would refuse is shown with the reason, in red.
+    const UserMessage unsafe = CheckReliefSafety(parameters, parameters.profile);
+    if (!unsafe.empty())
         shown += "\n" + text(unsafe.text.c_str(), unsafe.values);
+    FiguresLabel->setStyleSheet(unsafe.empty() ? QString() : QString("color: #b00000"));
     FiguresLabel->setText(shown);
     emit figuresShown();
 }
