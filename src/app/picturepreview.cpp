@@ -4,8 +4,8 @@
 #include "translation/translateunit.h"
 #include "vantrel/room.h"
 
-#include <QLabel>
 #include <QGridLayout>
+#include <QLabel>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -91,7 +91,7 @@ TPicturePreview::TPicturePreview(QWidget *parent) : QWidget(parent) {
         if (loading.future().resultCount() > 0)
             pictureLoaded(loading.result());
     });
-    connect(&estimating, &QFutureWatcher<ReliefEstimate>::finished, this,
+    connect(&estimating, &QFutureWatcher<std::optional<ReliefEstimate>>::finished, this,
             &TPicturePreview::estimateDone);
 }
 
@@ -139,8 +139,8 @@ void TPicturePreview::pictureLoaded(Loaded loaded) {
     preview = std::move(loaded.preview);
     showScaled(PreviewImage, preview);
     if (!picture)
-        PreviewImage->setText(picturePath.isEmpty() ? QString()
-                                                    : text("Das Bild konnte nicht geladen werden."));
+        PreviewImage->setText(
+            picturePath.isEmpty() ? QString() : text("Das Bild konnte nicht geladen werden."));
     updateLevelMap();
 }
 
@@ -161,13 +161,13 @@ void TPicturePreview::updateLevelMap() {
         return;
     }
     if (map.columns < 2 || map.rows < 1) {
-        FiguresLabel->setText(text(kMessageGridTooSmall, {std::to_string(std::max<int64_t>(map.columns, 0)),
-                                                          std::to_string(map.rows)}));
+        FiguresLabel->setText(
+            text(kMessageGridTooSmall,
+                 {std::to_string(std::max<int64_t>(map.columns, 0)), std::to_string(map.rows)}));
         return;
     }
-    FiguresLabel->setText(
-        text("Raster %1 × %2 - Programmgröße und Laufzeit werden berechnet...",
-             {std::to_string(map.columns), std::to_string(map.rows)}));
+    FiguresLabel->setText(text("Raster %1 × %2 - Programmgröße und Laufzeit werden berechnet...",
+                               {std::to_string(map.columns), std::to_string(map.rows)}));
     estimateDelay.start();
 }
 
@@ -177,9 +177,14 @@ void TPicturePreview::startEstimate() {
         return;
     }
     estimateProgress = std::make_shared<ReliefProgress>();
-    estimating.setFuture(QtConcurrent::run(
-        [p = parameters, picture = picture, progress = estimateProgress] {
-            return MeasureRelief(p, *picture, progress.get());
+    estimating.setFuture(
+        QtConcurrent::run([p = parameters, picture = picture,
+                           progress = estimateProgress]() -> std::optional<ReliefEstimate> {
+            try {
+                return MeasureRelief(p, *picture, progress.get());
+            } catch (const std::exception &) { // no memory for the run
+                return std::nullopt;
+            }
         }));
 }
 
@@ -187,13 +192,17 @@ void TPicturePreview::estimateDone() {
     if (estimating.future().resultCount() == 0)
         return;
     const bool cancelled = !estimateProgress || estimateProgress->cancel;
-    const ReliefEstimate result = estimating.result();
+    const std::optional<ReliefEstimate> result = estimating.result();
     if (cancelled) {
         if (picture && !estimateReady)
             estimateDelay.start();
         return;
     }
-    estimate = result;
+    if (!result) {
+        FiguresLabel->setText(text(kMessageNoMemory));
+        return;
+    }
+    estimate = *result;
     estimateReady = true;
     QString shown = text("Raster %1 × %2, %3 Schnitte, %4, Laufzeit %5 (%6)",
                          {std::to_string(estimate.columns), std::to_string(estimate.rows),

@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QLabel;
 
@@ -66,7 +67,7 @@ private:
     QImage preview, levelImage;
     ReliefLevelMap map;
     QFutureWatcher<Loaded> loading;
-    QFutureWatcher<ReliefEstimate> estimating;
+    QFutureWatcher<std::optional<ReliefEstimate>> estimating; // nothing: no memory for it
     std::shared_ptr<ReliefProgress> estimateProgress;
     QTimer estimateDelay;
     ReliefEstimate estimate;

@@ -933,7 +933,12 @@ ReliefEstimate MeasureRelief(const ReliefParameters &p, const dib &picture,
                              ReliefProgress *progress) {
     if (!usablePicture(picture))
         return {};
-    auto writer = std::make_unique<ReliefWriter>(p, picture, nullptr, true);
+    // A dry run keeps the levels of the whole grid only while they take little memory.
+    constexpr uint64_t kMeasureLevelGrid = uint64_t(64) << 20;
+    const ReliefGrid grid = ComputeReliefGrid(p, DibBreit(picture), DibHoch(picture));
+    const uint64_t levelGrid = ReliefWriter::LevelGridBytes(grid, picture);
+    auto writer =
+        std::make_unique<ReliefWriter>(p, picture, nullptr, levelGrid <= kMeasureLevelGrid);
     writer->progress = progress;
     writer->Run();
     return writer->Figures();
