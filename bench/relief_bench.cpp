@@ -74,6 +74,54 @@ void BM_ReliefPhotograph(benchmark::State &state) {
 }
 BENCHMARK(BM_ReliefPhotograph)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
+// The level map of the picture page for the same picture and grid (4000 x 3000 cells, kept
+// as every second cell each way: the window keeps at most 2^22): what every change of a
+// panel value costs. The argument is the number of levels; alternating two level counts
+// (the second benchmark) is what typing into "Tiefen Abstufungen" does.
+void BM_LevelMap(benchmark::State &state) {
+    static const dib picture = photographLikePicture(4000, 3000);
+    ReliefParameters p;
+    p.width = 400;
+    p.abstandfr = 0.1;
+    p.levels = int(state.range(0));
+    uint64_t cells = 0;
+    for (auto _ : state) {
+        const ReliefLevelMap map = ComputeLevelMap(p, picture, uint64_t(1) << 22);
+        cells += map.cells.size();
+        benchmark::DoNotOptimize(map.cells.data());
+    }
+    state.SetItemsProcessed(int64_t(cells));
+}
+BENCHMARK(BM_LevelMap)->Arg(16)->Arg(256)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_LevelMapLevelsChange(benchmark::State &state) {
+    static const dib picture = photographLikePicture(4000, 3000);
+    ReliefParameters p;
+    p.width = 400;
+    p.abstandfr = 0.1;
+    int round = 0;
+    for (auto _ : state) {
+        p.levels = ++round % 2 ? 16 : 17;
+        const ReliefLevelMap map = ComputeLevelMap(p, picture, uint64_t(1) << 22);
+        benchmark::DoNotOptimize(map.cells.data());
+    }
+}
+BENCHMARK(BM_LevelMapLevelsChange)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A dry run of the photograph with the LinuxCNC profile: the figures the picture page shows.
+void BM_ReliefDryRun(benchmark::State &state) {
+    static const dib picture = photographLikePicture(4000, 3000);
+    ReliefParameters p;
+    p.width = 400;
+    p.abstandfr = 0.1;
+    p.sicher = 5;
+    p.tiefe = -1;
+    p.profile = *FindProfile(BuiltInProfiles(), "linuxcnc");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MeasureRelief(p, picture).bytes);
+}
+BENCHMARK(BM_ReliefDryRun)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_FormatFixed(benchmark::State &state) {
     char text[kMaxFixedText];
     long double v = 0.0L;
