@@ -113,8 +113,8 @@ TEST(PlotCommand, EndlessProgramsEndAtABoundTheMessageNames) {
     const char *points = "--max-points N raises the bound";
     const char *blocks = "--max-blocks N raises the bound";
     expectBothCommands({
-        // Reading goes on after the label line: #1 stays 1, the jump is taken for ever.
-        {"#1=0\nN10 #1=#1+1\nG1X#1\nIF[#1LT4]GOTO10\n",
+        // The condition holds for ever.
+        {"#1=0\nN10 #1=#1+1\nG1X#1\nIF[#1GT0]GOTO10\n",
          {"--max-points", "1000"},
          cli::kFailure,
          {"more than 1000 points", points}},
