@@ -11,14 +11,7 @@
 namespace morvilo::test {
 namespace {
 
-using Configure = std::function<void(InterpreterHarness &)>;
-
-void lathe(InterpreterHarness &h) {
-    h.options.machine = MachineType::Dreh1;
-}
-void latheB(InterpreterHarness &h) {
-    h.options.machine = MachineType::Dreh2;
-}
+const auto lathe = latheA;
 
 // Switches comments to [] for the lifetime of a test and back.
 struct SquareBracketComments {

@@ -10,17 +10,6 @@
 namespace morvilo::test {
 namespace {
 
-using Configure = std::function<void(InterpreterHarness &)>;
-
-void haas(InterpreterHarness &h) {
-    h.options.Haas = true;
-}
-void latheA(InterpreterHarness &h) {
-    h.options.machine = MachineType::Dreh1;
-}
-void latheB(InterpreterHarness &h) {
-    h.options.machine = MachineType::Dreh2;
-}
 void toScale(InterpreterHarness &h) {
     h.options.cyclesToScale = true;
 }
@@ -46,15 +35,10 @@ TEST(MachineBehaviour, RArcsTurnLikeTheirIJKTwins) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.withR);
         InterpreterHarness h;
-        const auto expected = h.Run(c.withIJK);
-        const auto drawn = h.Run(c.withR);
-        ASSERT_EQ(drawn.size(), expected.size());
-        for (size_t k = 0; k < drawn.size(); ++k) {
-            SCOPED_TRACE(k);
-            EXPECT_NEAR(drawn[k].x, expected[k].x, 1e-9);
-            EXPECT_NEAR(drawn[k].y, expected[k].y, 1e-9);
-            EXPECT_NEAR(drawn[k].z, expected[k].z, 1e-9);
-        }
+        std::vector<Xyz> expected;
+        for (const t9dline &point : h.Run(c.withIJK))
+            expected.push_back({point.x, point.y, point.z});
+        ExpectPath(h.Run(c.withR), expected);
     }
 }
 
