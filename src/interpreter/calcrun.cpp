@@ -310,9 +310,9 @@ TCalcRun::Flow TCalcRun::whileWord() {
     return Flow::Go;
 }
 
-// GOTO and subprogram calls (from the first line) and a failed WHILE (from the next line) look
-// forward for the line holding their label, passing over the line at text offset `skip`;
-// reading continues after it. False when the text ended first or the run was stopped during
+// A failed WHILE looks forward (from the next line, or from the first with fromFirstLine) for
+// the line holding its END label, passing over the line at text offset `skip`; reading
+// continues after it. False when the text ended first or the run was stopped during
 // the search.
 bool TCalcRun::findForward(std::string_view letters, const std::string &number, bool fromFirstLine,
                            int64_t skip) {
