@@ -35,6 +35,9 @@ const Departure kDepartures[] = {
      "rs274 reads no Fanuc macros (IF, GOTO, WHILE, G65, M98, O numbers)"},
     {"haas_", "twin: o-word call of the local subprogram",
      "rs274 has no M97; run under the HAAS option only"},
+    {"lathe_roughing_", "twin: the finishing contour without the G71/G70 blocks",
+     "the backplot draws the contour P ... Q once where the program has it, not the roughing "
+     "passes"},
 };
 
 struct Dialect {
