@@ -1,6 +1,6 @@
-// The interpreter run over three kinds of program: relief output (one million lines of straight
-// moves), an arc-heavy program (200,000 blocks of G1, I/J and R arcs) and a loop over variables
-// and expressions. Headless (no drawing) and drawing every point into a 1200 x 800 image as the
+// The interpreter run over four kinds of program: relief output (one million lines of straight
+// moves), an arc-heavy program (200,000 blocks of G1, I/J and R arcs), a loop over variables
+// and expressions, and a one-million-line program ending in a 1,000-pass GOTO loop. Headless (no drawing) and drawing every point into a 1200 x 800 image as the
 // window does. Counters: lines/s (items) and plot-list points/s.
 // MORVILO_BENCH_RELIEF_PROGRAM and MORVILO_BENCH_ARC_PROGRAM name other programs for the first
 // two (bench/compare/run passes the ones it times the other interpreters on).
@@ -125,6 +125,27 @@ const Program &variablesProgram() {
     return program;
 }
 
+// One million lines: straight moves, every tenth with a block number, ending in a Fanuc macro
+// loop of 1,000 passes whose jump goes back near the end of the text. A jump costs a look-up in
+// the run's label index, not a search from the first line.
+const Program &jumpProgram() {
+    static const Program program = makeProgram("", "jumps.nc", [](std::ofstream &out) {
+        constexpr int64_t kLines = 1000000, kLoopLines = 5, kPasses = 1000;
+        char line[64];
+        for (int64_t k = 0; k < kLines - kLoopLines; ++k) {
+            const int n = k % 10 == 0 ? std::snprintf(line, sizeof line, "N%lld G1 X%.3f Y%.3f\n",
+                                                      static_cast<long long>(k + 1),
+                                                      double(k % 500) * 0.1, double(k % 300) * 0.1)
+                                      : std::snprintf(line, sizeof line, "G1 X%.3f Y%.3f\n",
+                                                      double(k % 500) * 0.1, double(k % 300) * 0.1);
+            out.write(line, n);
+        }
+        out << "#1=0\nN2000000 #1=#1+1\nG1 X#1 Y0\nIF[#1LT" << kPasses << "]GOTO2000000\nM30\n";
+        return kLines - kLoopLines + 1 + 3 * kPasses + 1;
+    });
+    return program;
+}
+
 // Draws every point into a 1200 x 800 image as the paint box does.
 class ImageSink : public PointSink {
 public:
@@ -198,10 +219,14 @@ void BM_Arcs(benchmark::State &state) {
 void BM_VariablesWhile(benchmark::State &state) {
     runProgram(state, variablesProgram(), state.range(0));
 }
+void BM_LoopAtTheEndOfAMillionLines(benchmark::State &state) {
+    runProgram(state, jumpProgram(), false);
+}
 
 BENCHMARK(BM_Relief)->ArgName("draw")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Arcs)->ArgName("draw")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VariablesWhile)->ArgName("draw")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoopAtTheEndOfAMillionLines)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

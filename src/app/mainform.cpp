@@ -29,6 +29,7 @@
 #include "translation/translateunit.h"
 #include "vantrel/dynaarray.h"
 #include "vantrel/tempfile.h"
+#include "vantrel/usermessage.h"
 #include "view/dxfexportdialog.h"
 #include "view/printform.h"
 
@@ -416,7 +417,7 @@ void TMainform::connectFormattingCommands() {
 // "Maschine" and "Optionen": most marks change how the program is read and run it again.
 void TMainform::connectDialectCommands() {
     for (const char *name : {"Mill", "Dreh1", "Dreh2", "Haas", "absolutecheck", "IJKsindModal1",
-                             "IJKsindInkremental1", "donotprocessdeletedlines"})
+                             "IJKsindInkremental1", "donotprocessdeletedlines", "cyclesToScale"})
         connect(action(name), &QAction::triggered, this, [this] { CalcBtnClick(); });
     for (const QString &name : StoredCheckMarks())
         connect(action(name), &QAction::toggled, this, [this] { readDialectOptions(); });
@@ -434,6 +435,7 @@ void TMainform::readDialectOptions() {
     options.otherbreakets = isChecked("otherbreakets");
     options.donotprocessdeletedlines = isChecked("donotprocessdeletedlines");
     options.showsubs = isChecked("showsubs");
+    options.cyclesToScale = isChecked("cyclesToScale");
     options.subprogramFolder = OrdnerForm->Folder();
 }
 
@@ -465,8 +467,10 @@ void TMainform::CalcBtnClick() {
                         QString::fromStdString(text), QMessageBox::Ok, this);
         box.exec();
     };
-    env.notice = [this](const std::string &text) {
-        statusBar()->showMessage(TranslateString(QString::fromStdString(text)));
+    env.notice = [this](const UserMessage &message) {
+        const QString text = TranslateString(QString::fromStdString(message.text));
+        statusBar()->showMessage(
+            QString::fromStdString(FillIn(text.toStdString(), message.values)));
     };
     if (ShowVariablesForm->isVisible())
         env.variableline = [this](const std::string &line) {

@@ -93,7 +93,8 @@ const QStringList &TMainform::StoredCheckMarks() {
                                       "Haas",
                                       "IJKsindModal1",
                                       "IJKsindInkremental1",
-                                      "G91relativeKoordinaten1"};
+                                      "G91relativeKoordinaten1",
+                                      "cyclesToScale"};
     return names;
 }
 

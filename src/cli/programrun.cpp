@@ -77,6 +77,7 @@ bool readOption(OptionReader &reader, ProgramRunOptions &o, std::string &error) 
                  {"ijk-incremental", &o.dialect.IJKsindInkremental1},
                  {"square-bracket-comments", &o.dialect.otherbreakets},
                  {"block-delete", &o.dialect.donotprocessdeletedlines},
+                 {"cycles-to-scale", &o.dialect.cyclesToScale},
                  {"diameter", &o.diameter},
                  {"help", &o.help}};
     for (const auto &flag : flags) {
@@ -179,6 +180,7 @@ std::vector<UsageItem> ProgramRunUsage() {
         {"--ijk-incremental", cliText("ein I-, J- oder K-Wort addiert sich zu seinem Wert")},
         {"--square-bracket-comments", cliText("Kommentare in [], Ausdrücke in ()")},
         {"--block-delete", cliText("Zeilen, die mit / beginnen, überspringen")},
+        {"--cycles-to-scale", cliText("Bohrzyklen maßstäblich: R-Ebene, Tiefe und Rückzug")},
         {"--subprogram-folder DIR", cliText("Ordner der Unterprogrammdateien")},
         {"--diameter", cliText("Drehen im Durchmesser: X-Wörter sind Durchmesser")},
         {"--max-points N",
@@ -238,9 +240,9 @@ int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList 
         log << cliText(caption.substr(0, space)) << caption.substr(space) << ": " << text << '\n';
     };
     bool cutShort = false; // the run says why it ends early
-    env.notice = [&](const std::string &text) {
+    env.notice = [&](const UserMessage &message) {
         cutShort = true;
-        log << prefix << cliText(text) << '\n';
+        log << prefix << cliText(message) << '\n';
     };
     {
         const AllocationFailures allocation(log, prefix);

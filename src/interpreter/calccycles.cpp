@@ -16,6 +16,11 @@ constexpr double kDegree = 2 * std::numbers::pi / 360;
 // memory with points, and the pattern draws no hole.
 constexpr double kMaxHoles = 1000000;
 
+// The axis a cycle drills along: the one perpendicular to the plane.
+int drillAxis(int plane) {
+    return plane == 18 ? kY : plane == 19 ? kX : kZ;
+}
+
 // |count| rounded, 0 for counts that are not finite or beyond kMaxHoles.
 int64_t holeCount(double count) {
     const double n = RoundHalfEven(std::fabs(count));
@@ -27,26 +32,74 @@ int64_t holeCount(double count) {
 // A block with a cycle code: the stroke comes from the word of the plane's third axis as
 // written, which then does not move the position; positioning moves are rapid.
 void TCalcRun::cannedSetup() {
+    const bool wasCanned = st.canned;
     st.canned = true;
     st.cannedx = st.cannedy = st.cannedz = 0;
     st.g = 0;
-    if (st.plane == 17 && st.zse) {
-        st.cannedz = st.z;
-        st.zse = false;
-    } else if (st.plane == 18 && st.yse) {
-        st.cannedy = st.y;
-        st.yse = false;
-    } else if (st.plane == 19 && st.xse) {
-        st.cannedx = st.x;
-        st.xse = false;
+    const int axis = drillAxis(st.plane);
+    const bool depthGiven = st.*kGiven[axis];
+    const double depth = st.*kWord[axis];
+    if (depthGiven) {
+        (axis == kZ ? st.cannedz : axis == kY ? st.cannedy : st.cannedx) = depth;
+        st.*kGiven[axis] = false;
     }
+    // To scale: the level the cycle starts from, the R level (absolute, or from the initial
+    // level under G91) and the hole bottom (absolute, or from R under G91); R and the depth
+    // hold until a cycle block names new ones.
+    if (!wasCanned) {
+        st.cycleinitial = st.*kPosition[axis];
+        st.cyclerset = false;
+    }
+    if (st.rse) {
+        st.cycler = st.absmode ? st.r : st.cycleinitial + st.r;
+        st.cyclerset = true;
+    } else if (!st.cyclerset) {
+        st.cycler = st.cycleinitial;
+    }
+    if (depthGiven)
+        st.cyclebottom = st.absmode ? depth : st.cycler + depth;
+    else if (!wasCanned)
+        st.cyclebottom = st.cycler;
+}
+
+// The lathe's roughing and finishing cycles (G70 ... G73): U, W, R, P and Q are the cycle's
+// parameters, not positions. The finishing contour is drawn where the program has it.
+void TCalcRun::latheRoughingCycle() {
+    st.use = st.wse = false;
+    st.u = st.w = 0;
 }
 
 // Into the hole at the current X, Y, Z by the stroke and back; false when the plot list is full.
 bool TCalcRun::stroke(double x, double y, double z) {
+    if (options.cyclesToScale && options.Mill())
+        return holeToScale(x, y, z);
     return mylineto(x + st.cannedx, y + st.cannedy, z + st.cannedz, st.aaa, st.abb, st.acc, st.au,
                     st.av, st.aw) &&
            mylineto(x, y, z, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
+}
+
+// A hole to scale from (x, y, z) above it: rapid to the R level, feed to the bottom, rapid back
+// to the initial level (G98) or the R level (G99), where the position then stands. Pecks and
+// dwells are not drawn. The pen is left as it was.
+bool TCalcRun::holeToScale(double x, double y, double z) {
+    const int axis = drillAxis(st.plane);
+    const int32_t col = pencol;
+    const uint8_t style = penstyle;
+    const double returnLevel = st.cyclereturnr ? st.cycler : st.cycleinitial;
+    const auto at = [&](double level, int32_t colour, uint8_t lineStyle) {
+        double p[3] = {x, y, z};
+        p[axis] = level;
+        pencol = colour;
+        penstyle = lineStyle;
+        return mylineto(p[0], p[1], p[2], st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
+    };
+    const bool drawn = at(st.cycler, kColourRapid, psDot) &&
+                       at(st.cyclebottom, kColourWhite, psSolid) &&
+                       at(returnLevel, kColourRapid, psDot);
+    pencol = col;
+    penstyle = style;
+    st.*kPosition[axis] = returnLevel;
+    return drawn;
 }
 
 // A hole of a pattern: the dotted line to it, and the stroke while a cycle is active. False

@@ -4,6 +4,7 @@
 
 #include "interpreter/dialectoptions.h"
 #include "interpreter/plotlist.h"
+#include "vantrel/usermessage.h"
 
 #include <cstdint>
 #include <functional>
@@ -74,8 +75,9 @@ using MacroMessage = std::function<void(const std::string &caption, const std::s
 // An assignment of an animated run as the variable list shows it: "n: value".
 using VariableListLine = std::function<void(const std::string &line)>;
 
-// Why a run ended early (a call nesting too deep); headless runs log it.
-using RunNotice = std::function<void(const std::string &text)>;
+// Why a run ended early (a call nesting too deep, a jump or call target that does not exist):
+// German text with its values apart, for the window's status bar and the log of headless runs.
+using RunNotice = std::function<void(const UserMessage &message)>;
 
 // Everything a run works with. memo1, lines, options, variables, flags and view are required;
 // sink, events, subeditors, message, variableline and notice may be null (headless use; without

@@ -69,11 +69,13 @@ void TCalcRun::motion() {
             arcFromR();
         else if (st.ise || st.jse || st.kse)
             arcFromIJK();
-        if (!st.absmode && st.lse) { // incremental repeat: the end moves on by the extra turns
+        if (!st.absmode && st.lse) {
+            // Incremental helix: every turn climbs the programmed amount, and the position
+            // ends where the drawing does.
             const double n = RoundHalfEven(std::fabs(st.l));
-            st.ax = st.ox + n * (st.ax - st.ox);
-            st.ay = st.oy + n * (st.ay - st.oy);
-            st.az = st.oz + n * (st.az - st.oz);
+            AxisField helix = kPosition[planeFrame(st.plane).h];
+            AxisField start = kBlockStart[planeFrame(st.plane).h];
+            st.*helix = st.*start + n * (st.*helix - st.*start);
         }
     }
     // G33 and G38.2 move the position without drawing.
@@ -87,38 +89,45 @@ void TCalcRun::lineToPosition() {
 void TCalcRun::machineZeroLeg() {
     for (int axis = 0; axis < kAxes; ++axis)
         if (st.*kGiven[axis])
-            st.*kPosition[axis] = -st.loc[axis] - st.glo[axis];
+            st.*kPosition[axis] = -st.loc[axis] - st.glo[axis] + st.g92shift[axis];
     lineToPosition();
 }
 
-// An arc through the programmed end point with radius R: G2 takes the centre right of the chord,
-// G3 left of it, so the arc is the shorter one. A radius too small for the chord becomes half
-// the chord; a zero chord draws nothing.
+// An arc through the programmed end point with radius R, turning like the I, J, K arc of the
+// same code in the same plane: a positive R takes the shorter arc, a negative R the longer one.
+// A radius too small for the chord becomes half the chord; a zero chord draws nothing.
 void TCalcRun::arcFromR() {
     const PlaneFrame f = planeFrame(st.plane);
     const double start[3] = {st.ox, st.oy, st.oz}, end[3] = {st.ax, st.ay, st.az};
     const double su = start[f.u], sv = start[f.v], eu = end[f.u], ev = end[f.v];
-    double r = st.r;
+    double r = std::fabs(st.r);
     st.d = std::sqrt((eu - su) * (eu - su) + (ev - sv) * (ev - sv));
     if (!(st.d > 0) || !std::isfinite(st.d))
         return;
     if (st.d / 2 > r)
         r = st.d / 2;
+    const bool ccw = arcTurnsCcw();
     st.b = std::sqrt(r * r - (st.d / 2) * (st.d / 2));
     st.t = std::sqrt(st.b * st.b / (st.d * st.d));
-    if (st.g == 2)
+    // The shorter arc has its centre left of the chord when it turns counter-clockwise.
+    if (ccw != (st.r >= 0))
         st.t = -st.t;
     // Centre offsets from the start.
     const double i = (su + eu) / 2 - (ev - sv) * st.t - su;
     const double j = (sv + ev) / 2 + (eu - su) * st.t - sv;
     st.mx = su + i;
     st.my = sv + j;
-    arc3d(st.mx, st.my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, st.g == 3);
+    arc3d(st.mx, st.my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, ccw);
+}
+
+// G3 turns counter-clockwise in the (u, v) frame of planes 17 and 19; the XZ plane is seen from
+// +Y, where (X, Z) is a left-handed pair, so there G2 turns counter-clockwise in that frame.
+bool TCalcRun::arcTurnsCcw() const {
+    return st.plane == 18 ? st.g == 2 : st.g == 3;
 }
 
 // An arc about the centre I, J, K (offsets from the start, or absolute with the option); the
-// radius is the start point's distance from it. In the XZ plane the turning sense of the
-// (X, Z) frame is the opposite one.
+// radius is the start point's distance from it.
 void TCalcRun::arcFromIJK() {
     st.ni = st.i;
     st.nj = st.j;
@@ -139,8 +148,7 @@ void TCalcRun::arcFromIJK() {
         st.mx = st.ox + st.ni, st.my = st.oy + st.nj;
         r = std::sqrt(st.ni * st.ni + st.nj * st.nj);
     }
-    const bool ccw = st.plane == 18 ? st.g == 2 : st.g == 3;
-    arc3d(st.mx, st.my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, ccw);
+    arc3d(st.mx, st.my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, arcTurnsCcw());
 }
 
 // The arc or helix of radius r about (mx, my) in the plane's frame from (ox, oy, oz) to
@@ -169,7 +177,10 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
     if (!(steps >= 1 && steps <= kMaxArcSteps) || !finite(mx, my, r) || !finite(w1, w2, 0))
         return false;
     const int64_t ton = int64_t(steps);
-    const double sweep = w2 - w1, climb = turns * (end[f.h] - start[f.h]), divisor = steps;
+    // In absolute mode the programmed end is the helix's end whatever the turns; in
+    // incremental mode every turn climbs the programmed amount.
+    const double climb = (st.absmode ? 1 : turns) * (end[f.h] - start[f.h]);
+    const double sweep = w2 - w1, divisor = steps;
     double p[3];
     for (int64_t k = 0; k <= ton; ++k) {
         const double ww = w1 + sweep * double(k) / divisor;

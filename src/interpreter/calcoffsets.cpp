@@ -67,6 +67,7 @@ void TCalcRun::coordinateSetting() {
     for (int axis = 0; axis < kAxes; ++axis) {
         delta[axis] = st.*kPosition[axis] - st.*kBlockStart[axis];
         st.*kBlockStart[axis] = st.*kPosition[axis];
+        st.g92shift[axis] += delta[axis];
     }
     clearAxisFlags();
     shiftPlot(delta);

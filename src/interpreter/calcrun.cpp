@@ -181,6 +181,8 @@ void TCalcRun::processLine() {
     applyBlock();
     if (!endrun)
         endOfLine();
+    if (targetMissing)
+        endrun = true;
 }
 
 // The line without spaces and comments; comments do not nest and an unclosed one runs to the
@@ -216,7 +218,7 @@ void TCalcRun::resetBlock() {
     st.setworkoffset = st.setlocalworkshift = st.setglobaloffset = false;
     st.usemaschinecoordinates = st.g28 = st.setcanned = st.setscaleing = false;
     st.setrotation = st.setmirror = st.executesub = st.executemodalset = false;
-    st.cutcirclecw = st.cutcircleccw = false;
+    st.cutcirclecw = st.cutcircleccw = st.setlathecycle = false;
     st.r = 0;
     for (const AxisField word : kWord)
         st.*word = 0;
@@ -252,8 +254,12 @@ TCalcRun::Flow TCalcRun::controlWords() {
         return Flow::Go;
     std::string number;
     if (so.size() > 4 && startsWith(so, "GOTO") && labelNumber(so.substr(4), number)) {
-        // Without the label the text has been read to its end: the line is processed on.
-        return findForward("N", number, true) || flags.breakprogram ? Flow::SkipLineEnd : Flow::Go;
+        // The jump runs the target block. Without the label the line is processed on and the
+        // run ends after it.
+        if (jumpToLabel('N', number, -1, true) || flags.breakprogram)
+            return Flow::SkipLineEnd;
+        missingTarget("Sprungziel %1 nicht gefunden (Zeile %2), Lauf beendet", "N" + number);
+        return Flow::Go;
     }
     if (so.size() > 3 && startsWith(so, "END") && labelNumber(so.substr(3), number) &&
         findDoBackwards(number))
@@ -291,18 +297,22 @@ TCalcRun::Flow TCalcRun::whileWord() {
     if (holds || close == std::string::npos || !startsWith(so.substr(close + 1), "DO") ||
         !labelNumber(so.substr(close + 3), number))
         return Flow::Go;
+    missingLine = memo1->alinenr;
     if (findForward("END", number, false)) {
         if (flags.plotbis > 0 && memo1->olpos <= flags.plotbis && flags.plotbis <= memo1->lpos &&
             st.mainprog == 0)
             flags.donotdraw = true;
         return Flow::SkipLineEnd;
     }
-    return flags.breakprogram ? Flow::SkipLineEnd : Flow::Go;
+    if (flags.breakprogram)
+        return Flow::SkipLineEnd;
+    missingTarget("Sprungziel %1 nicht gefunden (Zeile %2), Lauf beendet", "END" + number);
+    return Flow::Go;
 }
 
-// GOTO and subprogram calls (from the first line) and a failed WHILE (from the next line) look
-// forward for the line holding their label, passing over the line at text offset `skip`;
-// reading continues after it. False when the text ended first or the run was stopped during
+// A failed WHILE looks forward (from the next line, or from the first with fromFirstLine) for
+// the line holding its END label, passing over the line at text offset `skip`; reading
+// continues after it. False when the text ended first or the run was stopped during
 // the search.
 bool TCalcRun::findForward(std::string_view letters, const std::string &number, bool fromFirstLine,
                            int64_t skip) {
@@ -315,6 +325,92 @@ bool TCalcRun::findForward(std::string_view letters, const std::string &number, 
             return true;
     }
     return false;
+}
+
+// The labels of the text memo1 reads, listed at the first jump or call into it. Null when the
+// run was stopped while listing them.
+const TCalcRun::LabelIndex *TCalcRun::labelIndex() {
+    const auto known = labels.find(memo1);
+    if (known != labels.end())
+        return &known->second;
+    LabelIndex index;
+    const std::string line = memo1->line;
+    const int64_t olpos = memo1->olpos, lpos = memo1->lpos, alinenr = memo1->alinenr;
+    memo1->FirstLine();
+    std::string text;
+    while (memo1->NextLine()) {
+        if ((memo1->alinenr & 4095) == 4095 && interrupted())
+            return nullptr;
+        const std::string &raw = memo1->line;
+        if (raw.find_first_of("NnOo") == std::string::npos)
+            continue;
+        text = nospacesandcomments(raw);
+        // As poss0s reads a label: the letter, leading zeros, then the digits up to the next
+        // non-digit; the letter needs a character after it.
+        for (size_t p = 0; p + 1 < text.size(); ++p) {
+            const char letter = upper(text[p]);
+            if (letter != 'N' && letter != 'O')
+                continue;
+            size_t from = p + 1;
+            while (from < text.size() && text[from] == '0')
+                ++from;
+            size_t to = from;
+            while (to < text.size() && text[to] >= '0' && text[to] <= '9')
+                ++to;
+            auto &lines = (letter == 'N' ? index.n : index.o)[text.substr(from, to - from)];
+            if (lines.empty() || lines.back().olpos != memo1->olpos)
+                lines.push_back({memo1->olpos, memo1->lpos, memo1->alinenr});
+        }
+    }
+    memo1->line = line;
+    memo1->olpos = olpos;
+    memo1->lpos = lpos;
+    memo1->alinenr = alinenr;
+    return &labels.emplace(memo1, std::move(index)).first->second;
+}
+
+// Moves the reader to the first line of the text holding `letter` and the label `number`,
+// passing over the line at text offset `skip`: the next line read is that line (runTarget) or
+// the one after it. False (the reader unmoved) when there is no such line or the run was
+// stopped.
+bool TCalcRun::jumpToLabel(char letter, const std::string &number, int64_t skip, bool runTarget) {
+    missingLine = memo1->alinenr;
+    const LabelIndex *index = labelIndex();
+    if (!index)
+        return false;
+    const auto &table = letter == 'N' ? index->n : index->o;
+    const std::string_view label = [&number] {
+        std::string_view text = number;
+        while (!text.empty() && text.front() == '0')
+            text.remove_prefix(1);
+        return text;
+    }();
+    const auto found = table.find(std::string(label));
+    if (found == table.end())
+        return false;
+    for (const LabelLine &target : found->second) {
+        if (target.olpos == skip)
+            continue;
+        memo1->FirstLine();
+        if (runTarget) {
+            memo1->olpos = memo1->lpos = target.olpos;
+            memo1->alinenr = target.linenr - 1;
+        } else {
+            memo1->olpos = target.olpos;
+            memo1->lpos = target.lpos;
+            memo1->alinenr = target.linenr;
+        }
+        return true;
+    }
+    return false;
+}
+
+// A jump or call whose target does not exist: the user learns which one and where; the run
+// ends after the current line.
+void TCalcRun::missingTarget(const char *text, const std::string &target) {
+    targetMissing = true;
+    if (env.notice)
+        env.notice(UserMessage{text, {target, std::to_string(missingLine + 1)}});
 }
 
 // END n looks back for its DO n; reading continues with the DO line itself, also when it is the

@@ -13,7 +13,8 @@ inline constexpr double zoll2mm = 25.39995;
 // Performs one run. Returns at once while a run is in progress (flags->inrender). The run ends
 // at the end of the text, at M2, M30 or M99 in the main program, and after the line during
 // which flags->breakprogram was set; its end (flags reset, full repaint) happens on every path.
-// Errors in the program never end it early and are never reported.
+// Errors in the program never end it early and are not reported, except a jump or call whose
+// target does not exist: env.notice names it, and the run ends after that line.
 void CalcBtnClick(const CalcEnvironment &env);
 
 } // namespace morvilo

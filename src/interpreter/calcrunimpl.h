@@ -6,7 +6,9 @@
 #include "interpreter/calcstate.h"
 
 #include <chrono>
+#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace morvilo {
@@ -32,6 +34,18 @@ private:
     bool findForward(std::string_view letters, const std::string &number, bool fromFirstLine,
                      int64_t skip = -1);
     bool findDoBackwards(const std::string &number);
+    // A line holding a label (N or O and a number), where it lies in its text.
+    struct LabelLine {
+        int64_t olpos, lpos, linenr;
+    };
+    // The labels of one text: for N and O, every line holding each label number (without
+    // leading zeros), in text order. Built once per text and run, at the first jump or call.
+    struct LabelIndex {
+        std::unordered_map<std::string, std::vector<LabelLine>> n, o;
+    };
+    const LabelIndex *labelIndex();
+    bool jumpToLabel(char letter, const std::string &number, int64_t skip, bool runTarget);
+    void missingTarget(const char *text, const std::string &target);
     void substituteBrackets();
     void assignVariables();
     void commitVariables();
@@ -59,6 +73,8 @@ private:
     void macroCall();
     void mWords();
     void cannedStroke();
+    void latheRoughingCycle();
+    bool holeToScale(double x, double y, double z);
     void modalCall();
     void useworkoffset(int n);
     void ConvertToCardKoord();
@@ -92,6 +108,7 @@ private:
     void machineZeroLeg();
     void arcFromR();
     void arcFromIJK();
+    bool arcTurnsCcw() const;
     bool arc3d(double mx, double my, double r, double ox, double oy, double oz, double ax,
                double ay, double az, bool ccw);
     bool mymoveto(double x, double y, double z, double a, double b, double c, double u, double v,
@@ -128,6 +145,9 @@ private:
     std::string s, so, result, scratch, substituted;
     std::vector<int> written, lastWritten; // variables assigned by this block and the last
     std::vector<std::string> subfiles; // the subprogram folder's files, listed at the first call
+    std::map<const TEditorCore *, LabelIndex> labels; // per text read in this run
+    int64_t missingLine = 0;                          // the line (0-based) that jumped or called
+    bool targetMissing = false; // a jump or call found no target: the run ends after the line
     bool subfilesListed = false;
     unsigned pumpTick = 0;
     std::chrono::steady_clock::time_point lastPump;

@@ -24,6 +24,7 @@ struct tsub {
     double vars[100];
     bool storelines; // the subprogram runs from a file loaded into an editor of its own
     bool modal;      // a call made by G66
+    bool local;      // HAAS M97: the subprogram starts at a block number of the calling text
     TEditorCore *texteditor;
 };
 
@@ -51,7 +52,8 @@ struct tcalcstate {
     bool absmode, usemm, polar, canned, rotation, scaling, xmirror, ymirror, zmirror, executemodal;
     // per-block requests
     bool setworkoffset, setlocalworkshift, setglobaloffset, usemaschinecoordinates, g28, setcanned,
-        setscaleing, setrotation, setmirror, executesub, executemodalset, cutcirclecw, cutcircleccw;
+        setscaleing, setrotation, setmirror, executesub, executemodalset, cutcirclecw, cutcircleccw,
+        setlathecycle; // a lathe roughing or finishing cycle, G70 ... G73
     // pattern requests, cleared when the pattern is drawn
     bool BoltOnCircle, BoltOnArc, HolesOnLine, GriddPattern, haasBoltOnCircle, haasBoltOnArc,
         haasHolesOnLine;
@@ -62,11 +64,17 @@ struct tcalcstate {
     double xmirrorx, ymirrory, zmirrorz;
     // offsets, per axis in Axis order
     double offsets[6][kAxes];
-    double glo[kAxes];  // work offset in force
-    double loc[kAxes];  // local shift (G52)
-    double oloc[kAxes]; // its previous value
+    double glo[kAxes];      // work offset in force
+    double loc[kAxes];      // local shift (G52)
+    double oloc[kAxes];     // its previous value
+    double g92shift[kAxes]; // what G92 (G50) added to the program coordinates of a machine point
     // canned cycle
     double cannednr, cannedx, cannedy, cannedz;
+    // drilling cycles to scale: the level the cycle started from, the R level, the hole bottom
+    // (on the plane's third axis), whether R was given, and G99 (return to R instead of the
+    // initial level)
+    double cycleinitial, cycler, cyclebottom;
+    bool cyclerset, cyclereturnr;
     // pattern and arc work values
     double numd, numd2;
     double mx, my, t, b, ni, nj, nk;

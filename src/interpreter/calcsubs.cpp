@@ -75,8 +75,9 @@ tsub *TCalcRun::pushCall(int32_t num, int32_t count) {
     if (subs.Count() >= kMaxCallDepth) {
         endrun = true;
         if (env.notice)
-            env.notice("Unterprogrammaufrufe zu tief verschachtelt (mehr als " +
-                       std::to_string(kMaxCallDepth) + "), Lauf beendet");
+            env.notice(UserMessage{"Unterprogrammaufrufe zu tief verschachtelt (mehr als " +
+                                       std::to_string(kMaxCallDepth) + "), Lauf beendet",
+                                   {}});
         return nullptr;
     }
     tsub *entry = subs.Add();
@@ -89,6 +90,7 @@ tsub *TCalcRun::pushCall(int32_t num, int32_t count) {
     entry->lineend = lineEnd;
     entry->num = num;
     entry->count = count;
+    entry->local = false;
     std::copy(vars.va.begin(), vars.va.begin() + kLowVariables, entry->vars);
     return entry;
 }
@@ -145,7 +147,8 @@ void TCalcRun::modalCall() {
 }
 
 // M97, M98: program P (else O) with L (else K) passes; without L and K a P of five or more
-// digits holds the passes before its last four digits. No arguments; no passes, no call.
+// digits holds the passes before its last four digits. No arguments; no passes, no call. With
+// HAAS, M97 calls the local subprogram that starts at the block number P of the same text.
 void TCalcRun::subprogramCall() {
     int32_t num = 0, passes = 1;
     if ((st.pse && !roundedInt(st.p, num)) || (!st.pse && st.ose && !roundedInt(st.o, num)))
@@ -157,8 +160,13 @@ void TCalcRun::subprogramCall() {
         passes = num / 10000;
         num %= 10000;
     }
-    if (passes >= 1 && pushCall(num, passes))
-        callSub(num);
+    if (passes < 1)
+        return;
+    tsub *entry = pushCall(num, passes);
+    if (!entry)
+        return;
+    entry->local = options.Haas && st.m == 97;
+    callSub(num);
 }
 
 // M99: back to the caller (or the next pass), with the caller's #0 ... #99; in the main
@@ -193,6 +201,7 @@ void TCalcRun::returnFromSub() {
 
 // The subprogram file's editor goes; the caller's editor reads again.
 void TCalcRun::closeSubprogramFile(const tsub &entry) {
+    labels.erase(memo1);
     if (env.subeditors)
         env.subeditors->Release(memo1);
     memo1 = entry.texteditor;
@@ -201,18 +210,26 @@ void TCalcRun::closeSubprogramFile(const tsub &entry) {
 
 // Program nr is read next: after its O line in the current text, unless a file of the
 // subprogram folder holds it, which wins. The calling line is no O line, even when it names the
-// program by O ("M98O1000"). Found nowhere, the search has read to the end of the text and the
-// run ends after the current line.
+// program by O ("M98O1000"). A local call (HAAS M97) runs from the line holding block number nr
+// of the current text. Found nowhere, the user is told and the run ends after the current line.
 void TCalcRun::callSub(int32_t nr) {
     if (subs.Count() == 0)
         return;
     const std::string number = std::to_string(nr);
-    findForward("O", number, true, subs[subs.Count() - 1].linestart);
+    if (subs[subs.Count() - 1].local) {
+        if (!jumpToLabel('N', number, -1, true) && !flags.breakprogram)
+            missingTarget("Unterprogramm %1 nicht gefunden (Zeile %2), Lauf beendet", "N" + number);
+        return;
+    }
+    const bool inText = jumpToLabel('O', number, subs[subs.Count() - 1].linestart, false);
     if (flags.breakprogram)
         return;
-    const std::string *file = subprogramFile(number);
-    if (!file || !env.subeditors)
+    const std::string *file = env.subeditors ? subprogramFile(number) : nullptr;
+    if (!file) {
+        if (!inText)
+            missingTarget("Unterprogramm %1 nicht gefunden (Zeile %2), Lauf beendet", "O" + number);
         return;
+    }
     tsub &top = subs[subs.Count() - 1];
     top.storelines = true;
     top.texteditor = memo1;

@@ -154,10 +154,9 @@ void TCalcRun::interpretG(double d) {
         st.usemm = true;
         rescalePlot(zoll2mm);
     } else if (is(28)) {
+        // The words name the intermediate point in work coordinates; machine zero follows.
         st.g28 = true;
         st.gse = true;
-        if (st.absmode)
-            st.usemaschinecoordinates = true;
     } else if (is(34) && mill && !haas) {
         st.BoltOnCircle = true;
     } else if (is(36) && mill && !haas) {
@@ -194,12 +193,16 @@ void TCalcRun::interpretG(double d) {
         st.haasBoltOnArc = true;
     } else if (is(72) && mill && haas) {
         st.haasHolesOnLine = true;
+    } else if ((is(70) || is(71) || is(72) || is(73)) && options.lathe()) {
+        st.setlathecycle = true;
     } else if ((d >= 70 && d <= 79) || (d >= 81 && d <= 89) ||
                ((is(90) || is(92) || is(94)) && latheA)) {
         st.setcanned = true;
         st.cannednr = d;
     } else if (is(80)) {
         st.canned = false;
+    } else if (is(98) || is(99)) {
+        st.cyclereturnr = is(99);
     } else if (is(90) && !latheA) {
         st.absmode = true;
     } else if (is(91) && !latheA) {
@@ -221,6 +224,8 @@ void TCalcRun::applyBlock() {
     setMirrorPositions();
     polarWordsOfShifts();
     // The steps below are tested here first: most blocks only move.
+    if (st.setlathecycle)
+        latheRoughingCycle();
     if (st.setcanned)
         cannedSetup();
     newPosition();
@@ -279,7 +284,8 @@ void TCalcRun::newPosition() {
     if (st.usemaschinecoordinates) {
         for (int axis = 0; axis < kAxes; ++axis)
             if (st.*kGiven[axis])
-                st.*kPosition[axis] = st.*kWord[axis] - st.loc[axis] - st.glo[axis];
+                st.*kPosition[axis] =
+                    st.*kWord[axis] - st.loc[axis] - st.glo[axis] + st.g92shift[axis];
         return;
     }
     for (int axis = 0; axis < kAxes; ++axis) {

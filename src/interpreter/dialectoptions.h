@@ -18,6 +18,7 @@ struct DialectOptions {
     bool otherbreakets = false;            // comments in [], expressions in () (*)
     bool donotprocessdeletedlines = false; // block delete: lines starting with "/" are skipped
     bool showsubs = false;                 // show subprogram files while they run
+    bool cyclesToScale = false;            // drilling cycles drawn with R level, depth and return
     std::string subprogramFolder;          // the folder of subprogram files
     // (*) The window also sets the bracket characters from it (SetSquareBracketComments); the
     // run reads those.

@@ -11,14 +11,7 @@
 namespace morvilo::test {
 namespace {
 
-using Configure = std::function<void(InterpreterHarness &)>;
-
-void lathe(InterpreterHarness &h) {
-    h.options.machine = MachineType::Dreh1;
-}
-void latheB(InterpreterHarness &h) {
-    h.options.machine = MachineType::Dreh2;
-}
+const auto lathe = latheA;
 
 // Switches comments to [] for the lifetime of a test and back.
 struct SquareBracketComments {
@@ -121,7 +114,7 @@ TEST(InterpreterRun, PathEnds) {
         {"G2X10Y0I5J0\nM8", 200, 10, 0, 0,
          [](InterpreterHarness &h) { h.options.IJKsindModal1 = true; }},
         {"G2X10Y0I5J0\nM8", 100, 10, 0, 0},
-        {"G91G3X10Y0I5J0L2\nG1Y1", 200, 20, 1, 0},
+        {"G91G3X10Y0I5J0L2\nG1Y1", 200, 10, 1, 0},
         {"G53X7\nG1Y1", 1, 7, 1, 0},
         {"G1X1\nG55\nG1X2", 2, 2, 0, 0},
     };
@@ -225,7 +218,7 @@ TEST(InterpreterRun, Arcs) {
         {"G1X2\nG2X10Y0I5J0", 1, 100, kColourCw, 5, 0, 3, +1, 0, 1, absolute},
         {"G1X2\nG2X10Y0I5J0", 1, 100, kColourCw, 7, 0, 5, +1},
         {"G18G2X10Z0I5K0", 0, 100, kColourCw, 5, 0, 5, -1, 0, 2},
-        {"G18G2X10Z0R5", 0, 100, kColourCw, 5, 0, 5, +1, 0, 2},
+        {"G18G2X10Z0R5", 0, 100, kColourCw, 5, 0, 5, -1, 0, 2},
         {"G2X10I5", 0, 100, kColourCw, 5, 0, 5, -1, 0, 2, lathe},
         {"G19G3Y10Z0J5K0", 0, 100, kColourCcw, 5, 0, 5, -1, 1, 2},
     };
@@ -263,7 +256,7 @@ TEST(InterpreterRun, FullCircleAndHelix) {
     EXPECT_NEAR(points.back().x, 0, 1e-9);
     EXPECT_GT(points[25].y, 4.9); // clockwise from the left: up first
 
-    points = h.Run("G3X0Y0Z-5I5J0L3");
+    points = h.Run("G91G3X0Y0Z-5I5J0L3");
     ASSERT_EQ(points.size(), 298u);
     EXPECT_NEAR(points.back().z, -15, 1e-9);
     EXPECT_NEAR(points[99].z, -5, 1e-9);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -64,6 +65,18 @@ public:
     VariableListLine variableline;
     RunNotice notice;
 };
+
+// Dialect choices that cases of a table set on their harness.
+using Configure = std::function<void(InterpreterHarness &)>;
+inline void latheA(InterpreterHarness &h) {
+    h.options.machine = MachineType::Dreh1;
+}
+inline void latheB(InterpreterHarness &h) {
+    h.options.machine = MachineType::Dreh2;
+}
+inline void haas(InterpreterHarness &h) {
+    h.options.Haas = true;
+}
 
 // A point of a path as X, Y, Z.
 struct Xyz {

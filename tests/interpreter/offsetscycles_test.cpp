@@ -11,18 +11,6 @@
 namespace morvilo::test {
 namespace {
 
-using Configure = std::function<void(InterpreterHarness &)>;
-
-void latheA(InterpreterHarness &h) {
-    h.options.machine = MachineType::Dreh1;
-}
-void latheB(InterpreterHarness &h) {
-    h.options.machine = MachineType::Dreh2;
-}
-void haas(InterpreterHarness &h) {
-    h.options.Haas = true;
-}
-
 struct PathCase {
     const char *text;
     std::vector<Xyz> path; // every point the program produced

@@ -48,6 +48,12 @@ TEST(PlotCommand, DialectOptionsChangeTheReading) {
               0)
         << err;
     EXPECT_NE(out.find("\n1,17,28,2,0,0,"), std::string::npos) << out;
+    // drilling cycles to scale: the hole bottom at Z-5
+    WriteFile(scratch / "d.nc", "G0X0Y0Z10\nG81X5Y0Z-5R2\n");
+    ASSERT_EQ(plot({"--cycles-to-scale", (scratch / "d.nc").string()}, out, err), 0) << err;
+    EXPECT_NE(out.find(",5,0,-5,"), std::string::npos) << out;
+    ASSERT_EQ(plot({(scratch / "d.nc").string()}, out, err), 0) << err;
+    EXPECT_EQ(out.find(",5,0,-5,"), std::string::npos) << out;
 }
 
 // Subprogram files come from --subprogram-folder; macro output is logged on the error stream.
@@ -113,8 +119,8 @@ TEST(PlotCommand, EndlessProgramsEndAtABoundTheMessageNames) {
     const char *points = "--max-points N raises the bound";
     const char *blocks = "--max-blocks N raises the bound";
     expectBothCommands({
-        // Reading goes on after the label line: #1 stays 1, the jump is taken for ever.
-        {"#1=0\nN10 #1=#1+1\nG1X#1\nIF[#1LT4]GOTO10\n",
+        // The condition holds for ever.
+        {"#1=0\nN10 #1=#1+1\nG1X#1\nIF[#1GT0]GOTO10\n",
          {"--max-points", "1000"},
          cli::kFailure,
          {"more than 1000 points", points}},
@@ -136,11 +142,20 @@ TEST(PlotCommand, EndlessProgramsEndAtABoundTheMessageNames) {
 }
 
 TEST(PlotCommand, RunsCutShortFail) {
-    expectBothCommands({{"M98P1\nM30\nO1\nM98P1\nM99\n",
-                         {},
-                         cli::kFailure,
-                         {"Subprogram calls nested too deeply (more than 10000), run ended",
-                          "the run did not reach the end of the program"}}});
+    expectBothCommands(
+        {{"M98P1\nM30\nO1\nM98P1\nM99\n",
+          {},
+          cli::kFailure,
+          {"Subprogram calls nested too deeply (more than 10000), run ended",
+           "the run did not reach the end of the program"}},
+         // a jump or call target that does not exist
+         {"G1X1\nGOTO20\nG1X2\n",
+          {},
+          cli::kFailure,
+          {"Jump target N20 not found (line 2), run ended"}},
+         {"G0X1\nM98P100\n", {}, cli::kFailure, {"Subprogram O100 not found (line 2), run ended"}},
+         {"M97P5\nM30\nN5G1X1\nM99\n", {"--haas"}, cli::kSuccess, {}},
+         {"M97P5\nM30\n", {"--haas"}, cli::kFailure, {"Subprogram N5 not found"}}});
     SetDynaArrayBlockLimit(uint64_t(96) * 5000); // a plot list of at most 5000 points
     expectBothCommands({
         {"G2X0Y0I1J0L1000\n", // 99000 points

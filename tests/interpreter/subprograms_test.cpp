@@ -168,7 +168,7 @@ TEST(InterpreterSubprograms, EndlessSelfCallsAreBounded) {
         if (files)
             WriteFile(std::filesystem::path(h.options.subprogramFolder) / "O1.NC", "M98P1");
         std::vector<std::string> notices;
-        h.notice = [&](const std::string &text) { notices.push_back(text); };
+        h.notice = [&](const UserMessage &message) { notices.push_back(message.Filled()); };
         h.Run("M98P1\nM30\nO1\nG91G1X1\nM98P1");
         EXPECT_FALSE(h.flags.inrender);
         EXPECT_EQ(folder.editors.Open(), 0u);

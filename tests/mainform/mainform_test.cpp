@@ -123,7 +123,8 @@ const QList<QPair<QString, QStringList>> kExpectedMenu = {
      {"Ansichtautomatischaktuallisieren1|Ansicht automatisch aktuallisieren||T",
       "allcaps|Eingaben alle als Großbuchstaben||T", "Automatischrotieren1|Automatisch rotieren||t",
       "-", "OrdnerfrUnterprogramme1|Ordner für Unterprogramme...||c",
-      "showsubs|Zeige gelandene Unterprogramme im Editor||t", "-",
+      "showsubs|Zeige gelandene Unterprogramme im Editor||t",
+      "cyclesToScale|Bohrzyklen maßstäblich||t", "-",
       "ZeichekleinesRechteckumRapidMoveEndpunkte1|Zeiche kleines Rechteck um Rapid Move "
       "Endpunkte||R",
       "ZeichnekleinesRechteckumalleEndpunkte1|Zeichne kleines Rechteck um alle Endpunkte||r",
@@ -601,6 +602,7 @@ private slots:
             form->action("Dreh2")->setChecked(true);
             form->action("otherbreakets")->trigger();
             form->action("allcaps")->trigger();
+            form->action("cyclesToScale")->trigger();
             form->setGeometry(40, 50, 790, 520);
             QVERIFY(form->close());
         }
@@ -612,6 +614,8 @@ private slots:
         QCOMPARE(Brackets().commleft, '['); // the restored option sets the brackets
         QCOMPARE(Brackets().expleft, '(');
         QVERIFY(!form->isChecked("allcaps"));
+        QVERIFY(form->isChecked("cyclesToScale"));
+        QVERIFY(form->options.cyclesToScale);
         QVERIFY(!form->memo1->core().insertuppercase);
         QCOMPARE(form->size(), QSize(790, 520));
     }
@@ -715,6 +719,25 @@ private slots:
         form->action("Dreh1")->trigger();
         QVERIFY(form->options.Dreh1());
         QCOMPARE(form->lines.Count(), points);
+        form->saveQuestion = [] { return QMessageBox::No; };
+    }
+
+    // A jump without its target says so in the status bar; "Bohrzyklen maßstäblich" redraws
+    // a cycle to the hole bottom.
+    void backplotNoticesAndCyclesToScale() {
+        auto form = startForm();
+        form->PageControl1->setCurrentIndex(1);
+        for (const char *line : {"G0 X0 Y0 Z10", "G81 X5 Y0 Z-5 R2", "G80", "GOTO20"}) {
+            QTest::keyClicks(form->memo1, line);
+            QTest::keyClick(form->memo1, Qt::Key_Return);
+        }
+        form->CalcBtnClick();
+        QCOMPARE(form->statusBar()->currentMessage(),
+                 QString("Sprungziel N20 nicht gefunden (Zeile 4), Lauf beendet"));
+        QCOMPARE(form->lines[form->lines.Count() - 2].z, 10.0 - 5.0); // the schematic stroke
+        form->action("cyclesToScale")->trigger();
+        QCOMPARE(form->lines[form->lines.Count() - 2].z, -5.0);
+        QCOMPARE(form->lines[form->lines.Count() - 1].z, 10.0);
         form->saveQuestion = [] { return QMessageBox::No; };
     }
 

@@ -1,0 +1,9 @@
+(reaming: feed in, feed out)
+G21 G17 G90
+G0 X0 Y0 Z15
+G99 G85 X15 Y0 Z-12 R1 F60
+X30
+X45
+G80
+G0 Z30
+M30

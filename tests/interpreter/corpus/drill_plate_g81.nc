@@ -1,0 +1,12 @@
+(spot and drill: G81, return to R between holes)
+G21 G17 G90
+G0 X0 Y0 Z25
+G0 Z10
+G99 G81 X10 Y10 Z-5 R2 F120
+X30
+X50
+Y30
+X30 Y30
+G80
+G0 Z25
+M30

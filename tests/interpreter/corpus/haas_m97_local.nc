@@ -1,0 +1,12 @@
+(HAAS local subprogram: M97 runs from block N100 of this program)
+G21 G17 G90
+G0 X0 Y0 Z5
+M97 P100 L2
+G0 X0 Y0 Z20
+M30
+N100 G91 G0 X25
+G1 Z-6 F100
+G3 X0 Y0 I5 J0 F300
+G0 Z6
+G90
+M99

@@ -1,0 +1,11 @@
+(chamfers and a taper)
+G18 G21
+G0 X6 Z1
+G1 X8 Z-1 F0.15
+G1 Z-10
+G1 X12 Z-25
+G1 Z-35
+G2 X15 Z-38 I3 K0
+G1 X18
+G0 Z1
+M30

@@ -1,0 +1,11 @@
+(inch turning with arcs)
+G18 G20
+G0 X0.5 Z0.1
+G1 Z0 F0.005
+G1 Z-0.5
+G2 X0.75 Z-0.75 R0.25
+G1 Z-1.5
+G3 X1 Z-1.75 R0.25
+G0 X1.5
+G0 Z0.1
+M30

@@ -1,0 +1,13 @@
+(corner radii and a ball end, R and I K)
+G18 G21
+G0 X0 Z2
+G1 Z0 F0.1
+G3 X5 Z-5 R5
+G1 Z-20
+G2 X8 Z-23 R3
+G1 X12
+G3 X15 Z-26 I0 K-3
+G1 Z-40
+G0 X20
+G0 Z2
+M30

@@ -1,0 +1,11 @@
+(step-down loop with IF and GOTO)
+G21 G17 G90
+G0 X0 Y0 Z2
+#5=0
+N30 #5=#5-1.5
+G1 Z#5 F100
+G1 X50 F500
+G1 X0
+N40 IF [#5 GT -6] GOTO30
+G0 Z10
+M30

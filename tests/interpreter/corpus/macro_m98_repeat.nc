@@ -1,0 +1,16 @@
+(four pockets stepped by an incremental subprogram, M98 with L)
+G21 G17 G90
+G0 X0 Y0 Z5
+M98 P1000 L4
+G90 G0 X0 Y0 Z20
+M30
+O1000
+G91 G0 X20
+G1 Z-7 F100
+G1 X10 F300
+G1 Y10
+G1 X-10
+G1 Y-10
+G0 Z7
+G90
+M99

@@ -1,0 +1,17 @@
+(a subprogram calling another, with a variable counter)
+G21 G17 G90
+G0 X0 Y0 Z5
+#100=0
+M98 P2000 L2
+G0 X0 Y0 Z20
+M30
+O2000
+#100=#100+1
+G0 X[#100*40] Y0
+M98 P2100
+M99
+O2100
+G1 Z-1 F100
+G2 X[#100*40] Y0 I8 J0 F300
+G0 Z5
+M99

@@ -1,0 +1,14 @@
+(counter-clockwise pocket corners, inside finishing)
+G17 G21 G90
+G0 X20 Y5 Z3
+G1 Z-2 F100
+G1 X60 F400
+G3 X75 Y20 R15
+G1 Y60
+G3 X60 Y75 I-15 J0
+G1 X20
+G3 X5 Y60 R15
+G1 Y20
+G3 X20 Y5 I15 J0
+G0 Z10
+M30

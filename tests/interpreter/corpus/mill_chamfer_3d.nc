@@ -1,0 +1,9 @@
+(3D moves: ramps and a chamfer)
+G21 G17 G90
+G0 X0 Y0 Z5
+G1 X10 Y0 Z0 F200
+G1 X40 Y0 Z-2
+G1 X40 Y30 Z-2
+G1 X10 Y30 Z0
+G1 X0 Y0 Z5
+M30

@@ -1,0 +1,19 @@
+(engraving: straight strokes and small arcs)
+G21 G17 G90
+G0 X0 Y0 Z1
+G1 Z-0.2 F80
+G1 Y10 F300
+G2 X5 Y5 R5
+G1 X0
+G0 Z1
+G0 X8 Y0
+G1 Z-0.2 F80
+G1 X8 Y10 F300
+G1 X13 Y0
+G1 X13 Y10
+G0 Z1
+G0 X16 Y5
+G1 Z-0.2 F80
+G3 X16 Y5 I3 J0 F300
+G0 Z5
+M30

@@ -1,0 +1,13 @@
+(facing in zigzag passes)
+G21 G17 G90
+G0 X-30 Y0 Z5
+G1 Z-0.5 F300
+G1 X130 F1200
+G0 Y40
+G1 X-30
+G0 Y80
+G1 X130
+G0 Y120
+G1 X-30
+G0 Z20
+M30

@@ -1,0 +1,11 @@
+(Z home straight up, then X Y home)
+G21 G17 G90
+G10 L2 P1 X50 Y40 Z-30
+G54
+G0 X10 Y10 Z2
+G1 Z-3 F100
+G1 X30 Y30 F300
+G91 G28 Z0
+G28 X0 Y0
+G90
+M30

@@ -1,0 +1,22 @@
+(the same pocket at three places through G52)
+G21 G17 G90
+G0 X0 Y0 Z5
+G52 X20 Y10
+G0 X0 Y0
+G1 Z-1 F100
+G1 X10 F300
+Y10
+X0
+Y0
+G0 Z5
+G52 X60 Y10
+G0 X0 Y0
+G1 Z-1 F100
+G1 X10 F300
+Y10
+X0
+Y0
+G0 Z5
+G52 X0 Y0
+G0 X0 Y0
+M30

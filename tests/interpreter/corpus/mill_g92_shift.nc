@@ -1,0 +1,12 @@
+(part zero set by G92 at the probed corner)
+G21 G17 G90
+G0 X25 Y15 Z10
+G92 X0 Y0 Z10
+G0 Z2
+G1 Z-1 F100
+G1 X30 F400
+G2 X40 Y10 R10
+G1 Y0
+G0 Z10
+G53 G0 Z0
+M30

@@ -1,0 +1,10 @@
+(helical bore entry, absolute end depth)
+G17 G21 G90
+G0 X50 Y50 Z2
+G0 X58
+G1 Z0 F200
+G3 X58 Y50 I-8 J0 Z-6 L3 F400
+G3 X58 Y50 I-8 J0
+G1 X50
+G0 Z10
+M30

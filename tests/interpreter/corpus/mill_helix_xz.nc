@@ -1,0 +1,7 @@
+(helix about the Y axis)
+G18 G21 G90
+G0 X10 Y0 Z0
+G2 X10 Z0 I-10 K0 Y-5 L2 F300
+G0 Y10
+G17
+M30

@@ -1,0 +1,9 @@
+(inch helix and arcs by I J)
+G20 G17 G90
+G0 X1 Y1 Z0.1
+G0 X1.25
+G1 Z0 F5
+G3 X1.25 Y1 I-0.25 J0 Z-0.2 L2 F10
+G1 X1
+G0 Z0.5
+M30

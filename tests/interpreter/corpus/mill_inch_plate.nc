@@ -1,0 +1,16 @@
+(inch program: bolt holes outline and a slot)
+G20 G17 G90
+G0 X0 Y0 Z0.1
+G0 X0.5 Y0.5
+G1 Z-0.05 F10
+G1 X3.5 F30
+Y2.5
+X0.5
+Y0.5
+G0 Z0.1
+G0 X1.25 Y1.5
+G1 Z-0.1 F10
+G2 X2.75 Y1.5 R0.75 F20
+G2 X1.25 Y1.5 R0.75
+G0 Z0.5
+M30

@@ -1,0 +1,17 @@
+(incremental stepping of a comb)
+G21 G17 G90
+G0 X0 Y0 Z2
+G91
+G1 Z-3 F100
+G1 X5 F300
+Y20
+X5
+Y-20
+X5
+Y20
+X5
+Y-20
+Z3
+G90
+G0 X0 Y0
+M30

@@ -1,0 +1,14 @@
+(outside profile with R fillets, climb milling)
+G17 G21 G90 G94
+G0 X-10 Y0 Z5 S2500 M3
+G1 Z-4 F200
+G1 X0 Y0 F500
+G1 X0 Y40
+G2 X10 Y50 R10
+G1 X70
+G2 X80 Y40 R10
+G1 Y10
+G2 X70 Y0 R10
+G1 X0
+G0 Z5
+M30

@@ -1,0 +1,14 @@
+(same profile as mill_profile_fillets, arcs by centre offsets)
+G17 G21 G90 G94
+G0 X-10 Y0 Z5 S2500 M3
+G1 Z-4 F200
+G1 X0 Y0 F500
+G1 X0 Y40
+G2 X10 Y50 I10 J0
+G1 X70
+G2 X80 Y40 I0 J-10
+G1 Y10
+G2 X70 Y0 I-10 J0
+G1 X0
+G0 Z5
+M30

@@ -1,0 +1,12 @@
+(ball-nose contour in the XZ plane, R and I K)
+G18 G21 G90
+G0 X0 Y0 Z5
+G1 Z0 F200
+G3 X10 Z-10 R10
+G1 X30
+G3 X40 Z0 I0 K10
+G2 X50 Z-10 R10
+G2 X60 Z0 I10 K0
+G0 Z10
+G17
+M30

@@ -1,0 +1,12 @@
+(YZ plane profile on the side of a part)
+G19 G21 G90
+G0 X5 Y0 Z0
+G1 Y5 F250
+G2 Y15 Z10 R10
+G1 Y30
+G3 Y40 Z0 J0 K-10
+G2 Y50 Z-10 J10 K0
+G3 Y60 Z0 R-10
+G0 X20
+G17
+M30
