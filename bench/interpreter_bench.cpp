@@ -1,9 +1,10 @@
 // The interpreter run over four kinds of program: relief output (one million lines of straight
 // moves), an arc-heavy program (200,000 blocks of G1, I/J and R arcs), a loop over variables
-// and expressions, and a one-million-line program ending in a 1,000-pass GOTO loop. Headless (no drawing) and drawing every point into a 1200 x 800 image as the
-// window does. Counters: lines/s (items) and plot-list points/s.
-// MORVILO_BENCH_RELIEF_PROGRAM and MORVILO_BENCH_ARC_PROGRAM name other programs for the first
-// two (bench/compare/run passes the ones it times the other interpreters on).
+// and expressions, and a one-million-line program ending in a 1,000-pass GOTO loop. Headless (no
+// drawing) and drawing every point into a 1200 x 800 image as the window does. Counters: lines/s
+// (items) and plot-list points/s. MORVILO_BENCH_RELIEF_PROGRAM and MORVILO_BENCH_ARC_PROGRAM name
+// other programs for the first two (bench/compare/run passes the ones it times the other
+// interpreters on).
 
 #include "editor/editorcore.h"
 #include "expressions/variablestore.h"

@@ -95,8 +95,8 @@ public:
     void Hilfe2Click();
     void berdasProgramm1Click();
     void Beenden1Click();
-    // "Maschinenprofile...": the machine profiles dialog; the user's profiles are saved when it closes
-    // with OK.
+    // "Maschinenprofile...": the machine profiles dialog; the user's profiles are saved when it
+    // closes with OK.
     void ProfilesClick();
     // Turns a picture into G-code in the temporary file and shows it on the G-code page.
     void opentheDXFnow(const QString &fname);
@@ -180,7 +180,7 @@ public:
     TTextEditorLF *memo1;
     QScrollArea *ScrollBox1;
     TPlotBox *PaintBox1;
-    QLabel *ReliefFiguresLabel; // the size and run time of the last relief program
+    QLabel *ReliefFiguresLabel;            // the size and run time of the last relief program
     QTimer Timer2;                         // the automatic refresh after an edit
     QTimer Timer3;                         // automatic rotation
     QTimer Timer4;                         // repaint after the caret changed lines

@@ -215,7 +215,9 @@ void TProfileDialog::takeFields() {
     if (!p || p->builtIn || filling)
         return;
     p->name = p->cliName = NameEd->text().trimmed().toStdString();
-    p->units = UnitsCombo->currentIndex() == 0 ? "G21" : UnitsCombo->currentIndex() == 1 ? "G20" : "";
+    p->units = UnitsCombo->currentIndex() == 0   ? "G21"
+               : UnitsCombo->currentIndex() == 1 ? "G20"
+                                                 : "";
     p->header = HeaderEd->toPlainText().toStdString();
     p->footer = FooterEd->toPlainText().toStdString();
     p->feed = FeedEd->value();

@@ -122,7 +122,7 @@ void TReliefPanel::selectProfile(const std::string &name) {
 const MachineProfile &TReliefPanel::selectedProfile() const {
     const int index = ProfileCombo->currentIndex();
     return index >= 0 && size_t(index) < profileList.size() ? profileList[size_t(index)]
-                                                           : PathsOnlyProfile();
+                                                            : PathsOnlyProfile();
 }
 
 void TReliefPanel::showProfileValues() {
