@@ -26,6 +26,8 @@ std::string commandsUsage() {
           cliText("das Programm neu nummeriert oder bereinigt ausgeben")},
          {"send PROGRAM --port DEVICE [line settings]",
           cliText("ein Programm über eine serielle Schnittstelle senden")},
+         {"receive --port DEVICE [line settings] OUTPUT",
+          cliText("ein Programm von einer Steuerung über eine serielle Schnittstelle empfangen")},
          {"", cliText("'morvilo-cli COMMAND --help' zeigt die Optionen eines Befehls.")}});
 }
 
@@ -37,8 +39,9 @@ const struct {
     Command run;
     bool stoppable;
 } kCommands[] = {
-    {"relief", RunRelief, false}, {"eval", RunEval, false},     {"plot", RunPlot, true},
-    {"dxf", RunDxf, true},        {"format", RunFormat, false}, {"send", RunSend, true},
+    {"relief", RunRelief, false},  {"eval", RunEval, false},     {"plot", RunPlot, true},
+    {"dxf", RunDxf, true},         {"format", RunFormat, false}, {"send", RunSend, true},
+    {"receive", RunReceive, true},
 };
 
 } // namespace

@@ -20,6 +20,7 @@ int RunPlot(const std::vector<std::string> &arguments, std::ostream &out, std::o
 int RunDxf(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+int RunReceive(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 
 // "unknown command: NAME" in the run's language.
 std::string UnknownCommand(const std::string &name);
