@@ -27,6 +27,21 @@ namespace morvilo::cli {
 
 namespace {
 
+using OptionLines = std::vector<UsageItem>;
+
+// The options of send and receive: the line settings and the handshake, then those given.
+OptionLines withLineOptions(const OptionLines &own) {
+    OptionLines lines = {
+        {"--baud N", cliText("300, 600, 1200, 2400, 4800, 9600, 19200 oder 38400")},
+        {"--data-bits N", cliText("6, 7 oder 8")},
+        {"--parity NAME", cliText("even, mark, none, odd oder space")},
+        {"--stop-bits N", cliText("1 oder 2")},
+        {"--handshake none|xonxoff|rtscts",
+         cliText("Flusssteuerung (ohne Angabe: wie die Schnittstelle sie hat)")}};
+    lines.insert(lines.end(), own.begin(), own.end());
+    return lines;
+}
+
 std::string sendUsage() {
     return UsageText(
         "morvilo-cli send PROGRAM --port DEVICE [options]",
@@ -34,16 +49,11 @@ std::string sendUsage() {
                  "/dev/ttyS0, /dev/ttyUSB0)."),
          cliText("Nicht angegebene Einstellungen bleiben, wie die Schnittstelle sie hat; nach der "
                  "Übertragung erhält sie ihre Einstellungen zurück.")},
-        {{"--baud N", cliText("300, 600, 1200, 2400, 4800, 9600, 19200 oder 38400")},
-         {"--data-bits N", cliText("6, 7 oder 8")},
-         {"--parity NAME", cliText("even, mark, none, odd oder space")},
-         {"--stop-bits N", cliText("1 oder 2")},
-         {"--handshake none|xonxoff|rtscts",
-          cliText("Flusssteuerung (ohne Angabe: wie die Schnittstelle sie hat)")},
-         {"--eol crlf|lf|cr", cliText("Zeichen nach jeder Zeile (crlf)")},
-         {"--timeout SECONDS",
-          cliText("beendet die Übertragung, wenn sie so lange nicht vorankommt (sonst wird "
-                  "gewartet, solange die Maschine die Leitung hält)")}});
+        withLineOptions(
+            {{"--eol crlf|lf|cr", cliText("Zeichen nach jeder Zeile (crlf)")},
+             {"--timeout SECONDS",
+              cliText("beendet die Übertragung, wenn sie so lange nicht vorankommt "
+                      "(sonst wird gewartet, solange die Maschine die Leitung hält)")}}));
 }
 
 struct SendOptions {
@@ -289,15 +299,10 @@ std::string receiveUsage() {
          cliText("Der Empfang endet mit dem Endezeichen nach dem Programm, nach der Wartezeit "
                  "ohne Daten oder mit Strg+C; auch bei einem Fehler wird alles Empfangene "
                  "geschrieben.")},
-        {{"--baud N", cliText("300, 600, 1200, 2400, 4800, 9600, 19200 oder 38400")},
-         {"--data-bits N", cliText("6, 7 oder 8")},
-         {"--parity NAME", cliText("even, mark, none, odd oder space")},
-         {"--stop-bits N", cliText("1 oder 2")},
-         {"--handshake none|xonxoff|rtscts",
-          cliText("Flusssteuerung (ohne Angabe: wie die Schnittstelle sie hat)")},
-         {"--end CHARACTER", cliText("Endezeichen (%); none: keines")},
-         {"--idle-timeout SECONDS",
-          cliText("beendet den Empfang, wenn nach dem ersten Byte so lange nichts kommt")}});
+        withLineOptions({{"--end CHARACTER", cliText("Endezeichen (%); none: keines")},
+                         {"--idle-timeout SECONDS",
+                          cliText("beendet den Empfang, wenn nach dem ersten Byte so lange nichts "
+                                  "kommt")}}));
 }
 
 struct ReceiveOptions {
