@@ -27,6 +27,8 @@ std::string commandsUsage() {
          {"profiles", cliText("die Maschinenprofile mit ihren Werten auflisten")},
          {"send PROGRAM --port DEVICE [line settings]",
           cliText("ein Programm über eine serielle Schnittstelle senden")},
+         {"receive --port DEVICE [line settings] OUTPUT",
+          cliText("ein Programm von einer Steuerung über eine serielle Schnittstelle empfangen")},
          {"", cliText("'morvilo-cli COMMAND --help' zeigt die Optionen eines Befehls.")}});
 }
 
@@ -41,7 +43,7 @@ const struct {
     {"relief", RunRelief, false},     {"eval", RunEval, false},
     {"plot", RunPlot, true},          {"dxf", RunDxf, true},
     {"format", RunFormat, false},     {"send", RunSend, true},
-    {"profiles", RunProfiles, false},
+    {"profiles", RunProfiles, false}, {"receive", RunReceive, true},
 };
 
 std::string &settingsFolder() {

@@ -23,6 +23,7 @@ int RunDxf(const std::vector<std::string> &arguments, std::ostream &out, std::os
 int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunProfiles(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+int RunReceive(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 
 // The settings folder (options.dat, profiles.ini), ending in "/"; set by the program at start.
 void SetSettingsFolder(std::string folder);

@@ -51,6 +51,8 @@ TPortConfigForm::TPortConfigForm(QWidget *parent) : QDialog(parent) {
                       QString::fromUtf8("Space Parity")});
     StopBits = addList("Label5", "Stop Bits:", "StopBits", Label5, {"1", "2"});
     ZeilenEnde = addList("Label6", "Zeilenende:", "ZeilenEnde", Label6, {"CR LF", "LF", "CR"});
+    Handshake = addList("Label7", "Handshake:", "Handshake", Label7,
+                        {QString::fromUtf8("Keine / wie der Port"), "XON/XOFF", "RTS/CTS"});
     auto *buttons = new QDialogButtonBox;
     BitBtn1 = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
     BitBtn1->setObjectName("BitBtn1");
@@ -98,7 +100,10 @@ void TPortConfigForm::GetSelections(PortOptions &options, PortFile &file) const 
 
 void TPortConfigForm::Edit(PortOptions &options, const std::string &progpath) {
     const std::string portDat = progpath + "port.dat";
+    const std::string dncDat = progpath + kDncDatName;
     SetSelections(options, ReadPortDat(portDat), listUsbDevices());
+    DncFile dnc = ReadDncDat(dncDat);
+    Handshake->setCurrentIndex(int(dnc.handshake));
     if (execDialog)
         execDialog(*this);
     else
@@ -106,6 +111,9 @@ void TPortConfigForm::Edit(PortOptions &options, const std::string &progpath) {
     PortFile file;
     GetSelections(options, file);
     WritePortDat(portDat, file); // failures are not reported, as for options.dat
+    dnc.handshake = Handshake->currentIndex() < 0 ? dnc::Handshake::AsPort
+                                                  : dnc::Handshake(Handshake->currentIndex());
+    WriteDncDat(dncDat, dnc);
 }
 
 void TPortConfigForm::showEvent(QShowEvent *event) {

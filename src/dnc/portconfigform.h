@@ -55,6 +55,8 @@ public:
     QComboBox *StopBits;
     QLabel *Label6;
     QComboBox *ZeilenEnde;
+    QLabel *Label7;
+    QComboBox *Handshake; // dnc.dat's handshake, the order of enum Handshake
     QPushButton *BitBtn1; // OK
 
 protected:

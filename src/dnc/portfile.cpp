@@ -2,7 +2,10 @@
 
 #include "dnc/serialport.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <vector>
 
 namespace morvilo::dnc {
@@ -56,6 +59,48 @@ std::string TransferDevice(const PortOptions &options, const PortFile &file) {
     if (options.port >= 0 && options.port < kComPortCount)
         return PortDevice("COM" + std::to_string(options.port + 1));
     return PortDevice(options.port >= kComPortCount ? file.device : std::string());
+}
+
+DncFile ReadDncDat(const std::string &path, bool *damaged) {
+    DncFile file;
+    bool bad = false;
+    for (const std::string &line : ReadTextLines(path)) {
+        const size_t equals = line.find('=');
+        const std::string name = line.substr(0, equals);
+        const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
+        if (name == "handshake") {
+            const auto found = std::find(kHandshakeNames.begin(), kHandshakeNames.end(), value);
+            bad |= found == kHandshakeNames.end();
+            if (found != kHandshakeNames.end())
+                file.handshake = Handshake(found - kHandshakeNames.begin());
+        } else if (name == "end") {
+            bad |= value.size() != 1;
+            if (value.size() == 1)
+                file.endChar = value[0];
+        } else if (name == "timeout") {
+            double seconds = 0;
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), seconds);
+            const bool ok = error == std::errc() && end == value.data() + value.size() &&
+                            std::isfinite(seconds) && seconds >= 0 && seconds <= 86400;
+            bad |= !ok;
+            if (ok)
+                file.timeout = seconds;
+        } else if (!line.empty()) {
+            bad = true;
+        }
+    }
+    if (damaged)
+        *damaged = bad;
+    return file;
+}
+
+bool WriteDncDat(const std::string &path, const DncFile &file) {
+    char seconds[32];
+    const auto end = std::to_chars(seconds, seconds + sizeof seconds, file.timeout).ptr;
+    return WriteTextLines(path, {"handshake=" + kHandshakeNames[size_t(file.handshake)],
+                                 std::string("end=") + file.endChar,
+                                 "timeout=" + std::string(seconds, end)});
 }
 
 } // namespace morvilo::dnc

@@ -4,6 +4,7 @@
 // place in the port list moved; the line end is the characters sent after every line. The file
 // is two "name=value" lines, read and written silently like options.dat.
 
+#include "dnc/serialport.h"
 #include "settings/settingsfiles.h"
 
 #include <string>
@@ -28,5 +29,21 @@ bool WritePortDat(const std::string &path, const PortFile &file);
 // The device a transfer opens: COM1 ... COM15 by options.port, beyond them the adapter named
 // in port.dat; "/dev/" alone when neither names a port.
 std::string TransferDevice(const PortOptions &options, const PortFile &file);
+
+// dnc.dat beside options.dat: the handshake, the character that ends a reception and the
+// seconds without progress after which a transfer or a reception ends (0: no limit). Lines
+// "name=value"; a missing file gives the defaults, a damaged one the defaults and a message.
+constexpr const char *kDncDatName = "dnc.dat";
+
+struct DncFile {
+    Handshake handshake = Handshake::AsPort;
+    char endChar = '%';
+    double timeout = 0;
+};
+
+// The defaults where the file is missing or a line cannot be read; damaged (when given) says
+// whether a line could not be read.
+DncFile ReadDncDat(const std::string &path, bool *damaged = nullptr);
+bool WriteDncDat(const std::string &path, const DncFile &file);
 
 } // namespace morvilo::dnc

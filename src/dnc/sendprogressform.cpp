@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace morvilo::dnc {
 
 namespace {
@@ -24,13 +26,32 @@ TSendProgressForm::TSendProgressForm(QWidget *parent)
     setAutoReset(false);
     setMinimumDuration(500);
     sincePump.start();
+    started.start();
 }
 
 bool TSendProgressForm::Update(const TransferProgress &progress) {
     if (sincePump.elapsed() >= kPumpIntervalMs) {
         sincePump.restart();
-        setLabelText(TranslateString(QString::fromUtf8("Zeilen gesendet: ")) +
-                     QString::number(progress.lines));
+        // Lines, then bytes of the total with the rate and the time left, then whether the
+        // machine holds the line.
+        const double seconds = double(started.elapsed()) / 1000;
+        const double rate = seconds > 0 ? double(progress.bytes) / seconds : 0;
+        const int64_t left =
+            rate > 0
+                ? int64_t(double(std::max<int64_t>(0, progress.size - progress.position)) / rate +
+                          0.999)
+                : 0;
+        QString text = TranslateString(QString::fromUtf8("Zeilen gesendet: ")) +
+                       QString::number(progress.lines) + QStringLiteral("\n") +
+                       TranslateString(QString::fromUtf8("%1 von %2 Bytes, %3 Bytes/s, noch %4 s"))
+                           .arg(progress.bytes)
+                           .arg(progress.size)
+                           .arg(int64_t(rate))
+                           .arg(left);
+        if (progress.waiting)
+            text += QStringLiteral("\n") +
+                    TranslateString(QString::fromUtf8("Warte auf Freigabe (XOFF)"));
+        setLabelText(text);
         setValue(progress.size > 0 ? int(progress.position * kSteps / progress.size) : 0);
         // Until the window shows, input must not reach the main window and change the text.
         QCoreApplication::processEvents(isVisible() ? QEventLoop::AllEvents

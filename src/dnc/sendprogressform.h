@@ -31,6 +31,7 @@ public:
 
 private:
     QElapsedTimer sincePump;
+    QElapsedTimer started;
 };
 
 using ErrorBox = std::function<void(const QString &)>;

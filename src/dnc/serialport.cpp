@@ -17,6 +17,7 @@ const std::vector<int> kDataBits = {6, 7, 8};
 const std::vector<Parity> kParities = {Parity::Even, Parity::Mark, Parity::None, Parity::Odd,
                                        Parity::Space};
 const std::vector<int> kStopBits = {1, 2};
+const std::vector<std::string> kHandshakeNames = {"none", "xonxoff", "rtscts"};
 
 namespace {
 
@@ -124,6 +125,24 @@ void ApplyLineSettings(const PortOptions &indices, termios &t) {
     }
 }
 
+void ApplyHandshake(Handshake handshake, termios &t) {
+    switch (handshake) {
+    case Handshake::AsPort:
+        return;
+    case Handshake::XonXoff:
+        // Only XON resumes: any other byte from the machine must not restart the output.
+        t.c_iflag = (t.c_iflag | IXON | IXOFF) & ~tcflag_t(IXANY);
+        t.c_cflag &= ~tcflag_t(CRTSCTS);
+        t.c_cc[VSTART] = 0x11;
+        t.c_cc[VSTOP] = 0x13;
+        return;
+    case Handshake::RtsCts:
+        t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
+        t.c_cflag |= CRTSCTS;
+        return;
+    }
+}
+
 int SerialApi::Open(const std::string &device) {
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0)
@@ -141,6 +160,15 @@ int SerialApi::SetAttr(int fd, const termios &t) {
 
 ssize_t SerialApi::Write(int fd, const char *data, size_t size) {
     return ::write(fd, data, size);
+}
+
+ssize_t SerialApi::Read(int fd, char *data, size_t size) {
+    return ::read(fd, data, size);
+}
+
+int SerialApi::WaitReadable(int fd, int timeoutMs) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, timeoutMs) > 0 ? p.revents : 0;
 }
 
 void SerialApi::WaitWritable(int fd, int timeoutMs) {

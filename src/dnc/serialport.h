@@ -6,6 +6,7 @@
 
 #include "settings/settingsfiles.h"
 
+#include <poll.h>
 #include <string>
 #include <sys/types.h>
 #include <termios.h>
@@ -36,6 +37,17 @@ extern const std::vector<int> kStopBits;
 // the indices say; every other flag keeps its value.
 void ApplyLineSettings(const PortOptions &indices, termios &t);
 
+// The flow control of a transfer: as the port has it, XON/XOFF in both directions (the machine
+// stops the sender with XOFF, the driver answers a full input buffer with XOFF), or RTS/CTS.
+// The order is the port dialog's list.
+enum class Handshake { AsPort, XonXoff, RtsCts };
+
+// The names of --handshake and of dnc.dat, index by index: "none", "xonxoff", "rtscts".
+extern const std::vector<std::string> kHandshakeNames;
+
+// Switches t to the handshake; AsPort leaves it unchanged.
+void ApplyHandshake(Handshake handshake, termios &t);
+
 // The system calls of a transfer; tests replace them to see what the transfer asks for. Each
 // returns as its system call does, with errno set on failure.
 class SerialApi {
@@ -47,6 +59,9 @@ public:
     virtual int GetAttr(int fd, termios &t);
     virtual int SetAttr(int fd, const termios &t);
     virtual ssize_t Write(int fd, const char *data, size_t size);
+    virtual ssize_t Read(int fd, char *data, size_t size);
+    // Waits at most timeoutMs for bytes to read; the poll revents (0 when none came).
+    virtual int WaitReadable(int fd, int timeoutMs);
     // Waits at most timeoutMs for the device to take more bytes.
     virtual void WaitWritable(int fd, int timeoutMs);
     // Bytes written but not yet sent by the driver (0 when it cannot tell).

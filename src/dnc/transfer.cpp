@@ -57,6 +57,7 @@ private:
         restore = true;
         termios t = portSettings;
         ApplyLineSettings(settings.indices, t);
+        ApplyHandshake(settings.handshake, t);
         // The text goes out byte for byte: no output processing such as LF to CR LF.
         t.c_oflag &= ~tcflag_t(OPOST);
         if (api.SetAttr(fd, t) != 0)
@@ -90,6 +91,7 @@ private:
         while (done < block.size()) {
             const ssize_t written = api.Write(fd, block.data() + done, block.size() - done);
             if (written > 0) {
+                result.progress.waiting = false;
                 done += size_t(written);
                 result.progress.bytes += written;
                 continue;
@@ -98,6 +100,7 @@ private:
                 continue;
             if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
                 return fail(kMsgNotAllSent);
+            result.progress.waiting = true;
             if (!ask()) // the machine holds the line: wait as long as the user does
                 return false;
             api.WaitWritable(fd, kWaitMs);
@@ -136,7 +139,8 @@ private:
 
 TransferSettings StoredTransferSettings(const PortOptions &options, const std::string &progpath) {
     const PortFile file = ReadPortDat(progpath + "port.dat");
-    return {TransferDevice(options, file), options, file.lineEnd};
+    return {TransferDevice(options, file), options, file.lineEnd,
+            ReadDncDat(progpath + kDncDatName).handshake};
 }
 
 TransferResult SendText(TEditorCore &core, const TransferSettings &settings,

@@ -29,6 +29,7 @@ struct TransferSettings {
     std::string device;
     PortOptions indices; // baud, databits, parity and stopbits are used
     LineEnd lineEnd = LineEnd::CrLf;
+    Handshake handshake = Handshake::AsPort;
 };
 
 // The settings of the port dialog: options.dat's values and port.dat beside it in progpath.
@@ -40,6 +41,7 @@ struct TransferProgress {
     int64_t position = 0; // where in the text the next line starts
     int64_t size = 0;     // the text's size
     int64_t queued = 0;   // after the last line: bytes the driver has still to send, if it tells
+    bool waiting = false; // the line takes nothing at the moment (XOFF or CTS held by the machine)
 };
 
 struct TransferResult {

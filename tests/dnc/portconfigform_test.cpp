@@ -104,6 +104,7 @@ private slots:
             f.Parity->setCurrentIndex(2);      // none
             f.StopBits->setCurrentIndex(1);    // 2
             f.ZeilenEnde->setCurrentIndex(1);  // LF
+            f.Handshake->setCurrentIndex(1);   // XON/XOFF, kept apart from options.dat
             f.accept();
         };
         form.Edit(options, progpath);
@@ -117,14 +118,15 @@ private slots:
         QList<int> shown;
         again.execDialog = [&](QDialog &) {
             for (QComboBox *list : {again.PortNummer, again.BaudRate, again.DataBits, again.Parity,
-                                    again.StopBits, again.ZeilenEnde})
+                                    again.StopBits, again.ZeilenEnde, again.Handshake})
                 shown << list->currentIndex();
         };
         again.Edit(reloaded, progpath);
-        QCOMPARE(shown, (QList<int>{11, 6, 2, 2, 1, 1}));
+        QCOMPARE(shown, (QList<int>{11, 6, 2, 2, 1, 1, 1}));
         const TransferSettings settings = StoredTransferSettings(reloaded, progpath);
         QCOMPARE(settings.device, std::string("/dev/ttyS11"));
         QCOMPARE(int(settings.lineEnd), int(LineEnd::Lf));
+        QCOMPARE(int(settings.handshake), int(Handshake::XonXoff));
     }
 
     void anAdapterIsFoundAgainByItsName() {

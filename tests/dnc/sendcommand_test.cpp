@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 #include <termios.h>
+#include <thread>
 
 namespace morvilo::cli {
 namespace {
@@ -163,6 +164,75 @@ TEST(SendCommand, ReportsBadArgumentsAndPortsThatCannotBeOpened) {
         EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
     }
     EXPECT_EQ(send({"--help"}).status, kSuccess);
+}
+
+} // namespace
+} // namespace morvilo::cli
+
+namespace morvilo::cli {
+namespace {
+
+using test::Receiver;
+
+CliRun runCli(const std::string &command, const std::vector<std::string> &arguments) {
+    std::ostringstream out, err;
+    std::vector<std::string> all = {command};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    const int status = RunCli(all, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST_F(SendCommandOnALine, AnXoffHeldLineEndsTheTransferAfterTheTimeout) {
+    // The machine reads all the time, so only its XOFF can hold the line.
+    const std::string program = (folder / "p.nc").string();
+    test::WriteFile(program, longProgram());
+    Receiver machine(pair->receiver());
+    const int control = ::open(pair->receiver().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(control, 0);
+    CliRun run;
+    std::thread sending([&] {
+        run = runCli("send", {program, "--port", pair->sender(), "--handshake", "xonxoff",
+                              "--timeout", "0.5"});
+    });
+    // The transfer has the port (and the handshake) once the line's buffers are full.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(::write(control, "\x13", 1), 1);
+    const std::string got = machine.ReadAll(1500);
+    EXPECT_LT(got.size(), longProgram().size());
+    sending.join();
+    ::close(control);
+    EXPECT_EQ(run.status, kFailure);
+    EXPECT_EQ(run.err.rfind("morvilo-cli send: transfer ended: no progress for 0.5 s; ", 0), 0u)
+        << run.err;
+    EXPECT_LT(linesSent(run.err), 30000);
+}
+
+TEST_F(SendCommandOnALine, ReceiveWritesWhatTheMachineSendsUpToItsEnd) {
+    const std::string output = (folder / "out.nc").string();
+    test::WriteFile(output, "old");
+    CliRun run;
+    std::thread receiving([&] {
+        run = runCli("receive", {"--port", pair->sender(), "--handshake", "xonxoff",
+                                 "--idle-timeout", "5", output});
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int machine = ::open(pair->receiver().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(machine, 0);
+    const std::string text = "%\r\nO1\r\nG0 X1\r\nM30\r\n%";
+    ASSERT_EQ(::write(machine, text.data(), text.size()), ssize_t(text.size()));
+    receiving.join();
+    ::close(machine);
+    EXPECT_EQ(run.status, kSuccess) << run.err;
+    EXPECT_EQ(test::ReadFile(output), text);
+
+    // A port that cannot be opened leaves the old file alone.
+    test::WriteFile(output, "old");
+    run = runCli("receive", {"--port", (folder / "none").string(), output});
+    EXPECT_EQ(run.status, kFailure);
+    EXPECT_NE(run.err.find("cannot open or set up"), std::string::npos) << run.err;
+    EXPECT_EQ(test::ReadFile(output), "old");
+    run = runCli("receive", {"--port", pair->sender(), "--end", "ab", output});
+    EXPECT_EQ(run.status, kUsage) << run.err;
 }
 
 } // namespace
