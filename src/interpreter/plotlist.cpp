@@ -42,15 +42,45 @@ bool sameBits(double a, double b) {
 }
 
 bool samePen(const TPlotPenRun &run, const t9dline &p) {
-    return run.col == p.col && run.typ == p.typ && run.style == p.style && sameBits(run.a, p.a) &&
-           sameBits(run.b, p.b) && sameBits(run.c, p.c) && sameBits(run.u, p.u) &&
-           sameBits(run.v, p.v) && sameBits(run.w, p.w);
+    return run.col == p.col && run.typ == p.typ && run.style == p.style;
+}
+
+bool sameAxes(const TPlotAxesRun &run, const t9dline &p) {
+    return sameBits(run.a, p.a) && sameBits(run.b, p.b) && sameBits(run.c, p.c) &&
+           sameBits(run.u, p.u) && sameBits(run.v, p.v) && sameBits(run.w, p.w);
+}
+
+void setPen(TPlotPenRun &run, const t9dline &p) {
+    run.col = p.col, run.typ = p.typ, run.style = p.style;
+}
+
+void setAxes(TPlotAxesRun &run, const t9dline &p) {
+    run.a = p.a, run.b = p.b, run.c = p.c;
+    run.u = p.u, run.v = p.v, run.w = p.w;
 }
 
 void copyPen(const TPlotPenRun &run, t9dline &p) {
+    p.col = run.col, p.typ = run.typ, p.style = run.style;
+}
+
+void copyAxes(const TPlotAxesRun &run, t9dline &p) {
     p.a = run.a, p.b = run.b, p.c = run.c;
     p.u = run.u, p.v = run.v, p.w = run.w;
-    p.col = run.col, p.typ = run.typ, p.style = run.style;
+}
+
+// Point k continues the last run when same(run, p); else a run starting at k is added. False
+// when memory ran out.
+template <typename Run, typename Same, typename Set>
+bool extend(TDynaArray<Run> &runs, uint32_t k, const t9dline &p, Same same, Set set) {
+    const uint32_t count = runs.Count();
+    if (count > 0 && same(runs[count - 1], p))
+        return true;
+    Run *run = runs.Add();
+    if (!run)
+        return false;
+    run->first = k;
+    set(*run, p);
+    return true;
 }
 
 } // namespace
@@ -78,6 +108,7 @@ t9dline TPlotList::operator[](uint32_t k) const {
     p.zeilevon = sources[source].zeilevon;
     p.zeilebis = zeilebisOf(source);
     copyPen(pens[runOf(pens, k)], p);
+    copyAxes(axes[runOf(axes, k)], p);
     return p;
 }
 
@@ -110,20 +141,14 @@ bool TPlotList::Add(const t9dline &p) {
         }
     }
     const uint32_t penCount = pens.Count();
-    if (stored && (penCount == 0 || !samePen(pens[penCount - 1], p))) {
-        TPlotPenRun *pen = pens.Add();
-        if ((stored = pen != nullptr)) {
-            pen->a = p.a, pen->b = p.b, pen->c = p.c;
-            pen->u = p.u, pen->v = p.v, pen->w = p.w;
-            pen->first = k;
-            pen->col = p.col, pen->typ = p.typ, pen->style = p.style;
-        }
-    }
+    stored = stored && extend(pens, k, p, samePen, setPen) && extend(axes, k, p, sameAxes, setAxes);
     if (!stored) { // take back what this point added
         while (longLines.Count() > longCount)
             longLines.Delete(longLines.Count() - 1);
         while (sources.Count() > sourceCount)
             sources.Delete(sources.Count() - 1);
+        while (pens.Count() > penCount)
+            pens.Delete(pens.Count() - 1);
         points.Delete(k);
     }
     return stored;
@@ -133,6 +158,7 @@ void TPlotList::Truncate() {
     points.Truncate();
     sources.Truncate();
     pens.Truncate();
+    axes.Truncate();
     longLines.Truncate();
 }
 
@@ -140,6 +166,7 @@ void TPlotList::Clear() {
     points.Clear();
     sources.Clear();
     pens.Clear();
+    axes.Clear();
     longLines.Clear();
 }
 
@@ -148,25 +175,25 @@ void TPlotList::Scale(double factor) {
         TPlotPoint &point = points[k];
         point.x *= factor, point.y *= factor, point.z *= factor;
     }
-    for (uint32_t k = 0; k < pens.Count(); ++k) {
-        TPlotPenRun &pen = pens[k];
-        pen.u *= factor, pen.v *= factor, pen.w *= factor;
+    for (uint32_t k = 0; k < axes.Count(); ++k) {
+        TPlotAxesRun &run = axes[k];
+        run.u *= factor, run.v *= factor, run.w *= factor;
     }
 }
 
-void TPlotList::Shift(const double (&delta)[9], unsigned axes) {
-    const auto add = [axes, &delta](double &value, int axis) {
-        if (axes & (1u << axis))
+void TPlotList::Shift(const double (&delta)[9], unsigned which) {
+    const auto add = [which, &delta](double &value, int axis) {
+        if (which & (1u << axis))
             value += delta[axis];
     };
     for (uint32_t k = 0; k < points.Count(); ++k) {
         TPlotPoint &point = points[k];
         add(point.x, 0), add(point.y, 1), add(point.z, 2);
     }
-    for (uint32_t k = 0; k < pens.Count(); ++k) {
-        TPlotPenRun &pen = pens[k];
-        add(pen.a, 3), add(pen.b, 4), add(pen.c, 5);
-        add(pen.u, 6), add(pen.v, 7), add(pen.w, 8);
+    for (uint32_t k = 0; k < axes.Count(); ++k) {
+        TPlotAxesRun &run = axes[k];
+        add(run.a, 3), add(run.b, 4), add(run.c, 5);
+        add(run.u, 6), add(run.v, 7), add(run.w, 8);
     }
 }
 
@@ -180,6 +207,8 @@ const t9dline &TPlotReader::operator[](uint32_t k) {
     }
     if (follow(list.pens, count, k, pen, penEnd, penValid))
         copyPen(list.pens[pen], record);
+    if (follow(list.axes, count, k, axes, axesEnd, axesValid))
+        copyAxes(list.axes[axes], record);
     return record;
 }
 

@@ -5,9 +5,9 @@
 //
 // The list stores a point's linear axes x, y, z once per point (24 bytes). What consecutive
 // points share is stored once per run of points: the source line (a block's points, an arc's
-// hundred of them) in a source run, and the pen, the point type and the rotary and secondary
-// axes, which rarely change, in a pen run. Readers get every point back as the record it was
-// added as, with the same doubles.
+// hundred of them) in a source run, the pen and the point type in a pen run, and the rotary and
+// secondary axes, which rarely change, in an axes run. Readers get every point back as the record
+// it was added as, with the same doubles.
 
 #include "vantrel/dynaarray.h"
 
@@ -46,11 +46,14 @@ struct TPlotSourceRun {
     uint32_t span;  // zeilebis - zeilevon; kLongSpan: the line's end is in the long-line table
 };
 struct TPlotPenRun {
-    double a, b, c, u, v, w;
     uint32_t first;
     int32_t col;
     int8_t typ;
     uint8_t style;
+};
+struct TPlotAxesRun { // the rotary and secondary axes
+    double a, b, c, u, v, w;
+    uint32_t first;
 };
 struct TPlotLongLine {
     uint32_t run; // index of the source run
@@ -67,7 +70,8 @@ public:
     bool Empty() const { return points.Count() == 0; }
     // Bytes held by the list's blocks.
     uint64_t MemSize() const {
-        return points.MemSize() + sources.MemSize() + pens.MemSize() + longLines.MemSize();
+        return points.MemSize() + sources.MemSize() + pens.MemSize() + axes.MemSize() +
+               longLines.MemSize();
     }
 
     // Point k (k < Count()) as it was added. Finds its runs by bisection; a loop over many
@@ -83,10 +87,10 @@ public:
     void Clear();
 
     // Rewrites of the whole list, value by value as on every point: the linear axes (x, y, z,
-    // u, v, w) times factor; the axes whose bit is set in axes (bit 0: x ... bit 8: w) plus
+    // u, v, w) times factor; the axes whose bit is set in which (bit 0: x ... bit 8: w) plus
     // their delta.
     void Scale(double factor);
-    void Shift(const double (&delta)[9], unsigned axes = 0x1FF);
+    void Shift(const double (&delta)[9], unsigned which = 0x1FF);
 
 private:
     friend class TPlotReader;
@@ -96,6 +100,7 @@ private:
     TDynaArray<TPlotPoint> points;
     TDynaArray<TPlotSourceRun> sources;
     TDynaArray<TPlotPenRun> pens;
+    TDynaArray<TPlotAxesRun> axes;
     TDynaArray<TPlotLongLine> longLines;
 };
 
@@ -109,8 +114,9 @@ public:
 private:
     const TPlotList &list;
     t9dline record{};
-    uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0; // current runs and their ends
-    bool sourceValid = false, penValid = false;
+    // the current runs and the first points after them
+    uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0;
+    bool sourceValid = false, penValid = false, axesValid = false;
 };
 
 } // namespace morvilo

@@ -339,11 +339,11 @@ TEST_F(HostileTest, APlotListBeyondItsLimitEndsTheRunWithTheMemoryMessage) {
         EXPECT_NE(allocationMessages[0].find("Not enough memory"), std::string::npos)
             << allocationMessages[0];
         // One of the list's blocks is full: the points, or the runs when every point starts
-        // one (the largest record, a pen run, once a point); no block outgrew the limit.
+        // one (the largest record, an axes run, once a point); no block outgrew the limit.
         if (program.oneRun) {
             EXPECT_EQ(h.lines.Count(), limit / sizeof(TPlotPoint));
         }
-        EXPECT_GE(h.lines.Count(), limit / sizeof(TPlotPenRun));
+        EXPECT_GE(h.lines.Count(), limit / sizeof(TPlotAxesRun));
         EXPECT_LE(h.lines.MemSize(), 3 * limit);
         // The move after the pattern is not carried out: the run ended.
         EXPECT_NE(h.lines[h.lines.Count() - 1].x, 5);

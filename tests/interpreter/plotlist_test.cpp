@@ -114,12 +114,12 @@ TEST(PlotList, GivesBackEveryPointAsAdded) {
 // A point whose run cannot be stored is not stored at all: the list stays as it was.
 TEST(PlotList, APointThatFindsNoRoomLeavesTheListAsItWas) {
     SetAllocationFailureHandler([](const std::string &) {});
-    SetDynaArrayBlockLimit(100 * sizeof(TPlotPenRun));
+    SetDynaArrayBlockLimit(100 * sizeof(TPlotAxesRun));
     TPlotList lines;
     t9dline p{};
     uint32_t added = 0;
-    for (;; ++added) { // every point a new pen: the pen runs fill first
-        p.x = added, p.col = int32_t(added);
+    for (;; ++added) { // every point a new pen and new axes: the axes runs fill first
+        p.x = p.a = added, p.col = int32_t(added);
         if (!lines.Add(p))
             break;
     }
@@ -129,10 +129,12 @@ TEST(PlotList, APointThatFindsNoRoomLeavesTheListAsItWas) {
     ASSERT_EQ(lines.Count(), 100u);
     EXPECT_EQ(lines[99].col, 99);
     EXPECT_EQ(lines[99].x, 99);
-    p.col = 99; // the last pen again: only a point is needed
+    EXPECT_EQ(lines[99].a, 99);
+    p.col = 99, p.a = 99; // the last pen and axes again: only a point is needed
     p.x = 100;
     ASSERT_TRUE(lines.Add(p));
     EXPECT_EQ(lines[100].x, 100);
+    EXPECT_EQ(lines[100].col, 99);
 }
 
 } // namespace
