@@ -6,17 +6,23 @@ namespace morvilo {
 
 namespace {
 
-// Index of the run that holds point k: the last run whose first point is at most k.
-template <typename Run> uint32_t runOf(const TDynaArray<Run> &runs, uint32_t k) {
-    uint32_t low = 0, high = runs.Count(); // the run is in [low, high)
+// Index of the last record whose key is at most k (the first when none is).
+template <typename Record>
+uint32_t lastAtMost(const TDynaArray<Record> &records, uint32_t Record::*key, uint32_t k) {
+    uint32_t low = 0, high = records.Count(); // the record is in [low, high)
     while (high - low > 1) {
         const uint32_t mid = low + (high - low) / 2;
-        if (runs[mid].first <= k)
+        if (records[mid].*key <= k)
             low = mid;
         else
             high = mid;
     }
     return low;
+}
+
+// Index of the run that holds point k: the last run whose first point is at most k.
+template <typename Run> uint32_t runOf(const TDynaArray<Run> &runs, uint32_t k) {
+    return lastAtMost(runs, &Run::first, k);
 }
 
 // Moves run/end (the run holding point k and the first point after it) to point k: the same
@@ -89,15 +95,7 @@ int64_t TPlotList::zeilebisOf(uint32_t run) const {
     const TPlotSourceRun &source = sources[run];
     if (source.span != kLongSpan)
         return source.zeilevon + int64_t(source.span);
-    uint32_t low = 0, high = longLines.Count();
-    while (high - low > 1) {
-        const uint32_t mid = low + (high - low) / 2;
-        if (longLines[mid].run <= run)
-            low = mid;
-        else
-            high = mid;
-    }
-    return longLines[low].zeilebis;
+    return longLines[lastAtMost(longLines, &TPlotLongLine::run, run)].zeilebis;
 }
 
 t9dline TPlotList::operator[](uint32_t k) const {
