@@ -19,22 +19,22 @@ constexpr uint32_t kPoints = 10'000'000;
 constexpr uint32_t kRunLength = 1000; // a pen-up move after every 1000 points
 
 void fillPlot(TPlotList &lines, bool arcs) {
-    lines.Reserve(kPoints);
     for (uint32_t i = 0; i < kPoints; ++i) {
-        t9dline *p = lines.Add();
-        p->zeilevon = int64_t(i) * 20;
-        p->zeilebis = p->zeilevon + 19;
-        p->typ = i % kRunLength == 0 ? 0 : 1;
+        t9dline p{};
+        p.zeilevon = int64_t(i) * 20;
+        p.zeilebis = p.zeilevon + 19;
+        p.typ = i % kRunLength == 0 ? 0 : 1;
         if (arcs) {
             const double t = i * 0.001;
-            p->x = 40 * std::cos(t);
-            p->y = 40 * std::sin(t);
-            p->z = -0.0001 * (i % 5000);
+            p.x = 40 * std::cos(t);
+            p.y = 40 * std::sin(t);
+            p.z = -0.0001 * (i % 5000);
         } else {
-            p->x = (i % 2000) * 0.125;
-            p->y = (i / 2000) * 0.2;
-            p->z = -double(i % 7) * 0.001;
+            p.x = (i % 2000) * 0.125;
+            p.y = (i / 2000) * 0.2;
+            p.z = -double(i % 7) * 0.001;
         }
+        lines.Add(p);
     }
 }
 

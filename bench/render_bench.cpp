@@ -26,15 +26,16 @@ constexpr QSize kBoxSize(1200, 800);
 
 void addPoint(TPlotList &lines, int64_t source, double x, double y, double z, int8_t typ,
               int32_t col, uint8_t style) {
-    t9dline *r = lines.Add();
-    r->zeilevon = source;
-    r->zeilebis = source + 20;
-    r->x = x;
-    r->y = y;
-    r->z = z;
-    r->typ = typ;
-    r->col = col;
-    r->style = style;
+    t9dline r{};
+    r.zeilevon = source;
+    r.zeilebis = source + 20;
+    r.x = x;
+    r.y = y;
+    r.z = z;
+    r.typ = typ;
+    r.col = col;
+    r.style = style;
+    lines.Add(r);
 }
 
 // 2000 rows of 5000 points; z follows a smooth surface.

@@ -43,8 +43,9 @@ public:
     // Writes the rows of records first .. last - 1 from at, which has room for kMaxRow bytes a
     // record; returns the end of the text.
     char *Rows(const TPlotList &lines, uint32_t first, uint32_t last, char *at) {
+        TPlotReader reader(lines);
         for (uint32_t k = first; k < last; ++k)
-            at = row(lines[k], at);
+            at = row(reader[k], at);
         return at;
     }
 

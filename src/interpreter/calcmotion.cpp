@@ -232,28 +232,28 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
         y = 2 * st.ymirrory - y;
     if (st.zmirror)
         z = 2 * st.zmirrorz - z;
-    t9dline *point = lines.Add();
-    if (!point) {
+    t9dline point;
+    if (st.ii == -1) {
+        point.zeilevon = point.zeilebis = -1;
+    } else if (st.mainprog == 0) {
+        point.zeilevon = linevon;
+        point.zeilebis = linebis;
+    } else {
+        point.zeilevon = st.mainlinevon;
+        point.zeilebis = st.mainlinebis;
+    }
+    point.typ = typ;
+    point.x = x, point.y = y, point.z = z;
+    point.a = a, point.b = b, point.c = c;
+    point.u = u, point.v = v, point.w = w;
+    point.col = pencol;
+    point.style = penstyle;
+    if (!lines.Add(point)) {
         // The list cannot grow (the allocation failure was reported): the run ends here, also
         // without a window whose failure handler would end it.
         flags.breakprogram = true;
         return false;
     }
-    if (st.ii == -1) {
-        point->zeilevon = point->zeilebis = -1;
-    } else if (st.mainprog == 0) {
-        point->zeilevon = linevon;
-        point->zeilebis = linebis;
-    } else {
-        point->zeilevon = st.mainlinevon;
-        point->zeilebis = st.mainlinebis;
-    }
-    point->typ = typ;
-    point->x = x, point->y = y, point->z = z;
-    point->a = a, point->b = b, point->c = c;
-    point->u = u, point->v = v, point->w = w;
-    point->col = pencol;
-    point->style = penstyle;
     if (env.sink) {
         koordmat(st.lmat, x, y, z, a, b, c, u, v, w, st.nx, st.ny);
         if (typ == 1)
@@ -266,23 +266,13 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
 
 // G20, G21: the linear coordinates of every stored point change units; angles stay.
 void TCalcRun::rescalePlot(double factor) {
-    for (uint32_t k = 0; k < lines.Count(); ++k) {
-        t9dline &point = lines[k];
-        point.x *= factor, point.y *= factor, point.z *= factor;
-        point.u *= factor, point.v *= factor, point.w *= factor;
-    }
+    lines.Scale(factor);
     repaint();
 }
 
 // Every stored point (the axis cross included) moves by delta.
 void TCalcRun::shiftPlot(const double (&delta)[kAxes]) {
-    for (uint32_t k = 0; k < lines.Count(); ++k) {
-        t9dline &point = lines[k];
-        double *const coordinates[kAxes] = {&point.x, &point.y, &point.z, &point.a, &point.b,
-                                            &point.c, &point.u, &point.v, &point.w};
-        for (int axis = 0; axis < kAxes; ++axis)
-            *coordinates[axis] += delta[axis];
-    }
+    lines.Shift(delta);
     repaint();
 }
 

@@ -53,11 +53,8 @@ void TCalcRun::localShift() {
 // axes.
 void TCalcRun::coordinateSetting() {
     if (options.Dreh1() && (st.use || st.wse)) {
-        const double au = st.au, aw = st.aw;
-        for (uint32_t k = 0; k < lines.Count(); ++k) {
-            lines[k].u += au;
-            lines[k].w += aw;
-        }
+        const double delta[kAxes] = {0, 0, 0, 0, 0, 0, st.au, 0, st.aw};
+        lines.Shift(delta, 1u << 6 | 1u << 8);
         st.ou = st.au = st.ow = st.aw = 0;
         st.use = st.wse = false;
         repaint();

@@ -2,6 +2,12 @@
 // The plot list: every point the interpreter produced, in path order, with the source line it
 // came from, its nine axis values and the pen of the segment that ends at it. The view
 // redraws, picks, prints and exports from it without interpreting again.
+//
+// The list stores a point's linear axes x, y, z once per point (24 bytes). What consecutive
+// points share is stored once per run of points: the source line (a block's points, an arc's
+// hundred of them) in a source run, the pen and the point type in a pen run, and the rotary and
+// secondary axes, which rarely change, in an axes run. Readers get every point back as the record
+// it was added as, with the same doubles.
 
 #include "vantrel/dynaarray.h"
 
@@ -18,7 +24,7 @@ inline constexpr int32_t kColourRapid = 0x00FFAC00; // rapid moves and hole patt
 inline constexpr int32_t kColourCw = 0x0000FF00;    // clockwise arcs (green)
 inline constexpr int32_t kColourCcw = 0x000000FF;   // counter-clockwise arcs (red)
 
-// One stored point, 96 bytes.
+// One point as readers see it and writers add it.
 struct t9dline {
     int64_t zeilevon; // text offset of the first byte of the source line; -1: axis cross
     int64_t zeilebis; // text offset of that line's last byte, its line end included; -1: axis cross
@@ -29,8 +35,88 @@ struct t9dline {
     int8_t typ;       // 0: pen-up point, 1: a line is drawn from the previous point
     uint8_t style;    // PenStyle of that segment
 };
-static_assert(sizeof(t9dline) == 96, "the plot list's records are 96 bytes");
 
-using TPlotList = TDynaArray<t9dline>;
+// The stored parts of the list.
+struct TPlotPoint {
+    double x, y, z;
+};
+struct TPlotSourceRun {
+    int64_t zeilevon;
+    uint32_t first; // index of the run's first point
+    uint32_t span;  // zeilebis - zeilevon; kLongSpan: the line's end is in the long-line table
+};
+struct TPlotPenRun {
+    uint32_t first;
+    int32_t col;
+    int8_t typ;
+    uint8_t style;
+};
+struct TPlotAxesRun { // the rotary and secondary axes
+    double a, b, c, u, v, w;
+    uint32_t first;
+};
+struct TPlotLongLine {
+    uint32_t run; // index of the source run
+    int64_t zeilebis;
+};
+
+class TPlotList {
+public:
+    TPlotList() = default;
+    TPlotList(const TPlotList &) = delete;
+    TPlotList &operator=(const TPlotList &) = delete;
+
+    uint32_t Count() const { return points.Count(); }
+    bool Empty() const { return points.Count() == 0; }
+    // Bytes held by the list's blocks.
+    uint64_t MemSize() const {
+        return points.MemSize() + sources.MemSize() + pens.MemSize() + axes.MemSize() +
+               longLines.MemSize();
+    }
+
+    // Point k (k < Count()) as it was added. Finds its runs by bisection; a loop over many
+    // points reads faster through a TPlotReader.
+    t9dline operator[](uint32_t k) const;
+
+    // Appends a point; false when memory ran out (the failure was reported, the list is
+    // unchanged then).
+    bool Add(const t9dline &point);
+
+    // Empties the list but keeps its memory for the points to come.
+    void Truncate();
+    void Clear();
+
+    // Rewrites of the whole list, value by value as on every point: the linear axes (x, y, z,
+    // u, v, w) times factor; the axes whose bit is set in which (bit 0: x ... bit 8: w) plus
+    // their delta.
+    void Scale(double factor);
+    void Shift(const double (&delta)[9], unsigned which = 0x1FF);
+
+private:
+    friend class TPlotReader;
+    int64_t zeilebisOf(uint32_t run) const;
+    static constexpr uint32_t kLongSpan = UINT32_MAX;
+
+    TDynaArray<TPlotPoint> points;
+    TDynaArray<TPlotSourceRun> sources;
+    TDynaArray<TPlotPenRun> pens;
+    TDynaArray<TPlotAxesRun> axes;
+    TDynaArray<TPlotLongLine> longLines;
+};
+
+// Reads a plot list point by point; in order (forward or backward) each point costs
+// O(1), a jump costs a bisection. One reader per thread; the list must not change meanwhile.
+class TPlotReader {
+public:
+    explicit TPlotReader(const TPlotList &list) : list(list) {}
+    const t9dline &operator[](uint32_t k);
+
+private:
+    const TPlotList &list;
+    t9dline record{};
+    // the current runs and the first points after them
+    uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0;
+    bool sourceValid = false, penValid = false, axesValid = false;
+};
 
 } // namespace morvilo

@@ -147,8 +147,9 @@ bool WriteDXF(const TPlotList &lines, OutputFile &out, std::string &error) {
         out.Write("\r\n");
     }
     EntityWriter entities(out);
+    TPlotReader reader(lines);
     for (uint32_t k = 0; k < lines.Count(); ++k) {
-        const t9dline &p = lines[k];
+        const t9dline &p = reader[k];
         if (p.zeilevon < 0) // the axis cross
             continue;
         const WorldPoint q = worldPoint(p);

@@ -30,8 +30,9 @@ template <typename Draw>
 void walkPlot(const TPlotList &lines, ViewState &view, const tmat44 &mat, Draw &&draw) {
     QPoint pen(0, 0);
     const uint32_t count = lines.Count();
+    TPlotReader reader(lines);
     for (uint32_t i = 0; i < count; ++i) {
-        const t9dline &r = lines[i];
+        const t9dline &r = reader[i];
         const QPoint to = project(mat, r);
         if (r.typ != 0) {
             draw(pen, to, r, i);
@@ -181,8 +182,9 @@ std::optional<uint32_t> PickSegment(const QImage &bitclick, const TPlotList &lin
 std::optional<uint32_t> CaretSegment(const TPlotList &lines, int64_t caret) {
     if (caret < 0)
         return std::nullopt;
+    TPlotReader reader(lines);
     for (uint32_t i = lines.Count(); i-- > 0;) {
-        const t9dline &r = lines[i];
+        const t9dline &r = reader[i];
         if (r.typ == 1 && r.zeilevon <= caret && caret <= r.zeilebis)
             return i;
     }

@@ -26,7 +26,12 @@ public:
         WriteFile(path, text);
         EXPECT_TRUE(memo1.OpenFileWithName(path));
         CalcBtnClick(Environment());
-        return std::vector<t9dline>(lines.Data(), lines.Data() + lines.Count());
+        std::vector<t9dline> points;
+        points.reserve(lines.Count());
+        TPlotReader reader(lines);
+        for (uint32_t k = 0; k < lines.Count(); ++k)
+            points.push_back(reader[k]);
+        return points;
     }
     // The points the program produced, after the axis cross and the start point.
     std::vector<t9dline> Run(const std::string &text) {

@@ -173,7 +173,7 @@ private slots:
         form->CalcBtnClick(); // nobody presses stop: the limit ends the run
         SetDynaArrayBlockLimit(0);
         QVERIFY(!form->flags.inrender);
-        QCOMPARE(form->lines.Count(), uint32_t((uint64_t(1) << 20) / sizeof(t9dline)));
+        QCOMPARE(form->lines.Count(), uint32_t((uint64_t(1) << 20) / sizeof(TPlotPoint)));
         QTRY_COMPARE(errorsShown.size(), 1);
         QVERIFY2(errorsShown[0].contains("Not enough memory"), qPrintable(errorsShown[0]));
         QTest::qWait(50);

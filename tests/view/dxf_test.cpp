@@ -35,12 +35,13 @@ Point line(double x, double y, double z) {
 
 void fill(TPlotList &lines, std::initializer_list<Point> points) {
     for (const Point &p : points) {
-        t9dline &r = *lines.Add();
+        t9dline r{};
         r.zeilevon = r.zeilebis = p.zeilevon;
         r.typ = int8_t(p.typ);
         r.x = p.x, r.y = p.y, r.z = p.z;
         r.a = p.a, r.b = p.b, r.c = p.c;
         r.u = p.u, r.v = p.v, r.w = p.w;
+        lines.Add(r);
     }
 }
 

@@ -399,9 +399,10 @@ private slots:
 
     void dxfExportWritesTheChosenFile() {
         TPlotList lines;
-        t9dline &p = *lines.Add();
+        t9dline p{};
         p.typ = 1;
         p.x = 2;
+        lines.Add(p);
         QString reported;
         const auto errorBox = [&](const QString &message) { reported = message; };
         const auto choose = [](const QString &name) {

@@ -263,14 +263,15 @@ struct Point {
 void Fill(TPlotList &lines, const std::vector<Point> &points) {
     lines.Truncate();
     for (const Point &p : points) {
-        t9dline *r = lines.Add();
-        r->x = p.x;
-        r->y = p.y;
-        r->typ = p.typ;
-        r->col = p.col;
-        r->style = p.style;
-        r->zeilevon = p.zeilevon;
-        r->zeilebis = p.zeilebis;
+        t9dline r{};
+        r.x = p.x;
+        r.y = p.y;
+        r.typ = p.typ;
+        r.col = p.col;
+        r.style = p.style;
+        r.zeilevon = p.zeilevon;
+        r.zeilebis = p.zeilebis;
+        lines.Add(r);
     }
 }
 

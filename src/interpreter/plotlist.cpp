@@ -1,0 +1,213 @@
+#include "interpreter/plotlist.h"
+
+#include <cstring>
+
+namespace morvilo {
+
+namespace {
+
+// Index of the last record whose key is at most k (the first when none is).
+template <typename Record>
+uint32_t lastAtMost(const TDynaArray<Record> &records, uint32_t Record::*key, uint32_t k) {
+    uint32_t low = 0, high = records.Count(); // the record is in [low, high)
+    while (high - low > 1) {
+        const uint32_t mid = low + (high - low) / 2;
+        if (records[mid].*key <= k)
+            low = mid;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+// Index of the run that holds point k: the last run whose first point is at most k.
+template <typename Run> uint32_t runOf(const TDynaArray<Run> &runs, uint32_t k) {
+    return lastAtMost(runs, &Run::first, k);
+}
+
+// Moves run/end (the run holding point k and the first point after it) to point k: the same
+// run, the next or the previous one, or one found by bisection. True when the run changed.
+template <typename Run>
+bool follow(const TDynaArray<Run> &runs, uint32_t points, uint32_t k, uint32_t &run, uint32_t &end,
+            bool &valid) {
+    if (valid && k >= runs[run].first && k < end)
+        return false;
+    if (valid && k == end && run + 1 < runs.Count())
+        ++run;
+    else if (valid && run > 0 && k < runs[run].first && k >= runs[run - 1].first)
+        --run;
+    else
+        run = runOf(runs, k);
+    end = run + 1 < runs.Count() ? runs[run + 1].first : points;
+    valid = true;
+    return true;
+}
+
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+bool samePen(const TPlotPenRun &run, const t9dline &p) {
+    return run.col == p.col && run.typ == p.typ && run.style == p.style;
+}
+
+bool sameAxes(const TPlotAxesRun &run, const t9dline &p) {
+    return sameBits(run.a, p.a) && sameBits(run.b, p.b) && sameBits(run.c, p.c) &&
+           sameBits(run.u, p.u) && sameBits(run.v, p.v) && sameBits(run.w, p.w);
+}
+
+void setPen(TPlotPenRun &run, const t9dline &p) {
+    run.col = p.col, run.typ = p.typ, run.style = p.style;
+}
+
+void setAxes(TPlotAxesRun &run, const t9dline &p) {
+    run.a = p.a, run.b = p.b, run.c = p.c;
+    run.u = p.u, run.v = p.v, run.w = p.w;
+}
+
+void copyPen(const TPlotPenRun &run, t9dline &p) {
+    p.col = run.col, p.typ = run.typ, p.style = run.style;
+}
+
+void copyAxes(const TPlotAxesRun &run, t9dline &p) {
+    p.a = run.a, p.b = run.b, p.c = run.c;
+    p.u = run.u, p.v = run.v, p.w = run.w;
+}
+
+// Point k continues the last run when same(run, p); else a run starting at k is added. False
+// when memory ran out.
+template <typename Run, typename Same, typename Set>
+bool extend(TDynaArray<Run> &runs, uint32_t k, const t9dline &p, Same same, Set set) {
+    const uint32_t count = runs.Count();
+    if (count > 0 && same(runs[count - 1], p))
+        return true;
+    Run *run = runs.Add();
+    if (!run)
+        return false;
+    run->first = k;
+    set(*run, p);
+    return true;
+}
+
+} // namespace
+
+int64_t TPlotList::zeilebisOf(uint32_t run) const {
+    const TPlotSourceRun &source = sources[run];
+    if (source.span != kLongSpan)
+        return source.zeilevon + int64_t(source.span);
+    return longLines[lastAtMost(longLines, &TPlotLongLine::run, run)].zeilebis;
+}
+
+t9dline TPlotList::operator[](uint32_t k) const {
+    t9dline p{};
+    const TPlotPoint &point = points[k];
+    p.x = point.x, p.y = point.y, p.z = point.z;
+    const uint32_t source = runOf(sources, k);
+    p.zeilevon = sources[source].zeilevon;
+    p.zeilebis = zeilebisOf(source);
+    copyPen(pens[runOf(pens, k)], p);
+    copyAxes(axes[runOf(axes, k)], p);
+    return p;
+}
+
+bool TPlotList::Add(const t9dline &p) {
+    const uint32_t k = points.Count();
+    TPlotPoint *point = points.Add();
+    if (!point)
+        return false;
+    point->x = p.x, point->y = p.y, point->z = p.z;
+
+    const uint32_t sourceCount = sources.Count(), longCount = longLines.Count();
+    const bool sameSource = sourceCount > 0 && sources[sourceCount - 1].zeilevon == p.zeilevon &&
+                            zeilebisOf(sourceCount - 1) == p.zeilebis;
+    bool stored = true;
+    if (!sameSource) {
+        TPlotSourceRun *source = sources.Add();
+        if ((stored = source != nullptr)) {
+            source->zeilevon = p.zeilevon;
+            source->first = k;
+            const bool shortLine =
+                p.zeilebis >= p.zeilevon && uint64_t(p.zeilebis) - uint64_t(p.zeilevon) < kLongSpan;
+            source->span = shortLine ? uint32_t(p.zeilebis - p.zeilevon) : kLongSpan;
+            if (!shortLine) {
+                TPlotLongLine *line = longLines.Add();
+                if ((stored = line != nullptr)) {
+                    line->run = sourceCount;
+                    line->zeilebis = p.zeilebis;
+                }
+            }
+        }
+    }
+    const uint32_t penCount = pens.Count();
+    stored = stored && extend(pens, k, p, samePen, setPen) && extend(axes, k, p, sameAxes, setAxes);
+    if (!stored) { // take back what this point added
+        while (longLines.Count() > longCount)
+            longLines.Delete(longLines.Count() - 1);
+        while (sources.Count() > sourceCount)
+            sources.Delete(sources.Count() - 1);
+        while (pens.Count() > penCount)
+            pens.Delete(pens.Count() - 1);
+        points.Delete(k);
+    }
+    return stored;
+}
+
+void TPlotList::Truncate() {
+    points.Truncate();
+    sources.Truncate();
+    pens.Truncate();
+    axes.Truncate();
+    longLines.Truncate();
+}
+
+void TPlotList::Clear() {
+    points.Clear();
+    sources.Clear();
+    pens.Clear();
+    axes.Clear();
+    longLines.Clear();
+}
+
+void TPlotList::Scale(double factor) {
+    for (uint32_t k = 0; k < points.Count(); ++k) {
+        TPlotPoint &point = points[k];
+        point.x *= factor, point.y *= factor, point.z *= factor;
+    }
+    for (uint32_t k = 0; k < axes.Count(); ++k) {
+        TPlotAxesRun &run = axes[k];
+        run.u *= factor, run.v *= factor, run.w *= factor;
+    }
+}
+
+void TPlotList::Shift(const double (&delta)[9], unsigned which) {
+    const auto add = [which, &delta](double &value, int axis) {
+        if (which & (1u << axis))
+            value += delta[axis];
+    };
+    for (uint32_t k = 0; k < points.Count(); ++k) {
+        TPlotPoint &point = points[k];
+        add(point.x, 0), add(point.y, 1), add(point.z, 2);
+    }
+    for (uint32_t k = 0; k < axes.Count(); ++k) {
+        TPlotAxesRun &run = axes[k];
+        add(run.a, 3), add(run.b, 4), add(run.c, 5);
+        add(run.u, 6), add(run.v, 7), add(run.w, 8);
+    }
+}
+
+const t9dline &TPlotReader::operator[](uint32_t k) {
+    const uint32_t count = list.points.Count();
+    const TPlotPoint &point = list.points[k];
+    record.x = point.x, record.y = point.y, record.z = point.z;
+    if (follow(list.sources, count, k, source, sourceEnd, sourceValid)) {
+        record.zeilevon = list.sources[source].zeilevon;
+        record.zeilebis = list.zeilebisOf(source);
+    }
+    if (follow(list.pens, count, k, pen, penEnd, penValid))
+        copyPen(list.pens[pen], record);
+    if (follow(list.axes, count, k, axes, axesEnd, axesValid))
+        copyAxes(list.axes[axes], record);
+    return record;
+}
+
+} // namespace morvilo

@@ -1,0 +1,141 @@
+// The plot list gives back every point as it was added, and the CSV of every test program is the
+// one recorded in plotlist/digests.txt (made by plotlist/make_digests.sh with the morvilo-cli of
+// the one-record-a-point list).
+
+#include "../common/testfiles.h"
+#include "cli/cli.h"
+#include "interpreter/plotlist.h"
+
+#include <QCryptographicHash>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace morvilo::test {
+namespace {
+
+const std::filesystem::path kRoot = std::filesystem::path(MORVILO_TEST_DATA) / ".." / "..";
+
+std::vector<std::string> split(const std::string &text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);)
+        parts.push_back(part);
+    return parts;
+}
+
+TEST(PlotListCsv, EveryTestProgramPrintsTheRecordedCsv) {
+    const std::string table = ReadFile(kRoot / "tests/interpreter/plotlist/digests.txt");
+    size_t checked = 0;
+    for (const std::string &row : split(table, '\n')) {
+        if (row.empty() || row[0] == '#')
+            continue;
+        const std::vector<std::string> field = split(row, ';');
+        ASSERT_EQ(field.size(), 4u) << row;
+        SCOPED_TRACE(row);
+        std::vector<std::string> arguments{"plot"};
+        for (const std::string &option : split(field[1], ' '))
+            arguments.push_back(option);
+        arguments.push_back((kRoot / field[0]).string());
+        std::ostringstream out, err;
+        ASSERT_EQ(cli::RunCli(arguments, out, err), 0) << err.str();
+        const std::string csv = out.str();
+        EXPECT_EQ(std::to_string(csv.size()), field[2]);
+        EXPECT_EQ(
+            QCryptographicHash::hash(QByteArray::fromStdString(csv), QCryptographicHash::Sha256)
+                .toHex()
+                .toStdString(),
+            field[3]);
+        ++checked;
+    }
+    EXPECT_GE(checked, 90u);
+}
+
+bool sameRecord(const t9dline &a, const t9dline &b) {
+    return a.zeilevon == b.zeilevon && a.zeilebis == b.zeilebis && a.col == b.col &&
+           a.typ == b.typ && a.style == b.style &&
+           std::memcmp(&a.x, &b.x, 9 * sizeof(double)) == 0; // -0.0 is not 0.0 here
+}
+
+// Points that share runs, break them by one value each (a signed zero, a line end beyond
+// 32 bits, the axis cross's -1), read in order, backward and by index.
+TEST(PlotList, GivesBackEveryPointAsAdded) {
+    std::vector<t9dline> added;
+    const auto point = [&](int64_t von, int64_t bis, double x, double a, int32_t col, int8_t typ) {
+        t9dline p{};
+        p.zeilevon = von, p.zeilebis = bis;
+        p.x = x, p.y = x / 3, p.z = -x;
+        p.a = a, p.u = a * 2;
+        p.col = col, p.typ = typ, p.style = typ ? psSolid : psDot;
+        added.push_back(p);
+    };
+    point(-1, -1, 1000, 0, kColourWhite, 0);
+    point(-1, -1, 0, 0, kColourWhite, 1);
+    for (int k = 0; k < 5; ++k)
+        point(10, 20, k, 0, kColourCw, 1);
+    point(10, 20, 6, -0.0, kColourCw, 1);
+    point(21, 21 + (int64_t(1) << 33), 7, -0.0, kColourCw, 1); // a line of 8 GiB
+    point(21, 21 + (int64_t(1) << 33), 8, -0.0, kColourCw, 1);
+    point(21, 22, 9, 1e300, kColourRapid, 1); // the same start, another end
+    point(int64_t(1) << 40, (int64_t(1) << 40) + 5, 10, 1e300, kColourRapid, 0);
+    point(30, 40, 11, 1e300, kColourRapid, 1);
+
+    TPlotList lines;
+    for (const t9dline &p : added)
+        ASSERT_TRUE(lines.Add(p));
+    ASSERT_EQ(lines.Count(), added.size());
+    TPlotReader forward(lines), backward(lines), jumping(lines);
+    for (uint32_t k = 0; k < added.size(); ++k) {
+        EXPECT_TRUE(sameRecord(lines[k], added[k])) << k;
+        EXPECT_TRUE(sameRecord(forward[k], added[k])) << k;
+        const uint32_t back = uint32_t(added.size()) - 1 - k;
+        EXPECT_TRUE(sameRecord(backward[back], added[back])) << back;
+        const uint32_t jump = (k * 7) % uint32_t(added.size());
+        EXPECT_TRUE(sameRecord(jumping[jump], added[jump])) << jump;
+    }
+
+    // The rewrites act on every point's values alike.
+    const double delta[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    lines.Scale(25.4);
+    lines.Shift(delta, 1u << 0 | 1u << 6);
+    for (uint32_t k = 0; k < added.size(); ++k) {
+        t9dline p = added[k];
+        p.x *= 25.4, p.y *= 25.4, p.z *= 25.4, p.u *= 25.4, p.v *= 25.4, p.w *= 25.4;
+        p.x += 1, p.u += 7;
+        EXPECT_TRUE(sameRecord(lines[k], p)) << k;
+    }
+    lines.Truncate();
+    EXPECT_EQ(lines.Count(), 0u);
+    ASSERT_TRUE(lines.Add(added[3]));
+    EXPECT_TRUE(sameRecord(lines[0], added[3]));
+}
+
+// A point whose run cannot be stored is not stored at all: the list stays as it was.
+TEST(PlotList, APointThatFindsNoRoomLeavesTheListAsItWas) {
+    SetAllocationFailureHandler([](const std::string &) {});
+    SetDynaArrayBlockLimit(100 * sizeof(TPlotAxesRun));
+    TPlotList lines;
+    t9dline p{};
+    uint32_t added = 0;
+    for (;; ++added) { // every point a new pen and new axes: the axes runs fill first
+        p.x = p.a = added, p.col = int32_t(added);
+        if (!lines.Add(p))
+            break;
+    }
+    SetDynaArrayBlockLimit(0);
+    SetAllocationFailureHandler(nullptr);
+    EXPECT_EQ(added, 100u);
+    ASSERT_EQ(lines.Count(), 100u);
+    EXPECT_EQ(lines[99].col, 99);
+    EXPECT_EQ(lines[99].x, 99);
+    EXPECT_EQ(lines[99].a, 99);
+    p.col = 99, p.a = 99; // the last pen and axes again: only a point is needed
+    p.x = 100;
+    ASSERT_TRUE(lines.Add(p));
+    EXPECT_EQ(lines[100].x, 100);
+    EXPECT_EQ(lines[100].col, 99);
+}
+
+} // namespace
+} // namespace morvilo::test
