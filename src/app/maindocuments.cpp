@@ -187,10 +187,10 @@ void TMainform::opentheDXFnow(const QString &fname) {
         RunReliefWithProgress(this, Panel3->parameters(), fname.toStdString(), tempfilename);
     switch (result.status) {
     case ReliefStatus::Ok:
-        ReliefFiguresLabel->setText(QString::fromStdString(
-            FillIn(TranslateString(QString::fromUtf8("Relief: %1, Laufzeit %2 (%3)")).toStdString(),
-                   {ByteSizeText(result.bytes), RunTimeText(result.estimate.seconds),
-                    Panel3->selectedProfile().name})));
+        ReliefFiguresLabel->setText(
+            TranslateMessage({"Relief: %1, Laufzeit %2 (%3)",
+                              {ByteSizeText(result.bytes), RunTimeText(result.estimate.seconds),
+                               Panel3->selectedProfile().name}}));
         freshloaded = true; // the first plot of the new program is zoomed to fit
         memo1->core().OpenFileWithName(tempfilename);
         PageControl1->setCurrentIndex(1);
@@ -223,8 +223,7 @@ void TMainform::ProfilesClick() {
         return;
     UserMessage error;
     if (!SaveMachineProfiles(progpath + kProfilesFileName, dialog.profiles(), error))
-        errorBox(QString::fromStdString(FillIn(
-            TranslateString(QString::fromStdString(error.text)).toStdString(), error.values)));
+        errorBox(TranslateMessage(error));
     Panel3->setProfiles(dialog.profiles());
     Panel3->selectProfile(dialog.selectedName());
 }

@@ -468,9 +468,7 @@ void TMainform::CalcBtnClick() {
         box.exec();
     };
     env.notice = [this](const UserMessage &message) {
-        const QString text = TranslateString(QString::fromStdString(message.text));
-        statusBar()->showMessage(
-            QString::fromStdString(FillIn(text.toStdString(), message.values)));
+        statusBar()->showMessage(TranslateMessage(message));
     };
     if (ShowVariablesForm->isVisible())
         env.variableline = [this](const std::string &line) {
@@ -553,11 +551,7 @@ void TMainform::FormShow() {
         QTimer::singleShot(0, this, [this] { errorBox(translationDamage); });
     }
     if (!profilesDamage.empty())
-        QTimer::singleShot(0, this, [this] {
-            errorBox(QString::fromStdString(
-                FillIn(TranslateString(QString::fromStdString(profilesDamage.text)).toStdString(),
-                       profilesDamage.values)));
-        });
+        QTimer::singleShot(0, this, [this] { errorBox(TranslateMessage(profilesDamage)); });
     OpenFavorites();
     memo1->core().insertuppercase = isChecked("allcaps");
     notfirst = true;

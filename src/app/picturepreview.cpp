@@ -58,8 +58,7 @@ QLabel *imageLabel(const char *name) {
 }
 
 QString text(const char *german, const std::vector<std::string> &values = {}) {
-    return QString::fromStdString(
-        FillIn(TranslateString(QString::fromUtf8(german)).toStdString(), values));
+    return TranslateMessage({german, values});
 }
 
 } // namespace

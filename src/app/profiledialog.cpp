@@ -286,8 +286,7 @@ void TProfileDialog::accept() {
             problem = {"Der Name „%1“ ist schon vergeben", {list[i].name}};
         if (!problem.empty()) {
             ProfileList->setCurrentRow(int(i));
-            ProblemLabel->setText(QString::fromStdString(
-                FillIn(translated(problem.text.c_str()).toStdString(), problem.values)));
+            ProblemLabel->setText(TranslateMessage(problem));
             return;
         }
     }

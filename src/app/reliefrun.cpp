@@ -55,8 +55,7 @@ ReliefResult RunReliefWithProgress(QWidget *owner, const ReliefParameters &p,
     // A message that carries values (the grid, sizes) passes the translation table before the
     // values go into it; the window shows the detail.
     if (!result.messageParts.empty()) {
-        const QString text = TranslateString(QString::fromStdString(result.messageParts.text));
-        result.message = result.detail = FillIn(text.toStdString(), result.messageParts.values);
+        result.message = result.detail = TranslateMessage(result.messageParts).toStdString();
     }
     return result;
 }

@@ -78,4 +78,9 @@ char *NumberText(double value, char *at) {
     return at;
 }
 
+std::string NumberText(double value) {
+    char text[kMaxNumberText];
+    return {text, NumberText(value, text)};
+}
+
 } // namespace morvilo::cli

@@ -3,6 +3,7 @@
 // value) writes it, with a quicker way for the numbers G-code is mostly made of.
 
 #include <cstddef>
+#include <string>
 
 namespace morvilo::cli {
 
@@ -11,5 +12,7 @@ constexpr size_t kMaxNumberText = 24;
 
 // Writes the text of value from at (room for kMaxNumberText characters); returns its end.
 char *NumberText(double value, char *at);
+// The same text as a string.
+std::string NumberText(double value);
 
 } // namespace morvilo::cli

@@ -17,11 +17,6 @@ std::string profilesUsage() {
                      {});
 }
 
-std::string number(double value) {
-    char text[kMaxNumberText];
-    return {text, NumberText(value, text)};
-}
-
 std::string yesNo(bool value) {
     return value ? cliText("ja") : cliText("nein");
 }
@@ -39,8 +34,9 @@ void describe(const MachineProfile &p, std::ostream &out) {
     out << "  "
         << cliText("Vorschub %1, Eintauchvorschub %2, Drehzahl %3 %4, Eilgang %5, "
                    "Beschleunigung %6",
-                   {number(p.feed), number(p.plungeFeed), number(p.spindle),
-                    p.spindleClockwise ? "M3" : "M4", number(p.rapidRate), number(p.acceleration)})
+                   {NumberText(p.feed), NumberText(p.plungeFeed), NumberText(p.spindle),
+                    p.spindleClockwise ? "M3" : "M4", NumberText(p.rapidRate),
+                    NumberText(p.acceleration)})
         << "\n";
     if (p.pathsOnly) {
         out << "  "

@@ -226,11 +226,6 @@ bool toTerminal(const std::ostream &err) {
     return err.rdbuf() == std::cerr.rdbuf() && ::isatty(STDERR_FILENO) == 1;
 }
 
-std::string number(double value) {
-    char text[kMaxNumberText];
-    return {text, NumberText(value, text)};
-}
-
 std::string seconds(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%.1f", value);
@@ -246,8 +241,8 @@ void showFigures(const ReliefEstimate &e, const MachineProfile &profile, std::os
         << cliText("Laufzeit: %1 (%2 s; Profil %3: Vorschub %4, Eintauchen %5, Eilgang %6, "
                    "Beschleunigung %7)",
                    {RunTimeText(e.seconds), seconds(e.seconds), profile.cliName,
-                    number(profile.feed), number(profile.plungeFeed), number(profile.rapidRate),
-                    number(profile.acceleration)})
+                    NumberText(profile.feed), NumberText(profile.plungeFeed),
+                    NumberText(profile.rapidRate), NumberText(profile.acceleration)})
         << "\n";
 }
 

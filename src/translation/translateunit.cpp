@@ -50,6 +50,11 @@ QString TranslateString(const QString &s) {
     return lookup ? lookup(s) : s;
 }
 
+QString TranslateMessage(const UserMessage &message) {
+    const QString text = TranslateString(QString::fromStdString(message.text));
+    return QString::fromStdString(FillIn(text.toStdString(), message.values));
+}
+
 QString GetTString(int n) {
     if (n < 1 || n > kMessageCount)
         return {};

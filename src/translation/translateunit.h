@@ -2,6 +2,8 @@
 // The numbered message list and the lookup every visible text passes through. Until a
 // translation table is attached, the lookup returns each text unchanged (German).
 
+#include "vantrel/usermessage.h"
+
 #include <QString>
 
 #include <functional>
@@ -36,6 +38,8 @@ QString MessageText(int n);
 
 // The translation of s for the active language.
 QString TranslateString(const QString &s);
+// A message with values: its text through TranslateString, then the values filled in.
+QString TranslateMessage(const UserMessage &message);
 // Message n through TranslateString; empty for n outside 1 .. 21.
 QString GetTString(int n);
 // Passes every message through the lookup once, so that the table learns them.
