@@ -12,6 +12,7 @@
 #include "app/reliefpanel.h"
 #include "app/subprogramviews.h"
 #include "app/zeilennummerform.h"
+#include "dnc/receiveform.h"
 #include "dnc/sendprogressform.h"
 #include "editor/texteditorlf.h"
 #include "expressions/calculatorform.h"
@@ -365,6 +366,7 @@ void TMainform::connectCommands() {
     on("Senden1", [this] { Senden1Click(); });
     on("OrdnerfrUnterprogramme1", [this] { OrdnerfrUnterprogramme1Click(); });
     on("PortEinstellungen1", [this] { PortEinstellungen1Click(); });
+    on("Empfangen1", [this] { Empfangen1Click(); });
     on("Hilfe2", [this] { Hilfe2Click(); });
     on("berdasProgramm1", [this] { berdasProgramm1Click(); });
 
@@ -651,8 +653,30 @@ void TMainform::Senden1Click() {
 }
 
 void TMainform::PortEinstellungen1Click() {
-    dnc::EditPortSettings(this, portOptions, progpath);
+    dnc::EditPortSettings(this, portOptions, progpath, errorBox);
     SaveOptions(); // however the dialog was closed
+}
+
+// What the control sends goes into a new document as it comes; it is unsaved until the user
+// saves it, also when the reception ended by a failure.
+void TMainform::Empfangen1Click() {
+    if (!askToSave())
+        return;
+    NewAll();
+    TEditorCore &core = memo1->core();
+    dnc::ReceiveDocument(
+        this, portOptions, progpath,
+        [&core](std::string_view piece) {
+            try {
+                core.insertText(reinterpret_cast<const uint8_t *>(piece.data()),
+                                int64_t(piece.size()));
+            } catch (const std::exception &) {
+                return false;
+            }
+            core.UpdateCaretPos(true, false, false);
+            return true;
+        },
+        errorBox);
 }
 
 void TMainform::Hilfe2Click() {

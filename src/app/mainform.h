@@ -87,6 +87,7 @@ public:
     void StoreOrdnerForm();
     void Senden1Click();
     void PortEinstellungen1Click();
+    void Empfangen1Click();
     void Druckereinrichten1Click();
     void Drucken1Click();
     // The window's one printer: "Drucker einrichten...", "Drucken" and "Backplot drucken" share

@@ -5,7 +5,6 @@
 
 #include "cli/cli.h"
 #include "cli/clitext.h"
-#include "cli/numbertext.h"
 #include "cli/options.h"
 #include "cli/stopsignal.h"
 
@@ -59,7 +58,6 @@ std::string sendUsage() {
 struct SendOptions {
     dnc::TransferSettings settings;
     bool portGiven = false;
-    double timeout = 0; // seconds without progress; 0: no limit
     std::vector<std::string> positional;
     bool help = false;
 };
@@ -134,7 +132,7 @@ bool readOption(OptionReader &reader, SendOptions &o, std::string &error) {
                                          o.settings.handshake, error))
         return *line;
     if (reader.Is("timeout"))
-        return readSeconds(reader, o.timeout, error);
+        return readSeconds(reader, o.settings.timeout, error);
     if (reader.Is("eol")) {
         int32_t end = 0;
         const bool ok = readChoice(reader, {"crlf", "lf", "cr"}, end, error);
@@ -163,36 +161,6 @@ bool parse(const std::vector<std::string> &arguments, SendOptions &o, std::strin
     else if (!o.portGiven)
         error = cliText("--port DEVICE muss angegeben werden");
     return error.empty();
-}
-
-// Decides at every line and every wait whether the transfer goes on: not after a signal, nor
-// once the bytes written and the driver's queue have not moved for the timeout.
-class ProgressWatch {
-public:
-    explicit ProgressWatch(double seconds) : timeout(seconds) {}
-
-    bool Going(const dnc::TransferProgress &progress) {
-        const auto now = std::chrono::steady_clock::now();
-        if (progress.bytes != bytes || progress.queued != queued) {
-            bytes = progress.bytes;
-            queued = progress.queued;
-            lastMove = now;
-        }
-        timedOut = timeout > 0 && std::chrono::duration<double>(now - lastMove).count() >= timeout;
-        return StopSignal() == 0 && !timedOut;
-    }
-    bool TimedOut() const { return timedOut; }
-
-private:
-    double timeout;
-    int64_t bytes = 0, queued = 0;
-    std::chrono::steady_clock::time_point lastMove = std::chrono::steady_clock::now();
-    bool timedOut = false;
-};
-
-std::string secondsText(double seconds) {
-    char text[kMaxNumberText];
-    return std::string(text, NumberText(seconds, text));
 }
 
 bool stderrIsTerminal(const std::ostream &err) {
@@ -249,12 +217,11 @@ int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::o
             << cliText("%1 kann nicht geöffnet werden", {options.positional[0]}) << "\n";
         return kFailure;
     }
-    ProgressWatch watch(options.timeout);
     std::optional<ProgressLine> progress(std::in_place, stderrIsTerminal(err) ? &err : nullptr);
     const dnc::TransferResult result =
         dnc::SendText(memo1, options.settings, [&](const dnc::TransferProgress &p) {
             progress->Show(p);
-            return watch.Going(p);
+            return StopSignal() == 0;
         });
     progress.reset();
     const std::string lines = std::to_string(result.progress.lines);
@@ -273,12 +240,10 @@ int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::o
             << "\n";
         return kFailure;
     }
-    if (!watch.TimedOut())
+    if (!result.timedOut)
         return kSuccess;
     err << "morvilo-cli send: "
-        << cliText("Übertragung abgebrochen: %1 s lang kein Fortschritt; %2 Zeilen gesendet.",
-                   {secondsText(options.timeout), lines})
-        << "\n";
+        << cliText(dnc::TransferTimeoutMessage(result, options.settings.timeout)) << "\n";
     return kFailure;
 }
 
@@ -335,22 +300,6 @@ bool readReceiveOption(OptionReader &reader, ReceiveOptions &o, std::string &err
     return false;
 }
 
-std::string receiveFailure(const dnc::ReceiveResult &r, const std::string &port) {
-    const std::string detail = std::to_string(r.error) + "; " + std::strerror(r.error);
-    switch (r.end) {
-    case dnc::ReceiveEnd::OpenFailed:
-        return cliText("%1 kann nicht geöffnet oder eingestellt werden: %2", {port, detail});
-    case dnc::ReceiveEnd::Vanished:
-        return cliText("die Schnittstelle %1 ist nicht mehr da", {port});
-    case dnc::ReceiveEnd::LineError:
-        return cliText("Übertragungsfehler (Rahmen oder Parität) auf %1", {port});
-    case dnc::ReceiveEnd::ReadFailed:
-        return cliText("Lesen von %1 fehlgeschlagen: %2", {port, detail});
-    default:
-        return {};
-    }
-}
-
 } // namespace
 
 int RunReceive(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
@@ -394,7 +343,8 @@ int RunReceive(const std::vector<std::string> &arguments, std::ostream &out, std
         err << "\r\033[K";
     if (result.end == dnc::ReceiveEnd::OpenFailed) {
         output.Abandon();
-        err << "morvilo-cli receive: " << receiveFailure(result, o.settings.device) << "\n";
+        err << "morvilo-cli receive: "
+            << cliText(dnc::ReceiveFailureMessage(result, o.settings.device)) << "\n";
         return kFailure;
     }
     if (!output.Commit()) {
@@ -403,7 +353,7 @@ int RunReceive(const std::vector<std::string> &arguments, std::ostream &out, std
         return kFailure;
     }
     const std::string bytes = std::to_string(result.bytes);
-    const std::string failure = receiveFailure(result, o.settings.device);
+    const std::string failure = cliText(dnc::ReceiveFailureMessage(result, o.settings.device));
     if (!failure.empty()) {
         err << "morvilo-cli receive: " << failure << "; "
             << cliText("%1 Bytes empfangen und nach %2 geschrieben.", {bytes, path}) << "\n";

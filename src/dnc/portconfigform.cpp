@@ -1,12 +1,15 @@
 #include "dnc/portconfigform.h"
 
+#include "dnc/receiveform.h"
 #include "dnc/serialport.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -53,6 +56,23 @@ TPortConfigForm::TPortConfigForm(QWidget *parent) : QDialog(parent) {
     ZeilenEnde = addList("Label6", "Zeilenende:", "ZeilenEnde", Label6, {"CR LF", "LF", "CR"});
     Handshake = addList("Label7", "Handshake:", "Handshake", Label7,
                         {QString::fromUtf8("Keine / wie der Port"), "XON/XOFF", "RTS/CTS"});
+    EndeZeichen = new QLineEdit;
+    EndeZeichen->setObjectName("EndeZeichen");
+    EndeZeichen->setMaxLength(1);
+    Label8 = new QLabel(QString::fromUtf8("Endezeichen beim Empfang:"));
+    Label8->setObjectName("Label8");
+    Label8->setBuddy(EndeZeichen);
+    form->addRow(Label8, EndeZeichen);
+    Zeitlimit = new QDoubleSpinBox;
+    Zeitlimit->setObjectName("Zeitlimit");
+    Zeitlimit->setRange(0, kMaxDncTimeout);
+    Zeitlimit->setDecimals(1);
+    Zeitlimit->setSuffix(QStringLiteral(" s"));
+    Zeitlimit->setSpecialValueText(QString::fromUtf8("kein"));
+    Label9 = new QLabel(QString::fromUtf8("Zeitlimit ohne Fortschritt:"));
+    Label9->setObjectName("Label9");
+    Label9->setBuddy(Zeitlimit);
+    form->addRow(Label9, Zeitlimit);
     auto *buttons = new QDialogButtonBox;
     BitBtn1 = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
     BitBtn1->setObjectName("BitBtn1");
@@ -98,12 +118,32 @@ void TPortConfigForm::GetSelections(PortOptions &options, PortFile &file) const 
         ZeilenEnde->currentIndex() < 0 ? LineEnd::CrLf : LineEnd(ZeilenEnde->currentIndex());
 }
 
-void TPortConfigForm::Edit(PortOptions &options, const std::string &progpath) {
+void TPortConfigForm::SetDncSelections(const DncFile &file) {
+    Handshake->setCurrentIndex(int(file.handshake));
+    EndeZeichen->setText(file.endChar < 0 ? QString() : QString(QChar(file.endChar)));
+    Zeitlimit->setValue(file.timeout);
+}
+
+DncFile TPortConfigForm::GetDncSelections() const {
+    DncFile file;
+    file.handshake = Handshake->currentIndex() < 0 ? dnc::Handshake::AsPort
+                                                   : dnc::Handshake(Handshake->currentIndex());
+    // One byte of the port's 8-bit characters; a character beyond them cannot come.
+    const QString end = EndeZeichen->text();
+    file.endChar = end.isEmpty() ? -1 : end[0].unicode() < 256 ? int(end[0].unicode()) : '%';
+    file.timeout = Zeitlimit->value();
+    return file;
+}
+
+void TPortConfigForm::Edit(PortOptions &options, const std::string &progpath,
+                           const std::function<void(const QString &)> &warn) {
     const std::string portDat = progpath + "port.dat";
     const std::string dncDat = progpath + kDncDatName;
     SetSelections(options, ReadPortDat(portDat), listUsbDevices());
-    DncFile dnc = ReadDncDat(dncDat);
-    Handshake->setCurrentIndex(int(dnc.handshake));
+    bool damaged = false;
+    SetDncSelections(ReadDncDat(dncDat, &damaged));
+    if (damaged && warn)
+        warn(DamagedDncDatText());
     if (execDialog)
         execDialog(*this);
     else
@@ -111,9 +151,7 @@ void TPortConfigForm::Edit(PortOptions &options, const std::string &progpath) {
     PortFile file;
     GetSelections(options, file);
     WritePortDat(portDat, file); // failures are not reported, as for options.dat
-    dnc.handshake = Handshake->currentIndex() < 0 ? dnc::Handshake::AsPort
-                                                  : dnc::Handshake(Handshake->currentIndex());
-    WriteDncDat(dncDat, dnc);
+    WriteDncDat(dncDat, GetDncSelections());
 }
 
 void TPortConfigForm::showEvent(QShowEvent *event) {

@@ -13,6 +13,8 @@
 #include <vector>
 
 class QComboBox;
+class QDoubleSpinBox;
+class QLineEdit;
 class QLabel;
 class QPushButton;
 
@@ -35,9 +37,15 @@ public:
     void GetSelections(PortOptions &options, PortFile &file) const;
 
     // Shows the dialog modally with the stored selections; when it closes, however it was
-    // closed, takes the selections into options and writes port.dat into progpath. The caller
-    // then saves options.dat.
-    void Edit(PortOptions &options, const std::string &progpath);
+    // closed, takes the selections into options and writes port.dat and dnc.dat into progpath.
+    // The caller then saves options.dat. A damaged dnc.dat is reported to warn before the
+    // dialog shows.
+    void Edit(PortOptions &options, const std::string &progpath,
+              const std::function<void(const QString &)> &warn = {});
+
+    // dnc.dat's values in the dialog, and back.
+    void SetDncSelections(const DncFile &file);
+    DncFile GetDncSelections() const;
 
     // Replaceable so that tests need neither a user nor adapters.
     std::function<void(QDialog &)> execDialog;
@@ -57,7 +65,11 @@ public:
     QComboBox *ZeilenEnde;
     QLabel *Label7;
     QComboBox *Handshake; // dnc.dat's handshake, the order of enum Handshake
-    QPushButton *BitBtn1; // OK
+    QLabel *Label8;
+    QLineEdit *EndeZeichen; // the character that ends a reception; empty: none
+    QLabel *Label9;
+    QDoubleSpinBox *Zeitlimit; // seconds without progress; 0: no limit
+    QPushButton *BitBtn1;      // OK
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -74,15 +74,15 @@ DncFile ReadDncDat(const std::string &path, bool *damaged) {
             if (found != kHandshakeNames.end())
                 file.handshake = Handshake(found - kHandshakeNames.begin());
         } else if (name == "end") {
-            bad |= value.size() != 1;
-            if (value.size() == 1)
-                file.endChar = value[0];
+            bad |= value.size() > 1;
+            if (value.size() <= 1)
+                file.endChar = value.empty() ? -1 : static_cast<unsigned char>(value[0]);
         } else if (name == "timeout") {
             double seconds = 0;
             const auto [end, error] =
                 std::from_chars(value.data(), value.data() + value.size(), seconds);
             const bool ok = error == std::errc() && end == value.data() + value.size() &&
-                            std::isfinite(seconds) && seconds >= 0 && seconds <= 86400;
+                            std::isfinite(seconds) && seconds >= 0 && seconds <= kMaxDncTimeout;
             bad |= !ok;
             if (ok)
                 file.timeout = seconds;
@@ -98,9 +98,10 @@ DncFile ReadDncDat(const std::string &path, bool *damaged) {
 bool WriteDncDat(const std::string &path, const DncFile &file) {
     char seconds[32];
     const auto end = std::to_chars(seconds, seconds + sizeof seconds, file.timeout).ptr;
-    return WriteTextLines(path, {"handshake=" + kHandshakeNames[size_t(file.handshake)],
-                                 std::string("end=") + file.endChar,
-                                 "timeout=" + std::string(seconds, end)});
+    return WriteTextLines(
+        path, {"handshake=" + kHandshakeNames[size_t(file.handshake)],
+               "end=" + (file.endChar < 0 ? std::string() : std::string(1, char(file.endChar))),
+               "timeout=" + std::string(seconds, end)});
 }
 
 } // namespace morvilo::dnc

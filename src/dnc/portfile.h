@@ -30,14 +30,18 @@ bool WritePortDat(const std::string &path, const PortFile &file);
 // in port.dat; "/dev/" alone when neither names a port.
 std::string TransferDevice(const PortOptions &options, const PortFile &file);
 
-// dnc.dat beside options.dat: the handshake, the character that ends a reception and the
-// seconds without progress after which a transfer or a reception ends (0: no limit). Lines
-// "name=value"; a missing file gives the defaults, a damaged one the defaults and a message.
+// dnc.dat beside options.dat: the handshake, the character that ends a reception (an empty value:
+// none) and the seconds without progress after which a transfer or a reception ends (0: no
+// limit). Lines "name=value"; a missing file gives the defaults, a damaged one the defaults and a
+// message.
 constexpr const char *kDncDatName = "dnc.dat";
+
+// The longest timeout dnc.dat keeps, seconds (a day).
+constexpr double kMaxDncTimeout = 86400;
 
 struct DncFile {
     Handshake handshake = Handshake::AsPort;
-    char endChar = '%';
+    int endChar = '%'; // a byte 0 ... 255; -1: none
     double timeout = 0;
 };
 

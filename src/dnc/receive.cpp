@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 
 namespace morvilo::dnc {
 
@@ -149,6 +150,25 @@ ReceiveResult ReceiveText(const ReceiveSettings &settings, const ReceiveCallback
             return result;
         }
     }
+}
+
+UserMessage ReceiveFailureMessage(const ReceiveResult &result, const std::string &port) {
+    const std::string detail = std::to_string(result.error) + "; " + std::strerror(result.error);
+    switch (result.end) {
+    case ReceiveEnd::OpenFailed:
+        return {"%1 kann nicht geöffnet oder eingestellt werden: %2", {port, detail}};
+    case ReceiveEnd::Vanished:
+        return {"die Schnittstelle %1 ist nicht mehr da", {port}};
+    case ReceiveEnd::LineError:
+        return {"Übertragungsfehler (Rahmen oder Parität) auf %1", {port}};
+    case ReceiveEnd::ReadFailed:
+        return {"Lesen von %1 fehlgeschlagen: %2", {port, detail}};
+    case ReceiveEnd::EndCharacter:
+    case ReceiveEnd::Stopped:
+    case ReceiveEnd::Idle:
+        break;
+    }
+    return {};
 }
 
 } // namespace morvilo::dnc

@@ -1,6 +1,7 @@
 #include "dnc/sendprogressform.h"
 
 #include "dnc/portconfigform.h"
+#include "dnc/receiveform.h"
 #include "translation/translateunit.h"
 
 #include <QCoreApplication>
@@ -69,17 +70,24 @@ TransferResult SendWithProgress(QWidget *parent, TEditorCore &core,
     progressForm.hide();
     if (result.message != 0 && errorBox)
         errorBox(TransferErrorText(result));
+    else if (result.timedOut && errorBox)
+        errorBox(TranslateMessage(TransferTimeoutMessage(result, settings.timeout)));
     return result;
 }
 
 TransferResult SendDocument(QWidget *parent, TEditorCore &core, const PortOptions &options,
                             const std::string &progpath, const ErrorBox &errorBox) {
-    return SendWithProgress(parent, core, StoredTransferSettings(options, progpath), errorBox);
+    bool damaged = false;
+    const TransferSettings settings = StoredTransferSettings(options, progpath, &damaged);
+    if (damaged && errorBox)
+        errorBox(DamagedDncDatText());
+    return SendWithProgress(parent, core, settings, errorBox);
 }
 
-void EditPortSettings(QWidget *parent, PortOptions &options, const std::string &progpath) {
+void EditPortSettings(QWidget *parent, PortOptions &options, const std::string &progpath,
+                      const ErrorBox &errorBox) {
     TPortConfigForm form(parent);
-    form.Edit(options, progpath);
+    form.Edit(options, progpath, errorBox);
 }
 
 } // namespace morvilo::dnc

@@ -47,7 +47,9 @@ TransferResult SendWithProgress(QWidget *parent, TEditorCore &core,
                                 SerialApi &api = PosixSerial());
 
 // "Port Einstellungen...": the port dialog, modally; options take its selections and port.dat
-// is written. The caller saves options.dat afterwards.
-void EditPortSettings(QWidget *parent, PortOptions &options, const std::string &progpath);
+// and dnc.dat are written (a damaged dnc.dat is reported to errorBox first). The caller saves
+// options.dat afterwards.
+void EditPortSettings(QWidget *parent, PortOptions &options, const std::string &progpath,
+                      const ErrorBox &errorBox);
 
 } // namespace morvilo::dnc

@@ -4,6 +4,7 @@
 #include "translation/translateunit.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -16,7 +17,8 @@ constexpr int kWaitMs = 50;
 
 class Sender {
 public:
-    Sender(SerialApi &api, const TransferCallback &keepGoing) : api(api), keepGoing(keepGoing) {}
+    Sender(SerialApi &api, const TransferCallback &keepGoing, double timeout)
+        : api(api), keepGoing(keepGoing), timeout(timeout) {}
     Sender(const Sender &) = delete;
     Sender &operator=(const Sender &) = delete;
     ~Sender() { close(); }
@@ -27,7 +29,7 @@ public:
             sendLines(core, settings.lineEnd);
             // The lines written go out, also those before a failed write, before the port gets
             // its settings back.
-            if (!result.cancelled)
+            if (!result.cancelled && !result.timedOut)
                 drain();
         }
         close();
@@ -42,10 +44,25 @@ private:
     }
 
     bool ask() {
+        if (stalled()) {
+            result.timedOut = true;
+            return false;
+        }
         if (!keepGoing || keepGoing(result.progress))
             return true;
         result.cancelled = true;
         return false;
+    }
+
+    // Neither a byte written nor the driver's queue shorter for the timeout.
+    bool stalled() {
+        const auto now = std::chrono::steady_clock::now();
+        if (result.progress.bytes != movedBytes || result.progress.queued != movedQueued) {
+            movedBytes = result.progress.bytes;
+            movedQueued = result.progress.queued;
+            lastMove = now;
+        }
+        return timeout > 0 && std::chrono::duration<double>(now - lastMove).count() >= timeout;
     }
 
     bool open(const TransferSettings &settings) {
@@ -119,7 +136,7 @@ private:
     void close() {
         if (fd < 0)
             return;
-        if (result.cancelled)
+        if (result.cancelled || result.timedOut)
             api.Discard(fd);
         if (restore)
             api.SetAttr(fd, portSettings);
@@ -129,6 +146,9 @@ private:
 
     SerialApi &api;
     const TransferCallback &keepGoing;
+    const double timeout;
+    int64_t movedBytes = 0, movedQueued = 0;
+    std::chrono::steady_clock::time_point lastMove = std::chrono::steady_clock::now();
     TransferResult result;
     int fd = -1;
     termios portSettings{}; // as the port had them before the transfer
@@ -137,15 +157,16 @@ private:
 
 } // namespace
 
-TransferSettings StoredTransferSettings(const PortOptions &options, const std::string &progpath) {
+TransferSettings StoredTransferSettings(const PortOptions &options, const std::string &progpath,
+                                        bool *damaged) {
     const PortFile file = ReadPortDat(progpath + "port.dat");
-    return {TransferDevice(options, file), options, file.lineEnd,
-            ReadDncDat(progpath + kDncDatName).handshake};
+    const DncFile dnc = ReadDncDat(progpath + kDncDatName, damaged);
+    return {TransferDevice(options, file), options, file.lineEnd, dnc.handshake, dnc.timeout};
 }
 
 TransferResult SendText(TEditorCore &core, const TransferSettings &settings,
                         const TransferCallback &keepGoing, SerialApi &api) {
-    Sender sender(api, keepGoing);
+    Sender sender(api, keepGoing, settings.timeout);
     return sender.Run(core, settings);
 }
 
@@ -157,6 +178,13 @@ QString TransferErrorText(const TransferResult &result,
                            QString::fromLocal8Bit(std::strerror(result.error));
     return messageText(result.message) +
            (result.message == kMsgNotAllSent ? QStringLiteral("\n") : QString()) + detail;
+}
+
+UserMessage TransferTimeoutMessage(const TransferResult &result, double timeout) {
+    char seconds[32];
+    char *end = std::to_chars(seconds, seconds + sizeof seconds, timeout).ptr;
+    return {"Übertragung abgebrochen: %1 s lang kein Fortschritt; %2 Zeilen gesendet.",
+            {std::string(seconds, end), std::to_string(result.progress.lines)}};
 }
 
 } // namespace morvilo::dnc

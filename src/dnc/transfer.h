@@ -30,10 +30,15 @@ struct TransferSettings {
     PortOptions indices; // baud, databits, parity and stopbits are used
     LineEnd lineEnd = LineEnd::CrLf;
     Handshake handshake = Handshake::AsPort;
+    // Seconds in which neither a byte went out nor the driver's queue shrank, after which the
+    // transfer ends as if cancelled (timedOut set); 0: the transfer waits as long as the caller.
+    double timeout = 0;
 };
 
-// The settings of the port dialog: options.dat's values and port.dat beside it in progpath.
-TransferSettings StoredTransferSettings(const PortOptions &options, const std::string &progpath);
+// The settings of the port dialog: options.dat's values, port.dat and dnc.dat beside it in
+// progpath (damaged, when given, says whether dnc.dat could not be read completely).
+TransferSettings StoredTransferSettings(const PortOptions &options, const std::string &progpath,
+                                        bool *damaged = nullptr);
 
 struct TransferProgress {
     int64_t lines = 0;    // lines written completely
@@ -48,11 +53,12 @@ struct TransferResult {
     int message = 0; // 0 (done or cancelled) or the message number 8 ... 11
     int error = 0;   // the errno of the failed operation
     bool cancelled = false;
+    bool timedOut = false; // ended by the settings' timeout (cancelled is not set then)
     TransferProgress progress;
 };
 
 // Called after every line and about every 50 ms while a write or the driver's queue waits; false
-// cancels. The port is closed and bytes not yet sent are dropped.
+// cancels. The port is closed and bytes not yet sent are dropped; so they are at the timeout.
 using TransferCallback = std::function<bool(const TransferProgress &)>;
 
 // The text of core, line by line; core's line reader is used from the start.
@@ -65,5 +71,8 @@ TransferResult SendText(TEditorCore &core, const TransferSettings &settings,
 // message of a number in the interface's language.
 QString TransferErrorText(const TransferResult &result,
                           const std::function<QString(int)> &messageText = GetTString);
+
+// The German message of a transfer ended by its timeout, with the seconds and the lines sent.
+UserMessage TransferTimeoutMessage(const TransferResult &result, double timeout);
 
 } // namespace morvilo::dnc

@@ -147,6 +147,19 @@ TEST_F(OnALine, AHeldXoffEndsInACancelOrItsTimeoutAndThePortIsFree) {
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(result.message, 0);
     EXPECT_LT(result.progress.bytes, int64_t(1u << 20));
+    // Without a cancel, the settings' timeout ends it, naming the lines sent.
+    machine->Send(std::string(1, kXoff));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    settings.timeout = 0.3;
+    const TransferResult timed = SendText(document(program(1u << 20)), settings);
+    EXPECT_TRUE(timed.timedOut);
+    EXPECT_FALSE(timed.cancelled);
+    EXPECT_EQ(timed.message, 0);
+    EXPECT_LT(timed.progress.bytes, int64_t(1u << 20));
+    EXPECT_EQ(TransferTimeoutMessage(timed, settings.timeout).Filled(),
+              "Übertragung abgebrochen: 0.3 s lang kein Fortschritt; " +
+                  std::to_string(timed.progress.lines) + " Zeilen gesendet.");
+    settings.timeout = 0;
     // The port is closed: another transfer can open it (exclusive use ended).
     machine->Send(std::string(1, kXon));
     machine->Read(300);
@@ -329,6 +342,10 @@ TEST(DncDat, RoundTripDefaultsAndDamage) {
     EXPECT_EQ(read.timeout, 0);
     EXPECT_EQ(read.endChar, '%');
     EXPECT_TRUE(damaged);
+    ASSERT_TRUE(WriteDncDat(path, {Handshake::AsPort, -1, 0})); // no end character
+    read = ReadDncDat(path, &damaged);
+    EXPECT_EQ(read.endChar, -1);
+    EXPECT_FALSE(damaged);
 }
 
 } // namespace

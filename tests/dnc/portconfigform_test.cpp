@@ -1,6 +1,7 @@
 // The port dialog, its round trip through options.dat and port.dat, and the progress window.
 
 #include "dnc/portconfigform.h"
+#include "dnc/receiveform.h"
 #include "dnc/sendprogressform.h"
 
 #include "editor/editorcore.h"
@@ -11,10 +12,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace morvilo;
 using namespace morvilo::dnc;
@@ -33,6 +39,18 @@ std::string optionsBytes(std::initializer_list<uint8_t> values) {
     for (uint8_t v : values)
         bytes += std::string(1, char(v)) + std::string(3, '\0');
     return bytes;
+}
+
+// Writes bytes into the far end of a line (the machine sending), a moment after the event loop
+// runs again.
+void sendLater(const std::string &device, const std::string &bytes, int afterMs) {
+    QTimer::singleShot(afterMs, [device, bytes] {
+        const int fd = ::open(device.c_str(), O_WRONLY | O_NOCTTY);
+        if (fd < 0)
+            return;
+        QCOMPARE(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+        ::close(fd);
+    });
 }
 
 } // namespace
@@ -222,6 +240,84 @@ private slots:
         QVERIFY(pressed);
         QVERIFY(result.cancelled);
         QVERIFY(shown.isEmpty());
+    }
+
+    void dncDatRoundTripsThroughTheDialogAndADamagedOneIsReported() {
+        test::ScratchFolder folder;
+        const std::string progpath = folder.path().string() + "/";
+        test::WriteFile(folder / "dnc.dat", "handshake=xonxoff\nend=%%\n");
+        TPortConfigForm form;
+        form.listUsbDevices = [] { return std::vector<std::string>{}; };
+        form.execDialog = [&](QDialog &) {
+            QCOMPARE(form.Handshake->currentIndex(), 1); // the readable line is kept
+            QCOMPARE(form.EndeZeichen->text(), QStringLiteral("%"));
+            QCOMPARE(form.Zeitlimit->text(), QStringLiteral("kein"));
+            form.Handshake->setCurrentIndex(2);
+            form.EndeZeichen->setText("#");
+            form.Zeitlimit->setValue(2.5);
+        };
+        QStringList warned;
+        PortOptions options;
+        form.Edit(options, progpath, [&](const QString &m) { warned << m; });
+        QCOMPARE(warned, QStringList{DamagedDncDatText()});
+        bool damaged = true;
+        const DncFile stored = ReadDncDat(progpath + kDncDatName, &damaged);
+        QVERIFY(!damaged);
+        QCOMPARE(int(stored.handshake), int(Handshake::RtsCts));
+        QCOMPARE(stored.endChar, int('#'));
+        QCOMPARE(stored.timeout, 2.5);
+        // An emptied end character means none; the reception then ends by idle time or button.
+        form.execDialog = [&](QDialog &) { form.EndeZeichen->clear(); };
+        form.Edit(options, progpath, [&](const QString &m) { warned << m; });
+        QCOMPARE(warned.size(), 1);
+        QCOMPARE(StoredReceiveSettings(options, progpath).endChar, -1);
+        QCOMPARE(StoredReceiveSettings(options, progpath).idleSeconds, 2.5);
+    }
+
+    void aReceptionHandsOverEveryByteAndReportsAVanishedPort() {
+        if (!test::PtyPair::SocatAvailable())
+            QSKIP("socat is not installed (scripts/setup installs it)");
+        test::ScratchFolder folder;
+        ReceiveSettings settings;
+        settings.indices = PortOptions{0, 5, 2, 0, 2, 0};
+        const std::string program = "%\nO1000\nG1 X1 Y2\n%\n";
+        {
+            test::PtyPair pair(folder.path());
+            QVERIFY(pair.ready());
+            settings.device = pair.sender();
+            sendLater(pair.receiver(), program, 300);
+            std::string document;
+            QStringList shown;
+            const ReceiveResult result = ReceiveWithProgress(
+                nullptr, settings,
+                [&](std::string_view piece) {
+                    document.append(piece);
+                    return true;
+                },
+                [&](const QString &m) { shown << m; });
+            QCOMPARE(int(result.end), int(ReceiveEnd::EndCharacter));
+            QCOMPARE(document, program);
+            QVERIFY(shown.isEmpty());
+        }
+        test::PtyPair pair(folder.path());
+        QVERIFY(pair.ready());
+        settings.device = pair.sender();
+        sendLater(pair.receiver(), "G1 X", 300);
+        QTimer::singleShot(800, [&pair] { pair.Stop(); }); // the adapter is pulled
+        std::string document;
+        QStringList shown;
+        const ReceiveResult result = ReceiveWithProgress(
+            nullptr, settings,
+            [&](std::string_view piece) {
+                document.append(piece);
+                return true;
+            },
+            [&](const QString &m) { shown << m; });
+        QCOMPARE(int(result.end), int(ReceiveEnd::Vanished));
+        QCOMPARE(document, std::string("G1 X"));
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].contains(QString::fromStdString(settings.device)));
+        QVERIFY(shown[0].contains(QStringLiteral("4 Bytes empfangen")));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "../dnc/ptypair.h"
 #include "app/aboutbox.h"
 #include "app/helpwindow.h"
 #include "app/mainform.h"
@@ -5,6 +6,7 @@
 #include "app/plotbox.h"
 #include "app/reliefpanel.h"
 #include "app/subprogramviews.h"
+#include "dnc/portfile.h"
 #include "editor/texteditorlf.h"
 #include "expressions/variablelistform.h"
 #include "interpreter/ordnerform.h"
@@ -131,7 +133,9 @@ const QList<QPair<QString, QStringList>> kExpectedMenu = {
       "Endpunktenichtmarkieren1|Endpunkte nicht markieren||r",
       // Added after the items of old: the machine profiles of the relief program.
       "-", "Maschinenprofile1|Maschinenprofile...||c"}},
-    {"DNC", {"Senden1|Senden||c", "PortEinstellungen1|Port Einstellungen...||c"}},
+    {"DNC",
+     {"Senden1|Senden||c", "PortEinstellungen1|Port Einstellungen...||c",
+      "Empfangen1|Empfangen...||c"}},
     {"Sprache", {"Deutsch1|Deutsch||R", "English1|English||r", "-", "bersetzen1|Übersetzen...||c"}},
     {"Hilfe", {"Hilfe2|Hilfe...||c", "berdasProgramm1|Über das Programm...||c"}},
 };
@@ -563,6 +567,34 @@ private slots:
         QCOMPARE(form->portOptions.port, 2);
         QCOMPARE(form->portOptions.parity, 3);
         language = 0;
+    }
+
+    void receivingFillsANewUnsavedDocument() {
+        if (!test::PtyPair::SocatAvailable())
+            QSKIP("socat is not installed (scripts/setup installs it)");
+        QTemporaryDir line;
+        test::PtyPair pair(line.path().toStdString());
+        QVERIFY(pair.ready());
+        auto form = startForm();
+        QTest::keyClicks(form->memo1, "OLD");
+        form->saveQuestion = [] { return QMessageBox::No; }; // the old text is dropped
+        QVERIFY(
+            dnc::WritePortDat(form->progpath + "port.dat", {pair.sender(), dnc::LineEnd::CrLf}));
+        form->portOptions = PortOptions{dnc::kComPortCount, 5, 2, 0, 2, 0}; // the adapter, 8N1
+        const QByteArray program = "%\r\nO0001\r\nG0 X1\r\n%\r\n";
+        QTimer::singleShot(300, [&] {
+            QFile machine(QString::fromStdString(pair.receiver()));
+            QVERIFY(machine.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            QCOMPARE(machine.write(program), program.size());
+        });
+        form->action("Empfangen1")->trigger();
+        TEditorCore &core = form->memo1->core();
+        QByteArray text(qsizetype(core.size()), '\0');
+        core.mem().CopyOut(0, core.size(), reinterpret_cast<uint8_t *>(text.data()));
+        QCOMPARE(text, program);
+        QVERIFY(form->changed);
+        QVERIFY(form->afilename.isEmpty());
+        QVERIFY2(errorShown.isEmpty(), qPrintable(errorShown));
     }
 
     void translationEditorOpensOverTheTableOrSaysWhyNot() {
