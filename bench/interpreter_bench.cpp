@@ -9,6 +9,7 @@
 #include "editor/editorcore.h"
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
+#include "view/viewmath.h"
 #include "view/viewstate.h"
 
 #include <QImage>
@@ -147,25 +148,31 @@ const Program &jumpProgram() {
     return program;
 }
 
-// Draws every point into a 1200 x 800 image as the paint box does.
+// Projects every point with the view and draws it into a 1200 x 800 image as the paint box does.
 class ImageSink : public PointSink {
 public:
-    ImageSink() : image(1200, 800, QImage::Format_RGB32), painter(&image) {}
-    int Width() const override { return image.width(); }
-    int Height() const override { return image.height(); }
-    void Clear() override { image.fill(Qt::black); }
-    void MoveTo(int32_t x, int32_t y) override { pen = QPoint(x, y); }
-    void LineTo(int32_t x, int32_t y, int32_t col, uint8_t style) override {
-        if (col != lastCol || style != lastStyle) {
-            lastCol = col;
-            lastStyle = style;
-            painter.setPen(QPen(QColor(col & 0xFF, (col >> 8) & 0xFF, (col >> 16) & 0xFF), 0,
-                                style == psSolid ? Qt::SolidLine
-                                : style == psDot ? Qt::DotLine
-                                                 : Qt::DashDotDotLine));
-        }
+    explicit ImageSink(const ViewState &view)
+        : image(1200, 800, QImage::Format_RGB32), painter(&image), view(view) {}
+    void Clear() override {
+        image.fill(Qt::black);
+        matrix = ViewMatrix(view, image.width(), image.height());
+    }
+    void Plot(const t9dline &p) override {
+        int32_t x = 0, y = 0;
+        koordmat(matrix, p.x, p.y, p.z, p.a, p.b, p.c, p.u, p.v, p.w, x, y);
         const QPoint to(x, y);
-        painter.drawLine(pen, to);
+        if (p.typ == 1) {
+            if (p.col != lastCol || p.style != lastStyle) {
+                lastCol = p.col;
+                lastStyle = p.style;
+                const QColor colour(p.col & 0xFF, (p.col >> 8) & 0xFF, (p.col >> 16) & 0xFF);
+                painter.setPen(QPen(colour, 0,
+                                    p.style == psSolid ? Qt::SolidLine
+                                    : p.style == psDot ? Qt::DotLine
+                                                       : Qt::DashDotDotLine));
+            }
+            painter.drawLine(pen, to);
+        }
         pen = to;
     }
     void RepaintAll() override {}
@@ -173,6 +180,8 @@ public:
 private:
     QImage image;
     QPainter painter;
+    const ViewState &view;
+    tmat44 matrix{};
     QPoint pen;
     int32_t lastCol = -1;
     uint8_t lastStyle = 255;
@@ -192,7 +201,7 @@ void runProgram(benchmark::State &state, const Program &program, bool draw) {
     view.zoom = 4;
     std::unique_ptr<ImageSink> sink;
     if (draw)
-        sink = std::make_unique<ImageSink>();
+        sink = std::make_unique<ImageSink>(view);
     CalcEnvironment env;
     env.memo1 = &memo1;
     env.lines = &lines;

@@ -19,16 +19,16 @@ TPlotBox::TPlotBox(const TPlotList &lines, ViewState &view, QWidget *parent)
 void TPlotBox::Clear() {
     bitmap.fill(Qt::black);
     markerCount = 0;
+    runMatrix = ViewMatrix(view, bitmap.width(), bitmap.height());
     update();
 }
 
-void TPlotBox::MoveTo(int32_t x, int32_t y) {
-    pen = QPoint(x, y);
-}
-
-void TPlotBox::LineTo(int32_t x, int32_t y, int32_t col, uint8_t style) {
+void TPlotBox::Plot(const t9dline &p) {
+    int32_t x = 0, y = 0;
+    koordmat(runMatrix, p.x, p.y, p.z, p.a, p.b, p.c, p.u, p.v, p.w, x, y);
     const QPoint to(x, y);
-    DrawPlotSegment(bitmap, pen, to, col, style);
+    if (p.typ == 1)
+        DrawPlotSegment(bitmap, pen, to, p.col, p.style);
     pen = to;
 }
 

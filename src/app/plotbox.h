@@ -5,6 +5,7 @@
 
 #include "interpreter/calcinterfaces.h"
 #include "view/plotrenderer.h"
+#include "view/viewmath.h"
 #include "view/viewstate.h"
 
 #include <QImage>
@@ -25,12 +26,9 @@ public:
 
     const QImage &bit() const { return bitmap; }
 
-    // PointSink
-    int Width() const override { return bitmap.width(); }
-    int Height() const override { return bitmap.height(); }
+    // PointSink: a run's points are projected with the view as it was when the run started.
     void Clear() override;
-    void MoveTo(int32_t x, int32_t y) override;
-    void LineTo(int32_t x, int32_t y, int32_t col, uint8_t style) override;
+    void Plot(const t9dline &point) override;
     void RepaintAll() override;
 
     // The plot-list index of the segment with a source line drawn at a pixel (3 pixels
@@ -71,6 +69,7 @@ private:
     QImage bitmap;
     QImage bitclick; // the pick map
     QPoint pen;
+    tmat44 runMatrix{}; // the view matrix of the running interpreter's points
     // The caret marker's segment, found again only when the caret or the plot changed.
     int64_t markerCaret = -1;
     uint32_t markerCount = 0;

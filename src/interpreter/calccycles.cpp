@@ -169,8 +169,6 @@ void TCalcRun::boltPattern(bool arc) {
     if (arc)
         st.kse = false;
     (haas ? st.lse : arc ? st.pse : st.kse) = false;
-    st.numd = count;
-    st.numd2 = step;
     patternPen();
     const double cx = st.ax, cy = st.ay;
     if (haas)
@@ -194,7 +192,6 @@ void TCalcRun::holesOnLine() {
     st.xse = st.yse = st.ise = st.jse = false;
     (haas ? st.lse : st.kse) = false;
     const double count = haas ? st.l : st.k;
-    st.numd = count;
     patternPen();
     const double x0 = st.ax, y0 = st.ay;
     const double dx = std::cos(st.j * kDegree) * st.i, dy = std::sin(st.j * kDegree) * st.i;
@@ -214,7 +211,6 @@ void TCalcRun::gridPattern() {
     st.xse = st.yse = st.ise = st.jse = st.kse = st.pse = false;
     patternPen();
     double step = st.i;
-    st.numd = step;
     const int64_t rows = holeCount(st.k), columns = holeCount(st.p);
     if (columns == 0 || double(rows) * double(columns) > kMaxHoles)
         return;

@@ -33,18 +33,16 @@ struct RunFlags {
     uint64_t blocks = 0;
 };
 
-// Draws every new point at once (the paint box's off-screen image).
+// Draws every new point at once (the paint box's off-screen image). The run hands over points in
+// the machine coordinates the plot list holds; projecting them is the sink's business.
 class PointSink {
 public:
     virtual ~PointSink() = default;
-    // Size of the paint box in pixels.
-    virtual int Width() const = 0;
-    virtual int Height() const = 0;
     // The run starts: fill the box with black.
     virtual void Clear() = 0;
-    // Pen-up move to a pixel, and a line from the pen's position to a pixel.
-    virtual void MoveTo(int32_t x, int32_t y) = 0;
-    virtual void LineTo(int32_t x, int32_t y, int32_t col, uint8_t style) = 0;
+    // A point just added to the plot list: typ 0 moves the pen there, typ 1 draws a line from
+    // the previous point in the point's colour and style.
+    virtual void Plot(const t9dline &point) = 0;
     // Redraw everything from the plot list: stored points were rewritten, or the run ended.
     virtual void RepaintAll() = 0;
 };

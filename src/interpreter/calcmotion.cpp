@@ -101,23 +101,22 @@ void TCalcRun::arcFromR() {
     const double start[3] = {st.ox, st.oy, st.oz}, end[3] = {st.ax, st.ay, st.az};
     const double su = start[f.u], sv = start[f.v], eu = end[f.u], ev = end[f.v];
     double r = std::fabs(st.r);
-    st.d = std::sqrt((eu - su) * (eu - su) + (ev - sv) * (ev - sv));
-    if (!(st.d > 0) || !std::isfinite(st.d))
+    const double chord = std::sqrt((eu - su) * (eu - su) + (ev - sv) * (ev - sv));
+    if (!(chord > 0) || !std::isfinite(chord))
         return;
-    if (st.d / 2 > r)
-        r = st.d / 2;
+    if (chord / 2 > r)
+        r = chord / 2;
     const bool ccw = arcTurnsCcw();
-    st.b = std::sqrt(r * r - (st.d / 2) * (st.d / 2));
-    st.t = std::sqrt(st.b * st.b / (st.d * st.d));
+    // The centre lies on the chord's perpendicular bisector, t chord lengths from its middle.
+    const double b = std::sqrt(r * r - (chord / 2) * (chord / 2));
+    double t = std::sqrt(b * b / (chord * chord));
     // The shorter arc has its centre left of the chord when it turns counter-clockwise.
     if (ccw != (st.r >= 0))
-        st.t = -st.t;
+        t = -t;
     // Centre offsets from the start.
-    const double i = (su + eu) / 2 - (ev - sv) * st.t - su;
-    const double j = (sv + ev) / 2 + (eu - su) * st.t - sv;
-    st.mx = su + i;
-    st.my = sv + j;
-    arc3d(st.mx, st.my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, ccw);
+    const double i = (su + eu) / 2 - (ev - sv) * t - su;
+    const double j = (sv + ev) / 2 + (eu - su) * t - sv;
+    arc3d(su + i, sv + j, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, ccw);
 }
 
 // G3 turns counter-clockwise in the (u, v) frame of planes 17 and 19; the XZ plane is seen from
@@ -129,26 +128,24 @@ bool TCalcRun::arcTurnsCcw() const {
 // An arc about the centre I, J, K (offsets from the start, or absolute with the option); the
 // radius is the start point's distance from it.
 void TCalcRun::arcFromIJK() {
-    st.ni = st.i;
-    st.nj = st.j;
-    st.nk = st.k;
+    double ni = st.i, nj = st.j, nk = st.k;
     if (options.absolutecheck) {
-        st.ni -= st.ox;
-        st.nj -= st.oy;
-        st.nk -= st.oz;
+        ni -= st.ox;
+        nj -= st.oy;
+        nk -= st.oz;
     }
-    double r = 0;
+    double mx = 0, my = 0, r = 0;
     if (st.plane == 18) {
-        st.mx = st.ox + st.ni, st.my = st.oz + st.nk;
-        r = std::sqrt(st.ni * st.ni + st.nk * st.nk);
+        mx = st.ox + ni, my = st.oz + nk;
+        r = std::sqrt(ni * ni + nk * nk);
     } else if (st.plane == 19) {
-        st.mx = st.oy + st.nj, st.my = st.oz + st.nk;
-        r = std::sqrt(st.nj * st.nj + st.nk * st.nk);
+        mx = st.oy + nj, my = st.oz + nk;
+        r = std::sqrt(nj * nj + nk * nk);
     } else {
-        st.mx = st.ox + st.ni, st.my = st.oy + st.nj;
-        r = std::sqrt(st.ni * st.ni + st.nj * st.nj);
+        mx = st.ox + ni, my = st.oy + nj;
+        r = std::sqrt(ni * ni + nj * nj);
     }
-    arc3d(st.mx, st.my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, arcTurnsCcw());
+    arc3d(mx, my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, arcTurnsCcw());
 }
 
 // The arc or helix of radius r about (mx, my) in the plane's frame from (ox, oy, oz) to
@@ -213,7 +210,7 @@ void TCalcRun::line3d(double x, double y, double z, double xx, double yy, double
 }
 
 // Rotation, scaling and mirror act on the stored point, not on the position. The point is
-// appended to the plot list and drawn at once. False when the plot list cannot grow.
+// appended to the plot list and handed to the sink at once. False when the plot list cannot grow.
 bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
                           double u, double v, double w) {
     if (st.rotation) {
@@ -254,13 +251,8 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
         flags.breakprogram = true;
         return false;
     }
-    if (env.sink) {
-        koordmat(st.lmat, x, y, z, a, b, c, u, v, w, st.nx, st.ny);
-        if (typ == 1)
-            env.sink->LineTo(st.nx, st.ny, pencol, penstyle);
-        else
-            env.sink->MoveTo(st.nx, st.ny);
-    }
+    if (env.sink)
+        env.sink->Plot(point);
     return true;
 }
 

@@ -8,7 +8,6 @@
 #include "interpreter/variablenzuweisen.h"
 #include "linetext/linetext.h"
 #include "vantrel/numbertext.h"
-#include "view/viewstate.h"
 
 #include <algorithm>
 #include <cstring>
@@ -106,15 +105,8 @@ void TCalcRun::start() {
     vars.ova.fill(0);
     st.plane = options.lathe() ? 18 : 17;
     st.absmode = true;
-    int width = 0, height = 0;
-    if (env.sink) {
+    if (env.sink)
         env.sink->Clear();
-        width = env.sink->Width();
-        height = env.sink->Height();
-    }
-    st.midx = width / 2;
-    st.midy = height / 2;
-    st.lmat = ViewMatrix(*env.view, width, height);
     // The axis cross.
     pencol = kColourWhite;
     penstyle = psDashDotDot;

@@ -4,7 +4,6 @@
 // of every run; nothing of it survives the run.
 
 #include "vantrel/dynaarray.h"
-#include "view/viewmath.h"
 
 #include <cstdint>
 #include <string_view>
@@ -75,16 +74,10 @@ struct tcalcstate {
     // initial level)
     double cycleinitial, cycler, cyclebottom;
     bool cyclerset, cyclereturnr;
-    // pattern and arc work values
-    double numd, numd2;
-    double mx, my, t, b, ni, nj, nk;
     // subprograms
     tsub modalsub;
     int32_t mainprog;
     int64_t mainlinevon, mainlinebis;
-    // drawing
-    tmat44 lmat;
-    int32_t midx, midy, nx, ny;
     int64_t ii; // line index of the current line; -1 while the axis cross is drawn
 };
 

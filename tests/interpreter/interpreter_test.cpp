@@ -378,34 +378,38 @@ TEST(InterpreterRun, VariablesOfTheLastBlockAreKeptForTheList) {
 
 class RecordingSink : public PointSink {
 public:
-    int Width() const override { return 1200; }
-    int Height() const override { return 800; }
     void Clear() override { ++clears; }
-    void MoveTo(int32_t x, int32_t y) override { calls.push_back({0, x, y}); }
-    void LineTo(int32_t x, int32_t y, int32_t, uint8_t) override { calls.push_back({1, x, y}); }
+    void Plot(const t9dline &point) override { points.push_back(point); }
     void RepaintAll() override { ++repaints; }
 
-    struct Call {
-        int kind;
-        int32_t x, y;
-    };
-    std::vector<Call> calls;
+    std::vector<t9dline> points;
     int clears = 0, repaints = 0;
 };
 
-TEST(InterpreterDrawing, EveryPointIsDrawnAtOnce) {
+// The sink gets every point as it is stored, in machine coordinates with its pen: the run
+// knows nothing of the screen.
+TEST(InterpreterDrawing, EveryPointReachesTheSinkAsStored) {
     InterpreterHarness h;
     RecordingSink sink;
     h.sink = &sink;
     h.flags.donotdraw = true;
-    const auto points = h.RunAll("G1X1\nG1X2");
-    ASSERT_EQ(sink.calls.size(), points.size());
+    const auto points = h.RunAll("G1X1\nG2X3R1\nG0Z5A30");
+    ASSERT_EQ(sink.points.size(), points.size());
     EXPECT_EQ(sink.clears, 1);
     EXPECT_EQ(sink.repaints, 1);
-    EXPECT_EQ(sink.calls[6].kind, 0);
-    EXPECT_EQ(sink.calls[6].x, 600); // the origin at the box centre
-    EXPECT_EQ(sink.calls[6].y, 400);
-    EXPECT_EQ(sink.calls[7].kind, 1);
+    for (size_t k = 0; k < points.size(); ++k) {
+        const t9dline &a = sink.points[k], &b = points[k];
+        const double ax[] = {a.x, a.y, a.z, a.a, a.b, a.c, a.u, a.v, a.w};
+        const double bx[] = {b.x, b.y, b.z, b.a, b.b, b.c, b.u, b.v, b.w};
+        for (int i = 0; i < 9; ++i)
+            EXPECT_EQ(ax[i], bx[i]) << "point " << k << " axis " << i;
+        EXPECT_EQ(a.zeilevon, b.zeilevon);
+        EXPECT_EQ(a.zeilebis, b.zeilebis);
+        EXPECT_EQ(a.col, b.col);
+        EXPECT_EQ(a.typ, b.typ);
+        EXPECT_EQ(a.style, b.style);
+    }
+    EXPECT_GT(points.size(), size_t(100)); // the arc's points are among them
 }
 
 class ScriptedEvents : public RunEvents {
