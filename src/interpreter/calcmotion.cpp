@@ -16,6 +16,9 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kArcSteps = 99;
 // An arc of more steps than a plot list can hold is abandoned like any failed arc.
 constexpr double kMaxArcSteps = 4294967295.0;
+// Arcs of up to this many steps are stored as one record; longer ones (helices of thousands of
+// turns) point by point, so that the plot list's memory limit still bounds them.
+constexpr int64_t kMaxStoredArc = 1 << 20;
 
 // The plane's (u, v) frame and its third (helix) axis, as indices of x, y, z.
 struct PlaneFrame {
@@ -177,17 +180,42 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
     // In absolute mode the programmed end is the helix's end whatever the turns; in
     // incremental mode every turn climbs the programmed amount.
     const double climb = (st.absmode ? 1 : turns) * (end[f.h] - start[f.h]);
-    const double sweep = w2 - w1, divisor = steps;
+    const TPlotArc arc{w1,    w2 - w1,      steps,        r,           mx, my, start[f.h],
+                       climb, uint8_t(f.u), uint8_t(f.v), uint8_t(f.h)};
+    if (ton < kMaxStoredArc && !st.rotation && !st.scaling && !st.xmirror && !st.ymirror &&
+        !st.zmirror)
+        return storeArc(arc, uint32_t(ton + 1));
     double p[3];
     for (int64_t k = 0; k <= ton; ++k) {
-        const double ww = w1 + sweep * double(k) / divisor;
-        p[f.u] = std::cos(ww) * r + mx;
-        p[f.v] = std::sin(ww) * r + my;
-        p[f.h] = start[f.h] + climb * double(k) / divisor;
+        arc.Point(double(k), p);
         if (!mylineto(p[0], p[1], p[2], st.aaa, st.abb, st.acc, st.au, st.av, st.aw))
             return false;
         if ((k & 4095) == 4095 && interrupted())
             return false;
+    }
+    return true;
+}
+
+// An arc without rotation, scaling or mirror is stored as one record; a sink still gets every
+// point. False as for arc3d.
+bool TCalcRun::storeArc(const TPlotArc &arc, uint32_t count) {
+    t9dline point =
+        pointRecord(flags.donotdraw ? 0 : 1, 0, 0, 0, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
+    if (!lines.AddArc(arc, count, point)) {
+        flags.breakprogram = true; // as for a point that cannot be stored
+        return false;
+    }
+    if (!env.sink)
+        return true;
+    for (uint32_t k = 0; k < count; ++k) {
+        double p[3];
+        arc.Point(double(k), p);
+        point.x = p[0], point.y = p[1], point.z = p[2];
+        env.sink->Plot(point);
+        if ((k & 4095) == 4095 && interrupted()) {
+            lines.ShortenLastArc(k + 1);
+            return false;
+        }
     }
     return true;
 }
@@ -229,6 +257,21 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
         y = 2 * st.ymirrory - y;
     if (st.zmirror)
         z = 2 * st.zmirrorz - z;
+    const t9dline point = pointRecord(typ, x, y, z, a, b, c, u, v, w);
+    if (!lines.Add(point)) {
+        // The list cannot grow (the allocation failure was reported): the run ends here, also
+        // without a window whose failure handler would end it.
+        flags.breakprogram = true;
+        return false;
+    }
+    if (env.sink)
+        env.sink->Plot(point);
+    return true;
+}
+
+// The record of a point of the current line in the current pen.
+t9dline TCalcRun::pointRecord(int8_t typ, double x, double y, double z, double a, double b,
+                              double c, double u, double v, double w) const {
     t9dline point;
     if (st.ii == -1) {
         point.zeilevon = point.zeilebis = -1;
@@ -245,26 +288,20 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
     point.u = u, point.v = v, point.w = w;
     point.col = pencol;
     point.style = penstyle;
-    if (!lines.Add(point)) {
-        // The list cannot grow (the allocation failure was reported): the run ends here, also
-        // without a window whose failure handler would end it.
-        flags.breakprogram = true;
-        return false;
-    }
-    if (env.sink)
-        env.sink->Plot(point);
-    return true;
+    return point;
 }
 
 // G20, G21: the linear coordinates of every stored point change units; angles stay.
 void TCalcRun::rescalePlot(double factor) {
-    lines.Scale(factor);
+    if (!lines.Scale(factor))
+        flags.breakprogram = true; // the arcs could not be spread into points (reported)
     repaint();
 }
 
 // Every stored point (the axis cross included) moves by delta.
 void TCalcRun::shiftPlot(const double (&delta)[kAxes]) {
-    lines.Shift(delta);
+    if (!lines.Shift(delta))
+        flags.breakprogram = true;
     repaint();
 }
 

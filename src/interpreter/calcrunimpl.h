@@ -116,8 +116,11 @@ private:
     bool mylineto(double x, double y, double z, double a, double b, double c, double u, double v,
                   double w);
     void line3d(double x, double y, double z, double xx, double yy, double zz);
+    bool storeArc(const TPlotArc &arc, uint32_t count);
     bool storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
                     double u, double v, double w);
+    t9dline pointRecord(int8_t typ, double x, double y, double z, double a, double b, double c,
+                        double u, double v, double w) const;
     void rescalePlot(double factor);
     void shiftPlot(const double (&delta)[kAxes]);
     void repaint();

@@ -92,16 +92,35 @@ bool extend(TDynaArray<Run> &runs, uint32_t k, const t9dline &p, Same same, Set 
 } // namespace
 
 int64_t TPlotList::zeilebisOf(uint32_t run) const {
-    const TPlotSourceRun &source = sources[run];
-    if (source.span != kLongSpan)
-        return source.zeilevon + int64_t(source.span);
-    return longLines[lastAtMost(longLines, &TPlotLongLine::run, run)].zeilebis;
+    if (run + 1 == sources.Count())
+        return lastZeilebis;
+    if (lineEnds.Count() > 0) {
+        const TPlotLineEnd &end = lineEnds[lastAtMost(lineEnds, &TPlotLineEnd::run, run)];
+        if (end.run == run)
+            return end.zeilebis;
+    }
+    return sources[run + 1].zeilevon - 1;
+}
+
+void TPlotList::linearAxes(uint32_t k, double (&p)[3]) const {
+    uint32_t stored = k;
+    if (arcs.Count() > 0 && arcs[0].first <= k) {
+        const TPlotArcRun &run = arcs[lastAtMost(arcs, &TPlotArcRun::first, k)];
+        if (k - run.first < run.count) {
+            run.arc.Point(double(k - run.first), p);
+            return;
+        }
+        stored = run.before + (k - run.first - run.count);
+    }
+    const TPlotPoint &point = points[stored];
+    p[0] = point.x, p[1] = point.y, p[2] = point.z;
 }
 
 t9dline TPlotList::operator[](uint32_t k) const {
     t9dline p{};
-    const TPlotPoint &point = points[k];
-    p.x = point.x, p.y = point.y, p.z = point.z;
+    double xyz[3];
+    linearAxes(k, xyz);
+    p.x = xyz[0], p.y = xyz[1], p.z = xyz[2];
     const uint32_t source = runOf(sources, k);
     p.zeilevon = sources[source].zeilevon;
     p.zeilebis = zeilebisOf(source);
@@ -110,65 +129,133 @@ t9dline TPlotList::operator[](uint32_t k) const {
     return p;
 }
 
-bool TPlotList::Add(const t9dline &p) {
-    const uint32_t k = points.Count();
-    TPlotPoint *point = points.Add();
-    if (!point)
-        return false;
-    point->x = p.x, point->y = p.y, point->z = p.z;
-
-    const uint32_t sourceCount = sources.Count(), longCount = longLines.Count();
+// The source, pen and axes runs of a point (or an arc's points) starting at list index k; false
+// when memory ran out (the runs are as before then).
+bool TPlotList::addRuns(uint32_t k, const t9dline &p) {
+    const uint32_t sourceCount = sources.Count(), endCount = lineEnds.Count();
+    const int64_t lastEnd = lastZeilebis;
     const bool sameSource = sourceCount > 0 && sources[sourceCount - 1].zeilevon == p.zeilevon &&
-                            zeilebisOf(sourceCount - 1) == p.zeilebis;
+                            lastZeilebis == p.zeilebis;
     bool stored = true;
     if (!sameSource) {
-        TPlotSourceRun *source = sources.Add();
+        // The last run's end goes apart unless the new line begins right after it.
+        const bool follows = lastZeilebis != INT64_MAX && lastZeilebis + 1 == p.zeilevon;
+        if (sourceCount > 0 && !follows) {
+            TPlotLineEnd *end = lineEnds.Add();
+            if ((stored = end != nullptr)) {
+                end->run = sourceCount - 1;
+                end->zeilebis = lastZeilebis;
+            }
+        }
+        TPlotSourceRun *source = stored ? sources.Add() : nullptr;
         if ((stored = source != nullptr)) {
             source->zeilevon = p.zeilevon;
             source->first = k;
-            const bool shortLine =
-                p.zeilebis >= p.zeilevon && uint64_t(p.zeilebis) - uint64_t(p.zeilevon) < kLongSpan;
-            source->span = shortLine ? uint32_t(p.zeilebis - p.zeilevon) : kLongSpan;
-            if (!shortLine) {
-                TPlotLongLine *line = longLines.Add();
-                if ((stored = line != nullptr)) {
-                    line->run = sourceCount;
-                    line->zeilebis = p.zeilebis;
-                }
-            }
+            lastZeilebis = p.zeilebis;
         }
     }
     const uint32_t penCount = pens.Count();
     stored = stored && extend(pens, k, p, samePen, setPen) && extend(axes, k, p, sameAxes, setAxes);
     if (!stored) { // take back what this point added
-        while (longLines.Count() > longCount)
-            longLines.Delete(longLines.Count() - 1);
+        while (lineEnds.Count() > endCount)
+            lineEnds.Delete(lineEnds.Count() - 1);
         while (sources.Count() > sourceCount)
             sources.Delete(sources.Count() - 1);
         while (pens.Count() > penCount)
             pens.Delete(pens.Count() - 1);
-        points.Delete(k);
+        lastZeilebis = lastEnd;
     }
     return stored;
 }
 
+bool TPlotList::Add(const t9dline &p) {
+    if (total == UINT32_MAX) {
+        ReportAllocationFailure(uint64_t(sizeof(TPlotPoint)) * (uint64_t(total) + 1));
+        return false;
+    }
+    TPlotPoint *point = points.Add();
+    if (!point)
+        return false;
+    point->x = p.x, point->y = p.y, point->z = p.z;
+    if (!addRuns(total, p)) {
+        points.Delete(points.Count() - 1);
+        return false;
+    }
+    ++total;
+    return true;
+}
+
+bool TPlotList::AddArc(const TPlotArc &arc, uint32_t count, const t9dline &p) {
+    if (uint64_t(total) + count > UINT32_MAX) {
+        ReportAllocationFailure(uint64_t(sizeof(TPlotPoint)) * (uint64_t(total) + count));
+        return false;
+    }
+    TPlotArcRun *run = arcs.Add();
+    if (!run)
+        return false;
+    run->arc = arc;
+    run->first = total;
+    run->count = count;
+    run->before = points.Count();
+    if (!addRuns(total, p)) {
+        arcs.Delete(arcs.Count() - 1);
+        return false;
+    }
+    total += count;
+    return true;
+}
+
+void TPlotList::ShortenLastArc(uint32_t count) {
+    if (arcs.Count() == 0)
+        return;
+    TPlotArcRun &run = arcs[arcs.Count() - 1];
+    if (run.first + run.count == total && count >= 1 && count <= run.count) {
+        run.count = count;
+        total = run.first + count;
+    }
+}
+
+// In place from the back: the point stored for list index k sits at k or before it, so it is
+// read before anything is written over it.
+bool TPlotList::expandArcs() {
+    if (arcs.Count() == 0)
+        return true;
+    if (!points.Reserve(total))
+        return false;
+    while (points.Count() < total)
+        points.Add();
+    for (uint32_t k = total; k-- > 0;) {
+        double p[3];
+        linearAxes(k, p);
+        points[k] = TPlotPoint{p[0], p[1], p[2]};
+    }
+    arcs.Truncate();
+    return true;
+}
+
 void TPlotList::Truncate() {
+    total = 0;
+    arcs.Truncate();
     points.Truncate();
     sources.Truncate();
     pens.Truncate();
     axes.Truncate();
-    longLines.Truncate();
+    lineEnds.Truncate();
 }
 
 void TPlotList::Clear() {
+    total = 0;
+    arcs.Clear();
     points.Clear();
     sources.Clear();
     pens.Clear();
     axes.Clear();
-    longLines.Clear();
+    lineEnds.Clear();
 }
 
-void TPlotList::Scale(double factor) {
+bool TPlotList::Scale(double factor) {
+    if (!expandArcs())
+        return false;
     for (uint32_t k = 0; k < points.Count(); ++k) {
         TPlotPoint &point = points[k];
         point.x *= factor, point.y *= factor, point.z *= factor;
@@ -177,9 +264,12 @@ void TPlotList::Scale(double factor) {
         TPlotAxesRun &run = axes[k];
         run.u *= factor, run.v *= factor, run.w *= factor;
     }
+    return true;
 }
 
-void TPlotList::Shift(const double (&delta)[9], unsigned which) {
+bool TPlotList::Shift(const double (&delta)[9], unsigned which) {
+    if (!expandArcs())
+        return false;
     const auto add = [which, &delta](double &value, int axis) {
         if (which & (1u << axis))
             value += delta[axis];
@@ -193,12 +283,27 @@ void TPlotList::Shift(const double (&delta)[9], unsigned which) {
         add(run.a, 3), add(run.b, 4), add(run.c, 5);
         add(run.u, 6), add(run.v, 7), add(run.w, 8);
     }
+    return true;
 }
 
 const t9dline &TPlotReader::operator[](uint32_t k) {
-    const uint32_t count = list.points.Count();
-    const TPlotPoint &point = list.points[k];
-    record.x = point.x, record.y = point.y, record.z = point.z;
+    const uint32_t count = list.total;
+    uint32_t stored = k;
+    if (list.arcs.Count() > 0 && list.arcs[0].first <= k) {
+        follow(list.arcs, count, k, arc, arcEnd, arcValid);
+        const TPlotArcRun &run = list.arcs[arc];
+        stored = run.before + (k - run.first - run.count);
+        if (k - run.first < run.count) {
+            double p[3];
+            run.arc.Point(double(k - run.first), p);
+            record.x = p[0], record.y = p[1], record.z = p[2];
+            stored = UINT32_MAX;
+        }
+    }
+    if (stored != UINT32_MAX) {
+        const TPlotPoint &point = list.points[stored];
+        record.x = point.x, record.y = point.y, record.z = point.z;
+    }
     if (follow(list.sources, count, k, source, sourceEnd, sourceValid)) {
         record.zeilevon = list.sources[source].zeilevon;
         record.zeilebis = list.zeilebisOf(source);

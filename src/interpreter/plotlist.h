@@ -5,12 +5,15 @@
 //
 // The list stores a point's linear axes x, y, z once per point (24 bytes). What consecutive
 // points share is stored once per run of points: the source line (a block's points, an arc's
-// hundred of them) in a source run, the pen and the point type in a pen run, and the rotary and
-// secondary axes, which rarely change, in an axes run. Readers get every point back as the record
-// it was added as, with the same doubles.
+// hundred of them) in a source run (12 bytes: a line's end is where the next run's line begins),
+// the pen and the point type in a pen run, and the rotary and secondary axes, which rarely change,
+// in an axes run. An arc or helix is one record from which its points are computed where they are
+// read (a hundred points of an arc cost one record). Readers get every point back as the record it
+// was added as, with the same doubles.
 
 #include "vantrel/dynaarray.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace morvilo {
@@ -40,11 +43,14 @@ struct t9dline {
 struct TPlotPoint {
     double x, y, z;
 };
+// A source run's line ends where the next run's line begins (consecutive lines of the text), so
+// only its start is kept; the end of a line that does not, and of the last run, is kept apart.
+#pragma pack(push, 4)
 struct TPlotSourceRun {
     int64_t zeilevon;
     uint32_t first; // index of the run's first point
-    uint32_t span;  // zeilebis - zeilevon; kLongSpan: the line's end is in the long-line table
 };
+#pragma pack(pop)
 struct TPlotPenRun {
     uint32_t first;
     int32_t col;
@@ -55,8 +61,29 @@ struct TPlotAxesRun { // the rotary and secondary axes
     double a, b, c, u, v, w;
     uint32_t first;
 };
-struct TPlotLongLine {
-    uint32_t run; // index of the source run
+// An arc or helix of the interpreter's tessellation: its point k has on the plane's axes u and v
+// (indices of x, y, z) cos(w) * r + mu and sin(w) * r + mv with w = w1 + sweep * k / divisor,
+// and on the third axis h0 + climb * k / divisor. The interpreter computes its points with Point
+// too, so a stored arc gives back the very doubles it would have stored point by point.
+struct TPlotArc {
+    double w1, sweep, divisor, r, mu, mv, h0, climb;
+    uint8_t u, v, h;
+
+    void Point(double k, double (&p)[3]) const {
+        const double w = w1 + sweep * k / divisor;
+        p[u] = std::cos(w) * r + mu;
+        p[v] = std::sin(w) * r + mv;
+        p[h] = h0 + climb * k / divisor;
+    }
+};
+struct TPlotArcRun {
+    TPlotArc arc;
+    uint32_t first;  // list index of the arc's first point
+    uint32_t count;  // its points
+    uint32_t before; // points stored one by one before it
+};
+struct TPlotLineEnd { // the end of a source run's line that is not right before the next run's
+    uint32_t run;
     int64_t zeilebis;
 };
 
@@ -66,12 +93,12 @@ public:
     TPlotList(const TPlotList &) = delete;
     TPlotList &operator=(const TPlotList &) = delete;
 
-    uint32_t Count() const { return points.Count(); }
-    bool Empty() const { return points.Count() == 0; }
+    uint32_t Count() const { return total; }
+    bool Empty() const { return total == 0; }
     // Bytes held by the list's blocks.
     uint64_t MemSize() const {
         return points.MemSize() + sources.MemSize() + pens.MemSize() + axes.MemSize() +
-               longLines.MemSize();
+               lineEnds.MemSize() + arcs.MemSize();
     }
 
     // Point k (k < Count()) as it was added. Finds its runs by bisection; a loop over many
@@ -81,6 +108,13 @@ public:
     // Appends a point; false when memory ran out (the failure was reported, the list is
     // unchanged then).
     bool Add(const t9dline &point);
+    // Appends the count points of arc (count >= 1), each with the line, pen and axes of
+    // point; false when memory ran out or the list cannot count so many points (reported; the
+    // list is unchanged then).
+    bool AddArc(const TPlotArc &arc, uint32_t count, const t9dline &point);
+    // Drops the points of the last arc from its point count on (count >= 1, at most its size);
+    // nothing when the last point is not an arc's.
+    void ShortenLastArc(uint32_t count);
 
     // Empties the list but keeps its memory for the points to come.
     void Truncate();
@@ -88,20 +122,29 @@ public:
 
     // Rewrites of the whole list, value by value as on every point: the linear axes (x, y, z,
     // u, v, w) times factor; the axes whose bit is set in which (bit 0: x ... bit 8: w) plus
-    // their delta.
-    void Scale(double factor);
-    void Shift(const double (&delta)[9], unsigned which = 0x1FF);
+    // their delta. Stored arcs become single points first; false when memory for them ran out
+    // (reported; the list is unchanged then).
+    bool Scale(double factor);
+    bool Shift(const double (&delta)[9], unsigned which = 0x1FF);
 
 private:
     friend class TPlotReader;
     int64_t zeilebisOf(uint32_t run) const;
-    static constexpr uint32_t kLongSpan = UINT32_MAX;
+    // The linear axes of point k.
+    void linearAxes(uint32_t k, double (&p)[3]) const;
+    // Every arc as single points.
+    bool expandArcs();
+    bool addRuns(uint32_t k, const t9dline &point);
+
+    uint32_t total = 0;       // points, those of the arcs included
+    int64_t lastZeilebis = 0; // the line end of the last source run
 
     TDynaArray<TPlotPoint> points;
     TDynaArray<TPlotSourceRun> sources;
     TDynaArray<TPlotPenRun> pens;
     TDynaArray<TPlotAxesRun> axes;
-    TDynaArray<TPlotLongLine> longLines;
+    TDynaArray<TPlotLineEnd> lineEnds;
+    TDynaArray<TPlotArcRun> arcs;
 };
 
 // Reads a plot list point by point; in order (forward or backward) each point costs
@@ -117,6 +160,9 @@ private:
     // the current runs and the first points after them
     uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0;
     bool sourceValid = false, penValid = false, axesValid = false;
+    // The arc holding or last preceding the point read (arcs.Count() when none does).
+    uint32_t arc = 0, arcEnd = 0;
+    bool arcValid = false;
 };
 
 } // namespace morvilo

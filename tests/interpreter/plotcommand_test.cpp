@@ -158,7 +158,8 @@ TEST(PlotCommand, RunsCutShortFail) {
          {"M97P5\nM30\n", {"--haas"}, cli::kFailure, {"Subprogram N5 not found"}}});
     SetDynaArrayBlockLimit(uint64_t(96) * 5000); // a plot list of at most 5000 points
     expectBothCommands({
-        {"G2X0Y0I1J0L1000\n", // 99000 points
+        // 1,980,000 points: a helix this long is stored point by point
+        {"G2X0Y0I1J0L20000\n",
          {},
          cli::kFailure,
          {"Error while trying to allocate", "bytes of RAM. Not enough memory.",

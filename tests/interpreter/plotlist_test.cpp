@@ -111,6 +111,71 @@ TEST(PlotList, GivesBackEveryPointAsAdded) {
     EXPECT_TRUE(sameRecord(lines[0], added[3]));
 }
 
+// Arcs stored as records read back as the points of the same arcs added one by one, between
+// single points, through every reader, shortened, and after the rewrites that spread them.
+TEST(PlotList, ArcsReadBackAsTheirPointsAddedOneByOne) {
+    TPlotList arcs, single;
+    const auto both = [&](const t9dline &p) {
+        ASSERT_TRUE(arcs.Add(p));
+        ASSERT_TRUE(single.Add(p));
+    };
+    const auto arc = [&](const TPlotArc &a, uint32_t count, t9dline p) {
+        ASSERT_TRUE(arcs.AddArc(a, count, p));
+        for (uint32_t k = 0; k < count; ++k) {
+            double xyz[3];
+            a.Point(double(k), xyz);
+            p.x = xyz[0], p.y = xyz[1], p.z = xyz[2];
+            ASSERT_TRUE(single.Add(p));
+        }
+    };
+    t9dline p{};
+    p.zeilevon = 0, p.zeilebis = 5, p.col = kColourWhite, p.typ = 1, p.a = 15;
+    both(p);
+    p.zeilevon = 6, p.zeilebis = 20, p.col = kColourCw;
+    arc({0, -3.1, 99, 2.5, 1, -1, 0, 0, 0, 1, 2}, 100, p); // XY plane, clockwise
+    arc({1, 6.2, 99, 0.5, 3, 4, -1, -2, 0, 2, 1}, 100, p); // XZ helix, the same line: one run
+    p.zeilevon = 21, p.zeilebis = 30, p.col = kColourRapid;
+    p.x = 7;
+    both(p);
+    both(p);
+    p.col = kColourCcw;
+    arc({2, 3, 198, 1e-3, -0.0, 1e6, 5, 0.25, 1, 2, 0}, 199, p);
+    const auto expectSame = [&](const char *when) {
+        SCOPED_TRACE(when);
+        ASSERT_EQ(arcs.Count(), single.Count());
+        TPlotReader forward(arcs), backward(arcs), jumping(arcs);
+        const uint32_t n = arcs.Count();
+        for (uint32_t k = 0; k < n; ++k) {
+            EXPECT_TRUE(sameRecord(arcs[k], single[k])) << k;
+            EXPECT_TRUE(sameRecord(forward[k], single[k])) << k;
+            EXPECT_TRUE(sameRecord(backward[n - 1 - k], single[n - 1 - k])) << n - 1 - k;
+            const uint32_t jump = (k * 37) % n;
+            EXPECT_TRUE(sameRecord(jumping[jump], single[jump])) << jump;
+        }
+    };
+    expectSame("stored");
+    EXPECT_LT(arcs.MemSize(), single.MemSize());
+    arcs.ShortenLastArc(50); // a run stopped inside its last arc
+    ASSERT_EQ(arcs.Count(), 1u + 100 + 100 + 2 + 50);
+    std::vector<t9dline> kept;
+    for (uint32_t k = 0; k < arcs.Count(); ++k)
+        kept.push_back(single[k]);
+    single.Truncate();
+    for (const t9dline &point : kept)
+        ASSERT_TRUE(single.Add(point));
+    expectSame("shortened");
+    const double delta[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    ASSERT_TRUE(arcs.Scale(1 / 25.4));
+    ASSERT_TRUE(single.Scale(1 / 25.4));
+    ASSERT_TRUE(arcs.Shift(delta, 0x1FF));
+    ASSERT_TRUE(single.Shift(delta, 0x1FF));
+    expectSame("rewritten");
+    p.x = 1;
+    both(p); // single points after the spread arcs
+    arc({0, 1, 99, 1, 0, 0, 0, 0, 0, 1, 2}, 100, p);
+    expectSame("stored again");
+}
+
 // A point whose run cannot be stored is not stored at all: the list stays as it was.
 TEST(PlotList, APointThatFindsNoRoomLeavesTheListAsItWas) {
     SetAllocationFailureHandler([](const std::string &) {});
