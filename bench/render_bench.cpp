@@ -2,8 +2,8 @@
 // into a 1200 x 800 picture (segments in their pens, squares at the rapid-move ends, the axis
 // cross) and into the pick map. Two plots: a surface of short feed moves in rows, each row
 // reached by a dotted rapid move, and relief runs (rapid, plunge, cut, retract), whose rapid
-// ends all get a square. Reports milliseconds per paint, and for the search of the caret
-// marker's segment.
+// ends all get a square; and half circles stored as arc records. Reports milliseconds per paint,
+// and for the search of the caret marker's segment.
 
 #include "interpreter/plotlist.h"
 #include "view/plotrenderer.h"
@@ -28,7 +28,7 @@ void addPoint(TPlotList &lines, int64_t source, double x, double y, double z, in
               int32_t col, uint8_t style) {
     t9dline r{};
     r.zeilevon = source;
-    r.zeilebis = source + 20;
+    r.zeilebis = source + 19; // the last byte of a 20-byte line: the next line begins after it
     r.x = x;
     r.y = y;
     r.z = z;
@@ -70,11 +70,38 @@ std::unique_ptr<TPlotList> reliefPlot() {
     return lines;
 }
 
+// Half circles of a hundred points each, stored as arc records: their points are computed as
+// they are read.
+std::unique_ptr<TPlotList> arcPlot() {
+    auto lines = std::make_unique<TPlotList>();
+    constexpr uint32_t kArcs = kSegments / 100, kPerRow = 400;
+    for (uint32_t k = 0; k < kArcs; ++k) {
+        const double mx = (k % kPerRow) * 5.0, my = (k / kPerRow) * 5.0;
+        t9dline r{};
+        r.zeilevon = int64_t(k) * 30;
+        r.zeilebis = r.zeilevon + 29;
+        r.typ = 1;
+        r.col = k % 2 ? kColourCw : kColourCcw;
+        r.style = psSolid;
+        const TPlotArc arc{0, k % 2 ? -M_PI : M_PI, 99, 2, mx, my, -1, 0, 0, 1, 2};
+        lines->AddArc(arc, 100, r);
+    }
+    return lines;
+}
+
+const char *plotName(int which) {
+    return which == 0 ? "surface" : which == 1 ? "relief" : "arcs";
+}
+
 // Each plot is made at its first use, so that a run of one benchmark holds only its own.
 const TPlotList &plotOf(int which) {
     if (which == 0) {
         static const auto surface = surfacePlot();
         return *surface;
+    }
+    if (which == 2) {
+        static const auto arcs = arcPlot();
+        return *arcs;
     }
     static const auto relief = reliefPlot();
     return *relief;
@@ -98,7 +125,7 @@ void BM_FullRepaint(benchmark::State &state) {
         PaintPlot(bit, lines, view, EndpointMarks::RapidMoves);
         benchmark::DoNotOptimize(bit.constBits());
     }
-    state.SetLabel(state.range(0) == 0 ? "surface" : "relief");
+    state.SetLabel(plotName(int(state.range(0))));
     if (qEnvironmentVariableIsSet("MORVILO_RENDER_BENCH_PICTURE"))
         bit.save(qEnvironmentVariable("MORVILO_RENDER_BENCH_PICTURE") +
                  QString::number(state.range(0)) + ".png");
@@ -112,7 +139,7 @@ void BM_PickMapPaint(benchmark::State &state) {
         PaintPickMap(bitclick, lines, view);
         benchmark::DoNotOptimize(bitclick.constBits());
     }
-    state.SetLabel(state.range(0) == 0 ? "surface" : "relief");
+    state.SetLabel(plotName(int(state.range(0))));
 }
 
 // The caret marker's search at its worst: the caret in the first line, so every record is looked
@@ -126,8 +153,8 @@ void BM_CaretSegment(benchmark::State &state) {
 } // namespace
 
 BENCHMARK(BM_CaretSegment)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FullRepaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_PickMapPaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FullRepaint)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PickMapPaint)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The axis labels need fonts, and fonts the application object; no window is shown.
 int main(int argc, char **argv) {

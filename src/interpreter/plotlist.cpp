@@ -1,5 +1,6 @@
 #include "interpreter/plotlist.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace morvilo {
@@ -286,6 +287,38 @@ bool TPlotList::Shift(const double (&delta)[9], unsigned which) {
     return true;
 }
 
+// As TPlotList::zeilebisOf, but the line ends kept apart are followed by a cursor: reading in
+// order (either way) costs a step, not a bisection.
+int64_t TPlotReader::lineEndOf(uint32_t run) {
+    if (run + 1 == list.sources.Count())
+        return list.lastZeilebis;
+    const TDynaArray<TPlotLineEnd> &ends = list.lineEnds;
+    const uint32_t n = ends.Count();
+    if (n > 0) {
+        const auto atLeast = [&](uint32_t e) { return e == n || ends[e].run >= run; };
+        const auto placed = [&](uint32_t e) {
+            return atLeast(e) && (e == 0 || ends[e - 1].run < run);
+        };
+        if (lineEnd > n)
+            lineEnd = n;
+        if (!placed(lineEnd)) {
+            if (lineEnd < n && placed(lineEnd + 1))
+                ++lineEnd;
+            else if (lineEnd > 0 && placed(lineEnd - 1))
+                --lineEnd;
+            else
+                lineEnd = uint32_t(std::lower_bound(ends.Data(), ends.Data() + n, run,
+                                                    [](const TPlotLineEnd &end, uint32_t r) {
+                                                        return end.run < r;
+                                                    }) -
+                                   ends.Data());
+        }
+        if (lineEnd < n && ends[lineEnd].run == run)
+            return ends[lineEnd].zeilebis;
+    }
+    return list.sources[run + 1].zeilevon - 1;
+}
+
 const t9dline &TPlotReader::operator[](uint32_t k) {
     const uint32_t count = list.total;
     uint32_t stored = k;
@@ -306,7 +339,7 @@ const t9dline &TPlotReader::operator[](uint32_t k) {
     }
     if (follow(list.sources, count, k, source, sourceEnd, sourceValid)) {
         record.zeilevon = list.sources[source].zeilevon;
-        record.zeilebis = list.zeilebisOf(source);
+        record.zeilebis = lineEndOf(source);
     }
     if (follow(list.pens, count, k, pen, penEnd, penValid))
         copyPen(list.pens[pen], record);

@@ -163,6 +163,9 @@ private:
     // The arc holding or last preceding the point read (arcs.Count() when none does).
     uint32_t arc = 0, arcEnd = 0;
     bool arcValid = false;
+    // The first line end kept apart whose run is at least the current source run.
+    uint32_t lineEnd = 0;
+    int64_t lineEndOf(uint32_t run);
 };
 
 } // namespace morvilo
