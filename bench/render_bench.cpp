@@ -83,8 +83,8 @@ std::unique_ptr<TPlotList> arcPlot() {
         r.typ = 1;
         r.col = k % 2 ? kColourCw : kColourCcw;
         r.style = psSolid;
-        const TPlotArc arc{0, k % 2 ? -M_PI : M_PI, 99, 2, mx, my, -1, 0, 0, 1, 2};
-        lines->AddArc(arc, 100, r);
+        const TPlotArcPoints arc{0, k % 2 ? -M_PI : M_PI, 99, 2, mx, my, -1, 0, 0, 1, 2};
+        lines->AddArcPoints(arc, 100, r);
     }
     return lines;
 }

@@ -180,8 +180,8 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
     // In absolute mode the programmed end is the helix's end whatever the turns; in
     // incremental mode every turn climbs the programmed amount.
     const double climb = (st.absmode ? 1 : turns) * (end[f.h] - start[f.h]);
-    const TPlotArc arc{w1,    w2 - w1,      steps,        r,           mx, my, start[f.h],
-                       climb, uint8_t(f.u), uint8_t(f.v), uint8_t(f.h)};
+    const TPlotArcPoints arc{w1,    w2 - w1,      steps,        r,           mx, my, start[f.h],
+                             climb, uint8_t(f.u), uint8_t(f.v), uint8_t(f.h)};
     if (ton < kMaxStoredArc && !st.rotation && !st.scaling && !st.xmirror && !st.ymirror &&
         !st.zmirror)
         return storeArc(arc, uint32_t(ton + 1));
@@ -198,10 +198,10 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
 
 // An arc without rotation, scaling or mirror is stored as one record; a sink still gets every
 // point. False as for arc3d.
-bool TCalcRun::storeArc(const TPlotArc &arc, uint32_t count) {
+bool TCalcRun::storeArc(const TPlotArcPoints &arc, uint32_t count) {
     t9dline point =
         pointRecord(flags.donotdraw ? 0 : 1, 0, 0, 0, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
-    if (!lines.AddArc(arc, count, point)) {
+    if (!lines.AddArcPoints(arc, count, point)) {
         flags.breakprogram = true; // as for a point that cannot be stored
         return false;
     }

@@ -116,7 +116,7 @@ private:
     bool mylineto(double x, double y, double z, double a, double b, double c, double u, double v,
                   double w);
     void line3d(double x, double y, double z, double xx, double yy, double zz);
-    bool storeArc(const TPlotArc &arc, uint32_t count);
+    bool storeArc(const TPlotArcPoints &arc, uint32_t count);
     bool storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
                     double u, double v, double w);
     t9dline pointRecord(int8_t typ, double x, double y, double z, double a, double b, double c,

@@ -105,8 +105,9 @@ int64_t TPlotList::zeilebisOf(uint32_t run) const {
 
 void TPlotList::linearAxes(uint32_t k, double (&p)[3]) const {
     uint32_t stored = k;
-    if (arcs.Count() > 0 && arcs[0].first <= k) {
-        const TPlotArcRun &run = arcs[lastAtMost(arcs, &TPlotArcRun::first, k)];
+    if (arcPoints.Count() > 0 && arcPoints[0].first <= k) {
+        const TPlotArcPointsRun &run =
+            arcPoints[lastAtMost(arcPoints, &TPlotArcPointsRun::first, k)];
         if (k - run.first < run.count) {
             run.arc.Point(double(k - run.first), p);
             return;
@@ -186,12 +187,12 @@ bool TPlotList::Add(const t9dline &p) {
     return true;
 }
 
-bool TPlotList::AddArc(const TPlotArc &arc, uint32_t count, const t9dline &p) {
+bool TPlotList::AddArcPoints(const TPlotArcPoints &arc, uint32_t count, const t9dline &p) {
     if (uint64_t(total) + count > UINT32_MAX) {
         ReportAllocationFailure(uint64_t(sizeof(TPlotPoint)) * (uint64_t(total) + count));
         return false;
     }
-    TPlotArcRun *run = arcs.Add();
+    TPlotArcPointsRun *run = arcPoints.Add();
     if (!run)
         return false;
     run->arc = arc;
@@ -199,7 +200,7 @@ bool TPlotList::AddArc(const TPlotArc &arc, uint32_t count, const t9dline &p) {
     run->count = count;
     run->before = points.Count();
     if (!addRuns(total, p)) {
-        arcs.Delete(arcs.Count() - 1);
+        arcPoints.Delete(arcPoints.Count() - 1);
         return false;
     }
     total += count;
@@ -207,9 +208,9 @@ bool TPlotList::AddArc(const TPlotArc &arc, uint32_t count, const t9dline &p) {
 }
 
 void TPlotList::ShortenLastArc(uint32_t count) {
-    if (arcs.Count() == 0)
+    if (arcPoints.Count() == 0)
         return;
-    TPlotArcRun &run = arcs[arcs.Count() - 1];
+    TPlotArcPointsRun &run = arcPoints[arcPoints.Count() - 1];
     if (run.first + run.count == total && count >= 1 && count <= run.count) {
         run.count = count;
         total = run.first + count;
@@ -219,7 +220,7 @@ void TPlotList::ShortenLastArc(uint32_t count) {
 // In place from the back: the point stored for list index k sits at k or before it, so it is
 // read before anything is written over it.
 bool TPlotList::expandArcs() {
-    if (arcs.Count() == 0)
+    if (arcPoints.Count() == 0)
         return true;
     if (!points.Reserve(total))
         return false;
@@ -230,13 +231,13 @@ bool TPlotList::expandArcs() {
         linearAxes(k, p);
         points[k] = TPlotPoint{p[0], p[1], p[2]};
     }
-    arcs.Truncate();
+    arcPoints.Truncate();
     return true;
 }
 
 void TPlotList::Truncate() {
     total = 0;
-    arcs.Truncate();
+    arcPoints.Truncate();
     points.Truncate();
     sources.Truncate();
     pens.Truncate();
@@ -246,7 +247,7 @@ void TPlotList::Truncate() {
 
 void TPlotList::Clear() {
     total = 0;
-    arcs.Clear();
+    arcPoints.Clear();
     points.Clear();
     sources.Clear();
     pens.Clear();
@@ -322,9 +323,9 @@ int64_t TPlotReader::lineEndOf(uint32_t run) {
 const t9dline &TPlotReader::operator[](uint32_t k) {
     const uint32_t count = list.total;
     uint32_t stored = k;
-    if (list.arcs.Count() > 0 && list.arcs[0].first <= k) {
-        follow(list.arcs, count, k, arc, arcEnd, arcValid);
-        const TPlotArcRun &run = list.arcs[arc];
+    if (list.arcPoints.Count() > 0 && list.arcPoints[0].first <= k) {
+        follow(list.arcPoints, count, k, arc, arcEnd, arcValid);
+        const TPlotArcPointsRun &run = list.arcPoints[arc];
         stored = run.before + (k - run.first - run.count);
         if (k - run.first < run.count) {
             double p[3];

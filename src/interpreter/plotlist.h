@@ -65,7 +65,7 @@ struct TPlotAxesRun { // the rotary and secondary axes
 // (indices of x, y, z) cos(w) * r + mu and sin(w) * r + mv with w = w1 + sweep * k / divisor,
 // and on the third axis h0 + climb * k / divisor. The interpreter computes its points with Point
 // too, so a stored arc gives back the very doubles it would have stored point by point.
-struct TPlotArc {
+struct TPlotArcPoints {
     double w1, sweep, divisor, r, mu, mv, h0, climb;
     uint8_t u, v, h;
 
@@ -76,8 +76,8 @@ struct TPlotArc {
         p[h] = h0 + climb * k / divisor;
     }
 };
-struct TPlotArcRun {
-    TPlotArc arc;
+struct TPlotArcPointsRun {
+    TPlotArcPoints arc;
     uint32_t first;  // list index of the arc's first point
     uint32_t count;  // its points
     uint32_t before; // points stored one by one before it
@@ -98,7 +98,7 @@ public:
     // Bytes held by the list's blocks.
     uint64_t MemSize() const {
         return points.MemSize() + sources.MemSize() + pens.MemSize() + axes.MemSize() +
-               lineEnds.MemSize() + arcs.MemSize();
+               lineEnds.MemSize() + arcPoints.MemSize();
     }
 
     // Point k (k < Count()) as it was added. Finds its runs by bisection; a loop over many
@@ -111,7 +111,7 @@ public:
     // Appends the count points of arc (count >= 1), each with the line, pen and axes of
     // point; false when memory ran out or the list cannot count so many points (reported; the
     // list is unchanged then).
-    bool AddArc(const TPlotArc &arc, uint32_t count, const t9dline &point);
+    bool AddArcPoints(const TPlotArcPoints &arc, uint32_t count, const t9dline &point);
     // Drops the points of the last arc from its point count on (count >= 1, at most its size);
     // nothing when the last point is not an arc's.
     void ShortenLastArc(uint32_t count);
@@ -144,7 +144,7 @@ private:
     TDynaArray<TPlotPenRun> pens;
     TDynaArray<TPlotAxesRun> axes;
     TDynaArray<TPlotLineEnd> lineEnds;
-    TDynaArray<TPlotArcRun> arcs;
+    TDynaArray<TPlotArcPointsRun> arcPoints;
 };
 
 // Reads a plot list point by point; in order (forward or backward) each point costs
@@ -160,7 +160,7 @@ private:
     // the current runs and the first points after them
     uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0;
     bool sourceValid = false, penValid = false, axesValid = false;
-    // The arc holding or last preceding the point read (arcs.Count() when none does).
+    // The arc holding or last preceding the point read (arcPoints.Count() when none does).
     uint32_t arc = 0, arcEnd = 0;
     bool arcValid = false;
     // The first line end kept apart whose run is at least the current source run.

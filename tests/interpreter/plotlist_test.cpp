@@ -119,8 +119,8 @@ TEST(PlotList, ArcsReadBackAsTheirPointsAddedOneByOne) {
         ASSERT_TRUE(arcs.Add(p));
         ASSERT_TRUE(single.Add(p));
     };
-    const auto arc = [&](const TPlotArc &a, uint32_t count, t9dline p) {
-        ASSERT_TRUE(arcs.AddArc(a, count, p));
+    const auto arc = [&](const TPlotArcPoints &a, uint32_t count, t9dline p) {
+        ASSERT_TRUE(arcs.AddArcPoints(a, count, p));
         for (uint32_t k = 0; k < count; ++k) {
             double xyz[3];
             a.Point(double(k), xyz);
