@@ -52,6 +52,7 @@ void TCalcRun::motion() {
     if (!moves)
         return;
     if (st.g == 0 || (st.g28 && st.g != 1)) {
+        move.kind = MoveKind::Rapid;
         pencol = kColourRapid;
         penstyle = psDot;
         lineToPosition();
@@ -59,12 +60,14 @@ void TCalcRun::motion() {
             machineZeroLeg();
         penstyle = psSolid;
     } else if (st.g == 1) {
+        move.kind = MoveKind::Feed;
         pencol = kColourWhite;
         lineToPosition();
         if (st.g28)
             machineZeroLeg();
     } else if (st.g == 2 || st.g == 3) {
         pencol = st.g == 2 ? kColourCw : kColourCcw;
+        move.kind = st.g == 2 ? MoveKind::ArcCw : MoveKind::ArcCcw;
         if (st.rse)
             arcFromR();
         else if (st.ise || st.jse || st.kse)
@@ -104,8 +107,13 @@ void TCalcRun::arcFromR() {
     st.d = std::sqrt((eu - su) * (eu - su) + (ev - sv) * (ev - sv));
     if (!(st.d > 0) || !std::isfinite(st.d))
         return;
-    if (st.d / 2 > r)
+    if (st.d / 2 > r) {
+        if (st.d / 2 - r > arcTolerance())
+            warn("Radius R%1 zu klein für die Sehne %2: der Bogen ist mit der halben Sehne als "
+                 "Radius gezeichnet",
+                 {floattostr(st.r), floattostr(st.d)});
         r = st.d / 2;
+    }
     const bool ccw = arcTurnsCcw();
     st.b = std::sqrt(r * r - (st.d / 2) * (st.d / 2));
     st.t = std::sqrt(st.b * st.b / (st.d * st.d));
@@ -148,6 +156,12 @@ void TCalcRun::arcFromIJK() {
         st.mx = st.ox + st.ni, st.my = st.oy + st.nj;
         r = std::sqrt(st.ni * st.ni + st.nj * st.nj);
     }
+    const double end[3] = {st.ax, st.ay, st.az};
+    const PlaneFrame f = planeFrame(st.plane);
+    const double endRadius = std::hypot(end[f.u] - st.mx, end[f.v] - st.my);
+    if (std::fabs(endRadius - r) > arcTolerance())
+        warn("Der Endpunkt des Bogens liegt nicht auf dem Kreis: Radius am Anfang %1, am Ende %2",
+             {floattostr(r), floattostr(endRadius)});
     arc3d(st.mx, st.my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, arcTurnsCcw());
 }
 
@@ -181,6 +195,7 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
     // incremental mode every turn climbs the programmed amount.
     const double climb = (st.absmode ? 1 : turns) * (end[f.h] - start[f.h]);
     const double sweep = w2 - w1, divisor = steps;
+    const uint32_t first = lines.Count();
     double p[3];
     for (int64_t k = 0; k <= ton; ++k) {
         const double ww = w1 + sweep * double(k) / divisor;
@@ -192,7 +207,47 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
         if ((k & 4095) == 4095 && interrupted())
             return false;
     }
-    return true;
+    // The true curve, in the plane's frame and then through the point transforms.
+    double centre[3], u[3] = {}, v[3] = {}, h[3] = {};
+    centre[f.u] = mx, centre[f.v] = my, centre[f.h] = start[f.h];
+    u[f.u] = r, v[f.v] = r, h[f.h] = climb;
+    return recordArc(first, centre, u, v, h, w1, sweep);
+}
+
+// Arcs have their end on the circle within this (0.005 mm, 0.0002 inch).
+double TCalcRun::arcTolerance() const {
+    return move.units == MoveUnits::Inch ? 0.0002 : 0.005;
+}
+
+// Stores the arc of the points from first to the last one added. The centre goes through the
+// point transforms; the axis vectors through their linear part.
+bool TCalcRun::recordArc(uint32_t first, const double (&centre)[3], const double (&u)[3],
+                         const double (&v)[3], const double (&h)[3], double start, double sweep) {
+    if (!log || lines.Count() <= first)
+        return true;
+    TPlotArc arc{};
+    arc.first = first;
+    arc.last = lines.Count() - 1;
+    arc.start = start;
+    arc.sweep = sweep;
+    double origin[3] = {0, 0, 0};
+    transform(origin[0], origin[1], origin[2]);
+    const auto vector = [this, &origin](const double (&from)[3], double (&to)[3]) {
+        double p[3] = {from[0], from[1], from[2]};
+        transform(p[0], p[1], p[2]);
+        for (int axis = 0; axis < 3; ++axis)
+            to[axis] = p[axis] - origin[axis];
+    };
+    vector(u, arc.u);
+    vector(v, arc.v);
+    vector(h, arc.h);
+    for (int axis = 0; axis < 3; ++axis)
+        arc.centre[axis] = centre[axis];
+    transform(arc.centre[0], arc.centre[1], arc.centre[2]);
+    if (lines.AddArc(arc))
+        return true;
+    flags.breakprogram = true;
+    return false;
 }
 
 // ---- the point sink ------------------------------------------------------------------------
@@ -212,10 +267,8 @@ void TCalcRun::line3d(double x, double y, double z, double xx, double yy, double
     mylineto(xx, yy, zz, 0, 0, 0, 0, 0, 0);
 }
 
-// Rotation, scaling and mirror act on the stored point, not on the position. The point is
-// appended to the plot list and drawn at once. False when the plot list cannot grow.
-bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
-                          double u, double v, double w) {
+// Rotation, scaling and mirror act on the stored point, not on the position.
+void TCalcRun::transform(double &x, double &y, double &z) const {
     if (st.rotation) {
         const double dx = x - st.g68rotx, dy = y - st.g68roty;
         x = rotcos * dx - rotsin * dy + st.g68rotx;
@@ -232,6 +285,30 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
         y = 2 * st.ymirrory - y;
     if (st.zmirror)
         z = 2 * st.zmirrorz - z;
+}
+
+// A feed move that cannot be timed as programmed is told once per run.
+void TCalcRun::feedWarnings() {
+    if (!st.fse) {
+        if (!warnedNoFeed)
+            warn("Vorschubbewegung vor dem ersten F-Wort");
+        warnedNoFeed = true;
+    } else if (!(st.ff > 0) || !std::isfinite(st.ff)) {
+        if (!warnedZeroFeed)
+            warn("Vorschubbewegung mit dem Vorschub F%1", {floattostr(st.ff)});
+        warnedZeroFeed = true;
+    } else if (move.feedMode == FeedMode::PerRevolution && !(st.sss > 0)) {
+        if (!warnedNoSpeed)
+            warn("Vorschub pro Umdrehung ohne Drehzahl S");
+        warnedNoSpeed = true;
+    }
+}
+
+// The point, transformed, is appended to the plot list and drawn at once. False when the plot
+// list cannot grow.
+bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
+                          double u, double v, double w) {
+    transform(x, y, z);
     t9dline point;
     if (st.ii == -1) {
         point.zeilevon = point.zeilebis = -1;
@@ -248,6 +325,16 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
     point.u = u, point.v = v, point.w = w;
     point.col = pencol;
     point.style = penstyle;
+    point.move = move;
+    if (move.kind != MoveKind::None) {
+        point.move.feedGiven = st.fse;
+        point.move.feed = st.ff;
+        point.move.speed = st.sss;
+        point.move.tool = st.tt >= INT32_MIN && st.tt <= INT32_MAX ? int32_t(st.tt) : 0;
+        if (log && move.kind != MoveKind::Rapid && move.kind != MoveKind::Pattern &&
+            (!st.fse || !(st.ff > 0) || move.feedMode == FeedMode::PerRevolution))
+            feedWarnings();
+    }
     if (!lines.Add(point)) {
         // The list cannot grow (the allocation failure was reported): the run ends here, also
         // without a window whose failure handler would end it.

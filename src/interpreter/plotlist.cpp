@@ -65,6 +65,17 @@ void setAxes(TPlotAxesRun &run, const t9dline &p) {
     run.u = p.u, run.v = p.v, run.w = p.w;
 }
 
+bool sameMove(const TPlotMoveRun &run, const t9dline &p) {
+    const TPlotMove &a = run.move, &b = p.move;
+    return a.kind == b.kind && a.feedMode == b.feedMode && a.units == b.units &&
+           a.feedGiven == b.feedGiven && a.tool == b.tool && sameBits(a.feed, b.feed) &&
+           sameBits(a.speed, b.speed);
+}
+
+void setMove(TPlotMoveRun &run, const t9dline &p) {
+    run.move = p.move;
+}
+
 void copyPen(const TPlotPenRun &run, t9dline &p) {
     p.col = run.col, p.typ = run.typ, p.style = run.style;
 }
@@ -107,6 +118,7 @@ t9dline TPlotList::operator[](uint32_t k) const {
     p.zeilebis = zeilebisOf(source);
     copyPen(pens[runOf(pens, k)], p);
     copyAxes(axes[runOf(axes, k)], p);
+    p.move = moves[runOf(moves, k)].move;
     return p;
 }
 
@@ -138,9 +150,12 @@ bool TPlotList::Add(const t9dline &p) {
             }
         }
     }
-    const uint32_t penCount = pens.Count();
-    stored = stored && extend(pens, k, p, samePen, setPen) && extend(axes, k, p, sameAxes, setAxes);
+    const uint32_t penCount = pens.Count(), axesCount = axes.Count();
+    stored = stored && extend(pens, k, p, samePen, setPen) &&
+             extend(axes, k, p, sameAxes, setAxes) && extend(moves, k, p, sameMove, setMove);
     if (!stored) { // take back what this point added
+        while (axes.Count() > axesCount)
+            axes.Delete(axes.Count() - 1);
         while (longLines.Count() > longCount)
             longLines.Delete(longLines.Count() - 1);
         while (sources.Count() > sourceCount)
@@ -152,7 +167,16 @@ bool TPlotList::Add(const t9dline &p) {
     return stored;
 }
 
+bool TPlotList::AddArc(const TPlotArc &arc) {
+    TPlotArc *record = arcs.Add();
+    if (record)
+        *record = arc;
+    return record != nullptr;
+}
+
 void TPlotList::Truncate() {
+    moves.Truncate();
+    arcs.Truncate();
     points.Truncate();
     sources.Truncate();
     pens.Truncate();
@@ -161,6 +185,8 @@ void TPlotList::Truncate() {
 }
 
 void TPlotList::Clear() {
+    moves.Clear();
+    arcs.Clear();
     points.Clear();
     sources.Clear();
     pens.Clear();
@@ -176,6 +202,13 @@ void TPlotList::Scale(double factor) {
     for (uint32_t k = 0; k < axes.Count(); ++k) {
         TPlotAxesRun &run = axes[k];
         run.u *= factor, run.v *= factor, run.w *= factor;
+    }
+    for (uint32_t k = 0; k < arcs.Count(); ++k) {
+        TPlotArc &arc = arcs[k];
+        for (int axis = 0; axis < 3; ++axis) {
+            arc.centre[axis] *= factor;
+            arc.u[axis] *= factor, arc.v[axis] *= factor, arc.h[axis] *= factor;
+        }
     }
 }
 
@@ -193,6 +226,9 @@ void TPlotList::Shift(const double (&delta)[9], unsigned which) {
         add(run.a, 3), add(run.b, 4), add(run.c, 5);
         add(run.u, 6), add(run.v, 7), add(run.w, 8);
     }
+    for (uint32_t k = 0; k < arcs.Count(); ++k)
+        for (int axis = 0; axis < 3; ++axis)
+            add(arcs[k].centre[axis], axis);
 }
 
 const t9dline &TPlotReader::operator[](uint32_t k) {
@@ -207,6 +243,8 @@ const t9dline &TPlotReader::operator[](uint32_t k) {
         copyPen(list.pens[pen], record);
     if (follow(list.axes, count, k, axes, axesEnd, axesValid))
         copyAxes(list.axes[axes], record);
+    if (follow(list.moves, count, k, move, moveEnd, moveValid))
+        record.move = list.moves[move].move;
     return record;
 }
 

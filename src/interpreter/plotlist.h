@@ -8,6 +8,11 @@
 // hundred of them) in a source run, the pen and the point type in a pen run, and the rotary and
 // secondary axes, which rarely change, in an axes run. Readers get every point back as the record
 // it was added as, with the same doubles.
+//
+// Besides drawing, the list says what happened: a move run holds what the points' moves are
+// (rapid, feed, arc, cycle stroke, pattern) with the programmed feed, spindle speed, tool, feed
+// mode and units, and every arc or helix keeps its true curve, so that the program facts and
+// the machining preview read the motion instead of guessing it from pens and polylines.
 
 #include "vantrel/dynaarray.h"
 
@@ -24,6 +29,35 @@ inline constexpr int32_t kColourRapid = 0x00FFAC00; // rapid moves and hole patt
 inline constexpr int32_t kColourCw = 0x0000FF00;    // clockwise arcs (green)
 inline constexpr int32_t kColourCcw = 0x000000FF;   // counter-clockwise arcs (red)
 
+// What a move is.
+enum class MoveKind : uint8_t {
+    None,    // no move: the axis cross and the start point
+    Rapid,   // G0, G28 legs at rapid, the way out of a hole
+    Feed,    // G1, and the lines into circle pockets
+    ArcCw,   // G2 and the clockwise circles of G12
+    ArcCcw,  // G3 and the counter-clockwise circles of G13
+    Cycle,   // the feed stroke of a drilling cycle into the hole
+    Pattern, // the line joining the holes of a hole pattern
+};
+
+// How F is read: units per minute (G94), inverse time (G93: the move takes 1/F minutes), units
+// per spindle revolution (G95).
+enum class FeedMode : uint8_t { PerMinute, InverseTime, PerRevolution };
+
+// The units in force: none chosen yet (no G20/G21 read so far), millimetres, inches.
+enum class MoveUnits : uint8_t { Unset, Millimetre, Inch };
+
+// What the move ending at a point is, and the words in force when it was made.
+struct TPlotMove {
+    MoveKind kind = MoveKind::None;
+    FeedMode feedMode = FeedMode::PerMinute;
+    MoveUnits units = MoveUnits::Unset;
+    bool feedGiven = false; // an F word was read before the move
+    int32_t tool = 0;       // the last T word (0: none)
+    double feed = 0;        // the last F word
+    double speed = 0;       // the last S word
+};
+
 // One point as readers see it and writers add it.
 struct t9dline {
     int64_t zeilevon; // text offset of the first byte of the source line; -1: axis cross
@@ -34,6 +68,7 @@ struct t9dline {
     int32_t col;      // pen colour of the segment ending here, 0x00BBGGRR
     int8_t typ;       // 0: pen-up point, 1: a line is drawn from the previous point
     uint8_t style;    // PenStyle of that segment
+    TPlotMove move;   // the move ending here
 };
 
 // The stored parts of the list.
@@ -55,6 +90,19 @@ struct TPlotAxesRun { // the rotary and secondary axes
     double a, b, c, u, v, w;
     uint32_t first;
 };
+struct TPlotMoveRun {
+    TPlotMove move;
+    uint32_t first;
+};
+// An arc or helix as the true curve through points first ... last, after rotation, scaling and
+// mirror: point(t) = centre + cos(start + t sweep) u + sin(start + t sweep) v + t h for t from
+// 0 to 1. u and v are perpendicular and of the radius' length, h (the climb) is perpendicular
+// to both; sweep is negative for a clockwise turn in the (u, v) frame.
+struct TPlotArc {
+    uint32_t first, last;
+    double centre[3], u[3], v[3], h[3];
+    double start, sweep;
+};
 struct TPlotLongLine {
     uint32_t run; // index of the source run
     int64_t zeilebis;
@@ -71,7 +119,7 @@ public:
     // Bytes held by the list's blocks.
     uint64_t MemSize() const {
         return points.MemSize() + sources.MemSize() + pens.MemSize() + axes.MemSize() +
-               longLines.MemSize();
+               moves.MemSize() + arcs.MemSize() + longLines.MemSize();
     }
 
     // Point k (k < Count()) as it was added. Finds its runs by bisection; a loop over many
@@ -81,6 +129,11 @@ public:
     // Appends a point; false when memory ran out (the failure was reported, the list is
     // unchanged then).
     bool Add(const t9dline &point);
+
+    // The true curve of the arc whose points were just added; false when memory ran out.
+    bool AddArc(const TPlotArc &arc);
+    uint32_t ArcCount() const { return arcs.Count(); }
+    const TPlotArc &Arc(uint32_t k) const { return arcs[k]; }
 
     // Empties the list but keeps its memory for the points to come.
     void Truncate();
@@ -101,6 +154,8 @@ private:
     TDynaArray<TPlotSourceRun> sources;
     TDynaArray<TPlotPenRun> pens;
     TDynaArray<TPlotAxesRun> axes;
+    TDynaArray<TPlotMoveRun> moves;
+    TDynaArray<TPlotArc> arcs;
     TDynaArray<TPlotLongLine> longLines;
 };
 
@@ -115,8 +170,9 @@ private:
     const TPlotList &list;
     t9dline record{};
     // the current runs and the first points after them
-    uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0;
-    bool sourceValid = false, penValid = false, axesValid = false;
+    uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0, move = 0,
+             moveEnd = 0;
+    bool sourceValid = false, penValid = false, axesValid = false, moveValid = false;
 };
 
 } // namespace morvilo
