@@ -20,6 +20,8 @@ std::string commandsUsage() {
           cliText("einen Ausdruck auswerten, wie der Rechner es tut")},
          {"plot [dialect options] PROGRAM",
           cliText("die Plotliste eines G-Code-Programms als CSV ausgeben")},
+         {"stats [dialect options] [--rapid-rate R] [--accel A] [--json] PROGRAM",
+          cliText("Ausdehnung, Weglängen und Laufzeit eines G-Code-Programms ausgeben")},
          {"dxf [dialect options] PROGRAM OUTPUT",
           cliText("den Werkzeugweg eines Programms als DXF schreiben")},
          {"format COMMAND [options] PROGRAM",
@@ -44,6 +46,7 @@ const struct {
     {"plot", RunPlot, true},          {"dxf", RunDxf, true},
     {"format", RunFormat, false},     {"send", RunSend, true},
     {"profiles", RunProfiles, false}, {"receive", RunReceive, true},
+    {"stats", RunStats, true},
 };
 
 std::string &settingsFolder() {

@@ -19,6 +19,7 @@ int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::os
 int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunEval(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunPlot(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+int RunStats(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunDxf(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunProfiles(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);

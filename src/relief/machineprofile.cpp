@@ -138,6 +138,8 @@ UserMessage CheckProfile(const MachineProfile &profile) {
         {profile.spindle, true, "Die Drehzahl muss zwischen 0 und 1000000 liegen"},
         {profile.rapidRate, false, "Der Eilgang muss größer als 0 und höchstens 1000000 sein"},
         {profile.acceleration, true, "Die Beschleunigung muss zwischen 0 und 1000000 liegen"},
+        {profile.toolChangeTime, true,
+         "Die Werkzeugwechselzeit muss zwischen 0 und 1000000 Sekunden liegen"},
     };
     for (const Rate &rate : rates)
         if (!std::isfinite(rate.value) || rate.value > 1e6 || rate.value < 0 ||

@@ -32,6 +32,7 @@ struct MachineProfile {
     bool spindleClockwise = true;
     double rapidRate = 5000; // units per minute, for the time estimate
     double acceleration = 0; // units per s², for the time estimate; 0 ignores acceleration
+    double toolChangeTime = 10; // seconds a tool change takes, for the program facts
 
     bool crlf = false;         // lines end in CR LF, else in LF
     bool movePerLine = true;   // every move a line of its own, else the group's moves joined by CR

@@ -26,6 +26,7 @@ const NumberKey kNumbers[] = {
     {"Spindle", &MachineProfile::spindle},
     {"RapidRate", &MachineProfile::rapidRate},
     {"Acceleration", &MachineProfile::acceleration},
+    {"ToolChangeTime", &MachineProfile::toolChangeTime},
 };
 struct IntegerKey {
     const char *key;
