@@ -130,6 +130,12 @@ void TMainform::FormCreate(const QString &programFolder) {
     ReliefFiguresLabel = new QLabel;
     ReliefFiguresLabel->setObjectName("ReliefFiguresLabel");
     statusBar()->addPermanentWidget(ReliefFiguresLabel);
+    MeasureLabel = new QLabel;
+    MeasureLabel->setObjectName("MeasureLabel");
+    statusBar()->addPermanentWidget(MeasureLabel);
+    FactsLabel = new QLabel;
+    FactsLabel->setObjectName("FactsLabel");
+    statusBar()->addPermanentWidget(FactsLabel);
 
     // Start-up values of the panel (the design values differ).
     Panel3->SicherEd->setValue(-1);
@@ -362,6 +368,7 @@ void TMainform::connectCommands() {
     connectFormattingCommands();
     on("Variablenanzeigen1", [this] { Variablenanzeigen1Click(); });
     on("Ausdruckberechnen1", [this] { Ausdruckberechnen1Click(); });
+    connectFactsCommands();
     on("Senden1", [this] { Senden1Click(); });
     on("OrdnerfrUnterprogramme1", [this] { OrdnerfrUnterprogramme1Click(); });
     on("PortEinstellungen1", [this] { PortEinstellungen1Click(); });
@@ -446,7 +453,8 @@ void TMainform::CalcBtnClick() {
         Timer2.start();
         return;
     }
-    if (!flags.inrender)
+    const bool starts = !flags.inrender; // else the run in progress goes on and this returns
+    if (starts)
         allocationReported = false;
     readDialectOptions();
     CalcEnvironment env;
@@ -458,6 +466,7 @@ void TMainform::CalcBtnClick() {
     env.view = &view;
     env.sink = PaintBox1;
     env.events = this;
+    env.log = &runLog;
     env.subeditors = subprogramEditors.get();
     env.message = [this](const std::string &caption, const std::string &text) {
         // "Makro Ausgabe 12": the words pass the lookup, the variable's number stays.
@@ -484,6 +493,8 @@ void TMainform::CalcBtnClick() {
         } aside{memo1->core()};
         morvilo::CalcBtnClick(env);
     }
+    if (starts)
+        updateFacts();
     if (freshloaded && !flags.inrender) {
         freshloaded = false;
         PaintBox1->FitToPlot();

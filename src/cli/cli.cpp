@@ -70,6 +70,23 @@ ProfilesLoad LoadCliProfiles() {
     return LoadMachineProfiles(SettingsFolder() + kProfilesFileName);
 }
 
+bool FindCliProfile(const std::string &name, MachineProfile &profile, std::string &error,
+                    UserMessage *problem) {
+    const ProfilesLoad load = LoadCliProfiles();
+    if (problem)
+        *problem = load.problem;
+    const MachineProfile *found = FindProfile(load.profiles, name);
+    if (!found) {
+        std::string known;
+        for (const MachineProfile &p : load.profiles)
+            known += (known.empty() ? "" : ", ") + p.cliName;
+        error = cliText("unbekanntes Profil: %1 (bekannt: %2)", {name, known});
+        return false;
+    }
+    profile = *found;
+    return true;
+}
+
 std::string UnknownCommand(const std::string &name) {
     return cliText("unbekannter Befehl: %1", {name});
 }

@@ -34,6 +34,12 @@ const std::string &SettingsFolder();
 // is set).
 ProfilesLoad LoadCliProfiles();
 
+// The profile of a name or CLI name among LoadCliProfiles() into profile; false with "unknown
+// profile: NAME (known: ...)" in error. problem, when given, receives what of the profiles file
+// could not be read.
+bool FindCliProfile(const std::string &name, MachineProfile &profile, std::string &error,
+                    UserMessage *problem = nullptr);
+
 // "unknown command: NAME" in the run's language.
 std::string UnknownCommand(const std::string &name);
 

@@ -8,9 +8,9 @@
 #include "cli/options.h"
 #include "cli/programrun.h"
 
+#include "facts/factstext.h"
 #include "facts/programfacts.h"
 #include "relief/machineprofile.h"
-#include "relief/reliefformat.h"
 #include "vantrel/numbertext.h"
 
 #include <cmath>
@@ -90,16 +90,10 @@ std::optional<bool> readStatsOption(OptionReader &reader, StatsOptions &o, std::
 
 // The rates of the chosen profile with the values given on the command line.
 bool chooseRates(const StatsOptions &o, MachineRates &rates, std::string &error) {
-    const ProfilesLoad load = LoadCliProfiles();
-    const MachineProfile *profile = FindProfile(load.profiles, o.profile);
-    if (!profile) {
-        std::string known;
-        for (const MachineProfile &p : load.profiles)
-            known += (known.empty() ? "" : ", ") + p.cliName;
-        error = cliText("unbekanntes Profil: %1 (bekannt: %2)", {o.profile, known});
+    MachineProfile profile;
+    if (!FindCliProfile(o.profile, profile, error))
         return false;
-    }
-    rates = RatesOfProfile(*profile);
+    rates = RatesOfProfile(profile);
     if (o.rapidRate)
         rates.rapidRate = *o.rapidRate;
     if (o.acceleration)
@@ -133,7 +127,7 @@ std::string jsonText(const std::string &text) {
 std::string jsonBox(const FactsBox &box) {
     if (box.empty)
         return "{\"min\": null, \"max\": null}";
-    const auto triple = [](const double (&v)[3]) {
+    const auto triple = [](const double(&v)[3]) {
         return "[" + number(v[0]) + ", " + number(v[1]) + ", " + number(v[2]) + "]";
     };
     return "{\"min\": " + triple(box.min) + ", \"max\": " + triple(box.max) + "}";
@@ -146,7 +140,8 @@ void printJson(const ProgramFacts &f, std::ostream &out) {
     out << "  \"length\": {\"rapid\": " << number(f.rapidLength)
         << ", \"feed\": " << number(f.feedLength) << "},\n";
     out << "  \"time\": {\"rapid\": " << number(f.rapidTime) << ", \"feed\": " << number(f.feedTime)
-        << ", \"dwell\": " << number(f.dwellTime) << ", \"toolchange\": " << number(f.toolChangeTime)
+        << ", \"dwell\": " << number(f.dwellTime)
+        << ", \"toolchange\": " << number(f.toolChangeTime)
         << ", \"total\": " << number(f.totalTime) << "},\n";
     out << "  \"time_accel\": " << number(f.totalTimeAccel) << ",\n";
     out << "  \"warnings\": [";
@@ -156,61 +151,15 @@ void printJson(const ProgramFacts &f, std::ostream &out) {
     out << (f.warnings.empty() ? "]\n" : "\n  ]\n") << "}\n";
 }
 
-// Seconds as h:mm:ss with the seconds themselves.
-std::string duration(double seconds) {
-    if (!std::isfinite(seconds))
-        return "-";
-    const double whole = std::floor(seconds + 0.5);
-    char text[64];
-    std::snprintf(text, sizeof text, "%.0f:%02d:%02d (%s s)", std::floor(whole / 3600),
-                  int(std::fmod(whole, 3600) / 60), int(std::fmod(whole, 60)),
-                  FormatFixed(seconds, 1).c_str());
-    return text;
-}
-
-std::string rounded(double value) {
-    return std::isfinite(value) ? FormatFixed(value, 3) : "-";
-}
-
 void printTable(const ProgramFacts &f, std::ostream &out) {
-    const std::string units = f.inch ? "inch" : "mm";
-    const auto row = [&out](const std::string &label, const std::string &value) {
-        out << label << std::string(label.size() < 34 ? 34 - label.size() : 1, ' ') << value
+    for (const FactsRow &row : FactsRows(f)) {
+        const std::string label = cliText(row.label);
+        out << label << std::string(label.size() < 34 ? 34 - label.size() : 1, ' ') << row.value
             << "\n";
-    };
-    const auto box = [&](const char *label, const FactsBox &b) {
-        if (b.empty) {
-            row(cliText(label), "-");
-            return;
-        }
-        std::string text;
-        for (int axis = 0; axis < 3; ++axis)
-            text += std::string(axis ? "  " : "") + "XYZ"[axis] + " " + rounded(b.min[axis]) +
-                    " .. " + rounded(b.max[axis]);
-        row(cliText(label), text);
-    };
-    row(cliText("Sätze"), std::to_string(f.blocks));
-    row(cliText("Werkzeugwechsel"), std::to_string(f.toolChanges));
-    row(cliText("Spindelstarts"), std::to_string(f.spindleStarts));
-    row(cliText("Einheiten"), units);
-    box("Ausdehnung, alle Bewegungen", f.all);
-    box("Ausdehnung, Vorschub", f.feed);
-    box("Maschine, alle Bewegungen", f.allMachine);
-    box("Maschine, Vorschub", f.feedMachine);
-    for (int axis = 0; axis < 3; ++axis)
-        if (f.rotaryUsed[axis])
-            row(cliText("Drehachse %1", {std::string(1, "ABC"[axis])}),
-                rounded(f.rotary.min[axis]) + " .. " + rounded(f.rotary.max[axis]));
-    row(cliText("Weg im Eilgang"), rounded(f.rapidLength) + " " + units);
-    row(cliText("Weg im Vorschub"), rounded(f.feedLength) + " " + units);
-    row(cliText("Zeit im Eilgang"), duration(f.rapidTime));
-    row(cliText("Zeit im Vorschub"), duration(f.feedTime));
-    row(cliText("Verweilzeit"), duration(f.dwellTime));
-    row(cliText("Werkzeugwechselzeit"), duration(f.toolChangeTime));
-    row(cliText("Laufzeit"), duration(f.totalTime));
-    row(cliText("Laufzeit mit Beschleunigung"), duration(f.totalTimeAccel));
+    }
     for (const RunWarning &warning : f.warnings)
-        out << cliText("Warnung, Zeile %1: %2", {std::to_string(warning.line), cliText(warning.message)})
+        out << cliText("Warnung, Zeile %1: %2",
+                       {std::to_string(warning.line), cliText(warning.message)})
             << "\n";
     if (f.warningsLeftOut > 0)
         out << cliText("... und %1 weitere Warnungen", {std::to_string(f.warningsLeftOut)}) << "\n";
@@ -222,9 +171,10 @@ int RunStats(const std::vector<std::string> &arguments, std::ostream &out, std::
     ProgramRunOptions options;
     StatsOptions stats;
     std::string error;
-    bool parsed = ParseProgramRunOptions(
-        arguments, 1, cliText("erwartet: ein PROGRAM"), options, error,
-        [&stats](OptionReader &reader, std::string &e) { return readStatsOption(reader, stats, e); });
+    bool parsed = ParseProgramRunOptions(arguments, 1, cliText("erwartet: ein PROGRAM"), options,
+                                         error, [&stats](OptionReader &reader, std::string &e) {
+                                             return readStatsOption(reader, stats, e);
+                                         });
     MachineRates rates;
     if (parsed && !options.help)
         parsed = chooseRates(stats, rates, error);

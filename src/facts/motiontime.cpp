@@ -19,8 +19,7 @@ double SpeedPlanner::MoveTime(double length, double v0, double v1, double vmax,
         return (vmax - v0) / acceleration + (vmax - v1) / acceleration +
                (length - up - down) / vmax;
     // A triangle: the peak speed where the way up and the way down meet.
-    const double peak =
-        std::max({std::sqrt((a2 * length + v0 * v0 + v1 * v1) / 2), v0, v1});
+    const double peak = std::max({std::sqrt((a2 * length + v0 * v0 + v1 * v1) / 2), v0, v1});
     return (peak - v0) / acceleration + (peak - v1) / acceleration;
 }
 

@@ -51,12 +51,12 @@ public:
             planner.Stop();
             break;
         case RunEventKind::ToolChange:
-            ++facts.toolChanges;
-            facts.toolChangeTime += rates.toolChangeTime;
+            facts.toolChanges += event.count;
+            facts.toolChangeTime += double(event.count) * rates.toolChangeTime;
             planner.Stop();
             break;
         case RunEventKind::SpindleStart:
-            ++facts.spindleStarts;
+            facts.spindleStarts += event.count;
             break;
         }
     }
@@ -72,9 +72,10 @@ public:
         const double rotaryFrom[3] = {from.a, from.b, from.c}, rotaryTo[3] = {to.a, to.b, to.c};
         double rotaryLength = 0;
         for (int axis = 0; axis < 3; ++axis) {
-            facts.rotaryUsed[axis] = facts.rotaryUsed[axis] || rotaryFrom[axis] != 0 ||
-                                     rotaryTo[axis] != 0;
-            rotaryLength += (rotaryTo[axis] - rotaryFrom[axis]) * (rotaryTo[axis] - rotaryFrom[axis]);
+            facts.rotaryUsed[axis] =
+                facts.rotaryUsed[axis] || rotaryFrom[axis] != 0 || rotaryTo[axis] != 0;
+            rotaryLength +=
+                (rotaryTo[axis] - rotaryFrom[axis]) * (rotaryTo[axis] - rotaryFrom[axis]);
         }
         facts.rotary.Add(rotaryFrom);
         facts.rotary.Add(rotaryTo);
@@ -313,8 +314,8 @@ ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const Machi
             walk.Line(from, to);
         while (arc < lines.ArcCount() && lines.Arc(arc).first < k)
             ++arc; // an arc that starts at the axis cross or was rewritten away
-        if (arc < lines.ArcCount() && lines.Arc(arc).first == k &&
-            lines.Arc(arc).last < count && to.move.kind != MoveKind::None) {
+        if (arc < lines.ArcCount() && lines.Arc(arc).first == k && lines.Arc(arc).last < count &&
+            to.move.kind != MoveKind::None) {
             const TPlotArc &record = lines.Arc(arc++);
             const t9dline end = reader[record.last];
             walk.Arc(record, to, end);
@@ -326,8 +327,9 @@ ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const Machi
     }
     eventsUpTo(std::numeric_limits<uint64_t>::max());
     facts.totalTime = facts.rapidTime + facts.feedTime + facts.dwellTime + facts.toolChangeTime;
-    facts.totalTimeAccel = (rates.acceleration > 0 ? walk.Finish() : facts.rapidTime + facts.feedTime) +
-                           facts.dwellTime + facts.toolChangeTime;
+    facts.totalTimeAccel =
+        (rates.acceleration > 0 ? walk.Finish() : facts.rapidTime + facts.feedTime) +
+        facts.dwellTime + facts.toolChangeTime;
     // Machine coordinates: the final work system's place on the machine.
     const auto toMachine = [&log](const FactsBox &box) {
         FactsBox shifted = box;

@@ -223,7 +223,7 @@ double TCalcRun::arcTolerance() const {
 // point transforms; the axis vectors through their linear part.
 bool TCalcRun::recordArc(uint32_t first, const double (&centre)[3], const double (&u)[3],
                          const double (&v)[3], const double (&h)[3], double start, double sweep) {
-    if (!log || lines.Count() <= first)
+    if (lines.Count() <= first)
         return true;
     TPlotArc arc{};
     arc.first = first;
@@ -232,7 +232,7 @@ bool TCalcRun::recordArc(uint32_t first, const double (&centre)[3], const double
     arc.sweep = sweep;
     double origin[3] = {0, 0, 0};
     transform(origin[0], origin[1], origin[2]);
-    const auto vector = [this, &origin](const double (&from)[3], double (&to)[3]) {
+    const auto vector = [this, &origin](const double(&from)[3], double(&to)[3]) {
         double p[3] = {from[0], from[1], from[2]};
         transform(p[0], p[1], p[2]);
         for (int axis = 0; axis < 3; ++axis)

@@ -245,7 +245,8 @@ void TCalcRun::wordFacts(double d) {
         if (d == 6) {
             blockWords.toolChange = true;
         } else if (d == 3 || d == 4) {
-            blockWords.spindleStart = blockWords.spindleStart || !spindleOn || spindleCcw != (d == 4);
+            blockWords.spindleStart =
+                blockWords.spindleStart || !spindleOn || spindleCcw != (d == 4);
             spindleOn = true;
             spindleCcw = d == 4;
         } else if (d == 5 || d == 2 || d == 30) {
@@ -269,12 +270,12 @@ void TCalcRun::blockFacts() {
         else if (st.use)
             seconds = st.u;
         if (std::isfinite(seconds) && seconds > 0)
-            log->events.push_back({point, RunEventKind::Dwell, seconds, line});
+            log->Event(point, RunEventKind::Dwell, seconds, line);
     }
     if (blockWords.toolChange)
-        log->events.push_back({point, RunEventKind::ToolChange, st.tt, line});
+        log->Event(point, RunEventKind::ToolChange, st.tt, line);
     if (blockWords.spindleStart)
-        log->events.push_back({point, RunEventKind::SpindleStart, st.sss, line});
+        log->Event(point, RunEventKind::SpindleStart, st.sss, line);
 }
 
 void TCalcRun::warn(const char *text, std::vector<std::string> values) {

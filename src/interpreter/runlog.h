@@ -17,11 +17,14 @@ enum class RunEventKind : uint8_t {
     SpindleStart, // M3 or M4 while the spindle stood or turned the other way; value: S
 };
 
+// Events of one kind at the same point (a loop that dwells or changes tools without moving) are
+// one record: their values add up (dwells) and count says how many there were.
 struct RunEvent {
     uint32_t point; // the event happens after the points before this index were reached
     RunEventKind kind;
     double value;
-    int64_t line; // the main program's line, 1-based
+    int64_t line; // the main program's line, 1-based (of the first)
+    uint64_t count;
 };
 
 struct RunWarning {
@@ -43,6 +46,17 @@ struct RunLog {
     MoveUnits units = MoveUnits::Unset; // at the end of the run
 
     void Clear() { *this = RunLog(); }
+    void Event(uint32_t point, RunEventKind kind, double value, int64_t line) {
+        for (size_t k = events.size(); k > 0 && events[k - 1].point == point; --k) {
+            RunEvent &same = events[k - 1];
+            if (same.kind != kind)
+                continue;
+            same.value += kind == RunEventKind::Dwell ? value : 0;
+            ++same.count;
+            return;
+        }
+        events.push_back({point, kind, value, line, 1});
+    }
     void Warn(int64_t line, UserMessage message) {
         if (warnings.size() < kMaxWarnings)
             warnings.push_back({line, std::move(message)});

@@ -30,8 +30,8 @@ struct MachineProfile {
     double plungeFeed = 300; // plunges, units per minute
     double spindle = 10000;  // revolutions per minute; 0 writes no spindle start
     bool spindleClockwise = true;
-    double rapidRate = 5000; // units per minute, for the time estimate
-    double acceleration = 0; // units per s², for the time estimate; 0 ignores acceleration
+    double rapidRate = 5000;    // units per minute, for the time estimate
+    double acceleration = 0;    // units per s², for the time estimate; 0 ignores acceleration
     double toolChangeTime = 10; // seconds a tool change takes, for the program facts
 
     bool crlf = false;         // lines end in CR LF, else in LF

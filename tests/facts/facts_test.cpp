@@ -74,49 +74,163 @@ struct Case {
 // Times hand-worked: a move of length L at speed v, at rest before and after, takes L/v + v/a
 // when it reaches v (L >= v²/a), else 2 sqrt(L/a).
 TEST(ProgramFacts, LengthsExtentsAndTimesOfSmallPrograms) {
-    const double halfCircle = 10 * kPi;                       // r 10
+    const double halfCircle = 10 * kPi;                         // r 10
     const double helix = std::sqrt(std::pow(10 * kPi, 2) + 36); // r 5, one turn, 6 down
     const Case cases[] = {
-        {"feed per minute", "G21 G1 X60 F600\n", 0, 60, 0, 6, 0, 6, 6 + 0.01,
-         {{0, 0, 0}, {60, 0, 0}}, {{0, 0, 0}, {60, 0, 0}}},
-        {"rapid: the longest axis at the rapid rate", "G0 X30 Y40 Z-10\n",
-         std::sqrt(2600.0), 0, 0.4, 0, 0, 0.4, 0,
-         {{0, 0, -10}, {30, 40, 0}}, {{}, {}}},
-        {"incremental", "G91 G1 X10 F600\nX10\nY10\n", 0, 30, 0, 3, 0, 3, 0,
-         {{0, 0, 0}, {20, 10, 0}}, {{0, 0, 0}, {20, 10, 0}}},
-        // The true half circle reaches Y 10; its 99 segments have no point there.
-        {"arc by its true curve", "G2 X20 Y0 I10 J0 F600\n", 0, halfCircle, 0, halfCircle / 10,
-         0, halfCircle / 10, halfCircle / 10 + 0.01, {{0, 0, 0}, {20, 10, 0}},
+        {"feed per minute",
+         "G21 G1 X60 F600\n",
+         0,
+         60,
+         0,
+         6,
+         0,
+         6,
+         6 + 0.01,
+         {{0, 0, 0}, {60, 0, 0}},
+         {{0, 0, 0}, {60, 0, 0}}},
+        {"rapid: the longest axis at the rapid rate",
+         "G0 X30 Y40 Z-10\n",
+         std::sqrt(2600.0),
+         0,
+         0.4,
+         0,
+         0,
+         0.4,
+         0,
+         {{0, 0, -10}, {30, 40, 0}},
+         {{}, {}}},
+        {"incremental",
+         "G91 G1 X10 F600\nX10\nY10\n",
+         0,
+         30,
+         0,
+         3,
+         0,
+         3,
+         0,
+         {{0, 0, 0}, {20, 10, 0}},
          {{0, 0, 0}, {20, 10, 0}}},
-        {"helix", "G3 X0 Y0 Z-6 I5 J0 F600\n", 0, helix, 0, helix / 10, 0, helix / 10,
-         helix / 10 + 0.01, {{0, -5, -6}, {10, 5, 0}}, {{0, -5, -6}, {10, 5, 0}}},
+        // The true half circle reaches Y 10; its 99 segments have no point there.
+        {"arc by its true curve",
+         "G2 X20 Y0 I10 J0 F600\n",
+         0,
+         halfCircle,
+         0,
+         halfCircle / 10,
+         0,
+         halfCircle / 10,
+         halfCircle / 10 + 0.01,
+         {{0, 0, 0}, {20, 10, 0}},
+         {{0, 0, 0}, {20, 10, 0}}},
+        {"helix",
+         "G3 X0 Y0 Z-6 I5 J0 F600\n",
+         0,
+         helix,
+         0,
+         helix / 10,
+         0,
+         helix / 10,
+         helix / 10 + 0.01,
+         {{0, -5, -6}, {10, 5, 0}},
+         {{0, -5, -6}, {10, 5, 0}}},
         // An arc in the XZ plane, seen from +Y: G2 from X0 to X20 about X10 passes Z -10.
-        {"arc in the XZ plane", "G18 G2 X20 Z0 I10 K0 F600\n", 0, halfCircle, 0,
-         halfCircle / 10, 0, halfCircle / 10, halfCircle / 10 + 0.01, {{0, 0, -10}, {20, 0, 0}},
+        {"arc in the XZ plane",
+         "G18 G2 X20 Z0 I10 K0 F600\n",
+         0,
+         halfCircle,
+         0,
+         halfCircle / 10,
+         0,
+         halfCircle / 10,
+         halfCircle / 10 + 0.01,
+         {{0, 0, -10}, {20, 0, 0}},
          {{0, 0, -10}, {20, 0, 0}}},
         // 2 inch at 10 inch per minute.
-        {"inch", "G20 G1 X2 F10\n", 0, 2, 0, 12, 0, 12, 12 + 10 * kInch / 60 / 1000,
-         {{0, 0, 0}, {2, 0, 0}}, {{0, 0, 0}, {2, 0, 0}}},
+        {"inch",
+         "G20 G1 X2 F10\n",
+         0,
+         2,
+         0,
+         12,
+         0,
+         12,
+         12 + 10 * kInch / 60 / 1000,
+         {{0, 0, 0}, {2, 0, 0}},
+         {{0, 0, 0}, {2, 0, 0}}},
         // An arc made in inches and rewritten into millimetres keeps its true curve; its
         // feed was inches per minute.
-        {"inch arc rewritten to millimetres", "G20\nG2 X2 Y0 I1 J0 F10\nG21\n", 0, kPi * kInch,
-         0, kPi / 10 * 60, 0, kPi / 10 * 60, kPi / 10 * 60 + 10 * kInch / 60 / 1000,
-         {{0, 0, 0}, {2 * kInch, kInch, 0}}, {{0, 0, 0}, {2 * kInch, kInch, 0}}},
+        {"inch arc rewritten to millimetres",
+         "G20\nG2 X2 Y0 I1 J0 F10\nG21\n",
+         0,
+         kPi * kInch,
+         0,
+         kPi / 10 * 60,
+         0,
+         kPi / 10 * 60,
+         kPi / 10 * 60 + 10 * kInch / 60 / 1000,
+         {{0, 0, 0}, {2 * kInch, kInch, 0}},
+         {{0, 0, 0}, {2 * kInch, kInch, 0}}},
         // Inverse time: each move takes 1/F minutes.
-        {"inverse time", "G93 G1 X30 F2\nX40 F6\n", 0, 40, 0, 40, 0, 40, 0,
-         {{0, 0, 0}, {40, 0, 0}}, {{0, 0, 0}, {40, 0, 0}}},
+        {"inverse time",
+         "G93 G1 X30 F2\nX40 F6\n",
+         0,
+         40,
+         0,
+         40,
+         0,
+         40,
+         0,
+         {{0, 0, 0}, {40, 0, 0}},
+         {{0, 0, 0}, {40, 0, 0}}},
         // Per revolution: 0.1 mm at 500 rpm is 50 mm/min.
-        {"per revolution", "G95 S500 M3\nG1 X10 F0.1\n", 0, 10, 0, 12, 0, 12, 0,
-         {{0, 0, 0}, {10, 0, 0}}, {{0, 0, 0}, {10, 0, 0}}},
+        {"per revolution",
+         "G95 S500 M3\nG1 X10 F0.1\n",
+         0,
+         10,
+         0,
+         12,
+         0,
+         12,
+         0,
+         {{0, 0, 0}, {10, 0, 0}},
+         {{0, 0, 0}, {10, 0, 0}}},
         // A lathe feeds per revolution until told otherwise (X is a radius here).
-        {"lathe", "S1000\nG1 X10 F0.2\n", 0, 10, 0, 3, 0, 3, 0, {{0, 0, 0}, {10, 0, 0}},
-         {{0, 0, 0}, {10, 0, 0}}, latheB},
+        {"lathe",
+         "S1000\nG1 X10 F0.2\n",
+         0,
+         10,
+         0,
+         3,
+         0,
+         3,
+         0,
+         {{0, 0, 0}, {10, 0, 0}},
+         {{0, 0, 0}, {10, 0, 0}},
+         latheB},
         // P without a point is milliseconds, with one seconds.
-        {"dwells", "G4 P1500\nG4 P2.\nG1 X10 F600\n", 0, 10, 0, 1, 3.5, 4.5, 4.5 + 0.01,
-         {{0, 0, 0}, {10, 0, 0}}, {{0, 0, 0}, {10, 0, 0}}},
+        {"dwells",
+         "G4 P1500\nG4 P2.\nG1 X10 F600\n",
+         0,
+         10,
+         0,
+         1,
+         3.5,
+         4.5,
+         4.5 + 0.01,
+         {{0, 0, 0}, {10, 0, 0}},
+         {{0, 0, 0}, {10, 0, 0}}},
         // Without F the default of 1000 mm/min.
-        {"no F", "G1 X10\n", 0, 10, 0, 0.6, 0, 0.6, 0.6 + 1000.0 / 60 / 1000,
-         {{0, 0, 0}, {10, 0, 0}}, {{0, 0, 0}, {10, 0, 0}}},
+        {"no F",
+         "G1 X10\n",
+         0,
+         10,
+         0,
+         0.6,
+         0,
+         0.6,
+         0.6 + 1000.0 / 60 / 1000,
+         {{0, 0, 0}, {10, 0, 0}},
+         {{0, 0, 0}, {10, 0, 0}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -183,16 +297,16 @@ TEST(ProgramFacts, PlanningInPiecesEqualsOnePlan) {
 }
 
 TEST(ProgramFacts, CountsAndWarningsNameTheirLines) {
-    const FactsRun r = run("G1 X10\n"                // 1: feed before any F
-                      "T3 M6\n"                 // 2
-                      "S1000 M3\n"              // 3: a start
-                      "M3\n"                    // 4: already turning
-                      "M4\n"                    // 5: the other way: a start
-                      "G2 X20 Y0 R2 F100\n"     // 6: R too small for the chord 10
-                      "G2 X40 Y0 I4 J0\n"       // 7: the end is 16 from the centre, not 4
-                      "G1 X1.2.3\n"             // 8: the number does not convert
-                      "(comment only)\n"        // not a block
-                      "M30\n");                 // 10
+    const FactsRun r = run("G1 X10\n"            // 1: feed before any F
+                           "T3 M6\n"             // 2
+                           "S1000 M3\n"          // 3: a start
+                           "M3\n"                // 4: already turning
+                           "M4\n"                // 5: the other way: a start
+                           "G2 X20 Y0 R2 F100\n" // 6: R too small for the chord 10
+                           "G2 X40 Y0 I4 J0\n"   // 7: the end is 16 from the centre, not 4
+                           "G1 X1.2.3\n"         // 8: the number does not convert
+                           "(comment only)\n"    // not a block
+                           "M30\n");             // 10
     const ProgramFacts &f = r.facts;
     EXPECT_EQ(f.blocks, 9u);
     EXPECT_EQ(f.toolChanges, 1u);
@@ -203,6 +317,16 @@ TEST(ProgramFacts, CountsAndWarningsNameTheirLines) {
     EXPECT_EQ(lines, (std::vector<int64_t>{1, 6, 7, 8}));
     ASSERT_EQ(f.warnings.size(), 4u);
     EXPECT_EQ(f.warnings[3].message.Filled(), "Wort X1.2.3 verworfen: die Zahl ist nicht lesbar");
+}
+
+// A loop that dwells and changes tools without moving keeps one record of each.
+TEST(ProgramFacts, StopsOfALoopWithoutMovesAddUp) {
+    const FactsRun r = run("#1=0\nWHILE[#1LT1000]DO1\nG4 P1.\nT1 M6\nM5\nM3\n#1=#1+1\nEND1\n");
+    EXPECT_EQ(r.log.events.size(), 3u);
+    EXPECT_NEAR(r.facts.dwellTime, 1000, 1e-9);
+    EXPECT_EQ(r.facts.toolChanges, 1000u);
+    EXPECT_EQ(r.facts.spindleStarts, 1000u);
+    EXPECT_NEAR(r.facts.totalTime, 1000 + 10000, 1e-6);
 }
 
 // Work offsets: the path and the tool stay where they are on the machine, the machine's zero
@@ -237,15 +361,14 @@ TEST(StatsCommand, JsonHasExactlyTheKeys) {
     const auto path = scratch / "p.nc";
     WriteFile(path, "G1 X10 F600\nG4 P1.\n");
     std::ostringstream out, err;
-    ASSERT_EQ(cli::RunCli({"stats", "--json", "--rapid-rate", "6000", "--accel", "1000",
-                           path.string()},
-                          out, err),
-              0)
+    ASSERT_EQ(
+        cli::RunCli({"stats", "--json", "--rapid-rate", "6000", "--accel", "1000", path.string()},
+                    out, err),
+        0)
         << err.str();
-    const QJsonObject json =
-        QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object();
-    EXPECT_EQ(json.keys(), (QStringList{"blocks", "extents", "length", "time", "time_accel",
-                                        "warnings"}));
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object();
+    EXPECT_EQ(json.keys(),
+              (QStringList{"blocks", "extents", "length", "time", "time_accel", "warnings"}));
     EXPECT_EQ(json["extents"].toObject().keys(), (QStringList{"all", "feed"}));
     EXPECT_EQ(json["extents"]["feed"].toObject().keys(), (QStringList{"max", "min"}));
     EXPECT_EQ(json["extents"]["all"]["max"].toArray(), (QJsonArray{10, 0, 0}));
