@@ -67,21 +67,23 @@ public:
         Vec a, b;
         position(from, a);
         position(to, b);
-        extents(kind, a);
-        extents(kind, b);
         const double rotaryFrom[3] = {from.a, from.b, from.c}, rotaryTo[3] = {to.a, to.b, to.c};
         double rotaryLength = 0;
-        for (int axis = 0; axis < 3; ++axis) {
-            facts.rotaryUsed[axis] =
-                facts.rotaryUsed[axis] || rotaryFrom[axis] != 0 || rotaryTo[axis] != 0;
+        for (int axis = 0; axis < 3; ++axis)
             rotaryLength +=
                 (rotaryTo[axis] - rotaryFrom[axis]) * (rotaryTo[axis] - rotaryFrom[axis]);
-        }
-        facts.rotary.Add(rotaryFrom);
-        facts.rotary.Add(rotaryTo);
         rotaryLength = std::sqrt(rotaryLength);
         Vec d = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
         const double length = std::sqrt(dot(d, d));
+        if (!(length > 0) && !(rotaryLength > 0))
+            return; // no move: a drilling stroke of depth 0, the start of an arc on its circle
+        extents(kind, a);
+        extents(kind, b);
+        for (int axis = 0; axis < 3; ++axis)
+            facts.rotaryUsed[axis] =
+                facts.rotaryUsed[axis] || rotaryFrom[axis] != 0 || rotaryTo[axis] != 0;
+        facts.rotary.Add(rotaryFrom);
+        facts.rotary.Add(rotaryTo);
         if (length > 0 && std::isfinite(length)) {
             Vec unit = {d[0] / length, d[1] / length, d[2] / length};
             double largest = 0; // the axis that moves most bounds speed and acceleration

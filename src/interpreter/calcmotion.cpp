@@ -4,6 +4,7 @@
 #include "expressions/floattostr.h"
 #include "interpreter/calcrunimpl.h"
 
+#include <charconv>
 #include <cmath>
 #include <numbers>
 
@@ -40,6 +41,13 @@ double getwinkel(double x1, double y1, double x2, double y2) {
 
 bool finite(double a, double b, double c) {
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c);
+}
+
+// A value in a warning: six digits, an exponent for the huge and the tiny, never a failure.
+std::string warningNumber(double value) {
+    char text[32];
+    return std::string(
+        text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6).ptr);
 }
 
 } // namespace
@@ -111,7 +119,7 @@ void TCalcRun::arcFromR() {
         if (st.d / 2 - r > arcTolerance())
             warn("Radius R%1 zu klein für die Sehne %2: der Bogen ist mit der halben Sehne als "
                  "Radius gezeichnet",
-                 {floattostr(st.r), floattostr(st.d)});
+                 {warningNumber(st.r), warningNumber(st.d)});
         r = st.d / 2;
     }
     const bool ccw = arcTurnsCcw();
@@ -161,7 +169,7 @@ void TCalcRun::arcFromIJK() {
     const double endRadius = std::hypot(end[f.u] - st.mx, end[f.v] - st.my);
     if (std::fabs(endRadius - r) > arcTolerance())
         warn("Der Endpunkt des Bogens liegt nicht auf dem Kreis: Radius am Anfang %1, am Ende %2",
-             {floattostr(r), floattostr(endRadius)});
+             {warningNumber(r), warningNumber(endRadius)});
     arc3d(st.mx, st.my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, arcTurnsCcw());
 }
 
@@ -295,7 +303,7 @@ void TCalcRun::feedWarnings() {
         warnedNoFeed = true;
     } else if (!(st.ff > 0) || !std::isfinite(st.ff)) {
         if (!warnedZeroFeed)
-            warn("Vorschubbewegung mit dem Vorschub F%1", {floattostr(st.ff)});
+            warn("Vorschubbewegung mit dem Vorschub F%1", {warningNumber(st.ff)});
         warnedZeroFeed = true;
     } else if (move.feedMode == FeedMode::PerRevolution && !(st.sss > 0)) {
         if (!warnedNoSpeed)
