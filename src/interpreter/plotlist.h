@@ -9,10 +9,12 @@
 // secondary axes, which rarely change, in an axes run. Readers get every point back as the record
 // it was added as, with the same doubles.
 //
-// Besides drawing, the list says what happened: a move run holds what the points' moves are
-// (rapid, feed, arc, cycle stroke, pattern) with the programmed feed, spindle speed, tool, feed
-// mode and units, and every arc or helix keeps its true curve, so that the program facts and
-// the machining preview read the motion instead of guessing it from pens and polylines.
+// Besides drawing, the list says what happened: what each point's move is (rapid, feed, arc,
+// cycle stroke, pattern; kept in the pen run, which changes with it anyway), the programmed feed,
+// spindle speed, tool, feed mode and units (a words run, which changes rarely, pointing into a
+// table of the distinct words), and every arc or helix as its true curve, so that the program
+// facts and the machining preview read the motion instead of guessing it from pens and
+// polylines.
 
 #include "vantrel/dynaarray.h"
 
@@ -85,14 +87,23 @@ struct TPlotPenRun {
     int32_t col;
     int8_t typ;
     uint8_t style;
+    MoveKind kind;
 };
 struct TPlotAxesRun { // the rotary and secondary axes
     double a, b, c, u, v, w;
     uint32_t first;
 };
-struct TPlotMoveRun {
-    TPlotMove move;
+// The words of a move (its kind is in the pen run).
+struct TPlotWords {
+    FeedMode feedMode;
+    MoveUnits units;
+    bool feedGiven;
+    int32_t tool;
+    double feed, speed;
+};
+struct TPlotWordsRun {
     uint32_t first;
+    uint32_t words; // index into the table of words
 };
 // An arc or helix as the true curve through points first ... last, after rotation, scaling and
 // mirror: point(t) = centre + cos(start + t sweep) u + sin(start + t sweep) v + t h for t from
@@ -119,7 +130,7 @@ public:
     // Bytes held by the list's blocks.
     uint64_t MemSize() const {
         return points.MemSize() + sources.MemSize() + pens.MemSize() + axes.MemSize() +
-               moves.MemSize() + arcs.MemSize() + longLines.MemSize();
+               words.MemSize() + wordRuns.MemSize() + arcs.MemSize() + longLines.MemSize();
     }
 
     // Point k (k < Count()) as it was added. Finds its runs by bisection; a loop over many
@@ -148,13 +159,15 @@ public:
 private:
     friend class TPlotReader;
     int64_t zeilebisOf(uint32_t run) const;
+    bool addWords(uint32_t k, const TPlotMove &move);
     static constexpr uint32_t kLongSpan = UINT32_MAX;
 
     TDynaArray<TPlotPoint> points;
     TDynaArray<TPlotSourceRun> sources;
     TDynaArray<TPlotPenRun> pens;
     TDynaArray<TPlotAxesRun> axes;
-    TDynaArray<TPlotMoveRun> moves;
+    TDynaArray<TPlotWords> words;
+    TDynaArray<TPlotWordsRun> wordRuns;
     TDynaArray<TPlotArc> arcs;
     TDynaArray<TPlotLongLine> longLines;
 };
@@ -170,9 +183,9 @@ private:
     const TPlotList &list;
     t9dline record{};
     // the current runs and the first points after them
-    uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0, move = 0,
-             moveEnd = 0;
-    bool sourceValid = false, penValid = false, axesValid = false, moveValid = false;
+    uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0, words = 0,
+             wordsEnd = 0;
+    bool sourceValid = false, penValid = false, axesValid = false, wordsValid = false;
 };
 
 } // namespace morvilo
