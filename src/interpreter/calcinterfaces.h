@@ -83,7 +83,7 @@ using RunNotice = std::function<void(const UserMessage &message)>;
 // Everything a run works with. memo1, lines, options, variables, flags and view are required;
 // sink, events, subeditors, message, variableline, notice and log may be null (headless use;
 // without subeditors no subprogram file is loaded; without a log nobody learns the program's
-// blocks, stops and warnings).
+// blocks, stops and warnings; with a log the plot list also keeps every arc's true curve).
 struct CalcEnvironment {
     TEditorCore *memo1 = nullptr;
     TPlotList *lines = nullptr;

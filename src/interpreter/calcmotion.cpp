@@ -227,11 +227,12 @@ double TCalcRun::arcTolerance() const {
     return move.units == MoveUnits::Inch ? 0.0002 : 0.005;
 }
 
-// Stores the arc of the points from first to the last one added. The centre goes through the
-// point transforms; the axis vectors through their linear part.
+// Stores the arc of the points from first to the last one added, for a run that keeps a log
+// (the others need no more than the points). The centre goes through the point transforms; the
+// axis vectors through their linear part.
 bool TCalcRun::recordArc(uint32_t first, const double (&centre)[3], const double (&u)[3],
                          const double (&v)[3], const double (&h)[3], double start, double sweep) {
-    if (lines.Count() <= first)
+    if (!log || lines.Count() <= first)
         return true;
     TPlotArc arc{};
     arc.first = first;

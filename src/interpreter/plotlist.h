@@ -141,7 +141,8 @@ public:
     // unchanged then).
     bool Add(const t9dline &point);
 
-    // The true curve of the arc whose points were just added; false when memory ran out.
+    // The true curve of the arc whose points were just added (runs that keep a log store them);
+    // false when memory ran out.
     bool AddArc(const TPlotArc &arc);
     uint32_t ArcCount() const { return arcs.Count(); }
     const TPlotArc &Arc(uint32_t k) const { return arcs[k]; }
