@@ -22,6 +22,7 @@ TProgramInfoForm::TProgramInfoForm(QWidget *parent) : QDialog(parent) {
     FactsTable->horizontalHeader()->setStretchLastSection(true);
     FactsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FactsTable->setSelectionMode(QAbstractItemView::NoSelection);
+    FactsTable->setFocusPolicy(Qt::NoFocus);
     WarningsLabel = new QLabel(QString::fromUtf8("Warnungen:"));
     WarningsLabel->setObjectName("WarningsLabel");
     WarningsList = new QListWidget;
@@ -34,11 +35,11 @@ TProgramInfoForm::TProgramInfoForm(QWidget *parent) : QDialog(parent) {
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(FactsTable, 2);
+    layout->addWidget(FactsTable, 4);
     layout->addWidget(WarningsLabel);
     layout->addWidget(WarningsList, 1);
     layout->addWidget(buttons);
-    resize(640, 520);
+    resize(640, 680);
 }
 
 void TProgramInfoForm::ShowFacts(const ProgramFacts &facts) {
