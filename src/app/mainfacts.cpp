@@ -37,6 +37,7 @@ void TMainform::connectFactsCommands() {
 // The rates of the machine profile chosen for the relief program serve the run time too.
 void TMainform::updateFacts() {
     facts = ComputeFacts(lines, runLog, RatesOfProfile(Panel3->selectedProfile()));
+    LinesOfTravelWarnings(facts, memo1->core());
     FactsLabel->setText(TranslateMessage(FactsStatusLine(facts)));
     if (ProgramInfoForm->isVisible())
         ProgramInfoForm->ShowFacts(facts);

@@ -8,6 +8,7 @@
 #include "cli/options.h"
 #include "cli/programrun.h"
 
+#include "editor/editorcore.h"
 #include "facts/factstext.h"
 #include "facts/programfacts.h"
 #include "relief/machineprofile.h"
@@ -184,7 +185,12 @@ int RunStats(const std::vector<std::string> &arguments, std::ostream &out, std::
     RunLog log;
     if (const int status = RunProgram("stats", options, lines, err, &log); status != kSuccess)
         return status;
-    const ProgramFacts facts = ComputeFacts(lines, log, rates);
+    ProgramFacts facts = ComputeFacts(lines, log, rates);
+    if (!facts.travelWarnings.empty()) {
+        TEditorCore text; // read again for the lines of the moves beyond the travel
+        if (text.OpenFileWithName(options.positional[0]))
+            LinesOfTravelWarnings(facts, text);
+    }
     if (stats.json)
         printJson(facts, out);
     else

@@ -1,7 +1,9 @@
 #include "facts/programfacts.h"
 
+#include "editor/editorcore.h"
 #include "facts/motiontime.h"
 #include "relief/machineprofile.h"
+#include "relief/reliefformat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,6 +81,7 @@ public:
             return; // no move: a drilling stroke of depth 0, the start of an arc on its circle
         extents(kind, a);
         extents(kind, b);
+        travel(b, b, to.zeilevon);
         for (int axis = 0; axis < 3; ++axis)
             facts.rotaryUsed[axis] =
                 facts.rotaryUsed[axis] || rotaryFrom[axis] != 0 || rotaryTo[axis] != 0;
@@ -128,6 +131,7 @@ public:
             box.min[axis] += offset[axis], box.max[axis] += offset[axis];
         if (!box.empty && std::isfinite(box.min[0] + box.min[1] + box.min[2] + box.max[0] +
                                         box.max[1] + box.max[2])) {
+            travel(box.min, box.max, end.zeilevon);
             facts.all.Add(box);
             if (!isRapid(kind))
                 facts.feed.Add(box);
@@ -188,6 +192,35 @@ private:
         facts.all.Add(p);
         if (!isRapid(kind))
             facts.feed.Add(p);
+    }
+
+    // A move that reaches from low to high (work coordinates) on the line at text offset
+    // line: beyond the machine's travel on an axis, it is told once per line.
+    void travel(const Vec &low, const Vec &high, int64_t line) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const double min = rates.travelMin[axis] / mmPerUnit;
+            const double max = rates.travelMax[axis] / mmPerUnit;
+            if (!(min < max) || line < 0)
+                continue;
+            const double offset = log.machineOffset[axis] + log.machineOffset[axis + 6];
+            const double lowest = low[axis] + offset, highest = high[axis] + offset;
+            const double tolerance = 1e-9 * std::max(1.0, max - min);
+            const bool below = lowest<min - tolerance, above = highest> max + tolerance;
+            if (!below && !above)
+                continue;
+            if (!facts.travelWarnings.empty() && facts.travelWarnings.back().line == line)
+                return;
+            if (facts.travelWarnings.size() >= RunLog::kMaxWarnings) {
+                ++facts.warningsLeftOut;
+                return;
+            }
+            facts.travelWarnings.push_back(
+                {line,
+                 {"Außerhalb des Verfahrwegs: %1 %2 (Verfahrweg %3 .. %4)",
+                  {std::string(1, "XYZ"[axis]), FormatFixed(below ? lowest : highest, 3),
+                   FormatFixed(min, 3), FormatFixed(max, 3)}}});
+            return;
+        }
     }
 
     void addLength(MoveKind kind, double length, double speed) {
@@ -291,6 +324,13 @@ MachineRates RatesOfProfile(const MachineProfile &profile) {
         rates.acceleration = profile.acceleration * mm;
     rates.toolChangeTime = profile.toolChangeTime;
     rates.defaultFeed = profile.feed * mm;
+    const double travel[3][2] = {{profile.travelXMin, profile.travelXMax},
+                                 {profile.travelYMin, profile.travelYMax},
+                                 {profile.travelZMin, profile.travelZMax}};
+    for (int axis = 0; axis < 3; ++axis) {
+        rates.travelMin[axis] = travel[axis][0] * mm;
+        rates.travelMax[axis] = travel[axis][1] * mm;
+    }
     return rates;
 }
 
@@ -344,6 +384,26 @@ ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const Machi
     facts.allMachine = toMachine(facts.all);
     facts.feedMachine = toMachine(facts.feed);
     return facts;
+}
+
+void LinesOfTravelWarnings(ProgramFacts &facts, TEditorCore &text) {
+    if (facts.travelWarnings.empty())
+        return;
+    std::vector<RunWarning> &travel = facts.travelWarnings;
+    std::stable_sort(travel.begin(), travel.end(),
+                     [](const RunWarning &a, const RunWarning &b) { return a.line < b.line; });
+    // One walk through the lines: each warning's offset lies in the line read last.
+    size_t next = 0;
+    text.FirstLine();
+    while (next < travel.size() && text.NextLine())
+        while (next < travel.size() && travel[next].line < text.lpos)
+            travel[next++].line = text.alinenr + 1;
+    for (; next < travel.size(); ++next)
+        travel[next].line = text.alinenr + 1;
+    facts.warnings.insert(facts.warnings.end(), travel.begin(), travel.end());
+    travel.clear();
+    std::stable_sort(facts.warnings.begin(), facts.warnings.end(),
+                     [](const RunWarning &a, const RunWarning &b) { return a.line < b.line; });
 }
 
 } // namespace morvilo

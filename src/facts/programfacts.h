@@ -26,6 +26,9 @@ struct MachineRates {
     double toolChangeTime = 10;      // seconds
     double defaultFeed = 1000;       // feed moves without a usable F, mm/min
     double junctionDeviation = 0.01; // mm
+    // The travel of X, Y, Z in machine coordinates, mm; an axis is limited when its minimum
+    // lies below its maximum.
+    double travelMin[3] = {}, travelMax[3] = {};
 };
 
 // The rates of a machine profile (given in its units); an acceleration of 0 (the profile ignores
@@ -52,8 +55,16 @@ struct ProgramFacts {
     double totalTimeAccel = 0; // with acceleration, dwells and tool changes included
     std::vector<RunWarning> warnings;
     uint64_t warningsLeftOut = 0;
+    // Moves beyond the machine's travel: their warnings name the text offset of their line in
+    // `line` until LinesOfTravelWarnings turns it into the line's number.
+    std::vector<RunWarning> travelWarnings;
 };
 
 ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const MachineRates &rates);
+
+class TEditorCore;
+// The travel warnings get their line numbers from the text the run read and join the others,
+// in line order.
+void LinesOfTravelWarnings(ProgramFacts &facts, TEditorCore &text);
 
 } // namespace morvilo

@@ -27,6 +27,12 @@ const NumberKey kNumbers[] = {
     {"RapidRate", &MachineProfile::rapidRate},
     {"Acceleration", &MachineProfile::acceleration},
     {"ToolChangeTime", &MachineProfile::toolChangeTime},
+    {"TravelXMin", &MachineProfile::travelXMin},
+    {"TravelXMax", &MachineProfile::travelXMax},
+    {"TravelYMin", &MachineProfile::travelYMin},
+    {"TravelYMax", &MachineProfile::travelYMax},
+    {"TravelZMin", &MachineProfile::travelZMin},
+    {"TravelZMax", &MachineProfile::travelZMax},
 };
 struct IntegerKey {
     const char *key;

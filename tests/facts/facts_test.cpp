@@ -6,6 +6,7 @@
 #include "facts/motiontime.h"
 #include "facts/programfacts.h"
 #include "interpreter/runlog.h"
+#include "relief/profilesfile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -354,6 +355,51 @@ TEST(ProgramFacts, PlotListRecordsWhatEachMoveIs) {
     EXPECT_EQ(points[102].move.kind, MoveKind::Rapid); // positioning to the hole
     EXPECT_EQ(points[103].move.kind, MoveKind::Cycle); // the stroke into it
     EXPECT_EQ(points[104].move.kind, MoveKind::Rapid); // and out
+}
+
+// A profile of the user's (through profiles.ini) gives the rates, the tool-change time and the
+// travel; moves beyond the travel are warned about with their lines, in line order with the
+// others.
+TEST(StatsCommand, RatesAndTravelComeFromTheProfile) {
+    ScratchFolder scratch;
+    std::vector<MachineProfile> profiles = BuiltInProfiles();
+    MachineProfile own = profiles.front();
+    own.builtIn = own.pathsOnly = false;
+    own.name = own.cliName = "Portal";
+    own.rapidRate = 6000;
+    own.acceleration = 1000;
+    own.toolChangeTime = 4;
+    own.travelXMin = -10, own.travelXMax = 50; // machine X; the work zero lies at machine X 20
+    own.travelZMin = -100, own.travelZMax = 0;
+    profiles.push_back(own);
+    UserMessage error;
+    ASSERT_TRUE(SaveMachineProfiles((scratch / kProfilesFileName).string(), profiles, error));
+    cli::SetSettingsFolder((scratch / "").string());
+    const auto path = scratch / "p.nc";
+    WriteFile(path, "G10 L2 P1 X20\nG54\nT1 M6\nG0 X10\nG0 X40\nG1 X-40 F600\nG1 X\nG0 "
+                    "X0 Z5\n");
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::RunCli({"stats", "--json", "--profile", "portal", path.string()}, out, err), 0)
+        << err.str();
+    cli::SetSettingsFolder({});
+    const QJsonObject json =
+        QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object();
+    // Rapids: from machine X 0 (work -20) to 10 and 40, 30 + 30 mm at 100 mm/s; feed 80 mm at
+    // 10 mm/s; back to X 0: 40 mm, Z up 5 mm; one tool change of 4 s.
+    EXPECT_NEAR(json["time"]["rapid"].toDouble(), (30 + 30 + 40) / 100.0, 1e-9);
+    EXPECT_NEAR(json["time"]["feed"].toDouble(), 8, 1e-9);
+    EXPECT_NEAR(json["time"]["toolchange"].toDouble(), 4, 1e-12);
+    std::vector<std::pair<int, QString>> warnings;
+    for (const QJsonValue &w : json["warnings"].toArray())
+        warnings.push_back({w["line"].toInt(), w["text"].toString()});
+    ASSERT_EQ(warnings.size(), 4u) << out.str();
+    EXPECT_EQ(warnings[0].first, 5); // machine X 60
+    EXPECT_EQ(warnings[1].first, 6); // machine X -20
+    EXPECT_EQ(warnings[2].first, 7); // the word X without a number
+    EXPECT_EQ(warnings[3].first, 8); // Z 5 above the travel's top
+    EXPECT_EQ(warnings[0].second, "Beyond the travel: X 60.000 (travel -10.000 .. 50.000)");
+    EXPECT_EQ(warnings[1].second, "Beyond the travel: X -20.000 (travel -10.000 .. 50.000)");
+    EXPECT_EQ(warnings[3].second, "Beyond the travel: Z 5.000 (travel -100.000 .. 0.000)");
 }
 
 TEST(StatsCommand, JsonHasExactlyTheKeys) {
