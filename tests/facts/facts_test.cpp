@@ -382,8 +382,7 @@ TEST(StatsCommand, RatesAndTravelComeFromTheProfile) {
     ASSERT_EQ(cli::RunCli({"stats", "--json", "--profile", "portal", path.string()}, out, err), 0)
         << err.str();
     cli::SetSettingsFolder({});
-    const QJsonObject json =
-        QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object();
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object();
     // Rapids: from machine X 0 (work -20) to 10 and 40, 30 + 30 mm at 100 mm/s; feed 80 mm at
     // 10 mm/s; back to X 0: 40 mm, Z up 5 mm; one tool change of 4 s.
     EXPECT_NEAR(json["time"]["rapid"].toDouble(), (30 + 30 + 40) / 100.0, 1e-9);
