@@ -50,7 +50,7 @@ void TMainform::ProgrammInfo1Click() {
 }
 
 void TMainform::MeasureClick(int x, int y) {
-    const tmat44 mat = ViewMatrix(view, PaintBox1->Width(), PaintBox1->Height());
+    const tmat44 mat = ViewMatrix(view, PaintBox1->width(), PaintBox1->height());
     const int64_t index = NearestPlotPoint(lines, mat, x, y, kMeasureReach);
     if (index < 0) {
         MeasureLabel->setText(
