@@ -6,6 +6,7 @@
 #include "app/plotbox.h"
 #include "editor/texteditorlf.h"
 #include "interpreter/calcrun.h"
+#include "translation/translateunit.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -99,6 +100,9 @@ QToolBar *TMainform::createViewToolBar() {
         {"RotBtn", "Rot", "Rotieren: rotieren, auswählen; rechte Maustaste: verschieben"},
         {"ZeigerBtn", "Zeiger", "Zeiger: Linien anklicken und auswählen"},
         {"HandBtn", "Hand", "Hand: verschieben"},
+        {"MessenBtn", "Messen",
+         "Messen: zwei Punkte der Bahn anklicken, dX, dY, dZ und Abstand stehen in der "
+         "Statusleiste"},
     };
     for (const ModeButton &mode : modes) {
         QAction *a = addButton(bar, mode.name, QString::fromUtf8(mode.text),
@@ -108,6 +112,12 @@ QToolBar *TMainform::createViewToolBar() {
         menu.actions.insert(mode.name, a);
     }
     action("RotBtn")->setChecked(true);
+    // A measurement begins afresh whenever the mode is chosen.
+    connect(action("MessenBtn"), &QAction::toggled, this, [this](bool on) {
+        measureFirst.reset();
+        MeasureLabel->setText(
+            on ? TranslateString(QString::fromUtf8("Messen: ersten Punkt anklicken")) : QString());
+    });
     return bar;
 }
 
@@ -315,6 +325,10 @@ void TMainform::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
     if (moveit)
         return;
     Edit1->setFocus();
+    if (isChecked("MessenBtn")) {
+        MeasureClick(x, y);
+        return;
+    }
     if ((isChecked("ZeigerBtn") || isChecked("RotBtn")) && pickLine(x, y))
         return;
     moveit = true;

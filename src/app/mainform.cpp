@@ -131,6 +131,12 @@ void TMainform::FormCreate(const QString &programFolder) {
     ReliefFiguresLabel = new QLabel;
     ReliefFiguresLabel->setObjectName("ReliefFiguresLabel");
     statusBar()->addPermanentWidget(ReliefFiguresLabel);
+    MeasureLabel = new QLabel;
+    MeasureLabel->setObjectName("MeasureLabel");
+    statusBar()->addPermanentWidget(MeasureLabel);
+    FactsLabel = new QLabel;
+    FactsLabel->setObjectName("FactsLabel");
+    statusBar()->addPermanentWidget(FactsLabel);
 
     // Start-up values of the panel (the design values differ).
     Panel3->SicherEd->setValue(-1);
@@ -363,6 +369,7 @@ void TMainform::connectCommands() {
     connectFormattingCommands();
     on("Variablenanzeigen1", [this] { Variablenanzeigen1Click(); });
     on("Ausdruckberechnen1", [this] { Ausdruckberechnen1Click(); });
+    connectFactsCommands();
     on("Senden1", [this] { Senden1Click(); });
     on("OrdnerfrUnterprogramme1", [this] { OrdnerfrUnterprogramme1Click(); });
     on("PortEinstellungen1", [this] { PortEinstellungen1Click(); });
@@ -448,7 +455,8 @@ void TMainform::CalcBtnClick() {
         Timer2.start();
         return;
     }
-    if (!flags.inrender)
+    const bool starts = !flags.inrender; // else the run in progress goes on and this returns
+    if (starts)
         allocationReported = false;
     readDialectOptions();
     CalcEnvironment env;
@@ -460,6 +468,7 @@ void TMainform::CalcBtnClick() {
     env.view = &view;
     env.sink = PaintBox1;
     env.events = this;
+    env.log = &runLog;
     env.subeditors = subprogramEditors.get();
     env.message = [this](const std::string &caption, const std::string &text) {
         // "Makro Ausgabe 12": the words pass the lookup, the variable's number stays.
@@ -486,6 +495,8 @@ void TMainform::CalcBtnClick() {
         } aside{memo1->core()};
         morvilo::CalcBtnClick(env);
     }
+    if (starts)
+        updateFacts();
     if (freshloaded && !flags.inrender) {
         freshloaded = false;
         PaintBox1->FitToPlot();

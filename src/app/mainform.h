@@ -5,7 +5,10 @@
 
 #include "app/commandline.h"
 #include "app/mainmenu.h"
+#include "facts/measure.h"
+#include "facts/programfacts.h"
 #include "interpreter/calcinterfaces.h"
+#include "interpreter/runlog.h"
 #include "relief/reliefgenerator.h"
 #include "settings/settingsfiles.h"
 #include "translation/translatetable.h"
@@ -17,6 +20,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QPrinter;
@@ -42,6 +46,7 @@ class TTextEditorLF;
 class TTranslateForm;
 
 class TPlotBox;
+class TProgramInfoForm;
 class TSubprogramViews;
 
 class TMainform : public QMainWindow, private RunEvents {
@@ -129,6 +134,11 @@ public:
     void PaintBox1MouseMove(int x, int y);
     void PaintBox1MouseUp(int x, int y);
     void PaintBox1Wheel(int delta);
+    // "Programm-Info...": the facts of the last run in their dialog.
+    void ProgrammInfo1Click();
+    // "Messen": a click picks the plot point nearest to it; the second click shows dX, dY, dZ
+    // and the distance from the first.
+    void MeasureClick(int x, int y);
 
     // ---- settings
     void LoadOptions();
@@ -159,6 +169,9 @@ public:
 
     // The interpreter's world: the plot list, the run flags, the dialect and the view.
     TPlotList lines;
+    RunLog runLog;                            // what the last run did besides its points
+    ProgramFacts facts;                       // of the last run
+    std::optional<MeasurePoint> measureFirst; // the first point of a measurement
     RunFlags flags;
     DialectOptions options;
     ViewState view;
@@ -181,7 +194,10 @@ public:
     TTextEditorLF *memo1;
     QScrollArea *ScrollBox1;
     TPlotBox *PaintBox1;
-    QLabel *ReliefFiguresLabel;            // the size and run time of the last relief program
+    QLabel *ReliefFiguresLabel; // the size and run time of the last relief program
+    QLabel *FactsLabel;         // run time and extents of the last run
+    QLabel *MeasureLabel;       // what "Messen" found
+    TProgramInfoForm *ProgramInfoForm;
     QTimer Timer2;                         // the automatic refresh after an edit
     QTimer Timer3;                         // automatic rotation
     QTimer Timer4;                         // repaint after the caret changed lines
@@ -235,6 +251,8 @@ private:
     void plotUpTo(int64_t offset);
     void plotFrom(int64_t offset);
     bool pickLine(int x, int y);
+    void connectFactsCommands();
+    void updateFacts(); // after a run
     void FormCreate(const QString &programFolder);
     void FormShow();
     void createToolBar();

@@ -75,6 +75,14 @@ TProfileDialog::TProfileDialog(std::vector<MachineProfile> profiles, const std::
     SpindleEd = rateEdit("SpindleEd", 0, 0);
     RapidEd = rateEdit("RapidEd", 0.01, 2);
     AccelerationEd = rateEdit("AccelerationEd", 0, 2);
+    ToolChangeEd = rateEdit("ToolChangeEd", 0, 1);
+    for (int axis = 0; axis < 3; ++axis)
+        for (int end = 0; end < 2; ++end) {
+            QDoubleSpinBox *&edit = TravelEd[axis][end];
+            edit = rateEdit("", -1e6, 3);
+            edit->setObjectName(
+                QString("Travel%1%2Ed").arg(QChar("XYZ"[axis]), end ? "Max" : "Min"));
+        }
     DirectionCombo = new QComboBox;
     DirectionCombo->setObjectName("DirectionCombo");
     DirectionCombo->addItems({QString::fromUtf8("M3 (rechts)"), QString::fromUtf8("M4 (links)")});
@@ -109,6 +117,15 @@ TProfileDialog::TProfileDialog(std::vector<MachineProfile> profiles, const std::
     form->addRow(QString::fromUtf8("Drehrichtung:"), DirectionCombo);
     form->addRow(QString::fromUtf8("Eilgang:"), RapidEd);
     form->addRow(QString::fromUtf8("Beschleunigung:"), AccelerationEd);
+    form->addRow(QString::fromUtf8("Werkzeugwechsel (s):"), ToolChangeEd);
+    for (int axis = 0; axis < 3; ++axis) {
+        auto *range = new QHBoxLayout;
+        range->addWidget(TravelEd[axis][0]);
+        range->addWidget(new QLabel(QString::fromUtf8("bis")));
+        range->addWidget(TravelEd[axis][1]);
+        const char *const captions[] = {"Verfahrweg X:", "Verfahrweg Y:", "Verfahrweg Z:"};
+        form->addRow(QString::fromUtf8(captions[axis]), range);
+    }
     form->addRow(QString::fromUtf8("Zeilenende:"), LineEndCombo);
     form->addRow(QString(), MovePerLineCheck);
     form->addRow(QString(), RetractFirstCheck);
@@ -193,6 +210,15 @@ void TProfileDialog::showProfile(int index) {
     DirectionCombo->setCurrentIndex(p->spindleClockwise ? 0 : 1);
     RapidEd->setValue(p->rapidRate);
     AccelerationEd->setValue(p->acceleration);
+    ToolChangeEd->setValue(p->toolChangeTime);
+    const double travel[3][2] = {{p->travelXMin, p->travelXMax},
+                                 {p->travelYMin, p->travelYMax},
+                                 {p->travelZMin, p->travelZMax}};
+    for (int axis = 0; axis < 3; ++axis)
+        for (int end = 0; end < 2; ++end) {
+            TravelEd[axis][end]->setValue(travel[axis][end]);
+            TravelEd[axis][end]->setEnabled(!p->builtIn);
+        }
     LineEndCombo->setCurrentIndex(p->crlf ? 0 : 1);
     MovePerLineCheck->setChecked(p->movePerLine);
     RetractFirstCheck->setChecked(p->retractFirst);
@@ -204,7 +230,7 @@ void TProfileDialog::showProfile(int index) {
     const bool editable = !p->builtIn;
     for (QWidget *field : std::initializer_list<QWidget *>{
              NameEd, UnitsCombo, HeaderEd, FooterEd, FeedEd, PlungeFeedEd, SpindleEd,
-             DirectionCombo, RapidEd, AccelerationEd, LineEndCombo, MovePerLineCheck,
+             DirectionCombo, RapidEd, AccelerationEd, ToolChangeEd, LineEndCombo, MovePerLineCheck,
              RetractFirstCheck, DecimalsEd, DecimalPointCheck, ProgramNumberEd})
         field->setEnabled(editable);
     DeleteBtn->setEnabled(editable);
@@ -226,6 +252,13 @@ void TProfileDialog::takeFields() {
     p->spindleClockwise = DirectionCombo->currentIndex() == 0;
     p->rapidRate = RapidEd->value();
     p->acceleration = AccelerationEd->value();
+    p->toolChangeTime = ToolChangeEd->value();
+    double *const travel[3][2] = {{&p->travelXMin, &p->travelXMax},
+                                  {&p->travelYMin, &p->travelYMax},
+                                  {&p->travelZMin, &p->travelZMax}};
+    for (int axis = 0; axis < 3; ++axis)
+        for (int end = 0; end < 2; ++end)
+            *travel[axis][end] = TravelEd[axis][end]->value();
     p->crlf = LineEndCombo->currentIndex() == 0;
     p->movePerLine = MovePerLineCheck->isChecked();
     p->retractFirst = RetractFirstCheck->isChecked();

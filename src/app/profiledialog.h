@@ -45,6 +45,9 @@ public:
     QComboBox *UnitsCombo, *DirectionCombo, *LineEndCombo;
     QPlainTextEdit *HeaderEd, *FooterEd;
     QDoubleSpinBox *FeedEd, *PlungeFeedEd, *SpindleEd, *RapidEd, *AccelerationEd;
+    // For the program facts: the time of a tool change, the travel of X, Y, Z (minimum, maximum).
+    QDoubleSpinBox *ToolChangeEd;
+    QDoubleSpinBox *TravelEd[3][2];
     QCheckBox *MovePerLineCheck, *RetractFirstCheck, *DecimalPointCheck;
     QSpinBox *DecimalsEd, *ProgramNumberEd;
     QLabel *ProblemLabel;

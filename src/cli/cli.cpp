@@ -20,6 +20,8 @@ std::string commandsUsage() {
           cliText("einen Ausdruck auswerten, wie der Rechner es tut")},
          {"plot [dialect options] PROGRAM",
           cliText("die Plotliste eines G-Code-Programms als CSV ausgeben")},
+         {"stats [dialect options] [--rapid-rate R] [--accel A] [--json] PROGRAM",
+          cliText("Ausdehnung, Weglängen und Laufzeit eines G-Code-Programms ausgeben")},
          {"dxf [dialect options] PROGRAM OUTPUT",
           cliText("den Werkzeugweg eines Programms als DXF schreiben")},
          {"format COMMAND [options] PROGRAM",
@@ -44,6 +46,7 @@ const struct {
     {"plot", RunPlot, true},          {"dxf", RunDxf, true},
     {"format", RunFormat, false},     {"send", RunSend, true},
     {"profiles", RunProfiles, false}, {"receive", RunReceive, true},
+    {"stats", RunStats, true},
 };
 
 std::string &settingsFolder() {
@@ -65,6 +68,23 @@ ProfilesLoad LoadCliProfiles() {
     if (SettingsFolder().empty())
         return {BuiltInProfiles(), {}};
     return LoadMachineProfiles(SettingsFolder() + kProfilesFileName);
+}
+
+bool FindCliProfile(const std::string &name, MachineProfile &profile, std::string &error,
+                    UserMessage *problem) {
+    const ProfilesLoad load = LoadCliProfiles();
+    if (problem)
+        *problem = load.problem;
+    const MachineProfile *found = FindProfile(load.profiles, name);
+    if (!found) {
+        std::string known;
+        for (const MachineProfile &p : load.profiles)
+            known += (known.empty() ? "" : ", ") + p.cliName;
+        error = cliText("unbekanntes Profil: %1 (bekannt: %2)", {name, known});
+        return false;
+    }
+    profile = *found;
+    return true;
 }
 
 std::string UnknownCommand(const std::string &name) {

@@ -19,6 +19,7 @@ int RunCli(const std::vector<std::string> &arguments, std::ostream &out, std::os
 int RunRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunEval(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunPlot(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+int RunStats(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunDxf(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunProfiles(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
@@ -32,6 +33,12 @@ const std::string &SettingsFolder();
 // The built-in profiles and those of profiles.ini in the settings folder (none when no folder
 // is set).
 ProfilesLoad LoadCliProfiles();
+
+// The profile of a name or CLI name among LoadCliProfiles() into profile; false with "unknown
+// profile: NAME (known: ...)" in error. problem, when given, receives what of the profiles file
+// could not be read.
+bool FindCliProfile(const std::string &name, MachineProfile &profile, std::string &error,
+                    UserMessage *problem = nullptr);
 
 // "unknown command: NAME" in the run's language.
 std::string UnknownCommand(const std::string &name);

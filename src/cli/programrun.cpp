@@ -193,10 +193,14 @@ std::vector<UsageItem> ProgramRunUsage() {
 
 bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t count,
                             const std::string &expected, ProgramRunOptions &options,
-                            std::string &error) {
-    if (!ReadArguments(
-            arguments, options.positional, error,
-            [&](OptionReader &reader, std::string &e) { return readOption(reader, options, e); }))
+                            std::string &error, const MoreOptions &more) {
+    if (!ReadArguments(arguments, options.positional, error,
+                       [&](OptionReader &reader, std::string &e) {
+                           if (more)
+                               if (const std::optional<bool> read = more(reader, e))
+                                   return *read;
+                           return readOption(reader, options, e);
+                       }))
         return false;
     if (!options.help && options.positional.size() != count) {
         error = expected;
@@ -206,7 +210,7 @@ bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t co
 }
 
 int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList &lines,
-               std::ostream &log) {
+               std::ostream &log, RunLog *runLog) {
     const std::string prefix = "morvilo-cli " + std::string(command) + ": ";
     const std::string &program = options.positional[0];
     TEditorCore memo1;
@@ -231,6 +235,7 @@ int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList 
     env.flags = &flags;
     env.view = &view;
     env.events = &bounds;
+    env.log = runLog;
     // Subprogram files load into editors nobody sees; macro output is logged.
     HeadlessSubprogramEditors subeditors;
     env.subeditors = &subeditors;

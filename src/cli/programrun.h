@@ -9,9 +9,15 @@
 #include "interpreter/plotlist.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+namespace morvilo {
+struct RunLog;
+}
 
 namespace morvilo::cli {
 
@@ -36,17 +42,19 @@ std::vector<UsageItem> ProgramRunUsage();
 // Reads the dialect options, the bounds, --help and the positional arguments, of which there
 // must be `count` (else `expected` is the message) unless --help was given. False with a message
 // in error for an unknown or malformed option or another number of positional arguments.
+// A command's own options: nothing when the option is not one of them, else whether it read.
+using MoreOptions = std::function<std::optional<bool>(OptionReader &reader, std::string &error)>;
 bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t count,
                             const std::string &expected, ProgramRunOptions &options,
-                            std::string &error);
+                            std::string &error, const MoreOptions &more = {});
 
 // Interprets the G-code file options.positional[0] into lines, loading subprogram files from
 // the subprogram folder; macro output (#3000, #3006) goes to log. kSuccess when the run reached
 // the program's end. Otherwise the exit status, with the message on log after
 // "morvilo-cli COMMAND: ": kFailure when the file cannot be opened, the run passed a bound or
 // was cut short (call nesting, memory), StoppedStatus() when SIGINT or SIGTERM stopped it (the
-// caller holds a StopOnSignal scope).
+// caller holds a StopOnSignal scope). With a run log the run fills it too.
 int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList &lines,
-               std::ostream &log);
+               std::ostream &log, RunLog *runLog = nullptr);
 
 } // namespace morvilo::cli

@@ -143,17 +143,8 @@ bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
 // The profile named on the command line, with the values given there. A damaged profiles file
 // is reported; the built-ins and the readable profiles still serve.
 bool chooseProfile(ReliefOptions &o, std::string &error) {
-    const ProfilesLoad load = LoadCliProfiles();
-    o.profilesProblem = load.problem;
-    const MachineProfile *profile = FindProfile(load.profiles, o.profile);
-    if (!profile) {
-        std::string known;
-        for (const MachineProfile &p : load.profiles)
-            known += (known.empty() ? "" : ", ") + p.cliName;
-        error = cliText("unbekanntes Profil: %1 (bekannt: %2)", {o.profile, known});
+    if (!FindCliProfile(o.profile, o.p.profile, error, &o.profilesProblem))
         return false;
-    }
-    o.p.profile = *profile;
     if (o.feed)
         o.p.profile.feed = *o.feed;
     if (o.plungeFeed)

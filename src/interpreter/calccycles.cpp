@@ -73,9 +73,12 @@ void TCalcRun::latheRoughingCycle() {
 bool TCalcRun::stroke(double x, double y, double z) {
     if (options.cyclesToScale && options.Mill())
         return holeToScale(x, y, z);
-    return mylineto(x + st.cannedx, y + st.cannedy, z + st.cannedz, st.aaa, st.abb, st.acc, st.au,
-                    st.av, st.aw) &&
-           mylineto(x, y, z, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
+    move.kind = MoveKind::Cycle;
+    if (!mylineto(x + st.cannedx, y + st.cannedy, z + st.cannedz, st.aaa, st.abb, st.acc, st.au,
+                  st.av, st.aw))
+        return false;
+    move.kind = MoveKind::Rapid;
+    return mylineto(x, y, z, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
 }
 
 // A hole to scale from (x, y, z) above it: rapid to the R level, feed to the bottom, rapid back
@@ -91,6 +94,7 @@ bool TCalcRun::holeToScale(double x, double y, double z) {
         p[axis] = level;
         pencol = colour;
         penstyle = lineStyle;
+        move.kind = colour == kColourRapid ? MoveKind::Rapid : MoveKind::Cycle;
         return mylineto(p[0], p[1], p[2], st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
     };
     const bool drawn = at(st.cycler, kColourRapid, psDot) &&
@@ -105,6 +109,7 @@ bool TCalcRun::holeToScale(double x, double y, double z) {
 // A hole of a pattern: the dotted line to it, and the stroke while a cycle is active. False
 // when the pattern must stop (plot list full, run stopped).
 bool TCalcRun::patternHole(double x, double y, int64_t e) {
+    move.kind = MoveKind::Pattern;
     if (!mylineto(x, y, st.az, st.aaa, st.abb, st.acc, st.au, st.av, st.aw))
         return false;
     if (st.canned && !stroke(x, y, st.az))
@@ -133,8 +138,11 @@ void TCalcRun::circlePockets() {
     for (int e = 1; e <= 10; ++e) {
         const double r = e * st.i / 10;
         const double sx = st.ax - r;
-        if (!mylineto(sx, st.ay, st.az, st.aaa, st.abb, st.acc, st.au, st.av, st.aw) ||
-            !arc3d(st.ax, st.ay, r, sx, st.ay, st.az, sx, st.ay, st.az, ccw))
+        move.kind = MoveKind::Feed;
+        if (!mylineto(sx, st.ay, st.az, st.aaa, st.abb, st.acc, st.au, st.av, st.aw))
+            break;
+        move.kind = ccw ? MoveKind::ArcCcw : MoveKind::ArcCw;
+        if (!arc3d(st.ax, st.ay, r, sx, st.ay, st.az, sx, st.ay, st.az, ccw))
             break;
     }
     st.ise = st.jse = st.kse = false;
@@ -154,6 +162,7 @@ void TCalcRun::holePatterns() {
 void TCalcRun::patternPen() {
     pencol = kColourRapid;
     penstyle = psDot;
+    move.kind = MoveKind::Pattern;
 }
 
 // Bolt circle (G34, HAAS G70) and bolt arc (G36, HAAS G71): holes at radius I about X, Y from

@@ -14,6 +14,7 @@ namespace morvilo {
 
 class TEditorCore;
 class VariableStore;
+struct RunLog;
 struct ViewState;
 
 // The owner's fields that a run reads and writes; the run-control commands set most of them
@@ -78,8 +79,9 @@ using VariableListLine = std::function<void(const std::string &line)>;
 using RunNotice = std::function<void(const UserMessage &message)>;
 
 // Everything a run works with. memo1, lines, options, variables, flags and view are required;
-// sink, events, subeditors, message, variableline and notice may be null (headless use; without
-// subeditors no subprogram file is loaded).
+// sink, events, subeditors, message, variableline, notice and log may be null (headless use;
+// without subeditors no subprogram file is loaded; without a log nobody learns the program's
+// blocks, stops and warnings; with a log the plot list also keeps every arc's true curve).
 struct CalcEnvironment {
     TEditorCore *memo1 = nullptr;
     TPlotList *lines = nullptr;
@@ -93,6 +95,7 @@ struct CalcEnvironment {
     MacroMessage message;
     VariableListLine variableline; // set while the variable list is shown
     RunNotice notice;
+    RunLog *log = nullptr;
 };
 
 } // namespace morvilo

@@ -4,6 +4,7 @@
 #include "expressions/floattostr.h"
 #include "interpreter/calcrunimpl.h"
 
+#include <charconv>
 #include <cmath>
 #include <numbers>
 
@@ -45,6 +46,13 @@ bool finite(double a, double b, double c) {
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c);
 }
 
+// A value in a warning: six digits, an exponent for the huge and the tiny, never a failure.
+std::string warningNumber(double value) {
+    char text[32];
+    return std::string(
+        text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6).ptr);
+}
+
 } // namespace
 
 // The block moves if X is given after the first motion code, or any of the other axes or
@@ -55,6 +63,7 @@ void TCalcRun::motion() {
     if (!moves)
         return;
     if (st.g == 0 || (st.g28 && st.g != 1)) {
+        move.kind = MoveKind::Rapid;
         pencol = kColourRapid;
         penstyle = psDot;
         lineToPosition();
@@ -62,12 +71,14 @@ void TCalcRun::motion() {
             machineZeroLeg();
         penstyle = psSolid;
     } else if (st.g == 1) {
+        move.kind = MoveKind::Feed;
         pencol = kColourWhite;
         lineToPosition();
         if (st.g28)
             machineZeroLeg();
     } else if (st.g == 2 || st.g == 3) {
         pencol = st.g == 2 ? kColourCw : kColourCcw;
+        move.kind = st.g == 2 ? MoveKind::ArcCw : MoveKind::ArcCcw;
         if (st.rse)
             arcFromR();
         else if (st.ise || st.jse || st.kse)
@@ -107,8 +118,13 @@ void TCalcRun::arcFromR() {
     const double chord = std::sqrt((eu - su) * (eu - su) + (ev - sv) * (ev - sv));
     if (!(chord > 0) || !std::isfinite(chord))
         return;
-    if (chord / 2 > r)
+    if (chord / 2 > r) {
+        if (chord / 2 - r > arcTolerance())
+            warn("Radius R%1 zu klein für die Sehne %2: der Bogen ist mit der halben Sehne als "
+                 "Radius gezeichnet",
+                 {warningNumber(st.r), warningNumber(chord)});
         r = chord / 2;
+    }
     const bool ccw = arcTurnsCcw();
     // The centre lies on the chord's perpendicular bisector, t chord lengths from its middle.
     const double b = std::sqrt(r * r - (chord / 2) * (chord / 2));
@@ -148,6 +164,12 @@ void TCalcRun::arcFromIJK() {
         mx = st.ox + ni, my = st.oy + nj;
         r = std::sqrt(ni * ni + nj * nj);
     }
+    const double end[3] = {st.ax, st.ay, st.az};
+    const PlaneFrame f = planeFrame(st.plane);
+    const double endRadius = std::hypot(end[f.u] - mx, end[f.v] - my);
+    if (std::fabs(endRadius - r) > arcTolerance())
+        warn("Der Endpunkt des Bogens liegt nicht auf dem Kreis: Radius am Anfang %1, am Ende %2",
+             {warningNumber(r), warningNumber(endRadius)});
     arc3d(mx, my, r, st.ox, st.oy, st.oz, st.ax, st.ay, st.az, arcTurnsCcw());
 }
 
@@ -182,18 +204,63 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
     const double climb = (st.absmode ? 1 : turns) * (end[f.h] - start[f.h]);
     const TPlotArcPoints arc{w1,    w2 - w1,      steps,        r,           mx, my, start[f.h],
                              climb, uint8_t(f.u), uint8_t(f.v), uint8_t(f.h)};
+    const uint32_t first = lines.Count();
     if (ton < kMaxStoredArc && !st.rotation && !st.scaling && !st.xmirror && !st.ymirror &&
-        !st.zmirror)
-        return storeArc(arc, uint32_t(ton + 1));
-    double p[3];
-    for (int64_t k = 0; k <= ton; ++k) {
-        arc.Point(double(k), p);
-        if (!mylineto(p[0], p[1], p[2], st.aaa, st.abb, st.acc, st.au, st.av, st.aw))
+        !st.zmirror) {
+        if (!storeArc(arc, uint32_t(ton + 1)))
             return false;
-        if ((k & 4095) == 4095 && interrupted())
-            return false;
+    } else {
+        double p[3];
+        for (int64_t k = 0; k <= ton; ++k) {
+            arc.Point(double(k), p);
+            if (!mylineto(p[0], p[1], p[2], st.aaa, st.abb, st.acc, st.au, st.av, st.aw))
+                return false;
+            if ((k & 4095) == 4095 && interrupted())
+                return false;
+        }
     }
-    return true;
+    // The true curve, in the plane's frame and then through the point transforms.
+    double centre[3], u[3] = {}, v[3] = {}, h[3] = {};
+    centre[f.u] = mx, centre[f.v] = my, centre[f.h] = start[f.h];
+    u[f.u] = r, v[f.v] = r, h[f.h] = climb;
+    return recordArc(first, centre, u, v, h, w1, w2 - w1);
+}
+
+// Arcs have their end on the circle within this (0.005 mm, 0.0002 inch).
+double TCalcRun::arcTolerance() const {
+    return move.units == MoveUnits::Inch ? 0.0002 : 0.005;
+}
+
+// Stores the arc of the points from first to the last one added, for a run that keeps a log
+// (the others need no more than the points). The centre goes through the point transforms; the
+// axis vectors through their linear part.
+bool TCalcRun::recordArc(uint32_t first, const double (&centre)[3], const double (&u)[3],
+                         const double (&v)[3], const double (&h)[3], double start, double sweep) {
+    if (!log || lines.Count() <= first)
+        return true;
+    TPlotArc arc{};
+    arc.first = first;
+    arc.last = lines.Count() - 1;
+    arc.start = start;
+    arc.sweep = sweep;
+    double origin[3] = {0, 0, 0};
+    transform(origin[0], origin[1], origin[2]);
+    const auto vector = [this, &origin](const double(&from)[3], double(&to)[3]) {
+        double p[3] = {from[0], from[1], from[2]};
+        transform(p[0], p[1], p[2]);
+        for (int axis = 0; axis < 3; ++axis)
+            to[axis] = p[axis] - origin[axis];
+    };
+    vector(u, arc.u);
+    vector(v, arc.v);
+    vector(h, arc.h);
+    for (int axis = 0; axis < 3; ++axis)
+        arc.centre[axis] = centre[axis];
+    transform(arc.centre[0], arc.centre[1], arc.centre[2]);
+    if (lines.AddArc(arc))
+        return true;
+    flags.breakprogram = true;
+    return false;
 }
 
 // An arc without rotation, scaling or mirror is stored as one record; a sink still gets every
@@ -201,6 +268,7 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
 bool TCalcRun::storeArc(const TPlotArcPoints &arc, uint32_t count) {
     t9dline point =
         pointRecord(flags.donotdraw ? 0 : 1, 0, 0, 0, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
+    moveWarnings();
     if (!lines.AddArcPoints(arc, count, point)) {
         flags.breakprogram = true; // as for a point that cannot be stored
         return false;
@@ -237,10 +305,8 @@ void TCalcRun::line3d(double x, double y, double z, double xx, double yy, double
     mylineto(xx, yy, zz, 0, 0, 0, 0, 0, 0);
 }
 
-// Rotation, scaling and mirror act on the stored point, not on the position. The point is
-// appended to the plot list and handed to the sink at once. False when the plot list cannot grow.
-bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
-                          double u, double v, double w) {
+// Rotation, scaling and mirror act on the stored point, not on the position.
+void TCalcRun::transform(double &x, double &y, double &z) const {
     if (st.rotation) {
         const double dx = x - st.g68rotx, dy = y - st.g68roty;
         x = rotcos * dx - rotsin * dy + st.g68rotx;
@@ -257,7 +323,40 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
         y = 2 * st.ymirrory - y;
     if (st.zmirror)
         z = 2 * st.zmirrorz - z;
+}
+
+// A feed move that cannot be timed as programmed is told once per run.
+void TCalcRun::feedWarnings() {
+    if (!st.fse) {
+        if (!warnedNoFeed)
+            warn("Vorschubbewegung vor dem ersten F-Wort");
+        warnedNoFeed = true;
+    } else if (!(st.ff > 0) || !std::isfinite(st.ff)) {
+        if (!warnedZeroFeed)
+            warn("Vorschubbewegung mit dem Vorschub F%1", {warningNumber(st.ff)});
+        warnedZeroFeed = true;
+    } else if (move.feedMode == FeedMode::PerRevolution && !(st.sss > 0)) {
+        if (!warnedNoSpeed)
+            warn("Vorschub pro Umdrehung ohne Drehzahl S");
+        warnedNoSpeed = true;
+    }
+}
+
+// The warnings a move of the current kind gives, for a run that keeps a log.
+void TCalcRun::moveWarnings() {
+    if (log && move.kind != MoveKind::None && move.kind != MoveKind::Rapid &&
+        move.kind != MoveKind::Pattern &&
+        (!st.fse || !(st.ff > 0) || move.feedMode == FeedMode::PerRevolution))
+        feedWarnings();
+}
+
+// The point, transformed, is appended to the plot list and handed to the sink at once. False
+// when the plot list cannot grow.
+bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
+                          double u, double v, double w) {
+    transform(x, y, z);
     const t9dline point = pointRecord(typ, x, y, z, a, b, c, u, v, w);
+    moveWarnings();
     if (!lines.Add(point)) {
         // The list cannot grow (the allocation failure was reported): the run ends here, also
         // without a window whose failure handler would end it.
@@ -269,7 +368,8 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
     return true;
 }
 
-// The record of a point of the current line in the current pen.
+// The record of a point of the current line in the current pen, with the move and the words in
+// force.
 t9dline TCalcRun::pointRecord(int8_t typ, double x, double y, double z, double a, double b,
                               double c, double u, double v, double w) const {
     t9dline point;
@@ -288,6 +388,13 @@ t9dline TCalcRun::pointRecord(int8_t typ, double x, double y, double z, double a
     point.u = u, point.v = v, point.w = w;
     point.col = pencol;
     point.style = penstyle;
+    point.move = move;
+    if (move.kind != MoveKind::None) {
+        point.move.feedGiven = st.fse;
+        point.move.feed = st.ff;
+        point.move.speed = st.sss;
+        point.move.tool = st.tt >= INT32_MIN && st.tt <= INT32_MAX ? int32_t(st.tt) : 0;
+    }
     return point;
 }
 

@@ -79,7 +79,7 @@ bool labelNumber(std::string_view rest, std::string &number) {
 
 TCalcRun::TCalcRun(const CalcEnvironment &env)
     : env(env), memo1(env.memo1), flags(*env.flags), vars(*env.variables), options(*env.options),
-      lines(*env.lines), subs(&asub), evaluator(*env.variables) {}
+      lines(*env.lines), subs(&asub), log(env.log), evaluator(*env.variables) {}
 
 void TCalcRun::Run() {
     try {
@@ -105,6 +105,14 @@ void TCalcRun::start() {
     vars.ova.fill(0);
     st.plane = options.lathe() ? 18 : 17;
     st.absmode = true;
+    // Lathes feed per revolution until told otherwise, mills per minute.
+    move = TPlotMove{};
+    move.feedMode = options.lathe() ? FeedMode::PerRevolution : FeedMode::PerMinute;
+    spindleOn = spindleCcw = false;
+    warnedNoFeed = warnedZeroFeed = warnedNoSpeed = false;
+    mainLine = 0;
+    if (log)
+        log->Clear();
     if (env.sink)
         env.sink->Clear();
     // The axis cross.
@@ -137,6 +145,11 @@ void TCalcRun::finish() {
     flags.plotbis = 0;
     flags.plotvon = 0;
     flags.inrender = false;
+    if (log) {
+        log->units = move.units;
+        for (int axis = 0; axis < kAxes; ++axis)
+            log->machineOffset[axis] = st.loc[axis] + st.glo[axis] - st.g92shift[axis];
+    }
     repaint();
 }
 
@@ -150,6 +163,7 @@ void TCalcRun::processLine() {
     if (st.mainprog == 0) {
         linevon = lineStart;
         linebis = lineEnd - 1;
+        mainLine = st.ii;
     }
     if (flags.plotvon > 0 && lineStart <= flags.plotvon && flags.plotvon <= lineEnd &&
         st.mainprog == 0)
@@ -159,6 +173,8 @@ void TCalcRun::processLine() {
     prepareText();
     if (options.donotprocessdeletedlines && !s.empty() && s[0] == '/')
         s.clear();
+    if (log && !s.empty())
+        ++log->blocks;
     resetBlock();
     if (controlWords() == Flow::SkipLineEnd) {
         pump(false); // a loop of jumping lines must stay stoppable
@@ -169,8 +185,11 @@ void TCalcRun::processLine() {
         assignVariables();
     }
     commitVariables();
+    blockWords = {};
     splitWords();
     applyBlock();
+    if (log)
+        blockFacts();
     if (!endrun)
         endOfLine();
     if (targetMissing)

@@ -4,6 +4,7 @@
 #include "expressions/handleexpression.h"
 #include "interpreter/calcinterfaces.h"
 #include "interpreter/calcstate.h"
+#include "interpreter/runlog.h"
 
 #include <chrono>
 #include <map>
@@ -77,6 +78,9 @@ private:
     bool holeToScale(double x, double y, double z);
     void modalCall();
     void useworkoffset(int n);
+    void wordFacts(double d);
+    void blockFacts();
+    void warn(const char *text, std::vector<std::string> values = {});
     void ConvertToCardKoord();
     void ConvertToPolarKoord();
 
@@ -117,6 +121,12 @@ private:
                   double w);
     void line3d(double x, double y, double z, double xx, double yy, double zz);
     bool storeArc(const TPlotArcPoints &arc, uint32_t count);
+    void transform(double &x, double &y, double &z) const;
+    double arcTolerance() const;
+    bool recordArc(uint32_t first, const double (&centre)[3], const double (&u)[3],
+                   const double (&v)[3], const double (&h)[3], double start, double sweep);
+    void feedWarnings();
+    void moveWarnings();
     bool storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
                     double u, double v, double w);
     t9dline pointRecord(int8_t typ, double x, double y, double z, double a, double b, double c,
@@ -141,6 +151,17 @@ private:
     int32_t pencol = kColourWhite;
     uint8_t penstyle = psSolid;
     double rotcos = 1, rotsin = 0; // of g68rot
+    // what the moves are and the words in force (stored with every point)
+    TPlotMove move;
+    // the facts of the run beyond its points (null: nobody asked for them)
+    RunLog *log = nullptr;
+    int64_t mainLine = 0; // the main program's line being run, 0-based
+    bool spindleOn = false, spindleCcw = false;
+    bool warnedNoFeed = false, warnedZeroFeed = false, warnedNoSpeed = false;
+    // the block's stops and starts, logged once its points are stored
+    struct BlockWords {
+        bool dwell, toolChange, spindleStart, pHasPoint;
+    } blockWords{};
     // source offsets of the points of the current line, and its extent for plotbis
     int64_t linevon = 0, linebis = 0, lineStart = 0, lineEnd = 0;
 

@@ -3,6 +3,7 @@
 #include "expressions/floattostr.h"
 #include "interpreter/calcrun.h"
 #include "interpreter/calcrunimpl.h"
+#include "interpreter/variablenzuweisen.h"
 #include "view/viewstate.h"
 
 #include <array>
@@ -115,7 +116,14 @@ void TCalcRun::interpret() {
             st.*slot.given = true;
             if (st.c == 'P')
                 st.pfloat = d;
+            if (log)
+                wordFacts(d);
         }
+    } else if (log && st.c >= 'A' && st.c <= 'Z') {
+        std::string word(1, st.c);
+        for (const char ch : st.num) // a failed expression's mark is no character to show
+            word += ch == kFailedExpression ? '?' : ch;
+        warn("Wort %1 verworfen: die Zahl ist nicht lesbar", {word});
     }
     st.num = {};
     st.foundchar = false;
@@ -214,6 +222,65 @@ void TCalcRun::interpretG(double d) {
     }
     if (is(52))
         st.setlocalworkshift = true;
+    // What the plot does not show but the run's facts need. G94 is a turning cycle on lathe
+    // system A, whose feed modes are G98 and G99.
+    if (is(20) || is(21))
+        move.units = is(20) ? MoveUnits::Inch : MoveUnits::Millimetre;
+    else if (is(93))
+        move.feedMode = FeedMode::InverseTime;
+    else if ((is(94) && !latheA) || (is(98) && latheA))
+        move.feedMode = FeedMode::PerMinute;
+    else if (is(95) || (is(99) && latheA))
+        move.feedMode = FeedMode::PerRevolution;
+    else if (is(4))
+        blockWords.dwell = true;
+}
+
+// Words the drawing ignores but the run's facts count: the dwell time's unit, tool changes and
+// spindle starts.
+void TCalcRun::wordFacts(double d) {
+    if (st.c == 'P') {
+        blockWords.pHasPoint = st.num.find('.') != std::string_view::npos;
+    } else if (st.c == 'M') {
+        if (d == 6) {
+            blockWords.toolChange = true;
+        } else if (d == 3 || d == 4) {
+            blockWords.spindleStart =
+                blockWords.spindleStart || !spindleOn || spindleCcw != (d == 4);
+            spindleOn = true;
+            spindleCcw = d == 4;
+        } else if (d == 5 || d == 2 || d == 30) {
+            spindleOn = false;
+        }
+    }
+}
+
+// The block's stops and starts, after its points. A dwell lasts P seconds when P has a
+// decimal point and P milliseconds when not (P1500 and P1.5 both wait 1.5 s), or X (else U)
+// seconds.
+void TCalcRun::blockFacts() {
+    const uint32_t point = lines.Count();
+    const int64_t line = mainLine + 1;
+    if (blockWords.dwell) {
+        double seconds = 0;
+        if (st.pse)
+            seconds = blockWords.pHasPoint ? st.p : st.p / 1000;
+        else if (st.xse)
+            seconds = st.x;
+        else if (st.use)
+            seconds = st.u;
+        if (std::isfinite(seconds) && seconds > 0)
+            log->Event(point, RunEventKind::Dwell, seconds, line);
+    }
+    if (blockWords.toolChange)
+        log->Event(point, RunEventKind::ToolChange, st.tt, line);
+    if (blockWords.spindleStart)
+        log->Event(point, RunEventKind::SpindleStart, st.sss, line);
+}
+
+void TCalcRun::warn(const char *text, std::vector<std::string> values) {
+    if (log)
+        log->Warn(mainLine + 1, UserMessage{text, std::move(values)});
 }
 
 // ---- the block, step by step -----------------------------------------------------------------

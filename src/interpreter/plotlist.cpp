@@ -49,7 +49,7 @@ bool sameBits(double a, double b) {
 }
 
 bool samePen(const TPlotPenRun &run, const t9dline &p) {
-    return run.col == p.col && run.typ == p.typ && run.style == p.style;
+    return run.col == p.col && run.typ == p.typ && run.style == p.style && run.kind == p.move.kind;
 }
 
 bool sameAxes(const TPlotAxesRun &run, const t9dline &p) {
@@ -58,7 +58,7 @@ bool sameAxes(const TPlotAxesRun &run, const t9dline &p) {
 }
 
 void setPen(TPlotPenRun &run, const t9dline &p) {
-    run.col = p.col, run.typ = p.typ, run.style = p.style;
+    run.col = p.col, run.typ = p.typ, run.style = p.style, run.kind = p.move.kind;
 }
 
 void setAxes(TPlotAxesRun &run, const t9dline &p) {
@@ -66,8 +66,22 @@ void setAxes(TPlotAxesRun &run, const t9dline &p) {
     run.u = p.u, run.v = p.v, run.w = p.w;
 }
 
+bool sameWords(const TPlotWords &a, const TPlotMove &b) {
+    return a.feedMode == b.feedMode && a.units == b.units && a.feedGiven == b.feedGiven &&
+           a.tool == b.tool && sameBits(a.feed, b.feed) && sameBits(a.speed, b.speed);
+}
+
+void copyWords(const TPlotWords &words, TPlotMove &move) {
+    move.feedMode = words.feedMode, move.units = words.units, move.feedGiven = words.feedGiven;
+    move.tool = words.tool, move.feed = words.feed, move.speed = words.speed;
+}
+
+// A program alternates between a few feeds (plunge and cut) far more often than it has new
+// ones: the latest entries of the table are looked at before one is added.
+constexpr uint32_t kRecentWords = 16;
+
 void copyPen(const TPlotPenRun &run, t9dline &p) {
-    p.col = run.col, p.typ = run.typ, p.style = run.style;
+    p.col = run.col, p.typ = run.typ, p.style = run.style, p.move.kind = run.kind;
 }
 
 void copyAxes(const TPlotAxesRun &run, t9dline &p) {
@@ -128,6 +142,7 @@ t9dline TPlotList::operator[](uint32_t k) const {
     p.zeilebis = zeilebisOf(source);
     copyPen(pens[runOf(pens, k)], p);
     copyAxes(axes[runOf(axes, k)], p);
+    copyWords(words[wordRuns[runOf(wordRuns, k)].words], p.move);
     return p;
 }
 
@@ -156,11 +171,19 @@ bool TPlotList::addRuns(uint32_t k, const t9dline &p) {
             lastZeilebis = p.zeilebis;
         }
     }
-    const uint32_t penCount = pens.Count();
-    stored = stored && extend(pens, k, p, samePen, setPen) && extend(axes, k, p, sameAxes, setAxes);
+    const uint32_t penCount = pens.Count(), axesCount = axes.Count();
+    const uint32_t wordsCount = words.Count(), wordRunCount = wordRuns.Count();
+    stored = stored && extend(pens, k, p, samePen, setPen) &&
+             extend(axes, k, p, sameAxes, setAxes) && addWords(k, p.move);
     if (!stored) { // take back what this point added
         while (lineEnds.Count() > endCount)
             lineEnds.Delete(lineEnds.Count() - 1);
+        while (wordRuns.Count() > wordRunCount)
+            wordRuns.Delete(wordRuns.Count() - 1);
+        while (words.Count() > wordsCount)
+            words.Delete(words.Count() - 1);
+        while (axes.Count() > axesCount)
+            axes.Delete(axes.Count() - 1);
         while (sources.Count() > sourceCount)
             sources.Delete(sources.Count() - 1);
         while (pens.Count() > penCount)
@@ -235,9 +258,46 @@ bool TPlotList::expandArcs() {
     return true;
 }
 
+// Point k continues the last words run, or starts one pointing at its words in the table.
+bool TPlotList::addWords(uint32_t k, const TPlotMove &move) {
+    const uint32_t runs = wordRuns.Count();
+    if (runs > 0 && sameWords(words[wordRuns[runs - 1].words], move))
+        return true;
+    uint32_t index = words.Count();
+    for (uint32_t back = 0; back < kRecentWords && back < words.Count(); ++back)
+        if (sameWords(words[words.Count() - 1 - back], move)) {
+            index = words.Count() - 1 - back;
+            break;
+        }
+    if (index == words.Count()) {
+        TPlotWords *entry = words.Add();
+        if (!entry)
+            return false;
+        entry->feedMode = move.feedMode, entry->units = move.units;
+        entry->feedGiven = move.feedGiven, entry->tool = move.tool;
+        entry->feed = move.feed, entry->speed = move.speed;
+    }
+    TPlotWordsRun *run = wordRuns.Add();
+    if (!run)
+        return false;
+    run->first = k;
+    run->words = index;
+    return true;
+}
+
+bool TPlotList::AddArc(const TPlotArc &arc) {
+    TPlotArc *record = arcs.Add();
+    if (record)
+        *record = arc;
+    return record != nullptr;
+}
+
 void TPlotList::Truncate() {
     total = 0;
     arcPoints.Truncate();
+    words.Truncate();
+    wordRuns.Truncate();
+    arcs.Truncate();
     points.Truncate();
     sources.Truncate();
     pens.Truncate();
@@ -248,6 +308,9 @@ void TPlotList::Truncate() {
 void TPlotList::Clear() {
     total = 0;
     arcPoints.Clear();
+    words.Clear();
+    wordRuns.Clear();
+    arcs.Clear();
     points.Clear();
     sources.Clear();
     pens.Clear();
@@ -265,6 +328,13 @@ bool TPlotList::Scale(double factor) {
     for (uint32_t k = 0; k < axes.Count(); ++k) {
         TPlotAxesRun &run = axes[k];
         run.u *= factor, run.v *= factor, run.w *= factor;
+    }
+    for (uint32_t k = 0; k < arcs.Count(); ++k) {
+        TPlotArc &arc = arcs[k];
+        for (int axis = 0; axis < 3; ++axis) {
+            arc.centre[axis] *= factor;
+            arc.u[axis] *= factor, arc.v[axis] *= factor, arc.h[axis] *= factor;
+        }
     }
     return true;
 }
@@ -285,6 +355,9 @@ bool TPlotList::Shift(const double (&delta)[9], unsigned which) {
         add(run.a, 3), add(run.b, 4), add(run.c, 5);
         add(run.u, 6), add(run.v, 7), add(run.w, 8);
     }
+    for (uint32_t k = 0; k < arcs.Count(); ++k)
+        for (int axis = 0; axis < 3; ++axis)
+            add(arcs[k].centre[axis], axis);
     return true;
 }
 
@@ -346,6 +419,8 @@ const t9dline &TPlotReader::operator[](uint32_t k) {
         copyPen(list.pens[pen], record);
     if (follow(list.axes, count, k, axes, axesEnd, axesValid))
         copyAxes(list.axes[axes], record);
+    if (follow(list.wordRuns, count, k, words, wordsEnd, wordsValid))
+        copyWords(list.words[list.wordRuns[words].words], record.move);
     return record;
 }
 

@@ -10,6 +10,13 @@
 // in an axes run. An arc or helix is one record from which its points are computed where they are
 // read (a hundred points of an arc cost one record). Readers get every point back as the record it
 // was added as, with the same doubles.
+//
+// Besides drawing, the list says what happened: what each point's move is (rapid, feed, arc,
+// cycle stroke, pattern; kept in the pen run, which changes with it anyway), the programmed feed,
+// spindle speed, tool, feed mode and units (a words run, which changes rarely, pointing into a
+// table of the distinct words), and, for runs that keep a log, every arc or helix as its true
+// curve, so that the program facts and the machining preview read the motion instead of guessing
+// it from pens and polylines.
 
 #include "vantrel/dynaarray.h"
 
@@ -27,6 +34,35 @@ inline constexpr int32_t kColourRapid = 0x00FFAC00; // rapid moves and hole patt
 inline constexpr int32_t kColourCw = 0x0000FF00;    // clockwise arcs (green)
 inline constexpr int32_t kColourCcw = 0x000000FF;   // counter-clockwise arcs (red)
 
+// What a move is.
+enum class MoveKind : uint8_t {
+    None,    // no move: the axis cross and the start point
+    Rapid,   // G0, G28 legs at rapid, the way out of a hole
+    Feed,    // G1, and the lines into circle pockets
+    ArcCw,   // G2 and the clockwise circles of G12
+    ArcCcw,  // G3 and the counter-clockwise circles of G13
+    Cycle,   // the feed stroke of a drilling cycle into the hole
+    Pattern, // the line joining the holes of a hole pattern
+};
+
+// How F is read: units per minute (G94), inverse time (G93: the move takes 1/F minutes), units
+// per spindle revolution (G95).
+enum class FeedMode : uint8_t { PerMinute, InverseTime, PerRevolution };
+
+// The units in force: none chosen yet (no G20/G21 read so far), millimetres, inches.
+enum class MoveUnits : uint8_t { Unset, Millimetre, Inch };
+
+// What the move ending at a point is, and the words in force when it was made.
+struct TPlotMove {
+    MoveKind kind = MoveKind::None;
+    FeedMode feedMode = FeedMode::PerMinute;
+    MoveUnits units = MoveUnits::Unset;
+    bool feedGiven = false; // an F word was read before the move
+    int32_t tool = 0;       // the last T word (0: none)
+    double feed = 0;        // the last F word
+    double speed = 0;       // the last S word
+};
+
 // One point as readers see it and writers add it.
 struct t9dline {
     int64_t zeilevon; // text offset of the first byte of the source line; -1: axis cross
@@ -37,6 +73,7 @@ struct t9dline {
     int32_t col;      // pen colour of the segment ending here, 0x00BBGGRR
     int8_t typ;       // 0: pen-up point, 1: a line is drawn from the previous point
     uint8_t style;    // PenStyle of that segment
+    TPlotMove move;   // the move ending here
 };
 
 // The stored parts of the list.
@@ -56,6 +93,7 @@ struct TPlotPenRun {
     int32_t col;
     int8_t typ;
     uint8_t style;
+    MoveKind kind;
 };
 struct TPlotAxesRun { // the rotary and secondary axes
     double a, b, c, u, v, w;
@@ -82,6 +120,27 @@ struct TPlotArcPointsRun {
     uint32_t count;  // its points
     uint32_t before; // points stored one by one before it
 };
+// The words of a move (its kind is in the pen run).
+struct TPlotWords {
+    FeedMode feedMode;
+    MoveUnits units;
+    bool feedGiven;
+    int32_t tool;
+    double feed, speed;
+};
+struct TPlotWordsRun {
+    uint32_t first;
+    uint32_t words; // index into the table of words
+};
+// An arc or helix as the true curve through points first ... last, after rotation, scaling and
+// mirror: point(t) = centre + cos(start + t sweep) u + sin(start + t sweep) v + t h for t from
+// 0 to 1. u and v are perpendicular and of the radius' length, h (the climb) is perpendicular
+// to both; sweep is negative for a clockwise turn in the (u, v) frame.
+struct TPlotArc {
+    uint32_t first, last;
+    double centre[3], u[3], v[3], h[3];
+    double start, sweep;
+};
 struct TPlotLineEnd { // the end of a source run's line that is not right before the next run's
     uint32_t run;
     int64_t zeilebis;
@@ -98,7 +157,8 @@ public:
     // Bytes held by the list's blocks.
     uint64_t MemSize() const {
         return points.MemSize() + sources.MemSize() + pens.MemSize() + axes.MemSize() +
-               lineEnds.MemSize() + arcPoints.MemSize();
+               lineEnds.MemSize() + arcPoints.MemSize() + words.MemSize() + wordRuns.MemSize() +
+               arcs.MemSize();
     }
 
     // Point k (k < Count()) as it was added. Finds its runs by bisection; a loop over many
@@ -115,6 +175,12 @@ public:
     // Drops the points of the last arc from its point count on (count >= 1, at most its size);
     // nothing when the last point is not an arc's.
     void ShortenLastArc(uint32_t count);
+
+    // The true curve of the arc whose points were just added (runs that keep a log store them);
+    // false when memory ran out.
+    bool AddArc(const TPlotArc &arc);
+    uint32_t ArcCount() const { return arcs.Count(); }
+    const TPlotArc &Arc(uint32_t k) const { return arcs[k]; }
 
     // Empties the list but keeps its memory for the points to come.
     void Truncate();
@@ -135,6 +201,7 @@ private:
     // Every arc as single points.
     bool expandArcs();
     bool addRuns(uint32_t k, const t9dline &point);
+    bool addWords(uint32_t k, const TPlotMove &move);
 
     uint32_t total = 0;       // points, those of the arcs included
     int64_t lastZeilebis = 0; // the line end of the last source run
@@ -145,6 +212,9 @@ private:
     TDynaArray<TPlotAxesRun> axes;
     TDynaArray<TPlotLineEnd> lineEnds;
     TDynaArray<TPlotArcPointsRun> arcPoints;
+    TDynaArray<TPlotWords> words;
+    TDynaArray<TPlotWordsRun> wordRuns;
+    TDynaArray<TPlotArc> arcs;
 };
 
 // Reads a plot list point by point; in order (forward or backward) each point costs
@@ -158,8 +228,9 @@ private:
     const TPlotList &list;
     t9dline record{};
     // the current runs and the first points after them
-    uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0;
-    bool sourceValid = false, penValid = false, axesValid = false;
+    uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0, words = 0,
+             wordsEnd = 0;
+    bool sourceValid = false, penValid = false, axesValid = false, wordsValid = false;
     // The arc holding or last preceding the point read (arcPoints.Count() when none does).
     uint32_t arc = 0, arcEnd = 0;
     bool arcValid = false;

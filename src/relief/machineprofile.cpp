@@ -138,11 +138,17 @@ UserMessage CheckProfile(const MachineProfile &profile) {
         {profile.spindle, true, "Die Drehzahl muss zwischen 0 und 1000000 liegen"},
         {profile.rapidRate, false, "Der Eilgang muss größer als 0 und höchstens 1000000 sein"},
         {profile.acceleration, true, "Die Beschleunigung muss zwischen 0 und 1000000 liegen"},
+        {profile.toolChangeTime, true,
+         "Die Werkzeugwechselzeit muss zwischen 0 und 1000000 Sekunden liegen"},
     };
     for (const Rate &rate : rates)
         if (!std::isfinite(rate.value) || rate.value > 1e6 || rate.value < 0 ||
             (rate.value == 0 && !rate.zeroAllowed))
             return {rate.text, {}};
+    for (const double travel : {profile.travelXMin, profile.travelXMax, profile.travelYMin,
+                                profile.travelYMax, profile.travelZMin, profile.travelZMax})
+        if (!(std::fabs(travel) <= 1e6))
+            return {"Der Verfahrweg muss zwischen -1000000 und 1000000 liegen", {}};
     if (profile.maxDecimals < 0 || profile.maxDecimals > kMaxReliefDecimals)
         return {"Die Nachkommastellen eines Profils müssen zwischen 0 und 18 liegen", {}};
     if (profile.programNumber < 1 || profile.programNumber > 99999)

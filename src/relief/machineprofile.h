@@ -30,8 +30,13 @@ struct MachineProfile {
     double plungeFeed = 300; // plunges, units per minute
     double spindle = 10000;  // revolutions per minute; 0 writes no spindle start
     bool spindleClockwise = true;
-    double rapidRate = 5000; // units per minute, for the time estimate
-    double acceleration = 0; // units per s², for the time estimate; 0 ignores acceleration
+    double rapidRate = 5000;    // units per minute, for the time estimate
+    double acceleration = 0;    // units per s², for the time estimate; 0 ignores acceleration
+    double toolChangeTime = 10; // seconds a tool change takes, for the program facts
+    // The machine's travel in machine coordinates, units; an axis whose minimum is not below
+    // its maximum (0 and 0, as by default) is not limited.
+    double travelXMin = 0, travelXMax = 0, travelYMin = 0, travelYMax = 0, travelZMin = 0,
+           travelZMax = 0;
 
     bool crlf = false;         // lines end in CR LF, else in LF
     bool movePerLine = true;   // every move a line of its own, else the group's moves joined by CR

@@ -26,6 +26,13 @@ const NumberKey kNumbers[] = {
     {"Spindle", &MachineProfile::spindle},
     {"RapidRate", &MachineProfile::rapidRate},
     {"Acceleration", &MachineProfile::acceleration},
+    {"ToolChangeTime", &MachineProfile::toolChangeTime},
+    {"TravelXMin", &MachineProfile::travelXMin},
+    {"TravelXMax", &MachineProfile::travelXMax},
+    {"TravelYMin", &MachineProfile::travelYMin},
+    {"TravelYMax", &MachineProfile::travelYMax},
+    {"TravelZMin", &MachineProfile::travelZMin},
+    {"TravelZMax", &MachineProfile::travelZMax},
 };
 struct IntegerKey {
     const char *key;

@@ -53,9 +53,13 @@ TEST(PlotListCsv, EveryTestProgramPrintsTheRecordedCsv) {
 }
 
 bool sameRecord(const t9dline &a, const t9dline &b) {
+    const TPlotMove &m = a.move, &n = b.move;
     return a.zeilevon == b.zeilevon && a.zeilebis == b.zeilebis && a.col == b.col &&
            a.typ == b.typ && a.style == b.style &&
-           std::memcmp(&a.x, &b.x, 9 * sizeof(double)) == 0; // -0.0 is not 0.0 here
+           std::memcmp(&a.x, &b.x, 9 * sizeof(double)) == 0 && // -0.0 is not 0.0 here
+           m.kind == n.kind && m.feedMode == n.feedMode && m.units == n.units &&
+           m.feedGiven == n.feedGiven && m.tool == n.tool &&
+           std::memcmp(&m.feed, &n.feed, 2 * sizeof(double)) == 0;
 }
 
 // Points that share runs, break them by one value each (a signed zero, a line end beyond
@@ -80,6 +84,18 @@ TEST(PlotList, GivesBackEveryPointAsAdded) {
     point(21, 22, 9, 1e300, kColourRapid, 1); // the same start, another end
     point(int64_t(1) << 40, (int64_t(1) << 40) + 5, 10, 1e300, kColourRapid, 0);
     point(30, 40, 11, 1e300, kColourRapid, 1);
+    // What the moves are: a kind under the same pen, feeds that alternate and come back.
+    for (int k = 0; k < 6; ++k) {
+        point(50, 60, 12 + k, 1e300, kColourWhite, 1);
+        TPlotMove &move = added.back().move;
+        move.kind = k == 5 ? MoveKind::Cycle : MoveKind::Feed;
+        move.feedGiven = true;
+        move.feed = k % 2 ? 300 : 1000;
+        move.speed = k < 4 ? 0.0 : -0.0;
+        move.tool = k / 3;
+        move.units = k == 3 ? MoveUnits::Inch : MoveUnits::Millimetre;
+        move.feedMode = k == 4 ? FeedMode::InverseTime : FeedMode::PerMinute;
+    }
 
     TPlotList lines;
     for (const t9dline &p : added)

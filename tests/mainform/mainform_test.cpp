@@ -109,8 +109,9 @@ const QList<QPair<QString, QStringList>> kExpectedMenu = {
       "Kommentareentfernen1|Kommentare entfernen||c", "-",
       "AllesinGrossbuchstabenumwandeln1|Alles in Grossbuchstaben umwandeln||c"}},
     {"Berechnen",
-     {"Variablenanzeigen1|Variablen anzeigen...||c",
-      "Ausdruckberechnen1|Ausdruck berechnen...||c"}},
+     {"Variablenanzeigen1|Variablen anzeigen...||c", "Ausdruckberechnen1|Ausdruck berechnen...||c",
+      // Added after the items of old: the facts of the last run.
+      "-", "ProgrammInfo1|Programm-Info...||c"}},
     {"Maschine",
      {"Mill|Fräsmachine/Mill||R", "Dreh1|Drehmaschine/Lathe (G-Codesystem  A)||r",
       "Dreh2|Drehmaschine/Lathe (G-Codesystem  B)||r", "-",

@@ -130,6 +130,10 @@ private slots:
         dialog.NameEd->setText("Portalfräse");
         emit dialog.NameEd->textEdited("Portalfräse");
         dialog.FeedEd->setValue(2500);
+        QVERIFY(dialog.TravelEd[0][1]->isEnabled());
+        dialog.ToolChangeEd->setValue(7.5);
+        dialog.TravelEd[0][0]->setValue(-10);
+        dialog.TravelEd[2][1]->setValue(0.5);
         dialog.NewBtn->click();
         QCOMPARE(dialog.NameEd->text(), QString("Neues Profil"));
         dialog.DeleteBtn->click();
@@ -137,6 +141,9 @@ private slots:
         const MachineProfile &own = dialog.profiles().back();
         QCOMPARE(own.name, std::string("Portalfräse"));
         QCOMPARE(own.feed, 2500.0);
+        QCOMPARE(own.toolChangeTime, 7.5);
+        QCOMPARE(own.travelXMin, -10.0);
+        QCOMPARE(own.travelZMax, 0.5);
         QCOMPARE(own.maxDecimals, 3); // the rest as the copied profile has it
         QVERIFY(!own.builtIn);
 

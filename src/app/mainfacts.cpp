@@ -1,0 +1,70 @@
+// TMainform: the program facts of each run (the status bar's line, "Programm-Info...") and
+// measuring on the backplot ("Messen").
+
+#include "app/mainform.h"
+#include "app/plotbox.h"
+#include "app/programinfoform.h"
+#include "app/reliefpanel.h"
+#include "editor/editorsearch.h"
+#include "editor/texteditorlf.h"
+#include "facts/factstext.h"
+#include "translation/translateunit.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTabWidget>
+
+namespace morvilo {
+
+namespace {
+// How far from a click a plot point may lie to be measured, in pixels.
+constexpr int kMeasureReach = 12;
+} // namespace
+
+void TMainform::connectFactsCommands() {
+    ProgramInfoForm = new TProgramInfoForm(this);
+    ProgramInfoForm->onJump = [this](int64_t line) {
+        if (line < 1)
+            return;
+        PageControl1->setCurrentIndex(1);
+        ZeilennummerSpringen(memo1->core(), line, false);
+        memo1->update();
+    };
+    if (QAction *a = action("ProgrammInfo1"))
+        connect(a, &QAction::triggered, this, [this] { ProgrammInfo1Click(); });
+}
+
+// The rates of the machine profile chosen for the relief program serve the run time too.
+void TMainform::updateFacts() {
+    facts = ComputeFacts(lines, runLog, RatesOfProfile(Panel3->selectedProfile()));
+    LinesOfTravelWarnings(facts, memo1->core());
+    FactsLabel->setText(TranslateMessage(FactsStatusLine(facts)));
+    if (ProgramInfoForm->isVisible())
+        ProgramInfoForm->ShowFacts(facts);
+}
+
+void TMainform::ProgrammInfo1Click() {
+    ProgramInfoForm->ShowFacts(facts);
+    ProgramInfoForm->show();
+    ProgramInfoForm->raise();
+}
+
+void TMainform::MeasureClick(int x, int y) {
+    const tmat44 mat = ViewMatrix(view, PaintBox1->width(), PaintBox1->height());
+    const int64_t index = NearestPlotPoint(lines, mat, x, y, kMeasureReach);
+    if (index < 0) {
+        MeasureLabel->setText(
+            TranslateString(QString::fromUtf8("Kein Punkt der Bahn in der Nähe")));
+        return;
+    }
+    const MeasurePoint point = PointOf(lines[uint32_t(index)]);
+    if (!measureFirst) {
+        measureFirst = point;
+        MeasureLabel->setText(TranslateMessage(FirstPointText(point)));
+    } else {
+        MeasureLabel->setText(TranslateMessage(DistanceText(*measureFirst, point)));
+        measureFirst.reset();
+    }
+}
+
+} // namespace morvilo

@@ -1,0 +1,70 @@
+#pragma once
+// Program facts: what a program will do before it runs, read from an interpreter run's plot list
+// and log. Extents of all moves and of feed moves (work and machine coordinates, arcs by their
+// true curve), path lengths, blocks, tool changes, spindle starts, and the run time in two
+// models: every move at its speed throughout, and with acceleration.
+//
+// Lengths and extents are in the program's units (those in force at its end; millimetres when
+// it never chooses). Feed moves go at their programmed F (G94 units per minute, G95 units per
+// revolution at the programmed S, G93 inverse time), rapid moves and pattern lines at the
+// machine's rapid rate on every axis, so that a rapid takes as long as its longest axis needs;
+// no move is faster than that. A feed move without a usable F goes at a default feed.
+
+#include "interpreter/runlog.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace morvilo {
+
+struct MachineProfile;
+
+// The machine's rates, in millimetres (degrees for rotary axes) and seconds.
+struct MachineRates {
+    double rapidRate = 5000;         // per axis, mm/min
+    double acceleration = 500;       // per axis, mm/s²
+    double toolChangeTime = 10;      // seconds
+    double defaultFeed = 1000;       // feed moves without a usable F, mm/min
+    double junctionDeviation = 0.01; // mm
+    // The travel of X, Y, Z in machine coordinates, mm; an axis is limited when its minimum
+    // lies below its maximum.
+    double travelMin[3] = {}, travelMax[3] = {};
+};
+
+// The rates of a machine profile (given in its units); an acceleration of 0 (the profile ignores
+// it for its own estimate) keeps the default.
+MachineRates RatesOfProfile(const MachineProfile &profile);
+
+struct FactsBox {
+    bool empty = true;
+    double min[3] = {}, max[3] = {};
+    void Add(const double (&p)[3]);
+    void Add(const FactsBox &box);
+};
+
+struct ProgramFacts {
+    bool inch = false;
+    uint64_t blocks = 0, toolChanges = 0, spindleStarts = 0;
+    FactsBox all, feed;               // work coordinates
+    FactsBox allMachine, feedMachine; // machine coordinates
+    FactsBox rotary;                  // A, B, C of all moves
+    bool rotaryUsed[3] = {};
+    double rapidLength = 0, feedLength = 0;
+    // seconds; total = rapid + feed + dwell + toolChange
+    double rapidTime = 0, feedTime = 0, dwellTime = 0, toolChangeTime = 0, totalTime = 0;
+    double totalTimeAccel = 0; // with acceleration, dwells and tool changes included
+    std::vector<RunWarning> warnings;
+    uint64_t warningsLeftOut = 0;
+    // Moves beyond the machine's travel: their warnings name the text offset of their line in
+    // `line` until LinesOfTravelWarnings turns it into the line's number.
+    std::vector<RunWarning> travelWarnings;
+};
+
+ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const MachineRates &rates);
+
+class TEditorCore;
+// The travel warnings get their line numbers from the text the run read and join the others,
+// in line order.
+void LinesOfTravelWarnings(ProgramFacts &facts, TEditorCore &text);
+
+} // namespace morvilo

@@ -1,0 +1,68 @@
+#pragma once
+// What a run did besides storing points: the blocks it executed, the machine's stops (dwells,
+// tool changes) and spindle starts between two points, the oddities of the program it met, and
+// how the final work system lies on the machine. The program facts read it with the plot list.
+
+#include "interpreter/plotlist.h"
+#include "vantrel/usermessage.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace morvilo {
+
+enum class RunEventKind : uint8_t {
+    Dwell,        // G4; value: seconds
+    ToolChange,   // M6; value: the tool (the last T word)
+    SpindleStart, // M3 or M4 while the spindle stood or turned the other way; value: S
+};
+
+// Events of one kind at the same point (a loop that dwells or changes tools without moving) are
+// one record: their values add up (dwells) and count says how many there were.
+struct RunEvent {
+    uint32_t point; // the event happens after the points before this index were reached
+    RunEventKind kind;
+    double value;
+    int64_t line; // the main program's line, 1-based (of the first)
+    uint64_t count;
+};
+
+struct RunWarning {
+    int64_t line; // the main program's line, 1-based
+    UserMessage message;
+};
+
+struct RunLog {
+    // A program that warns on every line would fill the memory with warnings; the list keeps
+    // the first ones and counts the others.
+    static constexpr size_t kMaxWarnings = 1000;
+
+    uint64_t blocks = 0; // blocks with at least one word, repeats counted
+    std::vector<RunEvent> events;
+    std::vector<RunWarning> warnings;
+    uint64_t warningsLeftOut = 0;
+    // Machine coordinates of a stored point: its coordinates plus these (X ... W).
+    double machineOffset[9] = {};
+    MoveUnits units = MoveUnits::Unset; // at the end of the run
+
+    void Clear() { *this = RunLog(); }
+    void Event(uint32_t point, RunEventKind kind, double value, int64_t line) {
+        for (size_t k = events.size(); k > 0 && events[k - 1].point == point; --k) {
+            RunEvent &same = events[k - 1];
+            if (same.kind != kind)
+                continue;
+            same.value += kind == RunEventKind::Dwell ? value : 0;
+            ++same.count;
+            return;
+        }
+        events.push_back({point, kind, value, line, 1});
+    }
+    void Warn(int64_t line, UserMessage message) {
+        if (warnings.size() < kMaxWarnings)
+            warnings.push_back({line, std::move(message)});
+        else
+            ++warningsLeftOut;
+    }
+};
+
+} // namespace morvilo

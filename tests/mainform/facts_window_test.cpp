@@ -1,0 +1,114 @@
+// The program facts in the window: the status bar's line after a run, "Programm-Info..." with
+// its warnings that jump to their lines, and measuring between two plot points.
+
+#include "app/mainform.h"
+#include "app/plotbox.h"
+#include "app/programinfoform.h"
+#include "editor/texteditorlf.h"
+#include "temporaryhome.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace morvilo;
+
+class FactsWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> home;
+
+    // The window with a program run in the XY view, zoomed to fit.
+    std::unique_ptr<TMainform> plotted(const QByteArray &program) {
+        auto form = std::make_unique<TMainform>(home->path());
+        form->errorBox = [](const QString &) {};
+        form->infoBox = [](const QString &) {};
+        form->saveQuestion = [] { return QMessageBox::Cancel; };
+        form->show();
+        form->PageControl1->setCurrentIndex(1);
+        QFile file(home->filePath("program.nc"));
+        file.open(QIODevice::WriteOnly);
+        file.write(program);
+        file.close();
+        form->OpenFileWithName(file.fileName());
+        form->action("ToolButton1")->trigger(); // XY
+        form->CalcBtnClick();
+        form->action("ToolButton17")->trigger(); // zoom to fit
+        return form;
+    }
+
+    QPoint pixelOf(TMainform &form, double x, double y, double z = 0) {
+        int32_t sx = 0, sy = 0;
+        koordmat(ViewMatrix(form.view, form.PaintBox1->width(), form.PaintBox1->height()), x, y, z,
+                 0, 0, 0, 0, 0, 0, sx, sy);
+        return QPoint(sx, sy);
+    }
+
+private slots:
+    void init() { home = UseTemporaryHome(); }
+
+    void statusBarShowsTimeAndExtentsAfterEachRun() {
+        // 102 mm at 600 mm/min: 10.2 s, and 0.02 s more to speed up and slow down.
+        auto form = plotted("G1 X100 Y20 F600\r\n");
+        QCOMPARE(form->FactsLabel->text(),
+                 QString("Laufzeit 0:00:10 (mit Beschleunigung 0:00:10), X 0.000 .. 100.000, "
+                         "Y 0.000 .. 20.000, Z 0.000 .. 0.000"));
+        form->memo1->core().SelectAll();
+        form->memo1->core().DeleteSelected();
+        form->CalcBtnClick();
+        QVERIFY(form->FactsLabel->text().startsWith("Laufzeit 0:00:00"));
+    }
+
+    void programInfoListsFactsAndJumpsToWarnings() {
+        auto form = plotted("G1 X10\r\nG0 Z5\r\nG2 X20 Y0 R1 F100\r\n");
+        form->action("ProgrammInfo1")->trigger();
+        TProgramInfoForm *info = form->ProgramInfoForm;
+        QVERIFY(info->isVisible());
+        QCOMPARE(info->FactsTable->item(0, 0)->text(), QString("Sätze"));
+        QCOMPARE(info->FactsTable->item(0, 1)->text(), QString("3"));
+        QCOMPARE(info->WarningsList->count(), 2);
+        QCOMPARE(info->WarningsList->item(0)->text(),
+                 QString("Zeile 1: Vorschubbewegung vor dem ersten F-Wort"));
+        QVERIFY(info->WarningsList->item(1)->text().startsWith("Zeile 3: Radius R1 zu klein"));
+        form->PageControl1->setCurrentIndex(0);
+        QTest::mouseClick(info->WarningsList->viewport(), Qt::LeftButton, {},
+                          info->WarningsList->visualItemRect(info->WarningsList->item(1)).center());
+        QCOMPARE(form->PageControl1->currentIndex(), 1);
+        QCOMPARE(form->memo1->core().markx, int64_t(15)); // line 3 starts after 8 + 7 bytes
+        // A new run refreshes the open dialog.
+        form->memo1->core().SelectAll();
+        form->memo1->core().DeleteSelected();
+        form->CalcBtnClick();
+        QCOMPARE(info->WarningsList->count(), 0);
+    }
+
+    void measureShowsTheDistanceOfTwoPlotPoints() {
+        auto form = plotted("G1 X30 Y40 F100\r\nG1 Z-5\r\n");
+        form->action("MessenBtn")->trigger();
+        QCOMPARE(form->MeasureLabel->text(), QString("Messen: ersten Punkt anklicken"));
+        // Near, not on, the points: they snap.
+        QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, pixelOf(*form, 0, 0) + QPoint(3, 2));
+        QCOMPARE(form->MeasureLabel->text(), QString("Punkt 1: X0.000 Y0.000 Z0.000"));
+        QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, pixelOf(*form, 30, 40));
+        // In the XY view the points above each other share a pixel: the later one counts.
+        QCOMPARE(form->MeasureLabel->text(),
+                 QString("dX 30.000, dY 40.000, dZ -5.000, Abstand 50.249"));
+        QVERIFY(!form->moveit); // measuring neither rotates nor pans
+        // In 3D the same.
+        form->view.rotxv = 0.7, form->view.rotzv = 0.4;
+        form->PaintBox1->RepaintAll();
+        QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, pixelOf(*form, 30, 40, -5));
+        QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, pixelOf(*form, 0, 0));
+        QCOMPARE(form->MeasureLabel->text(),
+                 QString("dX -30.000, dY -40.000, dZ 5.000, Abstand 50.249"));
+        QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, QPoint(1, 1));
+        QCOMPARE(form->MeasureLabel->text(), QString("Kein Punkt der Bahn in der Nähe"));
+    }
+};
+
+QTEST_MAIN(FactsWindowTest)
+#include "facts_window_test.moc"
