@@ -22,6 +22,8 @@ std::string commandsUsage() {
           cliText("die Plotliste eines G-Code-Programms als CSV ausgeben")},
          {"dxf [dialect options] PROGRAM OUTPUT",
           cliText("den Werkzeugweg eines Programms als DXF schreiben")},
+         {"simulate [options] --tool TOOL PROGRAM",
+          cliText("das Werkstück berechnen, das ein Programm fräst (Höhenbild, STL, Bild)")},
          {"format COMMAND [options] PROGRAM",
           cliText("das Programm neu nummeriert oder bereinigt ausgeben")},
          {"profiles", cliText("die Maschinenprofile mit ihren Werten auflisten")},
@@ -44,6 +46,7 @@ const struct {
     {"plot", RunPlot, true},          {"dxf", RunDxf, true},
     {"format", RunFormat, false},     {"send", RunSend, true},
     {"profiles", RunProfiles, false}, {"receive", RunReceive, true},
+    {"simulate", RunSimulate, true},
 };
 
 std::string &settingsFolder() {

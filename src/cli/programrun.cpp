@@ -193,10 +193,14 @@ std::vector<UsageItem> ProgramRunUsage() {
 
 bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t count,
                             const std::string &expected, ProgramRunOptions &options,
-                            std::string &error) {
-    if (!ReadArguments(
-            arguments, options.positional, error,
-            [&](OptionReader &reader, std::string &e) { return readOption(reader, options, e); }))
+                            std::string &error, const CommandOption &commandOption) {
+    if (!ReadArguments(arguments, options.positional, error,
+                       [&](OptionReader &reader, std::string &e) {
+                           if (commandOption)
+                               if (const std::optional<bool> read = commandOption(reader, e))
+                                   return *read;
+                           return readOption(reader, options, e);
+                       }))
         return false;
     if (!options.help && options.positional.size() != count) {
         error = expected;

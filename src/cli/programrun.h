@@ -9,6 +9,8 @@
 #include "interpreter/plotlist.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -36,9 +38,12 @@ std::vector<UsageItem> ProgramRunUsage();
 // Reads the dialect options, the bounds, --help and the positional arguments, of which there
 // must be `count` (else `expected` is the message) unless --help was given. False with a message
 // in error for an unknown or malformed option or another number of positional arguments.
+// A command's own options are offered to commandOption first: it returns nothing for an option
+// it does not know, else whether it could read it (with the message in error when not).
+using CommandOption = std::function<std::optional<bool>(OptionReader &reader, std::string &error)>;
 bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t count,
                             const std::string &expected, ProgramRunOptions &options,
-                            std::string &error);
+                            std::string &error, const CommandOption &commandOption = {});
 
 // Interprets the G-code file options.positional[0] into lines, loading subprogram files from
 // the subprogram folder; macro output (#3000, #3006) goes to log. kSuccess when the run reached

@@ -18,11 +18,14 @@ std::string countText(double count) {
     return std::string(text, end);
 }
 
-// Two significant digits, rounded up: 0.01234 -> 0.013.
+// Two significant digits, rounded up: 0.01234 -> 0.013. A negative power of ten divides, so the
+// result is the double nearest to its decimal text.
 double roundUpToTwoDigits(double value) {
-    const double unit = std::pow(10.0, std::floor(std::log10(value)) - 1);
-    const double rounded = std::ceil(value / unit * (1 - 1e-12)) * unit;
-    return rounded > 0 ? rounded : value;
+    const int exponent = int(std::floor(std::log10(value))) - 1;
+    const double unit = std::pow(10.0, std::abs(exponent));
+    const double rounded = exponent < 0 ? std::ceil(value * unit * (1 - 1e-12)) / unit
+                                        : std::ceil(value / unit * (1 - 1e-12)) * unit;
+    return rounded > 0 && std::isfinite(rounded) ? rounded : value;
 }
 
 } // namespace
@@ -132,7 +135,7 @@ float HeightField::Deepest() const {
 double PartBottom(const HeightField &field) {
     const Stock &s = field.GetStock();
     const double deepest = std::min(double(field.Deepest()), s.top);
-    return deepest - 0.1 * std::max(s.xmax - s.xmin, s.ymax - s.ymin);
+    return deepest - std::max(s.top - deepest, 0.02 * std::max(s.xmax - s.xmin, s.ymax - s.ymin));
 }
 
 } // namespace morvilo

@@ -77,8 +77,9 @@ private:
     std::vector<float> cells;
 };
 
-// The Z of the part's flat bottom in exports and pictures: below the deepest cell by a tenth of
-// the stock's longer side, so that the part reads as a plate.
+// The Z of the part's flat bottom in exports and pictures: below the deepest cell by the depth
+// of the cut, or by a fiftieth of the stock's longer side when that is more, so that the part
+// reads as a plate.
 double PartBottom(const HeightField &field);
 
 } // namespace morvilo

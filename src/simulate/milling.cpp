@@ -145,6 +145,8 @@ public:
         }
         if (reports && control.progress)
             control.progress(1.0);
+        if (control.cellsVisited)
+            *control.cellsVisited += visited;
         return MillingResult::Done;
     }
 
@@ -156,7 +158,8 @@ private:
         cellRange(sweep.YLow(), sweep.YHigh(), s.ymin, resolution, field.Rows(), j0, j1);
         // the first row of this stripe from j0 on
         int32_t j = j0 + int32_t((stripe + stripes - unsigned(j0) % stripes) % stripes);
-        const double lowest = sweep.Lowest();
+        // A cell at or below the move's lowest tip keeps its float whatever the move does.
+        const float low = float(sweep.Lowest());
         for (; j <= j1; j += int32_t(stripes)) {
             const double y = field.CellY(j);
             double xlo, xhi;
@@ -165,10 +168,38 @@ private:
             int32_t i0, i1;
             cellRange(xlo, xhi, s.xmin, resolution, field.Columns(), i0, i1);
             float *row = field.Row(j);
-            for (int32_t i = i0; i <= i1; ++i) {
-                if (row[i] <= lowest)
-                    continue; // nothing of this move comes lower
-                const double h = sweep.HeightAt(field.CellX(i), y);
+            visited += uint64_t(std::max(0, i1 - i0 + 1));
+            switch (sweep.GetShape()) {
+            case ToolShape::Flat:
+                millRow<ToolShape::Flat>(sweep, row, i0, i1, y, low);
+                break;
+            case ToolShape::Ball:
+                millRow<ToolShape::Ball>(sweep, row, i0, i1, y, low);
+                break;
+            case ToolShape::VBit:
+                millRow<ToolShape::VBit>(sweep, row, i0, i1, y, low);
+                break;
+            }
+        }
+    }
+
+    template <ToolShape Shape>
+    void millRow(const ToolSweep &sweep, float *row, int32_t i, int32_t last, double y, float low) {
+        while (i <= last) {
+            // Most cells of a finishing pass are already as deep as the move: they are skipped
+            // eight at a time, in a loop the compiler turns into vector compares.
+            while (i + 7 <= last) {
+                bool deeper = false;
+                for (int k = 0; k < 8; ++k)
+                    deeper |= row[i + k] > low;
+                if (deeper)
+                    break;
+                i += 8;
+            }
+            for (const int32_t end = std::min(last, i + 7); i <= end; ++i) {
+                if (row[i] <= low)
+                    continue;
+                const double h = sweep.HeightAt<Shape>(field.CellX(i), y);
                 if (h < row[i])
                     row[i] = float(h);
             }
@@ -178,6 +209,7 @@ private:
     const Moves &moves;
     HeightField &field;
     unsigned stripe, stripes;
+    uint64_t visited = 0;
 };
 
 } // namespace

@@ -25,6 +25,9 @@ struct MillingControl {
     const std::atomic<bool> *cancel = nullptr; // when it turns true, the work ends soon after
     // Called on the calling thread now and then with the share of the plot list done (0 ... 1).
     std::function<void(double)> progress;
+    // When given: the cells the moves visited, once for every move that visited them (a
+    // measure of the work, for benchmarks).
+    std::atomic<uint64_t> *cellsVisited = nullptr;
 };
 
 enum class MillingResult { Done, Cancelled };

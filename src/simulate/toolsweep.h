@@ -22,10 +22,24 @@ public:
     // The lowest height of the tool's lower surface over (px, py) along the move; +infinity
     // where the tool does not reach that point.
     double HeightAt(double px, double py) const {
+        switch (shape) {
+        case ToolShape::Flat:
+            return HeightAt<ToolShape::Flat>(px, py);
+        case ToolShape::Ball:
+            return HeightAt<ToolShape::Ball>(px, py);
+        case ToolShape::VBit:
+            return HeightAt<ToolShape::VBit>(px, py);
+        }
+        return kNowhere;
+    }
+
+    // The same for a tool of shape Shape (which must be the tool's), for loops over many
+    // points.
+    template <ToolShape Shape> [[gnu::always_inline]] double HeightAt(double px, double py) const {
         const double wx = px - ax, wy = py - ay;
         if (l2 == 0) { // a plunge, a lift or a standstill
             const double d2 = wx * wx + wy * wy;
-            return d2 > r2 ? kNowhere : lowest + profile(d2);
+            return d2 > r2 ? kNowhere : lowest + profile<Shape>(d2);
         }
         const double cross = wx * vy - wy * vx;
         const double perp2 = cross * cross * invL2; // squared distance from the line
@@ -37,17 +51,18 @@ public:
         if (lo > hi)
             return kNowhere;
         double t;
-        if (atAnEnd)
+        if (Shape == ToolShape::Flat || atAnEnd)
             t = dz > 0 ? lo : hi;
-        else if (shape == ToolShape::Ball)
+        else if (Shape == ToolShape::Ball)
             t = t0 - stationary * s;
         else
             t = t0 - stationary * std::sqrt(perp2);
         t = std::clamp(t, lo, hi);
         const double dx = wx - t * vx, dy = wy - t * vy;
-        return az + t * dz + profile(std::min(r2, dx * dx + dy * dy));
+        return az + t * dz + profile<Shape>(std::min(r2, dx * dx + dy * dy));
     }
 
+    ToolShape GetShape() const { return shape; }
     // The lowest tip height of the move: no point of the swept surface lies below it.
     double Lowest() const { return lowest; }
     // The Y range of the plane the tool reaches.
@@ -60,16 +75,13 @@ public:
     static constexpr double kNowhere = HUGE_VAL;
 
 private:
-    double profile(double d2) const {
-        switch (shape) {
-        case ToolShape::Flat:
+    template <ToolShape Shape> double profile(double d2) const {
+        if constexpr (Shape == ToolShape::Flat)
             return 0;
-        case ToolShape::Ball:
+        else if constexpr (Shape == ToolShape::Ball)
             return r - std::sqrt(r2 - d2);
-        case ToolShape::VBit:
+        else
             return slope * std::sqrt(d2);
-        }
-        return 0;
     }
 
     ToolShape shape;

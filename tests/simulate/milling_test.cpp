@@ -303,6 +303,7 @@ TEST(HeightField, GridLayoutDefaultsAndRefusals) {
     ASSERT_TRUE(stock);
     EXPECT_EQ(*stock, (Stock{-3, -1, 11, 8, 0}));
     const double resolution = DefaultResolution(*stock);
+    EXPECT_EQ(resolution, 0.0057); // sqrt(14 * 9 / 4e6) = 0.00561..., up to two digits
     const double cells = GridCells(14, resolution) * GridCells(9, resolution);
     EXPECT_LE(cells, kDefaultCells);
     EXPECT_GT(cells, 0.95 * kDefaultCells);

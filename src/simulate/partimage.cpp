@@ -1,0 +1,193 @@
+#include "simulate/partimage.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace morvilo {
+
+namespace {
+
+constexpr int kFitMargin = 25;
+
+// A point on the screen: pixel x, y and the depth (smaller is nearer the viewer).
+struct ScreenPoint {
+    double x, y, z;
+};
+
+ScreenPoint project(const tmat44 &m, double x, double y, double z) {
+    return {x * m[0][0] + y * m[1][0] + z * m[2][0] + m[3][0],
+            x * m[0][1] + y * m[1][1] + z * m[2][1] + m[3][1],
+            x * m[0][2] + y * m[1][2] + z * m[2][2] + m[3][2]};
+}
+
+// The colour for a share of the deepest cut: 0 the untouched stock, 1 the deepest point.
+std::array<double, 3> depthColour(double share) {
+    constexpr double stops[3][3] = {{232, 208, 164}, {208, 134, 72}, {118, 48, 38}};
+    const double s = std::clamp(share, 0.0, 1.0) * 2;
+    const int k = std::min(int(s), 1);
+    const double f = s - k;
+    return {stops[k][0] + f * (stops[k + 1][0] - stops[k][0]),
+            stops[k][1] + f * (stops[k + 1][1] - stops[k][1]),
+            stops[k][2] + f * (stops[k + 1][2] - stops[k][2])};
+}
+
+class Rasteriser {
+public:
+    explicit Rasteriser(QImage &image)
+        : image(image), width(image.width()), height(image.height()),
+          depth(size_t(width) * size_t(height), std::numeric_limits<float>::infinity()) {}
+
+    // A triangle in one colour, lit by the light from the viewer: the brightness follows the
+    // cosine between its normal and the line of sight.
+    void Triangle(const ScreenPoint &a, const ScreenPoint &b, const ScreenPoint &c,
+                  const std::array<double, 3> &colour) {
+        const double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+        if (area == 0 || !std::isfinite(area))
+            return;
+        const double x0 = std::max(0.0, std::ceil(std::min({a.x, b.x, c.x})));
+        const double x1 = std::min(width - 1.0, std::floor(std::max({a.x, b.x, c.x})));
+        const double y0 = std::max(0.0, std::ceil(std::min({a.y, b.y, c.y})));
+        const double y1 = std::min(height - 1.0, std::floor(std::max({a.y, b.y, c.y})));
+        if (x0 > x1 || y0 > y1)
+            return;
+        const double ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
+        const double vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
+        const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz;
+        const double light = std::abs(area) / std::sqrt(nx * nx + ny * ny + area * area);
+        const double shade = 0.25 + 0.75 * light;
+        const QRgb pixel =
+            qRgb(int(colour[0] * shade), int(colour[1] * shade), int(colour[2] * shade));
+        const double sign = area > 0 ? 1 : -1;
+        const double inverse = 1 / area;
+        for (int y = int(y0); y <= int(y1); ++y) {
+            QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            float *zline = depth.data() + size_t(y) * size_t(width);
+            for (int x = int(x0); x <= int(x1); ++x) {
+                // the weights of the corners at the pixel, of the sign of the area inside
+                const double wa = (b.x - x) * (c.y - y) - (b.y - y) * (c.x - x);
+                const double wb = (c.x - x) * (a.y - y) - (c.y - y) * (a.x - x);
+                const double wc = area - wa - wb;
+                if (wa * sign < 0 || wb * sign < 0 || wc * sign < 0)
+                    continue;
+                const float z = float((wa * a.z + wb * b.z + wc * c.z) * inverse);
+                if (z < zline[x]) {
+                    zline[x] = z;
+                    line[x] = pixel;
+                }
+            }
+        }
+    }
+
+private:
+    QImage &image;
+    int width, height;
+    std::vector<float> depth;
+};
+
+// Every step-th index from 0 and the last one.
+std::vector<int32_t> sampled(int32_t count, int32_t step) {
+    std::vector<int32_t> indexes;
+    for (int32_t k = 0; k < count; k += step)
+        indexes.push_back(k);
+    if (indexes.back() != count - 1)
+        indexes.push_back(count - 1);
+    return indexes;
+}
+
+} // namespace
+
+void FitPartView(ViewState &view, const HeightField &field, int width, int height) {
+    if (field.Empty() || width <= 0 || height <= 0)
+        return;
+    const Stock &s = field.GetStock();
+    const tmat44 rotation = RotationMatrix(view);
+    double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+    for (const double x : {s.xmin, s.xmax})
+        for (const double y : {s.ymin, s.ymax})
+            for (const double z : {s.top, PartBottom(field)}) {
+                const ScreenPoint p = project(rotation, x, y, z);
+                x0 = std::min(x0, p.x);
+                x1 = std::max(x1, p.x);
+                y0 = std::min(y0, p.y);
+                y1 = std::max(y1, p.y);
+            }
+    const int margin = std::min(kFitMargin, std::min(width, height) / 8);
+    double zoom = std::min((width - 2 * margin) / std::max(x1 - x0, 1e-300),
+                           (height - 2 * margin) / std::max(y1 - y0, 1e-300));
+    view.zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
+    view.tx = -(x0 + x1) / 2 * view.zoom;
+    view.ty = -(y0 + y1) / 2 * view.zoom;
+}
+
+void PaintPart(QImage &image, const HeightField &field, const ViewState &view) {
+    image.fill(Qt::black);
+    if (field.Empty() || image.isNull())
+        return;
+    const tmat44 m = ViewMatrix(view, image.width(), image.height());
+    Rasteriser raster(image);
+    const Stock &s = field.GetStock();
+    const double deepest = field.Deepest();
+    const double range = s.top - deepest;
+    const auto colourAt = [&](double z) {
+        return depthColour(range > 0 ? (s.top - z) / range : 0);
+    };
+    // about one pixel between drawn cells
+    const double cellPixels = field.Resolution() * view.zoom;
+    const int32_t step =
+        cellPixels >= 1 ? 1 : int32_t(std::min(1.0 / cellPixels, double(INT32_MAX / 2)));
+    const std::vector<int32_t> columns = sampled(field.Columns(), step);
+    const std::vector<int32_t> rows = sampled(field.Rows(), step);
+    const auto surface = [&](int32_t i, int32_t j) {
+        return project(m, field.CellX(i), field.CellY(j), field.At(i, j));
+    };
+
+    // The surface, two rows of projected points at a time.
+    std::vector<ScreenPoint> below(columns.size()), above(columns.size());
+    for (size_t c = 0; c < columns.size(); ++c)
+        below[c] = surface(columns[c], rows[0]);
+    for (size_t r = 1; r < rows.size(); ++r) {
+        for (size_t c = 0; c < columns.size(); ++c)
+            above[c] = surface(columns[c], rows[r]);
+        for (size_t c = 0; c + 1 < columns.size(); ++c) {
+            const int32_t i0 = columns[c], i1 = columns[c + 1], j0 = rows[r - 1], j1 = rows[r];
+            const double z =
+                (field.At(i0, j0) + field.At(i1, j0) + field.At(i1, j1) + field.At(i0, j1)) / 4.0;
+            const auto colour = colourAt(z);
+            raster.Triangle(below[c], below[c + 1], above[c + 1], colour);
+            raster.Triangle(below[c], above[c + 1], above[c], colour);
+        }
+        std::swap(below, above);
+    }
+
+    // The walls along the border and the bottom, in the stock's colour.
+    const double bottom = PartBottom(field);
+    const auto stockColour = depthColour(0);
+    const auto wall = [&](int32_t i0, int32_t j0, int32_t i1, int32_t j1) {
+        const ScreenPoint p = surface(i0, j0), q = surface(i1, j1);
+        const ScreenPoint pb = project(m, field.CellX(i0), field.CellY(j0), bottom);
+        const ScreenPoint qb = project(m, field.CellX(i1), field.CellY(j1), bottom);
+        raster.Triangle(p, q, qb, stockColour);
+        raster.Triangle(p, qb, pb, stockColour);
+    };
+    const int32_t lastColumn = field.Columns() - 1, lastRow = field.Rows() - 1;
+    for (size_t c = 0; c + 1 < columns.size(); ++c) {
+        wall(columns[c], 0, columns[c + 1], 0);
+        wall(columns[c], lastRow, columns[c + 1], lastRow);
+    }
+    for (size_t r = 0; r + 1 < rows.size(); ++r) {
+        wall(0, rows[r], 0, rows[r + 1]);
+        wall(lastColumn, rows[r], lastColumn, rows[r + 1]);
+    }
+    const ScreenPoint corners[4] = {
+        project(m, field.CellX(0), field.CellY(0), bottom),
+        project(m, field.CellX(lastColumn), field.CellY(0), bottom),
+        project(m, field.CellX(lastColumn), field.CellY(lastRow), bottom),
+        project(m, field.CellX(0), field.CellY(lastRow), bottom)};
+    raster.Triangle(corners[0], corners[1], corners[2], stockColour);
+    raster.Triangle(corners[0], corners[2], corners[3], stockColour);
+}
+
+} // namespace morvilo
