@@ -22,6 +22,7 @@
 #include <QImageWriter>
 
 #include <atomic>
+#include <charconv>
 #include <functional>
 
 namespace morvilo::cli {
@@ -210,6 +211,12 @@ bool writeImage(const HeightField &field, FixedView fixed, OutputFile &file, Use
     return true;
 }
 
+// The shortest text that reads back as the same float: a cell's height as it is stored.
+std::string floatText(float value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
 void printSummary(const HeightField &field, std::ostream &out) {
     const Stock &s = field.GetStock();
     out << cliText("Rohteil: X %1 bis %2, Y %3 bis %4, Oberseite Z %5",
@@ -220,7 +227,7 @@ void printSummary(const HeightField &field, std::ostream &out) {
                    {std::to_string(field.Columns()), std::to_string(field.Rows()),
                     NumberText(field.Resolution())})
         << "\n"
-        << cliText("Tiefste Stelle: Z %1", {NumberText(double(field.Deepest()))}) << "\n";
+        << cliText("Tiefste Stelle: Z %1", {floatText(field.Deepest())}) << "\n";
 }
 
 } // namespace

@@ -158,8 +158,6 @@ private:
         cellRange(sweep.YLow(), sweep.YHigh(), s.ymin, resolution, field.Rows(), j0, j1);
         // the first row of this stripe from j0 on
         int32_t j = j0 + int32_t((stripe + stripes - unsigned(j0) % stripes) % stripes);
-        // A cell at or below the move's lowest tip keeps its float whatever the move does.
-        const float low = float(sweep.Lowest());
         for (; j <= j1; j += int32_t(stripes)) {
             const double y = field.CellY(j);
             double xlo, xhi;
@@ -171,39 +169,68 @@ private:
             visited += uint64_t(std::max(0, i1 - i0 + 1));
             switch (sweep.GetShape()) {
             case ToolShape::Flat:
-                millRow<ToolShape::Flat>(sweep, row, i0, i1, y, low);
+                millRow<ToolShape::Flat>(sweep, row, i0, i1, y);
                 break;
             case ToolShape::Ball:
-                millRow<ToolShape::Ball>(sweep, row, i0, i1, y, low);
+                millRow<ToolShape::Ball>(sweep, row, i0, i1, y);
                 break;
             case ToolShape::VBit:
-                millRow<ToolShape::VBit>(sweep, row, i0, i1, y, low);
+                millRow<ToolShape::VBit>(sweep, row, i0, i1, y);
                 break;
             }
         }
     }
 
+    // The cells i ... last of row j, eight at a time: a run whose cells are all as deep as the
+    // least height the move can have over it is passed over with one vector compare, which is
+    // the fate of most cells in a finishing pass.
     template <ToolShape Shape>
-    void millRow(const ToolSweep &sweep, float *row, int32_t i, int32_t last, double y, float low) {
-        while (i <= last) {
-            // Most cells of a finishing pass are already as deep as the move: they are skipped
-            // eight at a time, in a loop the compiler turns into vector compares.
-            while (i + 7 <= last) {
-                bool deeper = false;
-                for (int k = 0; k < 8; ++k)
-                    deeper |= row[i + k] > low;
-                if (deeper)
-                    break;
-                i += 8;
+    void millRow(const ToolSweep &sweep, float *row, int32_t i, int32_t last, double y) {
+        for (; i <= last; i += kRun) {
+            const int32_t n = std::min(kRun, last - i + 1);
+            const double x0 = field.CellX(i);
+            const float floor = floatBelow(sweep.FloorOver<Shape>(x0, field.CellX(i + n - 1), y));
+            bool deeper = false;
+            if (n == kRun) {
+                for (int k = 0; k < kRun; ++k)
+                    deeper |= row[i + k] > floor;
+            } else {
+                for (int k = 0; k < n; ++k)
+                    deeper |= row[i + k] > floor;
             }
-            for (const int32_t end = std::min(last, i + 7); i <= end; ++i) {
-                if (row[i] <= low)
-                    continue;
-                const double h = sweep.HeightAt<Shape>(field.CellX(i), y);
-                if (h < row[i])
-                    row[i] = float(h);
+            if (!deeper)
+                continue;
+            if (sweep.LevelAlongX()) {
+                const float beside = float(sweep.RowHeight<Shape>(y));
+                for (int k = 0; k < n; ++k) {
+                    const double x = field.CellX(i + k), t = sweep.Beside(x);
+                    if (t > 0 && t < 1) {
+                        row[i + k] = std::min(row[i + k], beside);
+                        continue;
+                    }
+                    lower<Shape>(sweep, row[i + k], x, y);
+                }
+                continue;
             }
+            for (int k = 0; k < n; ++k)
+                if (row[i + k] > floor)
+                    lower<Shape>(sweep, row[i + k], field.CellX(i + k), y);
         }
+    }
+
+    template <ToolShape Shape>
+    static void lower(const ToolSweep &sweep, float &cell, double x, double y) {
+        if (const double h = sweep.HeightAt<Shape>(x, y); h < cell)
+            cell = float(h);
+    }
+
+    static constexpr int32_t kRun = 8;
+
+    // The greatest float at most value: a cell at or below it keeps its float whatever a
+    // height of at least value does to it.
+    static float floatBelow(double value) {
+        const float f = float(value);
+        return double(f) > value ? std::nextafter(f, -HUGE_VALF) : f;
     }
 
     const Moves &moves;

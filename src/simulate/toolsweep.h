@@ -41,6 +41,8 @@ public:
             const double d2 = wx * wx + wy * wy;
             return d2 > r2 ? kNowhere : lowest + profile<Shape>(d2);
         }
+        if (dz == 0) // level: the profile at the distance from the move
+            return levelHeight<Shape>(wx, wy);
         const double cross = wx * vy - wy * vx;
         const double perp2 = cross * cross * invL2; // squared distance from the line
         if (perp2 > r2)
@@ -63,6 +65,38 @@ public:
     }
 
     ToolShape GetShape() const { return shape; }
+
+    // A level move along X, as most moves of a relief are: over the cells whose centres lie
+    // beside the move (0 < Beside(x) < 1) its height is the same on a whole row,
+    // RowHeight(y), which HeightAt gives there too.
+    bool LevelAlongX() const { return dz == 0 && vy == 0 && vx != 0; }
+    double Beside(double px) const { return (px - ax) * vx * invL2; }
+    template <ToolShape Shape> double RowHeight(double py) const {
+        const double wy = py - ay;
+        return wy * wy > r2 ? kNowhere : az + profile<Shape>(wy * wy);
+    }
+    // A height no point of the swept surface over the cells of row y with centres from xa to
+    // xb lies below: the lowest tip plus the profile at the least distance of those centres
+    // from the move's line (its point for a move along Z); +infinity where the tool cannot
+    // reach them. Cheaper than the heights themselves, so whole runs of cells that are already
+    // deeper can be passed over.
+    template <ToolShape Shape> double FloorOver(double xa, double xb, double y) const {
+        if constexpr (Shape == ToolShape::Flat)
+            return lowest;
+        const double wy = y - ay;
+        double d2;
+        if (l2 == 0) {
+            const double dx = std::clamp(ax, xa, xb) - ax;
+            d2 = dx * dx + wy * wy;
+        } else {
+            // the distance times sqrt(l2) is |cross|, linear in x
+            const double ca = (xa - ax) * vy - wy * vx, cb = (xb - ax) * vy - wy * vx;
+            const double c = (ca > 0) != (cb > 0) ? 0 : std::min(std::abs(ca), std::abs(cb));
+            d2 = c * c * invL2;
+        }
+        return lowest + profile<Shape>(std::min(d2, r2));
+    }
+
     // The lowest tip height of the move: no point of the swept surface lies below it.
     double Lowest() const { return lowest; }
     // The Y range of the plane the tool reaches.
@@ -75,6 +109,22 @@ public:
     static constexpr double kNowhere = HUGE_VAL;
 
 private:
+    // The height of a level move (l2 > 0) over the point at (wx, wy) from its start.
+    template <ToolShape Shape> double levelHeight(double wx, double wy) const {
+        double d2;
+        if (vy == 0) { // along X: the distance from the move's line is |wy| beside it
+            const double t0 = wx * vx * invL2;
+            const double dx = t0 <= 0 ? wx : t0 >= 1 ? wx - vx : 0;
+            d2 = dx * dx + wy * wy;
+        } else {
+            const double t0 = (wx * vx + wy * vy) * invL2;
+            const double t = std::clamp(t0, 0.0, 1.0);
+            const double dx = wx - t * vx, dy = wy - t * vy;
+            d2 = dx * dx + dy * dy;
+        }
+        return d2 > r2 ? kNowhere : az + profile<Shape>(d2);
+    }
+
     template <ToolShape Shape> double profile(double d2) const {
         if constexpr (Shape == ToolShape::Flat)
             return 0;
