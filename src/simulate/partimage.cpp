@@ -144,22 +144,49 @@ void PaintPart(QImage &image, const HeightField &field, const ViewState &view) {
         return project(m, field.CellX(i), field.CellY(j), field.At(i, j));
     };
 
-    // The surface, two rows of projected points at a time.
-    std::vector<ScreenPoint> below(columns.size()), above(columns.size());
-    for (size_t c = 0; c < columns.size(); ++c)
-        below[c] = surface(columns[c], rows[0]);
-    for (size_t r = 1; r < rows.size(); ++r) {
-        for (size_t c = 0; c < columns.size(); ++c)
-            above[c] = surface(columns[c], rows[r]);
-        for (size_t c = 0; c + 1 < columns.size(); ++c) {
-            const int32_t i0 = columns[c], i1 = columns[c + 1], j0 = rows[r - 1], j1 = rows[r];
-            const double z =
-                (field.At(i0, j0) + field.At(i1, j0) + field.At(i1, j1) + field.At(i0, j1)) / 4.0;
-            const auto colour = colourAt(z);
-            raster.Triangle(below[c], below[c + 1], above[c + 1], colour);
-            raster.Triangle(below[c], above[c + 1], above[c], colour);
+    // The surface in tiles of sampled cells; a tile whose box (down to the deepest cell) lies
+    // outside the picture is passed over, so a zoomed-in view costs what it shows.
+    const double deepestZ = std::min(deepest, s.top);
+    const auto outside = [&](size_t c0, size_t c1, size_t r0, size_t r1) {
+        double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+        for (const int32_t i : {columns[c0], columns[c1]})
+            for (const int32_t j : {rows[r0], rows[r1]})
+                for (const double z : {deepestZ, s.top}) {
+                    const ScreenPoint p = project(m, field.CellX(i), field.CellY(j), z);
+                    x0 = std::min(x0, p.x);
+                    x1 = std::max(x1, p.x);
+                    y0 = std::min(y0, p.y);
+                    y1 = std::max(y1, p.y);
+                }
+        return x1 < 0 || y1 < 0 || x0 > image.width() - 1 || y0 > image.height() - 1;
+    };
+    constexpr size_t kTile = 64;
+    std::vector<ScreenPoint> below(kTile + 1), above(kTile + 1);
+    for (size_t r0 = 0; r0 + 1 < rows.size(); r0 += kTile) {
+        const size_t r1 = std::min(rows.size() - 1, r0 + kTile);
+        for (size_t c0 = 0; c0 + 1 < columns.size(); c0 += kTile) {
+            const size_t c1 = std::min(columns.size() - 1, c0 + kTile);
+            if (outside(c0, c1, r0, r1))
+                continue;
+            for (size_t c = c0; c <= c1; ++c)
+                below[c - c0] = surface(columns[c], rows[r0]);
+            for (size_t r = r0 + 1; r <= r1; ++r) {
+                for (size_t c = c0; c <= c1; ++c)
+                    above[c - c0] = surface(columns[c], rows[r]);
+                for (size_t c = c0; c < c1; ++c) {
+                    const int32_t i0 = columns[c], i1 = columns[c + 1], j0 = rows[r - 1],
+                                  j1 = rows[r];
+                    const double z = (field.At(i0, j0) + field.At(i1, j0) + field.At(i1, j1) +
+                                      field.At(i0, j1)) /
+                                     4.0;
+                    const auto colour = colourAt(z);
+                    const size_t k = c - c0;
+                    raster.Triangle(below[k], below[k + 1], above[k + 1], colour);
+                    raster.Triangle(below[k], above[k + 1], above[k], colour);
+                }
+                std::swap(below, above);
+            }
         }
-        std::swap(below, above);
     }
 
     // The walls along the border and the bottom, in the stock's colour.
