@@ -14,6 +14,7 @@
 #include "simulate/milling.h"
 #include "simulate/partexport.h"
 #include "simulate/partimage.h"
+#include "simulate/previewsettings.h"
 #include "vantrel/numbertext.h"
 #include "vantrel/outputfile.h"
 #include "view/viewstate.h"
@@ -141,15 +142,12 @@ std::optional<bool> readSimulateOption(OptionReader &reader, SimulateOptions &o,
         return true;
     }
     if (reader.Is("stock")) {
-        std::vector<double> n;
-        if (!readNumbers(value, ',', 5, n) || !StockIsValid({n[0], n[1], n[2], n[3], n[4]})) {
+        o.stock = ParseStock(value);
+        if (!o.stock)
             error = cliText("--stock: erwartet XMIN,YMIN,XMAX,YMAX,ZTOP mit XMIN < XMAX und YMIN "
                             "< YMAX: %1",
                             {value});
-            return false;
-        }
-        o.stock = Stock{n[0], n[1], n[2], n[3], n[4]};
-        return true;
+        return o.stock.has_value();
     }
     for (const FixedViewData &view : FixedViews())
         if (*view.caption && value == view.caption) {

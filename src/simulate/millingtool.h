@@ -15,6 +15,7 @@ struct MillingTool {
     ToolShape shape = ToolShape::Ball;
     double diameter = 1.0;
     double angle = 90.0; // included angle of a V-bit, degrees
+    bool operator==(const MillingTool &) const = default;
 
     double Radius() const { return diameter / 2; }
     // The V-bit's rise per unit of radius: 1 / tan(angle / 2).
