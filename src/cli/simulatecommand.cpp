@@ -17,6 +17,7 @@
 #include "simulate/previewsettings.h"
 #include "vantrel/numbertext.h"
 #include "vantrel/outputfile.h"
+#include "vantrel/systemerror.h"
 #include "view/viewstate.h"
 
 #include <QBuffer>
@@ -158,35 +159,17 @@ std::optional<bool> readSimulateOption(OptionReader &reader, SimulateOptions &o,
     return false;
 }
 
-// The system's reason at the end of an output file's error ("...: No space left on device").
-std::string reason(const OutputFile &file) {
-    const std::string &error = file.Error();
-    const size_t colon = error.rfind(": ");
-    return colon == std::string::npos ? error : error.substr(colon + 2);
-}
-
-// Writes one output through write (false with a message of its own: the file is abandoned);
-// the message of a failure goes to err.
+// Writes one output through write; a failure's message goes to err.
 bool writeOutput(const std::string &path, std::ostream &err,
                  const std::function<bool(OutputFile &, UserMessage &)> &write) {
-    const std::string prefix = "morvilo-cli simulate: ";
-    OutputFile file;
-    if (!file.Open(path, OutputFile::Mode::Replace)) {
-        err << prefix << cliText("%1 kann nicht angelegt werden: %2", {path, reason(file)}) << "\n";
-        return false;
-    }
     UserMessage message;
-    if (!write(file, message)) {
-        file.Abandon();
-        err << prefix << path << ": " << cliText(message) << "\n";
-        return false;
-    }
-    if (!file.Commit()) {
-        err << prefix << cliText("%1 kann nicht geschrieben werden: %2", {path, reason(file)})
-            << "\n";
-        return false;
-    }
-    return true;
+    const auto describe = [](int errnum) {
+        return DescribeSystemError(errnum, [](const std::string &text) { return cliText(text); });
+    };
+    if (SavePart(path, write, describe, message))
+        return true;
+    err << "morvilo-cli simulate: " << cliText(message) << "\n";
+    return false;
 }
 
 bool writeImage(const HeightField &field, FixedView fixed, OutputFile &file, UserMessage &message) {

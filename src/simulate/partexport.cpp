@@ -131,6 +131,24 @@ bool WriteStl(const HeightField &field, OutputFile &out, UserMessage &message) {
     return true;
 }
 
+bool SavePart(const std::string &path, const std::function<bool(OutputFile &, UserMessage &)> &write,
+              const std::function<std::string(int)> &describe, UserMessage &message) {
+    OutputFile file;
+    if (!file.Open(path, OutputFile::Mode::Replace)) {
+        message = {"%1 kann nicht angelegt werden: %2", {path, describe(file.ErrorNumber())}};
+        return false;
+    }
+    if (!write(file, message)) {
+        file.Abandon();
+        return false;
+    }
+    if (!file.Commit()) {
+        message = {"%1 kann nicht geschrieben werden: %2", {path, describe(file.ErrorNumber())}};
+        return false;
+    }
+    return true;
+}
+
 void WritePfm(const HeightField &field, OutputFile &out) {
     out.Write("Pf\n" + std::to_string(field.Columns()) + " " + std::to_string(field.Rows()) +
               "\n-1.0\n");

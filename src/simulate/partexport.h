@@ -6,9 +6,19 @@
 #include "simulate/heightfield.h"
 #include "vantrel/usermessage.h"
 
+#include <functional>
+#include <string>
+
 namespace morvilo {
 
 class OutputFile;
+
+// Writes a file of the part into path through write, replacing an old file only once the new
+// one is complete. False with message when the file cannot be created or written (with the
+// file's name and the system's reason, which describe gives for the error number in the
+// caller's language) or when write refuses (its own message); the old file stays then.
+bool SavePart(const std::string &path, const std::function<bool(OutputFile &, UserMessage &)> &write,
+              const std::function<std::string(int)> &describe, UserMessage &message);
 
 // Binary STL, little-endian: the top surface through the cell centres (two triangles between
 // four neighbouring centres), the walls down from its border to the flat bottom at
