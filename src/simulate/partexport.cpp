@@ -131,7 +131,8 @@ bool WriteStl(const HeightField &field, OutputFile &out, UserMessage &message) {
     return true;
 }
 
-bool SavePart(const std::string &path, const std::function<bool(OutputFile &, UserMessage &)> &write,
+bool SavePart(const std::string &path,
+              const std::function<bool(OutputFile &, UserMessage &)> &write,
               const std::function<std::string(int)> &describe, UserMessage &message) {
     OutputFile file;
     if (!file.Open(path, OutputFile::Mode::Replace)) {

@@ -17,7 +17,8 @@ class OutputFile;
 // one is complete. False with message when the file cannot be created or written (with the
 // file's name and the system's reason, which describe gives for the error number in the
 // caller's language) or when write refuses (its own message); the old file stays then.
-bool SavePart(const std::string &path, const std::function<bool(OutputFile &, UserMessage &)> &write,
+bool SavePart(const std::string &path,
+              const std::function<bool(OutputFile &, UserMessage &)> &write,
               const std::function<std::string(int)> &describe, UserMessage &message);
 
 // Binary STL, little-endian: the top surface through the cell centres (two triangles between

@@ -76,15 +76,27 @@ public:
                 if (z < zline[x]) {
                     zline[x] = z;
                     line[x] = pixel;
+                    if (!shows.empty())
+                        shows[size_t(y) * size_t(width) + size_t(x)] = drawingSurface;
                 }
             }
         }
+    }
+
+    // For picking: from now on, remember for each pixel whether the surface is seen there.
+    void RecordSurface() { shows.assign(depth.size(), 0); }
+    bool drawingSurface = true;
+    // The depth and the surface mark at a pixel inside the picture.
+    float DepthAt(int x, int y) const { return depth[size_t(y) * size_t(width) + size_t(x)]; }
+    bool SurfaceAt(int x, int y) const {
+        return !shows.empty() && shows[size_t(y) * size_t(width) + size_t(x)] != 0;
     }
 
 private:
     QImage &image;
     int width, height;
     std::vector<float> depth;
+    std::vector<uint8_t> shows;
 };
 
 // Every step-th index from 0 and the last one.
@@ -122,12 +134,11 @@ void FitPartView(ViewState &view, const HeightField &field, int width, int heigh
     view.ty = -(y0 + y1) / 2 * view.zoom;
 }
 
-void PaintPart(QImage &image, const HeightField &field, const ViewState &view) {
-    image.fill(Qt::black);
-    if (field.Empty() || image.isNull())
-        return;
-    const tmat44 m = ViewMatrix(view, image.width(), image.height());
-    Rasteriser raster(image);
+namespace {
+
+// The part through the view matrix m into raster's picture (filled with black before).
+void drawPart(Rasteriser &raster, QImage &image, const HeightField &field, const tmat44 &m,
+              double zoom) {
     const Stock &s = field.GetStock();
     const double deepest = field.Deepest();
     const double range = s.top - deepest;
@@ -135,7 +146,7 @@ void PaintPart(QImage &image, const HeightField &field, const ViewState &view) {
         return depthColour(range > 0 ? (s.top - z) / range : 0);
     };
     // about one pixel between drawn cells
-    const double cellPixels = field.Resolution() * view.zoom;
+    const double cellPixels = field.Resolution() * zoom;
     const int32_t step =
         cellPixels >= 1 ? 1 : int32_t(std::min(1.0 / cellPixels, double(INT32_MAX / 2)));
     const std::vector<int32_t> columns = sampled(field.Columns(), step);
@@ -190,6 +201,7 @@ void PaintPart(QImage &image, const HeightField &field, const ViewState &view) {
     }
 
     // The walls along the border and the bottom, in the stock's colour.
+    raster.drawingSurface = false;
     const double bottom = PartBottom(field);
     const auto stockColour = depthColour(0);
     const auto wall = [&](int32_t i0, int32_t j0, int32_t i1, int32_t j1) {
@@ -215,6 +227,66 @@ void PaintPart(QImage &image, const HeightField &field, const ViewState &view) {
         project(m, field.CellX(0), field.CellY(lastRow), bottom)};
     raster.Triangle(corners[0], corners[1], corners[2], stockColour);
     raster.Triangle(corners[0], corners[2], corners[3], stockColour);
+}
+
+} // namespace
+
+void PaintPart(QImage &image, const HeightField &field, const ViewState &view) {
+    image.fill(Qt::black);
+    if (field.Empty() || image.isNull())
+        return;
+    Rasteriser raster(image);
+    drawPart(raster, image, field, ViewMatrix(view, image.width(), image.height()), view.zoom);
+}
+
+void PartPixelBox(ViewState &view, const HeightField &field, int width, int height) {
+    ClearPixelBox(view);
+    if (field.Empty())
+        return;
+    const tmat44 m = ViewMatrix(view, width, height);
+    const Stock &s = field.GetStock();
+    for (const double x : {s.xmin, s.xmax})
+        for (const double y : {s.ymin, s.ymax})
+            for (const double z : {s.top, PartBottom(field)}) {
+                const ScreenPoint p = project(m, x, y, z);
+                const auto pixel = [](double v) {
+                    return int32_t(std::clamp(std::rint(v), -2e9, 2e9));
+                };
+                ExtendPixelBox(view, pixel(p.x), pixel(p.y));
+            }
+}
+
+std::optional<std::pair<int32_t, int32_t>>
+PickPartCell(const HeightField &field, const ViewState &view, int width, int height, QPoint pixel) {
+    if (field.Empty() || width <= 0 || height <= 0 || pixel.x() < 0 || pixel.y() < 0 ||
+        pixel.x() >= width || pixel.y() >= height)
+        return std::nullopt;
+    QImage image(width, height, kPartFormat);
+    image.fill(Qt::black);
+    Rasteriser raster(image);
+    raster.RecordSurface();
+    const tmat44 m = ViewMatrix(view, width, height);
+    drawPart(raster, image, field, m, view.zoom);
+    if (!raster.SurfaceAt(pixel.x(), pixel.y()))
+        return std::nullopt;
+    // Back from the screen (pixel and depth) to the world through the adjugate.
+    tmat44 inverse;
+    MatrixInvertieren(m, inverse);
+    const double p[4] = {double(pixel.x()), double(pixel.y()),
+                         double(raster.DepthAt(pixel.x(), pixel.y())), 1};
+    double world[4] = {0, 0, 0, 0};
+    for (int k = 0; k < 4; ++k)
+        for (int r = 0; r < 4; ++r)
+            world[k] += p[r] * inverse[r][k];
+    if (world[3] == 0)
+        return std::nullopt;
+    const Stock &s = field.GetStock();
+    const auto cell = [&](double v, double origin, int32_t count) {
+        return int32_t(
+            std::clamp(std::floor((v - origin) / field.Resolution()), 0.0, double(count - 1)));
+    };
+    return std::pair{cell(world[0] / world[3], s.xmin, field.Columns()),
+                     cell(world[1] / world[3], s.ymin, field.Rows())};
 }
 
 } // namespace morvilo

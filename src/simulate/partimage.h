@@ -9,6 +9,10 @@
 #include "view/viewstate.h"
 
 #include <QImage>
+#include <QPoint>
+
+#include <optional>
+#include <utility>
 
 namespace morvilo {
 
@@ -22,5 +26,14 @@ void FitPartView(ViewState &view, const HeightField &field, int width, int heigh
 // height). Cells far smaller than a pixel are drawn as every n-th cell, so a picture costs about
 // as much as its pixels whatever the grid.
 void PaintPart(QImage &image, const HeightField &field, const ViewState &view);
+
+// The pixel box of the part as PaintPart draws it through view into width x height (the
+// corners of the stock from its top down to the part's bottom), for ZoomToFit.
+void PartPixelBox(ViewState &view, const HeightField &field, int width, int height);
+
+// The cell (i, j) of the part's surface seen at pixel in a picture of width x height drawn
+// through view; none where the pixel shows the background, a wall or the bottom.
+std::optional<std::pair<int32_t, int32_t>>
+PickPartCell(const HeightField &field, const ViewState &view, int width, int height, QPoint pixel);
 
 } // namespace morvilo

@@ -175,6 +175,44 @@ TEST(PartImage, TopViewShowsTheGrooveInsideTheMargin) {
     EXPECT_LT(brightness({200, 150}), brightness({x0 + 2, y0 + 2}) - 40);
 }
 
+// A pixel of the picture leads back to the cell drawn there: the picked cell's centre lies at
+// that pixel, within a cell's size on the screen. The background leads nowhere.
+TEST(PartImage, PickFindsTheCellUnderAPixel) {
+    const HeightField field = groovedPart();
+    for (const FixedView fixed : {FixedView::Top, FixedView::Isometric}) {
+        ViewState view;
+        const FixedViewData &angles = FixedViewDataOf(fixed);
+        view.rotxv = angles.rotxv;
+        view.rotzv = angles.rotzv;
+        FitPartView(view, field, 400, 300);
+        const tmat44 m = ViewMatrix(view, 400, 300);
+        const double cellPixels = field.Resolution() * view.zoom;
+        int picked = 0;
+        for (int y = 80; y <= 220; y += 10)
+            for (int x = 100; x <= 300; x += 10) {
+                const auto cell = PickPartCell(field, view, 400, 300, QPoint(x, y));
+                if (!cell)
+                    continue;
+                const auto [i, j] = *cell;
+                // on a steep wall the surface between two centres spans many pixels
+                const auto steep = [&](int32_t di, int32_t dj) {
+                    const int32_t ni = std::clamp(i + di, 0, field.Columns() - 1);
+                    const int32_t nj = std::clamp(j + dj, 0, field.Rows() - 1);
+                    return std::abs(field.At(ni, nj) - field.At(i, j)) > 0.05;
+                };
+                if (steep(1, 0) || steep(-1, 0) || steep(0, 1) || steep(0, -1))
+                    continue;
+                ++picked;
+                int32_t px = 0, py = 0;
+                koordmat(m, field.CellX(i), field.CellY(j), field.At(i, j), 0, 0, 0, 0, 0, 0, px,
+                         py);
+                EXPECT_LE(std::hypot(px - x, py - y), cellPixels + 1.5) << x << "," << y;
+            }
+        EXPECT_GT(picked, 15);
+        EXPECT_FALSE(PickPartCell(field, view, 400, 300, QPoint(2, 2)));
+    }
+}
+
 class SimulateCommand : public ::testing::Test {
 protected:
     int run(std::vector<std::string> arguments) {
