@@ -99,9 +99,11 @@ void BM_PaintPart(benchmark::State &state) {
     HeightField field;
     UserMessage message;
     field.Reset({0, 0, 200, 200, 0}, 0.1, message);
+    float *cells = field.Writable();
     for (int32_t j = 0; j < field.Rows(); ++j)
         for (int32_t i = 0; i < field.Columns(); ++i)
-            field.Row(j)[i] = -float((i * 7 + j * 3) % 50) / 50.0f;
+            cells[size_t(j) * size_t(field.Columns()) + size_t(i)] =
+                -float((i * 7 + j * 3) % 50) / 50.0f;
     ViewState view;
     if (state.range(0) == 0) {
         view.rotxv = FixedViewDataOf(FixedView::Top).rotxv;

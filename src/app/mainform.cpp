@@ -1,6 +1,7 @@
 // TMainform: creation, layout, first showing and shutdown.
 
 #include "app/mainform.h"
+#include "app/partpreview.h"
 
 #include "app/aboutbox.h"
 #include "app/helpwindow.h"
@@ -130,6 +131,7 @@ void TMainform::FormCreate(const QString &programFolder) {
     ReliefFiguresLabel = new QLabel;
     ReliefFiguresLabel->setObjectName("ReliefFiguresLabel");
     statusBar()->addPermanentWidget(ReliefFiguresLabel);
+    createPartPreview();
 
     // Start-up values of the panel (the design values differ).
     Panel3->SicherEd->setValue(-1);
@@ -338,6 +340,7 @@ void TMainform::connectCommands() {
     on("Druckereinrichten1", [this] { Druckereinrichten1Click(); });
     on("DXFExport1",
        [this] { morvilo::DXFExport1Click(this, lines, lastPictureFolder, errorBox); });
+    on("Werkstueckexportieren1", [this] { WerkstueckexportierenClick(); });
     on("Backplotdrucken1", [this] { PrintForm->Backplotdrucken(PaintBox1->bit()); });
     on("Drucken1", [this] { Drucken1Click(); });
     on("Allesmarkieren1", [&core] { core.SelectAll(); });
@@ -482,8 +485,11 @@ void TMainform::CalcBtnClick() {
             TProgressHook hook = std::exchange(core.progress, {});
             ~HookAside() { core.progress = std::move(hook); }
         } aside{memo1->core()};
+        partPreview->StopWork(); // it reads the plot list the run changes
         morvilo::CalcBtnClick(env);
     }
+    if (!flags.inrender)
+        partPreview->PlotChanged();
     if (freshloaded && !flags.inrender) {
         freshloaded = false;
         PaintBox1->FitToPlot();
@@ -552,6 +558,8 @@ void TMainform::FormShow() {
     }
     if (!profilesDamage.empty())
         QTimer::singleShot(0, this, [this] { errorBox(TranslateMessage(profilesDamage)); });
+    if (!partPreview->Damage().empty())
+        QTimer::singleShot(0, this, [this] { errorBox(TranslateMessage(partPreview->Damage())); });
     OpenFavorites();
     memo1->core().insertuppercase = isChecked("allcaps");
     notfirst = true;

@@ -42,6 +42,7 @@ class TTextEditorLF;
 class TTranslateForm;
 
 class TPlotBox;
+class TPartPreview;
 class TSubprogramViews;
 
 class TMainform : public QMainWindow, private RunEvents {
@@ -128,6 +129,11 @@ public:
     void PaintBox1MouseMove(int x, int y);
     void PaintBox1MouseUp(int x, int y);
     void PaintBox1Wheel(int delta);
+    // The machining preview: the view choice "Bahn" / "Werkstück", the "Werkzeug" dialog and
+    // "Werkstück exportieren..." (STL or PFM).
+    void PartViewClick(bool part);
+    void WerkzeugClick();
+    void WerkstueckexportierenClick();
 
     // ---- settings
     void LoadOptions();
@@ -180,6 +186,7 @@ public:
     TTextEditorLF *memo1;
     QScrollArea *ScrollBox1;
     TPlotBox *PaintBox1;
+    TPartPreview *partPreview;
     QLabel *ReliefFiguresLabel;            // the size and run time of the last relief program
     QTimer Timer2;                         // the automatic refresh after an edit
     QTimer Timer3;                         // automatic rotation
@@ -206,6 +213,7 @@ public:
     std::function<QMessageBox::StandardButton()> saveQuestion;
     std::function<QString()> openDialog; // the chosen file, empty when cancelled
     std::function<QString()> saveDialog;
+    std::function<QString()> partSaveDialog; // "Werkstück exportieren...": the chosen file
     std::function<void(const QString &)> errorBox;
     std::function<void(const QString &)> infoBox;
     std::function<bool(QPrinter &, QWidget *)> printDialog;  // true: print
@@ -229,6 +237,7 @@ private:
     QToolBar *createViewToolBar();
     QToolBar *createRunToolBar();
     void createRunTimers();
+    void createPartPreview();
     bool replaceRunningRun(QTimer &restart);
     void restoreEditorPlace();
     void plotUpTo(int64_t offset);

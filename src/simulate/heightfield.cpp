@@ -85,6 +85,7 @@ double GridCells(double length, double resolution) {
 bool HeightField::Reset(const Stock &newStock, double newResolution, UserMessage &message) {
     cells = {};
     nx = ny = 0;
+    deepestKnown = false;
     if (!StockIsValid(newStock)) {
         message = {"Das Rohteil ist ungültig: XMIN muss kleiner als XMAX und YMIN kleiner als "
                    "YMAX sein.",
@@ -129,7 +130,11 @@ bool HeightField::Reset(const Stock &newStock, double newResolution, UserMessage
 float HeightField::Deepest() const {
     if (cells.empty())
         return float(stock.top);
-    return *std::min_element(cells.begin(), cells.end());
+    if (!deepestKnown) {
+        deepest = *std::min_element(cells.begin(), cells.end());
+        deepestKnown = true;
+    }
+    return deepest;
 }
 
 double PartBottom(const HeightField &field) {

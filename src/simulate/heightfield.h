@@ -63,11 +63,15 @@ public:
     double CellX(int32_t i) const { return stock.xmin + (i + 0.5) * resolution; }
     double CellY(int32_t j) const { return stock.ymin + (j + 0.5) * resolution; }
     float At(int32_t i, int32_t j) const { return cells[size_t(j) * size_t(nx) + size_t(i)]; }
-    float *Row(int32_t j) { return cells.data() + size_t(j) * size_t(nx); }
     const float *Row(int32_t j) const { return cells.data() + size_t(j) * size_t(nx); }
+    // The cells for writing, row by row; the deepest cell is looked for again afterwards.
+    float *Writable() {
+        deepestKnown = false;
+        return cells.data();
+    }
     const std::vector<float> &Cells() const { return cells; }
 
-    // The lowest cell; the stock's top for an untouched part.
+    // The lowest cell; the stock's top for an untouched part. Found once after each change.
     float Deepest() const;
 
 private:
@@ -75,6 +79,8 @@ private:
     double resolution = 0;
     int32_t nx = 0, ny = 0;
     std::vector<float> cells;
+    mutable float deepest = 0;
+    mutable bool deepestKnown = false;
 };
 
 // The Z of the part's flat bottom in exports and pictures: below the deepest cell by the depth

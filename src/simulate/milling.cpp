@@ -128,8 +128,8 @@ void cellRange(double lo, double hi, double origin, double resolution, int32_t c
 // One thread's share: the rows j with j % stripes == stripe.
 class Stripe {
 public:
-    Stripe(const Moves &moves, HeightField &field, unsigned stripe, unsigned stripes)
-        : moves(moves), field(field), stripe(stripe), stripes(stripes) {}
+    Stripe(const Moves &moves, HeightField &field, float *cells, unsigned stripe, unsigned stripes)
+        : moves(moves), field(field), cells(cells), stripe(stripe), stripes(stripes) {}
 
     MillingResult Run(uint32_t count, const MillingControl &control, bool reports) {
         for (uint32_t first = 0; first < count; first += kPollPoints) {
@@ -165,7 +165,7 @@ private:
                 continue;
             int32_t i0, i1;
             cellRange(xlo, xhi, s.xmin, resolution, field.Columns(), i0, i1);
-            float *row = field.Row(j);
+            float *row = cells + size_t(j) * size_t(field.Columns());
             visited += uint64_t(std::max(0, i1 - i0 + 1));
             switch (sweep.GetShape()) {
             case ToolShape::Flat:
@@ -234,7 +234,8 @@ private:
     }
 
     const Moves &moves;
-    HeightField &field;
+    const HeightField &field;
+    float *cells; // the field's, for writing
     unsigned stripe, stripes;
     uint64_t visited = 0;
 };
@@ -246,6 +247,7 @@ MillingResult MillPart(const TPlotList &lines, const MillingTool &tool, HeightFi
     if (field.Empty())
         return MillingResult::Done;
     const Moves moves(lines, tool, field);
+    float *const cells = field.Writable(); // once, before the threads start
     unsigned threads = control.threads ? control.threads : std::thread::hardware_concurrency();
     threads = std::clamp(threads, 1u, 64u);
     threads = unsigned(std::min<int64_t>(threads, field.Rows()));
@@ -257,15 +259,15 @@ MillingResult MillPart(const TPlotList &lines, const MillingTool &tool, HeightFi
     for (unsigned k = 1; k < threads; ++k) {
         try {
             pool.emplace_back([&, k] {
-                results[k] = Stripe(moves, field, k, threads).Run(count, control, false);
+                results[k] = Stripe(moves, field, cells, k, threads).Run(count, control, false);
             });
         } catch (const std::system_error &) {
             leftOver.push_back(k);
         }
     }
-    results[0] = Stripe(moves, field, 0, threads).Run(count, control, true);
+    results[0] = Stripe(moves, field, cells, 0, threads).Run(count, control, true);
     for (const unsigned k : leftOver)
-        results[k] = Stripe(moves, field, k, threads).Run(count, control, false);
+        results[k] = Stripe(moves, field, cells, k, threads).Run(count, control, false);
     for (std::thread &thread : pool)
         thread.join();
     return std::ranges::all_of(results, [](MillingResult r) { return r == MillingResult::Done; })
