@@ -12,7 +12,7 @@ namespace morvilo {
 
 namespace {
 
-// Points read between looks at the cancel flag and progress reports.
+// Points read between progress reports.
 constexpr uint32_t kPollPoints = 4096;
 
 bool finite(const t9dline &p) {
@@ -131,18 +131,27 @@ public:
     Stripe(const Moves &moves, HeightField &field, float *cells, unsigned stripe, unsigned stripes)
         : moves(moves), field(field), cells(cells), stripe(stripe), stripes(stripes) {}
 
+    // The cancel flag is looked at before every move, since one move over a fine grid may
+    // take milliseconds; progress is reported every kPollPoints points.
     MillingResult Run(uint32_t count, const MillingControl &control, bool reports) {
+        const auto cancelled = [&control] {
+            return control.cancel && control.cancel->load(std::memory_order_relaxed);
+        };
         for (uint32_t first = 0; first < count; first += kPollPoints) {
-            if (control.cancel && control.cancel->load(std::memory_order_relaxed))
+            if (cancelled())
                 return MillingResult::Cancelled;
             if (reports && control.progress)
                 control.progress(double(first) / count);
             const uint32_t last = std::min(count, first + kPollPoints);
-            moves.Each(first, last, [this](uint32_t, const ToolSweep &sweep) {
+            moves.Each(first, last, [&](uint32_t, const ToolSweep &sweep) {
+                if (cancelled())
+                    return false;
                 mill(sweep);
                 return true;
             });
         }
+        if (cancelled())
+            return MillingResult::Cancelled;
         if (reports && control.progress)
             control.progress(1.0);
         if (control.cellsVisited)

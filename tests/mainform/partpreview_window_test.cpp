@@ -14,6 +14,9 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QtTest>
 
 #include <memory>
@@ -136,6 +139,34 @@ private slots:
         TPartPreview damaged(again->lines, nullptr, home->filePath("preview.dat").toStdString());
         QVERIFY(!damaged.Damage().empty());
         QCOMPARE(damaged.Settings().tool.diameter, 4.0); // the line before it stands
+    }
+
+    // Milling that takes longer shows its progress in the status bar; "Abbrechen" ends it and
+    // leaves no part; a run started meanwhile stops it first.
+    void progressAndCancel() {
+        auto form = grooves();
+        form->memo1->core().SelectAll();
+        QTest::keyClicks(form->memo1, "#1=0\rWHILE[#1LT1000]DO1\r#1=#1+1\r"
+                                      "G1 X0 Y[[#1MOD50]*0.2] Z-1\rG1 X40 Y[[#1MOD50]*0.2]\r"
+                                      "END1\r");
+        form->CalcBtnClick();
+        form->action("PartViewBtn")->trigger();
+        auto *bar = form->statusBar()->findChild<QProgressBar *>("PartProgress");
+        QTRY_VERIFY((bar = form->statusBar()->findChild<QProgressBar *>("PartProgress")) &&
+                    bar->isVisible());
+        form->statusBar()->findChild<QToolButton *>("PartCancel")->click();
+        QTRY_VERIFY(!form->partPreview->Working());
+        QVERIFY(!form->partPreview->Part());
+        QVERIFY(!bar->isVisible());
+
+        form->action("PathViewBtn")->trigger();
+        form->action("PartViewBtn")->trigger(); // showing it again mills again
+        QVERIFY(form->partPreview->Working());
+        form->CalcBtnClick(); // waits for the worker to stop, then runs
+        QVERIFY(!form->partPreview->Working());
+        QTRY_VERIFY(form->partPreview->Working()); // and mills again after the run
+        form->partPreview->StopWork();
+        QVERIFY(!form->partPreview->Part());
     }
 
     void exportWritesStlOrPfm() {
