@@ -205,6 +205,7 @@ void TMainform::FormCreate(const QString &programFolder) {
 }
 
 TMainform::~TMainform() {
+    partPreview->StopWork(); // its worker reads the plot list, which goes before it
     if (allocatingWindow == this)
         allocatingWindow = nullptr;
     if (!translationDamage.isEmpty())

@@ -89,7 +89,7 @@ TPartPreview::Result TPartPreview::mill(const TPlotList &lines, PreviewSettings 
 
 void TPartPreview::start() {
     debounce.stop();
-    if (watcher.isRunning())
+    if (watcher.isRunning() || (runInProgress && runInProgress()))
         return;
     cancel = false;
     progress = 0;

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QProgressBar;
@@ -56,6 +57,10 @@ public:
     const HeightField *CurrentPart(UserMessage &message);
     // The plot-list index of the last move that cut the cell (i, j) of the part; -1 for none.
     int64_t LastCutAt(int32_t i, int32_t j) const;
+
+    // Whether a run of the interpreter is changing the plot list: no milling starts then (the
+    // run's end asks for it).
+    std::function<bool()> runInProgress;
 
     // The pause between a run's end and the milling; tests shorten it.
     QTimer debounce;
