@@ -11,10 +11,13 @@ namespace morvilo {
 
 namespace {
 
-// A whole number of cells as text, without a locale: "1500", "10000000000000000".
+// A whole number of cells as text, without a locale: "1500", "1000000000000"; from 10^15 on
+// in exponent form ("6e+305") rather than hundreds of digits.
 std::string countText(double count) {
-    char text[400];
-    const auto end = std::to_chars(text, text + sizeof text, count, std::chars_format::fixed).ptr;
+    char text[64];
+    const auto end =
+        count < 1e15 ? std::to_chars(text, text + sizeof text, count, std::chars_format::fixed).ptr
+                     : std::to_chars(text, text + sizeof text, count).ptr;
     return std::string(text, end);
 }
 
