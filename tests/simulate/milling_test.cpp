@@ -319,7 +319,9 @@ TEST(HeightField, GridLayoutDefaultsAndRefusals) {
         {{0, 0, 1, 1, 0}, 0, "Die Auflösung muss größer als 0 sein."},
         {{0, 0, 1e6, 1, 0}, 1e-6, "Das Werkstück aus 1000000000000 × 1000000 Zellen ist zu groß"},
         {{0, 0, 1000, 1000, 0}, 1e-4, "Das Werkstück aus 10000000 × 10000000 Zellen braucht 400"},
-        {{0, 0, 1, 1, 0}, 1e-300, "Das Werkstück aus 1e+300 × 1e+300 Zellen ist zu groß"},
+        {{0, 0, 1, 1, 0},
+         std::ldexp(1.0, -1000), // 2^1000 columns and rows
+         "Das Werkstück aus 1.0715086071862673e+301 × 1.0715086071862673e+301 Zellen ist zu groß"},
     };
     for (const auto &r : refused) {
         EXPECT_FALSE(field.Reset(r.stock, r.resolution, message));
