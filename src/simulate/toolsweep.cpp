@@ -1,5 +1,8 @@
 #include "simulate/toolsweep.h"
 
+#include <initializer_list>
+#include <utility>
+
 namespace morvilo {
 
 ToolSweep::ToolSweep(const MillingTool &tool, TipPoint a, TipPoint b)

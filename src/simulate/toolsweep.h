@@ -2,12 +2,15 @@
 // One straight move of a tool: the lower surface of the tool swept from one tip position to the
 // next, and its height over a point of the plane. Along the move the tip is a + t (b - a),
 // t in [0, 1]; over a point at the distance d(t) from the axis the tool's surface lies at
-// z(t) + ToolProfile(d(t)^2) wherever d(t) is within the radius. That height is convex in t on the
+// z(t) + profile(d(t)^2) wherever d(t) is within the radius. That height is convex in t on the
 // interval where the tool reaches the point (a linear z plus a convex, rising profile of the
 // convex d), so its lowest value is the unconstrained minimum clamped to that interval, which
 // each shape has in closed form.
 
 #include "simulate/millingtool.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace morvilo {
 

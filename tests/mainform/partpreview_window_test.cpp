@@ -157,7 +157,7 @@ private slots:
         form->statusBar()->findChild<QToolButton *>("PartCancel")->click();
         QTRY_VERIFY(!form->partPreview->Working());
         QVERIFY(!form->partPreview->Part());
-        QVERIFY(!bar->isVisible());
+        QTRY_VERIFY(!bar->isVisible()); // when the worker's end is handled
 
         form->action("PathViewBtn")->trigger();
         form->action("PartViewBtn")->trigger(); // showing it again mills again

@@ -52,7 +52,7 @@ int expectCells(const HeightField &field, const std::function<double(double, dou
 // The height of tool over a point at the horizontal distance d from the path of a level move at z.
 double levelGroove(const MillingTool &tool, double z, double d) {
     const double r = tool.Radius();
-    return d <= r ? z + ToolProfile(tool, d * d) : HUGE_VAL;
+    return d <= r ? z + test::ToolProfile(tool, d * d) : HUGE_VAL;
 }
 
 double distanceToSegment(double px, double py, double ax, double ay, double bx, double by) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace morvilo::test {
 
@@ -43,6 +44,22 @@ private:
     TPlotList lines;
     int64_t next = 0;
 };
+
+// The height of the tool's lower surface above its tip at the squared distance r2 from its axis,
+// r2 at most the squared radius.
+inline double ToolProfile(const MillingTool &tool, double r2) {
+    switch (tool.shape) {
+    case ToolShape::Flat:
+        return 0;
+    case ToolShape::Ball: {
+        const double radius = tool.Radius();
+        return radius - std::sqrt(std::max(0.0, radius * radius - r2));
+    }
+    case ToolShape::VBit:
+        return std::sqrt(r2) / std::tan(tool.angle * std::numbers::pi / 360);
+    }
+    return 0;
+}
 
 // The lowest height of tool over (px, py) along the move a -> b, found without the closed forms:
 // the stretch of the move that reaches the point by bisection on the distance (convex in t),
