@@ -1,6 +1,7 @@
 // TMainform: creation, layout, first showing and shutdown.
 
 #include "app/mainform.h"
+#include "app/partpreview.h"
 
 #include "app/aboutbox.h"
 #include "app/helpwindow.h"
@@ -137,6 +138,7 @@ void TMainform::FormCreate(const QString &programFolder) {
     FactsLabel = new QLabel;
     FactsLabel->setObjectName("FactsLabel");
     statusBar()->addPermanentWidget(FactsLabel);
+    createPartPreview();
 
     // Start-up values of the panel (the design values differ).
     Panel3->SicherEd->setValue(-1);
@@ -210,6 +212,7 @@ void TMainform::FormCreate(const QString &programFolder) {
 }
 
 TMainform::~TMainform() {
+    partPreview->StopWork(); // its worker reads the plot list, which goes before it
     if (allocatingWindow == this)
         allocatingWindow = nullptr;
     if (!translationDamage.isEmpty())
@@ -345,6 +348,7 @@ void TMainform::connectCommands() {
     on("Druckereinrichten1", [this] { Druckereinrichten1Click(); });
     on("DXFExport1",
        [this] { morvilo::DXFExport1Click(this, lines, lastPictureFolder, errorBox); });
+    on("Werkstueckexportieren1", [this] { WerkstueckexportierenClick(); });
     on("Backplotdrucken1", [this] { PrintForm->Backplotdrucken(PaintBox1->bit()); });
     on("Drucken1", [this] { Drucken1Click(); });
     on("Allesmarkieren1", [&core] { core.SelectAll(); });
@@ -493,10 +497,13 @@ void TMainform::CalcBtnClick() {
             TProgressHook hook = std::exchange(core.progress, {});
             ~HookAside() { core.progress = std::move(hook); }
         } aside{memo1->core()};
+        partPreview->StopWork(); // it reads the plot list the run changes
         morvilo::CalcBtnClick(env);
     }
     if (starts)
         updateFacts();
+    if (!flags.inrender)
+        partPreview->PlotChanged();
     if (freshloaded && !flags.inrender) {
         freshloaded = false;
         PaintBox1->FitToPlot();
@@ -565,6 +572,8 @@ void TMainform::FormShow() {
     }
     if (!profilesDamage.empty())
         QTimer::singleShot(0, this, [this] { errorBox(TranslateMessage(profilesDamage)); });
+    if (!partPreview->Damage().empty())
+        QTimer::singleShot(0, this, [this] { errorBox(TranslateMessage(partPreview->Damage())); });
     OpenFavorites();
     memo1->core().insertuppercase = isChecked("allcaps");
     notfirst = true;

@@ -47,6 +47,7 @@ class TTranslateForm;
 
 class TPlotBox;
 class TProgramInfoForm;
+class TPartPreview;
 class TSubprogramViews;
 
 class TMainform : public QMainWindow, private RunEvents {
@@ -139,6 +140,11 @@ public:
     // "Messen": a click picks the plot point nearest to it; the second click shows dX, dY, dZ
     // and the distance from the first.
     void MeasureClick(int x, int y);
+    // The machining preview: the view choice "Bahn" / "Werkstück", the "Werkzeug" dialog and
+    // "Werkstück exportieren..." (STL or PFM).
+    void PartViewClick(bool part);
+    void WerkzeugClick();
+    void WerkstueckexportierenClick();
 
     // ---- settings
     void LoadOptions();
@@ -194,6 +200,7 @@ public:
     TTextEditorLF *memo1;
     QScrollArea *ScrollBox1;
     TPlotBox *PaintBox1;
+    TPartPreview *partPreview;
     QLabel *ReliefFiguresLabel; // the size and run time of the last relief program
     QLabel *FactsLabel;         // run time and extents of the last run
     QLabel *MeasureLabel;       // what "Messen" found
@@ -223,6 +230,7 @@ public:
     std::function<QMessageBox::StandardButton()> saveQuestion;
     std::function<QString()> openDialog; // the chosen file, empty when cancelled
     std::function<QString()> saveDialog;
+    std::function<QString()> partSaveDialog; // "Werkstück exportieren...": the chosen file
     std::function<void(const QString &)> errorBox;
     std::function<void(const QString &)> infoBox;
     std::function<bool(QPrinter &, QWidget *)> printDialog;  // true: print
@@ -246,6 +254,7 @@ private:
     QToolBar *createViewToolBar();
     QToolBar *createRunToolBar();
     void createRunTimers();
+    void createPartPreview();
     bool replaceRunningRun(QTimer &restart);
     void restoreEditorPlace();
     void plotUpTo(int64_t offset);

@@ -1,5 +1,7 @@
 #include "app/plotbox.h"
 
+#include "simulate/partimage.h"
+
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QWheelEvent>
@@ -41,7 +43,13 @@ void TPlotBox::RepaintAll() {
 
 void TPlotBox::paintBitmap() {
     FitBitmap(bitmap, size().expandedTo(QSize(1, 1)), kPlotFormat);
-    PaintPlot(bitmap, lines, view, endpointMarks);
+    if (const HeightField *part = shownPart ? shownPart() : nullptr) {
+        PaintPart(bitmap, *part, view);
+        RememberPaintMatrix(view, ViewMatrix(view, bitmap.width(), bitmap.height()));
+        PartPixelBox(view, *part, bitmap.width(), bitmap.height());
+    } else {
+        PaintPlot(bitmap, lines, view, endpointMarks);
+    }
     markerCount = 0;
 }
 
@@ -61,6 +69,10 @@ void TPlotBox::fitNow() {
 }
 
 int64_t TPlotBox::PickAt(int x, int y) {
+    if (const HeightField *part = shownPart ? shownPart() : nullptr) {
+        const auto cell = PickPartCell(*part, view, bitmap.width(), bitmap.height(), QPoint(x, y));
+        return cell && pickPart ? pickPart(cell->first, cell->second) : -1;
+    }
     FitBitmap(bitclick, bitmap.size(), kPickFormat);
     PaintPickMap(bitclick, lines, view);
     const std::optional<uint32_t> picked = PickSegment(bitclick, lines, QPoint(x, y));

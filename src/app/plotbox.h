@@ -4,6 +4,7 @@
 // in one piece, and redraws the whole plot list in its segment colours at a run's end.
 
 #include "interpreter/calcinterfaces.h"
+#include "simulate/heightfield.h"
 #include "view/plotrenderer.h"
 #include "view/viewmath.h"
 #include "view/viewstate.h"
@@ -44,6 +45,12 @@ public:
     std::function<int64_t()> caretOffset;
     // An empty plot list asks for a run (it never stays empty: every run stores the axis cross).
     std::function<void()> onEmptyPlot;
+
+    // The machining preview: while it gives a part, the box shows the part instead of the path,
+    // with the same view, and a pick asks pickPart for the plot-list index of the move that
+    // cut the cell under the pixel.
+    std::function<const HeightField *()> shownPart;
+    std::function<int64_t(int32_t i, int32_t j)> pickPart;
 
     // The mouse in the plot, handled by the window.
     std::function<void(Qt::MouseButton, QPoint)> onMouseDown;

@@ -24,6 +24,8 @@ std::string commandsUsage() {
           cliText("Ausdehnung, Weglängen und Laufzeit eines G-Code-Programms ausgeben")},
          {"dxf [dialect options] PROGRAM OUTPUT",
           cliText("den Werkzeugweg eines Programms als DXF schreiben")},
+         {"simulate [options] --tool TOOL PROGRAM",
+          cliText("das Werkstück berechnen, das ein Programm fräst (Höhenbild, STL, Bild)")},
          {"format COMMAND [options] PROGRAM",
           cliText("das Programm neu nummeriert oder bereinigt ausgeben")},
          {"profiles", cliText("die Maschinenprofile mit ihren Werten auflisten")},
@@ -47,6 +49,7 @@ const struct {
     {"format", RunFormat, false},     {"send", RunSend, true},
     {"profiles", RunProfiles, false}, {"receive", RunReceive, true},
     {"stats", RunStats, true},
+    {"simulate", RunSimulate, true},
 };
 
 std::string &settingsFolder() {

@@ -21,6 +21,7 @@ int RunEval(const std::vector<std::string> &arguments, std::ostream &out, std::o
 int RunPlot(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunStats(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunDxf(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunProfiles(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
 int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);

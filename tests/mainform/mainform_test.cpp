@@ -82,7 +82,8 @@ QString describe(QAction *a) {
 const QList<QPair<QString, QStringList>> kExpectedMenu = {
     {"Datei",
      {"Neu1|Neu|Ctrl+N|c", "-", "ffnen1|Öffnen...|Ctrl+O|c", "Speichern1|Speichern|Ctrl+S|c",
-      "Speichernunter1|Speichern unter...|Ctrl+U|c", "-", "DXFExport1|DXF Export...||c", "-",
+      "Speichernunter1|Speichern unter...|Ctrl+U|c", "-", "DXFExport1|DXF Export...||c",
+      "Werkstueckexportieren1|Werkstück exportieren...||c", "-",
       "Druckereinrichten1|Drucker einrichten...||c", "Drucken1|Drucken|Ctrl+D|c",
       "Backplotdrucken1|Backplot drucken||c", "-",
       "ZuletztgeffneteDateien1|Zuletzt geöffnete Dateien||s", "-", "Beenden1|Beenden||c"}},

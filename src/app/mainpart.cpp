@@ -1,0 +1,116 @@
+// TMainform: the machining preview on the G-code page: the view choice "Bahn" / "Werkstück",
+// the "Werkzeug" dialog, "Werkstück exportieren..." and picking in the part.
+
+#include "app/mainform.h"
+#include "app/partpreview.h"
+#include "app/plotbox.h"
+#include "app/werkzeugform.h"
+#include "simulate/partexport.h"
+#include "translation/translateunit.h"
+#include "vantrel/outputfile.h"
+#include "vantrel/systemerror.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QFile>
+#include <QFileDialog>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace morvilo {
+
+namespace {
+
+QString translated(const char *german) {
+    return TranslateString(QString::fromUtf8(german));
+}
+
+} // namespace
+
+void TMainform::createPartPreview() {
+    partPreview = new TPartPreview(lines, statusBar(), progpath + kPreviewDatName, this);
+    partPreview->runInProgress = [this] { return flags.inrender; };
+    PaintBox1->shownPart = [this] { return partPreview->Shown() ? partPreview->Part() : nullptr; };
+    PaintBox1->pickPart = [this](int32_t i, int32_t j) { return partPreview->LastCutAt(i, j); };
+    connect(partPreview, &TPartPreview::partChanged, this, [this] {
+        if (partPreview->Shown())
+            PaintBox1->RepaintAll();
+    });
+    connect(partPreview, &TPartPreview::failed, this,
+            [this](const QString &text) { statusBar()->showMessage(text); });
+
+    // The view choice and the tool, after the view tool bar's own buttons.
+    ToolBar1->addSeparator();
+    auto *group = new QActionGroup(this);
+    const struct {
+        const char *name, *text, *hint;
+        bool part;
+    } choices[] = {{"PathViewBtn", "Bahn", "Den Werkzeugweg zeigen", false},
+                   {"PartViewBtn", "Werkstück", "Das gefräste Werkstück zeigen", true}};
+    for (const auto &choice : choices) {
+        QAction *a = ToolBar1->addAction(QString::fromUtf8(choice.text));
+        a->setObjectName(choice.name);
+        a->setToolTip(QString::fromUtf8(choice.hint));
+        a->setCheckable(true);
+        group->addAction(a);
+        menu.actions.insert(choice.name, a);
+        const bool part = choice.part;
+        connect(a, &QAction::triggered, this, [this, part] { PartViewClick(part); });
+    }
+    action("PathViewBtn")->setChecked(true);
+    QAction *tool = ToolBar1->addAction(QString::fromUtf8("Werkzeug..."));
+    tool->setObjectName("WerkzeugBtn");
+    tool->setToolTip(QString::fromUtf8("Werkzeug, Rohteil und Auflösung des Werkstücks"));
+    menu.actions.insert("WerkzeugBtn", tool);
+    connect(tool, &QAction::triggered, this, [this] { WerkzeugClick(); });
+}
+
+void TMainform::PartViewClick(bool part) {
+    partPreview->SetShown(part);
+    PaintBox1->RepaintAll();
+}
+
+void TMainform::WerkzeugClick() {
+    TWerkzeugForm dialog(partPreview->Settings(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!partPreview->SetSettings(dialog.Settings()))
+        errorBox(TranslateMessage({"Die Einstellungen des Werkstücks konnten nicht in %1 "
+                                   "gespeichert werden.",
+                                   {progpath + kPreviewDatName}}));
+}
+
+void TMainform::WerkstueckexportierenClick() {
+    UserMessage message;
+    const HeightField *part = partPreview->CurrentPart(message);
+    if (!part) {
+        errorBox(TranslateMessage(message));
+        return;
+    }
+    const QString stl = translated("STL-Dateien (*.stl)"),
+                  pfm = translated("Höhenbild PFM (*.pfm)");
+    QString filter = stl;
+    const QString file =
+        partSaveDialog ? partSaveDialog()
+                       : QFileDialog::getSaveFileName(this, translated("Werkstück exportieren"),
+                                                      lastPictureFolder, stl + ";;" + pfm, &filter);
+    if (file.isEmpty())
+        return;
+    const bool asPfm = file.endsWith(".pfm", Qt::CaseInsensitive) ||
+                       (filter == pfm && !file.endsWith(".stl", Qt::CaseInsensitive));
+    const auto write = [part, asPfm](OutputFile &out, UserMessage &refused) {
+        if (!asPfm)
+            return WriteStl(*part, out, refused);
+        WritePfm(*part, out);
+        return true;
+    };
+    const auto describe = [](int errnum) {
+        return DescribeSystemError(errnum, [](const std::string &text) {
+            return TranslateString(QString::fromStdString(text)).toStdString();
+        });
+    };
+    if (!SavePart(QFile::encodeName(file).toStdString(), write, describe, message))
+        errorBox(TranslateMessage(message));
+}
+
+} // namespace morvilo

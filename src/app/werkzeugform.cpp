@@ -1,0 +1,129 @@
+#include "app/werkzeugform.h"
+
+#include "translation/translateunit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace morvilo {
+
+namespace {
+
+QString translated(const char *german) {
+    return TranslateString(QString::fromUtf8(german));
+}
+
+QDoubleSpinBox *numberEdit(const char *name, double low, double high, int decimals) {
+    auto *edit = new QDoubleSpinBox;
+    edit->setObjectName(name);
+    edit->setLocale(QLocale::c()); // a point whatever the user's locale
+    edit->setDecimals(decimals);
+    edit->setRange(low, high);
+    return edit;
+}
+
+} // namespace
+
+TWerkzeugForm::TWerkzeugForm(const PreviewSettings &settings, QWidget *parent) : QDialog(parent) {
+    setObjectName("TWerkzeugForm");
+    setWindowTitle(translated("Werkzeug"));
+    ShapeCombo = new QComboBox;
+    ShapeCombo->setObjectName("ShapeCombo");
+    ShapeCombo->addItems(
+        {translated("Schaftfräser"), translated("Kugelfräser"), translated("V-Fräser")});
+    ShapeCombo->setCurrentIndex(int(settings.tool.shape));
+    DiameterEd = numberEdit("DiameterEd", 0.001, 1e4, 3);
+    DiameterEd->setValue(settings.tool.diameter);
+    AngleEd = numberEdit("AngleEd", 1, 179, 1);
+    AngleEd->setValue(settings.tool.angle);
+
+    AutoStockCheck = new QCheckBox(
+        translated("Rohteil aus dem Programm (Ausdehnung plus Werkzeugradius, Oberseite Z 0)"));
+    AutoStockCheck->setObjectName("AutoStockCheck");
+    AutoStockCheck->setChecked(!settings.stock);
+    const Stock stock = settings.stock.value_or(Stock{0, 0, 100, 100, 0});
+    XMinEd = numberEdit("XMinEd", -1e6, 1e6, 4);
+    YMinEd = numberEdit("YMinEd", -1e6, 1e6, 4);
+    XMaxEd = numberEdit("XMaxEd", -1e6, 1e6, 4);
+    YMaxEd = numberEdit("YMaxEd", -1e6, 1e6, 4);
+    TopEd = numberEdit("TopEd", -1e6, 1e6, 4);
+    XMinEd->setValue(stock.xmin);
+    YMinEd->setValue(stock.ymin);
+    XMaxEd->setValue(stock.xmax);
+    YMaxEd->setValue(stock.ymax);
+    TopEd->setValue(stock.top);
+
+    AutoResolutionCheck =
+        new QCheckBox(translated("Auflösung automatisch (etwa 4 Millionen Zellen)"));
+    AutoResolutionCheck->setObjectName("AutoResolutionCheck");
+    AutoResolutionCheck->setChecked(!settings.resolution);
+    ResolutionEd = numberEdit("ResolutionEd", 0.0001, 1e4, 4);
+    ResolutionEd->setValue(settings.resolution.value_or(0.1));
+
+    ProblemLabel = new QLabel;
+    ProblemLabel->setObjectName("ProblemLabel");
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setText(translated("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(translated("Abbrechen"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &TWerkzeugForm::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &TWerkzeugForm::reject);
+
+    auto *form = new QFormLayout;
+    form->addRow(translated("Form:"), ShapeCombo);
+    form->addRow(translated("Durchmesser:"), DiameterEd);
+    form->addRow(translated("Spitzenwinkel:"), AngleEd);
+    form->addRow(AutoStockCheck);
+    form->addRow(translated("X min:"), XMinEd);
+    form->addRow(translated("Y min:"), YMinEd);
+    form->addRow(translated("X max:"), XMaxEd);
+    form->addRow(translated("Y max:"), YMaxEd);
+    form->addRow(translated("Z oben:"), TopEd);
+    form->addRow(AutoResolutionCheck);
+    form->addRow(translated("Auflösung:"), ResolutionEd);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(ProblemLabel);
+    layout->addWidget(buttons);
+
+    connect(ShapeCombo, &QComboBox::currentIndexChanged, this, [this] { enableFields(); });
+    connect(AutoStockCheck, &QCheckBox::toggled, this, [this] { enableFields(); });
+    connect(AutoResolutionCheck, &QCheckBox::toggled, this, [this] { enableFields(); });
+    enableFields();
+}
+
+void TWerkzeugForm::enableFields() {
+    AngleEd->setEnabled(ShapeCombo->currentIndex() == int(ToolShape::VBit));
+    for (QDoubleSpinBox *edit : {XMinEd, YMinEd, XMaxEd, YMaxEd, TopEd})
+        edit->setEnabled(!AutoStockCheck->isChecked());
+    ResolutionEd->setEnabled(!AutoResolutionCheck->isChecked());
+}
+
+PreviewSettings TWerkzeugForm::Settings() const {
+    PreviewSettings settings;
+    settings.tool = {ToolShape(ShapeCombo->currentIndex()), DiameterEd->value(), AngleEd->value()};
+    if (!AutoStockCheck->isChecked())
+        settings.stock = Stock{XMinEd->value(), YMinEd->value(), XMaxEd->value(), YMaxEd->value(),
+                               TopEd->value()};
+    if (!AutoResolutionCheck->isChecked())
+        settings.resolution = ResolutionEd->value();
+    return settings;
+}
+
+void TWerkzeugForm::accept() {
+    const PreviewSettings settings = Settings();
+    if (settings.stock && !StockIsValid(*settings.stock)) {
+        ProblemLabel->setText(
+            translated("X min muss kleiner als X max und Y min kleiner als Y max sein."));
+        return;
+    }
+    QDialog::accept();
+}
+
+} // namespace morvilo

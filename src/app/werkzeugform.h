@@ -1,0 +1,36 @@
+#pragma once
+// "Werkzeug": the tool, the stock and the resolution of the machining preview.
+
+#include "simulate/previewsettings.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+
+namespace morvilo {
+
+class TWerkzeugForm : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TWerkzeugForm(const PreviewSettings &settings, QWidget *parent = nullptr);
+
+    // The settings as the fields say.
+    PreviewSettings Settings() const;
+    // Closes only with a stock whose minimum lies below its maximum.
+    void accept() override;
+
+    QComboBox *ShapeCombo;
+    QDoubleSpinBox *DiameterEd, *AngleEd;
+    QCheckBox *AutoStockCheck, *AutoResolutionCheck;
+    QDoubleSpinBox *XMinEd, *YMinEd, *XMaxEd, *YMaxEd, *TopEd, *ResolutionEd;
+    QLabel *ProblemLabel;
+
+private:
+    void enableFields();
+};
+
+} // namespace morvilo

@@ -1,0 +1,46 @@
+#pragma once
+// The machining preview's computation: the stock's height field lowered by the tool swept along
+// every move of the plot list, feed moves and rapid moves alike (a rapid into the stock is a cut
+// the user must see). A move is a point drawn from the point before it (typ 1); the
+// interpreter's axis cross is left out. The height of a cell is the lowest the tool's lower
+// surface comes over the cell's centre along the whole path, never above the stock's top.
+//
+// The work is split over threads by rows (row j to thread j mod n), so each thread owns its
+// rows and needs no locks; each reads the plot list by itself. Memory beyond the grid is a few
+// hundred bytes a thread.
+
+#include "interpreter/plotlist.h"
+#include "simulate/heightfield.h"
+#include "simulate/millingtool.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace morvilo {
+
+struct MillingControl {
+    unsigned threads = 0;                      // 0: one for each core
+    const std::atomic<bool> *cancel = nullptr; // when it turns true, the work ends soon after
+    // Called on the calling thread now and then with the share of the plot list done (0 ... 1).
+    std::function<void(double)> progress;
+    // When given: the cells the moves visited, once for every move that visited them (a
+    // measure of the work, for benchmarks).
+    std::atomic<uint64_t> *cellsVisited = nullptr;
+};
+
+enum class MillingResult { Done, Cancelled };
+
+// Lowers field (as Reset left it, or as an earlier call left it) by every move of lines. A
+// cancelled run leaves the field partly milled.
+MillingResult MillPart(const TPlotList &lines, const MillingTool &tool, HeightField &field,
+                       const MillingControl &control = {});
+
+// The index in lines of the last move that cut cell (i, j) to its height in field, as MillPart
+// computed it with tool; none for a cell at the stock's top. It goes through the whole plot
+// list, so it is meant for a single cell the user points at.
+std::optional<uint32_t> LastCut(const TPlotList &lines, const MillingTool &tool,
+                                const HeightField &field, int32_t i, int32_t j);
+
+} // namespace morvilo
