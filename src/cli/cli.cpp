@@ -48,8 +48,7 @@ const struct {
     {"plot", RunPlot, true},          {"dxf", RunDxf, true},
     {"format", RunFormat, false},     {"send", RunSend, true},
     {"profiles", RunProfiles, false}, {"receive", RunReceive, true},
-    {"stats", RunStats, true},
-    {"simulate", RunSimulate, true},
+    {"stats", RunStats, true},        {"simulate", RunSimulate, true},
 };
 
 std::string &settingsFolder() {
