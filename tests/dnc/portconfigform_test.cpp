@@ -281,21 +281,25 @@ private slots:
         ReceiveSettings settings;
         settings.indices = PortOptions{0, 5, 2, 0, 2, 0};
         const std::string program = "%\nO1000\nG1 X1 Y2\n%\n";
-        {
-            test::PtyPair pair(folder.path());
-            QVERIFY(pair.ready());
-            settings.device = pair.sender();
-            sendLater(pair.receiver(), program, 300);
-            std::string document;
-            QStringList shown;
-            const ReceiveResult result = ReceiveWithProgress(
+        std::string document;
+        QStringList shown;
+        const auto receive = [&] {
+            document.clear();
+            shown.clear();
+            return ReceiveWithProgress(
                 nullptr, settings,
                 [&](std::string_view piece) {
                     document.append(piece);
                     return true;
                 },
                 [&](const QString &m) { shown << m; });
-            QCOMPARE(int(result.end), int(ReceiveEnd::EndCharacter));
+        };
+        {
+            test::PtyPair pair(folder.path());
+            QVERIFY(pair.ready());
+            settings.device = pair.sender();
+            sendLater(pair.receiver(), program, 300);
+            QCOMPARE(int(receive().end), int(ReceiveEnd::EndCharacter));
             QCOMPARE(document, program);
             QVERIFY(shown.isEmpty());
         }
@@ -304,16 +308,7 @@ private slots:
         settings.device = pair.sender();
         sendLater(pair.receiver(), "G1 X", 300);
         QTimer::singleShot(800, [&pair] { pair.Stop(); }); // the adapter is pulled
-        std::string document;
-        QStringList shown;
-        const ReceiveResult result = ReceiveWithProgress(
-            nullptr, settings,
-            [&](std::string_view piece) {
-                document.append(piece);
-                return true;
-            },
-            [&](const QString &m) { shown << m; });
-        QCOMPARE(int(result.end), int(ReceiveEnd::Vanished));
+        QCOMPARE(int(receive().end), int(ReceiveEnd::Vanished));
         QCOMPARE(document, std::string("G1 X"));
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].contains(QString::fromStdString(settings.device)));
