@@ -60,9 +60,10 @@ void TMainform::MeasureClick(int x, int y) {
     const MeasurePoint point = PointOf(lines[uint32_t(index)]);
     if (!measureFirst) {
         measureFirst = point;
-        MeasureLabel->setText(TranslateMessage(FirstPointText(point)));
+        MeasureLabel->setText(TranslateMessage(FirstPointText(point, view.diametermode)));
     } else {
-        MeasureLabel->setText(TranslateMessage(DistanceText(*measureFirst, point)));
+        MeasureLabel->setText(
+            TranslateMessage(DistanceText(*measureFirst, point, view.diametermode)));
         measureFirst.reset();
     }
 }

@@ -35,14 +35,16 @@ MeasurePoint PointOf(const t9dline &p) {
     return {p.x + p.u, p.y + p.v, p.z + p.w};
 }
 
-UserMessage FirstPointText(const MeasurePoint &p) {
-    return {"Punkt 1: X%1 Y%2 Z%3", {number(p.x), number(p.y), number(p.z)}};
+UserMessage FirstPointText(const MeasurePoint &p, bool diametermode) {
+    const double x = diametermode ? p.x * 2 : p.x;
+    return {"Punkt 1: X%1 Y%2 Z%3", {number(x), number(p.y), number(p.z)}};
 }
 
-UserMessage DistanceText(const MeasurePoint &a, const MeasurePoint &b) {
+UserMessage DistanceText(const MeasurePoint &a, const MeasurePoint &b, bool diametermode) {
     const double dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
     return {"dX %1, dY %2, dZ %3, Abstand %4",
-            {number(dx), number(dy), number(dz), number(std::sqrt(dx * dx + dy * dy + dz * dz))}};
+            {number(diametermode ? dx * 2 : dx), number(dy), number(dz),
+             number(std::sqrt(dx * dx + dy * dy + dz * dz))}};
 }
 
 } // namespace morvilo

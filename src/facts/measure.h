@@ -21,8 +21,10 @@ struct MeasurePoint {
 };
 MeasurePoint PointOf(const t9dline &p);
 
-// "Punkt 1: X%1 Y%2 Z%3" and "dX %1, dY %2, dZ %3, Abstand %4".
-UserMessage FirstPointText(const MeasurePoint &p);
-UserMessage DistanceText(const MeasurePoint &a, const MeasurePoint &b);
+// "Punkt 1: X%1 Y%2 Z%3" and "dX %1, dY %2, dZ %3, Abstand %4". In the lathe's diameter view X
+// and dX are diameters, as the programs and the caret marker give them; the distance is the
+// length between the two points.
+UserMessage FirstPointText(const MeasurePoint &p, bool diametermode = false);
+UserMessage DistanceText(const MeasurePoint &a, const MeasurePoint &b, bool diametermode = false);
 
 } // namespace morvilo
