@@ -115,6 +115,8 @@ QToolBar *TMainform::createViewToolBar() {
     // A measurement begins afresh whenever the mode is chosen.
     connect(action("MessenBtn"), &QAction::toggled, this, [this](bool on) {
         measureFirst.reset();
+        PaintBox1->measureMarks.clear();
+        PaintBox1->update();
         MeasureLabel->setText(
             on ? TranslateString(QString::fromUtf8("Messen: ersten Punkt anklicken")) : QString());
     });

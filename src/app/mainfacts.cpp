@@ -57,15 +57,19 @@ void TMainform::MeasureClick(int x, int y) {
             TranslateString(QString::fromUtf8("Kein Punkt der Bahn in der Nähe")));
         return;
     }
-    const MeasurePoint point = PointOf(lines[uint32_t(index)]);
+    const t9dline picked = lines[uint32_t(index)];
+    const MeasurePoint point = PointOf(picked);
     if (!measureFirst) {
         measureFirst = point;
+        PaintBox1->measureMarks = {picked};
         MeasureLabel->setText(TranslateMessage(FirstPointText(point, view.diametermode)));
     } else {
         MeasureLabel->setText(
             TranslateMessage(DistanceText(*measureFirst, point, view.diametermode)));
         measureFirst.reset();
+        PaintBox1->measureMarks.push_back(picked);
     }
+    PaintBox1->update();
 }
 
 } // namespace morvilo

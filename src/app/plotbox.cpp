@@ -118,6 +118,9 @@ void TPlotBox::paintEvent(QPaintEvent *event) {
     screen.drawImage(event->rect(), bitmap, event->rect());
     if (const std::optional<uint32_t> &segment = caretSegment(); segment && view.hasinverted)
         DrawCaretMarker(screen, lines[*segment], view);
+    if (view.hasinverted)
+        for (const t9dline &mark : measureMarks)
+            DrawMeasureMark(screen, mark, view);
 }
 
 void TPlotBox::resizeEvent(QResizeEvent *) {

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace morvilo {
 
@@ -41,6 +42,8 @@ public:
     void FitToPlot();
 
     EndpointMarks endpointMarks = EndpointMarks::RapidMoves;
+    // The points of the measurement in progress or just made ("Messen"), marked over the plot.
+    std::vector<t9dline> measureMarks;
     // The caret's text offset, for the marker at the last segment of its line.
     std::function<int64_t()> caretOffset;
     // An empty plot list asks for a run (it never stays empty: every run stores the axis cross).

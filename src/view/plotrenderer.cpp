@@ -191,6 +191,17 @@ std::optional<uint32_t> CaretSegment(const TPlotList &lines, int64_t caret) {
     return std::nullopt;
 }
 
+void DrawMeasureMark(QPainter &painter, const t9dline &point, const ViewState &view) {
+    const QPoint p = project(view.lastmat, point);
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 4));
+    painter.drawEllipse(p, 5, 5);
+    painter.setPen(QPen(Qt::yellow, 2));
+    painter.drawEllipse(p, 5, 5);
+    painter.restore();
+}
+
 QString CaretMarkerText(const t9dline &segment, bool diametermode) {
     const double x = diametermode ? segment.x * 2 : segment.x;
     return QStringLiteral("X %1, Y %2, Z %3")

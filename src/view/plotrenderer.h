@@ -75,6 +75,10 @@ QString CaretMarkerText(const t9dline &segment, bool diametermode);
 // be read on any colour of the plot (the white cuts of a relief included).
 void DrawCaretMarker(QPainter &painter, const t9dline &segment, const ViewState &view);
 
+// Marks a measured point (a plot point, projected through view.lastmat): a yellow ring with a
+// black edge, to be seen on every colour of the plot.
+void DrawMeasureMark(QPainter &painter, const t9dline &point, const ViewState &view);
+
 // One segment drawn as the interpreter produces it: a 1-pixel line from `from` to `to` in the
 // segment's colour and pen style, straight into bit.
 void DrawPlotSegment(QImage &bit, QPoint from, QPoint to, int32_t col, uint8_t style);

@@ -98,6 +98,16 @@ private slots:
         QCOMPARE(form->MeasureLabel->text(),
                  QString("dX 30.000, dY 40.000, dZ -5.000, Abstand 50.249"));
         QVERIFY(!form->moveit); // measuring neither rotates nor pans
+        // Both points are marked over the plot with a yellow ring (the first one is in the box).
+        QCOMPARE(form->PaintBox1->measureMarks.size(), size_t(2));
+        const QImage shown = form->PaintBox1->grab().toImage();
+        const QPoint mark = pixelOf(*form, 0, 0);
+        int yellow = 0;
+        for (int dy = -7; dy <= 7; ++dy)
+            for (int dx = -7; dx <= 7; ++dx)
+                yellow += shown.valid(mark + QPoint(dx, dy)) &&
+                          QColor(shown.pixel(mark + QPoint(dx, dy))) == QColor(Qt::yellow);
+        QVERIFY2(yellow >= 8, qPrintable(QString::number(yellow)));
         // In 3D the same.
         form->view.rotxv = 0.7, form->view.rotzv = 0.4;
         form->PaintBox1->RepaintAll();
