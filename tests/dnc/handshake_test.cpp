@@ -9,7 +9,7 @@
 #include "editor/editorcore.h"
 
 #include "../common/testfiles.h"
-#include "ptypair.h"
+#include "linetest.h"
 
 #include <gtest/gtest.h>
 
@@ -75,13 +75,12 @@ std::string program(size_t bytes) {
     return text + "M30\n%\n";
 }
 
-class OnALine : public testing::Test {
+class OnALine : public test::LineTest {
 protected:
     void SetUp() override {
-        if (!PtyPair::SocatAvailable())
-            GTEST_SKIP() << "socat is not installed (scripts/setup installs it)";
-        pair = std::make_unique<PtyPair>(folder.path());
-        ASSERT_TRUE(pair->ready());
+        LineTest::SetUp();
+        if (!LineReady())
+            return;
         machine = std::make_unique<Machine>(pair->receiver());
         ASSERT_GE(machine->fd, 0);
         settings.device = pair->sender();
@@ -89,16 +88,7 @@ protected:
         settings.lineEnd = LineEnd::Lf;
     }
 
-    TEditorCore &document(const std::string &text) {
-        test::WriteFile(folder / "program.nc", text);
-        EXPECT_TRUE(core.OpenFileWithName((folder / "program.nc").string()));
-        return core;
-    }
-
-    ScratchFolder folder;
-    std::unique_ptr<PtyPair> pair;
     std::unique_ptr<Machine> machine;
-    TEditorCore core;
     TransferSettings settings;
 };
 

@@ -4,7 +4,7 @@
 
 #include "../cli/cliprocess.h"
 #include "../common/testfiles.h"
-#include "ptypair.h"
+#include "linetest.h"
 
 #include <gtest/gtest.h>
 
@@ -76,18 +76,8 @@ long linesSent(const std::string &message) {
                : -1;
 }
 
-class SendCommandOnALine : public testing::Test {
-protected:
-    void SetUp() override {
-        if (!PtyPair::SocatAvailable())
-            GTEST_SKIP() << "socat is not installed (scripts/setup installs it)";
-        pair = std::make_unique<PtyPair>(folder.path());
-        ASSERT_TRUE(pair->ready());
-    }
-
-    ScratchFolder folder;
-    std::unique_ptr<PtyPair> pair;
-};
+// The command runs in its own process; the fixture gives it the line.
+class SendCommandOnALine : public test::LineTest {};
 
 TEST_F(SendCommandOnALine, SendsTheProgramWithTheGivenLineSettingsAndPutsThePortBack) {
     Receiver receiver(pair->receiver());

@@ -6,7 +6,7 @@
 #include "translation/translateunit.h"
 
 #include "../common/testfiles.h"
-#include "ptypair.h"
+#include "linetest.h"
 
 #include <gtest/gtest.h>
 
@@ -84,14 +84,12 @@ void setPortSettings(const std::string &device, const termios &t) {
     ::close(fd);
 }
 
-class Transfer : public testing::Test {
+class Transfer : public test::LineTest {
 protected:
     void SetUp() override {
-        if (!PtyPair::SocatAvailable())
-            GTEST_SKIP() << "socat is not installed (scripts/setup installs it): the serial line "
-                            "tests need it";
-        pair = std::make_unique<PtyPair>(folder.path());
-        ASSERT_TRUE(pair->ready()) << "socat made no pseudo-terminal pair";
+        LineTest::SetUp();
+        if (!LineReady())
+            return;
         receiver = std::make_unique<Receiver>(pair->receiver());
         ASSERT_TRUE(receiver->ok());
         settings.device = pair->sender();
@@ -100,16 +98,7 @@ protected:
         settings.indices = {0, 5, 2, 0, 2, 0};
     }
 
-    TEditorCore &document(const std::string &text) {
-        test::WriteFile(folder / "program.nc", text);
-        EXPECT_TRUE(core.OpenFileWithName((folder / "program.nc").string()));
-        return core;
-    }
-
-    ScratchFolder folder;
-    std::unique_ptr<PtyPair> pair;
     std::unique_ptr<Receiver> receiver;
-    TEditorCore core;
     TransferSettings settings;
     RecordingSerial api;
 };
