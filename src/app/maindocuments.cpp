@@ -196,7 +196,7 @@ void TMainform::opentheDXFnow(const QString &fname) {
         PageControl1->setCurrentIndex(1);
         break;
     case ReliefStatus::PictureUnreadable:
-        // A picture refused by its size says why below the specified message.
+        // A picture refused by its size says why below the message that it cannot be loaded.
         errorBox(
             GetTString(kMsgPictureNotLoaded) +
             (result.detail.empty() ? QString() : "\n" + QString::fromStdString(result.detail)));

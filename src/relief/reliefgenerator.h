@@ -128,7 +128,7 @@ struct ReliefResult {
     std::string detail;
     std::string message; // what to tell the user when the run failed (German)
     // The message with its values kept apart, so that a translation can be looked up before
-    // they go in; empty for the messages of the specified failures.
+    // they go in; empty for the plain messages (picture unreadable, file not created).
     UserMessage messageParts;
     uint64_t groups = 0;
     uint64_t bytes = 0;

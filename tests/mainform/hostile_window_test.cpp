@@ -255,7 +255,7 @@ private slots:
         QCOMPARE(form->PageControl1->currentIndex(), 1);
     }
 
-    // A picture beyond the pixel limit is refused with its size, below the specified message.
+    // A picture beyond the pixel limit is refused with its size, below the plain refusal.
     void aPictureBeyondThePixelLimitSaysWhy() {
         auto form = formWithProgram("G1 X1\r\n");
         QVERIFY(form);
