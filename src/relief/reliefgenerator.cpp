@@ -307,8 +307,9 @@ public:
             bytes += columns * (textLengths(p.xstart, last, style).second + sizeof(uint32_t));
             bytes += 2 * columns * sizeof(uint64_t); // the move tally's lengths
         }
-        // The runs of a row, kept until the row is done (zigzag, clearance, measuring).
-        bytes += (std::min(columns, width) / 2 + 1) * sizeof(std::pair<int64_t, int64_t>);
+        // The runs of a row, kept until the row is done (zigzag, clearance).
+        if (p.levelOptions.zigzag || p.levelOptions.useClearance)
+            bytes += (std::min(columns, width) / 2 + 1) * sizeof(std::pair<int64_t, int64_t>);
         return bytes;
     }
     static uint64_t LevelGridBytes(const ReliefGrid &grid, const dib &picture) {

@@ -3,6 +3,7 @@
 #include "../common/testfiles.h"
 #include "../relief/testpictures.h"
 #include "cli/cli.h"
+#include "clitest.h"
 
 #include <gtest/gtest.h>
 
@@ -14,37 +15,20 @@ using namespace morvilo;
 
 namespace {
 
-class ReliefLevelsCliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        picture = (folder / "pic.bmp").string();
-        test::WriteBmp24(picture, test::MakePicture24({{test::kBlack, test::kWhite},
-                                                       {test::Grey(200), test::kBlack}}));
-    }
-    int run(const std::vector<std::string> &arguments) {
-        out.str({});
-        err.str({});
-        return cli::RunCli(arguments, out, err);
-    }
-
-    test::ScratchFolder scratch;
-    const fs::path &folder = scratch.path();
-    std::string picture;
-    std::ostringstream out, err;
-};
+class ReliefLevelsCliTest : public test::CliTest {};
 
 // --skip-air, --clearance and --zigzag change the program as the generator's options do, the
 // dry run tells what they save, and a clearance out of range or a flag with a value is refused.
 TEST_F(ReliefLevelsCliTest, OptionsOfTheLevels) {
     const std::string output = (folder / "out.nc").string();
     ASSERT_EQ(run({"relief", picture, output, "--levels", "2", "--width", "2", "--distance", "1",
-                   "--decimals", "1", "--skip-air", "--clearance", "0.5", "--zigzag"}),
+                   "--decimals", "1", "--invert", "--skip-air", "--clearance", "0.5", "--zigzag"}),
               0)
         << err.str();
-    // Levels 0 1 / 1 0 (grey 200 stretched to 255): level 0 left out, the second row right to
-    // left, the first run retracts to the clearance, the level's last to the safe height.
-    EXPECT_EQ(test::ReadFile(output), "G0 X1.0 Y0.0\rG1 Z1.0\rG1 X1.0 Y0.0\rG0 Z-0.5\r\n"
-                                      "G0 X0.0 Y1.0\rG1 Z1.0\rG1 X0.0 Y1.0\rG0 Z-1.0\r\n");
+    // Inverted levels 1 0 / 0 1: level 0 left out, the first run retracts to the clearance,
+    // the level's last to the safe height.
+    EXPECT_EQ(test::ReadFile(output), "G0 X0.0 Y0.0\rG1 Z1.0\rG1 X0.0 Y0.0\rG0 Z-0.5\r\n"
+                                      "G0 X1.0 Y1.0\rG1 Z1.0\rG1 X1.0 Y1.0\rG0 Z-1.0\r\n");
 
     ASSERT_EQ(run({"relief", picture, "--dry-run", "--profile", "linuxcnc", "--safe", "5",
                    "--depth", "-1", "--skip-air", "--clearance=1", "--zigzag"}),

@@ -4,6 +4,7 @@
 
 #include "../common/testfiles.h"
 #include "relief/reliefgenerator.h"
+#include "reliefprograms.h"
 #include "testpictures.h"
 
 #include <gtest/gtest.h>
@@ -23,44 +24,7 @@ namespace {
 
 const std::string kTestData = MORVILO_TEST_DATA;
 
-struct Group {
-    std::string approach, plunge, cut, retract;
-};
-
-std::string join(const std::vector<Group> &groups) {
-    std::string text;
-    for (const Group &g : groups)
-        text += g.approach + "\r" + g.plunge + "\r" + g.cut + "\r" + g.retract + "\r\n";
-    return text;
-}
-
-class LevelOptionsTest : public ::testing::Test {
-protected:
-    std::string relief(const ReliefParameters &p, const dib &picture) {
-        OutputFile out;
-        const fs::path path = folder / "relief.nc";
-        EXPECT_TRUE(out.Open(path, OutputFile::Mode::Replace, 4096));
-        WriteRelief(p, picture, out);
-        EXPECT_TRUE(out.Commit()) << out.Error();
-        return ReadFile(path);
-    }
-    ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
-                          std::string &program) {
-        const fs::path output = folder / "out.nc";
-        fs::remove(output);
-        const ReliefResult result = GenerateReliefFile(p, picturePath, output.string());
-        program = fs::exists(output) ? ReadFile(output) : std::string();
-        return result;
-    }
-    std::string pictureFile(const dib &picture, const char *name = "picture.bmp") {
-        const std::string path = (folder / name).string();
-        WriteBmp24(path, picture);
-        return path;
-    }
-
-    ScratchFolder scratch;
-    const fs::path &folder = scratch.path();
-};
+class LevelOptionsTest : public ReliefProgramTest {};
 
 LevelOptions options(bool skipAir, double clearance, bool zigzag) {
     LevelOptions o;
@@ -72,21 +36,7 @@ LevelOptions options(bool skipAir, double clearance, bool zigzag) {
     return o;
 }
 
-// The 4 x 2 picture of the worked example (rows bottom first): levels 0 2 2 1 / 2 2 0 0.
-dib workedExamplePicture() {
-    return MakePicture24({{kBlack, kWhite, kWhite, Grey(128)}, {kWhite, kWhite, kBlack, kBlack}});
-}
-
-ReliefParameters workedExampleParameters() {
-    ReliefParameters p;
-    p.width = 4;
-    p.abstandfr = 1;
-    p.levels = 3;
-    p.tiefe = 2;
-    p.sicher = -1;
-    p.nach = 2;
-    return p;
-}
+// The worked example's levels are 0 2 2 1 / 2 2 0 0.
 
 // Each option on the worked example, and together on a picture whose rows have several runs.
 TEST_F(LevelOptionsTest, EachOptionOnSmallPictures) {

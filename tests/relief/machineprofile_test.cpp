@@ -1,6 +1,7 @@
 #include "../common/testfiles.h"
 #include "relief/profilesfile.h"
 #include "relief/reliefgenerator.h"
+#include "reliefprograms.h"
 #include "testpictures.h"
 
 #include <QCryptographicHash>
@@ -50,26 +51,7 @@ ReliefParameters machineParameters(const MachineProfile &profile) {
     return p;
 }
 
-class ProfileTest : public ::testing::Test {
-protected:
-    // The program of a picture file, written as the window and the CLI write it.
-    ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
-                          std::string &program) {
-        const fs::path output = folder / "out.nc";
-        fs::remove(output);
-        const ReliefResult result = GenerateReliefFile(p, picturePath, output.string());
-        program = fs::exists(output) ? ReadFile(output) : std::string();
-        return result;
-    }
-    std::string pictureFile(const dib &picture) {
-        const std::string path = (folder / "picture.bmp").string();
-        WriteBmp24(path, picture);
-        return path;
-    }
-
-    ScratchFolder scratch;
-    const fs::path &folder = scratch.path();
-};
+class ProfileTest : public ReliefProgramTest {};
 
 // The bare paths are the program as it always was: these digests come from the independent
 // Python rendition of the generator (bench/compare/relief_reference.py).

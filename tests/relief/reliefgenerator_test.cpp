@@ -1,5 +1,6 @@
 #include "../common/testfiles.h"
 #include "relief/reliefgenerator.h"
+#include "reliefprograms.h"
 #include "testpictures.h"
 
 #include <gtest/gtest.h>
@@ -15,47 +16,7 @@ using namespace morvilo::test;
 
 namespace {
 
-struct Group {
-    std::string approach, plunge, cut, retract;
-};
-
-std::string join(const std::vector<Group> &groups) {
-    std::string text;
-    for (const Group &g : groups)
-        text += g.approach + "\r" + g.plunge + "\r" + g.cut + "\r" + g.retract + "\r\n";
-    return text;
-}
-
-class ReliefTest : public ::testing::Test {
-protected:
-    std::string relief(const ReliefParameters &p, const dib &picture) {
-        OutputFile out;
-        const fs::path path = folder / "relief.nc";
-        EXPECT_TRUE(out.Open(path, OutputFile::Mode::Replace, 4096));
-        WriteRelief(p, picture, out);
-        EXPECT_TRUE(out.Commit()) << out.Error();
-        return ReadFile(path);
-    }
-
-    ScratchFolder scratch;
-    const fs::path &folder = scratch.path();
-};
-
-// The 4 x 2 picture of the worked example: rows listed bottom first.
-dib workedExamplePicture() {
-    return MakePicture24({{kBlack, kWhite, kWhite, Grey(128)}, {kWhite, kWhite, kBlack, kBlack}});
-}
-
-ReliefParameters workedExampleParameters() {
-    ReliefParameters p;
-    p.width = 4;
-    p.abstandfr = 1;
-    p.levels = 3;
-    p.tiefe = 2;
-    p.sicher = -1;
-    p.nach = 2;
-    return p;
-}
+class ReliefTest : public ReliefProgramTest {};
 
 TEST_F(ReliefTest, WorkedExample) {
     const std::string expected = join({
