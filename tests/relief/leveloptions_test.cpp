@@ -59,14 +59,7 @@ TEST_F(LevelOptionsTest, EachOptionOnSmallPictures) {
         const dib &picture;
         std::vector<Group> expected;
     };
-    const std::vector<Group> plain = {
-        {"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
-        {"G0 X0.00 Y1.00", "G1 Z0.00", "G1 X3.00 Y1.00", "G0 Z-1.00"},
-        {"G0 X1.00 Y0.00", "G1 Z1.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
-        {"G0 X0.00 Y1.00", "G1 Z1.00", "G1 X1.00 Y1.00", "G0 Z-1.00"},
-        {"G0 X1.00 Y0.00", "G1 Z2.00", "G1 X2.00 Y0.00", "G0 Z-1.00"},
-        {"G0 X0.00 Y1.00", "G1 Z2.00", "G1 X1.00 Y1.00", "G0 Z-1.00"},
-    };
+    const std::vector<Group> plain = workedExampleGroups();
     const Case cases[] = {
         {"level 0 left out",
          workedExampleParameters(),

@@ -19,15 +19,8 @@ namespace {
 class ReliefTest : public ReliefProgramTest {};
 
 TEST_F(ReliefTest, WorkedExample) {
-    const std::string expected = join({
-        {"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
-        {"G0 X0.00 Y1.00", "G1 Z0.00", "G1 X3.00 Y1.00", "G0 Z-1.00"},
-        {"G0 X1.00 Y0.00", "G1 Z1.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
-        {"G0 X0.00 Y1.00", "G1 Z1.00", "G1 X1.00 Y1.00", "G0 Z-1.00"},
-        {"G0 X1.00 Y0.00", "G1 Z2.00", "G1 X2.00 Y0.00", "G0 Z-1.00"},
-        {"G0 X0.00 Y1.00", "G1 Z2.00", "G1 X1.00 Y1.00", "G0 Z-1.00"},
-    });
-    EXPECT_EQ(relief(workedExampleParameters(), workedExamplePicture()), expected);
+    EXPECT_EQ(relief(workedExampleParameters(), workedExamplePicture()),
+              join(workedExampleGroups()));
 }
 
 TEST_F(ReliefTest, WorkedExampleInverted) {

@@ -42,6 +42,18 @@ inline ReliefParameters workedExampleParameters() {
     return p;
 }
 
+// The worked example's program: levels 0 2 2 1 / 2 2 0 0, each level row by row.
+inline std::vector<Group> workedExampleGroups() {
+    return {
+        {"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
+        {"G0 X0.00 Y1.00", "G1 Z0.00", "G1 X3.00 Y1.00", "G0 Z-1.00"},
+        {"G0 X1.00 Y0.00", "G1 Z1.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
+        {"G0 X0.00 Y1.00", "G1 Z1.00", "G1 X1.00 Y1.00", "G0 Z-1.00"},
+        {"G0 X1.00 Y0.00", "G1 Z2.00", "G1 X2.00 Y0.00", "G0 Z-1.00"},
+        {"G0 X0.00 Y1.00", "G1 Z2.00", "G1 X1.00 Y1.00", "G0 Z-1.00"},
+    };
+}
+
 class ReliefProgramTest : public ::testing::Test {
 protected:
     // The program of a picture in memory.
