@@ -53,7 +53,7 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
     CheckMinMaxBrightCheck->setChecked(true);
     SkipAirCheck = new QCheckBox(QString::fromUtf8("Stufe 0 (Luft) weglassen"));
     SkipAirCheck->setObjectName("SkipAirCheck");
-    ClearanceCheck = new QCheckBox(QString::fromUtf8("In der Stufe nur zurückziehen um:"));
+    ClearanceCheck = new QCheckBox(QString::fromUtf8("Rückzug nur um Freiraum:"));
     ClearanceCheck->setObjectName("ClearanceCheck");
     ClearanceEd = realEdit("ClearanceEd", ReliefLimits::minClearance, ReliefLimits::maxClearance,
                            LevelOptions{}.clearance);
@@ -83,7 +83,7 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
     grid->addWidget(InvertCheck, 3, 1);
     grid->addWidget(CheckMinMaxBrightCheck, 3, 2, 1, 4);
     // The options of the stepped program that save machine time.
-    grid->addWidget(SkipAirCheck, 5, 1);
+    grid->addWidget(SkipAirCheck, 5, 0, 1, 2, Qt::AlignRight);
     grid->addWidget(ClearanceCheck, 5, 2, Qt::AlignRight);
     grid->addWidget(ClearanceEd, 5, 3);
     grid->addWidget(ZigzagCheck, 5, 4, 1, 2);
