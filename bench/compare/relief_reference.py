@@ -41,8 +41,8 @@ than the generator). Everything else runs per sample as the generator does.
 Corners the generator's rules leave open are settled as Morvilo settles
 them: a grid of a single column (or row) samples column (or row) 0 of the
 picture, a grid without columns or rows gives an empty file, and an
-all-black picture under the range option (brightest grey 0) gives
-brightness 0 to every sample (255 when inverted).
+picture of a single grey under the range option gives brightness 0 to every
+sample (255 when inverted).
 """
 
 import argparse
@@ -189,8 +189,9 @@ def generate(picture, output, levels=16, width="10", distance=0.05,
                     maxc = grey
     else:
         minc, maxc = 0, 255
-    if maxc == 0:
-        maxc = 1  # all samples are grey 0 = minc: brightness 0, no division by zero
+    # With the range, brightness runs from the darkest sample (0) to the brightest (255);
+    # a picture of one grey is 0 everywhere. Without it the grey itself counts.
+    span = maxc - minc
 
     xs = [fixed(ext(ext(x * scale) + fx0), nach) for x in range(aufl)]
     ys = [fixed(ext(ext(y * scale) + fy0), nach) for y in range(aufly)]
@@ -210,7 +211,7 @@ def generate(picture, output, levels=16, width="10", distance=0.05,
                 for x in range(aufl):
                     o = base + colsrc[x]
                     grey = (30 * pix[o + 2] + 59 * pix[o + 1] + 11 * pix[o]) // 100
-                    b = (grey - minc) * 255 // maxc
+                    b = (grey - minc) * 255 // span if span > 0 else 0
                     if invert:
                         b = 255 - b
                     if b * abstuf // 255 >= i:

@@ -187,8 +187,13 @@ void TMainform::opentheDXFnow(const QString &fname) {
         RunReliefWithProgress(this, Panel3->parameters(), fname.toStdString(), tempfilename);
     switch (result.status) {
     case ReliefStatus::Ok:
-        ReliefFiguresLabel->setText(
-            TranslateMessage({"Relief: %1, Laufzeit %2 (%3)",
+        ReliefFiguresLabel->setText(TranslateMessage(
+            Panel3->levelOptions().Any()
+                ? UserMessage{"Relief: %1, Laufzeit %2 (spart %3) (%4)",
+                              {ByteSizeText(result.bytes), RunTimeText(result.estimate.seconds),
+                               RunTimeText(SecondsSaved(result.estimate)),
+                               Panel3->selectedProfile().name}}
+                : UserMessage{"Relief: %1, Laufzeit %2 (%3)",
                               {ByteSizeText(result.bytes), RunTimeText(result.estimate.seconds),
                                Panel3->selectedProfile().name}}));
         freshloaded = true; // the first plot of the new program is zoomed to fit

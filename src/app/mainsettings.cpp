@@ -15,6 +15,7 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <cmath>
 
 namespace morvilo {
 
@@ -77,6 +78,31 @@ void restoreProfileChoice(const QSettings &store, TReliefPanel &panel) {
     }
 }
 
+// The options of the stepped program; a value that is missing or not readable keeps the
+// panel's.
+void restoreLevelOptions(const QSettings &store, TReliefPanel &panel) {
+    LevelOptions options = panel.levelOptions();
+    const std::pair<const char *, bool *> checks[] = {{"SkipAir", &options.skipAir},
+                                                      {"UseClearance", &options.useClearance},
+                                                      {"Zigzag", &options.zigzag}};
+    for (const auto &[key, target] : checks)
+        if (store.contains(key))
+            *target = store.value(key).toBool();
+    bool ok = false;
+    const double clearance = store.value("Clearance").toDouble(&ok);
+    if (ok && std::isfinite(clearance))
+        options.clearance = clearance;
+    panel.setLevelOptions(options);
+}
+
+void storeLevelOptions(QSettings &store, const TReliefPanel &panel) {
+    const LevelOptions options = panel.levelOptions();
+    store.setValue("SkipAir", options.skipAir);
+    store.setValue("UseClearance", options.useClearance);
+    store.setValue("Clearance", options.clearance);
+    store.setValue("Zigzag", options.zigzag);
+}
+
 } // namespace
 
 const QStringList &TMainform::StoredCheckMarks() {
@@ -115,6 +141,7 @@ void TMainform::RestoreSettings() {
     }
     otherbreaketsClick(); // the brackets follow the restored option
     restoreProfileChoice(*store, *Panel3);
+    restoreLevelOptions(*store, *Panel3);
 }
 
 void TMainform::StoreSettings() {
@@ -126,6 +153,7 @@ void TMainform::StoreSettings() {
     store->setValue("Feed", Panel3->FeedEd->value());
     store->setValue("PlungeFeed", Panel3->PlungeFeedEd->value());
     store->setValue("Spindle", Panel3->SpindleEd->value());
+    storeLevelOptions(*store, *Panel3);
 }
 
 void TMainform::RestoreOrdnerForm() {

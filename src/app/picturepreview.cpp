@@ -203,10 +203,16 @@ void TPicturePreview::estimateDone() {
     }
     estimate = *result;
     estimateReady = true;
-    QString shown = text("Raster %1 × %2, %3 Schnitte, %4, Laufzeit %5 (%6)",
-                         {std::to_string(estimate.columns), std::to_string(estimate.rows),
-                          std::to_string(estimate.cuts), ByteSizeText(estimate.bytes),
-                          RunTimeText(estimate.seconds), parameters.profile.name});
+    QString shown = parameters.levelOptions.Any()
+                        ? text("Raster %1 × %2, %3 Schnitte, %4, Laufzeit %5 (spart %6) (%7)",
+                               {std::to_string(estimate.columns), std::to_string(estimate.rows),
+                                std::to_string(estimate.cuts), ByteSizeText(estimate.bytes),
+                                RunTimeText(estimate.seconds), RunTimeText(SecondsSaved(estimate)),
+                                parameters.profile.name})
+                        : text("Raster %1 × %2, %3 Schnitte, %4, Laufzeit %5 (%6)",
+                               {std::to_string(estimate.columns), std::to_string(estimate.rows),
+                                std::to_string(estimate.cuts), ByteSizeText(estimate.bytes),
+                                RunTimeText(estimate.seconds), parameters.profile.name});
     // A program the safety check would refuse is shown with the reason, in red.
     const UserMessage unsafe = CheckReliefSafety(parameters, parameters.profile);
     if (!unsafe.empty())

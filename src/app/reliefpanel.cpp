@@ -51,6 +51,20 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
         new QCheckBox(QString::fromUtf8("Ermittle minimale/maximale Helligkeit des Bildes"));
     CheckMinMaxBrightCheck->setObjectName("CheckMinMaxBrightCheck");
     CheckMinMaxBrightCheck->setChecked(true);
+    SkipAirCheck = new QCheckBox(QString::fromUtf8("Stufe 0 (Luft) weglassen"));
+    SkipAirCheck->setObjectName("SkipAirCheck");
+    ClearanceCheck = new QCheckBox(QString::fromUtf8("Rückzug nur um Freiraum:"));
+    ClearanceCheck->setObjectName("ClearanceCheck");
+    ClearanceEd = realEdit("ClearanceEd", ReliefLimits::minClearance, ReliefLimits::maxClearance,
+                           LevelOptions{}.clearance);
+    ClearanceEd->setEnabled(false);
+    ZigzagCheck = new QCheckBox(QString::fromUtf8("Zickzack"));
+    ZigzagCheck->setObjectName("ZigzagCheck");
+    for (QWidget *widget :
+         {static_cast<QWidget *>(SkipAirCheck), static_cast<QWidget *>(ClearanceCheck),
+          static_cast<QWidget *>(ClearanceEd), static_cast<QWidget *>(ZigzagCheck)})
+        widget->setToolTip(QString::fromUtf8(
+            "Spart Laufzeit, ohne die Tiefe eines Schnitts zu ändern (siehe Hilfe)"));
     NachkommaEd = new QSpinBox;
     NachkommaEd->setObjectName("NachkommaEd");
     NachkommaEd->setRange(ReliefLimits::minDecimals, ReliefLimits::maxDecimals);
@@ -68,6 +82,11 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
     addField(grid, 2, 1, "Abstand zwischen Fräsbahnen:", AbstandFrEd);
     grid->addWidget(InvertCheck, 3, 1);
     grid->addWidget(CheckMinMaxBrightCheck, 3, 2, 1, 4);
+    // The options of the stepped program that save machine time.
+    grid->addWidget(SkipAirCheck, 5, 0, 1, 2, Qt::AlignRight);
+    grid->addWidget(ClearanceCheck, 5, 2, Qt::AlignRight);
+    grid->addWidget(ClearanceEd, 5, 3);
+    grid->addWidget(ZigzagCheck, 5, 4, 1, 2);
 
     // The machine profile, after the values of the relief itself.
     ProfileCombo = new QComboBox;
@@ -87,12 +106,14 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
         emit valuesChanged();
     });
     for (QDoubleSpinBox *edit : {SicherEd, FraesTiefe, BreitEdValue, XStartEd, YStartEd, ZStartEd,
-                                 AbstandFrEd, FeedEd, PlungeFeedEd, SpindleEd})
+                                 AbstandFrEd, FeedEd, PlungeFeedEd, SpindleEd, ClearanceEd})
         connect(edit, &QDoubleSpinBox::valueChanged, this, &TReliefPanel::valuesChanged);
     for (QSpinBox *edit : {AbstufEd, NachkommaEd})
         connect(edit, &QSpinBox::valueChanged, this, &TReliefPanel::valuesChanged);
-    for (QCheckBox *check : {InvertCheck, CheckMinMaxBrightCheck})
+    for (QCheckBox *check :
+         {InvertCheck, CheckMinMaxBrightCheck, SkipAirCheck, ClearanceCheck, ZigzagCheck})
         connect(check, &QCheckBox::toggled, this, &TReliefPanel::valuesChanged);
+    connect(ClearanceCheck, &QCheckBox::toggled, ClearanceEd, &QWidget::setEnabled);
 }
 
 void TReliefPanel::setProfiles(const std::vector<MachineProfile> &list) {
@@ -165,7 +186,25 @@ ReliefParameters TReliefPanel::parameters() const {
     p.profile.feed = FeedEd->value();
     p.profile.plungeFeed = PlungeFeedEd->value();
     p.profile.spindle = SpindleEd->value();
+    p.levelOptions = levelOptions();
     return p;
+}
+
+LevelOptions TReliefPanel::levelOptions() const {
+    LevelOptions options;
+    options.skipAir = SkipAirCheck->isChecked();
+    options.useClearance = ClearanceCheck->isChecked();
+    options.clearance = ClearanceEd->value();
+    options.zigzag = ZigzagCheck->isChecked();
+    return options;
+}
+
+void TReliefPanel::setLevelOptions(const LevelOptions &options) {
+    SkipAirCheck->setChecked(options.skipAir);
+    ClearanceCheck->setChecked(options.useClearance);
+    ClearanceEd->setValue(
+        PanelReal(options.clearance, {ReliefLimits::minClearance, ReliefLimits::maxClearance}));
+    ZigzagCheck->setChecked(options.zigzag);
 }
 
 void TReliefPanel::setParameters(const ReliefParameters &p) {

@@ -24,13 +24,19 @@ public:
     // The values as the controls hold them now; the width with the full precision of the
     // text shown; the chosen machine profile with the feeds and the spindle speed of the panel.
     ReliefParameters parameters() const;
-    // Shows the values (the command line's levels, width, distance and inversion).
+    // Shows the values (the command line's levels, width, distance and inversion); the level
+    // options and the machine profile stay as they are.
     void setParameters(const ReliefParameters &p);
+    // The options that make the stepped program cheaper to run (remembered across restarts).
+    LevelOptions levelOptions() const;
+    void setLevelOptions(const LevelOptions &options);
 
     QDoubleSpinBox *SicherEd, *FraesTiefe, *BreitEdValue, *XStartEd, *YStartEd, *ZStartEd,
         *AbstandFrEd;
     QSpinBox *AbstufEd;
     QCheckBox *InvertCheck, *CheckMinMaxBrightCheck;
+    QCheckBox *SkipAirCheck, *ClearanceCheck, *ZigzagCheck;
+    QDoubleSpinBox *ClearanceEd;
     // "Nachkommastellen:" lives on the main tool bar; the panel creates and reads it.
     QSpinBox *NachkommaEd;
 

@@ -46,6 +46,11 @@ std::string reliefUsage() {
          {"--feed F", cliText("Vorschub der Schnitte, statt des Profilwerts")},
          {"--plunge-feed F", cliText("Vorschub beim Eintauchen, statt des Profilwerts")},
          {"--spindle S", cliText("Spindeldrehzahl, statt des Profilwerts (0: keine)")},
+         {"--skip-air", cliText("Stufe 0 weglassen: sie fräst auf Z-Start, in der Luft")},
+         {"--clearance C",
+          cliText("zwischen den Bahnen einer Stufe nur C über Z-Start (zur sicheren Höhe hin) "
+                  "zurückziehen statt auf die sichere Höhe")},
+         {"--zigzag", cliText("die Bahnen jeder zweiten Zeile von rechts nach links fräsen")},
          {"--dry-run", cliText("nichts schreiben: Raster, Schnitte, Programmgröße und Laufzeit "
                                "ausgeben (OUTPUT darf fehlen)")}});
 }
@@ -119,6 +124,14 @@ bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
         return readFlag(reader, p.invert, true, error);
     if (reader.Is("no-range"))
         return readFlag(reader, p.brightnessRange, false, error);
+    if (reader.Is("skip-air"))
+        return readFlag(reader, p.levelOptions.skipAir, true, error);
+    if (reader.Is("zigzag"))
+        return readFlag(reader, p.levelOptions.zigzag, true, error);
+    if (reader.Is("clearance")) {
+        p.levelOptions.useClearance = true;
+        return readReal(reader, p.levelOptions.clearance, error);
+    }
     if (reader.Is("help"))
         return readFlag(reader, o.help, true, error);
     if (reader.Is("dry-run"))
@@ -178,7 +191,8 @@ bool parse(const std::vector<std::string> &arguments, ReliefOptions &o, std::str
 // and erased at the end.
 class TerminalProgress {
 public:
-    TerminalProgress(std::ostream &err, ReliefProgress &progress) : err(err) {
+    TerminalProgress(std::ostream &err, ReliefProgress &progress, bool measuring)
+        : err(err), measuring(measuring) {
         progress.afterRow = [this, &progress] { show(progress); };
     }
     ~TerminalProgress() {
@@ -197,12 +211,14 @@ private:
         shown = true;
         const uint64_t total = progress.rowsTotal, done = progress.rowsDone;
         const auto tenths = total == 0 ? 0 : uint64_t((unsigned __int128)done * 1000 / total);
-        err << "\rmorvilo-cli relief: " << cliText("G-Code wird erzeugt...") << " " << tenths / 10
-            << "." << tenths % 10 << " % (" << ByteSizeText(progress.bytesWritten) << ")\033[K"
-            << std::flush;
+        err << "\rmorvilo-cli relief: "
+            << cliText(measuring ? "Das Programm wird vermessen..." : "G-Code wird erzeugt...")
+            << " " << tenths / 10 << "." << tenths % 10 << " % ("
+            << ByteSizeText(progress.bytesWritten) << ")\033[K" << std::flush;
     }
 
     std::ostream &err;
+    bool measuring;
     std::chrono::steady_clock::time_point last;
     bool shown = false;
 };
@@ -224,7 +240,8 @@ std::string seconds(double value) {
 }
 
 // What a dry run tells: the grid, the cuts, the program's size and its run time.
-void showFigures(const ReliefEstimate &e, const MachineProfile &profile, std::ostream &out) {
+void showFigures(const ReliefEstimate &e, const ReliefParameters &p, std::ostream &out) {
+    const MachineProfile &profile = p.profile;
     out << cliText("Raster: %1 × %2", {std::to_string(e.columns), std::to_string(e.rows)}) << "\n"
         << cliText("Schnitte: %1", {std::to_string(e.cuts)}) << "\n"
         << cliText("Programmgröße: %1 Bytes (%2)", {std::to_string(e.bytes), ByteSizeText(e.bytes)})
@@ -235,6 +252,11 @@ void showFigures(const ReliefEstimate &e, const MachineProfile &profile, std::os
                     NumberText(profile.feed), NumberText(profile.plungeFeed),
                     NumberText(profile.rapidRate), NumberText(profile.acceleration)})
         << "\n";
+    if (p.levelOptions.Any()) // what the options save
+        out << cliText("Ersparnis: %1 (%2 s; ohne die Optionen %3)",
+                       {RunTimeText(SecondsSaved(e)), seconds(SecondsSaved(e)),
+                        RunTimeText(e.plainSeconds)})
+            << "\n";
 }
 
 int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
@@ -249,7 +271,7 @@ int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
     ReliefProgress progress;
     std::optional<TerminalProgress> shown;
     if (toTerminal(err))
-        shown.emplace(err, progress);
+        shown.emplace(err, progress, options.dryRun);
     ReliefResult result = options.dryRun
                               ? MeasureReliefFile(options.p, picture, &progress)
                               : GenerateReliefFile(options.p, picture, options.positional[1],
@@ -258,7 +280,7 @@ int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
     switch (result.status) {
     case ReliefStatus::Ok:
         if (options.dryRun)
-            showFigures(result.estimate, options.p.profile, out);
+            showFigures(result.estimate, options.p, out);
         return kSuccess;
     case ReliefStatus::PictureUnreadable:
         err << "morvilo-cli relief: " << picture << ": " << resultText(result) << "\n";

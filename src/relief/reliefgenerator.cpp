@@ -2,10 +2,12 @@
 
 #include "relief/grafikrw.h"
 #include "relief/reliefformat.h"
+#include "vantrel/numbertext.h"
 #include "vantrel/room.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -144,8 +146,9 @@ struct GroupFrame {
 
 // Numbers of the four lines of a group that depend only on the level and the row.
 struct RowTexts {
-    std::string middle; // " Y<y>" sep "G1 Z<z>" plunge sep "G1 X"
-    std::string tail;   // " Y<y>" cut sep "G0 Z<safe>" end
+    std::string middle;    // " Y<y>" sep "G1 Z<z>" plunge sep "G1 X"
+    std::string tail;      // " Y<y>" cut sep "G0 Z<safe>" end
+    std::string tailClear; // " Y<y>" cut sep "G0 Z<clearance>" end
 };
 
 // The time of a move of a length at a rate (units per minute), from rest to rest; with an
@@ -176,26 +179,49 @@ public:
                                                                      profile.acceleration},
           histogramColumns(uint64_t(columns) <= histogramLimit ? size_t(columns) : 0) {}
 
-    void StartLevel(double depth) {
+    // The plunges and retracts of a level span depth (from and to the safe height); with a
+    // clearance, all but the level's first plunge and its last retract span shortDepth.
+    void StartLevel(double depth, double shortDepth) {
         finishLevel();
         levelDepth = depth;
+        levelShortDepth = shortDepth;
     }
-    // One group of the row y: rapid from the last group's end, plunge, cut, retract.
-    void Group(int64_t y, int64_t firstx, int64_t lastx) {
+    // One group of the row y: rapid from the last group's end, plunge, cut from startx to endx,
+    // retract.
+    void Group(int64_t y, int64_t startx, int64_t endx) {
         if (!started && histogramColumns > 0) {
             cutSteps.assign(histogramColumns, 0);
             rapidSteps.assign(histogramColumns, 0);
         }
-        if (started && y == lastY && firstx > lastX)
-            addSteps(rapidSteps, firstx - lastX, rapid, estimate.rapidLength);
+        if (started && y == lastY)
+            addSteps(rapidSteps, std::abs(startx - lastX), rapid, estimate.rapidLength);
         else if (started)
-            add(std::hypot(double(firstx - lastX), double(y - lastY)) * scale, rapid,
+            add(std::hypot(double(startx - lastX), double(y - lastY)) * scale, rapid,
                 estimate.rapidLength);
-        addSteps(cutSteps, lastx - firstx, cut, estimate.cutLength);
+        addSteps(cutSteps, std::abs(endx - startx), cut, estimate.cutLength);
         ++groupsOfLevel;
         started = true;
-        lastX = lastx;
+        lastX = endx;
         lastY = y;
+    }
+    // The groups of the row just tallied, made again in times rows more: a rapid of
+    // betweenRows grid steps into each, then the rapids between its runs and its cuts. The
+    // last of them ends at endx of row endY.
+    void RepeatRow(uint64_t times, double betweenRows,
+                   const std::vector<std::pair<int64_t, int64_t>> &runs, int64_t endx,
+                   int64_t endY) {
+        if (times == 0 || runs.empty())
+            return;
+        add(betweenRows * scale, rapid, estimate.rapidLength, double(times));
+        for (size_t k = 0; k < runs.size(); ++k) {
+            if (k > 0)
+                addSteps(rapidSteps, runs[k].first - runs[k - 1].second, rapid,
+                         estimate.rapidLength, times);
+            addSteps(cutSteps, runs[k].second - runs[k].first, cut, estimate.cutLength, times);
+        }
+        groupsOfLevel += times * runs.size();
+        lastX = endx;
+        lastY = endY;
     }
     ReliefEstimate Finish() {
         finishLevel();
@@ -213,8 +239,15 @@ public:
 private:
     void finishLevel() {
         const double count = double(groupsOfLevel);
-        add(levelDepth, plunge, estimate.plungeLength, count);
-        add(levelDepth, rapid, estimate.retractLength, count);
+        if (levelShortDepth == levelDepth || groupsOfLevel == 0) {
+            add(levelDepth, plunge, estimate.plungeLength, count);
+            add(levelDepth, rapid, estimate.retractLength, count);
+        } else {
+            add(levelDepth, plunge, estimate.plungeLength);
+            add(levelShortDepth, plunge, estimate.plungeLength, count - 1);
+            add(levelShortDepth, rapid, estimate.retractLength, count - 1);
+            add(levelDepth, rapid, estimate.retractLength);
+        }
         groupsOfLevel = 0;
     }
     void add(double length, const MoveTimer &timer, double &total, double count = 1) {
@@ -222,18 +255,18 @@ private:
         estimate.seconds += timer.Seconds(length) * count;
     }
     void addSteps(std::vector<uint64_t> &histogram, int64_t steps, const MoveTimer &timer,
-                  double &total) {
+                  double &total, uint64_t times = 1) {
         if (!histogram.empty())
-            ++histogram[size_t(steps)];
+            histogram[size_t(steps)] += times;
         else
-            add(double(steps) * scale, timer, total);
+            add(double(steps) * scale, timer, total, double(times));
     }
 
     double scale;
     MoveTimer rapid, plunge, cut;
     size_t histogramColumns;
     std::vector<uint64_t> cutSteps, rapidSteps;
-    double levelDepth = 0;
+    double levelDepth = 0, levelShortDepth = 0;
     uint64_t groupsOfLevel = 0;
     bool started = false;
     int64_t lastX = 0, lastY = 0;
@@ -274,6 +307,9 @@ public:
             bytes += columns * (textLengths(p.xstart, last, style).second + sizeof(uint32_t));
             bytes += 2 * columns * sizeof(uint64_t); // the move tally's lengths
         }
+        // The runs of a row, kept until the row is done (zigzag, clearance).
+        if (p.levelOptions.zigzag || p.levelOptions.useClearance)
+            bytes += (std::min(columns, width) / 2 + 1) * sizeof(std::pair<int64_t, int64_t>);
         return bytes;
     }
     static uint64_t LevelGridBytes(const ReliefGrid &grid, const dib &picture) {
@@ -304,6 +340,8 @@ public:
         rows = sampledRows(grid.aufly, height);
         findBrightnessRange();
         buildLevelTable();
+        buildRetractTexts();
+        findLastRowsOfLevels();
     }
 
     // The program's size in bytes, the fewest and the most it can take. A rough bound (every
@@ -316,13 +354,21 @@ public:
         const auto [fewestY, mostY] =
             textLengths(p.ystart, (long double)(grid.aufly - 1) * grid.scale + p.ystart, style);
         const auto [fewestZ, mostZ] = textLengths(p.zstart, (long double)p.tiefe + p.zstart, style);
-        const uint64_t fixed = frame.FixedBytes() + style.Format(p.sicher).size();
-        const uint64_t smallest = fixed + 2 * fewestX + 2 * fewestY + fewestZ;
-        const uint64_t largest = fixed + 2 * mostX + 2 * mostY + mostZ;
+        size_t fewestRetract = safeTextOf().size(), mostRetract = fewestRetract;
+        for (const std::string &text : retractTexts) {
+            fewestRetract = std::min(fewestRetract, text.size());
+            mostRetract = std::max(mostRetract, text.size());
+        }
+        const uint64_t fixed = frame.FixedBytes();
+        const uint64_t smallest = fixed + fewestRetract + 2 * fewestX + 2 * fewestY + fewestZ;
+        const uint64_t largest = fixed + mostRetract + 2 * mostX + 2 * mostY + mostZ;
         const uint64_t frameBytes = Header().size() + Footer().size();
-        const uint64_t runsPerRow = 1 + uint64_t(grid.abstuf) * ((sampledColumns().size() + 1) / 2);
+        // Level 0 is one run a row, unless it is left out.
+        const uint64_t levelZeroRuns = p.levelOptions.skipAir ? 0 : 1;
+        const uint64_t runsPerRow =
+            levelZeroRuns + uint64_t(grid.abstuf) * ((sampledColumns().size() + 1) / 2);
         const uint64_t mostGroups = saturatingProduct(uint64_t(grid.aufly), runsPerRow);
-        uint64_t fewest = saturatingProduct(uint64_t(grid.aufly), smallest);
+        uint64_t fewest = saturatingProduct(uint64_t(grid.aufly) * levelZeroRuns, smallest);
         uint64_t most = saturatingProduct(mostGroups, largest);
         if (saturatingSum(most, frameBytes) > room) {
             const uint64_t groups = countGroups();
@@ -333,40 +379,52 @@ public:
     }
 
     uint64_t Run() {
-        if (grid.aufl < 2 || grid.aufly < 1)
+        if (!startRun(levelGridAllowed))
             return 0;
-        if (rows.empty())
-            Prepare();
-        if (FinerThanPicture(grid, picture)) {
-            findColumnStarts();
-        } else {
-            if (columns.empty())
-                buildColumns();
-            keepLevelGrid();
-            rowLevels.resize(size_t(grid.aufl) + kRowPadding);
-        }
-        buildColumnTexts();
-        safeText = style.Format(p.sicher);
         if (progress)
-            progress->rowsTotal =
-                saturatingProduct(uint64_t(grid.abstuf + 1), uint64_t(grid.aufly));
+            progress->rowsTotal = RowsOfLevels();
         emit(Header());
-        for (int level = 0; level <= grid.abstuf && !stopped(); ++level) {
-            const long double z = (long double)level * p.tiefe / grid.abstuf + p.zstart;
-            const std::string zText = style.Format(z);
-            tally.StartLevel(double(std::fabs((long double)p.sicher - z)));
+        for (int level = firstLevel(); level <= grid.abstuf && !stopped(); ++level) {
+            const std::string zText = startLevel(level);
             for (int64_t y = 0; y < grid.aufly && !stopped(); ++y) {
                 writeRow(level, y, zText);
-                if (progress) {
-                    progress->rowsDone.fetch_add(1, std::memory_order_relaxed);
-                    progress->bytesWritten.store(bytesSoFar(), std::memory_order_relaxed);
-                    if (progress->afterRow)
-                        progress->afterRow();
-                }
+                if (collectRuns)
+                    writeCollectedRuns(level, y);
+                rowsDone(1);
             }
         }
         emit(Footer());
         return groups;
+    }
+
+    // The figures of the program without making it. The grid rows that sample the same
+    // picture row one after another have the same runs: they are found once, and the moves and
+    // bytes of the other rows follow from them (only the Y texts differ, and their lengths
+    // change only at a few rows).
+    void Measure() {
+        if (!startRun(false))
+            return;
+        collectRuns = true;
+        emit(Header());
+        for (int level = firstLevel(); level <= grid.abstuf && !stopped(); ++level) {
+            const std::string zText = startLevel(level);
+            int64_t y = 0;
+            for (const auto &[row, count] : rows) {
+                if (stopped())
+                    break;
+                writeRow(level, y, zText);
+                measureRows(level, y, int64_t(count));
+                rowRuns.clear();
+                y += int64_t(count);
+                rowsDone(count);
+            }
+        }
+        emit(Footer());
+    }
+
+    // The grid rows of every level cut.
+    uint64_t RowsOfLevels() const {
+        return saturatingProduct(uint64_t(grid.abstuf + 1 - firstLevel()), uint64_t(grid.aufly));
     }
 
     // The figures of the run so far: call once, after Run.
@@ -376,11 +434,13 @@ public:
         figures.rows = grid.aufly;
         figures.cuts = groups;
         figures.bytes = bytesSoFar();
+        figures.plainSeconds = figures.seconds;
         return figures;
     }
 
     // What comes before the first group: the profile's header, then the retract to the safe
     // height, then the feed when cuts and plunges share it.
+    std::string safeTextOf() const { return style.Format(p.sicher); }
     std::string Header() const {
         if (p.profile.pathsOnly)
             return {};
@@ -431,6 +491,211 @@ public:
     ReliefProgress *progress = nullptr;
 
 private:
+    // What every pass over the levels needs; false for a grid without two columns and a row.
+    bool startRun(bool keepGrid) {
+        if (grid.aufl < 2 || grid.aufly < 1)
+            return false;
+        if (rows.empty())
+            Prepare();
+        if (FinerThanPicture(grid, picture)) {
+            findColumnStarts();
+        } else {
+            if (columns.empty())
+                buildColumns();
+            if (keepGrid)
+                keepLevelGrid();
+            rowLevels.resize(size_t(grid.aufl) + kRowPadding);
+        }
+        buildColumnTexts();
+        safeText = style.Format(p.sicher);
+        collectRuns = p.levelOptions.zigzag || p.levelOptions.useClearance;
+        reversedRow = false;
+        return true;
+    }
+
+    int firstLevel() const { return p.levelOptions.skipAir ? 1 : 0; }
+    long double levelZ(int level) const {
+        return (long double)level * p.tiefe / grid.abstuf + p.zstart;
+    }
+
+    // The level's Z text; its plunges and retracts go into the tally.
+    std::string startLevel(int level) {
+        const long double z = levelZ(level);
+        const double depth = double(std::fabs((long double)p.sicher - z));
+        const double shortDepth = p.levelOptions.useClearance
+                                      ? double(std::fabs(retractHeights[size_t(level)] - z))
+                                      : depth;
+        tally.StartLevel(depth, shortDepth);
+        return style.Format(z);
+    }
+
+    void rowsDone(uint64_t count) {
+        if (!progress)
+            return;
+        progress->rowsDone.fetch_add(count, std::memory_order_relaxed);
+        progress->bytesWritten.store(bytesSoFar(), std::memory_order_relaxed);
+        if (progress->afterRow)
+            progress->afterRow();
+    }
+
+    // A value as the program writes it.
+    long double written(long double value) const {
+        long double parsed = value;
+        ParseReal(FormatFixed(value, style.decimals), parsed);
+        return parsed;
+    }
+
+    // Where the runs of a level at z retract to between each other: the clearance beyond Z
+    // start (or beyond z, where z lies on the safe height's side of Z start), towards the safe
+    // height. The safe height itself where that plane, as written, would not lie strictly
+    // between the stock and the safe height (Z start at the safe height, a clearance too
+    // large, or too small for the decimals).
+    long double retractHeight(long double z) const {
+        const long double safe = p.sicher, start = p.zstart;
+        if (safe == start)
+            return safe;
+        const long double side = safe > start ? 1 : -1;
+        const long double from = side * (z - start) > 0 ? z : start;
+        const long double plane = written(from + side * (long double)p.levelOptions.clearance);
+        const bool beyondStock = side * (plane - written(from)) > 0;
+        const bool beforeSafe = side * (written(safe) - plane) > 0;
+        return beyondStock && beforeSafe ? plane : safe;
+    }
+
+    void buildRetractTexts() {
+        retractHeights.clear();
+        retractTexts.clear();
+        if (!p.levelOptions.useClearance)
+            return;
+        for (int level = 0; level <= grid.abstuf; ++level) {
+            const long double height = retractHeight(levelZ(level));
+            retractHeights.push_back(height);
+            retractTexts.push_back(height == (long double)p.sicher ? style.Format(p.sicher)
+                                                                   : style.Format(height));
+        }
+    }
+
+    // With a clearance, the last grid row with a run at each level: there the level's last
+    // run retracts to the safe height.
+    void findLastRowsOfLevels() {
+        lastRowOfLevel.clear();
+        if (!p.levelOptions.useClearance)
+            return;
+        lastRowOfLevel.assign(size_t(grid.abstuf) + 1, -1);
+        int64_t end = 0; // the sampled rows come bottom first
+        for (const auto &[row, count] : rows) {
+            end += int64_t(count);
+            int top = 0;
+            for (const uint32_t column : sampledColumns())
+                top = std::max<int>(top, levelOfGrey[grey(pixel(row, column))]);
+            lastRowOfLevel[size_t(top)] = end - 1;
+        }
+        for (int level = grid.abstuf - 1; level >= 0; --level)
+            lastRowOfLevel[size_t(level)] =
+                std::max(lastRowOfLevel[size_t(level)], lastRowOfLevel[size_t(level) + 1]);
+    }
+
+    // The runs of row y, kept while it was scanned: right to left on every other row with
+    // runs (zigzag), and with a clearance every run but the level's last retracts to it.
+    void writeCollectedRuns(int level, int64_t y) {
+        const size_t n = rowRuns.size();
+        if (n == 0)
+            return;
+        const bool reverse = p.levelOptions.zigzag && reversedRow;
+        const bool lastRow = !p.levelOptions.useClearance || y == lastRowOfLevel[size_t(level)];
+        for (size_t k = 0; k < n; ++k) {
+            const auto [first, last] = rowRuns[reverse ? n - 1 - k : k];
+            const bool toSafe = !p.levelOptions.useClearance || (lastRow && k + 1 == n);
+            const std::string &tail = toSafe ? texts.tail : texts.tailClear;
+            if (reverse)
+                writeGroup(last, first, tail);
+            else
+                writeGroup(first, last, tail);
+        }
+        if (p.levelOptions.zigzag)
+            reversedRow = !reversedRow;
+        rowRuns.clear();
+    }
+
+    // The figures of count grid rows from y0 on, which all have the runs in rowRuns (found for
+    // y0, whose texts are in texts): the first row tallied group by group, the others as
+    // repeats of it.
+    void measureRows(int level, int64_t y0, int64_t count) {
+        const size_t n = rowRuns.size();
+        if (n == 0 || count <= 0)
+            return;
+        const bool zigzag = p.levelOptions.zigzag;
+        const bool reverse = zigzag && reversedRow;
+        uint64_t xBytes = 0;
+        for (size_t k = 0; k < n; ++k) {
+            const auto [first, last] = rowRuns[reverse ? n - 1 - k : k];
+            tally.Group(y0, reverse ? last : first, reverse ? first : last);
+            xBytes += columnText(first, scratchFrom).size() + columnText(last, scratchTo).size();
+        }
+        const uint64_t repeats = uint64_t(count - 1);
+        // Zigzag: each row starts above the end of the one below; else back to the first start.
+        const bool lastReversed = zigzag && (reversedRow != (repeats % 2 == 1));
+        const int64_t endx = lastReversed ? rowRuns.front().first : rowRuns.back().second;
+        const double between =
+            zigzag ? 1.0 : std::hypot(double(rowRuns.front().first - rowRuns.back().second), 1.0);
+        tally.RepeatRow(repeats, between, rowRuns, endx, y0 + count - 1);
+        if (zigzag && count % 2 == 1)
+            reversedRow = !reversedRow;
+
+        // Every group: its fixed texts, two X and two Y texts and the retract's Z.
+        const size_t yLength = style.Format(rowY(y0)).size();
+        const uint64_t fixed =
+            4 + texts.middle.size() + texts.tail.size() - 2 * yLength - safeText.size();
+        const uint64_t groupsHere = saturatingProduct(uint64_t(count), n);
+        uint64_t retract = saturatingProduct(groupsHere, safeText.size());
+        if (p.levelOptions.useClearance) {
+            retract = saturatingProduct(groupsHere, retractTexts[size_t(level)].size());
+            if (lastRowOfLevel[size_t(level)] == y0 + count - 1)
+                retract = retract + safeText.size() - retractTexts[size_t(level)].size();
+        }
+        uint64_t bytes = saturatingProduct(groupsHere, fixed);
+        bytes = saturatingSum(bytes, saturatingProduct(uint64_t(count), xBytes));
+        bytes = saturatingSum(bytes, saturatingProduct(2 * n, yTextBytes(y0, y0 + count)));
+        bytes = saturatingSum(bytes, retract);
+        measuredBytes = saturatingSum(measuredBytes, bytes);
+        groups = saturatingSum(groups, groupsHere);
+    }
+
+    long double rowY(int64_t y) const { return (long double)y * grid.scale + p.ystart; }
+
+    // The length of the Y texts of the grid rows from .. to - 1, formatting only a few: the
+    // length falls (or stays) while Y is negative and rises (or stays) from 0 on, so rows of
+    // one length lie together and are found by halving.
+    uint64_t yTextBytes(int64_t from, int64_t to) const {
+        char text[kMaxFixedText + 1];
+        const auto length = [&](int64_t y) { return style.Format(rowY(y), text); };
+        int64_t low = from, high = to; // the first row with Y >= 0
+        while (low < high) {
+            const int64_t middle = low + (high - low) / 2;
+            if (rowY(middle) >= 0)
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        uint64_t total = 0;
+        for (const auto &[begin, end] : {std::pair{from, low}, std::pair{low, to}}) {
+            for (int64_t y = begin; y < end;) {
+                const size_t here = length(y);
+                int64_t last = y, bound = end - 1; // the last row of this length
+                while (last < bound) {
+                    const int64_t middle = last + (bound - last + 1) / 2;
+                    if (length(middle) == here)
+                        last = middle;
+                    else
+                        bound = middle - 1;
+                }
+                total = saturatingSum(total, saturatingProduct(here, uint64_t(last - y + 1)));
+                y = last + 1;
+            }
+        }
+        return total;
+    }
+
     bool stopped() const {
         return (out && out->Failed()) ||
                (progress && progress->cancel.load(std::memory_order_relaxed));
@@ -490,12 +755,16 @@ private:
             }
     }
 
-    // Level of every grey value: brightness normalised by the range (divided by the maximum,
-    // not by maximum - minimum), optionally inverted, scaled to 0 .. abstuf. An all-black
-    // picture under the range option (maxc = 0) gives brightness 0 everywhere.
+    // Level of every grey value: brightness stretched over the range (g - min) * 255 /
+    // (max - min), so that the darkest sample is 0 and the brightest 255 (a picture of one
+    // grey is 0 everywhere), optionally inverted, scaled to 0 .. abstuf. Without the range the
+    // brightness is the grey value itself.
     void buildLevelTable() {
+        const int span = maxc - minc;
         for (int g = 0; g < 256; ++g) {
-            int b = (maxc > 0 && g >= minc) ? (g - minc) * 255 / maxc : 0;
+            int b = g;
+            if (p.brightnessRange)
+                b = span > 0 && g >= minc ? std::min(g - minc, span) * 255 / span : 0;
             if (p.invert)
                 b = 255 - b;
             levelOfGrey[g] = uint8_t(b * grid.abstuf / 255);
@@ -509,7 +778,7 @@ private:
         uint64_t total = 0;
         for (const auto &[row, count] : rows) {
             uint64_t groups = 0;
-            int previous = -1;
+            int previous = firstLevel() - 1;
             for (const uint32_t column : sampledColumns()) {
                 const int level = levelOfGrey[grey(pixel(row, column))];
                 if (level > previous)
@@ -578,11 +847,13 @@ private:
     }
 
     void writeRow(int level, int64_t y, const std::string &zText) {
-        const long double yValue = (long double)y * grid.scale + p.ystart;
-        const std::string yText = style.Format(yValue);
+        const std::string yText = style.Format(rowY(y));
         texts.middle = " Y" + yText + frame.separator + "G1 Z" + zText + frame.plungeFeed +
                        frame.separator + "G1 X";
         texts.tail = " Y" + yText + frame.cutFeed + frame.separator + "G0 Z" + safeText + frame.end;
+        if (p.levelOptions.useClearance)
+            texts.tailClear = " Y" + yText + frame.cutFeed + frame.separator + "G0 Z" +
+                              retractTexts[size_t(level)] + frame.end;
         currentY = y;
 
         if (FinerThanPicture(grid, picture))
@@ -670,12 +941,20 @@ private:
 #endif
     }
 
-    // One group: rapid to the run's start, plunge, cut to its end, retract.
+    // A run of the row from firstx to lastx: written at once, or kept until the row is done.
     void MakeLine(int64_t firstx, int64_t lastx) {
-        const std::string_view from = columnText(firstx, scratchFrom);
-        const std::string_view to = columnText(lastx, scratchTo);
-        const size_t length = 4 + from.size() + texts.middle.size() + to.size() + texts.tail.size();
-        tally.Group(currentY, firstx, lastx);
+        if (collectRuns)
+            rowRuns.emplace_back(firstx, lastx);
+        else
+            writeGroup(firstx, lastx, texts.tail);
+    }
+
+    // One group: rapid to the run's start, plunge, cut to its end, retract (tail).
+    void writeGroup(int64_t startx, int64_t endx, const std::string &tail) {
+        const std::string_view from = columnText(startx, scratchFrom);
+        const std::string_view to = columnText(endx, scratchTo);
+        const size_t length = 4 + from.size() + texts.middle.size() + to.size() + tail.size();
+        tally.Group(currentY, startx, endx);
         ++groups;
         if (!out) {
             measuredBytes += length;
@@ -688,7 +967,7 @@ private:
         append(dest, from.data(), from.size());
         append(dest, texts.middle.data(), texts.middle.size());
         append(dest, to.data(), to.size());
-        append(dest, texts.tail.data(), texts.tail.size());
+        append(dest, tail.data(), tail.size());
         out->Advance(length);
     }
 
@@ -720,6 +999,12 @@ private:
     std::string columnTexts;
     std::vector<uint32_t> columnTextStart;
     std::string safeText;
+    std::vector<std::string> retractTexts; // of each level, with a clearance
+    std::vector<long double> retractHeights;
+    std::vector<int64_t> lastRowOfLevel; // the last grid row with a run at each level
+    bool collectRuns = false;            // runs wait in rowRuns until their row is done
+    std::vector<std::pair<int64_t, int64_t>> rowRuns;
+    bool reversedRow = false; // zigzag: the next row with runs is cut right to left
     RowTexts texts;
     char scratchFrom[kMaxFixedText + 1], scratchTo[kMaxFixedText + 1];
     uint64_t groups = 0;
@@ -826,13 +1111,18 @@ ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
 
     ReliefResult result;
     result.groups = writer.Run();
-    deldib(picture);
     if (progress && progress->cancel) {
         out.Abandon();
         return failure(ReliefStatus::Cancelled, "cancelled");
     }
     result.bytes = out.BytesWritten();
     result.estimate = writer.Figures();
+    if (p.levelOptions.Any()) { // what the options save: the program without them, measured
+        ReliefParameters plain = p;
+        plain.levelOptions = LevelOptions{};
+        result.estimate.plainSeconds = MeasureRelief(plain, picture).seconds;
+    }
+    deldib(picture);
     if (!out.Commit())
         return failure(ReliefStatus::WriteFailed, out.Error(), out.Error());
     return result;
@@ -892,6 +1182,14 @@ UserMessage CheckReliefParameters(const ReliefParameters &p) {
         return {"Die Anzahl der Stufen muss zwischen 2 und 256 liegen", {}};
     if (p.nach < L::minDecimals || p.nach > L::maxDecimals)
         return {"Die Anzahl der Nachkommastellen muss zwischen 0 und 20 liegen", {}};
+    if (p.levelOptions.useClearance) {
+        if (!std::isfinite(p.levelOptions.clearance))
+            return notFinite;
+        if (!(p.levelOptions.clearance >= L::minClearance &&
+              p.levelOptions.clearance <= L::maxClearance))
+            return outOfRange("Der Freiraum muss zwischen %1 und %2 liegen", L::minClearance,
+                              L::maxClearance);
+    }
     return {};
 }
 
@@ -933,15 +1231,23 @@ ReliefEstimate MeasureRelief(const ReliefParameters &p, const dib &picture,
                              ReliefProgress *progress) {
     if (!usablePicture(picture))
         return {};
-    // A dry run keeps the levels of the whole grid only while they take little memory.
-    constexpr uint64_t kMeasureLevelGrid = uint64_t(64) << 20;
-    const ReliefGrid grid = ComputeReliefGrid(p, DibBreit(picture), DibHoch(picture));
-    const uint64_t levelGrid = ReliefWriter::LevelGridBytes(grid, picture);
-    auto writer =
-        std::make_unique<ReliefWriter>(p, picture, nullptr, levelGrid <= kMeasureLevelGrid);
+    ReliefParameters plain = p;
+    plain.levelOptions = LevelOptions{};
+    auto writer = std::make_unique<ReliefWriter>(p, picture, nullptr, false);
+    auto plainWriter = std::make_unique<ReliefWriter>(plain, picture, nullptr, false);
+    const bool withOptions = p.levelOptions.Any();
+    if (progress)
+        progress->rowsTotal =
+            saturatingSum(writer->RowsOfLevels(), withOptions ? plainWriter->RowsOfLevels() : 0);
     writer->progress = progress;
-    writer->Run();
-    return writer->Figures();
+    writer->Measure();
+    ReliefEstimate figures = writer->Figures();
+    if (withOptions && !(progress && progress->cancel)) {
+        plainWriter->progress = progress;
+        plainWriter->Measure();
+        figures.plainSeconds = plainWriter->Figures().seconds;
+    }
+    return figures;
 }
 
 ReliefLevelMap ComputeLevelMap(const ReliefParameters &p, const dib &picture, uint64_t maxCells) {
@@ -960,6 +1266,11 @@ ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &pi
 ReliefResult MeasureReliefFile(const ReliefParameters &p, const std::string &picturePath,
                                ReliefProgress *progress) {
     return checkedRun(p, [&] { return measure(p, picturePath, progress); });
+}
+
+double SecondsSaved(const ReliefEstimate &e) {
+    const double saved = e.plainSeconds - e.seconds;
+    return std::isfinite(saved) && saved > 0 ? saved : 0;
 }
 
 std::string RunTimeText(double seconds) {

@@ -20,6 +20,22 @@
 
 namespace morvilo {
 
+// Options of the stepped program that save machine time and leave the depth of every cut as it
+// is. All off, the program is the one the generator has always written.
+struct LevelOptions {
+    // Leave out level 0: it cuts at Z start, on the stock's surface, and removes nothing.
+    bool skipAir = false;
+    // Between the runs of a level retract only to a clearance beyond Z start (and beyond the
+    // level's cut) on the safe height's side, never beyond the safe height; the last run of a
+    // level retracts to the safe height. No material lies beyond Z start.
+    bool useClearance = false;
+    double clearance = 0.5;
+    // Every other row (of those with runs) is cut right to left, its runs in reverse order.
+    bool zigzag = false;
+
+    bool Any() const { return skipAir || useClearance || zigzag; }
+};
+
 struct ReliefParameters {
     double sicher = -1;     // safe Z of every retract, written as given
     double tiefe = 1;       // Z of the deepest level, relative to zstart
@@ -34,6 +50,7 @@ struct ReliefParameters {
     int nach = 4;                // decimals of every number (0 .. 20; above 18 writes 18)
     MachineProfile profile = PathsOnlyProfile(); // how the program is dressed
     std::string date;                            // {date} of the profile; empty: today
+    LevelOptions levelOptions;                   // all off: the program as always
 };
 
 // Accepted ranges of the parameters; values outside them make a run refuse to start.
@@ -42,6 +59,7 @@ struct ReliefLimits {
     static constexpr double minDistance = 0.0001, maxDistance = 100000;
     static constexpr int minLevels = 2, maxLevels = 256;
     static constexpr int minDecimals = 0, maxDecimals = 20;
+    static constexpr double minClearance = 0.0001, maxClearance = 100000;
 };
 
 // Empty when the parameters can be used; otherwise what is wrong with them (German, with the
@@ -85,10 +103,15 @@ struct ReliefEstimate {
     uint64_t bytes = 0; // the whole program
     double rapidLength = 0, plungeLength = 0, cutLength = 0, retractLength = 0;
     double seconds = 0;
+    // The run time of the program with every level option off (the same as seconds when none
+    // is on): what the options save is plainSeconds - seconds.
+    double plainSeconds = 0;
 };
 
 // "1:02:03" (hours, minutes, seconds) or "2:03" below an hour.
 std::string RunTimeText(double seconds);
+// The time the level options save (plainSeconds - seconds), never below 0.
+double SecondsSaved(const ReliefEstimate &e);
 
 // Writes the program of a 24-bit picture into out (which must be open). Returns the number
 // of four-line groups written; stops early when out has failed or the run was cancelled.
@@ -96,7 +119,9 @@ uint64_t WriteRelief(const ReliefParameters &p, const dib &picture, OutputFile &
                      ReliefProgress *progress = nullptr);
 
 // The program's figures without writing it (a 24-bit picture; empty for a grid of fewer than
-// 2 columns or 1 row). Stops early, with partial figures, when progress->cancel is set.
+// 2 columns or 1 row). Grid rows that sample the same picture row are measured together, so
+// the work grows with the picture, not with the grid. Stops early, with partial figures, when
+// progress->cancel is set.
 ReliefEstimate MeasureRelief(const ReliefParameters &p, const dib &picture,
                              ReliefProgress *progress = nullptr);
 

@@ -2,6 +2,7 @@
 #include "../common/testfiles.h"
 #include "../relief/testpictures.h"
 #include "cli/cli.h"
+#include "clitest.h"
 #include "relief/profilesfile.h"
 
 #include <gtest/gtest.h>
@@ -19,25 +20,7 @@ using namespace morvilo;
 
 namespace {
 
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        picture = (folder / "pic.bmp").string();
-        test::WriteBmp24(picture, test::MakePicture24({{test::kBlack, test::kWhite},
-                                                       {test::Grey(200), test::kBlack}}));
-    }
-
-    int run(const std::vector<std::string> &arguments) {
-        out.str({});
-        err.str({});
-        return cli::RunCli(arguments, out, err);
-    }
-
-    test::ScratchFolder scratch;
-    const fs::path &folder = scratch.path();
-    std::string picture;
-    std::ostringstream out, err;
-};
+using test::CliTest;
 
 TEST_F(CliTest, ReliefTakesEveryParameterAsGiven) {
     const std::string output = (folder / "out.nc").string();

@@ -1,5 +1,6 @@
 #include "../common/testfiles.h"
 #include "relief/reliefgenerator.h"
+#include "reliefprograms.h"
 #include "testpictures.h"
 
 #include <gtest/gtest.h>
@@ -15,58 +16,11 @@ using namespace morvilo::test;
 
 namespace {
 
-struct Group {
-    std::string approach, plunge, cut, retract;
-};
-
-std::string join(const std::vector<Group> &groups) {
-    std::string text;
-    for (const Group &g : groups)
-        text += g.approach + "\r" + g.plunge + "\r" + g.cut + "\r" + g.retract + "\r\n";
-    return text;
-}
-
-class ReliefTest : public ::testing::Test {
-protected:
-    std::string relief(const ReliefParameters &p, const dib &picture) {
-        OutputFile out;
-        const fs::path path = folder / "relief.nc";
-        EXPECT_TRUE(out.Open(path, OutputFile::Mode::Replace, 4096));
-        WriteRelief(p, picture, out);
-        EXPECT_TRUE(out.Commit()) << out.Error();
-        return ReadFile(path);
-    }
-
-    ScratchFolder scratch;
-    const fs::path &folder = scratch.path();
-};
-
-// The 4 x 2 picture of the worked example: rows listed bottom first.
-dib workedExamplePicture() {
-    return MakePicture24({{kBlack, kWhite, kWhite, Grey(128)}, {kWhite, kWhite, kBlack, kBlack}});
-}
-
-ReliefParameters workedExampleParameters() {
-    ReliefParameters p;
-    p.width = 4;
-    p.abstandfr = 1;
-    p.levels = 3;
-    p.tiefe = 2;
-    p.sicher = -1;
-    p.nach = 2;
-    return p;
-}
+class ReliefTest : public ReliefProgramTest {};
 
 TEST_F(ReliefTest, WorkedExample) {
-    const std::string expected = join({
-        {"G0 X0.00 Y0.00", "G1 Z0.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
-        {"G0 X0.00 Y1.00", "G1 Z0.00", "G1 X3.00 Y1.00", "G0 Z-1.00"},
-        {"G0 X1.00 Y0.00", "G1 Z1.00", "G1 X3.00 Y0.00", "G0 Z-1.00"},
-        {"G0 X0.00 Y1.00", "G1 Z1.00", "G1 X1.00 Y1.00", "G0 Z-1.00"},
-        {"G0 X1.00 Y0.00", "G1 Z2.00", "G1 X2.00 Y0.00", "G0 Z-1.00"},
-        {"G0 X0.00 Y1.00", "G1 Z2.00", "G1 X1.00 Y1.00", "G0 Z-1.00"},
-    });
-    EXPECT_EQ(relief(workedExampleParameters(), workedExamplePicture()), expected);
+    EXPECT_EQ(relief(workedExampleParameters(), workedExamplePicture()),
+              join(workedExampleGroups()));
 }
 
 TEST_F(ReliefTest, WorkedExampleInverted) {
@@ -143,20 +97,35 @@ TEST_F(ReliefTest, DecimalsAndStartOffsets) {
     EXPECT_EQ(relief(p, picture).substr(0, 28), "G0 X0.000000000000000000 Y0.");
 }
 
-TEST_F(ReliefTest, BrightnessRangeDividesByTheMaximum) {
-    // Darkest sample grey 50, brightest 200: the brightest maps to 150 * 255 / 200 = 191,
-    // which reaches level 11 of 15, not 15.
+// With the range on, the darkest sample is brightness 0 and the brightest 255: a picture of
+// grey 50 .. 200 reaches the deepest level, in the program and in the level map; a picture of
+// one grey stays at level 0. Without the range the grey itself counts, as always.
+TEST_F(ReliefTest, BrightnessRangeStretchesFromDarkestToBrightest) {
     ReliefParameters p;
-    p.width = 2;
+    p.width = 3;
     p.abstandfr = 1;
     p.nach = 0;
     p.tiefe = 15;
-    const std::string text = relief(p, MakePicture24({{Grey(50), Grey(200)}}));
-    EXPECT_NE(text.find("G1 Z11\r"), std::string::npos);
-    EXPECT_EQ(text.find("G1 Z12\r"), std::string::npos);
+    const dib picture = MakePicture24({{Grey(50), Grey(125), Grey(200)}});
+    const std::string text = relief(p, picture);
+    EXPECT_NE(text.find("G0 X2 Y0\rG1 Z15\rG1 X2 Y0\r"), std::string::npos) << text;
+    // Grey 125 lies halfway: 75 * 255 / 150 = 127, level 7.
+    EXPECT_NE(text.find("G0 X1 Y0\rG1 Z7\rG1 X2 Y0\r"), std::string::npos) << text;
+    EXPECT_EQ(text.find("G0 X1 Y0\rG1 Z8\r"), std::string::npos) << text;
+    EXPECT_EQ(text.find("G0 X0 Y0\rG1 Z1\r"), std::string::npos) << text;
+    EXPECT_EQ(ComputeLevelMap(p, picture, 100).cells, (std::vector<uint8_t>{0, 7, 15}));
 
-    p.brightnessRange = false;
+    p.invert = true; // the brightest is the stock's untouched surface
+    EXPECT_EQ(ComputeLevelMap(p, picture, 100).cells, (std::vector<uint8_t>{15, 7, 0}));
+
+    p.invert = false;
+    EXPECT_EQ(relief(p, MakeUniformPicture24(3, 1, Grey(90))),
+              join({{"G0 X0 Y0", "G1 Z0", "G1 X2 Y0", "G0 Z-1"}}));
+
+    p.brightnessRange = false; // 50, 125 and 200 at 15 levels: 2, 7, 11
+    EXPECT_EQ(ComputeLevelMap(p, picture, 100).cells, (std::vector<uint8_t>{2, 7, 11}));
     p.invert = true; // grey 50 inverts to 205: level 12
+    p.width = 2;
     const std::string inverted = relief(p, MakePicture24({{Grey(50), Grey(200)}}));
     EXPECT_NE(inverted.find("G0 X0 Y0\rG1 Z12\rG1 X0 Y0\r"), std::string::npos);
     EXPECT_EQ(inverted.find("G1 Z13\r"), std::string::npos);
