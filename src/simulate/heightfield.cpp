@@ -45,6 +45,9 @@ bool StockIsValid(const Stock &stock) {
 
 UserMessage StockProblem(const Stock &stock) {
     for (const double v : {stock.xmin, stock.ymin, stock.xmax, stock.ymax, stock.top})
+        if (!std::isfinite(v))
+            return {"Das Rohteil ist ungültig: jeder Wert muss eine endliche Zahl sein.", {}};
+    for (const double v : {stock.xmin, stock.ymin, stock.xmax, stock.ymax, stock.top})
         if (!(std::abs(v) <= kMaxStockCoordinate))
             return {"Das Rohteil X %1 bis %2, Y %3 bis %4, Oberseite Z %5 reicht über ±%6 "
                     "hinaus.",

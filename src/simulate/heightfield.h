@@ -20,11 +20,11 @@ struct Stock {
     bool operator==(const Stock &) const = default;
 };
 
-// The largest size of a stock coordinate (its sides and its top), as the window's fields take
-// it: beyond any machine, and far within the float heights of the cells and the grid's sums.
-inline constexpr double kMaxStockCoordinate = 1e6;
+// The largest size of a stock coordinate (its sides and its top): far beyond any machine, and
+// far within the range of the cells' float heights and of the sums over the grid.
+inline constexpr double kMaxStockCoordinate = 1e9;
 
-// Every value within ±kMaxStockCoordinate, xmin < xmax and ymin < ymax.
+// Every value finite and within ±kMaxStockCoordinate, xmin < xmax and ymin < ymax.
 bool StockIsValid(const Stock &stock);
 
 // Empty for a valid stock; otherwise what is wrong with it (German, with its values).

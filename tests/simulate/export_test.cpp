@@ -250,7 +250,7 @@ TEST_F(SimulateCommand, WritesTheThreeOutputsOfARapidGroove) {
 TEST_F(SimulateCommand, ErrorsSayWhatIsWrong) {
     test::WriteFile(file("p.nc"), "G1 X10 Y5 Z-1\nM30\n");
     const std::string program = file("p.nc");
-    test::WriteFile(file("far.nc"), "G1 X20000000 Y5 Z-1\nM30\n");
+    test::WriteFile(file("far.nc"), "G1 X2000000000 Y5 Z-1\nM30\n");
     const std::string far = file("far.nc");
     const struct {
         std::vector<std::string> arguments;
@@ -273,16 +273,16 @@ TEST_F(SimulateCommand, ErrorsSayWhatIsWrong) {
         {{"--tool", "ball:1", "--stock", "0,0,10,10,1e300", "--heightmap", file("h.pfm"), program},
          cli::kUsage,
          "--stock: expected XMIN,YMIN,XMAX,YMAX,ZTOP with XMIN < XMAX, YMIN < YMAX and every value "
-         "between -1000000 and 1000000: 0,0,10,10,1e300"},
+         "between -1000000000 and 1000000000: 0,0,10,10,1e300"},
         {{"--tool", "ball:1", "--stock", "-1e308,0,1e308,10,0", program},
          cli::kUsage,
-         "every value between -1000000 and 1000000: -1e308,0,1e308,10,0"},
+         "every value between -1000000000 and 1000000000: -1e308,0,1e308,10,0"},
         {{"--tool", "flat:1e300", program},
          cli::kUsage,
-         "--tool: the diameter 1e+300 is larger than 1000000"},
+         "--tool: the diameter 1e+300 is larger than 1000000000"},
         {{"--tool", "ball:1", far},
          cli::kFailure,
-         "The stock X -0.5 to 20000000.5, Y -0.5 to 5.5, top Z 0 reaches beyond ±1000000."},
+         "The stock X -0.5 to 2000000000.5, Y -0.5 to 5.5, top Z 0 reaches beyond ±1000000000."},
         // An empty file name is no file name.
         {{"--tool", "ball:1", "--heightmap", "", program},
          cli::kUsage,
