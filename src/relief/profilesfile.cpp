@@ -145,12 +145,13 @@ std::string scanRawText(const std::string &text, std::vector<ProfilesProblem> &p
     }
     if (binaryLines > 0)
         problems.push_back({{},
-                            {"%1 Zeilen mit Steuerzeichen oder Binärdaten (die erste: Zeile %2)",
+                            {"Zeilen mit Steuerzeichen oder Binärdaten: %1 (die erste: Zeile %2)",
                              {std::to_string(binaryLines), std::to_string(firstBinary)}}});
     if (strayLines > 0)
-        problems.push_back({{},
-                            {"%1 Zeilen sind weder [Gruppe] noch Name=Wert (die erste: Zeile %2)",
-                             {std::to_string(strayLines), std::to_string(firstStray)}}});
+        problems.push_back(
+            {{},
+             {"Zeilen, die weder [Gruppe] noch Name=Wert sind: %1 (die erste: Zeile %2)",
+              {std::to_string(strayLines), std::to_string(firstStray)}}});
     for (const auto &[group, lines] : groupLines) {
         if (lines.size() < 2)
             continue;

@@ -120,7 +120,7 @@ TEST_F(Messages, ADamagedProfilesFileIsReportedInOneLanguage) {
     SetSettingsFolder(folder.string() + "/");
     const std::string english =
         "The profiles file " + (folder / kProfilesFileName).string() +
-        " is damaged (1 lines with control characters or binary bytes "
+        " is damaged (lines with control characters or binary bytes: 1 "
         "(the first: line 10); [Profile1] is given more than once in the "
         "file (lines 1, 8); [Profile2] The feed rate must be greater than 0 "
         "and at most 1000000; [Profile3] the name is already taken); the "
@@ -146,18 +146,22 @@ TEST_F(Messages, ADamagedProfilesFileIsReportedInOneLanguage) {
 // A feed or speed is checked as the program writes it: 0.0001 with three decimals is F0.
 TEST_F(Messages, AFeedThatWouldBeWrittenAsZeroIsRefused) {
     const std::string output = (folder / "r.nc").string();
-    EXPECT_EQ(run({"relief", picture, output, "--profile", "fanuc", "--safe", "5", "--depth", "-1",
-                   "--feed", "0.0001"}),
-              kFailure);
-    EXPECT_EQ(err.str(), "morvilo-cli relief: The feed 0.0001 is written with 3 decimals as F0.; "
-                         "it must be at least 0.001.\n");
-    EXPECT_FALSE(fs::exists(output));
-    EXPECT_EQ(run({"relief", picture, output, "--profile", "grbl", "--safe", "5", "--depth", "-1",
-                   "--spindle", "0.4"}),
-              kFailure);
-    EXPECT_EQ(err.str(), "morvilo-cli relief: The spindle speed 0.4 is written as S0; it must be 0 "
-                         "(no spindle) or at least 1.\n");
-    EXPECT_FALSE(fs::exists(output));
+    const struct {
+        const char *profile, *option, *value;
+        std::string said;
+    } cases[] = {
+        {"fanuc", "--feed", "0.0001",
+         "The feed 0.0001 is written with 3 decimals as F0.; it must be at least 0.001."},
+        {"grbl", "--spindle", "0.4",
+         "The spindle speed 0.4 is written as S0; it must be 0 (no spindle) or at least 1."},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(run({"relief", picture, output, "--profile", c.profile, "--safe", "5", "--depth",
+                       "-1", c.option, c.value}),
+                  kFailure);
+        EXPECT_EQ(err.str(), "morvilo-cli relief: " + c.said + "\n");
+        EXPECT_FALSE(fs::exists(output));
+    }
 }
 
 } // namespace

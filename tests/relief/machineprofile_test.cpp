@@ -407,17 +407,17 @@ TEST_F(ProfileTest, DamagedProfilesFilesAreReportedWithTheirLines) {
         std::vector<std::string> names; // the user's profiles read
         std::vector<std::string> said;  // in the report
     } cases[] = {
-        {binary, {}, {"Steuerzeichen oder Binärdaten (die erste: Zeile "}},
+        {binary, {}, {"Zeilen mit Steuerzeichen oder Binärdaten: "}},
         {"[Profile1]\nName=Eins\nFeed=500\n\n[Profile2]\nName=Zwei\n[Profile1]\nName=Drei\n",
          {"Eins", "Drei", "Zwei"},
          {"[Profile1] steht mehrmals in der Datei (Zeilen 1, 7)"}},
         {"[Profile1]\nName=ab\0cd\n[Profile2]\nName=Gut\n"s,
          {"Gut"},
-         {"1 Zeilen mit Steuerzeichen oder Binärdaten (die erste: Zeile 2)",
+         {"Zeilen mit Steuerzeichen oder Binärdaten: 1 (die erste: Zeile 2)",
           "[Profile1] Der Name eines Profils darf nicht leer sein und keine Steuerzeichen"}},
         {"[Profile1]\nName=Eins\nschnell fräsen\n; comment\n# comment\n  \nFeed = 10\n",
          {"Eins"},
-         {"1 Zeilen sind weder [Gruppe] noch Name=Wert (die erste: Zeile 3)"}},
+         {"Zeilen, die weder [Gruppe] noch Name=Wert sind: 1 (die erste: Zeile 3)"}},
     };
     for (const Case &c : cases) {
         WriteFile(path, c.text);
