@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -105,8 +106,29 @@ constexpr qint64 kMaxProfilesFileBytes = 16 << 20;
 // ("[Profile1~2]"), and taken off again where the group is named.
 constexpr char kRepeatMark = '~';
 
+// A line of text as the INI reader reads it: UTF-8 without control characters but the tab.
+bool textLine(const std::string &row) {
+    const bool control = std::any_of(row.begin(), row.end(), [](char c) {
+        return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == '\x7f';
+    });
+    if (control)
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    [[maybe_unused]] const QString decoded =
+        utf8(QByteArrayView(row.data(), qsizetype(row.size())));
+    return !utf8.hasError();
+}
+
+// A group that is no text (read out of binary bytes) is no profile of the user's: the lines it
+// came from are reported, not the group.
+bool printableGroup(const QString &group) {
+    return !group.isEmpty() &&
+           std::all_of(group.begin(), group.end(), [](QChar c) { return c.isPrint(); });
+}
+
 // What an INI reader passes over without a word: lines that are neither a group, a setting, a
-// comment nor empty, lines with control characters (binary bytes), and groups given twice.
+// comment nor empty, lines with control characters or bytes that are no UTF-8 (binary bytes),
+// and groups given twice.
 // Returns the text with the repeats renamed; empty when no group repeats.
 std::string scanRawText(const std::string &text, std::vector<ProfilesProblem> &problems) {
     std::map<std::string, std::vector<int64_t>> groupLines;
@@ -122,10 +144,7 @@ std::string scanRawText(const std::string &text, std::vector<ProfilesProblem> &p
             row.pop_back();
         const size_t first = row.find_first_not_of(" \t");
         const std::string trimmed = first == std::string::npos ? "" : row.substr(first);
-        const bool control = std::any_of(row.begin(), row.end(), [](char c) {
-            return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == '\x7f';
-        });
-        if (control) {
+        if (!textLine(row)) {
             firstBinary = binaryLines++ == 0 ? line : firstBinary;
         } else if (!trimmed.empty() && trimmed[0] == '[' &&
                    trimmed.find_last_not_of(" \t") == trimmed.rfind(']')) {
@@ -212,6 +231,8 @@ ProfilesLoad LoadMachineProfiles(const std::string &path) {
     if (settings.status() != QSettings::NoError)
         load.problems.push_back({{}, {"nicht lesbar", {}}});
     for (const QString &group : settings.childGroups()) {
+        if (!printableGroup(group))
+            continue;
         settings.beginGroup(group);
         MachineProfile profile; // what the file leaves out keeps its default
         const std::string badKey = readProfile(settings, profile);

@@ -432,6 +432,11 @@ TEST_F(ProfileTest, DamagedProfilesFilesAreReportedWithTheirLines) {
             names.push_back(load.profiles[k].name);
         EXPECT_EQ(names, c.names) << said;
     }
+    // Groups read out of binary bytes are no profiles: the lines are reported, not the groups.
+    WriteFile(path, binary);
+    const std::string binarySaid = germanDamage(LoadMachineProfiles(path));
+    EXPECT_EQ(binarySaid.find("; ["), std::string::npos) << binarySaid;
+    EXPECT_LT(binarySaid.size(), 450u) << binarySaid;
     // The repeated group is a profile of its own: nothing of the first one's values in it.
     WriteFile(path, cases[1].text);
     const ProfilesLoad load = LoadMachineProfiles(path);
