@@ -177,7 +177,8 @@ void TMainform::FormCreate(const QString &programFolder) {
     // The machine profiles: the built-ins always, the user's from profiles.ini.
     const ProfilesLoad profiles = LoadMachineProfiles(progpath + kProfilesFileName);
     Panel3->setProfiles(profiles.profiles);
-    profilesDamage = profiles.problem;
+    profilesDamage = ProfilesDamage(
+        profiles, [](const UserMessage &m) { return TranslateMessage(m).toStdString(); });
     connect(Panel3, &TReliefPanel::valuesChanged, this,
             [this] { picturePage->Preview->setParameters(Panel3->parameters()); });
     picturePage->Preview->setParameters(Panel3->parameters());

@@ -67,16 +67,25 @@ const std::string &SettingsFolder() {
 }
 
 ProfilesLoad LoadCliProfiles() {
-    if (SettingsFolder().empty())
-        return {BuiltInProfiles(), {}};
+    if (SettingsFolder().empty()) {
+        ProfilesLoad builtIn;
+        builtIn.profiles = BuiltInProfiles();
+        return builtIn;
+    }
     return LoadMachineProfiles(SettingsFolder() + kProfilesFileName);
 }
 
+std::string CliProfilesDamage(const ProfilesLoad &load) {
+    const UserMessage damage =
+        ProfilesDamage(load, [](const UserMessage &m) { return cliText(m); });
+    return damage.empty() ? std::string() : cliText(damage);
+}
+
 bool FindCliProfile(const std::string &name, MachineProfile &profile, std::string &error,
-                    UserMessage *problem) {
+                    std::string *problem) {
     const ProfilesLoad load = LoadCliProfiles();
     if (problem)
-        *problem = load.problem;
+        *problem = CliProfilesDamage(load);
     const MachineProfile *found = FindProfile(load.profiles, name);
     if (!found) {
         std::string known;

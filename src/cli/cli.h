@@ -35,11 +35,14 @@ const std::string &SettingsFolder();
 // is set).
 ProfilesLoad LoadCliProfiles();
 
+// The report of a damaged profiles file in the run's language; empty when all was well.
+std::string CliProfilesDamage(const ProfilesLoad &load);
+
 // The profile of a name or CLI name among LoadCliProfiles() into profile; false with "unknown
-// profile: NAME (known: ...)" in error. problem, when given, receives what of the profiles file
-// could not be read.
+// profile: NAME (known: ...)" in error. problem, when given, receives the report of a damaged
+// profiles file (CliProfilesDamage).
 bool FindCliProfile(const std::string &name, MachineProfile &profile, std::string &error,
-                    UserMessage *problem = nullptr);
+                    std::string *problem = nullptr);
 
 // "unknown command: NAME" in the run's language.
 std::string UnknownCommand(const std::string &name);

@@ -1,6 +1,7 @@
 #include "cli/clitext.h"
 
 #include "settings/settingsfiles.h"
+#include "vantrel/systemerror.h"
 
 #include <QFile>
 
@@ -102,6 +103,10 @@ std::string cliText(std::string_view german, std::initializer_list<std::string_v
 
 std::string cliText(const UserMessage &message) {
     return FillIn(translated(message.text), message.values);
+}
+
+std::string SystemReason(int errnum) {
+    return DescribeSystemError(errnum, [](const std::string &text) { return cliText(text); });
 }
 
 } // namespace morvilo::cli

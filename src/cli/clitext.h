@@ -30,4 +30,8 @@ std::string cliText(std::string_view german, std::initializer_list<std::string_v
 // A message whose values are kept apart from its German text, in the run's language.
 std::string cliText(const UserMessage &message);
 
+// A system error (errno) in words, in the run's language: the reason every message of the
+// commands gives after "...: " (DescribeSystemError, as the window words it).
+std::string SystemReason(int errnum);
+
 } // namespace morvilo::cli

@@ -23,11 +23,9 @@ std::string dxfUsage() {
                      ProgramRunUsage());
 }
 
-// The system's reason at the end of an output file's error ("...: No space left on device").
+// Why the output file failed, in words.
 std::string reason(const OutputFile &file) {
-    const std::string &error = file.Error();
-    const size_t colon = error.rfind(": ");
-    return colon == std::string::npos ? error : error.substr(colon + 2);
+    return SystemReason(file.ErrorNumber());
 }
 
 } // namespace

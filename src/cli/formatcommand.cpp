@@ -6,6 +6,7 @@
 #include "cli/cli.h"
 #include "cli/clitext.h"
 #include "cli/options.h"
+#include "cli/programrun.h"
 
 #include "editor/editorcore.h"
 #include "formatting/cleanup.h"
@@ -165,11 +166,8 @@ int formatAndWrite(const std::function<void(TEditorCore &)> &command, TEditorCor
         err << "morvilo-cli format: " << cliText(e.what()) << "\n";
         return kFailure;
     }
-    if (!out) {
-        err << "morvilo-cli format: " << cliText("Das Ergebnis kann nicht geschrieben werden")
-            << "\n";
+    if (!out) // the standard output says why at the end (CheckOutputAtEnd)
         return kFailure;
-    }
     return kSuccess;
 }
 
@@ -188,9 +186,8 @@ int RunFormat(const std::vector<std::string> &arguments, std::ostream &out, std:
         return kUsage;
     }
     TEditorCore core;
-    if (!core.OpenFileWithName(options.positional[1])) {
-        err << "morvilo-cli format: "
-            << cliText("%1 kann nicht geöffnet werden", {options.positional[1]}) << "\n";
+    if (!OpenProgram(core, options.positional[1], error)) {
+        err << "morvilo-cli format: " << error << "\n";
         return kFailure;
     }
     core.noundo = true; // nothing to take back in batch use: no memory for undo records

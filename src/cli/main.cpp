@@ -1,3 +1,4 @@
+#include "cli/checkedoutput.h"
 #include "cli/cli.h"
 #include "cli/clitext.h"
 #include "cli/stopsignal.h"
@@ -8,6 +9,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <unistd.h>
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);                // picture format plugins are found through it
@@ -19,8 +21,12 @@ int main(int argc, char **argv) {
     cli::SetSettingsFolder(settings);
     cli::SetCliLanguage(cli::ChosenLanguage(settings));
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const int status = cli::RunCli(arguments, std::cout, std::cerr);
-    std::cout.flush();
+    // Every write to the standard output is checked: a full disk or an I/O error ends the
+    // command with the reason and status 1, whatever the command.
+    cli::CheckedOutput standardOutput(STDOUT_FILENO);
+    std::ostream out(&standardOutput);
+    const int status = cli::CheckOutputAtEnd(cli::RunCli(arguments, out, std::cerr), out,
+                                             standardOutput, std::cerr);
     if (const int signal = cli::StopSignal()) {
         // Stopped cleanly: end as the signal ends a program, so that a calling shell stops too.
         std::cerr.flush();

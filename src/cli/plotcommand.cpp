@@ -107,7 +107,7 @@ void printPlot(const TPlotList &lines, std::ostream &out) {
         out.write(slot.text.get(), end - slot.text.get());
     };
     const uint32_t slices = (lines.Count() + kSlice - 1) / kSlice;
-    for (uint32_t k = 0; k < slices && StopSignal() == 0; ++k) {
+    for (uint32_t k = 0; k < slices && StopSignal() == 0 && out; ++k) {
         Slot &slot = slots[k % slots.size()];
         if (slot.end.valid())
             writeOut(slot); // the oldest slice in flight: every earlier one is written

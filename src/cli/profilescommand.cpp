@@ -80,8 +80,8 @@ int RunProfiles(const std::vector<std::string> &arguments, std::ostream &out, st
     const ProfilesLoad load = LoadCliProfiles();
     for (const MachineProfile &profile : load.profiles)
         describe(profile, out);
-    if (!load.problem.empty()) {
-        err << "morvilo-cli profiles: " << cliText(load.problem) << "\n";
+    if (const std::string damage = CliProfilesDamage(load); !damage.empty()) {
+        err << "morvilo-cli profiles: " << damage << "\n";
         return kFailure;
     }
     return kSuccess;

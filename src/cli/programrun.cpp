@@ -209,13 +209,21 @@ bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t co
     return true;
 }
 
+bool OpenProgram(TEditorCore &core, const std::string &path, std::string &error) {
+    core.messages.OnNeedTranslation = [](const std::string &text) { return cliText(text); };
+    if (core.OpenFileWithName(path))
+        return true;
+    error = cliText("%1 kann nicht geöffnet werden: %2", {path, core.openFailure});
+    return false;
+}
+
 int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList &lines,
                std::ostream &log, RunLog *runLog) {
     const std::string prefix = "morvilo-cli " + std::string(command) + ": ";
     const std::string &program = options.positional[0];
     TEditorCore memo1;
-    if (!memo1.OpenFileWithName(program)) {
-        log << prefix << cliText("%1 kann nicht geöffnet werden", {program}) << "\n";
+    if (std::string error; !OpenProgram(memo1, program, error)) {
+        log << prefix << error << "\n";
         return kFailure;
     }
     const BracketOption brackets(options.dialect.otherbreakets);

@@ -17,7 +17,8 @@
 
 namespace morvilo {
 struct RunLog;
-}
+class TEditorCore;
+} // namespace morvilo
 
 namespace morvilo::cli {
 
@@ -47,6 +48,10 @@ using MoreOptions = std::function<std::optional<bool>(OptionReader &reader, std:
 bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t count,
                             const std::string &expected, ProgramRunOptions &options,
                             std::string &error, const MoreOptions &more = {});
+
+// Opens the G-code file path into core, with the texts in the run's language. False with
+// "cannot open PATH: REASON" in error (a missing file, a folder, a device).
+bool OpenProgram(TEditorCore &core, const std::string &path, std::string &error);
 
 // Interprets the G-code file options.positional[0] into lines, loading subprogram files from
 // the subprogram folder; macro output (#3000, #3006) goes to log. kSuccess when the run reached

@@ -63,7 +63,7 @@ struct ReliefOptions {
     std::string profile = "plain";
     // Values that replace the profile's.
     std::optional<double> feed, plungeFeed, spindle;
-    UserMessage profilesProblem; // what of the profiles file could not be read
+    std::string profilesProblem; // the report of a damaged profiles file
 };
 
 template <typename Real> bool readReal(OptionReader &reader, Real &target, std::string &error) {
@@ -264,7 +264,7 @@ int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
     std::string error;
     const bool parsed = parse(arguments, options, error);
     if (!options.profilesProblem.empty())
-        err << "morvilo-cli relief: " << cliText(options.profilesProblem) << "\n";
+        err << "morvilo-cli relief: " << options.profilesProblem << "\n";
     if (auto done = UsageOutcome("relief", parsed, options.help, error, reliefUsage(), out, err))
         return *done;
     const std::string &picture = options.positional[0];
@@ -282,16 +282,29 @@ int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
         if (options.dryRun)
             showFigures(result.estimate, options.p, out);
         return kSuccess;
+    case ReliefStatus::OutputNotCreated:
+    case ReliefStatus::WriteFailed:
+        if (result.errorNumber == 0)
+            break;
+        err << "morvilo-cli relief: "
+            << (result.status == ReliefStatus::WriteFailed
+                    ? cliText("%1 kann nicht geschrieben werden: %2",
+                              {options.positional[1], SystemReason(result.errorNumber)})
+                    : cliText("%1 kann nicht angelegt werden: %2",
+                              {options.positional[1], SystemReason(result.errorNumber)}))
+            << "\n";
+        return kFailure;
     case ReliefStatus::PictureUnreadable:
         err << "morvilo-cli relief: " << picture << ": " << resultText(result) << "\n";
         return kFailure;
     default:
-        err << "morvilo-cli relief: " << resultText(result);
-        if (!result.detail.empty() && result.detail != result.message)
-            err << " (" << result.detail << ")";
-        err << "\n";
-        return kFailure;
+        break;
     }
+    err << "morvilo-cli relief: " << resultText(result);
+    if (!result.detail.empty() && result.detail != result.message)
+        err << " (" << result.detail << ")";
+    err << "\n";
+    return kFailure;
 }
 
 } // namespace

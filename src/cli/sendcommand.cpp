@@ -6,6 +6,7 @@
 #include "cli/cli.h"
 #include "cli/clitext.h"
 #include "cli/options.h"
+#include "cli/programrun.h"
 #include "cli/stopsignal.h"
 
 #include "dnc/receive.h"
@@ -203,6 +204,24 @@ private:
     bool shown = false;
 };
 
+// A failed transfer on one line: what failed on which port, and why in words.
+std::string transferFailure(const dnc::TransferResult &result, const std::string &device) {
+    const std::string reason = SystemReason(result.error);
+    switch (result.message) {
+    case kMsgPortOpenFailed:
+        return cliText("Der Port %1 kann nicht geöffnet werden: %2", {device, reason});
+    case kMsgPortQueryFailed:
+        return cliText("Die Einstellungen des Ports %1 können nicht gelesen werden: %2",
+                       {device, reason});
+    case kMsgPortSetFailed:
+        return cliText("Die Einstellungen des Ports %1 können nicht gesetzt werden: %2",
+                       {device, reason});
+    default:
+        return cliText("Es konnte nicht alles an %1 übertragen werden: %2; %3 Zeilen gesendet.",
+                       {device, reason, std::to_string(result.progress.lines)});
+    }
+}
+
 } // namespace
 
 int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
@@ -212,9 +231,8 @@ int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::o
     if (auto done = UsageOutcome("send", parsed, options.help, error, sendUsage(), out, err))
         return *done;
     TEditorCore memo1;
-    if (!memo1.OpenFileWithName(options.positional[0])) {
-        err << "morvilo-cli send: "
-            << cliText("%1 kann nicht geöffnet werden", {options.positional[0]}) << "\n";
+    if (!OpenProgram(memo1, options.positional[0], error)) {
+        err << "morvilo-cli send: " << error << "\n";
         return kFailure;
     }
     std::optional<ProgressLine> progress(std::in_place, stderrIsTerminal(err) ? &err : nullptr);
@@ -233,11 +251,7 @@ int RunSend(const std::vector<std::string> &arguments, std::ostream &out, std::o
         return StoppedStatus();
     }
     if (result.message != 0) {
-        const auto messageText = [](int n) {
-            return QString::fromStdString(cliText(MessageText(n).toStdString()));
-        };
-        err << "morvilo-cli send: " << dnc::TransferErrorText(result, messageText).toStdString()
-            << "\n";
+        err << "morvilo-cli send: " << transferFailure(result, options.settings.device) << "\n";
         return kFailure;
     }
     if (!result.timedOut)
@@ -323,7 +337,9 @@ int RunReceive(const std::vector<std::string> &arguments, std::ostream &out, std
     OutputFile output;
     if (!output.Open(path, OutputFile::Mode::Replace)) {
         err << "morvilo-cli receive: "
-            << cliText("%1 kann nicht geschrieben werden: %2", {path, output.Error()}) << "\n";
+            << cliText("%1 kann nicht angelegt werden: %2",
+                       {path, SystemReason(output.ErrorNumber())})
+            << "\n";
         return kFailure;
     }
     const bool terminal = stderrIsTerminal(err);
@@ -344,16 +360,19 @@ int RunReceive(const std::vector<std::string> &arguments, std::ostream &out, std
     if (result.end == dnc::ReceiveEnd::OpenFailed) {
         output.Abandon();
         err << "morvilo-cli receive: "
-            << cliText(dnc::ReceiveFailureMessage(result, o.settings.device)) << "\n";
+            << cliText(dnc::ReceiveFailureMessage(result, o.settings.device, SystemReason)) << "\n";
         return kFailure;
     }
     if (!output.Commit()) {
         err << "morvilo-cli receive: "
-            << cliText("%1 kann nicht geschrieben werden: %2", {path, output.Error()}) << "\n";
+            << cliText("%1 kann nicht geschrieben werden: %2",
+                       {path, SystemReason(output.ErrorNumber())})
+            << "\n";
         return kFailure;
     }
     const std::string bytes = std::to_string(result.bytes);
-    const std::string failure = cliText(dnc::ReceiveFailureMessage(result, o.settings.device));
+    const std::string failure =
+        cliText(dnc::ReceiveFailureMessage(result, o.settings.device, SystemReason));
     if (!failure.empty()) {
         err << "morvilo-cli receive: " << failure << "; "
             << cliText("%1 Bytes empfangen und nach %2 geschrieben.", {bytes, path}) << "\n";

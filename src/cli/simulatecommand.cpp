@@ -10,6 +10,7 @@
 #include "cli/programrun.h"
 #include "cli/stopsignal.h"
 
+#include "relief/reliefformat.h"
 #include "simulate/heightfield.h"
 #include "simulate/milling.h"
 #include "simulate/partexport.h"
@@ -123,7 +124,9 @@ std::optional<bool> readSimulateOption(OptionReader &reader, SimulateOptions &o,
     }
     if (file) {
         *file = value;
-        return true;
+        if (value.empty())
+            error = cliText("--%1 braucht einen Dateinamen", {reader.Name()});
+        return !value.empty();
     }
     if (reader.Is("tool")) {
         o.tool = parseTool(value);
@@ -145,9 +148,9 @@ std::optional<bool> readSimulateOption(OptionReader &reader, SimulateOptions &o,
     if (reader.Is("stock")) {
         o.stock = ParseStock(value);
         if (!o.stock)
-            error = cliText("--stock: erwartet XMIN,YMIN,XMAX,YMAX,ZTOP mit XMIN < XMAX und YMIN "
-                            "< YMAX: %1",
-                            {value});
+            error = cliText("--stock: erwartet XMIN,YMIN,XMAX,YMAX,ZTOP mit XMIN < XMAX, YMIN < "
+                            "YMAX und jedem Wert zwischen -%1 und %1: %2",
+                            {std::to_string(int64_t(kMaxStockCoordinate)), value});
         return o.stock.has_value();
     }
     for (const FixedViewData &view : FixedViews())
@@ -198,11 +201,21 @@ std::string floatText(float value) {
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
+// A stock coordinate as the program facts give their figures: to the thousandth, without
+// trailing zeros ("-3.95" for -3.9499999999999997).
+std::string coordinateText(double value) {
+    std::string text = FormatFixed(value, 3);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.')
+        text.pop_back();
+    return text == "-0" ? "0" : text;
+}
+
 void printSummary(const HeightField &field, std::ostream &out) {
     const Stock &s = field.GetStock();
     out << cliText("Rohteil: X %1 bis %2, Y %3 bis %4, Oberseite Z %5",
-                   {NumberText(s.xmin), NumberText(s.xmax), NumberText(s.ymin), NumberText(s.ymax),
-                    NumberText(s.top)})
+                   {coordinateText(s.xmin), coordinateText(s.xmax), coordinateText(s.ymin),
+                    coordinateText(s.ymax), coordinateText(s.top)})
         << "\n"
         << cliText("Raster: %1 × %2 Zellen von %3",
                    {std::to_string(field.Columns()), std::to_string(field.Rows()),
@@ -224,6 +237,11 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
     if (parsed && !options.run.help && !options.tool) {
         parsed = false;
         error = cliText("--tool fehlt");
+    } else if (parsed && !options.run.help && options.tool->diameter > kMaxStockCoordinate) {
+        parsed = false;
+        error = cliText(
+            "--tool: der Durchmesser %1 ist größer als %2",
+            {NumberText(options.tool->diameter), std::to_string(int64_t(kMaxStockCoordinate))});
     }
     if (auto done =
             UsageOutcome("simulate", parsed, options.run.help, error, simulateUsage(), out, err))

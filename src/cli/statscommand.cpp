@@ -89,10 +89,12 @@ std::optional<bool> readStatsOption(OptionReader &reader, StatsOptions &o, std::
     return std::nullopt;
 }
 
-// The rates of the chosen profile with the values given on the command line.
-bool chooseRates(const StatsOptions &o, MachineRates &rates, std::string &error) {
+// The rates of the chosen profile with the values given on the command line; damage receives
+// the report of a damaged profiles file.
+bool chooseRates(const StatsOptions &o, MachineRates &rates, std::string &error,
+                 std::string &damage) {
     MachineProfile profile;
-    if (!FindCliProfile(o.profile, profile, error))
+    if (!FindCliProfile(o.profile, profile, error, &damage))
         return false;
     rates = RatesOfProfile(profile);
     if (o.rapidRate)
@@ -177,8 +179,11 @@ int RunStats(const std::vector<std::string> &arguments, std::ostream &out, std::
                                              return readStatsOption(reader, stats, e);
                                          });
     MachineRates rates;
+    std::string damage;
     if (parsed && !options.help)
-        parsed = chooseRates(stats, rates, error);
+        parsed = chooseRates(stats, rates, error, damage);
+    if (!damage.empty()) // the built-ins and the readable profiles still serve
+        err << "morvilo-cli stats: " << damage << "\n";
     if (auto done = UsageOutcome("stats", parsed, options.help, error, statsUsage(), out, err))
         return *done;
     TPlotList lines;
@@ -188,7 +193,7 @@ int RunStats(const std::vector<std::string> &arguments, std::ostream &out, std::
     ProgramFacts facts = ComputeFacts(lines, log, rates);
     if (!facts.travelWarnings.empty()) {
         TEditorCore text; // read again for the lines of the moves beyond the travel
-        if (text.OpenFileWithName(options.positional[0]))
+        if (std::string unread; OpenProgram(text, options.positional[0], unread))
             LinesOfTravelWarnings(facts, text);
     }
     if (stats.json)

@@ -152,8 +152,9 @@ ReceiveResult ReceiveText(const ReceiveSettings &settings, const ReceiveCallback
     }
 }
 
-UserMessage ReceiveFailureMessage(const ReceiveResult &result, const std::string &port) {
-    const std::string detail = std::to_string(result.error) + "; " + std::strerror(result.error);
+UserMessage ReceiveFailureMessage(const ReceiveResult &result, const std::string &port,
+                                  const std::function<std::string(int)> &describe) {
+    const std::string detail = describe(result.error);
     switch (result.end) {
     case ReceiveEnd::OpenFailed:
         return {"%1 kann nicht geöffnet oder eingestellt werden: %2", {port, detail}};

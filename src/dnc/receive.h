@@ -50,8 +50,11 @@ using ReceiveCallback = std::function<bool(std::string_view received, int64_t to
 ReceiveResult ReceiveText(const ReceiveSettings &settings, const ReceiveCallback &take,
                           SerialApi &api = PosixSerial());
 
-// The German message of a reception that ended by a failure on port; empty for the other ends.
-UserMessage ReceiveFailureMessage(const ReceiveResult &result, const std::string &port);
+// The German message of a reception that ended by a failure on port, the system error in the
+// words describe gives it (DescribeSystemError in the interface's language); empty for the other
+// ends.
+UserMessage ReceiveFailureMessage(const ReceiveResult &result, const std::string &port,
+                                  const std::function<std::string(int)> &describe);
 
 // Undoes the driver's marking of line errors (PARMRK without ISTRIP): "\377\377" is the byte
 // 0xFF, "\377\0" followed by a byte is a byte received with a framing or parity error. A mark

@@ -50,7 +50,8 @@ ReceiveResult ReceiveWithProgress(QWidget *parent, const ReceiveSettings &settin
         },
         api);
     progressForm.hide();
-    const UserMessage failure = ReceiveFailureMessage(result, settings.device);
+    const UserMessage failure =
+        ReceiveFailureMessage(result, settings.device, DescribeSystemErrorHere);
     QString text;
     if (!kept)
         text = TranslateString(QString::fromUtf8(

@@ -2,6 +2,7 @@
 
 #include "editor/editorcore.h"
 #include "translation/translateunit.h"
+#include "vantrel/systemerror.h"
 
 #include <cerrno>
 #include <charconv>
@@ -93,7 +94,8 @@ private:
             if (!core.NextLine())
                 return true;
             next = core.lpos;
-            block.assign(core.line).append(end);
+            lineBytes(core, block);
+            block.append(end);
             result.progress.position = next;
             if (!writeAll(block))
                 return false;
@@ -101,6 +103,22 @@ private:
             if (!ask())
                 return false;
         }
+    }
+
+    // The line's bytes as the file holds them. The line reader leaves out 0 bytes; a control
+    // may take them (tape leader) or not, but the transfer sends what was written.
+    static void lineBytes(TEditorCore &core, std::string &block) {
+        int64_t end = core.lpos; // back over the line break, if the line has one
+        if (end > core.olpos && core.ByteAt(end - 1) == '\n')
+            --end;
+        if (end > core.olpos && core.ByteAt(end - 1) == '\r')
+            --end;
+        if (end - core.olpos == int64_t(core.line.size())) {
+            block.assign(core.line); // no 0 byte in the line
+            return;
+        }
+        block.resize(size_t(end - core.olpos));
+        core.mem().CopyOut(core.olpos, end - core.olpos, reinterpret_cast<uint8_t *>(block.data()));
     }
 
     bool writeAll(const std::string &block) {
@@ -175,9 +193,15 @@ QString TransferErrorText(const TransferResult &result,
     if (result.message == 0)
         return {};
     const QString detail = QString::number(result.error) + QStringLiteral("; ") +
-                           QString::fromLocal8Bit(std::strerror(result.error));
+                           QString::fromStdString(DescribeSystemErrorHere(result.error));
     return messageText(result.message) +
            (result.message == kMsgNotAllSent ? QStringLiteral("\n") : QString()) + detail;
+}
+
+std::string DescribeSystemErrorHere(int errnum) {
+    return DescribeSystemError(errnum, [](const std::string &text) {
+        return TranslateString(QString::fromStdString(text)).toStdString();
+    });
 }
 
 UserMessage TransferTimeoutMessage(const TransferResult &result, double timeout) {

@@ -66,11 +66,15 @@ TransferResult SendText(TEditorCore &core, const TransferSettings &settings,
                         const TransferCallback &keepGoing = {}, SerialApi &api = PosixSerial());
 
 // The message of a failed transfer: message 9, 10 or 11 followed by the error number and the
-// system's text ("...Fehlernummer: 2; No such file or directory"); message 8 with the error
-// number and text on a line of their own. Empty when nothing failed. messageText gives the
+// system's text ("...Fehlernummer: 2; Datei oder Ordner nicht vorhanden"); message 8 with the
+// error number and text on a line of their own. Empty when nothing failed. messageText gives the
 // message of a number in the interface's language.
 QString TransferErrorText(const TransferResult &result,
                           const std::function<QString(int)> &messageText = GetTString);
+
+// A system error (errno) in words in the window's language: DescribeSystemError through the
+// translation table.
+std::string DescribeSystemErrorHere(int errnum);
 
 // The German message of a transfer ended by its timeout, with the seconds and the lines sent.
 UserMessage TransferTimeoutMessage(const TransferResult &result, double timeout);

@@ -72,8 +72,11 @@ void TEditorCore::NewItNow() {
 }
 
 bool TEditorCore::OpenFileWithName(const std::string &sfn) {
-    if (sfn.empty())
+    openFailure.clear();
+    if (sfn.empty()) {
+        openFailure = messages.SystemError(ENOENT);
         return false;
+    }
     // Opened without blocking, so that a FIFO or device given as a document cannot hang the
     // editor; anything but a regular file is refused. The file is opened before the document
     // is let go: a file that cannot be opened leaves the text, its name and its undo list as
@@ -87,6 +90,7 @@ bool TEditorCore::OpenFileWithName(const std::string &sfn) {
         const std::string reason = error != 0            ? messages.SystemError(error)
                                    : S_ISDIR(st.st_mode) ? messages.SystemError(EISDIR)
                                                          : messages.Translate(kNotARegularFile);
+        openFailure = reason;
         view->ShowError(messages.FileMessage(kMsgCannotOpen, sfn, reason));
         return false;
     }

@@ -84,8 +84,10 @@ public:
     TEditorCore &operator=(const TEditorCore &) = delete;
 
     // ---- document -------------------------------------------------------------------------
-    // Makes the file the document; false (with message 12) when it cannot be opened.
+    // Makes the file the document; false (with message 12) when it cannot be opened, with the
+    // reason (the system error in words, through the translation hook) in openFailure.
     bool OpenFileWithName(const std::string &sfn);
+    std::string openFailure;
     // Closes the file and empties the store; unless donotclearundo, resets caret and view.
     void NewItNow();
     // An empty, untitled document.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -93,6 +94,15 @@ std::string integerText(double value) {
     return text;
 }
 
+// The shortest text that reads back as value, without an exponent where it fits ("0.0001").
+std::string shortText(double value) {
+    char text[64];
+    auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    if (error != std::errc())
+        end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
+
 // The value of a number as the program writes it.
 long double written(long double value, int decimals) {
     return std::strtold(FormatFixed(value, decimals).c_str(), nullptr);
@@ -123,8 +133,12 @@ const MachineProfile *FindProfile(const std::vector<MachineProfile> &profiles,
 }
 
 UserMessage CheckProfile(const MachineProfile &profile) {
-    if (profile.name.empty() || profile.name.find_first_of("\r\n[]=") != std::string::npos)
-        return {"Der Name eines Profils darf nicht leer sein und keine Zeilenwechsel, [, ] oder = "
+    // A control character (a line break, a 0 byte) would make a name that cannot be typed.
+    const bool control = std::any_of(profile.name.begin(), profile.name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == '\x7f';
+    });
+    if (profile.name.empty() || control || profile.name.find_first_of("[]=") != std::string::npos)
+        return {"Der Name eines Profils darf nicht leer sein und keine Steuerzeichen, [, ] oder = "
                 "enthalten",
                 {}};
     struct Rate {
@@ -169,6 +183,27 @@ UserMessage CheckReliefSafety(const ReliefParameters &p, const MachineProfile &p
     if (profile.pathsOnly)
         return {};
     const int decimals = ProgramDecimals(p, profile);
+    // What is written counts, not the value: a feed that rounds to F0 stops the machine or is
+    // refused by the control, a speed that rounds to S0 starts no spindle under M3.
+    const struct {
+        double value;
+        const char *text;
+    } feeds[] = {
+        {profile.feed, "Der Vorschub %1 wird mit %2 Nachkommastellen als F%3 geschrieben; er "
+                       "muss mindestens %4 sein."},
+        {profile.plungeFeed, "Der Eintauchvorschub %1 wird mit %2 Nachkommastellen als F%3 "
+                             "geschrieben; er muss mindestens %4 sein."},
+    };
+    const std::string smallest = ProfileNumber(std::pow(10.0, -decimals), profile, decimals);
+    for (const auto &feed : feeds)
+        if (const std::string written = ProfileNumber(feed.value, profile, decimals);
+            written.find_first_of("123456789") == std::string::npos)
+            return {feed.text,
+                    {shortText(feed.value), std::to_string(decimals), written, smallest}};
+    if (profile.spindle > 0 && integerText(profile.spindle) == "0")
+        return {"Die Drehzahl %1 wird als S0 geschrieben; sie muss 0 (keine Spindel) oder "
+                "mindestens 1 sein.",
+                {shortText(profile.spindle)}};
     const long double highestCut =
         std::max(written(p.zstart, decimals), written((long double)p.tiefe + p.zstart, decimals));
     const long double safe = written(p.sicher, decimals);

@@ -2,8 +2,14 @@
 
 #include "vantrel/numbertext.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStringDecoder>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <map>
 
 namespace morvilo {
 
@@ -93,6 +99,89 @@ std::string readProfile(QSettings &file, MachineProfile &profile) {
     return {};
 }
 
+// A settings file larger than this is no profiles file: 10000 profiles of 1600 bytes.
+constexpr qint64 kMaxProfilesFileBytes = 16 << 20;
+
+// Put with a count after a group's name in the copy read when the file gives a group twice
+// ("[Profile1~2]"), and taken off again where the group is named.
+constexpr char kRepeatMark = '~';
+
+// A line of text as the INI reader reads it: UTF-8 without control characters but the tab.
+bool textLine(const std::string &row) {
+    const bool control = std::any_of(row.begin(), row.end(), [](char c) {
+        return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == '\x7f';
+    });
+    if (control)
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    [[maybe_unused]] const QString decoded =
+        utf8(QByteArrayView(row.data(), qsizetype(row.size())));
+    return !utf8.hasError();
+}
+
+// A group that is no text (read out of binary bytes) is no profile of the user's: the lines it
+// came from are reported, not the group.
+bool printableGroup(const QString &group) {
+    return !group.isEmpty() &&
+           std::all_of(group.begin(), group.end(), [](QChar c) { return c.isPrint(); });
+}
+
+// What an INI reader passes over without a word: lines that are neither a group, a setting, a
+// comment nor empty, lines with control characters or bytes that are no UTF-8 (binary bytes),
+// and groups given twice.
+// Returns the text with the repeats renamed; empty when no group repeats.
+std::string scanRawText(const std::string &text, std::vector<ProfilesProblem> &problems) {
+    std::map<std::string, std::vector<int64_t>> groupLines;
+    int64_t line = 0, binaryLines = 0, firstBinary = 0, strayLines = 0, firstStray = 0;
+    std::string renamed;
+    bool repeats = false;
+    for (size_t begin = 0; begin < text.size();) {
+        const size_t end = std::min(text.find('\n', begin), text.size());
+        std::string row = text.substr(begin, end - begin);
+        begin = end + 1;
+        ++line;
+        if (!row.empty() && row.back() == '\r')
+            row.pop_back();
+        const size_t first = row.find_first_not_of(" \t");
+        const std::string trimmed = first == std::string::npos ? "" : row.substr(first);
+        if (!textLine(row)) {
+            firstBinary = binaryLines++ == 0 ? line : firstBinary;
+        } else if (!trimmed.empty() && trimmed[0] == '[' &&
+                   trimmed.find_last_not_of(" \t") == trimmed.rfind(']')) {
+            const std::string group = trimmed.substr(1, trimmed.rfind(']') - 1);
+            std::vector<int64_t> &lines = groupLines[group];
+            lines.push_back(line);
+            if (lines.size() > 1) {
+                repeats = true;
+                renamed += "[" + group + kRepeatMark + std::to_string(lines.size()) + "]\n";
+                continue;
+            }
+        } else if (!trimmed.empty() && trimmed[0] != ';' && trimmed[0] != '#' &&
+                   trimmed.find('=') == std::string::npos) {
+            firstStray = strayLines++ == 0 ? line : firstStray;
+        }
+        renamed += row + "\n";
+    }
+    if (binaryLines > 0)
+        problems.push_back({{},
+                            {"Zeilen mit Steuerzeichen oder Binärdaten: %1 (die erste: Zeile %2)",
+                             {std::to_string(binaryLines), std::to_string(firstBinary)}}});
+    if (strayLines > 0)
+        problems.push_back(
+            {{},
+             {"Zeilen, die weder [Gruppe] noch Name=Wert sind: %1 (die erste: Zeile %2)",
+              {std::to_string(strayLines), std::to_string(firstStray)}}});
+    for (const auto &[group, lines] : groupLines) {
+        if (lines.size() < 2)
+            continue;
+        std::string numbers;
+        for (const int64_t at : lines)
+            numbers += (numbers.empty() ? "" : ", ") + std::to_string(at);
+        problems.push_back({group, {"steht mehrmals in der Datei (Zeilen %1)", {numbers}}});
+    }
+    return repeats ? renamed : std::string();
+}
+
 void writeProfile(QSettings &file, const MachineProfile &profile) {
     for (const TextKey &k : kTexts)
         file.setValue(k.key, QString::fromStdString(profile.*k.value));
@@ -109,36 +198,70 @@ void writeProfile(QSettings &file, const MachineProfile &profile) {
 ProfilesLoad LoadMachineProfiles(const std::string &path) {
     ProfilesLoad load;
     load.profiles = BuiltInProfiles();
+    load.path = path;
     const QString file = QString::fromStdString(path);
     if (!QFileInfo::exists(file))
         return load;
-    QSettings settings(file, QSettings::IniFormat);
-    std::vector<std::string> problems;
+    if (QFileInfo(file).size() > kMaxProfilesFileBytes) {
+        load.problems.push_back(
+            {{},
+             {"mit %1 Bytes zu groß für eine Profildatei; sie wird nicht gelesen",
+              {std::to_string(QFileInfo(file).size())}}});
+        return load;
+    }
+    QFile raw(file);
+    if (!raw.open(QIODevice::ReadOnly)) {
+        load.problems.push_back({{}, {"nicht lesbar", {}}});
+        return load;
+    }
+    const std::string apart = scanRawText(raw.readAll().toStdString(), load.problems);
+    // A group given twice is read as two: a copy of the file names each repeat apart.
+    QTemporaryFile renamed;
+    QString readFrom = file;
+    if (!apart.empty()) {
+        if (!renamed.open() ||
+            renamed.write(apart.data(), qint64(apart.size())) != qint64(apart.size()) ||
+            !renamed.flush()) {
+            load.problems.push_back({{}, {"nicht lesbar", {}}});
+            return load;
+        }
+        readFrom = renamed.fileName();
+    }
+    QSettings settings(readFrom, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError)
-        problems.push_back("nicht lesbar");
+        load.problems.push_back({{}, {"nicht lesbar", {}}});
     for (const QString &group : settings.childGroups()) {
+        if (!printableGroup(group))
+            continue;
         settings.beginGroup(group);
         MachineProfile profile; // what the file leaves out keeps its default
         const std::string badKey = readProfile(settings, profile);
         settings.endGroup();
         profile.cliName = profile.name;
+        const std::string shown = group.section(kRepeatMark, 0, 0).toStdString();
         UserMessage invalid = CheckProfile(profile);
         if (badKey.empty() && invalid.empty() && FindProfile(load.profiles, profile.name))
             invalid = {"der Name ist schon vergeben", {}};
         if (!badKey.empty())
-            problems.push_back("[" + group.toStdString() + "] " + badKey);
+            load.problems.push_back({shown, {"%1 ist nicht lesbar", {badKey}}});
         else if (!invalid.empty())
-            problems.push_back("[" + group.toStdString() + "] " + invalid.Filled());
+            load.problems.push_back({shown, std::move(invalid)});
         else
             load.profiles.push_back(std::move(profile));
     }
-    if (!problems.empty()) {
-        std::string what;
-        for (const std::string &problem : problems)
-            what += (what.empty() ? "" : "; ") + problem;
-        load.problem = {kMessageProfilesDamaged, {path, what}};
-    }
     return load;
+}
+
+UserMessage ProfilesDamage(const ProfilesLoad &load,
+                           const std::function<std::string(const UserMessage &)> &translate) {
+    if (load.problems.empty())
+        return {};
+    std::string what;
+    for (const ProfilesProblem &problem : load.problems)
+        what += (what.empty() ? "" : "; ") +
+                (problem.group.empty() ? std::string() : "[" + problem.group + "] ") +
+                translate(problem.what);
+    return {kMessageProfilesDamaged, {load.path, what}};
 }
 
 bool SaveMachineProfiles(const std::string &path, const std::vector<MachineProfile> &profiles,

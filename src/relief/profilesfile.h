@@ -5,6 +5,7 @@
 
 #include "relief/machineprofile.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,13 +13,28 @@ namespace morvilo {
 
 constexpr const char *kProfilesFileName = "profiles.ini";
 
-struct ProfilesLoad {
-    std::vector<MachineProfile> profiles; // the built-ins, then the user's in the file's order
-    UserMessage problem;                  // what could not be read; empty when all was well
+// One thing of the file that could not be read: about a group ("Profile2") or the whole file.
+struct ProfilesProblem {
+    std::string group; // empty for the file as a whole
+    UserMessage what;  // German, with its values
 };
 
-// A missing file is no problem: the built-ins alone.
+struct ProfilesLoad {
+    std::vector<MachineProfile> profiles; // the built-ins, then the user's in the file's order
+    std::string path;
+    std::vector<ProfilesProblem> problems; // what could not be read; empty when all was well
+};
+
+// A missing file is no problem: the built-ins alone. What an INI reader passes over is
+// reported too: lines that are no setting, control characters or binary bytes, a group given
+// twice (both are read), a file too large for a settings file (then none of it is read).
 ProfilesLoad LoadMachineProfiles(const std::string &path);
+
+// The report of a damaged file, "Die Profildatei %1 ist beschädigt (%2); ...", whose %2 holds
+// every problem in the language translate gives (joined by "; "); empty when all was well. The
+// report's own text still passes the translation where it is shown.
+UserMessage ProfilesDamage(const ProfilesLoad &load,
+                           const std::function<std::string(const UserMessage &)> &translate);
 // Writes the profiles that are not built in; false with the reason (German) when the file
 // cannot be written (the old file stays).
 bool SaveMachineProfiles(const std::string &path, const std::vector<MachineProfile> &profiles,

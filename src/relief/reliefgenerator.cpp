@@ -1025,6 +1025,13 @@ ReliefResult failure(ReliefStatus status, UserMessage message) {
     return result;
 }
 
+// A failure of the output file, with its system error.
+ReliefResult outputFailure(ReliefStatus status, std::string message, const OutputFile &out) {
+    ReliefResult result = failure(status, std::move(message), out.Error());
+    result.errorNumber = out.ErrorNumber();
+    return result;
+}
+
 std::string count(uint64_t n) {
     return std::to_string(n);
 }
@@ -1094,7 +1101,7 @@ ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
     const char *notCreated = mode == OutputFile::Mode::OwnTemporary ? kMessageTempFileNotCreated
                                                                     : kMessageFileNotCreated;
     if (!out.Open(outputPath, mode, kOutputBuffer))
-        return failure(ReliefStatus::OutputNotCreated, notCreated, out.Error());
+        return outputFailure(ReliefStatus::OutputNotCreated, notCreated, out);
     ReliefWriter writer(p, picture, &out, levelGridAllowed(p, picture, memory, available));
     writer.progress = progress;
     writer.Prepare();
@@ -1124,7 +1131,7 @@ ReliefResult generate(const ReliefParameters &p, const std::string &picturePath,
     }
     deldib(picture);
     if (!out.Commit())
-        return failure(ReliefStatus::WriteFailed, out.Error(), out.Error());
+        return outputFailure(ReliefStatus::WriteFailed, out.Error(), out);
     return result;
 }
 

@@ -155,6 +155,7 @@ struct ReliefResult {
     // The message with its values kept apart, so that a translation can be looked up before
     // they go in; empty for the plain messages (picture unreadable, file not created).
     UserMessage messageParts;
+    int errorNumber = 0; // the system error (errno) of an output that failed; 0 for the rest
     uint64_t groups = 0;
     uint64_t bytes = 0;
     ReliefEstimate estimate; // of the program written (or, measuring, of the one to write)

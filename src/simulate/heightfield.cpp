@@ -21,6 +21,12 @@ std::string countText(double count) {
     return std::string(text, end);
 }
 
+// The shortest text that reads back as the same double ("-1e+300", "10.5").
+std::string numberText(double value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
 // Two significant digits, rounded up: 0.01234 -> 0.013. A negative power of ten divides, so the
 // result is the double nearest to its decimal text.
 double roundUpToTwoDigits(double value) {
@@ -34,10 +40,25 @@ double roundUpToTwoDigits(double value) {
 } // namespace
 
 bool StockIsValid(const Stock &stock) {
+    return StockProblem(stock).empty();
+}
+
+UserMessage StockProblem(const Stock &stock) {
     for (const double v : {stock.xmin, stock.ymin, stock.xmax, stock.ymax, stock.top})
         if (!std::isfinite(v))
-            return false;
-    return stock.xmin < stock.xmax && stock.ymin < stock.ymax;
+            return {"Das Rohteil ist ungültig: jeder Wert muss eine endliche Zahl sein.", {}};
+    for (const double v : {stock.xmin, stock.ymin, stock.xmax, stock.ymax, stock.top})
+        if (!(std::abs(v) <= kMaxStockCoordinate))
+            return {"Das Rohteil X %1 bis %2, Y %3 bis %4, Oberseite Z %5 reicht über ±%6 "
+                    "hinaus.",
+                    {numberText(stock.xmin), numberText(stock.xmax), numberText(stock.ymin),
+                     numberText(stock.ymax), numberText(stock.top),
+                     countText(kMaxStockCoordinate)}};
+    if (!(stock.xmin < stock.xmax && stock.ymin < stock.ymax))
+        return {"Das Rohteil ist ungültig: XMIN muss kleiner als XMAX und YMIN kleiner als "
+                "YMAX sein.",
+                {}};
+    return {};
 }
 
 std::optional<Stock> DefaultStock(const TPlotList &lines, const MillingTool &tool) {
@@ -63,10 +84,7 @@ std::optional<Stock> DefaultStock(const TPlotList &lines, const MillingTool &too
     if (!any)
         return std::nullopt;
     const double r = tool.Radius();
-    stock = {stock.xmin - r, stock.ymin - r, stock.xmax + r, stock.ymax + r, 0};
-    if (!StockIsValid(stock))
-        return std::nullopt;
-    return stock;
+    return Stock{stock.xmin - r, stock.ymin - r, stock.xmax + r, stock.ymax + r, 0};
 }
 
 double DefaultResolution(const Stock &stock) {
@@ -89,10 +107,8 @@ bool HeightField::Reset(const Stock &newStock, double newResolution, UserMessage
     cells = {};
     nx = ny = 0;
     deepestKnown = false;
-    if (!StockIsValid(newStock)) {
-        message = {"Das Rohteil ist ungültig: XMIN muss kleiner als XMAX und YMIN kleiner als "
-                   "YMAX sein.",
-                   {}};
+    if (UserMessage problem = StockProblem(newStock); !problem.empty()) {
+        message = std::move(problem);
         return false;
     }
     if (!(newResolution > 0) || !std::isfinite(newResolution)) {

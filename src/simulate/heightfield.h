@@ -20,12 +20,20 @@ struct Stock {
     bool operator==(const Stock &) const = default;
 };
 
-// Finite, xmin < xmax and ymin < ymax.
+// The largest size of a stock coordinate (its sides and its top): far beyond any machine, and
+// far within the range of the cells' float heights and of the sums over the grid.
+inline constexpr double kMaxStockCoordinate = 1e9;
+
+// Every value finite and within ±kMaxStockCoordinate, xmin < xmax and ymin < ymax.
 bool StockIsValid(const Stock &stock);
+
+// Empty for a valid stock; otherwise what is wrong with it (German, with its values).
+UserMessage StockProblem(const Stock &stock);
 
 // The stock a program is milled from when the user gives none: the X/Y extents of every point of
 // the plot list (the interpreter's axis cross left out) grown by the tool's radius, top at Z 0.
-// None when the list holds no point or a coordinate that is not finite.
+// None when the list holds no point or a coordinate that is not finite. A stock beyond
+// kMaxStockCoordinate is given as it is, so that HeightField::Reset says what it reaches.
 std::optional<Stock> DefaultStock(const TPlotList &lines, const MillingTool &tool);
 
 // The number of cells the default resolution aims at.

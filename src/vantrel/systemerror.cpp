@@ -1,6 +1,7 @@
 #include "vantrel/systemerror.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace morvilo {
 
@@ -39,6 +40,31 @@ std::string_view SystemErrorText(int errnum) {
         return "Nicht genügend Arbeitsspeicher";
     case EBUSY:
         return "Gerät oder Ressource belegt";
+    case ENXIO:
+    case ENODEV:
+        return "Das Gerät ist nicht vorhanden";
+    case ENOTTY:
+        return "Das Gerät ist keine serielle Schnittstelle";
+    case EINVAL:
+        return "Das Gerät oder System nimmt diesen Wert nicht an";
+    case EAGAIN:
+        return "Die Ressource ist gerade nicht verfügbar";
+    case EPIPE:
+        return "Die Gegenseite hat die Verbindung geschlossen";
+    case EINTR:
+        return "Durch ein Signal unterbrochen";
+    case ETIMEDOUT:
+        return "Zeitüberschreitung";
+    case ETXTBSY:
+        return "Die Datei wird gerade ausgeführt";
+    case ENOTEMPTY:
+        return "Der Ordner ist nicht leer";
+    case EXDEV:
+        return "Die Dateien liegen auf verschiedenen Dateisystemen";
+    case EOVERFLOW:
+        return "Die Datei ist zu groß für diesen Vorgang";
+    case EOPNOTSUPP:
+        return "Das Dateisystem oder Gerät unterstützt diesen Vorgang nicht";
     default:
         return {};
     }
@@ -49,7 +75,9 @@ std::string DescribeSystemError(int errnum,
     const std::string_view text = SystemErrorText(errnum);
     if (!text.empty())
         return translate(std::string(text));
-    return translate("Systemfehler Nummer") + " " + std::to_string(errnum);
+    // A number without a text of our own keeps the system's words beside it.
+    return translate("Systemfehler Nummer") + " " + std::to_string(errnum) + " (" +
+           std::strerror(errnum) + ")";
 }
 
 } // namespace morvilo

@@ -19,10 +19,13 @@ namespace morvilo::test {
 class CliProcess {
 public:
     // Starts the program with arguments, MORVILO_HOME set to home, standard output and error
-    // into files in folder.
+    // into files in folder; the standard output into standardOutput when one is given (such as
+    // /dev/full).
     CliProcess(const std::filesystem::path &folder, const std::filesystem::path &home,
-               const std::vector<std::string> &arguments)
-        : outFile(folder / "cli.out"), errFile(folder / "cli.err") {
+               const std::vector<std::string> &arguments,
+               const std::filesystem::path &standardOutput = {})
+        : outFile(standardOutput.empty() ? folder / "cli.out" : standardOutput),
+          errFile(folder / "cli.err") {
         pid = ::fork();
         if (pid != 0)
             return;

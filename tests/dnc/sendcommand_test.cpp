@@ -144,8 +144,19 @@ TEST(SendCommand, ReportsBadArgumentsAndPortsThatCannotBeOpened) {
         {{program, "--port", missing, "--parity", "EVEN"}, kUsage, "--parity: not one of even"},
         {{program, "--port", missing, "--eol", "crcr"}, kUsage, "--eol: not one of crlf lf cr"},
         {{program, "--port", missing, "--flow"}, kUsage, "unknown option: --flow"},
-        {{(folder / "none.nc").string(), "--port", missing}, kFailure, "cannot open"},
-        {{program, "--port", missing}, kFailure, "Opening the port failed. Error number: 2; "},
+        {{(folder / "none.nc").string(), "--port", missing},
+         kFailure,
+         "cannot open " + (folder / "none.nc").string() + ": No such file or folder\n"},
+        {{folder.path().string(), "--port", missing},
+         kFailure,
+         "cannot open " + folder.path().string() + ": This is a folder\n"},
+        // The reason in words, never an error number.
+        {{program, "--port", missing},
+         kFailure,
+         "morvilo-cli send: cannot open the port " + missing + ": No such file or folder\n"},
+        {{program, "--port", program},
+         kFailure,
+         "cannot read the settings of the port " + program + ": The device is not a serial port\n"},
         {{program, "--port", missing, "--timeout", "0"}, kUsage, "--timeout: not a number above 0"},
     };
     for (const auto &c : cases) {
@@ -219,7 +230,8 @@ TEST_F(SendCommandOnALine, ReceiveWritesWhatTheMachineSendsUpToItsEnd) {
     test::WriteFile(output, "old");
     run = runCli("receive", {"--port", (folder / "none").string(), output});
     EXPECT_EQ(run.status, kFailure);
-    EXPECT_NE(run.err.find("cannot open or set up"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err, "morvilo-cli receive: cannot open or set up " + (folder / "none").string() +
+                           ": No such file or folder\n");
     EXPECT_EQ(test::ReadFile(output), "old");
     run = runCli("receive", {"--port", pair->sender(), "--end", "ab", output});
     EXPECT_EQ(run.status, kUsage) << run.err;

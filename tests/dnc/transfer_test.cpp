@@ -123,6 +123,18 @@ TEST_F(Transfer, TheReceiverGetsEveryLineWithItsLineEnd) {
     EXPECT_EQ(api.closes, 3);
 }
 
+// 0 bytes take no part in the editor's line text, but they are part of the program: every one
+// goes out where the file has it, the line ends as chosen.
+TEST_F(Transfer, ZeroBytesGoOutWhereTheFileHasThem) {
+    const std::string program("G0 X1\0\nG1\0 Y2\r\n\0\0\n%\0", 20);
+    const std::string expected("G0 X1\0\r\nG1\0 Y2\r\n\0\0\r\n%\0\r\n", 24);
+    const TransferResult result = SendText(document(program), settings, {}, api);
+    EXPECT_EQ(result.message, 0) << TransferErrorText(result).toStdString();
+    EXPECT_EQ(result.progress.lines, 4);
+    EXPECT_EQ(result.progress.bytes, int64_t(expected.size()));
+    EXPECT_EQ(receiver->ReadAll(), expected);
+}
+
 TEST_F(Transfer, BytesGoOutAsWrittenAndThePortTranslatesLineFeedsAgainAfterwards) {
     termios t = portSettings(pair->sender());
     t.c_oflag |= OPOST | ONLCR;
@@ -244,8 +256,7 @@ TEST_F(Transfer, AFailedWriteEndsTheTransferWithMessage8) {
     EXPECT_EQ(api.closes, 1);
     EXPECT_FALSE(api.discarded); // the line before the failure still arrives
     EXPECT_EQ(receiver->ReadAll(), "G0\r\n");
-    EXPECT_EQ(TransferErrorText(result),
-              GetTString(kMsgNotAllSent) + "\n5; " + QString::fromLocal8Bit(std::strerror(EIO)));
+    EXPECT_EQ(TransferErrorText(result), GetTString(kMsgNotAllSent) + "\n5; Ein-/Ausgabefehler");
 }
 
 TEST_F(Transfer, ARefusedConfigurationGivesMessage9AndSendsNothing) {
@@ -255,8 +266,9 @@ TEST_F(Transfer, ARefusedConfigurationGivesMessage9AndSendsNothing) {
     EXPECT_EQ(result.error, EINVAL);
     EXPECT_EQ(api.closes, 1);
     EXPECT_EQ(receiver->ReadAll(), "");
-    EXPECT_EQ(TransferErrorText(result), GetTString(kMsgPortSetFailed) + "22; " +
-                                             QString::fromLocal8Bit(std::strerror(EINVAL)));
+    EXPECT_EQ(TransferErrorText(result),
+              GetTString(kMsgPortSetFailed) +
+                  QString::fromUtf8("22; Das Gerät oder System nimmt diesen Wert nicht an"));
 }
 
 // Failures before anything is written need no serial line.
@@ -266,13 +278,17 @@ TEST(TransferFailure, APortThatCannotBeOpenedOrIsNoSerialPortIsReported) {
     test::WriteFile(folder / "plain.txt", "");
     TEditorCore core;
     ASSERT_TRUE(core.OpenFileWithName((folder / "program.nc").string()));
+    // The system's reason in the program's own words, as every message gives it.
     const struct {
         std::string device;
         int message, error;
+        const char *reason;
     } cases[] = {
-        {(folder / "missing").string(), kMsgPortOpenFailed, ENOENT},
-        {"/dev/", kMsgPortOpenFailed, EISDIR}, // no port chosen
-        {(folder / "plain.txt").string(), kMsgPortQueryFailed, ENOTTY},
+        {(folder / "missing").string(), kMsgPortOpenFailed, ENOENT,
+         "Datei oder Ordner nicht vorhanden"},
+        {"/dev/", kMsgPortOpenFailed, EISDIR, "Das ist ein Ordner"}, // no port chosen
+        {(folder / "plain.txt").string(), kMsgPortQueryFailed, ENOTTY,
+         "Das Gerät ist keine serielle Schnittstelle"},
     };
     for (const auto &c : cases) {
         RecordingSerial api;
@@ -282,8 +298,7 @@ TEST(TransferFailure, APortThatCannotBeOpenedOrIsNoSerialPortIsReported) {
         EXPECT_EQ(result.message, c.message) << c.device;
         EXPECT_EQ(result.error, c.error) << c.device;
         EXPECT_EQ(TransferErrorText(result), GetTString(c.message) + QString::number(c.error) +
-                                                 "; " +
-                                                 QString::fromLocal8Bit(std::strerror(c.error)));
+                                                 "; " + QString::fromUtf8(c.reason));
         EXPECT_EQ(api.closes, c.message == kMsgPortOpenFailed ? 0 : 1);
         EXPECT_EQ(openDescriptors(), descriptors);
     }

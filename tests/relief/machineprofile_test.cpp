@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <regex>
 #include <sstream>
 
@@ -49,6 +50,11 @@ ReliefParameters machineParameters(const MachineProfile &profile) {
     p.profile = profile;
     p.date = "2026-12-10";
     return p;
+}
+
+// The report of a damaged profiles file, in German.
+std::string germanDamage(const ProfilesLoad &load) {
+    return ProfilesDamage(load, [](const UserMessage &m) { return m.Filled(); }).Filled();
 }
 
 class ProfileTest : public ReliefProgramTest {};
@@ -242,6 +248,57 @@ TEST_F(ProfileTest, TheSafetyCheckRefusesAnUnsafeHeight) {
     }
 }
 
+// The check looks at what is written: a feed that rounds to F0 (or "F0." with a decimal point)
+// or a speed that rounds to S0 under M3 is refused, one that is still written as a number above
+// 0 is taken.
+TEST_F(ProfileTest, FeedsAndSpeedsThatAreWrittenAsZeroAreRefused) {
+    struct Case {
+        const char *profile;
+        int decimals;
+        double feed, plunge, spindle;
+        const char *written; // the refused value as it would be written; nullptr: taken
+    } cases[] = {
+        {"fanuc", 4, 0.0001, 300, 10000, "F0."},  // 3 decimals at most, every number with a point
+        {"fanuc", 4, 1000, 0.0004, 10000, "F0."}, // the plunge feed
+        {"fanuc", 4, 0.001, 0.0006, 10000, nullptr}, // F0.001 and F0.001
+        {"grbl", 0, 0.4, 300, 10000, "F0"},
+        {"grbl", 0, 1000, 1000, 0.4, "S0"},              // M3 S0 starts no spindle
+        {"grbl", 0, 0.6, 0.6, 0.6, nullptr},             // F1 and S1
+        {"grbl", 4, 1000, 300, 0, nullptr},              // no spindle at all: no spindle line
+        {"linuxcnc", 4, 0.0001, 0.0001, 10000, nullptr}, // 6 decimals at most, 4 given
+        {"linuxcnc", 3, 0.0001, 300, 10000, "F0"},
+    };
+    const std::string picture = pictureFile(smallPicture());
+    for (const Case &c : cases) {
+        const std::string name = std::string(c.profile) + " " + std::to_string(c.decimals) + " " +
+                                 std::to_string(c.feed) + " " + std::to_string(c.plunge) + " " +
+                                 std::to_string(c.spindle);
+        MachineProfile profile = *FindProfile(BuiltInProfiles(), c.profile);
+        profile.feed = c.feed;
+        profile.plungeFeed = c.plunge;
+        profile.spindle = c.spindle;
+        ReliefParameters p = machineParameters(profile);
+        p.nach = c.decimals;
+        const UserMessage problem = CheckReliefSafety(p, profile);
+        std::string program;
+        const ReliefResult result = generate(p, picture, program);
+        if (!c.written) {
+            EXPECT_TRUE(problem.empty()) << name << ": " << problem.Filled();
+            EXPECT_EQ(result.status, ReliefStatus::Ok) << name;
+            // No feed word or spindle speed of the program is 0.
+            for (const char *zero : {"F0\n", "F0.\n", "F0\r", "F0.\r", "F0 ", "F0. ", "S0"})
+                EXPECT_EQ(program.find(zero), std::string::npos) << name << ": " << zero;
+            continue;
+        }
+        ASSERT_FALSE(problem.empty()) << name;
+        const std::string said = problem.Filled();
+        EXPECT_NE(said.find(std::string(" ") + c.written + " "), std::string::npos)
+            << name << ": " << said;
+        EXPECT_EQ(result.status, ReliefStatus::InvalidParameters) << name;
+        EXPECT_FALSE(fs::exists(folder / "out.nc")) << name << ": a refused run writes nothing";
+    }
+}
+
 TEST(ProfileTemplates, PlaceholdersSpindleAndUnits) {
     MachineProfile profile = *FindProfile(BuiltInProfiles(), "fanuc");
     profile.programNumber = 42;
@@ -282,7 +339,7 @@ TEST_F(ProfileTest, UserProfilesSurviveARestartAndADamagedFile) {
     ASSERT_TRUE(SaveMachineProfiles(path, profiles, error)) << error.Filled();
 
     ProfilesLoad load = LoadMachineProfiles(path);
-    EXPECT_TRUE(load.problem.empty()) << load.problem.Filled();
+    EXPECT_TRUE(load.problems.empty()) << germanDamage(load);
     ASSERT_EQ(load.profiles.size(), BuiltInProfiles().size() + 1);
     const MachineProfile &read = load.profiles.back();
     EXPECT_EQ(read.name, own.name);
@@ -300,8 +357,8 @@ TEST_F(ProfileTest, UserProfilesSurviveARestartAndADamagedFile) {
                                      "[Profile3]\nName=grbl\n\n[Profile4]\nName=Gut\nSpindle=0\n"
                                      "\x01\x02 garbage without equals\n");
     load = LoadMachineProfiles(path);
-    ASSERT_FALSE(load.problem.empty());
-    const std::string said = load.problem.Filled();
+    ASSERT_FALSE(load.problems.empty());
+    const std::string said = germanDamage(load);
     EXPECT_NE(said.find("Feed"), std::string::npos) << said;
     EXPECT_NE(said.find("schon vergeben"), std::string::npos) << said;
     std::vector<std::string> names;
@@ -315,7 +372,62 @@ TEST_F(ProfileTest, UserProfilesSurviveARestartAndADamagedFile) {
     load = LoadMachineProfiles(path);
     EXPECT_GE(load.profiles.size(), BuiltInProfiles().size());
     EXPECT_EQ(load.profiles.front().name, "Nur Bahnen");
-    EXPECT_TRUE(LoadMachineProfiles((folder / "missing.ini").string()).problem.empty());
+    EXPECT_TRUE(LoadMachineProfiles((folder / "missing.ini").string()).problems.empty());
+}
+
+// What an INI reader passes over without a word is reported with its line, and nothing
+// readable is lost: a group given twice is read as two profiles (not one made of both).
+TEST_F(ProfileTest, DamagedProfilesFilesAreReportedWithTheirLines) {
+    using namespace std::string_literals;
+    const std::string path = (folder / kProfilesFileName).string();
+    std::string binary(10240, '\0');
+    std::mt19937 random(34);
+    for (char &c : binary)
+        c = char(random());
+    const struct Case {
+        std::string text;
+        std::vector<std::string> names; // the user's profiles read
+        std::vector<std::string> said;  // in the report
+    } cases[] = {
+        {binary, {}, {"Zeilen mit Steuerzeichen oder Binärdaten: "}},
+        {"[Profile1]\nName=Eins\nFeed=500\n\n[Profile2]\nName=Zwei\n[Profile1]\nName=Drei\n",
+         {"Eins", "Drei", "Zwei"},
+         {"[Profile1] steht mehrmals in der Datei (Zeilen 1, 7)"}},
+        {"[Profile1]\nName=ab\0cd\n[Profile2]\nName=Gut\n"s,
+         {"Gut"},
+         {"Zeilen mit Steuerzeichen oder Binärdaten: 1 (die erste: Zeile 2)",
+          "[Profile1] Der Name eines Profils darf nicht leer sein und keine Steuerzeichen"}},
+        {"[Profile1]\nName=Eins\nschnell fräsen\n; comment\n# comment\n  \nFeed = 10\n",
+         {"Eins"},
+         {"Zeilen, die weder [Gruppe] noch Name=Wert sind: 1 (die erste: Zeile 3)"}},
+    };
+    for (const Case &c : cases) {
+        WriteFile(path, c.text);
+        const ProfilesLoad load = LoadMachineProfiles(path);
+        const std::string said = germanDamage(load);
+        ASSERT_FALSE(said.empty()) << c.text.substr(0, 40);
+        EXPECT_EQ(said.rfind("Die Profildatei " + path + " ist beschädigt (", 0), 0u) << said;
+        for (const std::string &part : c.said)
+            EXPECT_NE(said.find(part), std::string::npos) << said;
+        std::vector<std::string> names;
+        for (size_t k = BuiltInProfiles().size(); k < load.profiles.size(); ++k)
+            names.push_back(load.profiles[k].name);
+        EXPECT_EQ(names, c.names) << said;
+    }
+    // Groups read out of binary bytes are no profiles: the lines are reported, not the groups.
+    WriteFile(path, binary);
+    const std::string binarySaid = germanDamage(LoadMachineProfiles(path));
+    EXPECT_EQ(binarySaid.find("; ["), std::string::npos) << binarySaid;
+    EXPECT_LT(binarySaid.size(), 450u) << binarySaid;
+    // The repeated group is a profile of its own: nothing of the first one's values in it.
+    WriteFile(path, cases[1].text);
+    const ProfilesLoad load = LoadMachineProfiles(path);
+    EXPECT_EQ(FindProfile(load.profiles, "Eins")->feed, 500);
+    EXPECT_EQ(FindProfile(load.profiles, "Drei")->feed, 1000);
+    // A sound file says nothing.
+    UserMessage error;
+    ASSERT_TRUE(SaveMachineProfiles(path, load.profiles, error));
+    EXPECT_TRUE(LoadMachineProfiles(path).problems.empty()) << ReadFile(path);
 }
 
 TEST_F(ProfileTest, AProfilesFileThatCannotBeWrittenSaysSo) {

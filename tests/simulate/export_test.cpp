@@ -250,10 +250,12 @@ TEST_F(SimulateCommand, WritesTheThreeOutputsOfARapidGroove) {
 TEST_F(SimulateCommand, ErrorsSayWhatIsWrong) {
     test::WriteFile(file("p.nc"), "G1 X10 Y5 Z-1\nM30\n");
     const std::string program = file("p.nc");
+    test::WriteFile(file("far.nc"), "G1 X2000000000 Y5 Z-1\nM30\n");
+    const std::string far = file("far.nc");
     const struct {
         std::vector<std::string> arguments;
         int status;
-        const char *message;
+        std::string message;
     } cases[] = {
         {{program}, cli::kUsage, "--tool is missing"},
         {{"--tool", "cone:3", program}, cli::kUsage, "--tool: expected flat:D, ball:D or vbit"},
@@ -264,7 +266,29 @@ TEST_F(SimulateCommand, ErrorsSayWhatIsWrong) {
         {{"--tool", "ball:1", "--stock", "0,0,1,1", program}, cli::kUsage, "--stock: expected"},
         {{"--tool", "ball:1", "--view", "top", program}, cli::kUsage, "--view: not xy"},
         {{"--tool", "ball:1", "--stl"}, cli::kUsage, "--stl needs a value"},
-        {{"--tool", "ball:1", file("missing.nc")}, cli::kFailure, "cannot open"},
+        {{"--tool", "ball:1", file("missing.nc")},
+         cli::kFailure,
+         "cannot open " + file("missing.nc") + ": No such file or folder"},
+        // Values beyond the range of a stock say what reaches beyond it.
+        {{"--tool", "ball:1", "--stock", "0,0,10,10,1e300", "--heightmap", file("h.pfm"), program},
+         cli::kUsage,
+         "--stock: expected XMIN,YMIN,XMAX,YMAX,ZTOP with XMIN < XMAX, YMIN < YMAX and every value "
+         "between -1000000000 and 1000000000: 0,0,10,10,1e300"},
+        {{"--tool", "ball:1", "--stock", "-1e308,0,1e308,10,0", program},
+         cli::kUsage,
+         "every value between -1000000000 and 1000000000: -1e308,0,1e308,10,0"},
+        {{"--tool", "flat:1e300", program},
+         cli::kUsage,
+         "--tool: the diameter 1e+300 is larger than 1000000000"},
+        {{"--tool", "ball:1", far},
+         cli::kFailure,
+         "The stock X -0.5 to 2000000000.5, Y -0.5 to 5.5, top Z 0 reaches beyond ±1000000000."},
+        // An empty file name is no file name.
+        {{"--tool", "ball:1", "--heightmap", "", program},
+         cli::kUsage,
+         "--heightmap needs a file name"},
+        {{"--tool", "ball:1", "--stl=", program}, cli::kUsage, "--stl needs a file name"},
+        {{"--tool", "ball:1", "--image", "", program}, cli::kUsage, "--image needs a file name"},
         {{"--tool", "ball:1", "--resolution", "1e-9", program},
          cli::kFailure,
          "cells is too large: at most 2147483647 cells in each direction."},
@@ -283,7 +307,15 @@ TEST_F(SimulateCommand, ErrorsSayWhatIsWrong) {
         EXPECT_EQ(run(c.arguments), c.status) << c.message;
         EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
     }
-    EXPECT_EQ(test::FileNamesIn(folder.path()), std::vector<std::string>{"p.nc"});
+    EXPECT_EQ(test::FileNamesIn(folder.path()), (std::vector<std::string>{"far.nc", "p.nc"}));
+}
+
+// The stock is told as the program facts tell their figures: to the thousandth.
+TEST_F(SimulateCommand, TheStockIsToldRounded) {
+    test::WriteFile(file("p.nc"), "G0 X0 Y0\nG1 X10 Y5 F100\nG1 X-3.3 Y-11.2\nM30\n");
+    ASSERT_EQ(run({"--tool", "ball:1.3", "--resolution", "0.1", file("p.nc")}), 0) << err.str();
+    EXPECT_EQ(out.str(), "Stock: X -3.95 to 10.65, Y -11.85 to 5.65, top Z 0\n"
+                         "Grid: 146 × 175 cells of 0.1\nDeepest point: Z 0\n");
 }
 
 } // namespace
