@@ -31,7 +31,7 @@ import relief_score  # noqa: E402
 
 FIELDS = ["job", "shape", "tool", "program_bytes", "machine_s", "cells", "gouge_share",
           "gouge_worst", "strict_share", "rms", "within_share", "left_most", "rms_inner",
-          "within_inner"]
+          "within_inner", "wall_share"]
 
 
 def machine_seconds(cli, program):
@@ -135,8 +135,10 @@ def table(a):
     print("  ".join("-" * w for w in widths))
     for o in out:
         print("  ".join(c.ljust(w) for c, w in zip(o, widths)).rstrip())
-    note = ("gouged: cells more than 0.01 mm below the lowest target within one pixel pitch "
-            "(a wall's place inside a pixel is no gouge); strictly below: more than 0.01 mm "
+    note = ("gouged: cells more than 0.01 mm below the target, at a wall (the target spans "
+            "more than one pixel pitch in height within one pixel pitch) below the lowest "
+            "target within one pixel pitch (a wall's place inside a pixel is no gouge); "
+            "strictly below: more than 0.01 mm "
             "below the target at the cell; RMS and within 0.05 mm: part - target over the "
             "cells on the picture, inside: 0.5 mm or more inside its border (image-to-gcode leaves a "
             "strip a tool radius wide uncut); machine time: morvilo-cli stats --profile linuxcnc "

@@ -24,9 +24,11 @@ its point (x, y, z) is the target frame's (x + DX, y + DY, z + DZ)).
 
 Only cells whose centres lie on the picture (between its outermost pixel centres) count:
 
-    gouge      cells more than T (0.01 mm) below the lowest target within one pixel pitch
-               (the square of half side p around the cell): a wall's position within a pixel
-               is no gouge; share of the cells and the worst depth
+    gouge      cells more than T (0.01 mm) below the target; at a wall (where the target
+               within one pixel pitch, the square of half side p around the cell, spans more
+               than p in height: steeper than 45 degrees) below the lowest target within
+               that square, as a wall's position within a pixel is no gouge; share of the
+               cells and the worst depth
     strict     cells more than T below the target at the cell itself (share)
     rms        root mean square of part - target
     within     share of cells with |part - target| <= E (0.05 mm)
@@ -96,23 +98,20 @@ def bilinear(b, u, v):
             + (b[j1, i] * (1 - fu) + b[j1, i1] * fu) * fv)
 
 
-def lowest_nearby(b, u, v, depth_sign):
-    """The extreme of b over the square [u-1, u+1] x [v-1, v+1] that lies lowest in Z: the
-    largest b when the relief is cut downwards (D < 0). A bilinear surface takes its extremes
-    over a rectangle at the corners of its pieces: the square's corners and the pixel centres
-    between them."""
+def extremes_nearby(b, u, v):
+    """The least and the largest b over the square [u-1, u+1] x [v-1, v+1]. A bilinear surface
+    takes its extremes over a rectangle at the corners of its pieces: the square's corners and
+    the pixel centres between them."""
     def candidates(w):
         first = np.floor(w - 1) + 1  # the first pixel centre inside (w-1, w+1]
         return [w - 1, w + 1] + [np.minimum(first + k, w + 1) for k in range(3)]
-    best = None
+    low = high = None
     for cu in candidates(u):
         for cv in candidates(v):
             value = bilinear(b, cu, cv)
-            if best is None:
-                best = value
-            else:
-                best = np.maximum(best, value) if depth_sign < 0 else np.minimum(best, value)
-    return best
+            low = value if low is None else np.minimum(low, value)
+            high = value if high is None else np.maximum(high, value)
+    return low, high
 
 
 def read_pfm(path):
@@ -152,10 +151,14 @@ def score(picture, part, stock, resolution, width, depth=-3.0, xstart=0.0, ystar
     u, v = np.broadcast_arrays(u, v)
     part_z = heights[np.ix_(inside_y, inside_x)] + offset[2]
     target = zstart + depth * bilinear(b, u, v) / 255.0
-    lowest = zstart + depth * lowest_nearby(b, u, v, depth) / 255.0
+    low, high = extremes_nearby(b, u, v)
     down = -1.0 if depth <= 0 else 1.0  # which way the tool cuts into the material
+    lowest = zstart + depth * (high if depth <= 0 else low) / 255.0
+    # a wall: the target within one pixel pitch spans more than one pixel pitch (steeper
+    # than 45 degrees on average); there the lowest target nearby counts
+    wall = np.abs(depth) * (high - low) / 255.0 > pitch
     error = (part_z - target) * -down  # > 0: material left, < 0: cut too deep
-    gouge = (part_z - lowest) * -down
+    gouge = (part_z - np.where(wall, lowest, target)) * -down
     n = error.size
     gouged = gouge < -tolerance
     # the cells at least margin inside the picture's outermost pixel centres
@@ -165,6 +168,7 @@ def score(picture, part, stock, resolution, width, depth=-3.0, xstart=0.0, ystar
     inner_error = error[inner] if inner.any() else error
     return dict(
         cells=int(n),
+        wall_share=float(wall.sum() / n),
         gouge_share=float(gouged.sum() / n),
         gouge_worst=float(max(0.0, -gouge.min())),
         strict_share=float((error < -tolerance).sum() / n),
