@@ -9,12 +9,14 @@
 
 #include "relief/dib.h"
 #include "relief/machineprofile.h"
+#include "relief/surfaceoptions.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/usermessage.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,8 @@ struct ReliefParameters {
     int nach = 4;                // decimals of every number (0 .. 20; above 18 writes 18)
     MachineProfile profile = PathsOnlyProfile(); // how the program is dressed
     std::string date;                            // {date} of the profile; empty: today
+    ReliefStrategy strategy = ReliefStrategy::Levels;
+    SurfaceOptions surface; // the strategy "Fläche" (relief/surfacerelief.h)
 };
 
 // Accepted ranges of the parameters; values outside them make a run refuse to start.
@@ -144,6 +148,9 @@ ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &pi
                                 const std::string &outputPath,
                                 OutputFile::Mode mode = OutputFile::Mode::Replace,
                                 ReliefProgress *progress = nullptr);
+
+// Loads the picture of a run and raises it to 24 bits; the failure when that cannot be done.
+std::optional<ReliefResult> LoadReliefPicture(const std::string &picturePath, dib &picture);
 
 // The same checks as GenerateReliefFile, then the figures of the program without writing it
 // (the dry run).

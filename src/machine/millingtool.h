@@ -1,10 +1,13 @@
 #pragma once
-// The tools of the machining preview. The tip of the tool is the point the plot list follows;
+// The tools of the relief generator and the machining preview. The tip of the tool is the point the plot list follows;
 // the lower surface lies above it, at the distance r from the tool's axis (r up to the radius),
 // by 0 (flat end mill), radius - sqrt(radius^2 - r^2) (ball end mill) or r * Slope() (V-bit).
 
 #include <cmath>
 #include <numbers>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace morvilo {
 
@@ -23,5 +26,14 @@ struct MillingTool {
 
 // A diameter above 0 and finite; a V-bit's angle above 0 and below 180 degrees.
 bool ToolIsValid(const MillingTool &tool);
+
+// "flat", "ball", "vbit"; none for another text.
+const char *ToolShapeName(ToolShape shape);
+std::optional<ToolShape> ParseToolShape(std::string_view text);
+
+// The tool as text: "flat:D", "ball:D" or "vbit:D:ANGLE" (locale-free numbers). None unless the
+// text names a valid tool.
+std::optional<MillingTool> ParseTool(std::string_view text);
+std::string ToolText(const MillingTool &tool);
 
 } // namespace morvilo
