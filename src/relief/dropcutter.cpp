@@ -83,6 +83,13 @@ DropCutter::DropCutter(const HeightGrid &grid, const MillingTool &tool, int subd
             radius * std::sin(std::numbers::pi * ((k + 0.5) / (rimPoints / 2) - 0.5)), false));
     for (const double dv : {-radius, radius})
         kernel.push_back(kernelRow(dv, false));
+    // Where the rim crosses the lattice columns (every pixel column among them): the surface
+    // bends there.
+    for (int32_t k = 1; k <= reach; ++k)
+        for (const double sign : {-1.0, 1.0})
+            kernel.push_back(kernelRow(sign * std::sqrt(std::max(0.0, radius * radius -
+                                                                          k * step * k * step)),
+                                       false));
     const int64_t total = samples + 2 * pad;
     cellOf.resize(size_t(total));
     fracOf.resize(size_t(total));

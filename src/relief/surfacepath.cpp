@@ -1,6 +1,5 @@
 #include "relief/surfacepath.h"
 
-#include "relief/reliefformat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -115,11 +114,9 @@ GcodeWriter::GcodeWriter(const ReliefParameters &p, OutputFile *out)
     }
 }
 
+// Trailing zeros are left out (a point stays where the profile wants one on every number).
 std::string GcodeWriter::number(double value) const {
-    std::string text = FormatFixed(value, decimals);
-    if (p.profile.decimalPoint && decimals == 0)
-        text += '.';
-    return text;
+    return ProfileNumber(value, p.profile, decimals);
 }
 
 void GcodeWriter::text(const std::string &line) {

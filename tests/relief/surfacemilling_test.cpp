@@ -57,7 +57,7 @@ Pfm readPfm(const std::string &bytes) {
 
 int run(const std::vector<std::string> &arguments) {
     std::ostringstream out, err;
-    const int status = RunCli(arguments, out, err);
+    const int status = cli::RunCli(arguments, out, err);
     EXPECT_EQ(status, 0) << err.str();
     return status;
 }
