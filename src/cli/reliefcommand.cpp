@@ -55,14 +55,14 @@ std::string reliefUsage() {
                   "Bildes, seine Form berücksichtigt (levels)")},
          {"--tool flat:D|ball:D|vbit:D:ANGLE", cliText("Fräser der Fläche (ball:1)")},
          {"--tolerance T", cliText("Toleranz der Bahnen der Fläche, 0.0001..10 (0.01)")},
-         {"--direction x|y|xy", cliText("Fläche: Zeilen entlang X, Spalten entlang Y oder beides (x)")},
+         {"--direction x|y|xy",
+          cliText("Fläche: Zeilen entlang X, Spalten entlang Y oder beides (x)")},
          {"--one-way", cliText("Fläche: jede Zeile in derselben Richtung, dazwischen abheben")},
          {"--clearance C", cliText("Fläche: Abstand der Rückzüge über dem Rohteil (1)")},
          {"--rough TOOL", cliText("Fläche: vorher mit diesem Fräser schruppen")},
          {"--stepdown S", cliText("Zustellung je Schruppebene (1)")},
          {"--leave L", cliText("Aufmaß auf der Fläche beim Schruppen (0.2)")},
-         {"--rough-stepover D",
-          cliText("Bahnabstand beim Schruppen (40 % des Schruppfräsers)")},
+         {"--rough-stepover D", cliText("Bahnabstand beim Schruppen (40 % des Schruppfräsers)")},
          {"--rough-output FILE",
           cliText("das Schruppprogramm in diese Datei schreiben, statt mit Werkzeugwechsel ins "
                   "Programm")}});
@@ -121,8 +121,8 @@ bool readFlag(OptionReader &reader, bool &target, bool value, std::string &error
 // The options of the strategy "Fläche"; none when the option is another.
 std::optional<bool> readSurfaceOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
     SurfaceOptions &s = o.p.surface;
-    const char *const names[] = {"tool",  "tolerance", "direction",      "one-way",
-                                 "rough", "stepdown",  "leave",          "rough-output",
+    const char *const names[] = {"tool",      "tolerance",     "direction", "one-way",
+                                 "rough",     "stepdown",      "leave",     "rough-output",
                                  "clearance", "rough-stepover"};
     const bool surface = std::any_of(std::begin(names), std::end(names),
                                      [&](const char *name) { return reader.Is(name); });
@@ -135,8 +135,11 @@ std::optional<bool> readSurfaceOption(OptionReader &reader, ReliefOptions &o, st
     struct RealOption {
         const char *name;
         double *target;
-    } reals[] = {{"tolerance", &s.tolerance}, {"stepdown", &s.stepdown}, {"leave", &s.leave},
-                 {"clearance", &s.clearance}, {"rough-stepover", &s.roughStepover}};
+    } reals[] = {{"tolerance", &s.tolerance},
+                 {"stepdown", &s.stepdown},
+                 {"leave", &s.leave},
+                 {"clearance", &s.clearance},
+                 {"rough-stepover", &s.roughStepover}};
     for (const RealOption &option : reals)
         if (reader.Is(option.name))
             return readReal(reader, *option.target, error);

@@ -1,7 +1,8 @@
 #pragma once
-// The tools of the relief generator and the machining preview. The tip of the tool is the point the plot list follows;
-// the lower surface lies above it, at the distance r from the tool's axis (r up to the radius),
-// by 0 (flat end mill), radius - sqrt(radius^2 - r^2) (ball end mill) or r * Slope() (V-bit).
+// The tools of the relief generator and the machining preview. The tip of the tool is the point the
+// plot list follows; the lower surface lies above it, at the distance r from the tool's axis (r up
+// to the radius), by 0 (flat end mill), radius - sqrt(radius^2 - r^2) (ball end mill) or r *
+// Slope() (V-bit).
 
 #include <cmath>
 #include <numbers>

@@ -77,7 +77,8 @@ DropCutter::DropCutter(const HeightGrid &grid, const MillingTool &tool, int subd
     for (int32_t j = -reach; j <= reach; ++j)
         kernel.push_back(kernelRow(j * step, true));
     // The rim, evenly around: where the tool touches a slope (a flat end mill always there).
-    const int rimPoints = int(std::clamp(std::ceil(2 * std::numbers::pi * radius / (step / 2)), 64.0, 256.0));
+    const int rimPoints =
+        int(std::clamp(std::ceil(2 * std::numbers::pi * radius / (step / 2)), 64.0, 256.0));
     for (int k = 0; k < rimPoints / 2; ++k)
         kernel.push_back(kernelRow(
             radius * std::sin(std::numbers::pi * ((k + 0.5) / (rimPoints / 2) - 0.5)), false));
@@ -87,9 +88,8 @@ DropCutter::DropCutter(const HeightGrid &grid, const MillingTool &tool, int subd
     // bends there.
     for (int32_t k = 1; k <= reach; ++k)
         for (const double sign : {-1.0, 1.0})
-            kernel.push_back(kernelRow(sign * std::sqrt(std::max(0.0, radius * radius -
-                                                                          k * step * k * step)),
-                                       false));
+            kernel.push_back(kernelRow(
+                sign * std::sqrt(std::max(0.0, radius * radius - k * step * k * step)), false));
     const int64_t total = samples + 2 * pad;
     cellOf.resize(size_t(total));
     fracOf.resize(size_t(total));
@@ -196,8 +196,7 @@ void DropCutter::apply(const KernelRow &row, const float *lattice, float *out) c
         const __m128 l0 = _mm_loadu_ps(left + i), l1 = _mm_loadu_ps(left + i - 1);
         const __m128 a = _mm_add_ps(r0, _mm_mul_ps(f4, _mm_sub_ps(r1, r0)));
         const __m128 b = _mm_add_ps(l0, _mm_mul_ps(f4, _mm_sub_ps(l1, l0)));
-        _mm_storeu_ps(out + i,
-                      _mm_max_ps(_mm_loadu_ps(out + i), _mm_sub_ps(_mm_max_ps(a, b), o4)));
+        _mm_storeu_ps(out + i, _mm_max_ps(_mm_loadu_ps(out + i), _mm_sub_ps(_mm_max_ps(a, b), o4)));
     }
 #endif
     for (; i < n; ++i) {

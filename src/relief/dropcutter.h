@@ -22,7 +22,9 @@ struct HeightGrid {
     double pitch = 1;              // between cell centres
     std::vector<float> heights;    // rows of columns, row 0 first
 
-    float At(int32_t c, int32_t r) const { return heights[size_t(r) * size_t(columns) + size_t(c)]; }
+    float At(int32_t c, int32_t r) const {
+        return heights[size_t(r) * size_t(columns) + size_t(c)];
+    }
     // Bilinear between the centres, constant beyond the outermost ones.
     double Height(double u, double v) const;
     // Rows become columns.
@@ -81,7 +83,8 @@ private:
     void pixelRows(double v, std::vector<KernelRow> &rows) const;
     void apply(const KernelRow &row, const float *lattice, float *out) const;
     const float *pixelRow(int32_t r, RowCache &cache) const;
-    void latticeRow(double v, float *dest, RowCache &cache) const; // columns -pad .. samples - 1 + pad
+    void latticeRow(double v, float *dest,
+                    RowCache &cache) const; // columns -pad .. samples - 1 + pad
 
     const HeightGrid &grid;
     MillingTool tool;

@@ -99,8 +99,8 @@ bool Roughing::Write(GcodeWriter &w, ReliefProgress *progress) {
             for (const auto &[a, b] : runs) {
                 const int64_t start = forward ? a : b;
                 const double startHeight = std::max(layer, double(placed(r, start)));
-                const ToolPoint entry = frame.Point(double(start) * step, rows[size_t(r)],
-                                                    startHeight);
+                const ToolPoint entry =
+                    frame.Point(double(start) * step, rows[size_t(r)], startHeight);
                 if (first) {
                     frame.Enter(w, entry);
                     first = false;
@@ -114,9 +114,8 @@ bool Roughing::Write(GcodeWriter &w, ReliefProgress *progress) {
                     link.assign(size_t(steps + 1), 0);
                     bool free = true;
                     for (int64_t j = 0; j <= steps && free; ++j) {
-                        const double h =
-                            cutter.At(double(start) * step,
-                                      from + (to - from) * double(j) / double(steps));
+                        const double h = cutter.At(double(start) * step,
+                                                   from + (to - from) * double(j) / double(steps));
                         free = h < previous - kBelow;
                         link[size_t(j)] = float(std::max(layer, h));
                     }
@@ -151,15 +150,7 @@ bool Roughing::Write(GcodeWriter &w, ReliefProgress *progress) {
             }
             if (!runs.empty())
                 forward = !forward;
-            if (progress) {
-                progress->rowsDone.fetch_add(1, std::memory_order_relaxed);
-                progress->bytesWritten.store(w.Bytes(), std::memory_order_relaxed);
-                if (progress->afterRow)
-                    progress->afterRow();
-                if (progress->cancel)
-                    return false;
-            }
-            if (w.Failed())
+            if (!RowWritten(w, progress))
                 return false;
         }
     }

@@ -20,16 +20,16 @@ enum class RasterDirection {
 };
 
 struct SurfaceOptions {
-    MillingTool tool;                        // the finishing tool (ball, 1 mm)
-    double tolerance = 0.01;                 // how far a move may leave the tool's ideal path
+    MillingTool tool;        // the finishing tool (ball, 1 mm)
+    double tolerance = 0.01; // how far a move may leave the tool's ideal path
     RasterDirection direction = RasterDirection::X;
-    bool oneWay = false;   // every row in the same direction, a retract between rows
-    double clearance = 1;  // retracts between rows: this far above the stock (or the cut material)
+    bool oneWay = false;  // every row in the same direction, a retract between rows
+    double clearance = 1; // retracts between rows: this far above the stock (or the cut material)
 
-    bool rough = false;    // rough before finishing
+    bool rough = false; // rough before finishing
     MillingTool roughTool{ToolShape::Flat, 3.0, 90.0};
-    double stepdown = 1;   // depth of each roughing layer
-    double leave = 0.2;    // stock left on the target surface for the finishing
+    double stepdown = 1;      // depth of each roughing layer
+    double leave = 0.2;       // stock left on the target surface for the finishing
     double roughStepover = 0; // distance of roughing rows; 0: 40 % of the roughing tool's diameter
     // Where the roughing program goes: empty writes it into the finishing program, with a tool
     // change, which the profile must have a template for.

@@ -1,6 +1,5 @@
 #include "relief/surfacepath.h"
 
-
 #include <algorithm>
 #include <cmath>
 
@@ -76,8 +75,7 @@ void MoveClock::Move(Motion kind, const double (&from)[3], const double (&to)[3]
     if (!(length > 0) || !std::isfinite(length))
         return;
     const double unit[3] = {d[0] / length, d[1] / length, d[2] / length};
-    const double largest =
-        std::max({std::fabs(unit[0]), std::fabs(unit[1]), std::fabs(unit[2])});
+    const double largest = std::max({std::fabs(unit[0]), std::fabs(unit[1]), std::fabs(unit[2])});
     const double cap = rapid / largest;
     const double speed =
         kind == Motion::Rapid ? cap : std::min(kind == Motion::Plunge ? plunge : feed, cap);
@@ -221,9 +219,9 @@ void GcodeWriter::move(Motion kind, const double (&to)[3], const bool (&given)[3
         }
     if (!timed)
         return;
-    const double length = std::sqrt((to[0] - from[0]) * (to[0] - from[0]) +
-                                    (to[1] - from[1]) * (to[1] - from[1]) +
-                                    (to[2] - from[2]) * (to[2] - from[2]));
+    const double length =
+        std::sqrt((to[0] - from[0]) * (to[0] - from[0]) + (to[1] - from[1]) * (to[1] - from[1]) +
+                  (to[2] - from[2]) * (to[2] - from[2]));
     clock.Move(kind, from, position);
     switch (kind) {
     case Motion::Rapid:
@@ -245,6 +243,18 @@ ReliefEstimate GcodeWriter::Figures() {
     result.bytes = bytes;
     result.seconds = clock.Seconds();
     return result;
+}
+
+bool RowWritten(const GcodeWriter &w, ReliefProgress *progress) {
+    if (progress) {
+        progress->rowsDone.fetch_add(1, std::memory_order_relaxed);
+        progress->bytesWritten.store(w.Bytes(), std::memory_order_relaxed);
+        if (progress->afterRow)
+            progress->afterRow();
+        if (progress->cancel)
+            return false;
+    }
+    return !w.Failed();
 }
 
 SurfaceFrame::SurfaceFrame(const ReliefParameters &p) : p(p), up(upOf(p)) {}

@@ -128,6 +128,10 @@ private:
     ReliefEstimate figures;
 };
 
+// A row was written: the progress told, the callback called. False when the run was cancelled
+// or the output failed.
+bool RowWritten(const GcodeWriter &w, ReliefProgress *progress);
+
 // Z of the program from heights and back, and the travels between cuts.
 class SurfaceFrame {
 public:

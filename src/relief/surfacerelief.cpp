@@ -157,11 +157,13 @@ public:
                 } else {
                     // The step to the next row follows the surface at the end's position.
                     const double u = entryU, from = rows[size_t(k - 1)];
-                    const int64_t steps = std::max<int64_t>(1, int64_t(std::ceil((v - from) / step)));
+                    const int64_t steps =
+                        std::max<int64_t>(1, int64_t(std::ceil((v - from) / step)));
                     link.assign(size_t(steps + 1), 0);
                     link[0] = float(w.Height());
                     for (int64_t j = 1; j < steps; ++j)
-                        link[size_t(j)] = float(cutter.At(u, from + (v - from) * double(j) / double(steps)));
+                        link[size_t(j)] =
+                            float(cutter.At(u, from + (v - from) * double(j) / double(steps)));
                     link[size_t(steps)] = entryHeight;
                     PathRow linkRow;
                     MergePath(link.data(), 0, steps + 1, o.tolerance, linkRow);
@@ -175,15 +177,7 @@ public:
                     const size_t m = size_t(backwards ? count - 1 - j : j);
                     w.Move(Motion::Cut, at(row.kept[m] * step, v, row.heights[m]));
                 }
-                if (progress) {
-                    progress->rowsDone.fetch_add(1, std::memory_order_relaxed);
-                    progress->bytesWritten.store(w.Bytes(), std::memory_order_relaxed);
-                    if (progress->afterRow)
-                        progress->afterRow();
-                    if (progress->cancel)
-                        return false;
-                }
-                if (w.Failed())
+                if (!RowWritten(w, progress))
                     return false;
             }
         }
@@ -287,18 +281,18 @@ std::optional<ReliefResult> prepareSurface(const ReliefParameters &p,
     if (std::optional<ReliefResult> refused = LoadReliefPicture(picturePath, picture))
         return refused;
     if (DibBreit(picture) < 2)
-        return failure(ReliefStatus::InvalidParameters,
-                       UserMessage{kMessageGridTooSmall,
-                                   {std::to_string(DibBreit(picture)),
-                                    std::to_string(DibHoch(picture))}});
+        return failure(
+            ReliefStatus::InvalidParameters,
+            UserMessage{kMessageGridTooSmall,
+                        {std::to_string(DibBreit(picture)), std::to_string(DibHoch(picture))}});
     const double pitch = double(p.width / (long double)(DibBreit(picture) - 1));
     const double extent = std::max(pitch * (DibBreit(picture) - 1), pitch * (DibHoch(picture) - 1));
     const double rows = extent / p.abstandfr + 2;
     const double samples = double(DibBreit(picture) + DibHoch(picture)) * 8;
     if (rows > double(kMaxRows) || samples > double(kMaxSamples))
-        return failure(ReliefStatus::InvalidParameters,
-                       UserMessage{kMessageSurfaceTooLarge,
-                                   {FormatFixed(rows, 0), FormatFixed(samples, 0)}});
+        return failure(
+            ReliefStatus::InvalidParameters,
+            UserMessage{kMessageSurfaceTooLarge, {FormatFixed(rows, 0), FormatFixed(samples, 0)}});
     // The target surface, the grid and its turned copy, a row buffer per thread, the roughing
     // positions.
     const uint64_t pixels = uint64_t(DibBreit(picture)) * uint64_t(DibHoch(picture));
@@ -307,11 +301,11 @@ std::optional<ReliefResult> prepareSurface(const ReliefParameters &p,
         memory += RoughingBytes(p, DibBreit(picture), DibHoch(picture));
     const uint64_t available = AvailableMemory();
     if (memory > available)
-        return failure(ReliefStatus::InvalidParameters,
-                       UserMessage{kMessageReliefMemory,
-                                   {std::to_string(DibBreit(picture)),
-                                    std::to_string(DibHoch(picture)), ByteSizeText(memory),
-                                    ByteSizeText(available)}});
+        return failure(
+            ReliefStatus::InvalidParameters,
+            UserMessage{kMessageReliefMemory,
+                        {std::to_string(DibBreit(picture)), std::to_string(DibHoch(picture)),
+                         ByteSizeText(memory), ByteSizeText(available)}});
     if (p.surface.rough && p.surface.roughOutput.empty() && p.profile.toolChange.empty())
         return failure(ReliefStatus::InvalidParameters,
                        UserMessage{kMessageNoToolChange, {p.profile.name}});
@@ -344,7 +338,8 @@ ReliefResult GenerateSurfaceFile(const ReliefParameters &p, const std::string &p
     if (!finish.Open(outputPath, mode, size_t(4) << 20))
         return failure(ReliefStatus::OutputNotCreated, UserMessage{notCreated, {}}, finish.Error());
     const bool separate = p.surface.rough && !p.surface.roughOutput.empty();
-    if (separate && !rough.Open(p.surface.roughOutput, OutputFile::Mode::Replace, size_t(1) << 20)) {
+    if (separate &&
+        !rough.Open(p.surface.roughOutput, OutputFile::Mode::Replace, size_t(1) << 20)) {
         finish.Abandon();
         return failure(ReliefStatus::OutputNotCreated, UserMessage{kMessageFileNotCreated, {}},
                        p.surface.roughOutput + ": " + rough.Error());

@@ -28,11 +28,12 @@ dib testPicture() {
     for (int r = 0; r < 40; ++r) {
         std::vector<Rgb> row;
         for (int c = 0; c < 60; ++c) {
-            const double dome = std::max(0.0, 1 - (std::pow(c - 18, 2) + std::pow(r - 20, 2)) / 250);
+            const double dome =
+                std::max(0.0, 1 - (std::pow(c - 18, 2) + std::pow(r - 20, 2)) / 250);
             const bool block = c >= 38 && c <= 50 && r >= 8 && r <= 30;
             const double ramp = c > 52 ? (c - 52) / 8.0 : 0;
-            row.push_back(Grey(uint8_t(std::min(255.0, 30 + 200 * std::max({dome, ramp}) +
-                                                           (block ? 180 : 0)))));
+            row.push_back(Grey(
+                uint8_t(std::min(255.0, 30 + 200 * std::max({dome, ramp}) + (block ? 180 : 0)))));
         }
         rows.push_back(row);
     }
@@ -65,7 +66,8 @@ int run(const std::vector<std::string> &arguments) {
 // The lowest target height within one pixel pitch of (x, y): at the corners of the bilinear
 // pieces of the square around it.
 double lowestNear(const HeightGrid &grid, double x, double y) {
-    std::vector<double> us{x - grid.pitch, x + grid.pitch, x}, vs{y - grid.pitch, y + grid.pitch, y};
+    std::vector<double> us{x - grid.pitch, x + grid.pitch, x},
+        vs{y - grid.pitch, y + grid.pitch, y};
     for (int c = 0; c < grid.columns; ++c)
         if (std::fabs(c * grid.pitch - x) < grid.pitch)
             us.push_back(c * grid.pitch);
@@ -85,14 +87,14 @@ struct Scores {
 };
 
 // The milled part of program against the target raised by raise.
-Scores score(const test::ScratchFolder &folder, const std::string &program,
-             const std::string &tool, const HeightGrid &grid, double raise, double tolerance) {
+Scores score(const test::ScratchFolder &folder, const std::string &program, const std::string &tool,
+             const HeightGrid &grid, double raise, double tolerance) {
     const double width = grid.pitch * (grid.columns - 1), height = grid.pitch * (grid.rows - 1);
     const std::string pfm = (folder / "part.pfm").string();
     std::ostringstream stock;
     stock << "0,0," << width << "," << height << ",0";
-    run({"simulate", "--tool", tool, "--stock", stock.str(), "--resolution", "0.05",
-         "--heightmap", pfm, program});
+    run({"simulate", "--tool", tool, "--stock", stock.str(), "--resolution", "0.05", "--heightmap",
+         pfm, program});
     const Pfm part = readPfm(test::ReadFile(pfm));
     Scores s;
     for (int j = 0; j < part.height; ++j)
@@ -126,10 +128,9 @@ HeightGrid targetGrid() {
 
 std::vector<std::string> reliefArguments(const std::string &picture, const std::string &output,
                                          const std::string &tool) {
-    return {"relief", picture,    output,       "--strategy", "surface", "--tool",
-            tool,     "--width",  "12",         "--distance", "0.2",     "--depth",
-            "-1",     "--safe",   "5",          "--profile",  "linuxcnc", "--decimals",
-            "4"};
+    return {"relief",  picture,     output,       "--strategy", "surface", "--tool", tool,
+            "--width", "12",        "--distance", "0.2",        "--depth", "-1",     "--safe",
+            "5",       "--profile", "linuxcnc",   "--decimals", "4"};
 }
 
 TEST(SurfaceMilling, FinishedPartStaysOnTheTarget) {

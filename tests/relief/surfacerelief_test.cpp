@@ -60,9 +60,9 @@ double bruteDrop(const HeightGrid &grid, const MillingTool &tool, double u, doub
     if (erosion == 0)
         for (int k = 0; k < 4000; ++k) { // the rim
             const double angle = k * 2 * std::numbers::pi / 4000;
-            best = std::max(best, grid.Height(u + radius * std::cos(angle),
-                                              v + radius * std::sin(angle)) -
-                                      ToolOffset(tool, radius));
+            best = std::max(
+                best, grid.Height(u + radius * std::cos(angle), v + radius * std::sin(angle)) -
+                          ToolOffset(tool, radius));
         }
     return best;
 }
@@ -303,9 +303,9 @@ TEST(SurfaceProgram, RasterRules) {
     EXPECT_EQ(ys.front(), 0);
     EXPECT_NEAR(ys.back(), 3, 1e-9);
     for (const double row : {0.0, 0.7, 1.4, 2.1, 2.8, 3.0})
-        EXPECT_NE(std::find_if(ys.begin(), ys.end(),
-                               [&](double y) { return std::fabs(y - row) < 1e-9; }),
-                  ys.end())
+        EXPECT_NE(
+            std::find_if(ys.begin(), ys.end(), [&](double y) { return std::fabs(y - row) < 1e-9; }),
+            ys.end())
             << row;
     EXPECT_EQ(rapidsWhileCutting, 0);
 
@@ -355,7 +355,8 @@ TEST(SurfaceProgram, CutsFollowTheToolWithinTheTolerance) {
     grid.pitch = target.pitch;
     for (const float d : target.depth)
         grid.heights.push_back(d); // Z grows upwards here
-    const DropCutter cutter(grid, p.surface.tool, DropCutter::SubdivisionsFor(grid.pitch, p.surface.tool));
+    const DropCutter cutter(grid, p.surface.tool,
+                            DropCutter::SubdivisionsFor(grid.pitch, p.surface.tool));
     int checked = 0;
     for (size_t k = 1; k < moves.size(); ++k) {
         const Move &a = moves[k - 1], &b = moves[k];
