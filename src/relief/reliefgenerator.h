@@ -139,12 +139,12 @@ struct ReliefResult {
     ReliefEstimate estimate; // of the program written (or, measuring, of the one to write)
 };
 
+// The strategy "Fläche" runs as relief/surfacerelief.h describes it.
 // The whole run on a picture file: load it, raise it to 24 bits, write the program to
-// outputPath (the strategy "Fläche" as relief/surfacerelief.h describes it). The picture is
-// released and the output closed on every path. Work that cannot be done is refused before the
-// output is touched: a picture beyond the pixel limit or the memory, a grid of fewer than 2 columns
-// or 1 row, a run whose arrays exceed the memory available or whose program cannot fit the free
-// space of the output's file system.
+// outputPath. The picture is released and the output closed on every path. Work that cannot
+// be done is refused before the output is touched: a picture beyond the pixel limit or the
+// memory, a grid of fewer than 2 columns or 1 row, a run whose arrays exceed the memory
+// available or whose program cannot fit the free space of the output's file system.
 ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &picturePath,
                                 const std::string &outputPath,
                                 OutputFile::Mode mode = OutputFile::Mode::Replace,
