@@ -176,6 +176,17 @@ ReliefParameters surfaceParameters(const std::string &profile = "plain") {
     return p;
 }
 
+// The tool text shared by the relief and the machining preview: read back as written, bad
+// texts refused.
+TEST(ToolText, ReadsWhatItWritesAndRefusesTheRest) {
+    for (const MillingTool &tool : kTools)
+        EXPECT_EQ(ParseTool(ToolText(tool)), tool) << ToolText(tool);
+    EXPECT_EQ(ToolText({ToolShape::VBit, 0.5, 60}), "vbit:0.5:60");
+    for (const char *bad : {"", "ball", "ball:", "ball:0", "ball:-1", "flat:1:2", "vbit:1",
+                            "vbit:1:180", "cone:1", "ball:1e999", "ball:nan", "ball:1,5"})
+        EXPECT_FALSE(ParseTool(bad).has_value()) << bad;
+}
+
 // The range divides by (max - min): a picture whose darkest pixel is grey 50 reaches Z start
 // there and the full depth at its brightest; inverted, the brightest stays at Z start. Equal
 // pixels map to 0; without the range the grey value counts as it is.
