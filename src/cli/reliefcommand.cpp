@@ -9,9 +9,11 @@
 
 #include "app/panelvalues.h"
 #include "relief/reliefgenerator.h"
+#include "relief/surfacerelief.h"
 #include "vantrel/numbertext.h"
 #include "vantrel/room.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -48,11 +50,27 @@ std::string reliefUsage() {
          {"--spindle S", cliText("Spindeldrehzahl, statt des Profilwerts (0: keine)")},
          {"--skip-air", cliText("Stufe 0 weglassen: sie fräst auf Z-Start, in der Luft")},
          {"--clearance C",
-          cliText("zwischen den Bahnen einer Stufe nur C über Z-Start (zur sicheren Höhe hin) "
-                  "zurückziehen statt auf die sichere Höhe")},
+          cliText("Rückzüge nur C über Z-Start (zur sicheren Höhe hin) statt auf die sichere "
+                  "Höhe: bei Stufen zwischen den Bahnen einer Stufe, bei der Fläche zwischen den "
+                  "Zeilen (Fläche: 1)")},
          {"--zigzag", cliText("die Bahnen jeder zweiten Zeile von rechts nach links fräsen")},
          {"--dry-run", cliText("nichts schreiben: Raster, Schnitte, Programmgröße und Laufzeit "
-                               "ausgeben (OUTPUT darf fehlen)")}});
+                               "ausgeben (OUTPUT darf fehlen)")},
+         {"--strategy levels|surface",
+          cliText("Stufen (levels) oder Fläche (surface): der Fräser folgt der Oberfläche des "
+                  "Bildes, seine Form berücksichtigt (levels)")},
+         {"--tool flat:D|ball:D|vbit:D:ANGLE", cliText("Fräser der Fläche (ball:1)")},
+         {"--tolerance T", cliText("Toleranz der Bahnen der Fläche, 0.0001..10 (0.01)")},
+         {"--direction x|y|xy",
+          cliText("Fläche: Zeilen entlang X, Spalten entlang Y oder beides (x)")},
+         {"--one-way", cliText("Fläche: jede Zeile in derselben Richtung, dazwischen abheben")},
+         {"--rough TOOL", cliText("Fläche: vorher mit diesem Fräser schruppen")},
+         {"--stepdown S", cliText("Zustellung je Schruppebene (1)")},
+         {"--leave L", cliText("Aufmaß auf der Fläche beim Schruppen (0.2)")},
+         {"--rough-stepover D", cliText("Bahnabstand beim Schruppen (40 % des Schruppfräsers)")},
+         {"--rough-output FILE",
+          cliText("das Schruppprogramm in diese Datei schreiben, statt mit Werkzeugwechsel ins "
+                  "Programm")}});
 }
 
 struct ReliefOptions {
@@ -64,6 +82,7 @@ struct ReliefOptions {
     // Values that replace the profile's.
     std::optional<double> feed, plungeFeed, spindle;
     std::string profilesProblem; // the report of a damaged profiles file
+    std::string surfaceOption;   // the first option of the strategy "Fläche" given
 };
 
 template <typename Real> bool readReal(OptionReader &reader, Real &target, std::string &error) {
@@ -104,6 +123,62 @@ bool readFlag(OptionReader &reader, bool &target, bool value, std::string &error
     return true;
 }
 
+// The options of the strategy "Fläche"; none when the option is another.
+std::optional<bool> readSurfaceOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
+    SurfaceOptions &s = o.p.surface;
+    const char *const names[] = {"tool",     "tolerance", "direction",    "one-way",       "rough",
+                                 "stepdown", "leave",     "rough-output", "rough-stepover"};
+    const bool surface = std::any_of(std::begin(names), std::end(names),
+                                     [&](const char *name) { return reader.Is(name); });
+    if (!surface && !reader.Is("strategy"))
+        return std::nullopt;
+    if (surface && o.surfaceOption.empty())
+        o.surfaceOption = "--" + std::string(reader.Name());
+    if (reader.Is("one-way"))
+        return readFlag(reader, s.oneWay, true, error);
+    struct RealOption {
+        const char *name;
+        double *target;
+    } reals[] = {{"tolerance", &s.tolerance},
+                 {"stepdown", &s.stepdown},
+                 {"leave", &s.leave},
+                 {"rough-stepover", &s.roughStepover}};
+    for (const RealOption &option : reals)
+        if (reader.Is(option.name))
+            return readReal(reader, *option.target, error);
+    std::string value;
+    if (!reader.Value(value)) {
+        error = NeedsValue(reader);
+        return false;
+    }
+    if (reader.Is("strategy")) {
+        if (value != "levels" && value != "surface")
+            error = cliText("--strategy: erwartet levels oder surface: %1", {value});
+        o.p.strategy = value == "surface" ? ReliefStrategy::Surface : ReliefStrategy::Levels;
+    } else if (reader.Is("direction")) {
+        if (value != "x" && value != "y" && value != "xy")
+            error = cliText("--direction: erwartet x, y oder xy: %1", {value});
+        s.direction = value == "y"    ? RasterDirection::Y
+                      : value == "xy" ? RasterDirection::Both
+                                      : RasterDirection::X;
+    } else if (reader.Is("rough-output")) {
+        s.roughOutput = value;
+    } else {
+        const std::optional<MillingTool> tool = ParseTool(value);
+        if (!tool)
+            error = cliText("--%1: erwartet flat:D, ball:D oder vbit:D:ANGLE mit D > 0 und 0 "
+                            "< ANGLE < 180: %2",
+                            {reader.Name(), value});
+        else if (reader.Is("tool"))
+            s.tool = *tool;
+        else {
+            s.rough = true;
+            s.roughTool = *tool;
+        }
+    }
+    return error.empty();
+}
+
 bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
     ReliefParameters &p = o.p;
     struct RealOption {
@@ -128,14 +203,19 @@ bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
         return readFlag(reader, p.levelOptions.skipAir, true, error);
     if (reader.Is("zigzag"))
         return readFlag(reader, p.levelOptions.zigzag, true, error);
-    if (reader.Is("clearance")) {
+    if (reader.Is("clearance")) { // both strategies retract to C above the stock
         p.levelOptions.useClearance = true;
-        return readReal(reader, p.levelOptions.clearance, error);
+        if (!readReal(reader, p.levelOptions.clearance, error))
+            return false;
+        p.surface.clearance = p.levelOptions.clearance;
+        return true;
     }
     if (reader.Is("help"))
         return readFlag(reader, o.help, true, error);
     if (reader.Is("dry-run"))
         return readFlag(reader, o.dryRun, true, error);
+    if (std::optional<bool> read = readSurfaceOption(reader, o, error))
+        return *read;
     if (reader.Is("profile")) {
         if (!reader.Value(o.profile))
             error = NeedsValue(reader);
@@ -178,9 +258,15 @@ bool parse(const std::vector<std::string> &arguments, ReliefOptions &o, std::str
         error = cliText("erwartet: PICTURE und OUTPUT");
         return false;
     }
+    if (!o.surfaceOption.empty() && o.p.strategy != ReliefStrategy::Surface) {
+        error = cliText("%1 gilt nur mit --strategy surface", {o.surfaceOption});
+        return false;
+    }
     if (!chooseProfile(o, error))
         return false;
     UserMessage problem = CheckReliefParameters(o.p);
+    if (problem.empty() && o.p.strategy == ReliefStrategy::Surface)
+        problem = CheckSurfaceOptions(o.p);
     if (problem.empty())
         problem = CheckProfile(o.p.profile);
     error = problem.empty() ? std::string() : cliText(problem);

@@ -66,47 +66,6 @@ std::string simulateUsage() {
                      items);
 }
 
-// Numbers separated by sep: exactly count of them, each a locale-free real.
-bool readNumbers(std::string_view text, char sep, size_t count, std::vector<double> &numbers) {
-    numbers.clear();
-    while (true) {
-        const size_t end = text.find(sep);
-        double value = 0;
-        if (!ParseReal(text.substr(0, end), value) || !std::isfinite(value))
-            return false;
-        numbers.push_back(value);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
-    return numbers.size() == count;
-}
-
-std::optional<MillingTool> parseTool(std::string_view text) {
-    const size_t colon = text.find(':');
-    if (colon == std::string_view::npos)
-        return std::nullopt;
-    const std::string_view shape = text.substr(0, colon);
-    std::vector<double> numbers;
-    MillingTool tool;
-    if (shape == "flat" || shape == "ball") {
-        tool.shape = shape == "flat" ? ToolShape::Flat : ToolShape::Ball;
-        if (!readNumbers(text.substr(colon + 1), ':', 1, numbers))
-            return std::nullopt;
-    } else if (shape == "vbit") {
-        tool.shape = ToolShape::VBit;
-        if (!readNumbers(text.substr(colon + 1), ':', 2, numbers))
-            return std::nullopt;
-        tool.angle = numbers[1];
-    } else {
-        return std::nullopt;
-    }
-    tool.diameter = numbers[0];
-    if (!ToolIsValid(tool))
-        return std::nullopt;
-    return tool;
-}
-
 std::optional<bool> readSimulateOption(OptionReader &reader, SimulateOptions &o,
                                        std::string &error) {
     std::string *file = reader.Is("heightmap") ? &o.heightmap
@@ -129,7 +88,7 @@ std::optional<bool> readSimulateOption(OptionReader &reader, SimulateOptions &o,
         return !value.empty();
     }
     if (reader.Is("tool")) {
-        o.tool = parseTool(value);
+        o.tool = ParseTool(value);
         if (!o.tool)
             error = cliText("--tool: erwartet flat:D, ball:D oder vbit:D:ANGLE mit D > 0 und 0 "
                             "< ANGLE < 180: %1",

@@ -1,7 +1,7 @@
 #include "facts/programfacts.h"
 
 #include "editor/editorcore.h"
-#include "facts/motiontime.h"
+#include "machine/motiontime.h"
 #include "relief/machineprofile.h"
 #include "relief/reliefformat.h"
 
@@ -16,7 +16,6 @@ namespace {
 
 constexpr double kMmPerInch = 25.39995; // as the interpreter switches units
 constexpr double kTwoPi = 2 * std::numbers::pi;
-constexpr double kStraight = 1e300; // no bound on the speed through a junction
 
 using Vec = double[3];
 
@@ -231,15 +230,9 @@ private:
     // The highest speed² through the corner from the last move's direction into unit: the
     // junction deviation's circle (0 for a reversal, unbounded when straight on).
     double junction(const Vec &unit) const {
-        if (!hasDirection)
-            return 0;
-        const double cosTheta = -dot(direction, unit);
-        if (cosTheta > 0.999999)
-            return 0;
-        if (cosTheta < -0.999999)
-            return kStraight;
-        const double sinHalf = std::sqrt(0.5 * (1 - cosTheta));
-        return acceleration * deviation * sinHalf / (1 - sinHalf);
+        return hasDirection
+                   ? SpeedPlanner::JunctionSpeedSqr(direction, unit, acceleration, deviation)
+                   : 0;
     }
 
     static void at(const TPlotArc &arc, double t, Vec &p) {

@@ -43,6 +43,7 @@ MachineProfile linuxCnc() {
     p.builtIn = true;
     p.header = "G17 {units} G90 G94 G40 G80\n{spindledir} S{spindle}";
     p.footer = "M5\nM2";
+    p.toolChange = "T{tool} M6";
     p.maxDecimals = 6;
     p.acceleration = 500;
     return p;
@@ -73,6 +74,7 @@ MachineProfile fanuc() {
     p.builtIn = true;
     p.header = "%\nO{program}\nG17 {units} G90 G94 G40 G80\n{spindledir} S{spindle}";
     p.footer = "M5\nM30\n%";
+    p.toolChange = "T{tool} M6";
     p.crlf = true;
     p.maxDecimals = 3;
     p.decimalPoint = true;
@@ -170,7 +172,8 @@ UserMessage CheckProfile(const MachineProfile &profile) {
     if (profile.units != "" && profile.units != "G20" && profile.units != "G21")
         return {"Das Maßeinheitenwort muss G21, G20 oder leer sein", {}};
     if (profile.header.find('\r') != std::string::npos ||
-        profile.footer.find('\r') != std::string::npos)
+        profile.footer.find('\r') != std::string::npos ||
+        profile.toolChange.find('\r') != std::string::npos)
         return {"Kopf und Ende eines Profils dürfen kein CR enthalten", {}};
     return {};
 }

@@ -25,6 +25,9 @@ struct MachineProfile {
     // {spindle}, {spindledir} (M3 or M4), {safe}, {program} and {date}.
     std::string header;
     std::string footer;
+    // A tool change, with the placeholder {tool} (the tool number) and the others; empty: the
+    // control changes no tool within a program.
+    std::string toolChange;
 
     double feed = 1000;      // cuts, units per minute
     double plungeFeed = 300; // plunges, units per minute

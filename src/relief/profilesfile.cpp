@@ -68,6 +68,7 @@ const TextKey kTexts[] = {
     {"Units", &MachineProfile::units},
     {"Header", &MachineProfile::header},
     {"Footer", &MachineProfile::footer},
+    {"ToolChange", &MachineProfile::toolChange},
 };
 
 // Reads the profile of the current group; the key that does not read when there is one.

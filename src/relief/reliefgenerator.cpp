@@ -2,6 +2,7 @@
 
 #include "relief/grafikrw.h"
 #include "relief/reliefformat.h"
+#include "relief/surfacerelief.h"
 #include "vantrel/numbertext.h"
 #include "vantrel/room.h"
 
@@ -1055,17 +1056,27 @@ ReliefResult pictureRefused(const PictureLoad &load) {
     }
 }
 
-// The picture of a run, loaded and raised to 24 bits, and the checks that come before any
-// output: a grid without two columns and a row (no cut would have a length), a run beyond the
-// memory. Returns the failure, or nothing when the run can go on.
-std::optional<ReliefResult> prepare(const ReliefParameters &p, const std::string &picturePath,
-                                    dib &picture, uint64_t &memory, uint64_t &available) {
+} // namespace
+
+std::optional<ReliefResult> LoadReliefPicture(const std::string &picturePath, dib &picture) {
     if (const PictureLoad load = OpenPicture(picture, picturePath); picture.poi() == nullptr)
         return pictureRefused(load);
     DepthUpTo(picture, 24);
     // A picture that could not be raised to 24 bits is not read as one.
     if (picture.poi() == nullptr || picture.pmi.biBitCount != 24)
         return failure(ReliefStatus::PictureUnreadable, kMessagePictureNotLoaded);
+    return std::nullopt;
+}
+
+namespace {
+
+// The picture of a run, loaded and raised to 24 bits, and the checks that come before any
+// output: a grid without two columns and a row (no cut would have a length), a run beyond the
+// memory. Returns the failure, or nothing when the run can go on.
+std::optional<ReliefResult> prepare(const ReliefParameters &p, const std::string &picturePath,
+                                    dib &picture, uint64_t &memory, uint64_t &available) {
+    if (std::optional<ReliefResult> refused = LoadReliefPicture(picturePath, picture))
+        return refused;
     const ReliefGrid grid = ComputeReliefGrid(p, DibBreit(picture), DibHoch(picture));
     if (grid.aufl < 2 || grid.aufly < 1)
         return failure(ReliefStatus::InvalidParameters,
@@ -1267,11 +1278,16 @@ ReliefLevelMap ComputeLevelMap(const ReliefParameters &p, const dib &picture, ui
 ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &picturePath,
                                 const std::string &outputPath, OutputFile::Mode mode,
                                 ReliefProgress *progress) {
+    if (p.strategy == ReliefStrategy::Surface)
+        return checkedRun(
+            p, [&] { return GenerateSurfaceFile(p, picturePath, outputPath, mode, progress); });
     return checkedRun(p, [&] { return generate(p, picturePath, outputPath, mode, progress); });
 }
 
 ReliefResult MeasureReliefFile(const ReliefParameters &p, const std::string &picturePath,
                                ReliefProgress *progress) {
+    if (p.strategy == ReliefStrategy::Surface)
+        return checkedRun(p, [&] { return MeasureSurfaceFile(p, picturePath, progress); });
     return checkedRun(p, [&] { return measure(p, picturePath, progress); });
 }
 

@@ -9,12 +9,14 @@
 
 #include "relief/dib.h"
 #include "relief/machineprofile.h"
+#include "relief/surfaceoptions.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/usermessage.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,8 @@ struct ReliefParameters {
     MachineProfile profile = PathsOnlyProfile(); // how the program is dressed
     std::string date;                            // {date} of the profile; empty: today
     LevelOptions levelOptions;                   // all off: the program as always
+    ReliefStrategy strategy = ReliefStrategy::Levels;
+    SurfaceOptions surface; // the strategy "Fläche" (relief/surfacerelief.h)
 };
 
 // Accepted ranges of the parameters; values outside them make a run refuse to start.
@@ -161,6 +165,7 @@ struct ReliefResult {
     ReliefEstimate estimate; // of the program written (or, measuring, of the one to write)
 };
 
+// The strategy "Fläche" runs as relief/surfacerelief.h describes it.
 // The whole run on a picture file: load it, raise it to 24 bits, write the program to
 // outputPath. The picture is released and the output closed on every path. Work that cannot
 // be done is refused before the output is touched: a picture beyond the pixel limit or the
@@ -170,6 +175,9 @@ ReliefResult GenerateReliefFile(const ReliefParameters &p, const std::string &pi
                                 const std::string &outputPath,
                                 OutputFile::Mode mode = OutputFile::Mode::Replace,
                                 ReliefProgress *progress = nullptr);
+
+// Loads the picture of a run and raises it to 24 bits; the failure when that cannot be done.
+std::optional<ReliefResult> LoadReliefPicture(const std::string &picturePath, dib &picture);
 
 // The same checks as GenerateReliefFile, then the figures of the program without writing it
 // (the dry run).

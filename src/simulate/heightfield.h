@@ -5,7 +5,7 @@
 // surface at its centre as a float, row j = 0 (at ymin) first, 4 bytes a cell and nothing more.
 
 #include "interpreter/plotlist.h"
-#include "simulate/millingtool.h"
+#include "machine/millingtool.h"
 #include "vantrel/usermessage.h"
 
 #include <cstdint>

@@ -11,7 +11,7 @@
 
 #include "interpreter/plotlist.h"
 #include "simulate/heightfield.h"
-#include "simulate/millingtool.h"
+#include "machine/millingtool.h"
 
 #include <atomic>
 #include <cstdint>

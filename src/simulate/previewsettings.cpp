@@ -4,7 +4,6 @@
 #include "vantrel/numbertext.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -12,8 +11,6 @@
 namespace morvilo {
 
 namespace {
-
-constexpr std::array<const char *, 3> kShapeNames = {"flat", "ball", "vbit"};
 
 bool readNumber(std::string_view text, double &value) {
     return ParseReal(text, value) && std::isfinite(value);
@@ -47,10 +44,10 @@ PreviewSettings ReadPreviewDat(const std::string &path, bool *damaged) {
         const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
         double number = 0;
         if (name == "tool") {
-            const auto found = std::find(kShapeNames.begin(), kShapeNames.end(), value);
-            bad |= found == kShapeNames.end();
-            if (found != kShapeNames.end())
-                settings.tool.shape = ToolShape(found - kShapeNames.begin());
+            const std::optional<ToolShape> shape = ParseToolShape(value);
+            bad |= !shape;
+            if (shape)
+                settings.tool.shape = *shape;
         } else if (name == "diameter") {
             const bool ok = readNumber(value, number) && number > 0;
             bad |= !ok;
@@ -81,7 +78,7 @@ PreviewSettings ReadPreviewDat(const std::string &path, bool *damaged) {
 bool WritePreviewDat(const std::string &path, const PreviewSettings &settings) {
     const Stock *s = settings.stock ? &*settings.stock : nullptr;
     return WriteTextLines(path,
-                          {std::string("tool=") + kShapeNames[size_t(settings.tool.shape)],
+                          {std::string("tool=") + ToolShapeName(settings.tool.shape),
                            "diameter=" + numberText(settings.tool.diameter),
                            "angle=" + numberText(settings.tool.angle),
                            "stock=" + (s ? numberText(s->xmin) + "," + numberText(s->ymin) + "," +

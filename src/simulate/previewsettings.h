@@ -5,7 +5,7 @@
 // the defaults, a damaged line its default and a message.
 
 #include "simulate/heightfield.h"
-#include "simulate/millingtool.h"
+#include "machine/millingtool.h"
 
 #include <optional>
 #include <string>

@@ -7,7 +7,7 @@
 // convex d), so its lowest value is the unconstrained minimum clamped to that interval, which
 // each shape has in closed form.
 
-#include "simulate/millingtool.h"
+#include "machine/millingtool.h"
 
 #include <algorithm>
 #include <cmath>

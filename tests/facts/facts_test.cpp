@@ -3,7 +3,7 @@
 
 #include "../interpreter/interpreterharness.h"
 #include "cli/cli.h"
-#include "facts/motiontime.h"
+#include "machine/motiontime.h"
 #include "facts/programfacts.h"
 #include "interpreter/runlog.h"
 #include "relief/profilesfile.h"

@@ -3,7 +3,7 @@
 // them, and the brute-force height of a swept tool.
 
 #include "interpreter/plotlist.h"
-#include "simulate/millingtool.h"
+#include "machine/millingtool.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "facts/motiontime.h"
+#include "machine/motiontime.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,6 +7,17 @@ namespace morvilo {
 
 namespace {
 constexpr size_t kChunk = 8192;
+}
+
+double SpeedPlanner::JunctionSpeedSqr(const double (&from)[3], const double (&to)[3],
+                                      double acceleration, double deviation) {
+    const double cosTheta = -(from[0] * to[0] + from[1] * to[1] + from[2] * to[2]);
+    if (cosTheta > 0.999999)
+        return 0;
+    if (cosTheta < -0.999999)
+        return 1e300;
+    const double sinHalf = std::sqrt(0.5 * (1 - cosTheta));
+    return acceleration * deviation * sinHalf / (1 - sinHalf);
 }
 
 double SpeedPlanner::MoveTime(double length, double v0, double v1, double vmax,

@@ -31,6 +31,12 @@ public:
     // All moves ended, the last at rest: the time of all of them, seconds.
     double Finish();
 
+    // The highest speed² through the corner from the unit direction from into the unit
+    // direction to: the junction deviation's circle (0 for a reversal, unbounded when straight
+    // on).
+    static double JunctionSpeedSqr(const double (&from)[3], const double (&to)[3],
+                                   double acceleration, double deviation);
+
     // The time of one move from speed v0 to v1 with at most vmax, seconds.
     static double MoveTime(double length, double v0, double v1, double vmax, double acceleration);
 

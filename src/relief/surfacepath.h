@@ -1,0 +1,156 @@
+#pragma once
+// The pieces the strategy "Fläche" writes its programs with: the frame (heights above Z start
+// towards the safe height, the travels between cuts), the merging of tool positions into
+// straight moves within the tolerance, and the G-code writer that dresses the moves for the
+// profile and keeps the figures of the program (size, lengths, run time).
+
+#include "machine/motiontime.h"
+#include "relief/reliefgenerator.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace morvilo {
+
+// The threads rows are computed on.
+inline unsigned ThreadCount() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores < 1 ? 1 : cores > 8 ? 8 : cores;
+}
+
+// Runs work(k, thread) for k in [first, last), the threads taking every n-th k.
+template <typename Work> void ParallelRows(int64_t first, int64_t last, Work work) {
+    const int64_t wanted = last - first;
+    const unsigned n = unsigned(wanted < int64_t(ThreadCount()) ? wanted : ThreadCount());
+    if (n <= 1) {
+        for (int64_t k = first; k < last; ++k)
+            work(k, 0u);
+        return;
+    }
+    std::vector<std::thread> threads;
+    for (unsigned t = 1; t < n; ++t)
+        threads.emplace_back([&, t] {
+            for (int64_t k = first + t; k < last; k += n)
+                work(k, t);
+        });
+    for (int64_t k = first; k < last; k += n)
+        work(k, 0u);
+    for (std::thread &thread : threads)
+        thread.join();
+}
+
+enum class Motion { Rapid, Plunge, Cut };
+
+// A tool position: X and Y of the program, h the tip's height above Z start (towards the safe
+// height).
+struct ToolPoint {
+    double x = 0, y = 0, h = 0;
+};
+
+// The positions of raster rows across an extent: every distance from 0, the last at the
+// extent itself.
+std::vector<double> RasterRows(double extent, double distance);
+
+// Tool positions along a row kept as the ends of straight moves: a move between two kept
+// positions passes every position between them at most the tolerance above and at most half
+// the tolerance below.
+struct PathRow {
+    std::vector<int32_t> kept;  // indices of the positions, ascending
+    std::vector<float> heights; // the heights there
+};
+void MergePath(const float *heights, int64_t from, int64_t count, double tolerance, PathRow &row);
+
+// The time of the moves as the profile's machine makes them: at their rates, with an
+// acceleration on trapezoidal speed profiles planned through the junctions.
+class MoveClock {
+public:
+    explicit MoveClock(const MachineProfile &profile);
+    void Move(Motion kind, const double (&from)[3], const double (&to)[3]);
+    // The machine stops (a tool change) for seconds.
+    void Stop(double seconds);
+    double Seconds();
+
+private:
+    double rapid, feed, plunge, acceleration;
+    SpeedPlanner planner;
+    double direction[3] = {0, 0, 0};
+    bool hasDirection = false;
+    double seconds = 0;
+};
+
+class GcodeWriter {
+public:
+    // Without an output the program is only measured.
+    GcodeWriter(const ReliefParameters &p, OutputFile *out);
+
+    // The profile's header and the retract to the safe height, the feed when cuts and plunges
+    // share it; the profile's footer.
+    void Header();
+    void Footer();
+    // The profile's tool change for tool number, and the spindle started again.
+    void ToolChange(int number);
+
+    // A move to the point; words that do not change are left out, a move that changes no axis
+    // is not written.
+    void Move(Motion kind, const ToolPoint &to);
+    // A move of Z alone, to z of the program.
+    void MoveZ(Motion kind, double z);
+
+    bool HasXY() const { return known[0] && known[1]; }
+    // The tip's height above Z start, towards the safe height.
+    double Height() const { return (position[2] - zstart) * up; }
+    double Up() const { return up; }
+    uint64_t Bytes() const { return bytes; }
+    bool Failed() const;
+    ReliefEstimate Figures();
+
+private:
+    void move(Motion kind, const double (&to)[3], const bool (&given)[3]);
+    void text(const std::string &line);
+    std::string number(double value) const;
+
+    const ReliefParameters &p;
+    OutputFile *out;
+    double up, zstart;
+    int decimals;
+    std::string lineEnd;
+    std::string plungeFeed, cutFeed; // " F..." where they differ
+    const char *motionWord = nullptr;
+    const std::string *feedWord = nullptr;
+    std::string axisText[3];
+    double position[3] = {0, 0, 0};
+    bool known[3] = {false, false, false};
+    uint64_t bytes = 0;
+    MoveClock clock;
+    ReliefEstimate figures;
+};
+
+// A row was written: the progress told, the callback called. False when the run was cancelled
+// or the output failed.
+bool RowWritten(const GcodeWriter &w, ReliefProgress *progress);
+
+// Z of the program from heights and back, and the travels between cuts.
+class SurfaceFrame {
+public:
+    explicit SurfaceFrame(const ReliefParameters &p);
+    double Up() const { return up; }
+    double Z(double h) const { return p.zstart + up * h; }
+    ToolPoint Point(double u, double v, double h) const { return {p.xstart + u, p.ystart + v, h}; }
+
+    // From the safe height to the first point: over it, a rapid down to the clearance above
+    // the stock, the plunge.
+    void Enter(GcodeWriter &w, const ToolPoint &to) const;
+    // Up to the clearance above the stock, over to the point, the plunge.
+    void Hop(GcodeWriter &w, const ToolPoint &to) const;
+    // Up to the height over (at least), over to the point, the plunge from the clearance.
+    void Travel(GcodeWriter &w, const ToolPoint &to, double over) const;
+
+private:
+    const ReliefParameters &p;
+    double up;
+};
+
+} // namespace morvilo

@@ -1,0 +1,442 @@
+// The strategy "Fläche": the target surface, the drop cutter against a brute-force reference,
+// the merging within the tolerance, and the programs on a tiny picture (golden files).
+
+#include "relief/dropcutter.h"
+#include "relief/surfacepath.h"
+#include "relief/surfacerelief.h"
+
+#include "../common/testfiles.h"
+#include "testpictures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <numbers>
+#include <random>
+#include <sstream>
+
+namespace morvilo {
+namespace {
+
+using test::Grey;
+using test::MakePicture24;
+using test::ReadFile;
+using test::Rgb;
+using test::WriteFile;
+namespace fs = std::filesystem;
+
+const std::string kTestData = MORVILO_TEST_DATA;
+
+// The tip height of tool over the grid at (u, v), by sampling its disc densely.
+double bruteDrop(const HeightGrid &grid, const MillingTool &tool, double u, double v,
+                 double erosion = 0) {
+    const double radius = tool.Radius(), step = radius / 150;
+    double best = -INFINITY;
+    for (double dv = -radius; dv <= radius + 1e-12; dv += step)
+        for (double du = -radius; du <= radius + 1e-12; du += step) {
+            const double r = std::hypot(du, dv);
+            if (r > radius)
+                continue;
+            double h = grid.Height(u + du, v + dv);
+            if (erosion > 0) {
+                // The lowest height within the square of half-size erosion: at the corners of
+                // its bilinear pieces.
+                std::vector<double> us{u + du - erosion, u + du + erosion};
+                std::vector<double> vs{v + dv - erosion, v + dv + erosion};
+                for (int c = 0; c < grid.columns; ++c)
+                    if (c * grid.pitch > us[0] && c * grid.pitch < us[1])
+                        us.push_back(c * grid.pitch);
+                for (int c = 0; c < grid.rows; ++c)
+                    if (c * grid.pitch > vs[0] && c * grid.pitch < vs[1])
+                        vs.push_back(c * grid.pitch);
+                for (double a : us)
+                    for (double b : vs)
+                        h = std::min(h, grid.Height(a, b));
+            }
+            best = std::max(best, h - ToolOffset(tool, r));
+        }
+    if (erosion == 0)
+        for (int k = 0; k < 4000; ++k) { // the rim
+            const double angle = k * 2 * std::numbers::pi / 4000;
+            best = std::max(
+                best, grid.Height(u + radius * std::cos(angle), v + radius * std::sin(angle)) -
+                          ToolOffset(tool, radius));
+        }
+    return best;
+}
+
+HeightGrid randomGrid(std::mt19937 &random, int columns, int rows, bool walls) {
+    HeightGrid grid;
+    grid.columns = columns;
+    grid.rows = rows;
+    grid.pitch = 0.25;
+    std::uniform_real_distribution<double> any(-1, 0);
+    std::bernoulli_distribution wall(0.5);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c)
+            grid.heights.push_back(
+                walls ? (wall(random) ? 0.0f : -1.0f)
+                      : float(-0.5 + 0.3 * std::sin(c * 0.7 + 0.3 * r) * std::cos(r * 0.5)));
+    (void)any;
+    return grid;
+}
+
+const MillingTool kTools[] = {
+    {ToolShape::Flat, 1.0, 90},
+    {ToolShape::Ball, 1.0, 90},
+    {ToolShape::VBit, 1.0, 90},
+};
+
+// Against the densely sampled disc and rim: never above the real contact (the tool is placed
+// on points of the surface), on walls never lower than the contact with the lowest surface
+// within one lattice step, on a smooth surface within a fifth of the usual tolerance. Rows and
+// single positions agree. Positions run beyond the picture's border.
+TEST(DropCutter, MatchesBruteForceForEveryShape) {
+    std::mt19937 random(7);
+    for (const bool walls : {true, false}) {
+        const HeightGrid grid = randomGrid(random, 7, 6, walls);
+        for (const MillingTool &tool : kTools) {
+            SCOPED_TRACE(ToolText(tool) + (walls ? " walls" : " smooth"));
+            const DropCutter cutter(grid, tool, DropCutter::SubdivisionsFor(grid.pitch, tool));
+            std::vector<float> row(size_t(cutter.RowSamples()));
+            for (const double v : {-0.3, 0.0, 0.41, 0.7, 1.25, 1.33}) {
+                cutter.Row(v, row.data());
+                for (int64_t k = 0; k < cutter.RowSamples(); k += 2) {
+                    const double u = double(k) * cutter.Step();
+                    const double mine = row[size_t(k)];
+                    EXPECT_NEAR(mine, cutter.At(u, v), 1e-5);
+                    const double exact = bruteDrop(grid, tool, u, v);
+                    // The dense sampling itself misses up to the slope times its spacing
+                    // (4 x 0.0033 on the walls).
+                    EXPECT_LE(mine, exact + (walls ? 0.015 : 1e-3)) << u << " " << v;
+                    if (walls)
+                        EXPECT_GE(mine, bruteDrop(grid, tool, u, v, cutter.Step()) - 1e-4)
+                            << u << " " << v;
+                    else
+                        EXPECT_GE(mine, exact - 2e-3) << u << " " << v;
+                }
+            }
+        }
+    }
+}
+
+// The tool beside a single raised cell: a flat tool rests on it as soon as its disc reaches
+// the cell's centre, a ball or V-bit by its shape.
+TEST(DropCutter, ReachesOverAPeak) {
+    HeightGrid grid;
+    grid.columns = grid.rows = 5;
+    grid.pitch = 1;
+    grid.heights.assign(25, -2.0f);
+    grid.heights[12] = 0; // the centre (2, 2)
+    for (const MillingTool &tool : kTools) {
+        const DropCutter cutter(grid, tool, 4);
+        // 0.25 beside the peak along v: the disc reaches its centre.
+        const double beside = cutter.At(2, 2.25);
+        EXPECT_NEAR(beside, -ToolOffset(tool, 0.25), 1e-6) << ToolText(tool);
+        EXPECT_NEAR(cutter.At(2, 2), 0, 1e-6);
+    }
+}
+
+TEST(MergePath, KeepsEveryPositionWithinTheTolerance) {
+    std::vector<float> heights;
+    for (int k = 0; k < 400; ++k)
+        heights.push_back(float(std::sin(k * 0.05) + (k > 200 && k < 210 ? -0.5 : 0)));
+    const double tolerance = 0.01;
+    PathRow row;
+    MergePath(heights.data(), 0, int64_t(heights.size()), tolerance, row);
+    ASSERT_EQ(row.kept.front(), 0);
+    ASSERT_EQ(row.kept.back(), 399);
+    EXPECT_LT(row.kept.size(), heights.size() / 3);
+    for (size_t j = 1; j < row.kept.size(); ++j) {
+        const int a = row.kept[j - 1], b = row.kept[j];
+        for (int k = a; k <= b; ++k) {
+            const double line = heights[size_t(a)] +
+                                (heights[size_t(b)] - heights[size_t(a)]) * (k - a) / double(b - a);
+            EXPECT_GE(line, heights[size_t(k)] - tolerance / 2 - 1e-6) << k;
+            EXPECT_LE(line, heights[size_t(k)] + tolerance + 1e-6) << k;
+        }
+    }
+}
+
+ReliefParameters surfaceParameters(const std::string &profile = "plain") {
+    ReliefParameters p;
+    p.strategy = ReliefStrategy::Surface;
+    p.width = 5;
+    p.abstandfr = 1;
+    p.sicher = 5;
+    p.zstart = 0;
+    p.tiefe = -1;
+    p.nach = 3;
+    p.date = "2024-01-02";
+    for (const MachineProfile &built : BuiltInProfiles())
+        if (built.cliName == profile)
+            p.profile = built;
+    return p;
+}
+
+// The tool text shared by the relief and the machining preview: read back as written, bad
+// texts refused.
+TEST(ToolText, ReadsWhatItWritesAndRefusesTheRest) {
+    for (const MillingTool &tool : kTools)
+        EXPECT_EQ(ParseTool(ToolText(tool)), tool) << ToolText(tool);
+    EXPECT_EQ(ToolText({ToolShape::VBit, 0.5, 60}), "vbit:0.5:60");
+    for (const char *bad : {"", "ball", "ball:", "ball:0", "ball:-1", "flat:1:2", "vbit:1",
+                            "vbit:1:180", "cone:1", "ball:1e999", "ball:nan", "ball:1,5"})
+        EXPECT_FALSE(ParseTool(bad).has_value()) << bad;
+}
+
+// The range divides by (max - min): a picture whose darkest pixel is grey 50 reaches Z start
+// there and the full depth at its brightest; inverted, the brightest stays at Z start. Equal
+// pixels map to 0; without the range the grey value counts as it is.
+TEST(TargetSurface, BrightnessRangeSpansTheWholeDepth) {
+    const dib picture = MakePicture24({{Grey(50), Grey(100)}, {Grey(200), Grey(150)}});
+    ReliefParameters p = surfaceParameters();
+    p.width = 2;
+    TargetSurface s = ComputeTargetSurface(p, picture);
+    ASSERT_EQ(s.columns, 2);
+    ASSERT_EQ(s.rows, 2);
+    EXPECT_DOUBLE_EQ(s.pitch, 2);
+    EXPECT_FLOAT_EQ(float(s.Z(0, 0)), 0);
+    EXPECT_FLOAT_EQ(float(s.Z(0, 1)), -1);
+    EXPECT_NEAR(s.Z(1, 0), -50.0 / 150, 1e-6);
+    p.invert = true;
+    s = ComputeTargetSurface(p, picture);
+    EXPECT_FLOAT_EQ(float(s.Z(0, 0)), -1);
+    EXPECT_FLOAT_EQ(float(s.Z(0, 1)), 0);
+    p.invert = false;
+    p.brightnessRange = false;
+    s = ComputeTargetSurface(p, picture);
+    EXPECT_NEAR(s.Z(0, 1), -200.0 / 255, 1e-6);
+    p.brightnessRange = true;
+    s = ComputeTargetSurface(p, MakePicture24({{Grey(90), Grey(90)}}));
+    EXPECT_EQ(s.Z(0, 0), 0);
+    EXPECT_EQ(s.Z(1, 0), 0);
+}
+
+// The tiny picture of the golden files: 6 x 4, a bright square with a wall and a ramp.
+dib tinyPicture() {
+    std::vector<std::vector<Rgb>> rows;
+    for (int r = 0; r < 4; ++r) {
+        std::vector<Rgb> row;
+        for (int c = 0; c < 6; ++c)
+            row.push_back(Grey(uint8_t(c >= 2 && c <= 3 && r >= 1 && r <= 2 ? 255 : 40 * c)));
+        rows.push_back(row);
+    }
+    return MakePicture24(rows);
+}
+
+std::string program(const ReliefParameters &p, const dib &picture) {
+    test::ScratchFolder folder;
+    const std::string path = (folder / "picture.bmp").string();
+    test::WriteBmp24(path, picture);
+    const ReliefResult result = GenerateReliefFile(p, path, (folder / "out.nc").string());
+    EXPECT_EQ(result.status, ReliefStatus::Ok) << result.message;
+    const ReliefResult measured = MeasureReliefFile(p, path);
+    EXPECT_EQ(measured.bytes, result.bytes);
+    EXPECT_GT(measured.estimate.seconds, 0);
+    return ReadFile(folder / "out.nc");
+}
+
+// Each built-in profile, zigzag and one way, against its golden file
+// (MORVILO_UPDATE_GOLDEN=1 rewrites them).
+TEST(SurfaceProgram, MatchesGoldenFiles) {
+    const dib picture = tinyPicture();
+    for (const MachineProfile &profile : BuiltInProfiles())
+        for (const bool oneWay : {false, true}) {
+            ReliefParameters p = surfaceParameters(profile.cliName);
+            p.surface.oneWay = oneWay;
+            const std::string text = program(p, picture);
+            const fs::path golden = kTestData + "/golden/surface-" + profile.cliName +
+                                    (oneWay ? "-oneway" : "") + ".nc";
+            if (std::getenv("MORVILO_UPDATE_GOLDEN"))
+                WriteFile(golden, text);
+            EXPECT_EQ(text, ReadFile(golden)) << golden;
+        }
+}
+
+struct Move {
+    bool rapid;
+    double x, y, z;
+};
+
+// The moves of a program in the plain profile's form (modal G0/G1, axes left out).
+std::vector<Move> movesOf(const std::string &text) {
+    std::vector<Move> moves;
+    std::istringstream in(text);
+    std::string line;
+    Move at{true, NAN, NAN, NAN};
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string word;
+        bool any = false;
+        while (words >> word) {
+            const double value = std::atof(word.c_str() + 1);
+            switch (word[0]) {
+            case 'G':
+                at.rapid = value == 0;
+                break;
+            case 'X':
+                at.x = value, any = true;
+                break;
+            case 'Y':
+                at.y = value, any = true;
+                break;
+            case 'Z':
+                at.z = value, any = true;
+                break;
+            }
+        }
+        if (any)
+            moves.push_back(at);
+    }
+    return moves;
+}
+
+// The raster on the tiny picture (pitch 1, rows every 0.7): rows at 0, 0.7, ... and the last
+// on the last pixel row; zigzag steps to the next row without a rapid, one way retracts to the
+// clearance between rows; both directions add a second pass along Y.
+TEST(SurfaceProgram, RasterRules) {
+    const dib picture = tinyPicture();
+    ReliefParameters p = surfaceParameters("linuxcnc");
+    p.abstandfr = 0.7;
+    const std::vector<Move> zigzag = movesOf(program(p, picture));
+    std::vector<double> ys;
+    int rapidsWhileCutting = 0;
+    for (size_t k = 0; k < zigzag.size(); ++k) {
+        if (!zigzag[k].rapid && (ys.empty() || std::fabs(ys.back() - zigzag[k].y) > 1e-9))
+            ys.push_back(zigzag[k].y);
+        if (zigzag[k].rapid && k > 3 && k + 1 < zigzag.size())
+            ++rapidsWhileCutting;
+    }
+    // Cut Ys: the rows and the steps between them.
+    EXPECT_EQ(ys.front(), 0);
+    EXPECT_NEAR(ys.back(), 3, 1e-9);
+    for (const double row : {0.0, 0.7, 1.4, 2.1, 2.8, 3.0})
+        EXPECT_NE(
+            std::find_if(ys.begin(), ys.end(), [&](double y) { return std::fabs(y - row) < 1e-9; }),
+            ys.end())
+            << row;
+    EXPECT_EQ(rapidsWhileCutting, 0);
+
+    p.surface.oneWay = true;
+    const std::vector<Move> oneWay = movesOf(program(p, picture));
+    int retracts = 0;
+    for (const Move &m : oneWay)
+        if (m.rapid && std::fabs(m.z - p.surface.clearance) < 1e-9)
+            ++retracts;
+    EXPECT_GE(retracts, 5);
+    for (size_t k = 1; k < oneWay.size(); ++k) {
+        if (!oneWay[k].rapid && oneWay[k].y == oneWay[k - 1].y && !oneWay[k - 1].rapid) {
+            EXPECT_GE(oneWay[k].x, oneWay[k - 1].x); // every row left to right
+        }
+    }
+
+    p.surface.oneWay = false;
+    p.surface.direction = RasterDirection::Both;
+    const std::vector<Move> both = movesOf(program(p, picture));
+    bool alongY = false;
+    for (size_t k = 1; k < both.size(); ++k)
+        alongY |= !both[k].rapid && both[k].x == both[k - 1].x && both[k].y != both[k - 1].y &&
+                  std::fabs(both[k].y - both[k - 1].y) > 0.7 + 1e-9;
+    EXPECT_TRUE(alongY);
+}
+
+// Every cut of the program lies on the tool's ideal path within the tolerance: above it by at
+// most the tolerance, below by at most half of it, checked at the drop cutter's positions.
+TEST(SurfaceProgram, CutsFollowTheToolWithinTheTolerance) {
+    std::vector<std::vector<Rgb>> rows;
+    for (int r = 0; r < 20; ++r) {
+        std::vector<Rgb> row;
+        for (int c = 0; c < 30; ++c)
+            row.push_back(Grey(uint8_t(127 + 120 * std::sin(c * 0.3) * std::cos(r * 0.2))));
+        rows.push_back(row);
+    }
+    const dib picture = MakePicture24(rows);
+    ReliefParameters p = surfaceParameters("linuxcnc");
+    p.width = 6;
+    p.abstandfr = 0.2;
+    p.nach = 6;
+    const std::vector<Move> moves = movesOf(program(p, picture));
+    const TargetSurface target = ComputeTargetSurface(p, picture);
+    HeightGrid grid;
+    grid.columns = target.columns;
+    grid.rows = target.rows;
+    grid.pitch = target.pitch;
+    for (const float d : target.depth)
+        grid.heights.push_back(d); // Z grows upwards here
+    const DropCutter cutter(grid, p.surface.tool,
+                            DropCutter::SubdivisionsFor(grid.pitch, p.surface.tool));
+    int checked = 0;
+    for (size_t k = 1; k < moves.size(); ++k) {
+        const Move &a = moves[k - 1], &b = moves[k];
+        if (b.rapid || a.y != b.y || a.x == b.x)
+            continue;
+        const double low = std::min(a.x, b.x), high = std::max(a.x, b.x);
+        for (int64_t s = int64_t(std::ceil(low / cutter.Step() - 1e-6));
+             double(s) * cutter.Step() <= high + 1e-6; ++s) {
+            const double x = double(s) * cutter.Step(), t = (x - a.x) / (b.x - a.x);
+            const double z = a.z + (b.z - a.z) * t, ideal = cutter.At(x, a.y);
+            EXPECT_GE(z, ideal - p.surface.tolerance / 2 - 2e-6) << x << " " << a.y;
+            EXPECT_LE(z, ideal + p.surface.tolerance + 2e-6) << x << " " << a.y;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 500);
+}
+
+// The default strategy is "Stufen"; the surface options do not touch its program.
+TEST(SurfaceProgram, LevelsIgnoreTheSurfaceOptions) {
+    const dib picture = tinyPicture();
+    ReliefParameters p = surfaceParameters("linuxcnc");
+    p.strategy = ReliefStrategy::Levels;
+    EXPECT_EQ(ReliefParameters().strategy, ReliefStrategy::Levels);
+    const std::string levels = program(p, picture);
+    p.surface.tool = {ToolShape::Flat, 3, 90};
+    p.surface.oneWay = true;
+    p.surface.direction = RasterDirection::Both;
+    EXPECT_EQ(program(p, picture), levels);
+}
+
+TEST(SurfaceProgram, RefusesWhatItCannotDo) {
+    test::ScratchFolder folder;
+    const std::string path = (folder / "picture.bmp").string();
+    test::WriteBmp24(path, tinyPicture());
+    struct Case {
+        const char *what;
+        std::function<void(ReliefParameters &)> change;
+        const char *message;
+    } cases[] = {
+        {"tolerance", [](ReliefParameters &p) { p.surface.tolerance = 0; }, "Toleranz"},
+        {"tool", [](ReliefParameters &p) { p.surface.tool.diameter = -1; }, "Durchmesser"},
+        {"angle",
+         [](ReliefParameters &p) {
+             p.surface.tool = {ToolShape::VBit, 1, 180};
+         },
+         "Winkel"},
+        {"no tool change",
+         [](ReliefParameters &p) {
+             p.profile = *FindProfile(BuiltInProfiles(), "grbl");
+             p.surface.rough = true;
+         },
+         "Werkzeugwechsel"},
+        {"stepdown",
+         [](ReliefParameters &p) {
+             p.surface.rough = true;
+             p.surface.stepdown = 0;
+         },
+         "Zustellung"},
+    };
+    for (const Case &c : cases) {
+        ReliefParameters p = surfaceParameters("linuxcnc");
+        c.change(p);
+        const ReliefResult result = GenerateReliefFile(p, path, (folder / "out.nc").string());
+        EXPECT_EQ(result.status, ReliefStatus::InvalidParameters) << c.what;
+        EXPECT_NE(result.message.find(c.message), std::string::npos) << result.message;
+        EXPECT_FALSE(fs::exists(folder / "out.nc")) << c.what;
+    }
+}
+
+} // namespace
+} // namespace morvilo
