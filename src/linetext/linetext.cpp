@@ -61,6 +61,41 @@ std::string nospacesandcomments(std::string_view s) {
     return result;
 }
 
+size_t BlockLength(std::string_view s) {
+    const BracketChars b = Brackets();
+    const size_t semicolon = s.find(';');
+    if (semicolon == std::string_view::npos)
+        return s.size();
+    bool inComment = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == b.commleft)
+            inComment = true;
+        else if (c == b.commright)
+            inComment = false;
+        else if (c == ';' && !inComment)
+            return i;
+    }
+    return s.size();
+}
+
+std::string BlockWordsText(std::string_view s) {
+    const BracketChars b = Brackets();
+    s = s.substr(0, BlockLength(s));
+    std::string result;
+    result.reserve(s.size());
+    bool inComment = false;
+    for (const char c : s) {
+        if (c == b.commleft)
+            inComment = true;
+        if (c != ' ' && c != '\t' && !inComment)
+            result += c;
+        if (c == b.commright)
+            inComment = false;
+    }
+    return result;
+}
+
 int32_t poss0s(std::string_view s, std::string_view letters, std::string_view number) {
     // A label may carry leading zeros on either side: "N0010" is label 10, "N0" is label 0.
     const std::string_view label = withoutLeadingZeros(number);
