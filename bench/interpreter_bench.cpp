@@ -1,6 +1,7 @@
-// The interpreter run over four kinds of program: relief output (one million lines of straight
+// The interpreter run over five kinds of program: relief output (one million lines of straight
 // moves), an arc-heavy program (200,000 blocks of G1, I/J and R arcs), a loop over variables
-// and expressions, and a one-million-line program ending in a 1,000-pass GOTO loop. Headless (no
+// and expressions, a one-million-line program ending in a 1,000-pass GOTO loop, and the same
+// counting loop as WHILE ... END and as IF ... GOTO. Headless (no
 // drawing) and drawing every point into a 1200 x 800 image as the window does. Counters: lines/s
 // (items) and plot-list points/s. MORVILO_BENCH_RELIEF_PROGRAM and MORVILO_BENCH_ARC_PROGRAM name
 // other programs for the first two (bench/compare/run passes the ones it times the other
@@ -148,6 +149,31 @@ const Program &jumpProgram() {
     return program;
 }
 
+// The same counting loop written as WHILE ... END and as IF ... GOTO, with a thousand lines of
+// moves before it (a search for the loop's other end would pass them): both find the other end
+// through the run's label index, so both read about as many blocks per second.
+constexpr int64_t kLoopPasses = 1000000;
+void movesBeforeTheLoop(std::ofstream &out) {
+    for (int k = 0; k < 1000; ++k)
+        out << "G1 X" << k % 50 << " Y" << k % 30 << "\n";
+}
+const Program &whileLoopProgram() {
+    static const Program program = makeProgram("", "whileloop.nc", [](std::ofstream &out) {
+        movesBeforeTheLoop(out);
+        out << "#1=0\nWHILE[#1LT" << kLoopPasses << "]DO1\n#1=#1+1\nEND1\nM30\n";
+        return 1000 + 1 + kLoopPasses * 3 + 1 + 1;
+    });
+    return program;
+}
+const Program &gotoLoopProgram() {
+    static const Program program = makeProgram("", "gotoloop.nc", [](std::ofstream &out) {
+        movesBeforeTheLoop(out);
+        out << "#1=0\nN10#1=#1+1\nIF[#1LT" << kLoopPasses << "]GOTO10\nM30\n";
+        return 1000 + 1 + kLoopPasses * 2 + 1;
+    });
+    return program;
+}
+
 // Projects every point with the view and draws it into a 1200 x 800 image as the paint box does.
 class ImageSink : public PointSink {
 public:
@@ -232,11 +258,19 @@ void BM_VariablesWhile(benchmark::State &state) {
 void BM_LoopAtTheEndOfAMillionLines(benchmark::State &state) {
     runProgram(state, jumpProgram(), false);
 }
+void BM_WhileLoop(benchmark::State &state) {
+    runProgram(state, whileLoopProgram(), false);
+}
+void BM_GotoLoop(benchmark::State &state) {
+    runProgram(state, gotoLoopProgram(), false);
+}
 
 BENCHMARK(BM_Relief)->ArgName("draw")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Arcs)->ArgName("draw")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VariablesWhile)->ArgName("draw")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoopAtTheEndOfAMillionLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WhileLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GotoLoop)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -28,7 +28,7 @@ QString translated(const char *german) {
 } // namespace
 
 void TMainform::createPartPreview() {
-    partPreview = new TPartPreview(lines, statusBar(), progpath + kPreviewDatName, this);
+    partPreview = new TPartPreview(lines, runLog, statusBar(), progpath + kPreviewDatName, this);
     partPreview->runInProgress = [this] { return flags.inrender; };
     PaintBox1->shownPart = [this] { return partPreview->Shown() ? partPreview->Part() : nullptr; };
     PaintBox1->pickPart = [this](int32_t i, int32_t j) { return partPreview->LastCutAt(i, j); };

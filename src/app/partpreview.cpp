@@ -11,9 +11,10 @@
 
 namespace morvilo {
 
-TPartPreview::TPartPreview(const TPlotList &lines, QStatusBar *statusBar, std::string settingsPath,
-                           QObject *parent)
-    : QObject(parent), lines(lines), statusBar(statusBar), settingsPath(std::move(settingsPath)) {
+TPartPreview::TPartPreview(const TPlotList &lines, const RunLog &log, QStatusBar *statusBar,
+                           std::string settingsPath, QObject *parent)
+    : QObject(parent), lines(lines), log(log), statusBar(statusBar),
+      settingsPath(std::move(settingsPath)) {
     bool damaged = false;
     settings = ReadPreviewDat(this->settingsPath, &damaged);
     if (damaged)
@@ -63,8 +64,8 @@ void TPartPreview::StopWork() {
     watcher.waitForFinished();
 }
 
-TPartPreview::Result TPartPreview::mill(const TPlotList &lines, PreviewSettings settings,
-                                        const std::atomic<bool> *cancel,
+TPartPreview::Result TPartPreview::mill(const TPlotList &lines, const RunLog &log,
+                                        PreviewSettings settings, const std::atomic<bool> *cancel,
                                         std::atomic<int> *progress) {
     Result result;
     result.tool = settings.tool;
@@ -81,7 +82,8 @@ TPartPreview::Result TPartPreview::mill(const TPlotList &lines, PreviewSettings 
     MillingControl control;
     control.cancel = cancel;
     control.progress = [progress](double share) { *progress = int(share * 1000); };
-    result.cancelled = MillPart(lines, settings.tool, *field, control) == MillingResult::Cancelled;
+    result.cancelled =
+        MillPart(lines, settings.tool, *field, control, &log) == MillingResult::Cancelled;
     if (!result.cancelled)
         result.field = std::move(field);
     return result;
@@ -94,8 +96,8 @@ void TPartPreview::start() {
     cancel = false;
     progress = 0;
     resultTaken = false;
-    watcher.setFuture(
-        QtConcurrent::run(&TPartPreview::mill, std::cref(lines), settings, &cancel, &progress));
+    watcher.setFuture(QtConcurrent::run(&TPartPreview::mill, std::cref(lines), std::cref(log),
+                                        settings, &cancel, &progress));
     progressTimer.start();
 }
 
@@ -158,7 +160,7 @@ const HeightField *TPartPreview::CurrentPart(UserMessage &message) {
     const std::atomic<bool> never{false};
     std::atomic<int> ignored{0};
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Result result = mill(lines, settings, &never, &ignored);
+    Result result = mill(lines, log, settings, &never, &ignored);
     QApplication::restoreOverrideCursor();
     if (!result.field) {
         message = result.message;
@@ -174,7 +176,7 @@ const HeightField *TPartPreview::CurrentPart(UserMessage &message) {
 int64_t TPartPreview::LastCutAt(int32_t i, int32_t j) const {
     if (!part || stale)
         return -1;
-    const std::optional<uint32_t> cut = LastCut(lines, partTool, *part, i, j);
+    const std::optional<uint32_t> cut = LastCut(lines, partTool, *part, i, j, &log);
     return cut ? int64_t(*cut) : -1;
 }
 

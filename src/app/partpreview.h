@@ -6,6 +6,7 @@
 // first. The tool, the stock and the resolution live in preview.dat beside options.dat.
 
 #include "interpreter/plotlist.h"
+#include "interpreter/runlog.h"
 #include "simulate/heightfield.h"
 #include "simulate/previewsettings.h"
 
@@ -28,8 +29,9 @@ class TPartPreview : public QObject {
     Q_OBJECT
 
 public:
-    TPartPreview(const TPlotList &lines, QStatusBar *statusBar, std::string settingsPath,
-                 QObject *parent = nullptr);
+    // log: the run's log beside the plot list (the machine's path of drilling cycles).
+    TPartPreview(const TPlotList &lines, const RunLog &log, QStatusBar *statusBar,
+                 std::string settingsPath, QObject *parent = nullptr);
     ~TPartPreview() override; // stops the worker and waits for it
 
     const PreviewSettings &Settings() const { return settings; }
@@ -78,7 +80,7 @@ private:
         UserMessage message;
         bool cancelled = false;
     };
-    static Result mill(const TPlotList &lines, PreviewSettings settings,
+    static Result mill(const TPlotList &lines, const RunLog &log, PreviewSettings settings,
                        const std::atomic<bool> *cancel, std::atomic<int> *progress);
     void start();
     void finished();
@@ -86,6 +88,7 @@ private:
     void hideProgress();
 
     const TPlotList &lines;
+    const RunLog &log;
     QStatusBar *statusBar;
     std::string settingsPath;
     PreviewSettings settings;

@@ -207,7 +207,9 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
         return *done;
     const std::string prefix = "morvilo-cli simulate: ";
     TPlotList lines;
-    if (const int status = RunProgram("simulate", options.run, lines, err); status != kSuccess)
+    RunLog log; // the machine's path of drilling cycles drawn as strokes
+    if (const int status = RunProgram("simulate", options.run, lines, err, &log);
+        status != kSuccess)
         return status;
 
     const MillingTool &tool = *options.tool;
@@ -233,7 +235,8 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
                                      if (StopSignal() != 0)
                                          cancel = true;
                                  }};
-    if (MillPart(lines, tool, field, control) == MillingResult::Cancelled || StopSignal() != 0) {
+    if (MillPart(lines, tool, field, control, &log) == MillingResult::Cancelled ||
+        StopSignal() != 0) {
         err << prefix << StoppedText() << "\n";
         return StoppedStatus();
     }

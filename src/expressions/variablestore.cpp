@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 
 namespace morvilo {
@@ -93,12 +94,39 @@ bool VariableStore::RefreshSystemVariable(int number) {
         value = c.hour * 10000 + c.minute * 100 + c.second;
         break;
     }
-    va[size_t(number)] = value;
+    Write(number, value);
+    ++clockReads;
     return true;
 }
 
-void VariableStore::Clear() {
+namespace {
+// The share of variable number with value in valuesHash (splitmix64 of its bits and number):
+// the summary is the exclusive or of the shares of the values that are not 0.
+uint64_t share(int number, double value) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (bits == 0)
+        return 0;
+    uint64_t z = bits + uint64_t(number) * 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+} // namespace
+
+void VariableStore::Write(int number, double value) {
+    double &slot = va[size_t(number)];
+    valuesHash ^= share(number, slot) ^ share(number, value);
+    slot = value;
+}
+
+void VariableStore::ResetValues() {
     va.fill(0);
+    valuesHash = 0;
+}
+
+void VariableStore::Clear() {
+    ResetValues();
     nva.fill(0);
     ova.fill(0);
 }

@@ -33,6 +33,11 @@ public:
     Values va{};  // the current values, read by the substitution
     Values nva{}; // the assignments of the block being run
     Values ova{}; // the values from before the last block; shown by the variable list
+    // A summary of va that Write and ResetValues keep, to tell cheaply that va differs from
+    // what it was (equal summaries still need a comparison of the values); and the reads of
+    // the clock's variables, whose values change by themselves.
+    uint64_t valuesHash = 0;
+    uint64_t clockReads = 0;
 
     // Where the system variables 3001, 3002, 3011 and 3012 read the clock; tests replace it.
     ClockSource clock = SystemClockReading;
@@ -40,6 +45,10 @@ public:
     static bool Valid(int64_t number) { return number >= kFirst && number <= kLast; }
     // Stores the fresh clock value of a system variable into va; false for other numbers.
     bool RefreshSystemVariable(int number);
+    // va[number] = value (number valid), keeping valuesHash.
+    void Write(int number, double value);
+    // Every value of va 0.
+    void ResetValues();
     void Clear();
 };
 

@@ -1,6 +1,7 @@
 #include "facts/programfacts.h"
 
 #include "editor/editorcore.h"
+#include "interpreter/machinepath.h"
 #include "machine/motiontime.h"
 #include "relief/machineprofile.h"
 #include "relief/reliefformat.h"
@@ -333,7 +334,8 @@ ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const Machi
     facts.warnings = log.warnings;
     facts.warningsLeftOut = log.warningsLeftOut;
     FactsWalk walk(log, rates, facts);
-    TPlotReader reader(lines);
+    TMachinePath path(lines, &log); // drilling cycles as the machine drills them
+    t9dline moves[2];
     const uint32_t count = lines.Count();
     size_t event = 0;
     uint32_t arc = 0;
@@ -341,18 +343,28 @@ ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const Machi
         for (; event < log.events.size() && log.events[event].point <= point; ++event)
             walk.Event(log.events[event]);
     };
-    t9dline from = count > 0 ? reader[0] : t9dline{};
+    t9dline from = count > 0 ? (path.Moves(0, moves), moves[0]) : t9dline{};
     for (uint32_t k = 1; k < count; ++k) {
         eventsUpTo(k);
-        const t9dline to = reader[k];
+        const uint32_t n = path.Moves(k, moves);
+        for (uint32_t m = 0; m + 1 < n; ++m) {
+            walk.Line(from, moves[m]);
+            from = moves[m];
+        }
+        const t9dline to = moves[n - 1];
         if (to.move.kind != MoveKind::None)
             walk.Line(from, to);
         while (arc < lines.ArcCount() && lines.Arc(arc).first < k)
             ++arc; // an arc that starts at the axis cross or was rewritten away
         if (arc < lines.ArcCount() && lines.Arc(arc).first == k && lines.Arc(arc).last < count &&
             to.move.kind != MoveKind::None) {
-            const TPlotArc &record = lines.Arc(arc++);
-            const t9dline end = reader[record.last];
+            TPlotArc record = lines.Arc(arc++);
+            double by[3];
+            path.Apart(k, by);
+            for (int axis = 0; axis < 3; ++axis)
+                record.centre[axis] += by[axis];
+            path.Moves(record.last, moves);
+            const t9dline end = moves[0];
             walk.Arc(record, to, end);
             k = record.last;
             from = end;

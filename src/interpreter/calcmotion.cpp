@@ -77,6 +77,8 @@ void TCalcRun::motion() {
         if (st.g28)
             machineZeroLeg();
     } else if (st.g == 2 || st.g == 3) {
+        if (st.lse && !arcTurnsUsable())
+            return;
         pencol = st.g == 2 ? kColourCw : kColourCcw;
         move.kind = st.g == 2 ? MoveKind::ArcCw : MoveKind::ArcCcw;
         if (st.rse)
@@ -95,6 +97,31 @@ void TCalcRun::motion() {
     // G33 and G38.2 move the position without drawing.
 }
 
+// The turns L of an arc or helix, |L| rounded. With none (L0) the block does not move, as on
+// the controls; with more steps than a plot list can count the run ends. Both are told with
+// their line; false when the arc is not drawn (the position stays where the block started).
+bool TCalcRun::arcTurnsUsable() {
+    const double turns = RoundHalfEven(std::fabs(st.l));
+    if (turns >= 1 && turns * kArcSteps <= kMaxArcSteps)
+        return true;
+    for (int axis = 0; axis < kAxes; ++axis)
+        st.*kPosition[axis] = st.*kBlockStart[axis];
+    apartAtBlockStartFor(7);
+    const std::string l = floattostr(st.l);
+    if (turns == 0) {
+        warn("Bogen mit L%1 ohne Umdrehung: der Satz bewegt nicht", {l});
+        return false;
+    }
+    const std::string steps = std::to_string(uint64_t(kMaxArcSteps));
+    warn("Schraubenlinie mit L%1: mehr als %2 Schritte, Lauf beendet", {l, steps});
+    endrun = true;
+    if (env.notice)
+        env.notice(UserMessage{"Schraubenlinie mit L%1: mehr als %2 Schritte (Zeile %3), Lauf "
+                               "beendet",
+                               {l, steps, std::to_string(memo1->alinenr + 1)}});
+    return false;
+}
+
 void TCalcRun::lineToPosition() {
     mylineto(st.ax, st.ay, st.az, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
 }
@@ -102,8 +129,11 @@ void TCalcRun::lineToPosition() {
 // The second leg of G28: every axis given in the block goes to machine zero.
 void TCalcRun::machineZeroLeg() {
     for (int axis = 0; axis < kAxes; ++axis)
-        if (st.*kGiven[axis])
+        if (st.*kGiven[axis]) {
             st.*kPosition[axis] = -st.loc[axis] - st.glo[axis] + st.g92shift[axis];
+            if (axis < 3)
+                apart[axis] = 0;
+        }
     lineToPosition();
 }
 
@@ -269,6 +299,8 @@ bool TCalcRun::storeArc(const TPlotArcPoints &arc, uint32_t count) {
     t9dline point =
         pointRecord(flags.donotdraw ? 0 : 1, 0, 0, 0, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
     moveWarnings();
+    if (log && (apart[0] != 0 || apart[1] != 0 || apart[2] != 0 || apartRecorded))
+        recordApart();
     if (!lines.AddArcPoints(arc, count, point)) {
         flags.breakprogram = true; // as for a point that cannot be stored
         return false;
@@ -357,6 +389,8 @@ bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, do
     transform(x, y, z);
     const t9dline point = pointRecord(typ, x, y, z, a, b, c, u, v, w);
     moveWarnings();
+    if (log && (apart[0] != 0 || apart[1] != 0 || apart[2] != 0 || apartRecorded))
+        recordApart();
     if (!lines.Add(point)) {
         // The list cannot grow (the allocation failure was reported): the run ends here, also
         // without a window whose failure handler would end it.
@@ -402,6 +436,14 @@ t9dline TCalcRun::pointRecord(int8_t typ, double x, double y, double z, double a
 void TCalcRun::rescalePlot(double factor) {
     if (!lines.Scale(factor))
         flags.breakprogram = true; // the arcs could not be spread into points (reported)
+    if (log) {
+        for (RunHole &hole : log->holes)
+            for (int axis = 0; axis < 3; ++axis)
+                hole.r[axis] *= factor, hole.bottom[axis] *= factor;
+        for (RunApart &record : log->apart)
+            for (double &by : record.by)
+                by *= factor;
+    }
     repaint();
 }
 
@@ -409,6 +451,10 @@ void TCalcRun::rescalePlot(double factor) {
 void TCalcRun::shiftPlot(const double (&delta)[kAxes]) {
     if (!lines.Shift(delta))
         flags.breakprogram = true;
+    if (log)
+        for (RunHole &hole : log->holes)
+            for (int axis = 0; axis < 3; ++axis)
+                hole.r[axis] += delta[axis], hole.bottom[axis] += delta[axis];
     repaint();
 }
 

@@ -26,6 +26,7 @@ void TCalcRun::workOffsetData() {
         offset[axis] = st.*kGiven[axis] ? st.*kWord[axis] : 0;
         st.*kPosition[axis] = st.*kBlockStart[axis];
     }
+    apartAtBlockStartFor(7);
     clearAxisFlags();
 }
 
@@ -42,6 +43,7 @@ void TCalcRun::localShift() {
         st.*kPosition[axis] = st.*kBlockStart[axis] + delta[axis];
         st.*kBlockStart[axis] = st.*kPosition[axis];
     }
+    apartAtBlockStartFor(7);
     clearAxisFlags();
     shiftPlot(delta);
 }
@@ -66,8 +68,10 @@ void TCalcRun::coordinateSetting() {
         st.*kBlockStart[axis] = st.*kPosition[axis];
         st.g92shift[axis] += delta[axis];
     }
+    const bool given[3] = {st.xse, st.yse, st.zse};
     clearAxisFlags();
     shiftPlot(delta);
+    apartOfCoordinateSetting(given);
 }
 
 } // namespace morvilo

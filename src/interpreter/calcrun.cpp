@@ -56,16 +56,6 @@ bool mayHoldControlWord(const std::string &s) {
            (first == 'G' && s.size() > 1 && upper(s[1]) == 'O');
 }
 
-// The line holds `letters` followed by the label `number` (leading zeros allowed) once its
-// spaces and comments are gone.
-bool lineHasLabel(const std::string &line, std::string_view letters, const std::string &number) {
-    const char lower = char(letters[0] - 'A' + 'a');
-    if (std::memchr(line.data(), letters[0], line.size()) == nullptr &&
-        std::memchr(line.data(), lower, line.size()) == nullptr)
-        return false;
-    return poss0s(nospacesandcomments(line), letters, number) >= 1;
-}
-
 // The loop or label number after a control word; false when the rest is not an integer.
 bool labelNumber(std::string_view rest, std::string &number) {
     int64_t value = 0;
@@ -100,7 +90,7 @@ void TCalcRun::start() {
     lines.Truncate();
     subs.Clear();
     flags.donotdraw = false;
-    vars.va.fill(0);
+    vars.ResetValues();
     vars.nva.fill(0);
     vars.ova.fill(0);
     st.plane = options.lathe() ? 18 : 17;
@@ -196,8 +186,8 @@ void TCalcRun::processLine() {
         endrun = true;
 }
 
-// The line without spaces and comments; comments do not nest and an unclosed one runs to the
-// end of the line.
+// The line without spaces, tabs and comments; comments do not nest and an unclosed one runs to
+// the end of the line. A ";" outside a comment ends the block: what follows is no words.
 void TCalcRun::prepareText() {
     const BracketChars brackets = Brackets();
     const std::string &line = memo1->line;
@@ -209,7 +199,11 @@ void TCalcRun::prepareText() {
             comment = true;
         else if (ch == brackets.commright)
             comment = false;
-        else if (!comment && ch != ' ')
+        else if (comment || ch == ' ' || ch == '\t')
+            continue;
+        else if (ch == ';')
+            break;
+        else
             *out++ = ch;
     }
     s.resize(size_t(out - s.data()));
@@ -267,14 +261,30 @@ TCalcRun::Flow TCalcRun::controlWords() {
     if (so.size() > 4 && startsWith(so, "GOTO") && labelNumber(so.substr(4), number)) {
         // The jump runs the target block. Without the label the line is processed on and the
         // run ends after it.
-        if (jumpToLabel('N', number, -1, true) || flags.breakprogram)
+        const int64_t site = lineStart, siteLine = memo1->alinenr;
+        if (jumpToLabel(kLabelN, number, -1, true)) {
+            if (memo1->olpos <= site)
+                endlessLoop(site, siteLine);
+            return Flow::SkipLineEnd;
+        }
+        if (flags.breakprogram)
             return Flow::SkipLineEnd;
         missingTarget("Sprungziel %1 nicht gefunden (Zeile %2), Lauf beendet", "N" + number);
         return Flow::Go;
     }
-    if (so.size() > 3 && startsWith(so, "END") && labelNumber(so.substr(3), number) &&
-        findDoBackwards(number))
-        return Flow::SkipLineEnd;
+    if (so.size() > 3 && startsWith(so, "END") && labelNumber(so.substr(3), number)) {
+        // Back to the nearest DO n before the line: reading continues with that line itself,
+        // so that a WHILE ... DO n is tested again. Without one the line is processed on as a
+        // line of no effect.
+        const int64_t site = lineStart, siteLine = memo1->alinenr;
+        if (const LabelLine *target = nearestLabel(kLabelDo, number, site, false)) {
+            moveTo(*target, true);
+            endlessLoop(site, siteLine);
+            return Flow::SkipLineEnd;
+        }
+        if (flags.breakprogram)
+            return Flow::SkipLineEnd;
+    }
     if (so.size() > 5 && startsWith(so, "WHILE") && so[5] == expleft)
         return whileWord();
     if (so.size() > 2 && startsWith(so, "DO"))
@@ -299,7 +309,7 @@ bool TCalcRun::ifWord() {
 }
 
 // WHILE[condition]DOn: the line itself does nothing; a condition of "0" continues after the
-// line holding ENDn.
+// first line after it holding ENDn.
 TCalcRun::Flow TCalcRun::whileWord() {
     size_t close = 0;
     const bool holds = conditionHolds(so, 5, close);
@@ -309,7 +319,8 @@ TCalcRun::Flow TCalcRun::whileWord() {
         !labelNumber(so.substr(close + 3), number))
         return Flow::Go;
     missingLine = memo1->alinenr;
-    if (findForward("END", number, false)) {
+    if (const LabelLine *target = nearestLabel(kLabelEnd, number, lineStart, true)) {
+        moveTo(*target, false);
         if (flags.plotbis > 0 && memo1->olpos <= flags.plotbis && flags.plotbis <= memo1->lpos &&
             st.mainprog == 0)
             flags.donotdraw = true;
@@ -321,25 +332,8 @@ TCalcRun::Flow TCalcRun::whileWord() {
     return Flow::Go;
 }
 
-// A failed WHILE looks forward (from the next line, or from the first with fromFirstLine) for
-// the line holding its END label, passing over the line at text offset `skip`; reading
-// continues after it. False when the text ended first or the run was stopped during
-// the search.
-bool TCalcRun::findForward(std::string_view letters, const std::string &number, bool fromFirstLine,
-                           int64_t skip) {
-    if (fromFirstLine)
-        memo1->FirstLine();
-    while (memo1->NextLine()) {
-        if (interrupted())
-            return false;
-        if (memo1->olpos != skip && lineHasLabel(memo1->line, letters, number))
-            return true;
-    }
-    return false;
-}
-
-// The labels of the text memo1 reads, listed at the first jump or call into it. Null when the
-// run was stopped while listing them.
+// The labels of the text memo1 reads, listed at the first jump, loop end or call in it. Null
+// when the run was stopped while listing them.
 const TCalcRun::LabelIndex *TCalcRun::labelIndex() {
     const auto known = labels.find(memo1);
     if (known != labels.end())
@@ -353,22 +347,36 @@ const TCalcRun::LabelIndex *TCalcRun::labelIndex() {
         if ((memo1->alinenr & 4095) == 4095 && interrupted())
             return nullptr;
         const std::string &raw = memo1->line;
+        // Every label holds an N or an O (END, DO).
         if (raw.find_first_of("NnOo") == std::string::npos)
             continue;
-        text = nospacesandcomments(raw);
-        // As poss0s reads a label: the letter, leading zeros, then the digits up to the next
-        // non-digit; the letter needs a character after it.
+        text = BlockWordsText(raw);
+        // As poss0s reads a label: the letters, leading zeros, then the digits up to the next
+        // non-digit; the letters need a character after them.
         for (size_t p = 0; p + 1 < text.size(); ++p) {
             const char letter = upper(text[p]);
-            if (letter != 'N' && letter != 'O')
-                continue;
+            LabelKind kind;
             size_t from = p + 1;
+            if (letter == 'N') {
+                kind = kLabelN;
+            } else if (letter == 'O') {
+                kind = kLabelO;
+            } else if (letter == 'D' && upper(text[p + 1]) == 'O' && p + 2 < text.size()) {
+                kind = kLabelDo;
+                from = p + 2;
+            } else if (letter == 'E' && p + 3 < text.size() && upper(text[p + 1]) == 'N' &&
+                       upper(text[p + 2]) == 'D') {
+                kind = kLabelEnd;
+                from = p + 3;
+            } else {
+                continue;
+            }
             while (from < text.size() && text[from] == '0')
                 ++from;
             size_t to = from;
             while (to < text.size() && text[to] >= '0' && text[to] <= '9')
                 ++to;
-            auto &lines = (letter == 'N' ? index.n : index.o)[text.substr(from, to - from)];
+            auto &lines = index.tables[kind][text.substr(from, to - from)];
             if (lines.empty() || lines.back().olpos != memo1->olpos)
                 lines.push_back({memo1->olpos, memo1->lpos, memo1->alinenr});
         }
@@ -380,37 +388,65 @@ const TCalcRun::LabelIndex *TCalcRun::labelIndex() {
     return &labels.emplace(memo1, std::move(index)).first->second;
 }
 
-// Moves the reader to the first line of the text holding `letter` and the label `number`,
-// passing over the line at text offset `skip`: the next line read is that line (runTarget) or
-// the one after it. False (the reader unmoved) when there is no such line or the run was
-// stopped.
-bool TCalcRun::jumpToLabel(char letter, const std::string &number, int64_t skip, bool runTarget) {
-    missingLine = memo1->alinenr;
+// The lines of the current text holding the label `number` of the kind, in text order; null
+// when there are none or the run was stopped.
+const std::vector<TCalcRun::LabelLine> *TCalcRun::labelLines(LabelKind kind,
+                                                             const std::string &number) {
     const LabelIndex *index = labelIndex();
     if (!index)
-        return false;
-    const auto &table = letter == 'N' ? index->n : index->o;
-    const std::string_view label = [&number] {
-        std::string_view text = number;
-        while (!text.empty() && text.front() == '0')
-            text.remove_prefix(1);
-        return text;
-    }();
+        return nullptr;
+    std::string_view label = number;
+    while (!label.empty() && label.front() == '0')
+        label.remove_prefix(1);
+    const auto &table = index->tables[kind];
     const auto found = table.find(std::string(label));
-    if (found == table.end())
+    return found == table.end() ? nullptr : &found->second;
+}
+
+// The line holding the label nearest to the text offset `at`: the first after it (after), or
+// the last before it; null when there is none.
+const TCalcRun::LabelLine *TCalcRun::nearestLabel(LabelKind kind, const std::string &number,
+                                                  int64_t at, bool after) {
+    const std::vector<LabelLine> *lines = labelLines(kind, number);
+    if (!lines)
+        return nullptr;
+    const auto first = std::partition_point(lines->begin(), lines->end(), [at](const LabelLine &l) {
+        return l.olpos <= at;
+    }); // the first line after `at`
+    if (after)
+        return first == lines->end() ? nullptr : &*first;
+    const auto last = std::partition_point(lines->begin(), first, [at](const LabelLine &l) {
+        return l.olpos < at;
+    }); // the first line at or after `at`
+    return last == lines->begin() ? nullptr : &*(last - 1);
+}
+
+// The next line read is the target line (runTarget) or the one after it.
+void TCalcRun::moveTo(const LabelLine &target, bool runTarget) {
+    memo1->FirstLine();
+    if (runTarget) {
+        memo1->olpos = memo1->lpos = target.olpos;
+        memo1->alinenr = target.linenr - 1;
+    } else {
+        memo1->olpos = target.olpos;
+        memo1->lpos = target.lpos;
+        memo1->alinenr = target.linenr;
+    }
+}
+
+// Moves the reader to the first line of the text holding the label, passing over the line at
+// text offset `skip`: the next line read is that line (runTarget) or the one after it. False
+// (the reader unmoved) when there is no such line or the run was stopped.
+bool TCalcRun::jumpToLabel(LabelKind kind, const std::string &number, int64_t skip,
+                           bool runTarget) {
+    missingLine = memo1->alinenr;
+    const std::vector<LabelLine> *lines = labelLines(kind, number);
+    if (!lines)
         return false;
-    for (const LabelLine &target : found->second) {
+    for (const LabelLine &target : *lines) {
         if (target.olpos == skip)
             continue;
-        memo1->FirstLine();
-        if (runTarget) {
-            memo1->olpos = memo1->lpos = target.olpos;
-            memo1->alinenr = target.linenr - 1;
-        } else {
-            memo1->olpos = target.olpos;
-            memo1->lpos = target.lpos;
-            memo1->alinenr = target.linenr;
-        }
+        moveTo(target, runTarget);
         return true;
     }
     return false;
@@ -424,22 +460,65 @@ void TCalcRun::missingTarget(const char *text, const std::string &target) {
         env.notice(UserMessage{text, {target, std::to_string(missingLine + 1)}});
 }
 
-// END n looks back for its DO n; reading continues with the DO line itself, also when it is the
-// first line. Without a DO n (or when stopped) the END line is processed on as a line of no
-// effect and reading continues after it.
-bool TCalcRun::findDoBackwards(const std::string &number) {
-    const int64_t endLine = memo1->alinenr;
-    while (memo1->PrevLine()) {
-        if (interrupted())
-            break;
-        if (lineHasLabel(memo1->line, "DO", number)) {
-            if (!memo1->PrevLine())
-                memo1->FirstLine();
-            return true;
-        }
+// A jump back from the block at text offset `site` of the current text (line index
+// siteLine). What the run does next depends only on where it reads, the variables, the state
+// of the simulated control and the call stack; when the same jump is taken again with all of
+// them as they were the last time, the run repeats itself for ever: it ends, saying where.
+// Cheap summaries come first (the variables' hash, the clock reads, the call depth); only
+// while they stay the same are the state and the call stack kept and compared bit for bit,
+// and then the variables.
+void TCalcRun::endlessLoop(int64_t site, int64_t siteLine) {
+    if (!lastJump || lastJumpEditor != memo1 || lastJumpSite != site) {
+        lastJump = &jumps[memo1][site];
+        lastJumpEditor = memo1;
+        lastJumpSite = site;
     }
-    memo1->GetLinenr(endLine);
-    return false;
+    JumpState &jump = *lastJump;
+    const uint32_t depth = subs.Count();
+    if (jump.valuesHash != vars.valuesHash || jump.clockReads != vars.clockReads ||
+        jump.depth != depth) {
+        jump.valuesHash = vars.valuesHash;
+        jump.clockReads = vars.clockReads;
+        jump.depth = depth;
+        jump.kept = JumpState::Kept::Nothing;
+        jump.values.reset();
+        return;
+    }
+    // The word being read is no state: every block reads its own.
+    tcalcstate now;
+    std::memcpy(static_cast<void *>(&now), &st, sizeof now);
+    now.c = 0;
+    now.num = {};
+    now.d = 0;
+    now.foundchar = false;
+    const size_t stackBytes = size_t(depth) * sizeof(tsub);
+    const bool sameState =
+        jump.kept != JumpState::Kept::Nothing &&
+        std::memcmp(static_cast<const void *>(jump.state.get()), &now, sizeof now) == 0 &&
+        (depth == 0 || std::memcmp(jump.stack.data(), subs.Data(), stackBytes) == 0);
+    if (!sameState) {
+        if (!jump.state)
+            jump.state = std::make_unique<tcalcstate>();
+        std::memcpy(static_cast<void *>(jump.state.get()), &now, sizeof now);
+        jump.stack.resize(depth);
+        if (depth > 0)
+            std::memcpy(static_cast<void *>(jump.stack.data()), subs.Data(), stackBytes);
+        jump.kept = JumpState::Kept::State;
+        return;
+    }
+    if (jump.kept == JumpState::Kept::State ||
+        std::memcmp(jump.values->data(), vars.va.data(), sizeof vars.va) != 0) {
+        if (!jump.values)
+            jump.values = std::make_unique<VariableStore::Values>();
+        *jump.values = vars.va;
+        jump.kept = JumpState::Kept::StateAndValues;
+        return;
+    }
+    endrun = true;
+    if (env.notice)
+        env.notice(UserMessage{"Endlosschleife: der Rücksprung in Zeile %1 wiederholt sich mit "
+                               "denselben Werten, Lauf beendet",
+                               {std::to_string(siteLine + 1)}});
 }
 
 // ---- expressions and variables ---------------------------------------------------------------
@@ -495,7 +574,7 @@ void TCalcRun::commitVariables() {
     for (const int n : written)
         vars.ova[size_t(n)] = vars.va[size_t(n)];
     for (const int n : written)
-        vars.va[size_t(n)] = vars.nva[size_t(n)];
+        vars.Write(n, vars.nva[size_t(n)]);
     lastWritten.swap(written);
     written.clear();
 }

@@ -2,12 +2,14 @@
 // The run object of CalcBtnClick: the driver, the words and the motion share its state.
 
 #include "expressions/handleexpression.h"
+#include "expressions/variablestore.h"
 #include "interpreter/calcinterfaces.h"
 #include "interpreter/calcstate.h"
 #include "interpreter/runlog.h"
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -32,20 +34,24 @@ private:
     bool ifWord();
     Flow whileWord();
     bool conditionHolds(const std::string &text, size_t open, size_t &close);
-    bool findForward(std::string_view letters, const std::string &number, bool fromFirstLine,
-                     int64_t skip = -1);
-    bool findDoBackwards(const std::string &number);
-    // A line holding a label (N or O and a number), where it lies in its text.
+    // A line holding a label (N or O and a number, DO n, END n), where it lies in its text.
     struct LabelLine {
         int64_t olpos, lpos, linenr;
     };
-    // The labels of one text: for N and O, every line holding each label number (without
-    // leading zeros), in text order. Built once per text and run, at the first jump or call.
+    enum LabelKind : uint8_t { kLabelN, kLabelO, kLabelDo, kLabelEnd, kLabelKinds };
+    // The labels of one text: of each kind, every line holding each label number (without
+    // leading zeros), in text order. Built once per text and run, at the first jump, loop end
+    // or call.
     struct LabelIndex {
-        std::unordered_map<std::string, std::vector<LabelLine>> n, o;
+        std::unordered_map<std::string, std::vector<LabelLine>> tables[kLabelKinds];
     };
     const LabelIndex *labelIndex();
-    bool jumpToLabel(char letter, const std::string &number, int64_t skip, bool runTarget);
+    const std::vector<LabelLine> *labelLines(LabelKind kind, const std::string &number);
+    const LabelLine *nearestLabel(LabelKind kind, const std::string &number, int64_t at,
+                                  bool after);
+    void moveTo(const LabelLine &target, bool runTarget);
+    bool jumpToLabel(LabelKind kind, const std::string &number, int64_t skip, bool runTarget);
+    void endlessLoop(int64_t site, int64_t siteLine);
     void missingTarget(const char *text, const std::string &target);
     void substituteBrackets();
     void assignVariables();
@@ -91,6 +97,14 @@ private:
     bool stroke(double x, double y, double z);
     bool patternHole(double x, double y, int64_t e);
     void patternPen();
+    // The machine's path where the drawing differs from it (drilling strokes), for a run that
+    // keeps a log.
+    bool keepsMachinePath() const { return log && options.Mill() && !options.cyclesToScale; }
+    void recordHole(uint32_t point, double x, double y, double z);
+    void recordApart();
+    void apartAtBlockStartFor(unsigned axes); // bit 0: X, 1: Y, 2: Z
+    void apartOfCoordinateSetting(const bool (&given)[3]);
+    template <typename T> bool logAppend(std::vector<T> &list, const T &record);
     void boltPattern(bool arc);
     void holesOnLine();
     void gridPattern();
@@ -108,6 +122,7 @@ private:
 
     // ---- motion and points (calcmotion.cpp) -----------------------------------------------
     void motion();
+    bool arcTurnsUsable();
     void lineToPosition();
     void machineZeroLeg();
     void arcFromR();
@@ -156,6 +171,11 @@ private:
     // the facts of the run beyond its points (null: nobody asked for them)
     RunLog *log = nullptr;
     int64_t mainLine = 0; // the main program's line being run, 0-based
+    // How far the machine stands from the drawn position (program coordinates X, Y, Z): after
+    // a stroke drawn for a G99 cycle it stands on the R level; at the block's start; whether
+    // the last RunApart record is not zero.
+    double apart[3] = {}, apartAtBlockStart[3] = {};
+    bool apartRecorded = false;
     bool spindleOn = false, spindleCcw = false;
     bool warnedNoFeed = false, warnedZeroFeed = false, warnedNoSpeed = false;
     // the block's stops and starts, logged once its points are stored
@@ -170,7 +190,22 @@ private:
     std::vector<int> written, lastWritten; // variables assigned by this block and the last
     std::vector<std::string> subfiles; // the subprogram folder's files, listed at the first call
     std::map<const TEditorCore *, LabelIndex> labels; // per text read in this run
-    int64_t missingLine = 0;                          // the line (0-based) that jumped or called
+    // What the run was like the last time it jumped back from a block: per text, by the
+    // block's text offset. The state and the variables are kept only while their summaries
+    // stay the same.
+    struct JumpState {
+        uint64_t valuesHash = 0, clockReads = 0;
+        uint32_t depth = 0; // of the call stack
+        enum class Kept : uint8_t { Nothing, State, StateAndValues } kept = Kept::Nothing;
+        std::unique_ptr<tcalcstate> state;
+        std::vector<tsub> stack;
+        std::unique_ptr<VariableStore::Values> values;
+    };
+    std::map<const TEditorCore *, std::unordered_map<int64_t, JumpState>> jumps;
+    JumpState *lastJump = nullptr; // the entry of the last jump back, and where it was
+    const TEditorCore *lastJumpEditor = nullptr;
+    int64_t lastJumpSite = -1;
+    int64_t missingLine = 0;    // the line (0-based) that jumped or called
     bool targetMissing = false; // a jump or call found no target: the run ends after the line
     bool subfilesListed = false;
     unsigned pumpTick = 0;

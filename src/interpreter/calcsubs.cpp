@@ -55,7 +55,8 @@ bool roundedInt(double value, int32_t &result) {
 // They count as written by this block, so that the next block's values-before (ova, which the
 // variable list shows) take them over like an assignment's.
 void TCalcRun::setLowVariables(const double (&values)[kLowVariables]) {
-    std::copy(values, values + kLowVariables, vars.va.begin());
+    for (int n = 0; n < kLowVariables; ++n)
+        vars.Write(n, values[n]);
     std::copy(values, values + kLowVariables, vars.nva.begin());
     for (int n = 0; n < kLowVariables; ++n)
         written.push_back(n);
@@ -100,6 +101,7 @@ tsub *TCalcRun::pushCall(int32_t num, int32_t count) {
 void TCalcRun::macroCall() {
     for (int axis = 0; axis < kAxes; ++axis)
         st.*kPosition[axis] = st.*kBlockStart[axis];
+    apartAtBlockStartFor(7);
     int32_t num = 0;
     if ((st.pse && !roundedInt(st.p, num)) || !pushCall(num, 1))
         return;
@@ -202,6 +204,8 @@ void TCalcRun::returnFromSub() {
 // The subprogram file's editor goes; the caller's editor reads again.
 void TCalcRun::closeSubprogramFile(const tsub &entry) {
     labels.erase(memo1);
+    jumps.erase(memo1);
+    lastJump = nullptr;
     if (env.subeditors)
         env.subeditors->Release(memo1);
     memo1 = entry.texteditor;
@@ -217,11 +221,11 @@ void TCalcRun::callSub(int32_t nr) {
         return;
     const std::string number = std::to_string(nr);
     if (subs[subs.Count() - 1].local) {
-        if (!jumpToLabel('N', number, -1, true) && !flags.breakprogram)
+        if (!jumpToLabel(kLabelN, number, -1, true) && !flags.breakprogram)
             missingTarget("Unterprogramm %1 nicht gefunden (Zeile %2), Lauf beendet", "N" + number);
         return;
     }
-    const bool inText = jumpToLabel('O', number, subs[subs.Count() - 1].linestart, false);
+    const bool inText = jumpToLabel(kLabelO, number, subs[subs.Count() - 1].linestart, false);
     if (flags.breakprogram)
         return;
     const std::string *file = env.subeditors ? subprogramFile(number) : nullptr;

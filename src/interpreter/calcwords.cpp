@@ -6,6 +6,7 @@
 #include "interpreter/variablenzuweisen.h"
 #include "view/viewstate.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -288,6 +289,7 @@ void TCalcRun::warn(const char *text, std::vector<std::string> values) {
 void TCalcRun::applyBlock() {
     for (int axis = 0; axis < kAxes; ++axis)
         st.*kBlockStart[axis] = st.*kPosition[axis];
+    std::copy(apart, apart + 3, apartAtBlockStart);
     setMirrorPositions();
     polarWordsOfShifts();
     // The steps below are tested here first: most blocks only move.
@@ -350,9 +352,12 @@ void TCalcRun::polarWordsOfShifts() {
 void TCalcRun::newPosition() {
     if (st.usemaschinecoordinates) {
         for (int axis = 0; axis < kAxes; ++axis)
-            if (st.*kGiven[axis])
+            if (st.*kGiven[axis]) {
                 st.*kPosition[axis] =
                     st.*kWord[axis] - st.loc[axis] - st.glo[axis] + st.g92shift[axis];
+                if (axis < 3)
+                    apart[axis] = 0;
+            }
         return;
     }
     for (int axis = 0; axis < kAxes; ++axis) {
@@ -362,6 +367,8 @@ void TCalcRun::newPosition() {
         double &word = st.*kWord[axis];
         if (st.absmode || (axis <= kY && st.setrotation)) {
             position = word;
+            if (axis < 3)
+                apart[axis] = 0; // the machine stands there too
         } else {
             position += word;
             word = position;
@@ -398,6 +405,7 @@ void TCalcRun::setupRotation() {
     st.g68roty = st.ay;
     st.ax = st.ox;
     st.ay = st.oy;
+    apartAtBlockStartFor(3);
     st.xse = st.yse = false;
     st.g68rot = st.rse ? st.r * kDegree : 0;
     rotcos = std::cos(st.g68rot);

@@ -32,6 +32,21 @@ struct RunWarning {
     UserMessage message;
 };
 
+// Where the machine's path leaves the drawn one. A drilling cycle drawn as a stroke (drawing it
+// to scale is an option of the view) goes, on the machine, at rapid to the R level, feeds to
+// the hole's bottom and returns at rapid to the initial level (G98) or the R level (G99). The
+// stroke's first point stands for the first two of these moves; from its second point on, the
+// machine may stand apart from the drawn path (on the R level after G99) until the program sets
+// that axis again. Coordinates are those of the plot list, rewritten with it.
+struct RunHole {
+    uint32_t point;         // the stroke's bottom as drawn
+    double r[3], bottom[3]; // the R level and the bottom on the machine
+};
+struct RunApart {
+    uint32_t point; // from this point on, until the next record,
+    double by[3];   // the machine stands this far from the drawn point
+};
+
 struct RunLog {
     // A program that warns on every line would fill the memory with warnings; the list keeps
     // the first ones and counts the others.
@@ -44,6 +59,8 @@ struct RunLog {
     // Machine coordinates of a stored point: its coordinates plus these (X ... W).
     double machineOffset[9] = {};
     MoveUnits units = MoveUnits::Unset; // at the end of the run
+    std::vector<RunHole> holes;         // in point order
+    std::vector<RunApart> apart;        // in point order
 
     void Clear() { *this = RunLog(); }
     void Event(uint32_t point, RunEventKind kind, double value, int64_t line) {

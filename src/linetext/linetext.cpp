@@ -45,7 +45,9 @@ void SetSquareBracketComments(bool on) {
     currentBrackets = on ? BracketChars{'[', ']', '(', ')'} : BracketChars{};
 }
 
-std::string nospacesandcomments(std::string_view s) {
+namespace {
+// s without comments and without the characters `blank` says are blanks.
+template <typename Blank> std::string withoutBlanksAndComments(std::string_view s, Blank blank) {
     const BracketChars b = Brackets();
     std::string result;
     result.reserve(s.size());
@@ -53,12 +55,39 @@ std::string nospacesandcomments(std::string_view s) {
     for (const char c : s) {
         if (c == b.commleft)
             inComment = true;
-        if (c != ' ' && !inComment)
+        if (!blank(c) && !inComment)
             result += c;
         if (c == b.commright)
             inComment = false;
     }
     return result;
+}
+} // namespace
+
+std::string nospacesandcomments(std::string_view s) {
+    return withoutBlanksAndComments(s, [](char c) { return c == ' '; });
+}
+
+size_t BlockLength(std::string_view s) {
+    const BracketChars b = Brackets();
+    if (s.find(';') == std::string_view::npos)
+        return s.size();
+    bool inComment = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == b.commleft)
+            inComment = true;
+        else if (c == b.commright)
+            inComment = false;
+        else if (c == ';' && !inComment)
+            return i;
+    }
+    return s.size();
+}
+
+std::string BlockWordsText(std::string_view s) {
+    return withoutBlanksAndComments(s.substr(0, BlockLength(s)),
+                                    [](char c) { return c == ' ' || c == '\t'; });
 }
 
 int32_t poss0s(std::string_view s, std::string_view letters, std::string_view number) {

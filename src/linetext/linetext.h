@@ -29,6 +29,14 @@ void SetSquareBracketComments(bool on);
 // kept.
 std::string nospacesandcomments(std::string_view s);
 
+// The words of a block as the interpreter reads them: as nospacesandcomments, with tabs taken
+// as spaces, and the block ending at a ";" outside a comment (the end-of-block mark of
+// Fanuc-type tapes, a comment in LinuxCNC). CAM posts write tabs between an address and its
+// number.
+std::string BlockWordsText(std::string_view s);
+// The length of the block part of s: up to its first ";" outside a comment.
+size_t BlockLength(std::string_view s);
+
 // The last 1-based position in s where `letters` (any letter case) stands followed by the label
 // `number`, with any number of leading zeros on either side, and no further digit after it;
 // 0 when there is none. At least one character must follow the letters.

@@ -1,5 +1,6 @@
 #include "simulate/milling.h"
 
+#include "interpreter/machinepath.h"
 #include "simulate/toolsweep.h"
 
 #include <algorithm>
@@ -74,8 +75,9 @@ bool clipToBox(TipPoint &a, TipPoint &b, double x0, double y0, double x1, double
 // tool, in list order: f(index of the move's end point, sweep).
 class Moves {
 public:
-    Moves(const TPlotList &lines, const MillingTool &tool, const HeightField &field)
-        : lines(lines), tool(tool), top(field.GetStock().top) {
+    Moves(const TPlotList &lines, const RunLog *log, const MillingTool &tool,
+          const HeightField &field)
+        : lines(lines), log(log), tool(tool), top(field.GetStock().top) {
         const Stock &s = field.GetStock();
         const double r = tool.Radius();
         x0 = s.xmin - r;
@@ -87,30 +89,35 @@ public:
     // Calls f for the moves ending at points first ... last - 1; stops early when f returns
     // false.
     template <typename F> void Each(uint32_t first, uint32_t last, F f) const {
-        TPlotReader reader(lines);
+        TMachinePath path(lines, log);
+        t9dline moves[2];
         TipPoint previous{};
         bool hasPrevious = false;
         if (first > 0) {
-            const t9dline &p = reader[first - 1];
+            const t9dline &p = moves[path.Moves(first - 1, moves) - 1];
             previous = {p.x, p.y, p.z};
             hasPrevious = p.zeilevon != -1 && finite(p);
         }
         for (uint32_t k = first; k < last; ++k) {
-            const t9dline &p = reader[k];
-            const bool usable = p.zeilevon != -1 && finite(p);
-            TipPoint a = previous, b{p.x, p.y, p.z};
-            const bool move = usable && hasPrevious && p.typ == 1;
-            previous = b;
-            hasPrevious = usable;
-            if (!move || std::min(a.z, b.z) >= top || !clipToBox(a, b, x0, y0, x1, y1))
-                continue;
-            if (!f(k, ToolSweep(tool, a, b)))
-                return;
+            const uint32_t n = path.Moves(k, moves);
+            for (uint32_t m = 0; m < n; ++m) {
+                const t9dline &p = moves[m];
+                const bool usable = p.zeilevon != -1 && finite(p);
+                TipPoint a = previous, b{p.x, p.y, p.z};
+                const bool move = usable && hasPrevious && p.typ == 1;
+                previous = b;
+                hasPrevious = usable;
+                if (!move || std::min(a.z, b.z) >= top || !clipToBox(a, b, x0, y0, x1, y1))
+                    continue;
+                if (!f(k, ToolSweep(tool, a, b)))
+                    return;
+            }
         }
     }
 
 private:
     const TPlotList &lines;
+    const RunLog *log;
     const MillingTool &tool;
     double top, x0, y0, x1, y1;
 };
@@ -252,10 +259,10 @@ private:
 } // namespace
 
 MillingResult MillPart(const TPlotList &lines, const MillingTool &tool, HeightField &field,
-                       const MillingControl &control) {
+                       const MillingControl &control, const RunLog *log) {
     if (field.Empty())
         return MillingResult::Done;
-    const Moves moves(lines, tool, field);
+    const Moves moves(lines, log, tool, field);
     float *const cells = field.Writable(); // once, before the threads start
     unsigned threads = control.threads ? control.threads : std::thread::hardware_concurrency();
     threads = std::clamp(threads, 1u, 64u);
@@ -285,7 +292,7 @@ MillingResult MillPart(const TPlotList &lines, const MillingTool &tool, HeightFi
 }
 
 std::optional<uint32_t> LastCut(const TPlotList &lines, const MillingTool &tool,
-                                const HeightField &field, int32_t i, int32_t j) {
+                                const HeightField &field, int32_t i, int32_t j, const RunLog *log) {
     if (i < 0 || j < 0 || i >= field.Columns() || j >= field.Rows())
         return std::nullopt;
     const float height = field.At(i, j);
@@ -293,7 +300,7 @@ std::optional<uint32_t> LastCut(const TPlotList &lines, const MillingTool &tool,
         return std::nullopt;
     const double x = field.CellX(i), y = field.CellY(j);
     std::optional<uint32_t> last;
-    Moves(lines, tool, field).Each(0, lines.Count(), [&](uint32_t k, const ToolSweep &sweep) {
+    Moves(lines, log, tool, field).Each(0, lines.Count(), [&](uint32_t k, const ToolSweep &sweep) {
         if (const double h = sweep.HeightAt(x, y); h != ToolSweep::kNowhere && float(h) == height)
             last = k;
         return true;

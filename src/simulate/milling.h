@@ -1,15 +1,17 @@
 #pragma once
 // The machining preview's computation: the stock's height field lowered by the tool swept along
 // every move of the plot list, feed moves and rapid moves alike (a rapid into the stock is a cut
-// the user must see). A move is a point drawn from the point before it (typ 1); the
-// interpreter's axis cross is left out. The height of a cell is the lowest the tool's lower
-// surface comes over the cell's centre along the whole path, never above the stock's top.
+// the user must see). With the run's log, the moves are the machine's (TMachinePath): a drilling
+// cycle drawn as a stroke mills its true hole. A move is a point drawn from the point before it
+// (typ 1); the interpreter's axis cross is left out. The height of a cell is the lowest the tool's
+// lower surface comes over the cell's centre along the whole path, never above the stock's top.
 //
 // The work is split over threads by rows (row j to thread j mod n), so each thread owns its
 // rows and needs no locks; each reads the plot list by itself. Memory beyond the grid is a few
 // hundred bytes a thread.
 
 #include "interpreter/plotlist.h"
+#include "interpreter/runlog.h"
 #include "simulate/heightfield.h"
 #include "machine/millingtool.h"
 
@@ -35,12 +37,13 @@ enum class MillingResult { Done, Cancelled };
 // Lowers field (as Reset left it, or as an earlier call left it) by every move of lines. A
 // cancelled run leaves the field partly milled.
 MillingResult MillPart(const TPlotList &lines, const MillingTool &tool, HeightField &field,
-                       const MillingControl &control = {});
+                       const MillingControl &control = {}, const RunLog *log = nullptr);
 
 // The index in lines of the last move that cut cell (i, j) to its height in field, as MillPart
 // computed it with tool; none for a cell at the stock's top. It goes through the whole plot
 // list, so it is meant for a single cell the user points at.
 std::optional<uint32_t> LastCut(const TPlotList &lines, const MillingTool &tool,
-                                const HeightField &field, int32_t i, int32_t j);
+                                const HeightField &field, int32_t i, int32_t j,
+                                const RunLog *log = nullptr);
 
 } // namespace morvilo

@@ -39,7 +39,7 @@ TEST_F(Language, TheWindowsChoiceOrEnglishSpeaksInEveryMessage) {
     fs::create_directory(home);
     const std::string program = (scratch / "p.nc").string(), endless = (scratch / "e.nc").string();
     test::WriteFile(program, "G1X1\n");
-    test::WriteFile(endless, "N10\nG1X1\nGOTO10\n");
+    test::WriteFile(endless, "N10\nG91G1X1\nGOTO10\n");
     const std::string missing = (scratch / "missing").string();
     const struct {
         std::vector<std::string> arguments;

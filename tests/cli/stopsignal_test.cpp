@@ -21,7 +21,7 @@ TEST(StopSignal, EndsAnEndlessRunWithoutOutput) {
     fs::create_directories(german);
     WriteFile(german / "options.dat", std::string(24, '\0')); // language 0: German
     const std::string program = (scratch / "endless.nc").string();
-    WriteFile(program, "N10\nG1X1\nGOTO10\n");
+    WriteFile(program, "N10\nG91G1X1\nGOTO10\n"); // each pass moves on: no repeated state
     const fs::path drawing = scratch / "out" / "p.dxf";
     const struct {
         std::vector<std::string> arguments;

@@ -27,6 +27,26 @@ TEST_F(LineText, NoSpacesAndComments) {
     EXPECT_EQ(nospacesandcomments("G1 [move] X(1+2)"), "G1[move]X");
 }
 
+// The interpreter's reading: tabs are spaces, a ";" outside a comment ends the block; the
+// editor's helper above keeps both.
+TEST_F(LineText, BlockWordsEndAtASemicolonAndTakeTabsAsSpaces) {
+    const struct {
+        const char *line, *words;
+    } cases[] = {
+        {"G1\tX\t0.001 Y 2", "G1X0.001Y2"},
+        {"G1 X5 F100 ; move Z-5", "G1X5F100"},
+        {"G1 X7 (a;b) Y8", "G1X7Y8"},
+        {"G1 X6 ; (c) Y7", "G1X6"},
+        {"; all of it", ""},
+        {"G1 (open; X1", "G1"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(BlockWordsText(c.line), c.words) << c.line;
+    EXPECT_EQ(nospacesandcomments("G1\tX1 ; Y2"), "G1\tX1;Y2");
+    SetSquareBracketComments(true);
+    EXPECT_EQ(BlockWordsText("G1 [a;b] X(1+2) ; Y3"), "G1X(1+2)");
+}
+
 TEST_F(LineText, Poss0sFindsTheLastLabel) {
     struct Case {
         const char *line, *letters, *number;

@@ -339,6 +339,72 @@ TEST(ProgramFacts, MachineCoordinatesAddTheFinalWorkOffset) {
     EXPECT_NEAR(f.feedLength, 110, 1e-9);
 }
 
+// Drilling cycles count as the machine drills them: rapid to the R level, feed to the bottom,
+// rapid back to the initial level (G98) or the R level (G99, where the next moves start),
+// whether the backplot draws them to scale or as strokes. Pecks are not counted.
+TEST(ProgramFacts, DrillingCyclesCountAsDrilledWhateverTheDrawing) {
+    const struct {
+        const char *name;
+        const char *program;
+        double zMin, rapidLength, feedLength; // hand-worked; rapidLength < 0: not worked out
+    } cases[] = {
+        {"G98", "G0 X0 Y0 Z10\nG98 G81 X10 Y0 Z-8 R2 F100\nX20\nG80\nG0 Z10\n", -8, 82, 20},
+        {"G99: the next moves start from R",
+         "G0 X0 Y0 Z10\nG99 G81 X10 Y0 Z-8 R2 F100\nX20\nG80\nG0 X0\nG0 Z10\n", -8, 86, 20},
+        {"G83 from the issue", "G0 Z5\nG83 X0 Y0 Z-12 R1 Q3 F100\nG80\n", -12, 26, 13},
+        {"incremental: R from the initial level, the bottom from R",
+         "G0 Z10\nG91 G81 X10 Y0 Z-5 R-8 F100\nX10\nG90 G80\n", -3, 72, 10},
+        {"a bolt circle of G99 holes",
+         "G0 X0 Y0 Z5\nG99 G81 Z-2 R1 F100 L0\nG34 X0 Y0 I10 J0 K4\nG80\nG0 X0 Y0\nZ5\n", -2, -1,
+         12},
+        {"G99 under a work offset and a change of units",
+         "G10 L2 P1 Z-5\nG0 Z10\nG99 G81 X1 Y0 Z-8 R2 F100\nX2\nG80\nG54\nG0 X0\nG21\nG0 X3\n",
+         -3 * kInch, -1, -1},
+        {"G99, then G92 names the position", "G0 Z10\nG99 G81 X1 Z-8 R2 F100\nG80\nG92 Z0\nG0 X0\n",
+         -10, -1, 10},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ProgramFacts drawn = run(c.program).facts;
+        const ProgramFacts scaled =
+            run(c.program, [](InterpreterHarness &h) { h.options.cyclesToScale = true; }).facts;
+        EXPECT_NEAR(drawn.rapidLength, scaled.rapidLength, 1e-9);
+        EXPECT_NEAR(drawn.feedLength, scaled.feedLength, 1e-9);
+        EXPECT_NEAR(drawn.totalTime, scaled.totalTime, 1e-9);
+        EXPECT_NEAR(drawn.totalTimeAccel, scaled.totalTimeAccel, 1e-9);
+        expectBox(drawn.all, {{scaled.all.min[0], scaled.all.min[1], scaled.all.min[2]},
+                              {scaled.all.max[0], scaled.all.max[1], scaled.all.max[2]}});
+        expectBox(drawn.feed, {{scaled.feed.min[0], scaled.feed.min[1], scaled.feed.min[2]},
+                               {scaled.feed.max[0], scaled.feed.max[1], scaled.feed.max[2]}});
+        EXPECT_NEAR(drawn.feed.min[2], c.zMin, 1e-9);
+        if (c.rapidLength >= 0) {
+            EXPECT_NEAR(drawn.rapidLength, c.rapidLength, 1e-9);
+        }
+        if (c.feedLength >= 0) {
+            EXPECT_NEAR(drawn.feedLength, c.feedLength, 1e-9);
+        }
+    }
+}
+
+// The sample flange's holes are 8 deep (G81 Z-8 R2 from Z2), its pocket 3.
+TEST(StatsCommand, TheSampleBoltCircleIsDrilledToItsDepth) {
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::RunCli({"stats", "--json",
+                           MORVILO_TEST_DATA "/../../data/programs/mill-macro-boltcircle.nc"},
+                          out, err),
+              0)
+        << err.str();
+    const QJsonObject extents = QJsonDocument::fromJson(QByteArray::fromStdString(out.str()))
+                                    .object()["extents"]
+                                    .toObject();
+    EXPECT_EQ(extents["feed"].toObject()["min"].toArray()[2].toDouble(), -8);
+}
+
+// A comment after ";" is no words: the program runs without a warning.
+TEST(ProgramFacts, ASemicolonCommentIsNoWords) {
+    EXPECT_TRUE(run("G1 X5 F100 ; move\n").facts.warnings.empty());
+}
+
 // The plot list tells what each move is, with the feed words in force.
 TEST(ProgramFacts, PlotListRecordsWhatEachMoveIs) {
     InterpreterHarness h;

@@ -6,6 +6,8 @@
 
 #include "interpreterharness.h"
 
+#include "interpreter/machinepath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -213,6 +215,41 @@ TEST(InterpreterCorpus, AgreesWithLinuxCncMoveForMove) {
     }
     std::cout << "corpus: " << programs.size() << " programs, " << compared.points
               << " end points and " << compared.centres << " arc centres compared\n";
+}
+
+// The machine's path that the program facts and the machining preview read: with drilling
+// cycles drawn as strokes (the default), the run's log gives back the holes LinuxCNC drills.
+TEST(InterpreterCorpus, DrillingCyclesOnTheMachineWhateverTheDrawing) {
+    Compared compared;
+    size_t programs = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(kCorpus)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".nc" || !name.starts_with("drill_"))
+            continue;
+        SCOPED_TRACE(name);
+        ++programs;
+        const auto moves =
+            readMoves(std::filesystem::path(entry.path()).replace_extension(".moves"));
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+        for (const Dialect &dialect : {kMill, kMillHaas}) {
+            SCOPED_TRACE(dialect.name);
+            InterpreterHarness h;
+            dialect.set(h.options);
+            RunLog log;
+            h.log = &log;
+            h.RunAll(text);
+            std::vector<t9dline> machine;
+            TMachinePath path(h.lines, &log);
+            t9dline m[2];
+            for (uint32_t k = uint32_t(kFixedPoints); k < h.lines.Count(); ++k)
+                for (uint32_t n = path.Moves(k, m), i = 0; i < n; ++i)
+                    machine.push_back(m[i]);
+            EXPECT_EQ(compare(machine, moves, compared), "");
+        }
+    }
+    EXPECT_GE(programs, 5u);
 }
 
 } // namespace

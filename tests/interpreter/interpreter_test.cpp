@@ -82,6 +82,15 @@ TEST(InterpreterRun, PathEnds) {
         {"G1X0\nWHILE[#1LT3]DO1\n#1=#1+1\nG1X#1\nEND1\nG1Y5", 5, 3, 5, 0},
         {"G1X0\nWHILE[#1GT3]DO1\nG1X9\nEND1\nG1Y5", 2, 0, 5, 0},
         {"G1X1\nEND1\nG1X2", 2, 2, 0, 0},
+        // A tab is a space; a ";" outside a comment ends the block, also for labels.
+        {"G1\tX\t0.001 Y\t2", 1, 0.001, 2, 0},
+        {"G1 X5 F100 ; move Z-5", 1, 5, 0, 0},
+        {"G1 X6 ; (c) Y7", 1, 6, 0, 0},
+        {"G1 X7 (a;b) Y8", 1, 7, 8, 0},
+        {";G1X5\nG1Y1", 1, 0, 1, 0},
+        {"GOTO7\nG1X1 ; N7\nN7 G1X3", 1, 3, 0, 0},
+        {"GOTO20\nG1X9\nN\t20 G1\tX2", 1, 2, 0, 0},
+        {"#1=0\nWHILE[#1LT2]DO1 ; END1\n#1=#1+1\nG1X#1\nEND1\nG1Y5", 3, 2, 5, 0},
         {"#1=5\nG1X#1", 1, 5, 0, 0},
         {"#1=1\n#1=#1+1#2=#1\nG1X#1Y#2", 1, 2, 1, 0},
         {"#5=7\n##5=3\nG1X#7", 1, 3, 0, 0},
@@ -432,8 +441,11 @@ public:
     std::vector<int32_t> slept;
 };
 
+// (The loops read the clock, so they do not come back in the same state: their end is not
+// certain.)
 TEST(InterpreterEvents, LoopsOfJumpsAreStoppable) {
-    for (const char *text : {"N1\nGOTO1", "WHILE[1]DO1\nEND1", "N1\nG1X1\nGOTO1"}) {
+    for (const char *text :
+         {"N1\nIF[#3001GE0]GOTO1", "WHILE[#3001GE0]DO1\nEND1", "N1\nG1X#3001\nGOTO1"}) {
         SCOPED_TRACE(text);
         InterpreterHarness h;
         ScriptedEvents events(h.flags);

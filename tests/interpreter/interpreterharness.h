@@ -5,6 +5,7 @@
 #include "editor/editorcore.h"
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
+#include "interpreter/runlog.h"
 #include "view/viewstate.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,7 @@ public:
         env.message = message;
         env.variableline = variableline;
         env.notice = notice;
+        env.log = log;
         return env;
     }
 
@@ -69,6 +71,7 @@ public:
     MacroMessage message;
     VariableListLine variableline;
     RunNotice notice;
+    RunLog *log = nullptr;
 };
 
 // Dialect choices that cases of a table set on their harness.

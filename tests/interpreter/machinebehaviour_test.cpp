@@ -4,6 +4,7 @@
 
 #include "interpreterharness.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -115,6 +116,90 @@ TEST(MachineBehaviour, MissingTargetsAreReportedAndEndTheRun) {
     h.notice = [&](const UserMessage &) { ++notices; };
     h.Run("GOTO5\nN5G1X1\nM98P7\nM30\nO7\nM99");
     EXPECT_EQ(notices, 0);
+}
+
+// A run that can never end ends at once, saying where: a jump back taken again from the same
+// block with the same variables, state and call stack as the last time; and a helix of more
+// steps than a plot list can count. Loops that do end run to their end, and L0 makes an arc
+// no move (a warning in the log).
+TEST(MachineBehaviour, RunsThatCannotEndStopAtOnceWithTheirLine) {
+    const std::string endless = "Endlosschleife: der Rücksprung in Zeile %1 wiederholt sich mit "
+                                "denselben Werten, Lauf beendet";
+    const auto loopAt = [&](int line) { return FillIn(endless, {std::to_string(line)}); };
+    const struct {
+        const char *name;
+        std::string text;
+        std::string notice; // empty: the run ends by itself
+        std::vector<Xyz> path;
+        std::string warning = {};
+    } cases[] = {
+        {"a label jumping to itself", "N10\nGOTO10", loopAt(2), {}},
+        {"two labels jumping to each other", "G1X1\nN1\nGOTO2\nN2\nGOTO1", loopAt(5), {{1, 0, 0}}},
+        // (the point of each pass is stored until the repetition is certain)
+        {"an endless WHILE",
+         "WHILE[1]DO1\nG0X5\nEND1\nG1Y1",
+         loopAt(3),
+         {{5, 0, 0}, {5, 0, 0}, {5, 0, 0}, {5, 0, 0}}},
+        {"a variable written with its own value, a modal code set and reset",
+         "#1=5\nN10#1=5\nG90\nG91\nGOTO10",
+         loopAt(5),
+         {}},
+        {"an endless loop around a loop that ends",
+         "WHILE[1]DO1\n#1=0\nWHILE[#1LT3]DO2\n#1=#1+1\nEND2\nEND1",
+         loopAt(6),
+         {}},
+        {"an endless loop in a subprogram",
+         "M98P100\nM30\nO100\nN1G0X3\nGOTO1",
+         loopAt(5),
+         {{3, 0, 0}, {3, 0, 0}, {3, 0, 0}, {3, 0, 0}}},
+        {"a helix beyond the steps a plot list counts",
+         "G0X10\nG2X10Y0I-10J0Z-10L100000000\nG1X0",
+         "Schraubenlinie mit L100000000: mehr als 4294967295 Schritte (Zeile 2), Lauf beendet",
+         {{10, 0, 0}},
+         "Schraubenlinie mit L100000000: mehr als 4294967295 Schritte, Lauf beendet"},
+        {"an arc of L0",
+         "G0X10\nG2X10Y0I-10J0Z-10L0\nG1X0Y5",
+         "",
+         {{10, 0, 0}, {0, 5, 0}},
+         "Bogen mit L0 ohne Umdrehung: der Satz bewegt nicht"},
+        {"a counting WHILE", "#1=0\nWHILE[#1LT3]DO1\n#1=#1+1\nEND1\nG1X#1", "", {{3, 0, 0}}},
+        {"a loop whose variable repeats a value before it changes",
+         "#1=0\nN5#2=7\n#1=#1+1\nIF[#1LT4]GOTO5\nG1X#1",
+         "",
+         {{4, 0, 0}}},
+        {"a loop that waits for the clock", "WHILE[#3001LT5]DO1\nEND1\nG1X1", "", {{1, 0, 0}}},
+        {"a loop around a loop, both ending",
+         "#2=0\nWHILE[#2LT2]DO1\n#1=0\nWHILE[#1LT3]DO2\n#1=#1+1\nEND2\n#2=#2+1\nEND1\nG1X#2",
+         "",
+         {{2, 0, 0}}},
+        {"a subprogram called again and again, ending",
+         "#100=0\nN1M98P100\nIF[#100LT3]GOTO1\nG1Y#100\nM30\nO100\n#100=#100+1\nM99",
+         "",
+         {{0, 3, 0}}},
+        // M99 gives the caller its #1 back: the calling loop comes back in the same state
+        {"a subprogram called again and again, the same every time",
+         "#1=0\nN1M98P100\nIF[#1LT3]GOTO1\nG1Y#1\nM30\nO100\n#1=#1+1\nM99",
+         loopAt(3),
+         {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        InterpreterHarness h;
+        uint32_t tick = 0; // the clock advances a millisecond every third reading
+        h.variables->clock = [&tick] { return ClockReading{tick++ / 3}; };
+        RunLog log;
+        h.log = &log;
+        std::vector<std::string> notices;
+        h.notice = [&](const UserMessage &message) { notices.push_back(message.Filled()); };
+        ExpectPath(h.Run(c.text), c.path);
+        EXPECT_EQ(notices, c.notice.empty() ? std::vector<std::string>{}
+                                            : std::vector<std::string>{c.notice});
+        // (feed moves without F warn too)
+        const bool warned = std::any_of(log.warnings.begin(), log.warnings.end(), [&](auto &w) {
+            return w.message.Filled() == c.warning && w.line == 2;
+        });
+        EXPECT_EQ(warned, !c.warning.empty());
+    }
 }
 
 // U, W, R, P and Q of G70 ... G73 are the cycle's parameters: no point carries U or W, and the

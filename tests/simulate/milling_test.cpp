@@ -1,5 +1,7 @@
 #include "toolpaths.h"
 
+#include "../interpreter/interpreterharness.h"
+
 #include "simulate/heightfield.h"
 #include "simulate/milling.h"
 #include "simulate/toolsweep.h"
@@ -328,6 +330,38 @@ TEST(HeightField, GridLayoutDefaultsAndRefusals) {
         EXPECT_TRUE(field.Empty());
         EXPECT_EQ(message.Filled().rfind(r.message, 0), 0u) << message.Filled();
     }
+}
+
+// A drilling cycle mills the hole the machine drills, whether the backplot draws it to scale or
+// as a stroke: G99 holes from Z5 with R-1 below the stock's top, so the traverse between the
+// holes at the R level cuts a groove 1 deep.
+TEST(Milling, DrillingCyclesMillTheirTrueHolesWhateverTheDrawing) {
+    const std::string program = "G0 X0 Y0 Z5\nG99 G81 X2 Y5 Z-4 R-1 F100\nX8\nG80\nG0 Z5\n";
+    const Stock stock{0, 0, 10, 10, 0};
+    const MillingTool tool{ToolShape::Flat, 1.0, 0};
+    const auto mill = [&](bool toScale) {
+        test::InterpreterHarness h;
+        h.options.cyclesToScale = toScale;
+        RunLog log;
+        h.log = &log;
+        h.Run(program);
+        HeightField field;
+        UserMessage message;
+        EXPECT_TRUE(field.Reset(stock, 0.25, message));
+        EXPECT_EQ(MillPart(h.lines, tool, field, {1, nullptr, {}}, &log), MillingResult::Done);
+        return field;
+    };
+    const HeightField drawn = mill(false), scaled = mill(true);
+    ASSERT_EQ(drawn.Columns(), scaled.Columns());
+    ASSERT_EQ(drawn.Rows(), scaled.Rows());
+    int differ = 0;
+    for (int32_t j = 0; j < drawn.Rows(); ++j)
+        for (int32_t i = 0; i < drawn.Columns(); ++i)
+            differ += drawn.At(i, j) != scaled.At(i, j);
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(drawn.Deepest(), -4.0f);
+    EXPECT_EQ(drawn.At(20, 20), -1.0f); // (5.125, 5.125): on the way from hole to hole at R
+    EXPECT_EQ(drawn.At(20, 30), 0.0f);  // beside it
 }
 
 } // namespace

@@ -1,0 +1,16 @@
+(G99 holes, then moves without Z from the R level, a second work system and G98)
+G21 G17 G90
+G0 X0 Y0 Z20
+G99 G81 X10 Y0 Z-6 R3 F150
+X20 Y5
+G80
+G0 X0 Y0
+G1 X5 F300
+G0 Z20
+G10 L2 P2 X5 Y5
+G55
+G98 G81 X10 Y10 Z-4 R2 F150
+X0
+G80
+G0 Z30
+M30
