@@ -118,6 +118,14 @@ void TMainform::FormCreate(const QString &programFolder) {
     progpath = ProgramDataFolder(programFolder.toStdString());
     maincap = windowTitle();
     menu = BuildMainMenu(menuBar(), this);
+    // The option's caption names the bolt patterns; its hint tells all it switches.
+    action("Haas")->setToolTip(QString::fromUtf8(
+        "Lochkreis, Lochbogen und Lochreihe als G70/G71/G72 (statt G34/G36/G35); M97 Pn ruft das "
+        "lokale Unterprogramm ab Satz Nn desselben Programms auf"));
+    action("Haas")->setStatusTip(action("Haas")->toolTip());
+    for (QMenu *shown : menuBar()->findChildren<QMenu *>())
+        if (shown->actions().contains(action("Haas")))
+            shown->setToolTipsVisible(true);
     Panel3 = new TReliefPanel;
     createToolBar();
     createPages();
@@ -247,6 +255,8 @@ void TMainform::createToolBar() {
     profileLabel->setObjectName("ProfileLabel");
     profileLabel->setBuddy(Panel3->ProfileCombo);
     ToolBar2->addWidget(profileLabel);
+    // As wide as the longest name: the user's names are theirs to choose.
+    Panel3->ProfileCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     ToolBar2->addWidget(Panel3->ProfileCombo);
 }
 
@@ -346,8 +356,7 @@ void TMainform::connectCommands() {
     for (const char *name : {"Einfgen1", "PasteBtn"})
         on(name, [this] { memo1->PasteFromClipBoard(); });
     on("Druckereinrichten1", [this] { Druckereinrichten1Click(); });
-    on("DXFExport1",
-       [this] { morvilo::DXFExport1Click(this, lines, lastPictureFolder, errorBox); });
+    on("DXFExport1", [this] { morvilo::DXFExport1Click(this, lines, SaveFolder(), errorBox); });
     on("Werkstueckexportieren1", [this] { WerkstueckexportierenClick(); });
     on("Backplotdrucken1", [this] { PrintForm->Backplotdrucken(PaintBox1->bit()); });
     on("Drucken1", [this] { Drucken1Click(); });
@@ -507,6 +516,8 @@ void TMainform::CalcBtnClick() {
     if (freshloaded && !flags.inrender) {
         freshloaded = false;
         PaintBox1->FitToPlot();
+        // The part of the new program is milled a moment later: fitted when it is there.
+        fitPartWhenMilled = partPreview->Shown();
     }
 }
 
@@ -586,7 +597,12 @@ void TMainform::FormShow() {
 
 void TMainform::handleCommandLine() {
     startupPending = false;
-    Panel3->setParameters(startupParameters);
+    // The command line sets levels, width, distance and inversion; the safe height and the depth
+    // stay as the remembered profile brought them.
+    ReliefParameters parameters = startupParameters;
+    parameters.sicher = Panel3->SicherEd->value();
+    parameters.tiefe = Panel3->FraesTiefe->value();
+    Panel3->setParameters(parameters);
     opentheDXFnow(QString::fromStdString(startup.picture));
 }
 
@@ -669,7 +685,8 @@ void TMainform::OrdnerfrUnterprogramme1Click() {
 }
 
 void TMainform::Senden1Click() {
-    dnc::SendDocument(this, memo1->core(), portOptions, progpath, errorBox);
+    dnc::SendDocument(this, memo1->core(), portOptions, progpath, errorBox,
+                      [this](const QString &sent) { statusBar()->showMessage(sent); });
 }
 
 void TMainform::PortEinstellungen1Click() {

@@ -11,9 +11,10 @@
 
 namespace morvilo {
 
-TPartPreview::TPartPreview(const TPlotList &lines, QStatusBar *statusBar, std::string settingsPath,
-                           QObject *parent)
-    : QObject(parent), lines(lines), statusBar(statusBar), settingsPath(std::move(settingsPath)) {
+TPartPreview::TPartPreview(const TPlotList &lines, const RunLog &runLog, QStatusBar *statusBar,
+                           std::string settingsPath, QObject *parent)
+    : QObject(parent), lines(lines), runLog(runLog), statusBar(statusBar),
+      settingsPath(std::move(settingsPath)) {
     bool damaged = false;
     settings = ReadPreviewDat(this->settingsPath, &damaged);
     if (damaged)
@@ -64,10 +65,10 @@ void TPartPreview::StopWork() {
 }
 
 TPartPreview::Result TPartPreview::mill(const TPlotList &lines, PreviewSettings settings,
-                                        const std::atomic<bool> *cancel,
+                                        ToolSpans tools, const std::atomic<bool> *cancel,
                                         std::atomic<int> *progress) {
     Result result;
-    result.tool = settings.tool;
+    result.tools = std::move(tools);
     const std::optional<PreviewGrid> grid = ChoosePreviewGrid(settings, lines);
     if (!grid) {
         result.message = {"Das Programm hat keine Punkte, aus denen sich das Rohteil ergibt; "
@@ -81,10 +82,14 @@ TPartPreview::Result TPartPreview::mill(const TPlotList &lines, PreviewSettings 
     MillingControl control;
     control.cancel = cancel;
     control.progress = [progress](double share) { *progress = int(share * 1000); };
-    result.cancelled = MillPart(lines, settings.tool, *field, control) == MillingResult::Cancelled;
+    result.cancelled = MillPart(lines, result.tools, *field, control) == MillingResult::Cancelled;
     if (!result.cancelled)
         result.field = std::move(field);
     return result;
+}
+
+ToolSpans TPartPreview::tools() const {
+    return ToolsOfRun(runLog, settings.tools, settings.tool);
 }
 
 void TPartPreview::start() {
@@ -94,8 +99,8 @@ void TPartPreview::start() {
     cancel = false;
     progress = 0;
     resultTaken = false;
-    watcher.setFuture(
-        QtConcurrent::run(&TPartPreview::mill, std::cref(lines), settings, &cancel, &progress));
+    watcher.setFuture(QtConcurrent::run(&TPartPreview::mill, std::cref(lines), settings, tools(),
+                                        &cancel, &progress));
     progressTimer.start();
 }
 
@@ -116,7 +121,7 @@ void TPartPreview::finished() {
         return;
     }
     part = result.field;
-    partTool = result.tool;
+    partTools = result.tools;
     emit partChanged();
 }
 
@@ -158,14 +163,14 @@ const HeightField *TPartPreview::CurrentPart(UserMessage &message) {
     const std::atomic<bool> never{false};
     std::atomic<int> ignored{0};
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Result result = mill(lines, settings, &never, &ignored);
+    Result result = mill(lines, settings, tools(), &never, &ignored);
     QApplication::restoreOverrideCursor();
     if (!result.field) {
         message = result.message;
         return nullptr;
     }
     part = std::move(result.field);
-    partTool = result.tool;
+    partTools = result.tools;
     stale = false;
     emit partChanged();
     return part.get();
@@ -174,7 +179,7 @@ const HeightField *TPartPreview::CurrentPart(UserMessage &message) {
 int64_t TPartPreview::LastCutAt(int32_t i, int32_t j) const {
     if (!part || stale)
         return -1;
-    const std::optional<uint32_t> cut = LastCut(lines, partTool, *part, i, j);
+    const std::optional<uint32_t> cut = LastCut(lines, partTools, *part, i, j);
     return cut ? int64_t(*cut) : -1;
 }
 

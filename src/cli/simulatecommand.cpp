@@ -26,6 +26,7 @@
 #include <atomic>
 #include <charconv>
 #include <functional>
+#include <map>
 
 namespace morvilo::cli {
 
@@ -37,6 +38,7 @@ constexpr int kImageWidth = 1024, kImageHeight = 768;
 struct SimulateOptions {
     ProgramRunOptions run;
     std::optional<MillingTool> tool;
+    std::map<int, MillingTool> tools; // by T number
     std::optional<double> resolution;
     std::optional<Stock> stock;
     std::string heightmap, stl, image;
@@ -48,6 +50,10 @@ std::string simulateUsage() {
         {"--tool flat:D|ball:D|vbit:D:ANGLE",
          cliText("Fräser: Schaftfräser, Kugelfräser oder V-Fräser mit Durchmesser D und "
                  "Spitzenwinkel ANGLE in Grad (nötig)")},
+        {"--tool Tn=TOOL",
+         cliText("der Fräser der Werkzeugnummer n ab ihrem Werkzeugwechsel (M6); mehrmals "
+                 "möglich; ohne --tool TOOL gilt der Fräser der kleinsten Nummer auch vor dem "
+                 "ersten Wechsel und für Nummern ohne Fräser")},
         {"--resolution R", cliText("Kantenlänge der Rasterzellen (so dass etwa 4 Millionen "
                                    "Zellen entstehen)")},
         {"--stock XMIN,YMIN,XMAX,YMAX,ZTOP",
@@ -63,47 +69,6 @@ std::string simulateUsage() {
                      {cliText("Interpretiert das G-Code-Programm PROGRAM und berechnet das "
                               "Werkstück, das der Fräser aus dem Rohteil herausarbeitet.")},
                      items);
-}
-
-// Numbers separated by sep: exactly count of them, each a locale-free real.
-bool readNumbers(std::string_view text, char sep, size_t count, std::vector<double> &numbers) {
-    numbers.clear();
-    while (true) {
-        const size_t end = text.find(sep);
-        double value = 0;
-        if (!ParseReal(text.substr(0, end), value) || !std::isfinite(value))
-            return false;
-        numbers.push_back(value);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
-    return numbers.size() == count;
-}
-
-std::optional<MillingTool> parseTool(std::string_view text) {
-    const size_t colon = text.find(':');
-    if (colon == std::string_view::npos)
-        return std::nullopt;
-    const std::string_view shape = text.substr(0, colon);
-    std::vector<double> numbers;
-    MillingTool tool;
-    if (shape == "flat" || shape == "ball") {
-        tool.shape = shape == "flat" ? ToolShape::Flat : ToolShape::Ball;
-        if (!readNumbers(text.substr(colon + 1), ':', 1, numbers))
-            return std::nullopt;
-    } else if (shape == "vbit") {
-        tool.shape = ToolShape::VBit;
-        if (!readNumbers(text.substr(colon + 1), ':', 2, numbers))
-            return std::nullopt;
-        tool.angle = numbers[1];
-    } else {
-        return std::nullopt;
-    }
-    tool.diameter = numbers[0];
-    if (!ToolIsValid(tool))
-        return std::nullopt;
-    return tool;
 }
 
 std::optional<bool> readSimulateOption(OptionReader &reader, SimulateOptions &o,
@@ -126,12 +91,21 @@ std::optional<bool> readSimulateOption(OptionReader &reader, SimulateOptions &o,
         return true;
     }
     if (reader.Is("tool")) {
-        o.tool = parseTool(value);
-        if (!o.tool)
+        // TOOL for the whole program, or Tn=TOOL for the tool number n
+        const bool numbered = value.find('=') != std::string::npos;
+        if (numbered && !AddToolEntry(value, o.tools)) {
+            error = cliText("--tool: erwartet Tn=TOOL mit einer T-Nummer, die noch kein Werkzeug "
+                            "hat: %1",
+                            {value});
+            return false;
+        }
+        if (!numbered)
+            o.tool = ParseToolText(value);
+        if (!numbered && !o.tool)
             error = cliText("--tool: erwartet flat:D, ball:D oder vbit:D:ANGLE mit D > 0 und 0 "
                             "< ANGLE < 180: %1",
                             {value});
-        return o.tool.has_value();
+        return numbered || o.tool.has_value();
     }
     if (reader.Is("resolution")) {
         double r = 0;
@@ -221,6 +195,8 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
                                [&](OptionReader &reader, std::string &e) {
                                    return readSimulateOption(reader, options, e);
                                });
+    if (!options.tool && !options.tools.empty())
+        options.tool = options.tools.begin()->second;
     if (parsed && !options.run.help && !options.tool) {
         parsed = false;
         error = cliText("--tool fehlt");
@@ -230,13 +206,15 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
         return *done;
     const std::string prefix = "morvilo-cli simulate: ";
     TPlotList lines;
-    if (const int status = RunProgram("simulate", options.run, lines, err); status != kSuccess)
+    RunLog runLog;
+    if (const int status = RunProgram("simulate", options.run, lines, err, &runLog);
+        status != kSuccess)
         return status;
 
-    const MillingTool &tool = *options.tool;
+    const ToolSpans tools = ToolsOfRun(runLog, options.tools, *options.tool);
     std::optional<Stock> stock = options.stock;
     if (!stock)
-        stock = DefaultStock(lines, tool);
+        stock = DefaultStock(lines, WidestTool({*options.tool, {}, {}, options.tools}));
     if (!stock) {
         err << prefix
             << cliText("Das Programm hat keine Punkte, aus denen sich das Rohteil ergibt; "
@@ -256,7 +234,7 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
                                      if (StopSignal() != 0)
                                          cancel = true;
                                  }};
-    if (MillPart(lines, tool, field, control) == MillingResult::Cancelled || StopSignal() != 0) {
+    if (MillPart(lines, tools, field, control) == MillingResult::Cancelled || StopSignal() != 0) {
         err << prefix << StoppedText() << "\n";
         return StoppedStatus();
     }
