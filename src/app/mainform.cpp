@@ -11,6 +11,7 @@
 #include "app/plotbox.h"
 #include "app/progpath.h"
 #include "app/reliefpanel.h"
+#include "app/statuspane.h"
 #include "app/subprogramviews.h"
 #include "app/zeilennummerform.h"
 #include "dnc/receiveform.h"
@@ -137,13 +138,20 @@ void TMainform::FormCreate(const QString &programFolder) {
     layout->addWidget(PageControl1, 1);
     setCentralWidget(central);
     statusBar()->setObjectName("StatusBar1");
-    ReliefFiguresLabel = new QLabel;
+    // The bar's messages (the caret's place, the coordinates under the pointer, notices) go
+    // into a pane of their own at the left that keeps room for a caret line; the figures beside
+    // it give way when the bar is too narrow for all, cut with "…" and whole in their tool tips.
+    MessagePane = new TStatusPane(100);
+    MessagePane->setObjectName("MessagePane");
+    statusBar()->addPermanentWidget(MessagePane, 1);
+    connect(statusBar(), &QStatusBar::messageChanged, MessagePane, &QLabel::setText);
+    ReliefFiguresLabel = new TStatusPane(16);
     ReliefFiguresLabel->setObjectName("ReliefFiguresLabel");
     statusBar()->addPermanentWidget(ReliefFiguresLabel);
-    MeasureLabel = new QLabel;
+    MeasureLabel = new TStatusPane(16);
     MeasureLabel->setObjectName("MeasureLabel");
     statusBar()->addPermanentWidget(MeasureLabel);
-    FactsLabel = new QLabel;
+    FactsLabel = new TStatusPane(16);
     FactsLabel->setObjectName("FactsLabel");
     statusBar()->addPermanentWidget(FactsLabel);
     createPartPreview();

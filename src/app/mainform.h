@@ -211,6 +211,7 @@ public:
     QScrollArea *ScrollBox1;
     TPlotBox *PaintBox1;
     TPartPreview *partPreview;
+    QLabel *MessagePane;        // the status bar's message: the caret's place, notices
     QLabel *ReliefFiguresLabel; // the size and run time of the last relief program
     QLabel *FactsLabel;         // run time and extents of the last run
     QLabel *MeasureLabel;       // what "Messen" found

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -140,7 +141,8 @@ private slots:
         file.open(QIODevice::Append);
         file.write("diameter=zero\r\n");
         file.close();
-        TPartPreview damaged(again->lines, nullptr, home->filePath("preview.dat").toStdString());
+        TPartPreview damaged(again->lines, again->runLog, nullptr,
+                             home->filePath("preview.dat").toStdString());
         QVERIFY(!damaged.Damage().empty());
         QCOMPARE(damaged.Settings().tool.diameter, 4.0); // the line before it stands
     }
@@ -221,7 +223,7 @@ private slots:
             QVERIFY(dialog);
             folder = dialog->directory().absolutePath();
             dialog->selectFile("guipart");
-            dialog->accept();
+            static_cast<QDialog *>(dialog)->accept(); // as the Save button does
         });
         form->action("Werkstueckexportieren1")->trigger();
         QCOMPARE(folder, QDir(home->path()).absolutePath());
