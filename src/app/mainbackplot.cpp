@@ -113,13 +113,7 @@ QToolBar *TMainform::createViewToolBar() {
     }
     action("RotBtn")->setChecked(true);
     // A measurement begins afresh whenever the mode is chosen.
-    connect(action("MessenBtn"), &QAction::toggled, this, [this](bool on) {
-        measureFirst.reset();
-        PaintBox1->measureMarks.clear();
-        PaintBox1->update();
-        MeasureLabel->setText(
-            on ? TranslateString(QString::fromUtf8("Messen: ersten Punkt anklicken")) : QString());
-    });
+    connect(action("MessenBtn"), &QAction::toggled, this, [this] { ResetMeasurement(); });
     return bar;
 }
 
@@ -291,8 +285,10 @@ void TMainform::ToolButton16Click() {
 void TMainform::FixedViewClick(FixedView which) {
     const bool rerun = SetFixedView(view, which, PaintBox1->width(), PaintBox1->height(),
                                     [this] { PaintBox1->RepaintAll(); });
-    if (rerun)
+    if (rerun) {
+        freshloaded = true; // the plot changes its scale: fitted after the run
         CalcBtnClick();
+    }
 }
 
 void TMainform::ViewStepClick(const QString &name) {

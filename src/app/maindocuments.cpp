@@ -20,8 +20,8 @@
 namespace morvilo {
 
 QString TMainform::DocumentFilter() {
-    return QString::fromUtf8("CNC Dateien (*.cnc;*.nc;*.tap;*.din;*.txt)|*.cnc;*.nc;*.tap;*.din;"
-                             "*.txt|Alle Dateien (*.*)|*.*");
+    return QString::fromUtf8("CNC Dateien (*.cnc;*.nc;*.ngc;*.tap;*.din;*.txt)|*.cnc;*.nc;*.ngc;"
+                             "*.tap;*.din;*.txt|Alle Dateien (*.*)|*.*");
 }
 
 void TMainform::SetChanged() {
@@ -60,6 +60,7 @@ void TMainform::Neu1Click() {
 }
 
 void TMainform::NewAll() {
+    forgetProgramFigures();
     memo1->core().FileNew();
     PaintBox1->RepaintAll();
     afilename.clear();
@@ -80,6 +81,7 @@ bool TMainform::OpenFile() {
 bool TMainform::OpenFileWithName(const QString &name) {
     const bool ok = memo1->core().OpenFileWithName(name.toStdString());
     if (ok) {
+        forgetProgramFigures();
         afilename = name;
         AddtoFavorites(afilename);
         SetUnChanged();
@@ -146,7 +148,7 @@ QString TMainform::chooseOpenFile() {
 QString TMainform::chooseSaveFile() {
     if (saveDialog)
         return saveDialog();
-    QFileDialog dialog(this, QString(), lastPictureFolder,
+    QFileDialog dialog(this, QString(), SaveFolder(),
                        QtFileFilter(TranslateString(DocumentFilter())));
     dialog.setObjectName("SaveDialog1");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -154,6 +156,15 @@ QString TMainform::chooseSaveFile() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().front();
+}
+
+QString TMainform::SaveFolder() const {
+    return afilename.isEmpty() ? lastPictureFolder : QFileInfo(afilename).absolutePath();
+}
+
+void TMainform::forgetProgramFigures() {
+    ReliefFiguresLabel->clear();
+    ResetMeasurement();
 }
 
 void TMainform::AddtoFavorites(const QString &name) {
@@ -187,15 +198,16 @@ void TMainform::opentheDXFnow(const QString &fname) {
         RunReliefWithProgress(this, Panel3->parameters(), fname.toStdString(), tempfilename);
     switch (result.status) {
     case ReliefStatus::Ok:
+        forgetProgramFigures();
         ReliefFiguresLabel->setText(TranslateMessage(
             Panel3->levelOptions().Any()
                 ? UserMessage{"Relief: %1, Laufzeit %2 (spart %3) (%4)",
                               {ByteSizeText(result.bytes), RunTimeText(result.estimate.seconds),
                                RunTimeText(SecondsSaved(result.estimate)),
-                               Panel3->selectedProfile().name}}
+                               ShownProfileName(Panel3->selectedProfile()).toStdString()}}
                 : UserMessage{"Relief: %1, Laufzeit %2 (%3)",
                               {ByteSizeText(result.bytes), RunTimeText(result.estimate.seconds),
-                               Panel3->selectedProfile().name}}));
+                               ShownProfileName(Panel3->selectedProfile()).toStdString()}}));
         freshloaded = true; // the first plot of the new program is zoomed to fit
         memo1->core().OpenFileWithName(tempfilename);
         PageControl1->setCurrentIndex(1);
@@ -229,8 +241,16 @@ void TMainform::ProfilesClick() {
     UserMessage error;
     if (!SaveMachineProfiles(progpath + kProfilesFileName, dialog.profiles(), error))
         errorBox(TranslateMessage(error));
+    // Editing is not choosing: the profile in use stays in use. Renamed, it is chosen again by
+    // its new name; with new feeds or spindle speed in the dialog, the panel shows them; deleted,
+    // the bare paths take its place.
+    const MachineProfile before = Panel3->selectedProfile();
     Panel3->setProfiles(dialog.profiles());
-    Panel3->selectProfile(dialog.selectedName());
+    const std::string active = dialog.activeName();
+    const MachineProfile *after = FindProfile(dialog.profiles(), active);
+    if (!after || after->name != before.name || after->feed != before.feed ||
+        after->plungeFeed != before.plungeFeed || after->spindle != before.spindle)
+        Panel3->selectProfile(active);
 }
 
 } // namespace morvilo

@@ -49,6 +49,15 @@ void TMainform::ProgrammInfo1Click() {
     ProgramInfoForm->raise();
 }
 
+void TMainform::ResetMeasurement() {
+    measureFirst.reset();
+    PaintBox1->measureMarks.clear();
+    PaintBox1->update();
+    MeasureLabel->setText(isChecked("MessenBtn")
+                              ? TranslateString(QString::fromUtf8("Messen: ersten Punkt anklicken"))
+                              : QString());
+}
+
 void TMainform::MeasureClick(int x, int y) {
     const tmat44 mat = ViewMatrix(view, PaintBox1->width(), PaintBox1->height());
     const int64_t index = NearestPlotPoint(lines, mat, x, y, kMeasureReach);

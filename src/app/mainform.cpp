@@ -11,6 +11,7 @@
 #include "app/plotbox.h"
 #include "app/progpath.h"
 #include "app/reliefpanel.h"
+#include "app/statuspane.h"
 #include "app/subprogramviews.h"
 #include "app/zeilennummerform.h"
 #include "dnc/receiveform.h"
@@ -118,6 +119,14 @@ void TMainform::FormCreate(const QString &programFolder) {
     progpath = ProgramDataFolder(programFolder.toStdString());
     maincap = windowTitle();
     menu = BuildMainMenu(menuBar(), this);
+    // The option's caption names the bolt patterns; its hint tells all it switches.
+    action("Haas")->setToolTip(QString::fromUtf8(
+        "Lochkreis, Lochbogen und Lochreihe als G70/G71/G72 (statt G34/G36/G35); M97 Pn ruft das "
+        "lokale Unterprogramm ab Satz Nn desselben Programms auf"));
+    action("Haas")->setStatusTip(action("Haas")->toolTip());
+    for (QMenu *shown : menuBar()->findChildren<QMenu *>())
+        if (shown->actions().contains(action("Haas")))
+            shown->setToolTipsVisible(true);
     Panel3 = new TReliefPanel;
     createToolBar();
     createPages();
@@ -129,13 +138,20 @@ void TMainform::FormCreate(const QString &programFolder) {
     layout->addWidget(PageControl1, 1);
     setCentralWidget(central);
     statusBar()->setObjectName("StatusBar1");
-    ReliefFiguresLabel = new QLabel;
+    // The bar's messages (the caret's place, the coordinates under the pointer, notices) go
+    // into a pane of their own at the left that keeps room for a caret line; the figures beside
+    // it give way when the bar is too narrow for all, cut with "…" and whole in their tool tips.
+    MessagePane = new TStatusPane(100);
+    MessagePane->setObjectName("MessagePane");
+    statusBar()->addPermanentWidget(MessagePane, 1);
+    connect(statusBar(), &QStatusBar::messageChanged, MessagePane, &QLabel::setText);
+    ReliefFiguresLabel = new TStatusPane(16);
     ReliefFiguresLabel->setObjectName("ReliefFiguresLabel");
     statusBar()->addPermanentWidget(ReliefFiguresLabel);
-    MeasureLabel = new QLabel;
+    MeasureLabel = new TStatusPane(16);
     MeasureLabel->setObjectName("MeasureLabel");
     statusBar()->addPermanentWidget(MeasureLabel);
-    FactsLabel = new QLabel;
+    FactsLabel = new TStatusPane(16);
     FactsLabel->setObjectName("FactsLabel");
     statusBar()->addPermanentWidget(FactsLabel);
     createPartPreview();
@@ -248,6 +264,8 @@ void TMainform::createToolBar() {
     profileLabel->setObjectName("ProfileLabel");
     profileLabel->setBuddy(Panel3->ProfileCombo);
     ToolBar2->addWidget(profileLabel);
+    // As wide as the longest name: the user's names are theirs to choose.
+    Panel3->ProfileCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     ToolBar2->addWidget(Panel3->ProfileCombo);
 }
 
@@ -347,8 +365,7 @@ void TMainform::connectCommands() {
     for (const char *name : {"Einfgen1", "PasteBtn"})
         on(name, [this] { memo1->PasteFromClipBoard(); });
     on("Druckereinrichten1", [this] { Druckereinrichten1Click(); });
-    on("DXFExport1",
-       [this] { morvilo::DXFExport1Click(this, lines, lastPictureFolder, errorBox); });
+    on("DXFExport1", [this] { morvilo::DXFExport1Click(this, lines, SaveFolder(), errorBox); });
     on("Werkstueckexportieren1", [this] { WerkstueckexportierenClick(); });
     on("Backplotdrucken1", [this] { PrintForm->Backplotdrucken(PaintBox1->bit()); });
     on("Drucken1", [this] { Drucken1Click(); });
@@ -508,6 +525,8 @@ void TMainform::CalcBtnClick() {
     if (freshloaded && !flags.inrender) {
         freshloaded = false;
         PaintBox1->FitToPlot();
+        // The part of the new program is milled a moment later: fitted when it is there.
+        fitPartWhenMilled = partPreview->Shown();
     }
 }
 
@@ -587,7 +606,12 @@ void TMainform::FormShow() {
 
 void TMainform::handleCommandLine() {
     startupPending = false;
-    Panel3->setParameters(startupParameters);
+    // The command line sets levels, width, distance and inversion; the safe height and the depth
+    // stay as the remembered profile brought them.
+    ReliefParameters parameters = startupParameters;
+    parameters.sicher = Panel3->SicherEd->value();
+    parameters.tiefe = Panel3->FraesTiefe->value();
+    Panel3->setParameters(parameters);
     opentheDXFnow(QString::fromStdString(startup.picture));
 }
 
@@ -670,7 +694,8 @@ void TMainform::OrdnerfrUnterprogramme1Click() {
 }
 
 void TMainform::Senden1Click() {
-    dnc::SendDocument(this, memo1->core(), portOptions, progpath, errorBox);
+    dnc::SendDocument(this, memo1->core(), portOptions, progpath, errorBox,
+                      [this](const QString &sent) { statusBar()->showMessage(sent); });
 }
 
 void TMainform::PortEinstellungen1Click() {

@@ -68,6 +68,9 @@ public:
     void NewAll();
     bool OpenFile();
     bool OpenFileWithName(const QString &name);
+    // Where the save and export dialogs start: the program's folder, or the folder of the last
+    // picture for a program not saved yet.
+    QString SaveFolder() const;
     bool SaveFile();
     bool SaveTheFile(const QString &name);
     void AddtoFavorites(const QString &name);
@@ -140,6 +143,9 @@ public:
     // "Messen": a click picks the plot point nearest to it; the second click shows dX, dY, dZ
     // and the distance from the first.
     void MeasureClick(int x, int y);
+    // A measurement begins afresh: no first point, no marks, the label's request for the first
+    // point while "Messen" is chosen.
+    void ResetMeasurement();
     // The machining preview: the view choice "Bahn" / "Werkstück", the "Werkzeug" dialog and
     // "Werkstück exportieren..." (STL or PFM).
     void PartViewClick(bool part);
@@ -156,6 +162,9 @@ public:
 
     QAction *action(const QString &name) const { return menu.action(name); }
     bool isChecked(const QString &name) const;
+    // Another program replaces the document: the figures of the last one (the relief's size and
+    // run time, a measurement) go.
+    void forgetProgramFigures();
 
     // Fields.
     std::string progpath;
@@ -172,6 +181,7 @@ public:
     UserMessage profilesDamage;      // what of profiles.ini could not be read, shown once
     bool allocationReported = false; // the plot list could not grow during this run
     bool freshloaded = false;        // a document was loaded since the last run
+    bool fitPartWhenMilled = false;  // the next part shown is zoomed to fit
 
     // The interpreter's world: the plot list, the run flags, the dialect and the view.
     TPlotList lines;
@@ -201,6 +211,7 @@ public:
     QScrollArea *ScrollBox1;
     TPlotBox *PaintBox1;
     TPartPreview *partPreview;
+    QLabel *MessagePane;        // the status bar's message: the caret's place, notices
     QLabel *ReliefFiguresLabel; // the size and run time of the last relief program
     QLabel *FactsLabel;         // run time and extents of the last run
     QLabel *MeasureLabel;       // what "Messen" found

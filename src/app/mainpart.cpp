@@ -17,6 +17,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <utility>
+
 namespace morvilo {
 
 namespace {
@@ -33,7 +35,11 @@ void TMainform::createPartPreview() {
     PaintBox1->shownPart = [this] { return partPreview->Shown() ? partPreview->Part() : nullptr; };
     PaintBox1->pickPart = [this](int32_t i, int32_t j) { return partPreview->LastCutAt(i, j); };
     connect(partPreview, &TPartPreview::partChanged, this, [this] {
-        if (partPreview->Shown())
+        if (!partPreview->Shown())
+            return;
+        if (std::exchange(fitPartWhenMilled, false))
+            PaintBox1->FitToPlot();
+        else
             PaintBox1->RepaintAll();
     });
     connect(partPreview, &TPartPreview::failed, this,
@@ -89,11 +95,25 @@ void TMainform::WerkstueckexportierenClick() {
     }
     const QString stl = translated("STL-Dateien (*.stl)"),
                   pfm = translated("Höhenbild PFM (*.pfm)");
-    QString filter = stl;
-    const QString file =
-        partSaveDialog ? partSaveDialog()
-                       : QFileDialog::getSaveFileName(this, translated("Werkstück exportieren"),
-                                                      lastPictureFolder, stl + ";;" + pfm, &filter);
+    QString filter = stl, file;
+    if (partSaveDialog) {
+        file = partSaveDialog();
+    } else {
+        // A name without an extension gets the chosen type's, before the dialog asks about
+        // replacing a file of that name.
+        QFileDialog dialog(this, translated("Werkstück exportieren"), SaveFolder(),
+                           stl + ";;" + pfm);
+        dialog.setObjectName("PartSaveDialog");
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix("stl");
+        connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString &chosen) {
+            dialog.setDefaultSuffix(chosen == pfm ? "pfm" : "stl");
+        });
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            file = dialog.selectedFiles().front();
+            filter = dialog.selectedNameFilter();
+        }
+    }
     if (file.isEmpty())
         return;
     const bool asPfm = file.endsWith(".pfm", Qt::CaseInsensitive) ||

@@ -62,18 +62,28 @@ bool restorePlacement(const QSettings &store, QWidget &window) {
     return true;
 }
 
-// The machine profile of the last session with the feeds and the spindle speed it had; a value
-// that is missing or no number keeps the profile's.
+// The machine profile of the last session with the feeds, the spindle speed, the safe height and
+// the depth it had; a value that is missing or no number keeps the profile's. A profile that
+// dresses the program checks that the safe height lies above the cuts, which the start-up values
+// of the bare paths (safe -1, depth 1) never pass: without remembered heights such a profile
+// starts from them turned upwards (safe 1, depth -1). The bare paths keep the start-up values.
 void restoreProfileChoice(const QSettings &store, TReliefPanel &panel) {
     if (!store.contains("Profile"))
         return;
     panel.selectProfile(store.value("Profile").toString().toStdString());
-    const std::pair<const char *, QDoubleSpinBox *> fields[] = {
-        {"Feed", panel.FeedEd}, {"PlungeFeed", panel.PlungeFeedEd}, {"Spindle", panel.SpindleEd}};
+    if (panel.selectedProfile().pathsOnly)
+        return;
+    panel.SicherEd->setValue(-panel.SicherEd->value());
+    panel.FraesTiefe->setValue(-panel.FraesTiefe->value());
+    const std::pair<const char *, QDoubleSpinBox *> fields[] = {{"Feed", panel.FeedEd},
+                                                                {"PlungeFeed", panel.PlungeFeedEd},
+                                                                {"Spindle", panel.SpindleEd},
+                                                                {"SafeZ", panel.SicherEd},
+                                                                {"Depth", panel.FraesTiefe}};
     for (const auto &[key, edit] : fields) {
         bool ok = false;
         const double value = store.value(key).toDouble(&ok);
-        if (ok)
+        if (ok && std::isfinite(value))
             edit->setValue(value);
     }
 }
@@ -154,6 +164,13 @@ void TMainform::StoreSettings() {
     store->setValue("PlungeFeed", Panel3->PlungeFeedEd->value());
     store->setValue("Spindle", Panel3->SpindleEd->value());
     storeLevelOptions(*store, *Panel3);
+    if (Panel3->selectedProfile().pathsOnly) {
+        store->remove("SafeZ");
+        store->remove("Depth");
+    } else {
+        store->setValue("SafeZ", Panel3->SicherEd->value());
+        store->setValue("Depth", Panel3->FraesTiefe->value());
+    }
 }
 
 void TMainform::RestoreOrdnerForm() {

@@ -11,9 +11,9 @@
 
 namespace morvilo {
 
-TPartPreview::TPartPreview(const TPlotList &lines, const RunLog &log, QStatusBar *statusBar,
+TPartPreview::TPartPreview(const TPlotList &lines, const RunLog &runLog, QStatusBar *statusBar,
                            std::string settingsPath, QObject *parent)
-    : QObject(parent), lines(lines), log(log), statusBar(statusBar),
+    : QObject(parent), lines(lines), runLog(runLog), statusBar(statusBar),
       settingsPath(std::move(settingsPath)) {
     bool damaged = false;
     settings = ReadPreviewDat(this->settingsPath, &damaged);
@@ -64,11 +64,12 @@ void TPartPreview::StopWork() {
     watcher.waitForFinished();
 }
 
-TPartPreview::Result TPartPreview::mill(const TPlotList &lines, const RunLog &log,
-                                        PreviewSettings settings, const std::atomic<bool> *cancel,
+TPartPreview::Result TPartPreview::mill(const TPlotList &lines, const RunLog &runLog,
+                                        PreviewSettings settings, ToolSpans tools,
+                                        const std::atomic<bool> *cancel,
                                         std::atomic<int> *progress) {
     Result result;
-    result.tool = settings.tool;
+    result.tools = std::move(tools);
     const std::optional<PreviewGrid> grid = ChoosePreviewGrid(settings, lines);
     if (!grid) {
         result.message = {"Das Programm hat keine Punkte, aus denen sich das Rohteil ergibt; "
@@ -83,10 +84,14 @@ TPartPreview::Result TPartPreview::mill(const TPlotList &lines, const RunLog &lo
     control.cancel = cancel;
     control.progress = [progress](double share) { *progress = int(share * 1000); };
     result.cancelled =
-        MillPart(lines, settings.tool, *field, control, &log) == MillingResult::Cancelled;
+        MillPart(lines, result.tools, *field, control, &runLog) == MillingResult::Cancelled;
     if (!result.cancelled)
         result.field = std::move(field);
     return result;
+}
+
+ToolSpans TPartPreview::tools() const {
+    return ToolsOfRun(runLog, settings.tools, settings.tool);
 }
 
 void TPartPreview::start() {
@@ -96,8 +101,8 @@ void TPartPreview::start() {
     cancel = false;
     progress = 0;
     resultTaken = false;
-    watcher.setFuture(QtConcurrent::run(&TPartPreview::mill, std::cref(lines), std::cref(log),
-                                        settings, &cancel, &progress));
+    watcher.setFuture(QtConcurrent::run(&TPartPreview::mill, std::cref(lines), std::cref(runLog),
+                                        settings, tools(), &cancel, &progress));
     progressTimer.start();
 }
 
@@ -118,7 +123,7 @@ void TPartPreview::finished() {
         return;
     }
     part = result.field;
-    partTool = result.tool;
+    partTools = result.tools;
     emit partChanged();
 }
 
@@ -160,14 +165,14 @@ const HeightField *TPartPreview::CurrentPart(UserMessage &message) {
     const std::atomic<bool> never{false};
     std::atomic<int> ignored{0};
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Result result = mill(lines, log, settings, &never, &ignored);
+    Result result = mill(lines, runLog, settings, tools(), &never, &ignored);
     QApplication::restoreOverrideCursor();
     if (!result.field) {
         message = result.message;
         return nullptr;
     }
     part = std::move(result.field);
-    partTool = result.tool;
+    partTools = result.tools;
     stale = false;
     emit partChanged();
     return part.get();
@@ -176,7 +181,7 @@ const HeightField *TPartPreview::CurrentPart(UserMessage &message) {
 int64_t TPartPreview::LastCutAt(int32_t i, int32_t j) const {
     if (!part || stale)
         return -1;
-    const std::optional<uint32_t> cut = LastCut(lines, partTool, *part, i, j, &log);
+    const std::optional<uint32_t> cut = LastCut(lines, partTools, *part, i, j, &runLog);
     return cut ? int64_t(*cut) : -1;
 }
 

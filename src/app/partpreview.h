@@ -8,6 +8,7 @@
 #include "interpreter/plotlist.h"
 #include "interpreter/runlog.h"
 #include "simulate/heightfield.h"
+#include "simulate/milling.h"
 #include "simulate/previewsettings.h"
 
 #include <QFutureWatcher>
@@ -29,8 +30,9 @@ class TPartPreview : public QObject {
     Q_OBJECT
 
 public:
-    // log: the run's log beside the plot list (the machine's path of drilling cycles).
-    TPartPreview(const TPlotList &lines, const RunLog &log, QStatusBar *statusBar,
+    // The tools change along the program as runLog's tool changes and the settings' tool table
+    // say.
+    TPartPreview(const TPlotList &lines, const RunLog &runLog, QStatusBar *statusBar,
                  std::string settingsPath, QObject *parent = nullptr);
     ~TPartPreview() override; // stops the worker and waits for it
 
@@ -76,19 +78,22 @@ signals:
 private:
     struct Result {
         std::shared_ptr<HeightField> field;
-        MillingTool tool;
+        ToolSpans tools;
         UserMessage message;
         bool cancelled = false;
     };
-    static Result mill(const TPlotList &lines, const RunLog &log, PreviewSettings settings,
-                       const std::atomic<bool> *cancel, std::atomic<int> *progress);
+    static Result mill(const TPlotList &lines, const RunLog &runLog, PreviewSettings settings,
+                       ToolSpans tools, const std::atomic<bool> *cancel,
+                       std::atomic<int> *progress);
+    // The tools along the last run, read before the worker starts.
+    ToolSpans tools() const;
     void start();
     void finished();
     void showProgress();
     void hideProgress();
 
     const TPlotList &lines;
-    const RunLog &log;
+    const RunLog &runLog;
     QStatusBar *statusBar;
     std::string settingsPath;
     PreviewSettings settings;
@@ -96,7 +101,7 @@ private:
     bool shown = false;
     bool stale = true; // the plot list or the settings changed since the part
     std::shared_ptr<HeightField> part;
-    MillingTool partTool; // the tool the part was milled with
+    ToolSpans partTools; // the tools the part was milled with
     QFutureWatcher<Result> watcher;
     bool resultTaken = true; // the worker's result was taken (its finish is handled once)
     std::atomic<bool> cancel{false};

@@ -43,6 +43,11 @@ std::string freeName(const std::vector<MachineProfile> &profiles, const std::str
 
 } // namespace
 
+QString ShownProfileName(const MachineProfile &profile) {
+    const QString name = QString::fromStdString(profile.name);
+    return profile.builtIn ? TranslateString(name) : name;
+}
+
 TProfileDialog::TProfileDialog(std::vector<MachineProfile> profiles, const std::string &current,
                                QWidget *parent)
     : QDialog(parent), list(std::move(profiles)) {
@@ -105,8 +110,14 @@ TProfileDialog::TProfileDialog(std::vector<MachineProfile> profiles, const std::
     ProblemLabel->setObjectName("ProblemLabel");
     ProblemLabel->setWordWrap(true);
     ProblemLabel->setStyleSheet("color: #b00000");
+    BuiltInHint = new QLabel(QString::fromUtf8(
+        "Eingebaute Profile lassen sich nicht ändern: „Kopieren“ macht daraus ein eigenes Profil, "
+        "das sich ändern lässt."));
+    BuiltInHint->setObjectName("BuiltInHint");
+    BuiltInHint->setWordWrap(true);
 
     auto *form = new QFormLayout;
+    form->addRow(BuiltInHint);
     form->addRow(QString::fromUtf8("Name:"), NameEd);
     form->addRow(QString::fromUtf8("Maßeinheit:"), UnitsCombo);
     form->addRow(QString::fromUtf8("Kopf:"), HeaderEd);
@@ -167,10 +178,21 @@ TProfileDialog::TProfileDialog(std::vector<MachineProfile> profiles, const std::
         takeFields();
         if (ProfileList->currentItem())
             ProfileList->currentItem()->setText(NameEd->text());
+        // A problem shown goes once it is solved, or shows what is wrong now.
+        if (!ProblemLabel->text().isEmpty()) {
+            UserMessage problem;
+            firstProblem(problem);
+            ProblemLabel->setText(problem.empty() ? QString() : TranslateMessage(problem));
+        }
     });
 
     const MachineProfile *selected = FindProfile(list, current);
+    active = selected ? int(selected - list.data()) : -1;
     fillList(selected ? int(selected - list.data()) : 0);
+}
+
+std::string TProfileDialog::activeName() const {
+    return active >= 0 && size_t(active) < list.size() ? list[size_t(active)].name : std::string();
 }
 
 MachineProfile *TProfileDialog::shownProfile() {
@@ -186,7 +208,7 @@ void TProfileDialog::fillList(int select) {
     filling = true;
     ProfileList->clear();
     for (const MachineProfile &profile : list)
-        ProfileList->addItem(QString::fromStdString(profile.name));
+        ProfileList->addItem(ShownProfileName(profile));
     filling = false;
     shown = -1;
     ProfileList->setCurrentRow(select);
@@ -200,7 +222,7 @@ void TProfileDialog::showProfile(int index) {
     if (!p)
         return;
     filling = true;
-    NameEd->setText(QString::fromStdString(p->name));
+    NameEd->setText(ShownProfileName(*p));
     UnitsCombo->setCurrentIndex(p->units == "G21" ? 0 : p->units == "G20" ? 1 : 2);
     HeaderEd->setPlainText(QString::fromStdString(p->header));
     FooterEd->setPlainText(QString::fromStdString(p->footer));
@@ -234,6 +256,7 @@ void TProfileDialog::showProfile(int index) {
              RetractFirstCheck, DecimalsEd, DecimalPointCheck, ProgramNumberEd})
         field->setEnabled(editable);
     DeleteBtn->setEnabled(editable);
+    BuiltInHint->setVisible(!editable);
 }
 
 void TProfileDialog::takeFields() {
@@ -291,7 +314,8 @@ void TProfileDialog::CopyClick() {
     if (!p)
         return;
     MachineProfile copy = *p;
-    copy.name = freeName(list, p->name + " " + translated("(Kopie)").toStdString());
+    copy.name = freeName(list, ShownProfileName(*p).toStdString() + " " +
+                                   translated("(Kopie)").toStdString());
     if (copy.pathsOnly) { // a copy of the bare paths dresses nothing until it is edited
         copy.header.clear();
         copy.footer.clear();
@@ -304,25 +328,35 @@ void TProfileDialog::DeleteClick() {
     if (!p || p->builtIn)
         return;
     list.erase(list.begin() + shown);
+    active = active == shown ? -1 : active > shown ? active - 1 : active;
     shown = -1;
     fillList(std::min(int(list.size()) - 1, ProfileList->currentRow()));
 }
 
-void TProfileDialog::accept() {
-    takeFields();
+int TProfileDialog::firstProblem(UserMessage &problem) const {
     for (size_t i = 0; i < list.size(); ++i) {
         if (list[i].builtIn)
             continue;
-        UserMessage problem = CheckProfile(list[i]);
+        problem = CheckProfile(list[i]);
         const MachineProfile *same = FindProfile(list, list[i].name);
         if (problem.empty() && same != &list[i])
             problem = {"Der Name „%1“ ist schon vergeben", {list[i].name}};
-        if (!problem.empty()) {
-            ProfileList->setCurrentRow(int(i));
-            ProblemLabel->setText(TranslateMessage(problem));
-            return;
-        }
+        if (!problem.empty())
+            return int(i);
     }
+    problem = {};
+    return -1;
+}
+
+void TProfileDialog::accept() {
+    takeFields();
+    UserMessage problem;
+    if (const int row = firstProblem(problem); row >= 0) {
+        ProfileList->setCurrentRow(row);
+        ProblemLabel->setText(TranslateMessage(problem));
+        return;
+    }
+    ProblemLabel->clear();
     QDialog::accept();
 }
 

@@ -20,6 +20,10 @@ class QSpinBox;
 
 namespace morvilo {
 
+// A profile's name as the window shows it: a built-in's in the interface's language, the user's
+// as written.
+QString ShownProfileName(const MachineProfile &profile);
+
 class TProfileDialog : public QDialog {
     Q_OBJECT
 
@@ -31,6 +35,9 @@ public:
     const std::vector<MachineProfile> &profiles() const { return list; }
     // The profile selected when the dialog closed.
     std::string selectedName() const;
+    // The name the profile in use (current when the dialog opened) has now; empty when it was
+    // deleted.
+    std::string activeName() const;
 
     void NewClick();
     void CopyClick();
@@ -51,16 +58,21 @@ public:
     QCheckBox *MovePerLineCheck, *RetractFirstCheck, *DecimalPointCheck;
     QSpinBox *DecimalsEd, *ProgramNumberEd;
     QLabel *ProblemLabel;
+    // Shown with a built-in profile: it is changed by changing a copy.
+    QLabel *BuiltInHint;
 
 private:
     void fillList(int select);
     void showProfile(int index);
     void takeFields(); // the fields into the profile shown
+    // The first of the user's profiles that cannot be used and why; -1 when all can.
+    int firstProblem(UserMessage &problem) const;
     void addProfile(MachineProfile profile);
     MachineProfile *shownProfile();
 
     std::vector<MachineProfile> list;
     int shown = -1;
+    int active = -1; // the profile in use
     bool filling = false;
 };
 

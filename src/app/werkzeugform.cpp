@@ -8,6 +8,7 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -67,6 +68,14 @@ TWerkzeugForm::TWerkzeugForm(const PreviewSettings &settings, QWidget *parent) :
     ResolutionEd = numberEdit("ResolutionEd", 0.0001, 1e4, 4);
     ResolutionEd->setValue(settings.resolution.value_or(0.1));
 
+    ToolTableEd = new QLineEdit(QString::fromStdString(ToolTableText(settings.tools)));
+    ToolTableEd->setObjectName("ToolTableEd");
+    ToolTableEd->setPlaceholderText(QStringLiteral("T1=flat:6 T2=ball:3 T3=vbit:6:90"));
+    ToolTableEd->setToolTip(
+        translated("Der Fräser jeder Werkzeugnummer ab ihrem Werkzeugwechsel (M6): Tn=flat:D, "
+                   "Tn=ball:D oder Tn=vbit:D:WINKEL. Leer: ein Fräser für das ganze Programm; "
+                   "vor dem ersten Wechsel und für Nummern ohne Eintrag gilt der Fräser oben."));
+
     ProblemLabel = new QLabel;
     ProblemLabel->setObjectName("ProblemLabel");
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -79,6 +88,7 @@ TWerkzeugForm::TWerkzeugForm(const PreviewSettings &settings, QWidget *parent) :
     form->addRow(translated("Form:"), ShapeCombo);
     form->addRow(translated("Durchmesser:"), DiameterEd);
     form->addRow(translated("Spitzenwinkel:"), AngleEd);
+    form->addRow(translated("Werkzeuge je T-Nummer:"), ToolTableEd);
     form->addRow(AutoStockCheck);
     form->addRow(translated("X min:"), XMinEd);
     form->addRow(translated("Y min:"), YMinEd);
@@ -113,6 +123,7 @@ PreviewSettings TWerkzeugForm::Settings() const {
                                TopEd->value()};
     if (!AutoResolutionCheck->isChecked())
         settings.resolution = ResolutionEd->value();
+    settings.tools = ParseToolTable(ToolTableEd->text().toStdString()).value_or(settings.tools);
     return settings;
 }
 
@@ -121,6 +132,14 @@ void TWerkzeugForm::accept() {
     if (settings.stock && !StockIsValid(*settings.stock)) {
         ProblemLabel->setText(
             translated("X min muss kleiner als X max und Y min kleiner als Y max sein."));
+        return;
+    }
+    std::string bad;
+    if (!ParseToolTable(ToolTableEd->text().toStdString(), &bad)) {
+        ProblemLabel->setText(
+            TranslateMessage({"Der Eintrag „%1“ der Werkzeuge ist kein Tn=flat:D, Tn=ball:D oder "
+                              "Tn=vbit:D:WINKEL, oder seine T-Nummer kommt zweimal vor.",
+                              {bad}}));
         return;
     }
     QDialog::accept();

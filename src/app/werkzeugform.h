@@ -9,6 +9,7 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QLineEdit;
 
 namespace morvilo {
 
@@ -20,13 +21,15 @@ public:
 
     // The settings as the fields say.
     PreviewSettings Settings() const;
-    // Closes only with a stock whose minimum lies below its maximum.
+    // Closes only with a stock whose minimum lies below its maximum and a readable tool table.
     void accept() override;
 
     QComboBox *ShapeCombo;
     QDoubleSpinBox *DiameterEd, *AngleEd;
     QCheckBox *AutoStockCheck, *AutoResolutionCheck;
     QDoubleSpinBox *XMinEd, *YMinEd, *XMaxEd, *YMaxEd, *TopEd, *ResolutionEd;
+    // The tool table: "T1=flat:6 T2=ball:3", empty for one tool throughout.
+    QLineEdit *ToolTableEd;
     QLabel *ProblemLabel;
 
 private:

@@ -27,6 +27,7 @@
 #include <atomic>
 #include <charconv>
 #include <functional>
+#include <map>
 
 namespace morvilo::cli {
 
@@ -38,6 +39,7 @@ constexpr int kImageWidth = 1024, kImageHeight = 768;
 struct SimulateOptions {
     ProgramRunOptions run;
     std::optional<MillingTool> tool;
+    std::map<int, MillingTool> tools; // by T number
     std::optional<double> resolution;
     std::optional<Stock> stock;
     std::string heightmap, stl, image;
@@ -49,6 +51,10 @@ std::string simulateUsage() {
         {"--tool flat:D|ball:D|vbit:D:ANGLE",
          cliText("Fräser: Schaftfräser, Kugelfräser oder V-Fräser mit Durchmesser D und "
                  "Spitzenwinkel ANGLE in Grad (nötig)")},
+        {"--tool Tn=TOOL",
+         cliText("der Fräser der Werkzeugnummer n ab ihrem Werkzeugwechsel (M6); mehrmals "
+                 "möglich; ohne --tool TOOL gilt der Fräser der kleinsten Nummer auch vor dem "
+                 "ersten Wechsel und für Nummern ohne Fräser")},
         {"--resolution R", cliText("Kantenlänge der Rasterzellen (so dass etwa 4 Millionen "
                                    "Zellen entstehen)")},
         {"--stock XMIN,YMIN,XMAX,YMAX,ZTOP",
@@ -88,12 +94,21 @@ std::optional<bool> readSimulateOption(OptionReader &reader, SimulateOptions &o,
         return !value.empty();
     }
     if (reader.Is("tool")) {
-        o.tool = ParseTool(value);
-        if (!o.tool)
+        // TOOL for the whole program, or Tn=TOOL for the tool number n
+        const bool numbered = value.find('=') != std::string::npos;
+        if (numbered && !AddToolEntry(value, o.tools)) {
+            error = cliText("--tool: erwartet Tn=TOOL mit einer T-Nummer, die noch kein Werkzeug "
+                            "hat: %1",
+                            {value});
+            return false;
+        }
+        if (!numbered)
+            o.tool = ParseTool(value);
+        if (!numbered && !o.tool)
             error = cliText("--tool: erwartet flat:D, ball:D oder vbit:D:ANGLE mit D > 0 und 0 "
                             "< ANGLE < 180: %1",
                             {value});
-        return o.tool.has_value();
+        return numbered || o.tool.has_value();
     }
     if (reader.Is("resolution")) {
         double r = 0;
@@ -193,6 +208,8 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
                                [&](OptionReader &reader, std::string &e) {
                                    return readSimulateOption(reader, options, e);
                                });
+    if (!options.tool && !options.tools.empty())
+        options.tool = options.tools.begin()->second;
     if (parsed && !options.run.help && !options.tool) {
         parsed = false;
         error = cliText("--tool fehlt");
@@ -212,10 +229,10 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
         status != kSuccess)
         return status;
 
-    const MillingTool &tool = *options.tool;
+    const ToolSpans tools = ToolsOfRun(log, options.tools, *options.tool);
     std::optional<Stock> stock = options.stock;
     if (!stock)
-        stock = DefaultStock(lines, tool);
+        stock = DefaultStock(lines, WidestTool({*options.tool, {}, {}, options.tools}));
     if (!stock) {
         err << prefix
             << cliText("Das Programm hat keine Punkte, aus denen sich das Rohteil ergibt; "
@@ -235,7 +252,7 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
                                      if (StopSignal() != 0)
                                          cancel = true;
                                  }};
-    if (MillPart(lines, tool, field, control, &log) == MillingResult::Cancelled ||
+    if (MillPart(lines, tools, field, control, &log) == MillingResult::Cancelled ||
         StopSignal() != 0) {
         err << prefix << StoppedText() << "\n";
         return StoppedStatus();

@@ -45,8 +45,14 @@ TPortConfigForm::TPortConfigForm(QWidget *parent) : QDialog(parent) {
         return list;
     };
     PortNummer = addList("Label1", "Port Nummer:", "PortNummer", Label1, {});
-    BaudRate = addList("Label2", "Baud Rate:", "BaudRate", Label2,
-                       {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400"});
+    BaudRate = addList("Label2", "Baud Rate:", "BaudRate", Label2, {});
+    for (const std::vector<int> *rates : {&kBaudRates, &kFastBaudRates})
+        for (const int rate : *rates)
+            BaudRate->addItem(QString::number(rate));
+    // Any device can be typed, a pseudo terminal or a Bluetooth line; the list suggests.
+    PortNummer->setEditable(true);
+    PortNummer->setInsertPolicy(QComboBox::NoInsert);
+    PortNummer->setMinimumContentsLength(16);
     DataBits = addList("Label3", "Anzahl der Datenbits:", "DataBits", Label3, {"6", "7", "8"});
     Parity = addList("Label4", "Parität:", "Parity", Label4,
                      {QString::fromUtf8("Gerade/Even Parity"), QString::fromUtf8("Mark Parity"),
@@ -107,13 +113,24 @@ void TPortConfigForm::SetSelections(const PortOptions &options, const PortFile &
 }
 
 void TPortConfigForm::GetSelections(PortOptions &options, PortFile &file) const {
-    options.port = PortNummer->currentIndex();
+    // COM1 ... COM15 in any letter case; any other text a device, "/dev/" taken as said.
+    QString typed = PortNummer->currentText().trimmed();
+    int port = PortNummer->findText(typed.toUpper());
+    if (port < 0 || port >= kComPortCount) {
+        if (!typed.isEmpty() && !typed.startsWith('/'))
+            typed.prepend(QStringLiteral("/dev/"));
+        port = PortNummer->findText(typed);
+    }
+    if (typed.isEmpty())
+        port = -1;
+    else if (port < 0)
+        port = std::max(PortNummer->count(), kComPortCount);
+    options.port = port;
     options.baud = BaudRate->currentIndex();
     options.databits = DataBits->currentIndex();
     options.parity = Parity->currentIndex();
     options.stopbits = StopBits->currentIndex();
-    file.device =
-        options.port >= kComPortCount ? PortNummer->currentText().toLocal8Bit().toStdString() : "";
+    file.device = options.port >= kComPortCount ? typed.toLocal8Bit().toStdString() : "";
     file.lineEnd =
         ZeilenEnde->currentIndex() < 0 ? LineEnd::CrLf : LineEnd(ZeilenEnde->currentIndex());
 }
@@ -122,6 +139,9 @@ void TPortConfigForm::SetDncSelections(const DncFile &file) {
     Handshake->setCurrentIndex(int(file.handshake));
     EndeZeichen->setText(file.endChar < 0 ? QString() : QString(QChar(file.endChar)));
     Zeitlimit->setValue(file.timeout);
+    const int baud = LineSettings(PortOptions{}, file).baud;
+    if (baud >= int(kBaudRates.size()))
+        BaudRate->setCurrentIndex(baud);
 }
 
 DncFile TPortConfigForm::GetDncSelections() const {
@@ -132,6 +152,8 @@ DncFile TPortConfigForm::GetDncSelections() const {
     const QString end = EndeZeichen->text();
     file.endChar = end.isEmpty() ? -1 : end[0].unicode() < 256 ? int(end[0].unicode()) : '%';
     file.timeout = Zeitlimit->value();
+    if (BaudRate->currentIndex() >= int(kBaudRates.size()))
+        file.baud = BaudRateOf(BaudRate->currentIndex());
     return file;
 }
 
@@ -150,6 +172,10 @@ void TPortConfigForm::Edit(PortOptions &options, const std::string &progpath,
         exec();
     PortFile file;
     GetSelections(options, file);
+    // options.dat holds the rates of its list; a faster one lives in dnc.dat, and options.dat
+    // the fastest of its own.
+    if (options.baud >= int(kBaudRates.size()))
+        options.baud = int(kBaudRates.size()) - 1;
     WritePortDat(portDat, file); // failures are not reported, as for options.dat
     WriteDncDat(dncDat, GetDncSelections());
 }

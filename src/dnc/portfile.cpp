@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 namespace morvilo::dnc {
@@ -86,6 +87,14 @@ DncFile ReadDncDat(const std::string &path, bool *damaged) {
             bad |= !ok;
             if (ok)
                 file.timeout = seconds;
+        } else if (name == "baud") {
+            const int rate = value.empty() ? 0 : std::atoi(value.c_str());
+            const bool ok = value.empty() ||
+                            (std::to_string(rate) == value &&
+                             std::count(kFastBaudRates.begin(), kFastBaudRates.end(), rate) == 1);
+            bad |= !ok;
+            if (ok)
+                file.baud = rate;
         } else if (!line.empty()) {
             bad = true;
         }
@@ -101,7 +110,15 @@ bool WriteDncDat(const std::string &path, const DncFile &file) {
     return WriteTextLines(
         path, {"handshake=" + kHandshakeNames[size_t(file.handshake)],
                "end=" + (file.endChar < 0 ? std::string() : std::string(1, char(file.endChar))),
-               "timeout=" + std::string(seconds, end)});
+               "timeout=" + std::string(seconds, end),
+               "baud=" + (file.baud > 0 ? std::to_string(file.baud) : std::string())});
+}
+
+PortOptions LineSettings(PortOptions options, const DncFile &file) {
+    const auto fast = std::find(kFastBaudRates.begin(), kFastBaudRates.end(), file.baud);
+    if (fast != kFastBaudRates.end())
+        options.baud = int32_t(kBaudRates.size() + size_t(fast - kFastBaudRates.begin()));
+    return options;
 }
 
 } // namespace morvilo::dnc

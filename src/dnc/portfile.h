@@ -31,9 +31,9 @@ bool WritePortDat(const std::string &path, const PortFile &file);
 std::string TransferDevice(const PortOptions &options, const PortFile &file);
 
 // dnc.dat beside options.dat: the handshake, the character that ends a reception (an empty value:
-// none) and the seconds without progress after which a transfer or a reception ends (0: no
-// limit). Lines "name=value"; a missing file gives the defaults, a damaged one the defaults and a
-// message.
+// none), the seconds without progress after which a transfer or a reception ends (0: no
+// limit) and a baud rate beyond options.dat's list (an empty value: none). Lines "name=value"; a
+// missing file gives the defaults, a damaged one the defaults and a message.
 constexpr const char *kDncDatName = "dnc.dat";
 
 // The longest timeout dnc.dat keeps, seconds (a day).
@@ -43,7 +43,12 @@ struct DncFile {
     Handshake handshake = Handshake::AsPort;
     int endChar = '%'; // a byte 0 ... 255; -1: none
     double timeout = 0;
+    // A rate of kFastBaudRates, which options.dat cannot hold; 0: the rate of options.dat.
+    int baud = 0;
 };
+
+// The line settings of a transfer: options.dat's, with dnc.dat's rate where it has one.
+PortOptions LineSettings(PortOptions options, const DncFile &file);
 
 // The defaults where the file is missing or a line cannot be read; damaged (when given) says
 // whether a line could not be read.

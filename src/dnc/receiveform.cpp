@@ -68,8 +68,8 @@ ReceiveResult ReceiveWithProgress(QWidget *parent, const ReceiveSettings &settin
 ReceiveSettings StoredReceiveSettings(const PortOptions &options, const std::string &progpath,
                                       bool *damaged) {
     const DncFile dnc = ReadDncDat(progpath + kDncDatName, damaged);
-    return {TransferDevice(options, ReadPortDat(progpath + "port.dat")), options, dnc.handshake,
-            dnc.endChar, dnc.timeout};
+    return {TransferDevice(options, ReadPortDat(progpath + "port.dat")), LineSettings(options, dnc),
+            dnc.handshake, dnc.endChar, dnc.timeout};
 }
 
 ReceiveResult ReceiveDocument(QWidget *parent, const PortOptions &options,

@@ -76,12 +76,22 @@ TransferResult SendWithProgress(QWidget *parent, TEditorCore &core,
 }
 
 TransferResult SendDocument(QWidget *parent, TEditorCore &core, const PortOptions &options,
-                            const std::string &progpath, const ErrorBox &errorBox) {
+                            const std::string &progpath, const ErrorBox &errorBox,
+                            const ErrorBox &sentBox) {
     bool damaged = false;
     const TransferSettings settings = StoredTransferSettings(options, progpath, &damaged);
     if (damaged && errorBox)
         errorBox(DamagedDncDatText());
-    return SendWithProgress(parent, core, settings, errorBox);
+    const TransferResult result = SendWithProgress(parent, core, settings, errorBox);
+    if (result.message == 0 && !result.cancelled && !result.timedOut && sentBox)
+        sentBox(SentText(result.progress));
+    return result;
+}
+
+QString SentText(const TransferProgress &progress) {
+    return TranslateString(QString::fromUtf8("Gesendet: %1 Zeilen, %2 Bytes."))
+        .arg(progress.lines)
+        .arg(progress.bytes);
 }
 
 void EditPortSettings(QWidget *parent, PortOptions &options, const std::string &progpath,

@@ -37,10 +37,13 @@ private:
 using ErrorBox = std::function<void(const QString &)>;
 
 // "Senden": sends the text of core with the stored port settings (options and port.dat in
-// progpath) under a progress window; a failure goes to errorBox, success and cancel are not
-// reported.
+// progpath) under a progress window; a failure goes to errorBox, the lines and bytes of a
+// finished transfer to sentBox (SentText); a cancel is not reported.
 TransferResult SendDocument(QWidget *parent, TEditorCore &core, const PortOptions &options,
-                            const std::string &progpath, const ErrorBox &errorBox);
+                            const std::string &progpath, const ErrorBox &errorBox,
+                            const ErrorBox &sentBox = {});
+// "Gesendet: N Zeilen, M Bytes." in the interface's language.
+QString SentText(const TransferProgress &progress);
 // The same with settings given, for tests and other callers.
 TransferResult SendWithProgress(QWidget *parent, TEditorCore &core,
                                 const TransferSettings &settings, const ErrorBox &errorBox,

@@ -13,6 +13,7 @@ namespace morvilo::dnc {
 namespace fs = std::filesystem;
 
 const std::vector<int> kBaudRates = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400};
+const std::vector<int> kFastBaudRates = {57600, 115200, 230400};
 const std::vector<int> kDataBits = {6, 7, 8};
 const std::vector<Parity> kParities = {Parity::Even, Parity::Mark, Parity::None, Parity::Odd,
                                        Parity::Space};
@@ -54,6 +55,12 @@ speed_t speedOf(int baud) {
         return B9600;
     case 19200:
         return B19200;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
     default:
         return B38400;
     }
@@ -107,10 +114,17 @@ std::string PortDevice(const std::string &entry) {
     return entry.empty() ? "/dev/" : entry;
 }
 
+int BaudRateOf(int32_t index) {
+    if (inList(kBaudRates, index))
+        return kBaudRates[size_t(index)];
+    const int32_t fast = index - int32_t(kBaudRates.size());
+    return index >= 0 && inList(kFastBaudRates, fast) ? kFastBaudRates[size_t(fast)] : 0;
+}
+
 void ApplyLineSettings(const PortOptions &indices, termios &t) {
-    if (inList(kBaudRates, indices.baud)) {
-        cfsetispeed(&t, speedOf(kBaudRates[size_t(indices.baud)]));
-        cfsetospeed(&t, speedOf(kBaudRates[size_t(indices.baud)]));
+    if (const int baud = BaudRateOf(indices.baud); baud > 0) {
+        cfsetispeed(&t, speedOf(baud));
+        cfsetospeed(&t, speedOf(baud));
     }
     if (inList(kDataBits, indices.databits))
         t.c_cflag = (t.c_cflag & ~CSIZE) | sizeOf(kDataBits[size_t(indices.databits)]);

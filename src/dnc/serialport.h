@@ -29,6 +29,12 @@ std::string PortDevice(const std::string &entry);
 // The baud rates, data bits, parities and stop bits of the lists, index 0 first.
 enum class Parity { Even, Mark, None, Odd, Space };
 extern const std::vector<int> kBaudRates;
+// The port dialog offers these after kBaudRates, at the indices following them; options.dat
+// keeps the indices of kBaudRates only, dnc.dat such a rate.
+extern const std::vector<int> kFastBaudRates;
+// The rate of a baud index of the port dialog's list (kBaudRates, then kFastBaudRates); 0
+// outside it.
+int BaudRateOf(int32_t index);
 extern const std::vector<int> kDataBits;
 extern const std::vector<Parity> kParities;
 extern const std::vector<int> kStopBits;

@@ -179,7 +179,8 @@ TransferSettings StoredTransferSettings(const PortOptions &options, const std::s
                                         bool *damaged) {
     const PortFile file = ReadPortDat(progpath + "port.dat");
     const DncFile dnc = ReadDncDat(progpath + kDncDatName, damaged);
-    return {TransferDevice(options, file), options, file.lineEnd, dnc.handshake, dnc.timeout};
+    return {TransferDevice(options, file), LineSettings(options, dnc), file.lineEnd, dnc.handshake,
+            dnc.timeout};
 }
 
 TransferResult SendText(TEditorCore &core, const TransferSettings &settings,

@@ -180,6 +180,10 @@ public:
     // The status line text of the caret position.
     std::string CaretStatusText() const;
     const std::string &StatusText() const { return statusText; }
+    // Whether the caret's line in the file was not counted to its end for the last status
+    // text (a file of gigabytes counts a piece at each update); RefreshCaretStatus goes on.
+    bool FileLinePending() const { return fileLinePending; }
+    void RefreshCaretStatus() { setStatus(CaretStatusText()); }
 
     // View, caret and selection.
     int64_t posy = 0, posx = 0, curx = 0, markx = 0;
@@ -323,6 +327,7 @@ private:
     int clientWidth = 200, clientHeight = 200;
     std::vector<int64_t> posses;
     std::string statusText;
+    mutable bool fileLinePending = false;
 
     std::vector<uint8_t> lineWindow;
     int64_t lineWindowStart = 0;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace morvilo {
@@ -180,8 +181,14 @@ void TEditorCore::UpdateCaretPos(bool newpaint, bool markupt, bool donotupdatepo
 std::string TEditorCore::CaretStatusText() const {
     char hex[32];
     std::snprintf(hex, sizeof hex, "%04llX", static_cast<unsigned long long>(curx));
+    // The line of the file, 1-based; counted a piece at a time in a file of gigabytes.
+    constexpr int64_t kCountPerUpdate = 64 << 20;
+    const std::optional<int64_t> fileLine = store->LinesBefore(curx, kCountPerUpdate);
+    fileLinePending = !fileLine;
     return messages.GetTranslation(kMsgColumn) + " " + std::to_string(px) + "; " +
            messages.GetTranslation(kMsgRow) + " " + std::to_string(py) + "; " +
+           messages.Translate("Zeile in Datei:") + " " +
+           (fileLine ? std::to_string(*fileLine + 1) : std::string("…")) + "; " +
            messages.GetTranslation(kMsgOffset) + " " + std::to_string(curx) + "; " +
            messages.GetTranslation(kMsgHex) + " " + hex;
 }

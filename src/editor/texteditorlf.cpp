@@ -13,6 +13,7 @@
 #include <QProgressDialog>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -356,6 +357,12 @@ void TTextEditorLF::SetStatusText(const std::string &text) {
     if (infostatusbar)
         infostatusbar->showMessage(shown);
     emit statusTextChanged(shown);
+    // The caret's line in a huge file is counted on between events, a piece at a time.
+    if (editor.FileLinePending())
+        QTimer::singleShot(0, this, [this] {
+            if (editor.FileLinePending())
+                editor.RefreshCaretStatus();
+        });
 }
 
 // ---- long operations ----------------------------------------------------------------------

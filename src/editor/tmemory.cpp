@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,8 +77,23 @@ struct TMemory::Impl {
         return int64_t(s) - 1;
     }
 
+    // The line feeds of each block once counted (-1: not yet, or changed since), and the line
+    // feeds of the blocks before linesBlock, for the next count near the last.
+    std::vector<int64_t> blockLines;
+    int64_t linesBlock = 0, linesBefore = 0;
+
+    // Records that the bytes of block b changed.
+    void touched(int64_t b) {
+        if (blockLines.empty())
+            return;
+        blockLines[size_t(b)] = -1;
+        if (linesBlock > b)
+            linesBlock = linesBefore = 0;
+    }
+
     // Records that block b changed size by delta.
     void resized(int64_t b, int64_t delta) {
+        touched(b);
         sizes.add(b, delta);
         total += delta;
         if (cursorBlock > b)
@@ -277,6 +293,7 @@ void TMemory::setdata(int64_t pos, int64_t len, const uint8_t *poi) {
         const int64_t offset = pos + done - start;
         const int64_t piece = std::min(len - done, d->realsize(b) - offset);
         d->buffer(b).overwrite(offset, piece, poi + done);
+        d->touched(b);
         done += piece;
     }
 }
@@ -327,6 +344,51 @@ void TMemory::deletedata(int64_t pos, int64_t len) {
         d->resized(b, -take);
         left -= take;
     }
+}
+
+std::optional<int64_t> TMemory::LinesBefore(int64_t pos, int64_t budget) {
+    pos = std::clamp<int64_t>(pos, 0, d->total);
+    if (d->blockLines.empty())
+        d->blockLines.assign(size_t(d->numbufs), -1);
+    // The line feeds among n bytes from from on.
+    std::vector<uint8_t> chunk;
+    const auto count = [&](int64_t from, int64_t n) {
+        int64_t lines = 0;
+        chunk.resize(size_t(std::min<int64_t>(n, 1 << 20)));
+        for (int64_t done = 0; done < n;) {
+            const int64_t got =
+                CopyOut(from + done, std::min<int64_t>(n - done, chunk.size()), chunk.data());
+            if (got <= 0)
+                break;
+            lines += std::count(chunk.begin(), chunk.begin() + got, uint8_t('\n'));
+            done += got;
+        }
+        return lines;
+    };
+    const Impl::Place place =
+        pos < d->total ? d->locate(pos)
+                       : Impl::Place{d->numbufs - 1, d->total - d->realsize(d->numbufs - 1)};
+    int64_t b = 0, lines = 0, start = 0;
+    if (d->linesBlock <= place.block) {
+        b = d->linesBlock;
+        lines = d->linesBefore;
+        start = d->sizes.prefix(b);
+    }
+    for (; b < place.block; ++b) {
+        const int64_t r = d->realsize(b);
+        int64_t &known = d->blockLines[size_t(b)];
+        if (known < 0) {
+            if (r > budget)
+                return std::nullopt;
+            budget -= r;
+            known = count(start, r);
+        }
+        lines += known;
+        start += r;
+        d->linesBlock = b + 1;
+        d->linesBefore = lines;
+    }
+    return lines + count(place.start, pos - place.start);
 }
 
 int64_t TMemory::numbufs() const {

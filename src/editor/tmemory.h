@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -65,6 +66,12 @@ public:
     void insertdata(int64_t pos, int64_t len, const uint8_t *poi);
     // Removes len bytes from pos on, as many as there are.
     void deletedata(int64_t pos, int64_t len);
+
+    // The line feeds before pos (clamped to 0 ... size()): the 0-based line of the file pos lies
+    // in. Each block's count is kept until the block changes, so the count near the last one
+    // costs little; uncounted blocks are read, at most budget bytes of them in one call. None
+    // when more would be needed: a later call goes on where this one stopped.
+    std::optional<int64_t> LinesBefore(int64_t pos, int64_t budget = INT64_MAX);
 
     // What the blocks look like, for tests and diagnostics.
     struct BlockInfo {

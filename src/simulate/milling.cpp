@@ -4,6 +4,7 @@
 #include "simulate/toolsweep.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <system_error>
 #include <thread>
@@ -75,11 +76,11 @@ bool clipToBox(TipPoint &a, TipPoint &b, double x0, double y0, double x1, double
 // tool, in list order: f(index of the move's end point, sweep).
 class Moves {
 public:
-    Moves(const TPlotList &lines, const RunLog *log, const MillingTool &tool,
+    Moves(const TPlotList &lines, const RunLog *log, const ToolSpans &tools,
           const HeightField &field)
-        : lines(lines), log(log), tool(tool), top(field.GetStock().top) {
+        : lines(lines), log(log), tools(tools), top(field.GetStock().top) {
         const Stock &s = field.GetStock();
-        const double r = tool.Radius();
+        const double r = LargestRadius(tools);
         x0 = s.xmin - r;
         y0 = s.ymin - r;
         x1 = s.xmax + r;
@@ -98,7 +99,15 @@ public:
             previous = {p.x, p.y, p.z};
             hasPrevious = p.zeilevon != -1 && finite(p);
         }
+        // the span of the tool in the spindle at the move to point first
+        size_t span = size_t(
+            std::upper_bound(tools.begin(), tools.end(), first,
+                             [](uint32_t point, const ToolSpan &s) { return point < s.from; }) -
+            tools.begin());
+        span = span > 0 ? span - 1 : 0;
         for (uint32_t k = first; k < last; ++k) {
+            while (span + 1 < tools.size() && tools[span + 1].from <= k)
+                ++span;
             const uint32_t n = path.Moves(k, moves);
             for (uint32_t m = 0; m < n; ++m) {
                 const t9dline &p = moves[m];
@@ -109,7 +118,7 @@ public:
                 hasPrevious = usable;
                 if (!move || std::min(a.z, b.z) >= top || !clipToBox(a, b, x0, y0, x1, y1))
                     continue;
-                if (!f(k, ToolSweep(tool, a, b)))
+                if (!f(k, ToolSweep(tools[span].tool, a, b)))
                     return;
             }
         }
@@ -118,7 +127,7 @@ public:
 private:
     const TPlotList &lines;
     const RunLog *log;
-    const MillingTool &tool;
+    const ToolSpans &tools;
     double top, x0, y0, x1, y1;
 };
 
@@ -258,11 +267,42 @@ private:
 
 } // namespace
 
+ToolSpans ToolsOfRun(const RunLog &log, const std::map<int, MillingTool> &table,
+                     const MillingTool &tool) {
+    ToolSpans tools = {{0, tool}};
+    for (const RunEvent &event : log.events) {
+        if (event.kind != RunEventKind::ToolChange)
+            continue;
+        const double number = event.value;
+        const auto found = number >= INT_MIN && number <= INT_MAX && number == std::trunc(number)
+                               ? table.find(int(number))
+                               : table.end();
+        const MillingTool &next = found == table.end() ? tool : found->second;
+        if (tools.back().from == event.point)
+            tools.back().tool = next;
+        else if (!(tools.back().tool == next))
+            tools.push_back({event.point, next});
+    }
+    return tools;
+}
+
+double LargestRadius(const ToolSpans &tools) {
+    double radius = 0;
+    for (const ToolSpan &span : tools)
+        radius = std::max(radius, span.tool.Radius());
+    return radius;
+}
+
 MillingResult MillPart(const TPlotList &lines, const MillingTool &tool, HeightField &field,
                        const MillingControl &control, const RunLog *log) {
-    if (field.Empty())
+    return MillPart(lines, ToolSpans{{0, tool}}, field, control, log);
+}
+
+MillingResult MillPart(const TPlotList &lines, const ToolSpans &tools, HeightField &field,
+                       const MillingControl &control, const RunLog *log) {
+    if (field.Empty() || tools.empty())
         return MillingResult::Done;
-    const Moves moves(lines, log, tool, field);
+    const Moves moves(lines, log, tools, field);
     float *const cells = field.Writable(); // once, before the threads start
     unsigned threads = control.threads ? control.threads : std::thread::hardware_concurrency();
     threads = std::clamp(threads, 1u, 64u);
@@ -291,21 +331,26 @@ MillingResult MillPart(const TPlotList &lines, const MillingTool &tool, HeightFi
                : MillingResult::Cancelled;
 }
 
-std::optional<uint32_t> LastCut(const TPlotList &lines, const MillingTool &tool,
+std::optional<uint32_t> LastCut(const TPlotList &lines, const ToolSpans &tools,
                                 const HeightField &field, int32_t i, int32_t j, const RunLog *log) {
-    if (i < 0 || j < 0 || i >= field.Columns() || j >= field.Rows())
+    if (i < 0 || j < 0 || i >= field.Columns() || j >= field.Rows() || tools.empty())
         return std::nullopt;
     const float height = field.At(i, j);
     if (!(height < float(field.GetStock().top)))
         return std::nullopt;
     const double x = field.CellX(i), y = field.CellY(j);
     std::optional<uint32_t> last;
-    Moves(lines, log, tool, field).Each(0, lines.Count(), [&](uint32_t k, const ToolSweep &sweep) {
+    Moves(lines, log, tools, field).Each(0, lines.Count(), [&](uint32_t k, const ToolSweep &sweep) {
         if (const double h = sweep.HeightAt(x, y); h != ToolSweep::kNowhere && float(h) == height)
             last = k;
         return true;
     });
     return last;
+}
+
+std::optional<uint32_t> LastCut(const TPlotList &lines, const MillingTool &tool,
+                                const HeightField &field, int32_t i, int32_t j, const RunLog *log) {
+    return LastCut(lines, ToolSpans{{0, tool}}, field, i, j, log);
 }
 
 } // namespace morvilo

@@ -12,13 +12,15 @@
 
 #include "interpreter/plotlist.h"
 #include "interpreter/runlog.h"
-#include "simulate/heightfield.h"
 #include "machine/millingtool.h"
+#include "simulate/heightfield.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
+#include <vector>
 
 namespace morvilo {
 
@@ -34,14 +36,37 @@ struct MillingControl {
 
 enum class MillingResult { Done, Cancelled };
 
+// The tool in the spindle from the move ending at point `from` on; a program's tools are a list
+// of these in the order of from, the first from 0.
+struct ToolSpan {
+    uint32_t from = 0;
+    MillingTool tool;
+    bool operator==(const ToolSpan &) const = default;
+};
+using ToolSpans = std::vector<ToolSpan>;
+
+// The tools of a run: tool before the first tool change; at each tool change (M6 of the run
+// log) the tool the table gives its T number, or tool when the table has none for it.
+ToolSpans ToolsOfRun(const RunLog &log, const std::map<int, MillingTool> &table,
+                     const MillingTool &tool);
+
+// The largest radius among the tools.
+double LargestRadius(const ToolSpans &tools);
+
 // Lowers field (as Reset left it, or as an earlier call left it) by every move of lines. A
 // cancelled run leaves the field partly milled.
 MillingResult MillPart(const TPlotList &lines, const MillingTool &tool, HeightField &field,
+                       const MillingControl &control = {}, const RunLog *log = nullptr);
+// The same with the tools changing along the program.
+MillingResult MillPart(const TPlotList &lines, const ToolSpans &tools, HeightField &field,
                        const MillingControl &control = {}, const RunLog *log = nullptr);
 
 // The index in lines of the last move that cut cell (i, j) to its height in field, as MillPart
 // computed it with tool; none for a cell at the stock's top. It goes through the whole plot
 // list, so it is meant for a single cell the user points at.
+std::optional<uint32_t> LastCut(const TPlotList &lines, const ToolSpans &tools,
+                                const HeightField &field, int32_t i, int32_t j,
+                                const RunLog *log = nullptr);
 std::optional<uint32_t> LastCut(const TPlotList &lines, const MillingTool &tool,
                                 const HeightField &field, int32_t i, int32_t j,
                                 const RunLog *log = nullptr);

@@ -22,11 +22,12 @@ bool SavePart(const std::string &path,
               const std::function<std::string(int)> &describe, UserMessage &message);
 
 // Binary STL, little-endian: the top surface through the cell centres (two triangles between
-// four neighbouring centres), the walls down from its border to the flat bottom at
+// four neighbouring centres; flat areas, where such squares have one height, merged into
+// rectangles of a few triangles), the walls down from its border to the flat bottom at
 // PartBottom(field), and the bottom, fanned from its middle. Every edge is shared by exactly two
-// triangles, in opposite directions, and every triangle turns counter-clockwise seen from
-// outside. False with the reason in message when the field has fewer than 2 x 2 cells or too
-// many for an STL file's triangle count.
+// triangles, in opposite directions, every triangle turns counter-clockwise seen from outside,
+// and the surface passes through every centre at its height. False with the reason in message when
+// the field has fewer than 2 x 2 cells or too many for an STL file's triangle count.
 bool WriteStl(const HeightField &field, OutputFile &out, UserMessage &message);
 
 // The number of triangles WriteStl writes; 0 when it cannot write the field.

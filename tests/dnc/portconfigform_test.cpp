@@ -82,7 +82,8 @@ private slots:
                  QString("COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 COM9 COM10 COM11 COM12 "
                          "COM13 COM14 COM15"));
         QCOMPARE(entries(form.BaudRate).join(' '),
-                 QString("300 600 1200 2400 4800 9600 19200 38400"));
+                 QString("300 600 1200 2400 4800 9600 19200 38400 57600 115200 230400"));
+        QVERIFY(form.PortNummer->isEditable());
         QCOMPARE(entries(form.DataBits).join(' '), QString("6 7 8"));
         QCOMPARE(entries(form.Parity).join('|'),
                  QString::fromUtf8("Gerade/Even Parity|Mark Parity|Keine Parität|"
@@ -171,6 +172,85 @@ private slots:
             QCOMPARE(StoredTransferSettings(options, progpath).device, std::string("/dev/ttyUSB1"));
         }
         QCOMPARE(form.PortNummer->count(), 17); // COM1..COM15, ttyACM0, the missing ttyUSB1
+    }
+
+    // Any device can be typed (a name without a folder is taken from /dev/, COMn in any letter
+    // case is the list's port); the rates beyond 38400 live in dnc.dat while options.dat keeps
+    // its 24 bytes and its list's indices; the next dialog and the transfer find both again.
+    void typedDevicesAndFastRates() {
+        test::ScratchFolder folder;
+        const std::string progpath = folder.path().string() + "/";
+        PortOptions options;
+        TPortConfigForm form;
+        form.listUsbDevices = [] { return std::vector<std::string>{"/dev/ttyUSB0"}; };
+        form.execDialog = [&](QDialog &) {
+            form.PortNummer->setEditText(" ttyAMA0 ");
+            form.BaudRate->setCurrentIndex(form.BaudRate->findText("115200"));
+        };
+        form.Edit(options, progpath);
+        QVERIFY(WriteOptionsDat(progpath + "options.dat", options));
+        QCOMPARE(test::ReadFile(folder / "options.dat"), optionsBytes({16, 7, 1, 0, 0, 0}));
+        QCOMPARE(ReadDncDat(progpath + kDncDatName).baud, 115200);
+        TransferSettings settings = StoredTransferSettings(options, progpath);
+        QCOMPARE(settings.device, std::string("/dev/ttyAMA0"));
+        QCOMPARE(BaudRateOf(settings.indices.baud), 115200);
+        QCOMPARE(BaudRateOf(StoredReceiveSettings(options, progpath).indices.baud), 115200);
+
+        QString shownPort, shownRate;
+        form.execDialog = [&](QDialog &) {
+            shownPort = form.PortNummer->currentText();
+            shownRate = form.BaudRate->currentText();
+            form.PortNummer->setEditText("com3");
+            form.BaudRate->setCurrentIndex(6); // 19200: options.dat holds it, dnc.dat none
+        };
+        form.Edit(options, progpath);
+        QCOMPARE(shownPort, QString("/dev/ttyAMA0"));
+        QCOMPARE(shownRate, QString("115200"));
+        QCOMPARE(options.port, 2);
+        QCOMPARE(options.baud, 6);
+        QCOMPARE(ReadDncDat(progpath + kDncDatName).baud, 0);
+        settings = StoredTransferSettings(options, progpath);
+        QCOMPARE(settings.device, std::string("/dev/ttyS2"));
+        QCOMPARE(BaudRateOf(settings.indices.baud), 19200);
+
+        // a pseudo terminal by its full name; an emptied field chooses no port
+        form.execDialog = [&](QDialog &) { form.PortNummer->setEditText("/dev/pts/7"); };
+        form.Edit(options, progpath);
+        QCOMPARE(StoredTransferSettings(options, progpath).device, std::string("/dev/pts/7"));
+        form.execDialog = [&](QDialog &) { form.PortNummer->setEditText(""); };
+        form.Edit(options, progpath);
+        QCOMPARE(options.port, -1);
+
+        // dnc.dat with a rate the list does not have is damaged; the rate stays options.dat's
+        test::WriteFile(folder / kDncDatName, "baud=9600\n");
+        bool damaged = false;
+        QCOMPARE(ReadDncDat(progpath + kDncDatName, &damaged).baud, 0);
+        QVERIFY(damaged);
+    }
+
+    // A finished "Senden" says how many lines and bytes went out.
+    void sendingEndsWithTheLinesAndBytesSent() {
+        if (!test::PtyPair::SocatAvailable())
+            QSKIP("socat is not installed (scripts/setup installs it)");
+        test::ScratchFolder folder;
+        test::PtyPair pair(folder.path());
+        QVERIFY(pair.ready());
+        test::Receiver receiver(pair.receiver());
+        test::WriteFile(folder / "p.nc", "%\nG1 X1\nM30\n");
+        TEditorCore core;
+        QVERIFY(core.OpenFileWithName((folder / "p.nc").string()));
+        const std::string progpath = folder.path().string() + "/";
+        QVERIFY(WritePortDat(progpath + "port.dat", {pair.sender(), LineEnd::CrLf}));
+        PortOptions options;
+        options.port = 15;
+        QStringList errors, sent;
+        const TransferResult result = SendDocument(
+            nullptr, core, options, progpath, [&](const QString &m) { errors << m; },
+            [&](const QString &m) { sent << m; });
+        QCOMPARE(result.message, 0);
+        QCOMPARE(errors, QStringList());
+        QCOMPARE(sent, QStringList{QString("Gesendet: 3 Zeilen, 15 Bytes.")});
+        QCOMPARE(receiver.ReadAll(), std::string("%\r\nG1 X1\r\nM30\r\n"));
     }
 
     void outOfRangeIndicesLeaveListsWithoutSelection() {

@@ -67,9 +67,12 @@ TEST(ApplyLineSettings, ChangesOnlyBaudDataBitsParityAndStopBits) {
         {{0, 0, 0, 0, 1, 0}, B300, CS6, PARENB | CMSPAR | PARODD, none}, // mark
         {{0, 7, 2, 0, 3, 0}, B38400, CS8, PARENB | PARODD, none},        // odd
         {{0, 1, 1, 1, 4, 0}, B600, CS7, PARENB | CMSPAR, CSTOPB},        // space
+        // the rates beyond options.dat's list follow it
+        {{0, 8, 2, 0, 2, 0}, B57600, CS8, none, none},
+        {{0, 10, 2, 0, 2, 0}, B230400, CS8, none, none},
         // Indices outside their lists leave the port's values.
         {{0, -1, 3, 2, -1, 0}, B115200, CS5, none, none},
-        {{0, 8, -1, -1, 5, 0}, B115200, CS5, none, none},
+        {{0, 11, -1, -1, 5, 0}, B115200, CS5, none, none},
     };
     for (const Case &c : cases) {
         termios t = oddPort();

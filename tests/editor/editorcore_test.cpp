@@ -197,7 +197,8 @@ TEST_F(EditorCoreTest, EmptyDocumentShowsTheCaretAtTheFirstCell) {
     EXPECT_TRUE(core.pxfound);
     EXPECT_EQ(core.px, 0);
     EXPECT_EQ(core.py, 0);
-    EXPECT_EQ(core.StatusText(), "Spalte: 0; Zeile (ab Anzeigestart): 0; Offset: 0; HEX: 0000");
+    EXPECT_EQ(core.StatusText(),
+              "Spalte: 0; Zeile (ab Anzeigestart): 0; Zeile in Datei: 1; Offset: 0; HEX: 0000");
 }
 
 TEST_F(EditorCoreTest, StatusLineTellsColumnRowAndOffset) {
@@ -208,7 +209,16 @@ TEST_F(EditorCoreTest, StatusLineTellsColumnRowAndOffset) {
     open(text);
     core.curx = 3 * 402 + 12;
     core.UpdateCaretPos(true, false, false);
-    EXPECT_EQ(core.StatusText(), "Spalte: 12; Zeile (ab Anzeigestart): 3; Offset: 1218; HEX: 04C2");
+    EXPECT_EQ(core.StatusText(), "Spalte: 12; Zeile (ab Anzeigestart): 3; Zeile in Datei: 4; "
+                                 "Offset: 1218; HEX: 04C2");
+    EXPECT_FALSE(core.FileLinePending());
+    // Lines of the display and of the file part where a line wraps and where the view starts.
+    open(std::string(3000, 'x') + "\nG1\nG2\n");
+    core.curx = 3004;
+    core.UpdateCaretPos(true, false, false);
+    EXPECT_NE(core.StatusText().find("Zeile (ab Anzeigestart): 4; Zeile in Datei: 3;"),
+              std::string::npos)
+        << core.StatusText();
 }
 
 TEST_F(EditorCoreTest, WordMovesStopAtWordEdges) {

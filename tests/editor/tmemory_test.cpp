@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -723,6 +724,60 @@ TEST(TMemoryShadowModel, RandomEditsOnANewDocument) {
 
 // ---------------------------------------------------------------------------------------------
 // Beyond 32 bits: a sparse 5 GiB file.
+
+// The line of a position is the line feeds before it, whatever was edited in between and in
+// whatever order positions are asked for; a budget too small for the blocks still uncounted
+// gives none, and later calls go on where the last stopped.
+TEST(TMemoryLines, LinesBeforeFollowsEditsAndCountsAPieceAtATime) {
+    const std::string text = programText(20 * B + 123) + "\n\n";
+    DocumentFile file(text);
+    TMemory mem(int64_t(text.size()), false, file.fd());
+    std::string shadow = text;
+    const auto expected = [&](int64_t pos) {
+        return int64_t(std::count(shadow.begin(), shadow.begin() + pos, '\n'));
+    };
+    // a budget for four blocks: the end is reached in steps, nothing is counted twice
+    int steps = 0;
+    std::optional<int64_t> counted;
+    while (!(counted = mem.LinesBefore(int64_t(shadow.size()), 4 * B)) && steps < 100)
+        ++steps;
+    EXPECT_EQ(steps, 4); // 20 blocks before the last, four a call
+    EXPECT_EQ(counted, expected(int64_t(shadow.size())));
+    EXPECT_TRUE(residentOf(mem).empty()); // counting reads, it keeps nothing
+
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        const int64_t pos = int64_t(random() % (shadow.size() + 1));
+        switch (random() % 4) {
+        case 0: {
+            const std::string added = round % 2 ? "G1 X1\nG1 Y2\n" : std::string(5000, '\n');
+            mem.insertdata(pos, int64_t(added.size()), bytes(added));
+            shadow.insert(size_t(pos), added);
+            break;
+        }
+        case 1: {
+            const int64_t len = int64_t(random() % 9000);
+            mem.deletedata(pos, len);
+            shadow.erase(size_t(pos), size_t(len));
+            break;
+        }
+        case 2:
+            if (pos + 3 <= int64_t(shadow.size())) {
+                mem.setdata(pos, 3, bytes("\nX\n"));
+                shadow.replace(size_t(pos), 3, "\nX\n");
+            }
+            break;
+        default:
+            break;
+        }
+        const int64_t at = int64_t(random() % (shadow.size() + 1));
+        ASSERT_EQ(mem.LinesBefore(at), expected(at)) << "round " << round << " at " << at;
+    }
+    EXPECT_EQ(mem.LinesBefore(-5), 0);
+    EXPECT_EQ(mem.LinesBefore(int64_t(shadow.size()) + 100), expected(int64_t(shadow.size())));
+    TMemory empty(0, true);
+    EXPECT_EQ(empty.LinesBefore(0), 0);
+}
 
 TEST(TMemoryLarge, SparseFiveGigabyteFileOpensReadsAndEditsNearItsEnd) {
     const int64_t size = int64_t(5) << 30;

@@ -4,6 +4,7 @@
 
 #include "app/helpwindow.h"
 #include "app/mainform.h"
+#include "app/profiledialog.h"
 #include "app/reliefpanel.h"
 #include "app/subprogramviews.h"
 #include "editor/editorcore.h"
@@ -25,9 +26,11 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
@@ -204,13 +207,33 @@ private slots:
              {"Ausdruckberechnen1", "BlckeneuNummerieren1", "OrdnerfrUnterprogramme1",
               "PortEinstellungen1", "berdasProgramm1", "Suchen1", "Suchenundersetzen1",
               "ZurZeilennummerspringen1", "AnPositioninDateispringen1", "Backplotdrucken1",
-              "bersetzen1"})
+              "bersetzen1", "Maschinenprofile1"})
             checkModal([this, command] { form->action(command)->trigger(); });
 
         untranslated.removeDuplicates();
         for (const QString &entry : untranslated)
             qWarning("not English: %s", qPrintable(entry));
         QVERIFY2(untranslated.isEmpty(), "texts without an English translation (listed above)");
+    }
+
+    // The built-in profiles' names are the tool's texts: English in the tool bar, the profiles
+    // dialog and the relief's figures; the HAAS option's hint tells what it switches.
+    void builtInProfileNamesAndHintsSpeakEnglish() {
+        QCOMPARE(form->Panel3->ProfileCombo->itemText(0), QString("Paths only"));
+        TProfileDialog dialog(form->Panel3->profiles(), "Nur Bahnen", form.get());
+        QCOMPARE(dialog.ProfileList->item(0)->text(), QString("Paths only"));
+        QCOMPARE(dialog.NameEd->text(), QString("Paths only"));
+        dialog.CopyBtn->click();
+        QCOMPARE(dialog.NameEd->text(), QString("Paths only (copy)"));
+        const QString picture = home->filePath("grey.bmp");
+        QImage grey(40, 40, QImage::Format_RGB32);
+        grey.fill(Qt::gray);
+        QVERIFY(grey.save(picture));
+        form->opentheDXFnow(picture);
+        QVERIFY2(form->ReliefFiguresLabel->text().endsWith("(Paths only)"),
+                 qPrintable(form->ReliefFiguresLabel->text()));
+        QVERIFY2(form->action("Haas")->toolTip().contains("M97 Pn calls the local subprogram"),
+                 qPrintable(form->action("Haas")->toolTip()));
     }
 
     void helpPageIsTheEnglishOne() {

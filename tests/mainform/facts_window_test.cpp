@@ -4,11 +4,13 @@
 #include "app/mainform.h"
 #include "app/plotbox.h"
 #include "app/programinfoform.h"
+#include "app/statuspane.h"
 #include "editor/texteditorlf.h"
 #include "temporaryhome.h"
 
 #include <QLabel>
 #include <QListWidget>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
@@ -61,6 +63,31 @@ private slots:
         form->memo1->core().DeleteSelected();
         form->CalcBtnClick();
         QVERIFY(form->FactsLabel->text().startsWith("Laufzeit 0:00:00"));
+    }
+
+    // The caret's place stays readable at the left of the status bar, with the file's own line
+    // beside the line of the display; the figures beside it give way, cut with "…", each in its
+    // own room.
+    void statusBarKeepsTheCaretLineWhole() {
+        QByteArray program;
+        for (int n = 1; n <= 40; ++n)
+            program += "G1 X" + QByteArray::number(n * 1000) + " Y-12345.678 Z-987.654 F600\r\n";
+        auto form = plotted(program);
+        form->resize(783, 540);
+        form->memo1->core().curx = program.indexOf("X30000");
+        form->memo1->core().UpdateCaretPos(true, false, false);
+        QCoreApplication::processEvents();
+        const auto *message = static_cast<TStatusPane *>(form->MessagePane);
+        const auto *facts = static_cast<TStatusPane *>(form->FactsLabel);
+        QVERIFY2(message->text().contains("Zeile in Datei: 30;"), qPrintable(message->text()));
+        QCOMPARE(form->statusBar()->currentMessage(), message->text());
+        QVERIFY(!message->Cut());
+        QVERIFY(facts->Cut());
+        QVERIFY(!message->geometry().intersects(facts->geometry()));
+        QVERIFY(facts->geometry().right() <= form->statusBar()->width());
+        form->resize(1900, 540);
+        QCoreApplication::processEvents();
+        QVERIFY(!facts->Cut());
     }
 
     void programInfoListsFactsAndJumpsToWarnings() {

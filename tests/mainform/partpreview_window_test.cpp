@@ -9,16 +9,21 @@
 #include "editor/texteditorlf.h"
 #include "temporaryhome.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
+#include <cmath>
 #include <memory>
 
 using namespace morvilo;
@@ -168,6 +173,64 @@ private slots:
         QTRY_VERIFY(form->partPreview->Working()); // and mills again after the run
         form->partPreview->StopWork();
         QVERIFY(!form->partPreview->Part());
+    }
+
+    // Opening another program while the part is shown fits the new part once it is milled, as
+    // "[ ]" would; the lathe's diameter view is fitted after the run it needs.
+    void viewsAreFittedAfterANewProgramAndTheDiameterView() {
+        auto form = grooves();
+        form->action("PartViewBtn")->trigger();
+        QTRY_VERIFY(form->partPreview->Part() && !form->partPreview->Working());
+        QFile file(home->filePath("large.nc"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("G0 X0 Y0 Z1\r\nG1 Z-2 F100\r\nG1 X300 Y120\r\nG0 Z1\r\n");
+        file.close();
+        QVERIFY(form->OpenFileWithName(file.fileName()));
+        form->CalcBtnClick();
+        QTRY_VERIFY(form->partPreview->Part() && !form->partPreview->Working() &&
+                    form->partPreview->Part()->GetStock().xmax > 300);
+        QCoreApplication::processEvents();
+        const double shown = form->view.zoom;
+        form->action("ToolButton17")->trigger();
+        QVERIFY2(std::abs(form->view.zoom - shown) <= 0.02 * shown,
+                 qPrintable(QString("%1 vs %2").arg(shown).arg(form->view.zoom)));
+
+        form->action("PathViewBtn")->trigger();
+        form->action("Dreh1")->trigger(); // lathe
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("G0 X0 Z5\r\nG1 X40 Z0 F100\r\nG1 X40 Z-60\r\nG1 X80 Z-80\r\n");
+        file.close();
+        QVERIFY(form->OpenFileWithName(file.fileName()));
+        form->CalcBtnClick();
+        for (QAction *a : form->ToolBar1->actions())
+            if (a->text() == QString::fromUtf8("Ø"))
+                a->trigger();
+        QVERIFY(form->view.diametermode);
+        QCoreApplication::processEvents();
+        const double diameter = form->view.zoom;
+        form->action("ToolButton17")->trigger();
+        QVERIFY2(std::abs(form->view.zoom - diameter) <= 0.02 * diameter,
+                 qPrintable(QString("%1 vs %2").arg(diameter).arg(form->view.zoom)));
+    }
+
+    // Without a name's extension the chosen type's is added; the dialog starts in the
+    // program's folder.
+    void exportDialogStartsInTheProgramsFolderAndAddsTheExtension() {
+        auto form = grooves();
+        QString folder;
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            folder = dialog->directory().absolutePath();
+            dialog->selectFile("guipart");
+            static_cast<QDialog *>(dialog)->accept(); // as the Save button does
+        });
+        form->action("Werkstueckexportieren1")->trigger();
+        QCOMPARE(folder, QDir(home->path()).absolutePath());
+        QVERIFY(QFile::exists(home->filePath("guipart.stl")));
+        QVERIFY(!QFile::exists(home->filePath("guipart")));
+        QCOMPARE(form->SaveFolder(), QDir(home->path()).absolutePath());
+        QVERIFY(form->DocumentFilter().contains("*.ngc;"));
     }
 
     void exportWritesStlOrPfm() {

@@ -3,12 +3,15 @@
 // figures in the status bar, and the options of the stepped program.
 
 #include "app/mainform.h"
+#include "app/panelvalues.h"
 #include "app/picturepage.h"
 #include "app/picturepreview.h"
+#include "app/plotbox.h"
 #include "app/profiledialog.h"
 #include "app/reliefpanel.h"
 #include "relief/grafikrw.h"
 #include "relief/profilesfile.h"
+#include "settings/settingsstore.h"
 #include "temporaryhome.h"
 
 #include <QApplication>
@@ -22,6 +25,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 using namespace morvilo;
@@ -189,6 +193,165 @@ private slots:
         form->close();
     }
 
+    // A remembered machine profile comes back with the safe height and depth it was used with,
+    // or, from settings that have none, with the start-up values turned upwards: the first
+    // relief after a restart, also one from the command line, passes the safety check. The
+    // bare paths keep the start-up values.
+    void rememberedProfileStartsWithSafeHeights() {
+        {
+            auto form = startForm();
+            form->Panel3->selectProfile("linuxcnc");
+            form->Panel3->SicherEd->setValue(7.5);
+            form->Panel3->FraesTiefe->setValue(-2);
+            form->close();
+        }
+        {
+            auto form = std::make_unique<TMainform>(home->path());
+            form->errorBox = [this](const QString &message) { errors << message; };
+            form->saveQuestion = [] { return QMessageBox::No; };
+            ReliefParameters parameters = StartupReliefParameters();
+            parameters.levels = 8;
+            form->setStartupCommand({picture().toStdString(), {}}, parameters);
+            form->show();
+            QTRY_COMPARE(form->PageControl1->currentIndex(), 1);
+            QCOMPARE(errors, QStringList());
+            QCOMPARE(form->Panel3->ProfileCombo->currentText(), QString("LinuxCNC"));
+            QCOMPARE(form->Panel3->SicherEd->value(), 7.5);
+            QCOMPARE(form->Panel3->FraesTiefe->value(), -2.0);
+            QCOMPARE(form->Panel3->AbstufEd->value(), 8);
+            form->close();
+        }
+        {
+            auto store = SettingsStore("TMainform");
+            store->remove("SafeZ");
+            store->remove("Depth");
+        }
+        {
+            auto form = startForm();
+            QCOMPARE(form->Panel3->SicherEd->value(), 1.0);
+            QCOMPARE(form->Panel3->FraesTiefe->value(), -1.0);
+            form->opentheDXFnow(picture());
+            QCOMPARE(errors, QStringList());
+            form->Panel3->selectProfile("Nur Bahnen");
+            form->close();
+        }
+        auto form = startForm();
+        QCOMPARE(form->Panel3->ProfileCombo->currentText(), QString("Nur Bahnen"));
+        QCOMPARE(form->Panel3->SicherEd->value(), -1.0);
+        QCOMPARE(form->Panel3->FraesTiefe->value(), 1.0);
+    }
+
+    // OK in the profiles dialog keeps the profile in use and the panel's feed: looking at or
+    // editing another profile does not choose it. The profile in use follows a rename and shows
+    // new feeds given in the dialog; deleted, the bare paths take its place.
+    void profileDialogEditsWithoutChoosing() {
+        auto form = startForm();
+        TReliefPanel *panel = form->Panel3;
+        const auto runDialog = [&](const std::function<void(TProfileDialog &)> &edit) {
+            QTimer::singleShot(0, [&] {
+                auto *dialog = qobject_cast<TProfileDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                edit(*dialog);
+                dialog->accept();
+            });
+            form->ProfilesClick();
+        };
+        panel->selectProfile("grbl");
+        panel->FeedEd->setValue(1234);
+        runDialog([](TProfileDialog &dialog) {
+            dialog.ProfileList->setCurrentRow(1); // looks at LinuxCNC
+            dialog.CopyBtn->click();              // and makes a copy it edits
+            dialog.FeedEd->setValue(50);
+        });
+        QCOMPARE(panel->ProfileCombo->currentText(), QString("Grbl"));
+        QCOMPARE(panel->FeedEd->value(), 1234.0);
+        QCOMPARE(panel->ProfileCombo->count(), int(BuiltInProfiles().size()) + 1);
+
+        panel->selectProfile("LinuxCNC (Kopie)");
+        QCOMPARE(panel->FeedEd->value(), 50.0);
+        runDialog([](TProfileDialog &dialog) {
+            dialog.ProfileList->setCurrentRow(dialog.ProfileList->count() - 1);
+            dialog.NameEd->setText("Fräse");
+            emit dialog.NameEd->textEdited("Fräse");
+            dialog.FeedEd->setValue(60);
+            dialog.ProfileList->setCurrentRow(0);
+        });
+        QCOMPARE(panel->ProfileCombo->currentText(), QString::fromUtf8("Fräse"));
+        QCOMPARE(panel->FeedEd->value(), 60.0);
+        runDialog([](TProfileDialog &dialog) {
+            dialog.ProfileList->setCurrentRow(dialog.ProfileList->count() - 1);
+            dialog.DeleteBtn->click();
+        });
+        QCOMPARE(panel->ProfileCombo->currentText(), QString("Nur Bahnen"));
+    }
+
+    // A name clash is reported when OK is pressed and the report goes as soon as the name is
+    // free again; a built-in says that it is changed through a copy; the tool bar's list is as
+    // wide as its longest name.
+    void profileDialogHintsAndTheToolBarsList() {
+        TProfileDialog dialog(BuiltInProfiles(), "grbl");
+        dialog.show();
+        QVERIFY(dialog.BuiltInHint->isVisible());
+        QVERIFY(dialog.BuiltInHint->text().contains("Kopieren"));
+        dialog.NewBtn->click();
+        QVERIFY(!dialog.BuiltInHint->isVisible());
+        dialog.NameEd->setText("Grbl");
+        emit dialog.NameEd->textEdited("Grbl");
+        dialog.accept();
+        QVERIFY(dialog.ProblemLabel->text().contains("schon vergeben"));
+        dialog.NameEd->setText("Grbl 2");
+        emit dialog.NameEd->textEdited("Grbl 2");
+        QCOMPARE(dialog.ProblemLabel->text(), QString());
+        dialog.reject();
+
+        auto form = startForm();
+        std::vector<MachineProfile> profiles = BuiltInProfiles();
+        MachineProfile own = profiles[1];
+        own.builtIn = false;
+        own.name = own.cliName = "Portalfräse mit Vakuumtisch links";
+        profiles.push_back(own);
+        form->Panel3->setProfiles(profiles);
+        form->Panel3->selectProfile(own.name);
+        QCoreApplication::processEvents();
+        QComboBox *combo = form->Panel3->ProfileCombo;
+        QVERIFY2(combo->sizeHint().width() >=
+                     combo->fontMetrics().horizontalAdvance(QString::fromStdString(own.name)),
+                 qPrintable(QString::number(combo->sizeHint().width())));
+    }
+
+    // The figures of a relief and a measurement belong to their program: opening another
+    // program, or a new one, clears them.
+    void figuresOfTheLastProgramGoWithIt() {
+        auto form = startForm();
+        form->opentheDXFnow(picture());
+        QVERIFY(form->ReliefFiguresLabel->text().contains("Laufzeit"));
+        QCOMPARE(form->PageControl1->currentIndex(), 1);
+        form->CalcBtnClick();
+        form->action("MessenBtn")->trigger();
+        form->action("ToolButton17")->trigger();
+        const t9dline &first = form->lines[form->lines.Count() - 1];
+        int32_t x = 0, y = 0;
+        koordmat(ViewMatrix(form->view, form->PaintBox1->width(), form->PaintBox1->height()),
+                 first.x, first.y, first.z, 0, 0, 0, 0, 0, 0, x, y);
+        QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, QPoint(x, y));
+        QVERIFY(form->MeasureLabel->text().startsWith("Punkt 1"));
+        QCOMPARE(form->PaintBox1->measureMarks.size(), size_t(1));
+
+        QFile other(home->filePath("other.nc"));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("G1 X10 Y10 F100\n");
+        other.close();
+        QVERIFY(form->OpenFileWithName(other.fileName()));
+        QCOMPARE(form->ReliefFiguresLabel->text(), QString());
+        QCOMPARE(form->MeasureLabel->text(), QString("Messen: ersten Punkt anklicken"));
+        QVERIFY(form->PaintBox1->measureMarks.empty());
+
+        form->opentheDXFnow(picture());
+        QVERIFY(!form->ReliefFiguresLabel->text().isEmpty());
+        form->NewAll();
+        QCOMPARE(form->ReliefFiguresLabel->text(), QString());
+    }
+
     // Profiles are added, copied, edited and deleted in the dialog; the built-ins stay as
     // they are.
     void dialogEditsTheUsersProfiles() {
@@ -246,7 +409,8 @@ private slots:
                 dialog->accept();
             });
             form->ProfilesClick();
-            QCOMPARE(form->Panel3->ProfileCombo->currentText(), QString("Werkstatt"));
+            QCOMPARE(form->Panel3->ProfileCombo->currentText(), QString("Nur Bahnen"));
+            form->Panel3->selectProfile("Werkstatt"); // chosen in the tool bar
             form->Panel3->FeedEd->setValue(777);
             form->close();
         }

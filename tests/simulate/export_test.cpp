@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -55,23 +57,50 @@ float floatAt(const std::string &bytes, size_t at) {
 
 using Point = std::array<float, 3>;
 
+// A part milled with a flat tool: two pockets of different depths side by side, a third one in
+// the second's floor and a groove across, so that flat areas of several heights meet each other
+// and the sloped steps between them.
+HeightField pocketedPart() {
+    test::ToolPath path;
+    path.Start(1, 1, -1);
+    for (double y = 1; y <= 4; y += 0.5)
+        path.Feed(1, y, -1).Feed(4, y, -1);
+    path.Start(4.5, 1, -2);
+    for (double y = 1; y <= 6; y += 0.5)
+        path.Feed(4.5, y, -2).Feed(8, y, -2);
+    path.Start(5.5, 2, -3.5).Feed(7, 2, -3.5).Feed(7, 4, -3.5).Feed(5.5, 4, -3.5);
+    path.Start(0, 5.2, -0.5).Feed(9, 5.3, -0.5);
+    HeightField field;
+    UserMessage message;
+    EXPECT_TRUE(field.Reset({-1, -1, 10, 8, 0}, 0.05, message));
+    MillPart(path.Lines(), {ToolShape::Flat, 1, 0}, field);
+    return field;
+}
+
 // Reads a binary STL as an independent reader would and checks it is a closed, consistently
-// oriented solid: every directed edge occurs once and its reverse once, each stored normal
-// points the way the corners turn, and the enclosed volume is the height field's over the bottom.
-TEST(PartExport, StlIsAClosedSolidOfTheFieldsVolume) {
-    const HeightField field = groovedPart();
+// oriented solid: every directed edge occurs once and its reverse once (so no T-junction opens a
+// crack), each stored normal points the way the corners turn, and the enclosed volume is the
+// height field's over the bottom. The top surface runs exactly through every cell's centre at
+// the cell's height. Returns the triangle count.
+uint32_t checkStl(const HeightField &field) {
     UserMessage message;
     const std::string stl = written(
         [&](OutputFile &out) { EXPECT_TRUE(WriteStl(field, out, message)) << message.Filled(); });
-    ASSERT_GE(stl.size(), 84u);
+    EXPECT_GE(stl.size(), 84u);
+    if (stl.size() < 84)
+        return 0;
     const uint32_t count = uint32At(stl, 80);
     EXPECT_EQ(count, StlTriangles(field));
-    EXPECT_EQ(count, 2u * 39 * 29 + 3 * (2 * 39 + 2 * 29));
-    ASSERT_EQ(stl.size(), 84 + 50 * size_t(count));
+    EXPECT_EQ(stl.size(), 84 + 50 * size_t(count));
+    if (stl.size() != 84 + 50 * size_t(count))
+        return 0;
 
     std::map<std::pair<Point, Point>, int> edges;
     double volume = 0;
-    int misoriented = 0;
+    int misoriented = 0, offSurface = 0;
+    const int32_t nx = field.Columns(), ny = field.Rows();
+    const double r = field.Resolution();
+    std::vector<char> covered(size_t(nx) * size_t(ny));
     for (uint32_t t = 0; t < count; ++t) {
         const size_t at = 84 + 50 * size_t(t);
         Point corner[3];
@@ -94,8 +123,43 @@ TEST(PartExport, StlIsAClosedSolidOfTheFieldsVolume) {
         misoriented += !(stored > 0);
         // the divergence theorem: each facet adds its corner tetrahedron
         volume += (corner[0][0] * n[0] + corner[0][1] * n[1] + corner[0][2] * n[2]) / 6;
+        if (!(n[2] > 0))
+            continue; // a wall or the bottom
+        // every centre under a top facet lies on it at the centre's height
+        float lo[2] = {corner[0][0], corner[0][1]}, hi[2] = {lo[0], lo[1]};
+        for (int c = 1; c < 3; ++c)
+            for (size_t k = 0; k < 2; ++k) {
+                lo[k] = std::min(lo[k], corner[c][k]);
+                hi[k] = std::max(hi[k], corner[c][k]);
+            }
+        const auto index = [&](double value, double first) { return (value - first) / r; };
+        const int32_t i0 = std::max(0, int32_t(std::ceil(index(lo[0], field.CellX(0)) - 1e-3)));
+        const int32_t i1 =
+            std::min(nx - 1, int32_t(std::floor(index(hi[0], field.CellX(0)) + 1e-3)));
+        const int32_t j0 = std::max(0, int32_t(std::ceil(index(lo[1], field.CellY(0)) - 1e-3)));
+        const int32_t j1 =
+            std::min(ny - 1, int32_t(std::floor(index(hi[1], field.CellY(0)) + 1e-3)));
+        for (int32_t j = j0; j <= j1; ++j)
+            for (int32_t i = i0; i <= i1; ++i) {
+                // the centre where the file has it
+                const double px = float(field.CellX(i)), py = float(field.CellY(j));
+                const auto side = [&](const Point &p, const Point &q) {
+                    return ((double(q[0]) - p[0]) * (py - p[1]) -
+                            (double(q[1]) - p[1]) * (px - p[0])) /
+                           n[2];
+                };
+                const double w0 = side(corner[1], corner[2]), w1 = side(corner[2], corner[0]),
+                             w2 = side(corner[0], corner[1]);
+                if (w0 < -1e-6 || w1 < -1e-6 || w2 < -1e-6)
+                    continue;
+                const double z = w0 * corner[0][2] + w1 * corner[1][2] + w2 * corner[2][2];
+                covered[size_t(j) * size_t(nx) + size_t(i)] = 1;
+                offSurface += std::abs(z - field.At(i, j)) > 1e-5;
+            }
     }
     EXPECT_EQ(misoriented, 0);
+    EXPECT_EQ(offSurface, 0);
+    EXPECT_EQ(std::count(covered.begin(), covered.end(), 0), 0);
     int unpaired = 0;
     for (const auto &[edge, uses] : edges) {
         const auto reverse = edges.find({edge.second, edge.first});
@@ -105,16 +169,47 @@ TEST(PartExport, StlIsAClosedSolidOfTheFieldsVolume) {
 
     // Over each square of four centres: two triangles of half its area at the mean of their
     // corners' heights above the bottom.
-    const double bottom = double(float(PartBottom(field))), half = 0.1 * 0.1 / 2;
+    const double bottom = double(float(PartBottom(field))), half = r * r / 2;
     double expected = 0;
-    for (int32_t j = 0; j + 1 < field.Rows(); ++j)
-        for (int32_t i = 0; i + 1 < field.Columns(); ++i) {
+    for (int32_t j = 0; j + 1 < ny; ++j)
+        for (int32_t i = 0; i + 1 < nx; ++i) {
             const double a = field.At(i, j), b = field.At(i + 1, j), c = field.At(i + 1, j + 1),
                          d = field.At(i, j + 1);
             expected += half * ((a + b + c) / 3 - bottom) + half * ((a + c + d) / 3 - bottom);
         }
     EXPECT_NEAR(volume, expected, 1e-4 * expected);
-    EXPECT_LT(field.Deepest(), -1.0f);
+    return count;
+}
+
+// Flat areas of one height become a few large triangles; everything else keeps two triangles a
+// square of four centres. The walls and the bottom stay three triangles a border edge.
+TEST(PartExport, StlIsAClosedExactSolidWithFlatAreasMerged) {
+    const HeightField grooved = groovedPart();
+    EXPECT_LT(grooved.Deepest(), -1.0f);
+    const uint32_t unmerged = 2u * 39 * 29 + 3 * (2 * 39 + 2 * 29);
+    const uint32_t groovedCount = checkStl(grooved);
+    EXPECT_LT(groovedCount, unmerged);
+    EXPECT_GT(groovedCount, unmerged / 4); // the ball's curved track stays fine
+
+    const HeightField pocketed = pocketedPart();
+    ASSERT_EQ(pocketed.Columns(), 220);
+    EXPECT_EQ(pocketed.Deepest(), -3.5f);
+    const uint32_t pocketedCount = checkStl(pocketed);
+    EXPECT_LT(pocketedCount, 2u * 219 * 179 / 10);
+
+    // untouched stock: the top is two triangles, each wall two and the bottom four
+    HeightField flat;
+    UserMessage message;
+    ASSERT_TRUE(flat.Reset({0, 0, 3, 2, 1}, 0.1, message));
+    EXPECT_EQ(checkStl(flat), 2u + 3 * 4);
+
+    // a checkerboard of heights leaves nothing to merge
+    HeightField board;
+    ASSERT_TRUE(board.Reset({0, 0, 1, 1, 0}, 0.1, message));
+    for (int32_t j = 0; j < 10; ++j)
+        for (int32_t i = 0; i < 10; ++i)
+            board.Writable()[j * 10 + i] = float((i + j) % 2) * -0.5f;
+    EXPECT_EQ(checkStl(board), 2u * 9 * 9 + 3 * (2 * 9 + 2 * 9));
 }
 
 TEST(PartExport, StlNeedsTwoByTwoCells) {
@@ -243,8 +338,40 @@ TEST_F(SimulateCommand, WritesTheThreeOutputsOfARapidGroove) {
     EXPECT_EQ(pfm.substr(0, header.size()), header);
     EXPECT_EQ(floatAt(pfm, header.size() + 4 * (3 * 28 + 10)), -1.0f); // (3.25, -0.25): groove
     EXPECT_EQ(floatAt(pfm, header.size() + 4 * (0 * 28 + 10)), 0.0f);  // (3.25, -1.75): beside
-    EXPECT_EQ(uint32At(test::ReadFile(file("part.stl")), 80), 2u * 27 * 7 + 3 * (2 * 27 + 2 * 7));
+    // the flat floor and the untouched top are merged into large triangles
+    const std::string stl = test::ReadFile(file("part.stl"));
+    EXPECT_LT(uint32At(stl, 80), 2u * 27 * 7 + 3 * (2 * 27 + 2 * 7));
+    EXPECT_EQ(stl.size(), 84 + 50 * size_t(uint32At(stl, 80)));
     EXPECT_TRUE(QImage(QString::fromStdString(file("part.png"))).size() == QSize(1024, 768));
+}
+
+// A tool table: each T number's tool from its M6 on; a plain --tool serves before the first
+// change and for numbers without a tool, else the lowest number's tool does.
+TEST_F(SimulateCommand, ToolTableMillsEachToolsMoves) {
+    test::WriteFile(file("two.nc"), "T1 M6\nG0 X0 Y0 Z5\nG1 Z-1 F100\nG1 X10\nG0 Z5\n"
+                                    "T2 M6\nG0 X0 Y5\nG1 Z-1\nG1 X10\nG0 Z5\nM30\n");
+    // cell (5.25, 0.75) beside the first groove, (5.25, 5.75) beside the second
+    const auto heights = [&](std::vector<std::string> tools) {
+        std::vector<std::string> arguments = {"--resolution=0.5", "--stock",       "-2,-2,12,7,0",
+                                              "--heightmap",      file("two.pfm"), file("two.nc")};
+        arguments.insert(arguments.begin(), tools.begin(), tools.end());
+        EXPECT_EQ(run(arguments), 0) << err.str();
+        const std::string pfm = test::ReadFile(file("two.pfm"));
+        const size_t header = std::string("Pf\n28 18\n-1.0\n").size();
+        EXPECT_EQ(pfm.size(), header + 28 * 18 * 4);
+        if (pfm.size() != header + 28 * 18 * 4)
+            return std::pair<float, float>{};
+        return std::pair{floatAt(pfm, header + 4 * (5 * 28 + 14)),
+                         floatAt(pfm, header + 4 * (15 * 28 + 14))};
+    };
+    const float ball = float(-1 + (1 - std::sqrt(1 - 0.75 * 0.75)));
+    EXPECT_EQ(heights({"--tool", "T1=flat:2", "--tool", "T2=ball:2"}),
+              (std::pair<float, float>{-1.0f, ball}));
+    EXPECT_EQ(heights({"--tool", "ball:2", "--tool", "T1=flat:2"}),
+              (std::pair<float, float>{-1.0f, ball}));
+    EXPECT_EQ(heights({"--tool", "flat:2"}), (std::pair<float, float>{-1.0f, -1.0f}));
+    EXPECT_EQ(run({"--tool", "T1=flat:2", "--tool", "t1=ball:2", file("two.nc")}), cli::kUsage);
+    EXPECT_NE(err.str().find("--tool: expected Tn=TOOL"), std::string::npos) << err.str();
 }
 
 TEST_F(SimulateCommand, ErrorsSayWhatIsWrong) {

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
 #include <numbers>
 #include <random>
 
@@ -268,6 +269,48 @@ TEST(Milling, LastCutIsTheLastMoveAtTheCellsHeight) {
     EXPECT_EQ(lastCut(0.25, 0.25), 6u);
     EXPECT_EQ(lastCut(-7.75, 6.25), std::nullopt);
     EXPECT_EQ(LastCut(path.Lines(), kFlat, field, -1, 0), std::nullopt);
+}
+
+// Each move is milled with the tool in the spindle: a flat groove, then after the change to
+// T2 a ball groove beside it; the run log's tool changes and the table give the spans. A
+// number without a tool and a table without entries keep the one tool throughout.
+TEST(Milling, ToolChangesSwitchTheToolForTheMovesAfterThem) {
+    ToolPath path;
+    path.Start(0, 2, -1).Feed(10, 2, -1); // points 0, 1: T1
+    path.Start(0, 6, -1).Feed(10, 6, -1); // points 2, 3: T2 from point 2
+    path.Start(0, 9, -1).Feed(10, 9, -1); // points 4, 5: T7, not in the table
+    RunLog log;
+    log.Event(0, RunEventKind::ToolChange, 1, 1);
+    log.Event(2, RunEventKind::Dwell, 1, 3);
+    log.Event(2, RunEventKind::ToolChange, 2, 3);
+    log.Event(4, RunEventKind::ToolChange, 7, 5);
+    const MillingTool big{ToolShape::Flat, 1.0, 90}, ball{ToolShape::Ball, 2.0, 90};
+    const std::map<int, MillingTool> table = {{1, kFlat}, {2, ball}};
+    const ToolSpans tools = ToolsOfRun(log, table, big);
+    EXPECT_EQ(tools, (ToolSpans{{0, kFlat}, {2, ball}, {4, big}}));
+    EXPECT_EQ(ToolsOfRun(log, {}, big), (ToolSpans{{0, big}}));
+    EXPECT_EQ(LargestRadius(tools), 1.0);
+
+    HeightField field;
+    UserMessage message;
+    ASSERT_TRUE(field.Reset({-2, 0, 12, 11, 0}, 0.05, message));
+    ASSERT_EQ(MillPart(path.Lines(), tools, field), MillingResult::Done);
+    const auto at = [&](double x, double y) {
+        return field.At(int32_t(std::floor((x + 2) / 0.05)), int32_t(std::floor(y / 0.05)));
+    };
+    // flat 2 mm: 1 deep 0.9 off the axis; ball 2 mm: shallower off the axis; 1 mm flat: uncut
+    EXPECT_EQ(at(5, 2.9), -1.0f);
+    const double off = field.CellY(int32_t(std::floor(6.9 / 0.05))) - 6;
+    EXPECT_NEAR(at(5, 6.9), -1 + (1 - std::sqrt(1 - off * off)), 1e-5);
+    EXPECT_EQ(at(5, 9.4), -1.0f);
+    EXPECT_EQ(at(5, 9.6), 0.0f);
+    // the last cut of a cell is found with the tool that made it
+    const auto cell = [&](double x, double y) {
+        return LastCut(path.Lines(), tools, field, int32_t(std::floor((x + 2) / 0.05)),
+                       int32_t(std::floor(y / 0.05)));
+    };
+    EXPECT_EQ(cell(5, 6.9), std::optional<uint32_t>(3));
+    EXPECT_EQ(cell(5, 2.9), std::optional<uint32_t>(1));
 }
 
 TEST(Milling, CancelAndProgress) {

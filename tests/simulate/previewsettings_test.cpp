@@ -37,4 +37,53 @@ TEST(PreviewSettings, RoundTripDefaultsAndDamagedLines) {
     EXPECT_FALSE(read.resolution);
 }
 
+// The tool table: "T1=flat:6 T2=ball:3" in the dialog and on the command line, a line a tool
+// in preview.dat; a table that cannot be read names its bad entry.
+TEST(PreviewSettings, ToolTableTextAndFile) {
+    const auto table = ParseToolTable(" T1=flat:6, t2=ball:3\tT30=vbit:6:90 ");
+    ASSERT_TRUE(table);
+    const std::map<int, MillingTool> expected = {{1, {ToolShape::Flat, 6, 90}},
+                                                 {2, {ToolShape::Ball, 3, 90}},
+                                                 {30, {ToolShape::VBit, 6, 90}}};
+    EXPECT_EQ(*table, expected);
+    EXPECT_EQ(ToolTableText(*table), "T1=flat:6 T2=ball:3 T30=vbit:6:90");
+    EXPECT_EQ(ParseToolTable("")->size(), 0u);
+    const struct {
+        const char *text, *bad;
+    } refused[] = {{"T1=flat:6 T1=ball:2", "T1=ball:2"}, // a number twice
+                   {"T1=cone:6", "T1=cone:6"},
+                   {"T1=flat:0", "T1=flat:0"},
+                   {"T1=vbit:6", "T1=vbit:6"}, // the angle is missing
+                   {"T1=vbit:6:180", "T1=vbit:6:180"},
+                   {"T1=flat:6:90", "T1=flat:6:90"},
+                   {"T=flat:6", "T=flat:6"},
+                   {"T-1=flat:6", "T-1=flat:6"},
+                   {"T123456789=flat:6", "T123456789=flat:6"},
+                   {"X1=flat:6", "X1=flat:6"},
+                   {"T1=flat:nan", "T1=flat:nan"},
+                   {"T1=flat:1e999", "T1=flat:1e999"},
+                   {"T1", "T1"}};
+    for (const auto &c : refused) {
+        std::string bad;
+        EXPECT_FALSE(ParseToolTable(c.text, &bad)) << c.text;
+        EXPECT_EQ(bad, c.bad);
+    }
+
+    test::ScratchFolder folder;
+    const std::string path = (folder.path() / kPreviewDatName).string();
+    PreviewSettings settings;
+    settings.tools = expected;
+    ASSERT_TRUE(WritePreviewDat(path, settings));
+    EXPECT_NE(test::ReadFile(path).find("T30=vbit:6:90"), std::string::npos);
+    bool damaged = true;
+    EXPECT_EQ(ReadPreviewDat(path, &damaged), settings);
+    EXPECT_FALSE(damaged);
+    test::WriteFile(path, "T1=flat:6\nT1=ball:3\nT2=drill:3\n");
+    const PreviewSettings read = ReadPreviewDat(path, &damaged);
+    EXPECT_TRUE(damaged);
+    EXPECT_EQ(read.tools, (std::map<int, MillingTool>{{1, {ToolShape::Flat, 6, 90}}}));
+    // the default stock grows by the widest tool
+    EXPECT_EQ(WidestTool(settings), (MillingTool{ToolShape::Flat, 6, 90}));
+}
+
 } // namespace
