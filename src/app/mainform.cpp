@@ -500,14 +500,18 @@ void TMainform::CalcBtnClick() {
         partPreview->StopWork(); // it reads the plot list the run changes
         morvilo::CalcBtnClick(env);
     }
+    const auto afterRun = [this] {
+        if (!flags.inrender)
+            partPreview->PlotChanged();
+        if (freshloaded && !flags.inrender) {
+            freshloaded = false;
+            PaintBox1->FitToPlot();
+        }
+    };
     if (starts)
-        updateFacts();
-    if (!flags.inrender)
-        partPreview->PlotChanged();
-    if (freshloaded && !flags.inrender) {
-        freshloaded = false;
-        PaintBox1->FitToPlot();
-    }
+        updateFacts(afterRun);
+    else
+        afterRun();
 }
 
 void TMainform::Memo1Change() {

@@ -409,6 +409,7 @@ void TPlotList::ShortenLastArc(uint32_t count) {
     if (run.first + run.count == total && count >= 1 && count <= run.count) {
         run.count = count;
         total = run.first + count;
+        ++generation;
     }
 }
 
@@ -453,6 +454,7 @@ bool TPlotList::AddArc(const TPlotArc &arc) {
 }
 
 void TPlotList::Truncate() {
+    ++generation;
     total = stored = 0;
     last = TPlotCodeState{};
     std::fill(std::begin(lastXyz), std::end(lastXyz), 0.0);
@@ -513,6 +515,7 @@ template <typename Change> bool TPlotList::rewrite(Change change) {
             return false;
     }
     swap(out);
+    ++generation;
     return true;
 }
 

@@ -192,6 +192,10 @@ public:
     bool Scale(double factor);
     bool Shift(const double (&delta)[9], unsigned which = 0x1FF);
 
+    // Changes whenever points already in the list change or go (not when points are added):
+    // what a reader found in the list stays true while it is the same.
+    uint64_t Generation() const { return generation; }
+
     // Points stored one by one, and the bytes of their coding (for measurements).
     uint32_t StoredPoints() const { return stored; }
     uint64_t CodedBytes() const;
@@ -212,10 +216,11 @@ private:
     template <typename Change> bool rewrite(Change change);
     void swap(TPlotList &other);
 
-    uint32_t total = 0;  // points, those of the arcs included
-    uint32_t stored = 0; // points stored one by one
-    TPlotCodeState last{}; // the coding state after the last stored point
-    double lastXyz[3] = {};  // its coordinates
+    uint64_t generation = 0;
+    uint32_t total = 0;     // points, those of the arcs included
+    uint32_t stored = 0;    // points stored one by one
+    TPlotCodeState last{};  // the coding state after the last stored point
+    double lastXyz[3] = {}; // its coordinates
     // The scale each axis was last coded in (kept while an axis holds whole doubles).
     uint8_t preferred[3] = {};
     uint64_t coded = 0; // bytes of coding
