@@ -247,38 +247,39 @@ void expectReadsAs(const TPlotList &list, const std::vector<t9dline> &plain, uin
 // large for the units; switching between them and decimals of any count, on each axis.
 TEST(PlotList, CodingGivesBackAwkwardValuesBitForBit) {
     const double tiny = std::numeric_limits<double>::denorm_min();
-    const double values[] = {0.0,
-                             -0.0,
-                             1.0,
-                             0.5,
-                             0.05,
-                             -1.2345,
-                             0.001,
-                             123456.789,
-                             999999.999999999,
-                             0.000000001,
-                             tiny,
-                             -tiny,
-                             std::numeric_limits<double>::min(),
-                             1e308,
-                             -1e308,
-                             std::numeric_limits<double>::max(),
-                             std::numeric_limits<double>::infinity(),
-                             -std::numeric_limits<double>::infinity(),
-                             std::numeric_limits<double>::quiet_NaN(),
-                             -std::numeric_limits<double>::quiet_NaN(),
-                             std::bit_cast<double>(uint64_t(0x7FF0000000000123)), // a signalling NaN
-                             0.1 + 0.2,
-                             1.2345678901234567,
-                             1e-10,
-                             1.0 / 3,
-                             1.234 * 25.4,
-                             double(int64_t(1) << 50),
-                             double(int64_t(1) << 49) + 0.5,
-                             1e15,
-                             9007199254740993.0,
-                             -0.0625,
-                             12.3};
+    const double values[] = {
+        0.0,
+        -0.0,
+        1.0,
+        0.5,
+        0.05,
+        -1.2345,
+        0.001,
+        123456.789,
+        999999.999999999,
+        0.000000001,
+        tiny,
+        -tiny,
+        std::numeric_limits<double>::min(),
+        1e308,
+        -1e308,
+        std::numeric_limits<double>::max(),
+        std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN(),
+        -std::numeric_limits<double>::quiet_NaN(),
+        std::bit_cast<double>(uint64_t(0x7FF0000000000123)), // a signalling NaN
+        0.1 + 0.2,
+        1.2345678901234567,
+        1e-10,
+        1.0 / 3,
+        1.234 * 25.4,
+        double(int64_t(1) << 50),
+        double(int64_t(1) << 49) + 0.5,
+        1e15,
+        9007199254740993.0,
+        -0.0625,
+        12.3};
     constexpr size_t n = std::size(values);
     std::vector<t9dline> plain;
     TPlotList list;
@@ -363,11 +364,16 @@ TEST(PlotList, ReadersAgreeWithAPlainListOnRandomPrograms) {
                 if (below(50) == 0)
                     p.a = double(below(360)), p.w = double(below(3)) - 1;
                 if (below(30) == 0) {
-                    const TPlotArcPoints arc{double(below(7)), double(below(13)) - 6.5,
-                                             99,               1 + double(below(100)) / 8,
-                                             p.x,              p.y,
-                                             p.z,              double(below(5)) - 2,
-                                             0,                1,
+                    const TPlotArcPoints arc{double(below(7)),
+                                             double(below(13)) - 6.5,
+                                             99,
+                                             1 + double(below(100)) / 8,
+                                             p.x,
+                                             p.y,
+                                             p.z,
+                                             double(below(5)) - 2,
+                                             0,
+                                             1,
                                              2};
                     const uint32_t count = 1 + uint32_t(below(150));
                     ASSERT_TRUE(list.AddArcPoints(arc, count, p));
