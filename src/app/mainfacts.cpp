@@ -11,8 +11,10 @@
 #include "translation/translateunit.h"
 
 #include <QAction>
+#include <QFuture>
 #include <QLabel>
 #include <QTabWidget>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace morvilo {
 
@@ -35,8 +37,15 @@ void TMainform::connectFactsCommands() {
 }
 
 // The rates of the machine profile chosen for the relief program serve the run time too.
-void TMainform::updateFacts() {
-    facts = ComputeFacts(lines, runLog, RatesOfProfile(Panel3->selectedProfile()));
+// Both only read the plot list: the facts of a program of millions of points are computed on a
+// second core while the window paints it.
+void TMainform::updateFacts(const std::function<void()> &meanwhile) {
+    QFuture<ProgramFacts> computing =
+        QtConcurrent::run([this, rates = RatesOfProfile(Panel3->selectedProfile())] {
+            return ComputeFacts(lines, runLog, rates);
+        });
+    meanwhile();
+    facts = computing.result();
     LinesOfTravelWarnings(facts, memo1->core());
     FactsLabel->setText(TranslateMessage(FactsStatusLine(facts)));
     if (ProgramInfoForm->isVisible())

@@ -518,16 +518,20 @@ void TMainform::CalcBtnClick() {
         partPreview->StopWork(); // it reads the plot list the run changes
         morvilo::CalcBtnClick(env);
     }
+    const auto afterRun = [this] {
+        if (!flags.inrender)
+            partPreview->PlotChanged();
+        if (freshloaded && !flags.inrender) {
+            freshloaded = false;
+            PaintBox1->FitToPlot();
+            // The part of the new program is milled a moment later: fitted when it is there.
+            fitPartWhenMilled = partPreview->Shown();
+        }
+    };
     if (starts)
-        updateFacts();
-    if (!flags.inrender)
-        partPreview->PlotChanged();
-    if (freshloaded && !flags.inrender) {
-        freshloaded = false;
-        PaintBox1->FitToPlot();
-        // The part of the new program is milled a moment later: fitted when it is there.
-        fitPartWhenMilled = partPreview->Shown();
-    }
+        updateFacts(afterRun);
+    else
+        afterRun();
 }
 
 void TMainform::Memo1Change() {

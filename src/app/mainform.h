@@ -272,7 +272,9 @@ private:
     void plotFrom(int64_t offset);
     bool pickLine(int x, int y);
     void connectFactsCommands();
-    void updateFacts(); // after a run
+    // After a run; meanwhile (the rest of the window's work after the run) is done while the
+    // facts are computed.
+    void updateFacts(const std::function<void()> &meanwhile);
     void FormCreate(const QString &programFolder);
     void FormShow();
     void createToolBar();

@@ -47,8 +47,10 @@ void TPlotBox::paintBitmap() {
         PaintPart(bitmap, *part, view);
         RememberPaintMatrix(view, ViewMatrix(view, bitmap.width(), bitmap.height()));
         PartPixelBox(view, *part, bitmap.width(), bitmap.height());
+        painted.reset();
     } else {
         PaintPlot(bitmap, lines, view, endpointMarks);
+        painted = paintedNow();
     }
     markerCount = 0;
 }
@@ -61,9 +63,19 @@ void TPlotBox::FitToPlot() {
 
 // The pixel box of a paint at another size is of no use: the plot is painted at the real size
 // first.
+TPlotBox::Painted TPlotBox::paintedNow() const {
+    return {ViewMatrix(view, bitmap.width(), bitmap.height()), bitmap.size(), lines.Generation(),
+            lines.Count(), endpointMarks};
+}
+
 void TPlotBox::fitNow() {
     fitPending = false;
-    paintBitmap();
+    // The image painted at the end of a run gives the plot's pixel box already: a plot of
+    // millions of points is not painted once more for it.
+    const bool sameSize = bitmap.size() == size().expandedTo(QSize(1, 1));
+    const bool plotShown = !(shownPart && shownPart());
+    if (!(sameSize && plotShown && painted && *painted == paintedNow()))
+        paintBitmap();
     ZoomToFit(view, width(), height(), [this] { paintBitmap(); });
     update();
 }
@@ -81,10 +93,18 @@ int64_t TPlotBox::PickAt(int x, int y) {
 
 const std::optional<uint32_t> &TPlotBox::caretSegment() {
     const int64_t caret = caretOffset ? caretOffset() : -1;
-    if (caret != markerCaret || lines.Count() != markerCount) {
+    const uint32_t count = lines.Count();
+    if (caret != markerCaret || lines.Generation() != markerGeneration || count < markerCount) {
         markerCaret = caret;
-        markerCount = lines.Count();
+        markerCount = count;
+        markerGeneration = lines.Generation();
         markerSegment = caret >= 0 ? CaretSegment(lines, caret) : std::nullopt;
+    } else if (count > markerCount) {
+        // The list only grew (a run goes on): the marker moves to a new segment of the
+        // caret's line, if there is one; the points before were searched already.
+        if (const std::optional<uint32_t> later = CaretSegment(lines, caret, markerCount))
+            markerSegment = later;
+        markerCount = count;
     }
     return markerSegment;
 }

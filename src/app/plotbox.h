@@ -73,6 +73,17 @@ private:
     // Draws the whole plot list into the image at the box's size.
     void paintBitmap();
     void fitNow();
+    // What the image was last painted from, as paintBitmap paints it now.
+    struct Painted {
+        tmat44 matrix;
+        QSize size;
+        uint64_t generation;
+        uint32_t count;
+        EndpointMarks marks;
+        bool operator==(const Painted &) const = default;
+    };
+    Painted paintedNow() const;
+    std::optional<Painted> painted; // none: the part, or not painted yet
 
     const TPlotList &lines;
     ViewState &view;
@@ -83,6 +94,7 @@ private:
     // The caret marker's segment, found again only when the caret or the plot changed.
     int64_t markerCaret = -1;
     uint32_t markerCount = 0;
+    uint64_t markerGeneration = 0;
     std::optional<uint32_t> markerSegment;
     bool fitPending = false;
 };

@@ -1,11 +1,132 @@
 #include "interpreter/plotlist.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace morvilo {
 
+// The coding of a point stored one by one, against the point stored before it:
+//
+//   header byte   bits 0-2: x, y, z differ from the point before (in their bits)
+//                 bits 3-4: the source line: 0 the same, 1 the line right after it (its
+//                           length follows), 2 another line (both offsets follow)
+//                 bit 5:    another style (its index follows)
+//                 bit 6:    an escape byte follows: its bits 0-2 mark the axes coded whole
+//   per axis that differs, in order x, y, z:
+//     plain:   the difference of its units, zigzag, as a variable-length number
+//     escaped: the scale byte (0 ... 9: the units follow as above, but absolute; 15: the
+//              double's eight bytes follow)
+//   source 1:     bis - von; source 2: von - (last bis + 1), then bis - von (zigzag each)
+//   style:        the index
+//
+// A coordinate of a program written with d decimals is n / 10^d for a whole n, and the
+// interpreter read it as the double nearest to that; n / 10^d in double arithmetic is that
+// very double. So a coordinate is held as n whenever n / 10^d gives back its bits (checked when
+// it is added); -0.0, NaN, values beyond 2^50 units and results of arithmetic that no decimal
+// text gives are held whole. An axis keeps its scale while its values fit it and moves to a
+// finer one when they need it.
+
 namespace {
+
+constexpr double kPow10[kPlotMaxScale + 1] = {1,      10,      100,      1000,      10000,
+                                              100000, 1000000, 10000000, 100000000, 1000000000};
+constexpr double kMaxUnits = double(int64_t(1) << 50);
+constexpr uint64_t kMaxPointBytes = 64; // 3 + 3 * 11 + 2 * 10 + 5, rounded up
+constexpr uint64_t kBlockBytes = kMaxPointBytes * kPlotBlock;
+constexpr uint64_t kFirstChunk = uint64_t(1) << 16, kLargestChunk = uint64_t(1) << 23;
+
+enum : uint8_t { kSourceSame = 0, kSourceNext = 1 << 3, kSourceOther = 2 << 3 };
+constexpr uint8_t kSourceBits = 3 << 3, kStyleBit = 1 << 5, kEscapeBit = 1 << 6;
+
+uint64_t bitsOf(double value) {
+    return std::bit_cast<uint64_t>(value);
+}
+
+// n with n / 10^scale == value in its bits, if there is one.
+bool unitsOf(double value, uint8_t scale, int64_t &units) {
+    const double scaled = value * kPow10[scale];
+    if (!(scaled > -kMaxUnits && scaled < kMaxUnits))
+        return false;
+    units = int64_t(scaled + (scaled < 0 ? -0.5 : 0.5));
+    return bitsOf(double(units) / kPow10[scale]) == bitsOf(value);
+}
+
+double valueOf(int64_t units, uint8_t scale) {
+    return scale == kPlotWhole ? std::bit_cast<double>(units) : double(units) / kPow10[scale];
+}
+
+uint64_t zigzag(int64_t value) {
+    return (uint64_t(value) << 1) ^ uint64_t(value >> 63);
+}
+
+int64_t unzigzag(uint64_t value) {
+    return int64_t(value >> 1) ^ -int64_t(value & 1);
+}
+
+uint8_t *putNumber(uint8_t *p, uint64_t value) {
+    while (value >= 0x80) {
+        *p++ = uint8_t(value | 0x80);
+        value >>= 7;
+    }
+    *p++ = uint8_t(value);
+    return p;
+}
+
+uint64_t getNumber(const uint8_t *&p) {
+    uint64_t value = *p++;
+    if (value < 0x80)
+        return value;
+    value &= 0x7F;
+    for (int shift = 7;; shift += 7) {
+        const uint64_t byte = *p++;
+        value |= (byte & 0x7F) << shift;
+        if (byte < 0x80)
+            return value;
+    }
+}
+
+// Decodes one point at p into state and xyz (which hold the point before it).
+void decodePoint(const uint8_t *&p, TPlotCodeState &state, double (&xyz)[3]) {
+    const uint8_t header = *p++;
+    const uint8_t escaped = header & kEscapeBit ? *p++ : 0;
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!(header & (1 << axis)))
+            continue;
+        if (escaped & (1 << axis)) {
+            const uint8_t scale = *p++;
+            state.scale[axis] = scale;
+            if (scale == kPlotWhole) {
+                std::memcpy(&state.units[axis], p, 8);
+                p += 8;
+            } else {
+                state.units[axis] = unzigzag(getNumber(p));
+            }
+        } else {
+            state.units[axis] += unzigzag(getNumber(p));
+        }
+        xyz[axis] = valueOf(state.units[axis], state.scale[axis]);
+    }
+    switch (header & kSourceBits) {
+    case kSourceNext:
+        state.zeilevon = state.zeilebis + 1;
+        state.zeilebis = int64_t(uint64_t(state.zeilevon) + uint64_t(unzigzag(getNumber(p))));
+        break;
+    case kSourceOther:
+        state.zeilevon = int64_t(uint64_t(state.zeilebis) + 1 + uint64_t(unzigzag(getNumber(p))));
+        state.zeilebis = int64_t(uint64_t(state.zeilevon) + uint64_t(unzigzag(getNumber(p))));
+        break;
+    default:
+        break;
+    }
+    if (header & kStyleBit)
+        state.style = uint32_t(getNumber(p));
+}
+
+void stateValues(const TPlotCodeState &state, double (&xyz)[3]) {
+    for (int axis = 0; axis < 3; ++axis)
+        xyz[axis] = valueOf(state.units[axis], state.scale[axis]);
+}
 
 // Index of the last record whose key is at most k (the first when none is).
 template <typename Record>
@@ -45,43 +166,30 @@ bool follow(const TDynaArray<Run> &runs, uint32_t points, uint32_t k, uint32_t &
 }
 
 bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return bitsOf(a) == bitsOf(b);
 }
 
-bool samePen(const TPlotPenRun &run, const t9dline &p) {
-    return run.col == p.col && run.typ == p.typ && run.style == p.style && run.kind == p.move.kind;
+bool sameStyle(const TPlotStyle &s, const t9dline &p) {
+    const TPlotMove &m = p.move;
+    return s.col == p.col && s.typ == p.typ && s.style == p.style && s.kind == m.kind &&
+           s.feedMode == m.feedMode && s.units == m.units && s.feedGiven == m.feedGiven &&
+           s.tool == m.tool && sameBits(s.feed, m.feed) && sameBits(s.speed, m.speed);
 }
+
+void copyStyle(const TPlotStyle &s, t9dline &p) {
+    p.col = s.col, p.typ = s.typ, p.style = s.style;
+    TPlotMove &m = p.move;
+    m.kind = s.kind, m.feedMode = s.feedMode, m.units = s.units, m.feedGiven = s.feedGiven;
+    m.tool = s.tool, m.feed = s.feed, m.speed = s.speed;
+}
+
+// A program alternates between a few styles (rapid, plunge and cut) far more often than it has
+// new ones: the latest entries of the table are looked at before one is added.
+constexpr uint32_t kRecentStyles = 64;
 
 bool sameAxes(const TPlotAxesRun &run, const t9dline &p) {
     return sameBits(run.a, p.a) && sameBits(run.b, p.b) && sameBits(run.c, p.c) &&
            sameBits(run.u, p.u) && sameBits(run.v, p.v) && sameBits(run.w, p.w);
-}
-
-void setPen(TPlotPenRun &run, const t9dline &p) {
-    run.col = p.col, run.typ = p.typ, run.style = p.style, run.kind = p.move.kind;
-}
-
-void setAxes(TPlotAxesRun &run, const t9dline &p) {
-    run.a = p.a, run.b = p.b, run.c = p.c;
-    run.u = p.u, run.v = p.v, run.w = p.w;
-}
-
-bool sameWords(const TPlotWords &a, const TPlotMove &b) {
-    return a.feedMode == b.feedMode && a.units == b.units && a.feedGiven == b.feedGiven &&
-           a.tool == b.tool && sameBits(a.feed, b.feed) && sameBits(a.speed, b.speed);
-}
-
-void copyWords(const TPlotWords &words, TPlotMove &move) {
-    move.feedMode = words.feedMode, move.units = words.units, move.feedGiven = words.feedGiven;
-    move.tool = words.tool, move.feed = words.feed, move.speed = words.speed;
-}
-
-// A program alternates between a few feeds (plunge and cut) far more often than it has new
-// ones: the latest entries of the table are looked at before one is added.
-constexpr uint32_t kRecentWords = 16;
-
-void copyPen(const TPlotPenRun &run, t9dline &p) {
-    p.col = run.col, p.typ = run.typ, p.style = run.style, p.move.kind = run.kind;
 }
 
 void copyAxes(const TPlotAxesRun &run, t9dline &p) {
@@ -89,143 +197,207 @@ void copyAxes(const TPlotAxesRun &run, t9dline &p) {
     p.u = run.u, p.v = run.v, p.w = run.w;
 }
 
-// Point k continues the last run when same(run, p); else a run starting at k is added. False
-// when memory ran out.
-template <typename Run, typename Same, typename Set>
-bool extend(TDynaArray<Run> &runs, uint32_t k, const t9dline &p, Same same, Set set) {
-    const uint32_t count = runs.Count();
-    if (count > 0 && same(runs[count - 1], p))
+} // namespace
+
+TPlotList::~TPlotList() {
+    for (const Chunk &c : chunks)
+        std::free(c.bytes);
+}
+
+uint64_t TPlotList::CodedBytes() const {
+    return coded;
+}
+
+bool TPlotList::room(uint64_t bytes) {
+    if (uint64_t(writeEnd - write) >= bytes)
         return true;
-    Run *run = runs.Add();
-    if (!run)
+    if (chunk + 1 < chunks.size()) { // a chunk kept from an earlier filling
+        ++chunk;
+        write = chunks[chunk].bytes;
+        writeEnd = write + chunks[chunk].size;
+        return true;
+    }
+    // The coding counts as one block against the limit of a block.
+    const uint64_t limit = DynaArrayBlockLimit();
+    uint64_t size = chunks.empty() ? kFirstChunk : std::min(chunks.back().size * 2, kLargestChunk);
+    if (chunkBytes + size > limit)
+        size = limit > chunkBytes ? limit - chunkBytes : 0;
+    uint8_t *block = size >= bytes ? static_cast<uint8_t *>(std::malloc(size)) : nullptr;
+    if (!block) {
+        ReportAllocationFailure(chunkBytes + std::max(size, bytes));
         return false;
-    run->first = k;
-    set(*run, p);
+    }
+    chunks.push_back({block, size});
+    chunkBytes += size;
+    chunk = chunks.size() - 1;
+    write = block;
+    writeEnd = block + size;
     return true;
 }
 
-} // namespace
-
-int64_t TPlotList::zeilebisOf(uint32_t run) const {
-    if (run + 1 == sources.Count())
-        return lastZeilebis;
-    if (lineEnds.Count() > 0) {
-        const TPlotLineEnd &end = lineEnds[lastAtMost(lineEnds, &TPlotLineEnd::run, run)];
-        if (end.run == run)
-            return end.zeilebis;
+bool TPlotList::styleOf(const t9dline &p, uint32_t &index) {
+    const uint32_t count = styles.Count();
+    if (count > 0 && last.style < count && sameStyle(styles[last.style], p)) {
+        index = last.style;
+        return true;
     }
-    return sources[run + 1].zeilevon - 1;
+    for (uint32_t back = 0; back < kRecentStyles && back < count; ++back)
+        if (sameStyle(styles[count - 1 - back], p)) {
+            index = count - 1 - back;
+            return true;
+        }
+    TPlotStyle *entry = styles.Add();
+    if (!entry)
+        return false;
+    entry->col = p.col, entry->typ = p.typ, entry->style = p.style;
+    const TPlotMove &m = p.move;
+    entry->kind = m.kind, entry->feedMode = m.feedMode, entry->units = m.units;
+    entry->feedGiven = m.feedGiven, entry->tool = m.tool, entry->feed = m.feed;
+    entry->speed = m.speed;
+    index = count;
+    return true;
 }
 
-void TPlotList::linearAxes(uint32_t k, double (&p)[3]) const {
-    uint32_t stored = k;
-    if (arcPoints.Count() > 0 && arcPoints[0].first <= k) {
-        const TPlotArcPointsRun &run =
-            arcPoints[lastAtMost(arcPoints, &TPlotArcPointsRun::first, k)];
-        if (k - run.first < run.count) {
-            run.arc.Point(double(k - run.first), p);
-            return;
-        }
-        stored = run.before + (k - run.first - run.count);
-    }
-    const TPlotPoint &point = points[stored];
-    p[0] = point.x, p[1] = point.y, p[2] = point.z;
-}
-
-t9dline TPlotList::operator[](uint32_t k) const {
-    t9dline p{};
-    double xyz[3];
-    linearAxes(k, xyz);
-    p.x = xyz[0], p.y = xyz[1], p.z = xyz[2];
-    const uint32_t source = runOf(sources, k);
-    p.zeilevon = sources[source].zeilevon;
-    p.zeilebis = zeilebisOf(source);
-    copyPen(pens[runOf(pens, k)], p);
-    copyAxes(axes[runOf(axes, k)], p);
-    copyWords(words[wordRuns[runOf(wordRuns, k)].words], p.move);
-    return p;
-}
-
-// The source, pen and axes runs of a point (or an arc's points) starting at list index k; false
-// when memory ran out (the runs are as before then).
-bool TPlotList::addRuns(uint32_t k, const t9dline &p) {
-    const uint32_t sourceCount = sources.Count(), endCount = lineEnds.Count();
-    const int64_t lastEnd = lastZeilebis;
-    const bool sameSource = sourceCount > 0 && sources[sourceCount - 1].zeilevon == p.zeilevon &&
-                            lastZeilebis == p.zeilebis;
-    bool stored = true;
-    if (!sameSource) {
-        // The last run's end goes apart unless the new line begins right after it.
-        const bool follows = lastZeilebis != INT64_MAX && lastZeilebis + 1 == p.zeilevon;
-        if (sourceCount > 0 && !follows) {
-            TPlotLineEnd *end = lineEnds.Add();
-            if ((stored = end != nullptr)) {
-                end->run = sourceCount - 1;
-                end->zeilebis = lastZeilebis;
-            }
-        }
-        TPlotSourceRun *source = stored ? sources.Add() : nullptr;
-        if ((stored = source != nullptr)) {
-            source->zeilevon = p.zeilevon;
-            source->first = k;
-            lastZeilebis = p.zeilebis;
-        }
-    }
-    const uint32_t penCount = pens.Count(), axesCount = axes.Count();
-    const uint32_t wordsCount = words.Count(), wordRunCount = wordRuns.Count();
-    stored = stored && extend(pens, k, p, samePen, setPen) &&
-             extend(axes, k, p, sameAxes, setAxes) && addWords(k, p.move);
-    if (!stored) { // take back what this point added
-        while (lineEnds.Count() > endCount)
-            lineEnds.Delete(lineEnds.Count() - 1);
-        while (wordRuns.Count() > wordRunCount)
-            wordRuns.Delete(wordRuns.Count() - 1);
-        while (words.Count() > wordsCount)
-            words.Delete(words.Count() - 1);
-        while (axes.Count() > axesCount)
-            axes.Delete(axes.Count() - 1);
-        while (sources.Count() > sourceCount)
-            sources.Delete(sources.Count() - 1);
-        while (pens.Count() > penCount)
-            pens.Delete(pens.Count() - 1);
-        lastZeilebis = lastEnd;
-    }
-    return stored;
+// Point k continues the last axes run, or starts one; false when memory ran out.
+bool TPlotList::addAxes(uint32_t k, const t9dline &p) {
+    const uint32_t count = axes.Count();
+    if (count > 0 && sameAxes(axes[count - 1], p))
+        return true;
+    TPlotAxesRun *run = axes.Add();
+    if (!run)
+        return false;
+    run->first = k;
+    run->a = p.a, run->b = p.b, run->c = p.c;
+    run->u = p.u, run->v = p.v, run->w = p.w;
+    return true;
 }
 
 bool TPlotList::Add(const t9dline &p) {
     if (total == UINT32_MAX) {
-        ReportAllocationFailure(uint64_t(sizeof(TPlotPoint)) * (uint64_t(total) + 1));
+        ReportAllocationFailure(CodedBytes() + kMaxPointBytes);
         return false;
     }
-    TPlotPoint *point = points.Add();
-    if (!point)
-        return false;
-    point->x = p.x, point->y = p.y, point->z = p.z;
-    if (!addRuns(total, p)) {
-        points.Delete(points.Count() - 1);
+    const uint32_t styleCount = styles.Count(), axesCount = axes.Count();
+    const uint32_t checkpointCount = checkpoints.Count();
+    uint32_t style = 0;
+    bool ok = styleOf(p, style) && addAxes(total, p);
+    if (ok && stored % kPlotBlock == 0) {
+        ok = room(kBlockBytes);
+        TPlotCheckpoint *checkpoint = ok ? checkpoints.Add() : nullptr;
+        if ((ok = checkpoint != nullptr)) {
+            checkpoint->bytes = write;
+            checkpoint->state = last;
+        }
+    }
+    if (!ok) { // take back what this point added
+        if (checkpoints.Count() > checkpointCount)
+            checkpoints.Delete(checkpoints.Count() - 1);
+        if (axes.Count() > axesCount)
+            axes.Delete(axes.Count() - 1);
+        if (styles.Count() > styleCount)
+            styles.Delete(styles.Count() - 1);
         return false;
     }
+
+    uint8_t *p0 = write;
+    uint8_t header = 0, escaped = 0;
+    uint8_t *q = write + 2; // the header and the escape byte go before the values
+    const double xyz[3] = {p.x, p.y, p.z};
+    for (int axis = 0; axis < 3; ++axis) {
+        const double value = xyz[axis];
+        if (bitsOf(value) == bitsOf(lastXyz[axis]))
+            continue;
+        header |= uint8_t(1 << axis);
+        lastXyz[axis] = value;
+        uint8_t &scale = last.scale[axis];
+        int64_t units = 0;
+        if (scale != kPlotWhole && unitsOf(value, scale, units)) {
+            q = putNumber(q, zigzag(units - last.units[axis]));
+            last.units[axis] = units;
+            continue;
+        }
+        // A finer scale, or the one the axis had before it held whole doubles.
+        uint8_t found = kPlotWhole;
+        if (scale == kPlotWhole) {
+            if (unitsOf(value, preferred[axis], units))
+                found = preferred[axis];
+        } else {
+            // Finer scales first, then the coarser ones.
+            for (uint8_t step = 1; step <= kPlotMaxScale && found == kPlotWhole; ++step) {
+                const uint8_t s = uint8_t((scale + step) % (kPlotMaxScale + 1));
+                if (unitsOf(value, s, units))
+                    found = s;
+            }
+        }
+        escaped |= uint8_t(1 << axis);
+        *q++ = found;
+        scale = found;
+        if (found == kPlotWhole) {
+            std::memcpy(q, &value, 8);
+            std::memcpy(&last.units[axis], &value, 8);
+            q += 8;
+        } else {
+            preferred[axis] = found;
+            q = putNumber(q, zigzag(units));
+            last.units[axis] = units;
+        }
+    }
+    if (p.zeilevon != last.zeilevon || p.zeilebis != last.zeilebis) {
+        const uint64_t next = uint64_t(last.zeilebis) + 1;
+        if (uint64_t(p.zeilevon) == next) {
+            header |= kSourceNext;
+        } else {
+            header |= kSourceOther;
+            q = putNumber(q, zigzag(int64_t(uint64_t(p.zeilevon) - next)));
+        }
+        q = putNumber(q, zigzag(int64_t(uint64_t(p.zeilebis) - uint64_t(p.zeilevon))));
+        last.zeilevon = p.zeilevon, last.zeilebis = p.zeilebis;
+    }
+    if (style != last.style) {
+        header |= kStyleBit;
+        q = putNumber(q, style);
+        last.style = style;
+    }
+    // The values were written two bytes on; close the gap the escape byte does not need.
+    uint8_t *values = p0 + 2;
+    p0[0] = header | (escaped ? kEscapeBit : 0);
+    if (escaped) {
+        p0[1] = escaped;
+    } else {
+        std::memmove(p0 + 1, values, size_t(q - values));
+        --q;
+    }
+    coded += uint64_t(q - p0);
+    write = q;
+    ++stored;
     ++total;
     return true;
 }
 
 bool TPlotList::AddArcPoints(const TPlotArcPoints &arc, uint32_t count, const t9dline &p) {
     if (uint64_t(total) + count > UINT32_MAX) {
-        ReportAllocationFailure(uint64_t(sizeof(TPlotPoint)) * (uint64_t(total) + count));
+        ReportAllocationFailure(CodedBytes() + uint64_t(count) * kMaxPointBytes);
         return false;
     }
-    TPlotArcPointsRun *run = arcPoints.Add();
-    if (!run)
+    const uint32_t styleCount = styles.Count(), axesCount = axes.Count();
+    uint32_t style = 0;
+    TPlotArcPointsRun *run = nullptr;
+    if (styleOf(p, style) && addAxes(total, p))
+        run = arcPoints.Add();
+    if (!run) {
+        if (axes.Count() > axesCount)
+            axes.Delete(axes.Count() - 1);
+        if (styles.Count() > styleCount)
+            styles.Delete(styles.Count() - 1);
         return false;
+    }
     run->arc = arc;
+    run->zeilevon = p.zeilevon;
+    run->zeilebis = p.zeilebis;
     run->first = total;
     run->count = count;
-    run->before = points.Count();
-    if (!addRuns(total, p)) {
-        arcPoints.Delete(arcPoints.Count() - 1);
-        return false;
-    }
+    run->before = stored;
+    run->style = style;
     total += count;
     return true;
 }
@@ -237,52 +409,41 @@ void TPlotList::ShortenLastArc(uint32_t count) {
     if (run.first + run.count == total && count >= 1 && count <= run.count) {
         run.count = count;
         total = run.first + count;
+        ++generation;
     }
 }
 
-// In place from the back: the point stored for list index k sits at k or before it, so it is
-// read before anything is written over it.
-bool TPlotList::expandArcs() {
-    if (arcPoints.Count() == 0)
-        return true;
-    if (!points.Reserve(total))
-        return false;
-    while (points.Count() < total)
-        points.Add();
-    for (uint32_t k = total; k-- > 0;) {
-        double p[3];
-        linearAxes(k, p);
-        points[k] = TPlotPoint{p[0], p[1], p[2]};
-    }
-    arcPoints.Truncate();
-    return true;
-}
-
-// Point k continues the last words run, or starts one pointing at its words in the table.
-bool TPlotList::addWords(uint32_t k, const TPlotMove &move) {
-    const uint32_t runs = wordRuns.Count();
-    if (runs > 0 && sameWords(words[wordRuns[runs - 1].words], move))
-        return true;
-    uint32_t index = words.Count();
-    for (uint32_t back = 0; back < kRecentWords && back < words.Count(); ++back)
-        if (sameWords(words[words.Count() - 1 - back], move)) {
-            index = words.Count() - 1 - back;
-            break;
+void TPlotList::storedPoint(uint32_t k, double (&p)[3], int64_t &zeilevon, int64_t &zeilebis,
+                            uint32_t &style) const {
+    uint32_t index = k;
+    if (arcPoints.Count() > 0 && arcPoints[0].first <= k) {
+        const TPlotArcPointsRun &run =
+            arcPoints[lastAtMost(arcPoints, &TPlotArcPointsRun::first, k)];
+        if (k - run.first < run.count) {
+            run.arc.Point(double(k - run.first), p);
+            zeilevon = run.zeilevon, zeilebis = run.zeilebis, style = run.style;
+            return;
         }
-    if (index == words.Count()) {
-        TPlotWords *entry = words.Add();
-        if (!entry)
-            return false;
-        entry->feedMode = move.feedMode, entry->units = move.units;
-        entry->feedGiven = move.feedGiven, entry->tool = move.tool;
-        entry->feed = move.feed, entry->speed = move.speed;
+        index = run.before + (k - run.first - run.count);
     }
-    TPlotWordsRun *run = wordRuns.Add();
-    if (!run)
-        return false;
-    run->first = k;
-    run->words = index;
-    return true;
+    const TPlotCheckpoint &checkpoint = checkpoints[index / kPlotBlock];
+    TPlotCodeState state = checkpoint.state;
+    stateValues(state, p);
+    const uint8_t *bytes = checkpoint.bytes;
+    for (uint32_t n = index % kPlotBlock + 1; n > 0; --n)
+        decodePoint(bytes, state, p);
+    zeilevon = state.zeilevon, zeilebis = state.zeilebis, style = state.style;
+}
+
+t9dline TPlotList::operator[](uint32_t k) const {
+    t9dline p{};
+    double xyz[3];
+    uint32_t style = 0;
+    storedPoint(k, xyz, p.zeilevon, p.zeilebis, style);
+    p.x = xyz[0], p.y = xyz[1], p.z = xyz[2];
+    copyStyle(styles[style], p);
+    copyAxes(axes[runOf(axes, k)], p);
+    return p;
 }
 
 bool TPlotList::AddArc(const TPlotArc &arc) {
@@ -293,42 +454,78 @@ bool TPlotList::AddArc(const TPlotArc &arc) {
 }
 
 void TPlotList::Truncate() {
-    total = 0;
+    ++generation;
+    total = stored = 0;
+    last = TPlotCodeState{};
+    std::fill(std::begin(lastXyz), std::end(lastXyz), 0.0);
+    std::fill(std::begin(preferred), std::end(preferred), uint8_t(0));
+    coded = 0;
+    chunk = 0;
+    write = chunks.empty() ? nullptr : chunks[0].bytes;
+    writeEnd = chunks.empty() ? nullptr : write + chunks[0].size;
+    checkpoints.Truncate();
+    styles.Truncate();
     arcPoints.Truncate();
-    words.Truncate();
-    wordRuns.Truncate();
     arcs.Truncate();
-    points.Truncate();
-    sources.Truncate();
-    pens.Truncate();
     axes.Truncate();
-    lineEnds.Truncate();
 }
 
 void TPlotList::Clear() {
-    total = 0;
+    Truncate();
+    for (const Chunk &c : chunks)
+        std::free(c.bytes);
+    chunks.clear();
+    chunkBytes = 0;
+    write = writeEnd = nullptr;
+    checkpoints.Clear();
+    styles.Clear();
     arcPoints.Clear();
-    words.Clear();
-    wordRuns.Clear();
     arcs.Clear();
-    points.Clear();
-    sources.Clear();
-    pens.Clear();
     axes.Clear();
-    lineEnds.Clear();
+}
+
+void TPlotList::swap(TPlotList &o) {
+    std::swap(total, o.total);
+    std::swap(stored, o.stored);
+    std::swap(last, o.last);
+    std::swap(lastXyz, o.lastXyz);
+    std::swap(preferred, o.preferred);
+    std::swap(coded, o.coded);
+    std::swap(chunks, o.chunks);
+    std::swap(chunkBytes, o.chunkBytes);
+    std::swap(chunk, o.chunk);
+    std::swap(write, o.write);
+    std::swap(writeEnd, o.writeEnd);
+    checkpoints.Swap(o.checkpoints);
+    styles.Swap(o.styles);
+    axes.Swap(o.axes);
+    arcPoints.Swap(o.arcPoints);
+    // The true curves stay: the rewrites change them in place.
+}
+
+// Every point read, changed and added to a new list, which then takes this one's place; the
+// arcs' points become single points.
+template <typename Change> bool TPlotList::rewrite(Change change) {
+    TPlotList out;
+    TPlotReader reader(*this);
+    for (uint32_t k = 0; k < total; ++k) {
+        t9dline p = reader[k];
+        change(p);
+        if (!out.Add(p))
+            return false;
+    }
+    swap(out);
+    ++generation;
+    return true;
 }
 
 bool TPlotList::Scale(double factor) {
-    if (!expandArcs())
+    const bool done = rewrite([factor](t9dline &p) {
+        p.x *= factor, p.y *= factor, p.z *= factor;
+        p.u *= factor, p.v *= factor, p.w *= factor;
+    });
+    if (!done)
         return false;
-    for (uint32_t k = 0; k < points.Count(); ++k) {
-        TPlotPoint &point = points[k];
-        point.x *= factor, point.y *= factor, point.z *= factor;
-    }
-    for (uint32_t k = 0; k < axes.Count(); ++k) {
-        TPlotAxesRun &run = axes[k];
-        run.u *= factor, run.v *= factor, run.w *= factor;
-    }
     for (uint32_t k = 0; k < arcs.Count(); ++k) {
         TPlotArc &arc = arcs[k];
         for (int axis = 0; axis < 3; ++axis) {
@@ -340,87 +537,70 @@ bool TPlotList::Scale(double factor) {
 }
 
 bool TPlotList::Shift(const double (&delta)[9], unsigned which) {
-    if (!expandArcs())
-        return false;
     const auto add = [which, &delta](double &value, int axis) {
         if (which & (1u << axis))
             value += delta[axis];
     };
-    for (uint32_t k = 0; k < points.Count(); ++k) {
-        TPlotPoint &point = points[k];
-        add(point.x, 0), add(point.y, 1), add(point.z, 2);
-    }
-    for (uint32_t k = 0; k < axes.Count(); ++k) {
-        TPlotAxesRun &run = axes[k];
-        add(run.a, 3), add(run.b, 4), add(run.c, 5);
-        add(run.u, 6), add(run.v, 7), add(run.w, 8);
-    }
+    const bool done = rewrite([&add](t9dline &p) {
+        add(p.x, 0), add(p.y, 1), add(p.z, 2);
+        add(p.a, 3), add(p.b, 4), add(p.c, 5);
+        add(p.u, 6), add(p.v, 7), add(p.w, 8);
+    });
+    if (!done)
+        return false;
     for (uint32_t k = 0; k < arcs.Count(); ++k)
         for (int axis = 0; axis < 3; ++axis)
             add(arcs[k].centre[axis], axis);
     return true;
 }
 
-// As TPlotList::zeilebisOf, but the line ends kept apart are followed by a cursor: reading in
-// order (either way) costs a step, not a bisection.
-int64_t TPlotReader::lineEndOf(uint32_t run) {
-    if (run + 1 == list.sources.Count())
-        return list.lastZeilebis;
-    const TDynaArray<TPlotLineEnd> &ends = list.lineEnds;
-    const uint32_t n = ends.Count();
-    if (n > 0) {
-        const auto atLeast = [&](uint32_t e) { return e == n || ends[e].run >= run; };
-        const auto placed = [&](uint32_t e) {
-            return atLeast(e) && (e == 0 || ends[e - 1].run < run);
-        };
-        if (lineEnd > n)
-            lineEnd = n;
-        if (!placed(lineEnd)) {
-            if (lineEnd < n && placed(lineEnd + 1))
-                ++lineEnd;
-            else if (lineEnd > 0 && placed(lineEnd - 1))
-                --lineEnd;
-            else
-                lineEnd = uint32_t(std::lower_bound(ends.Data(), ends.Data() + n, run,
-                                                    [](const TPlotLineEnd &end, uint32_t r) {
-                                                        return end.run < r;
-                                                    }) -
-                                   ends.Data());
-        }
-        if (lineEnd < n && ends[lineEnd].run == run)
-            return ends[lineEnd].zeilebis;
+void TPlotReader::decodeBlock(uint32_t b) {
+    const TPlotCheckpoint &checkpoint = list.checkpoints[b];
+    TPlotCodeState state = checkpoint.state;
+    double p[3];
+    stateValues(state, p);
+    const uint8_t *bytes = checkpoint.bytes;
+    const uint32_t n = std::min(kPlotBlock, list.stored - b * kPlotBlock);
+    for (uint32_t k = 0; k < n; ++k) {
+        decodePoint(bytes, state, p);
+        xyz[k][0] = p[0], xyz[k][1] = p[1], xyz[k][2] = p[2];
+        von[k] = state.zeilevon, bis[k] = state.zeilebis;
+        styleIndex[k] = state.style;
     }
-    return list.sources[run + 1].zeilevon - 1;
+    block = b;
+    decoded = n;
 }
 
 const t9dline &TPlotReader::operator[](uint32_t k) {
     const uint32_t count = list.total;
-    uint32_t stored = k;
+    uint32_t index = k, styleNow = 0;
     if (list.arcPoints.Count() > 0 && list.arcPoints[0].first <= k) {
         follow(list.arcPoints, count, k, arc, arcEnd, arcValid);
         const TPlotArcPointsRun &run = list.arcPoints[arc];
-        stored = run.before + (k - run.first - run.count);
+        index = run.before + (k - run.first - run.count);
         if (k - run.first < run.count) {
             double p[3];
             run.arc.Point(double(k - run.first), p);
             record.x = p[0], record.y = p[1], record.z = p[2];
-            stored = UINT32_MAX;
+            record.zeilevon = run.zeilevon, record.zeilebis = run.zeilebis;
+            index = UINT32_MAX;
+            styleNow = run.style;
         }
     }
-    if (stored != UINT32_MAX) {
-        const TPlotPoint &point = list.points[stored];
-        record.x = point.x, record.y = point.y, record.z = point.z;
+    if (index != UINT32_MAX) {
+        const uint32_t b = index / kPlotBlock, i = index % kPlotBlock;
+        if (b != block || i >= decoded)
+            decodeBlock(b);
+        record.x = xyz[i][0], record.y = xyz[i][1], record.z = xyz[i][2];
+        record.zeilevon = von[i], record.zeilebis = bis[i];
+        styleNow = styleIndex[i];
     }
-    if (follow(list.sources, count, k, source, sourceEnd, sourceValid)) {
-        record.zeilevon = list.sources[source].zeilevon;
-        record.zeilebis = lineEndOf(source);
+    if (styleNow != style) {
+        style = styleNow;
+        copyStyle(list.styles[style], record);
     }
-    if (follow(list.pens, count, k, pen, penEnd, penValid))
-        copyPen(list.pens[pen], record);
-    if (follow(list.axes, count, k, axes, axesEnd, axesValid))
-        copyAxes(list.axes[axes], record);
-    if (follow(list.wordRuns, count, k, words, wordsEnd, wordsValid))
-        copyWords(list.words[list.wordRuns[words].words], record.move);
+    if (follow(list.axes, count, k, axesRun, axesEnd, axesValid))
+        copyAxes(list.axes[axesRun], record);
     return record;
 }
 

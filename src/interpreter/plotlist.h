@@ -3,18 +3,19 @@
 // came from, its nine axis values and the pen of the segment that ends at it. The view
 // redraws, picks, prints and exports from it without interpreting again.
 //
-// The list stores a point's linear axes x, y, z once per point (24 bytes). What consecutive
-// points share is stored once per run of points: the source line (a block's points, an arc's
-// hundred of them) in a source run (12 bytes: a line's end is where the next run's line begins),
-// the pen and the point type in a pen run, and the rotary and secondary axes, which rarely change,
-// in an axes run. An arc or helix is one record from which its points are computed where they are
-// read (a hundred points of an arc cost one record). Readers get every point back as the record it
-// was added as, with the same doubles.
+// Points are stored one by one in a byte coding (plotlist.cpp): each point says only what
+// differs from the point before it, its coordinates as differences of whole numbers at the
+// program's decimals (a double no decimal text gives is kept whole, so every value comes back
+// bit for bit), its source line as the length of the line after the previous one, its style
+// (pen, point type, the move's kind and words) as an index into a table of the program's few
+// styles. A relief point takes about five bytes. Every kPlotBlock points a checkpoint holds the
+// state to decode from, for reading by index and backward. The rotary and secondary axes, which
+// rarely change, are stored once per run of points. An arc or helix is one record from which its
+// points are computed where they are read (a hundred points of an arc cost one record).
 //
 // Besides drawing, the list says what happened: what each point's move is (rapid, feed, arc,
-// cycle stroke, pattern; kept in the pen run, which changes with it anyway), the programmed feed,
-// spindle speed, tool, feed mode and units (a words run, which changes rarely, pointing into a
-// table of the distinct words), and, for runs that keep a log, every arc or helix as its true
+// cycle stroke, pattern), the programmed feed, spindle speed, tool, feed mode and units (all in
+// the point's style), and, for runs that keep a log, every arc or helix as its true
 // curve, so that the program facts and the machining preview read the motion instead of guessing
 // it from pens and polylines.
 
@@ -22,6 +23,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace morvilo {
 
@@ -76,29 +78,6 @@ struct t9dline {
     TPlotMove move;   // the move ending here
 };
 
-// The stored parts of the list.
-struct TPlotPoint {
-    double x, y, z;
-};
-// A source run's line ends where the next run's line begins (consecutive lines of the text), so
-// only its start is kept; the end of a line that does not, and of the last run, is kept apart.
-#pragma pack(push, 4)
-struct TPlotSourceRun {
-    int64_t zeilevon;
-    uint32_t first; // index of the run's first point
-};
-#pragma pack(pop)
-struct TPlotPenRun {
-    uint32_t first;
-    int32_t col;
-    int8_t typ;
-    uint8_t style;
-    MoveKind kind;
-};
-struct TPlotAxesRun { // the rotary and secondary axes
-    double a, b, c, u, v, w;
-    uint32_t first;
-};
 // An arc or helix of the interpreter's tessellation: its point k has on the plane's axes u and v
 // (indices of x, y, z) cos(w) * r + mu and sin(w) * r + mv with w = w1 + sweep * k / divisor,
 // and on the third axis h0 + climb * k / divisor. The interpreter computes its points with Point
@@ -114,23 +93,30 @@ struct TPlotArcPoints {
         p[h] = h0 + climb * k / divisor;
     }
 };
+// The arc's points all have its source line and its style (an index into the table of styles).
 struct TPlotArcPointsRun {
     TPlotArcPoints arc;
+    int64_t zeilevon, zeilebis;
     uint32_t first;  // list index of the arc's first point
     uint32_t count;  // its points
     uint32_t before; // points stored one by one before it
+    uint32_t style;
 };
-// The words of a move (its kind is in the pen run).
-struct TPlotWords {
+// What a point is drawn with and what its move is; a program has few of them.
+struct TPlotStyle {
+    int32_t col;
+    int8_t typ;
+    uint8_t style;
+    MoveKind kind;
     FeedMode feedMode;
     MoveUnits units;
     bool feedGiven;
     int32_t tool;
     double feed, speed;
 };
-struct TPlotWordsRun {
+struct TPlotAxesRun { // the rotary and secondary axes
+    double a, b, c, u, v, w;
     uint32_t first;
-    uint32_t words; // index into the table of words
 };
 // An arc or helix as the true curve through points first ... last, after rotation, scaling and
 // mirror: point(t) = centre + cos(start + t sweep) u + sin(start + t sweep) v + t h for t from
@@ -141,14 +127,28 @@ struct TPlotArc {
     double centre[3], u[3], v[3], h[3];
     double start, sweep;
 };
-struct TPlotLineEnd { // the end of a source run's line that is not right before the next run's
-    uint32_t run;
-    int64_t zeilebis;
+
+// The coding of the points stored one by one (see plotlist.cpp): between two points a
+// coordinate is a whole number of units of 10^-scale (the program's decimals) whenever that gives
+// back its double exactly, else the double itself (scale kWhole, units holding its bits).
+inline constexpr uint8_t kPlotMaxScale = 9, kPlotWhole = 15;
+struct TPlotCodeState { // a point as the coding sees it
+    int64_t units[3];
+    int64_t zeilevon, zeilebis;
+    uint32_t style;
+    uint8_t scale[3];
+};
+// Every kPlotBlock stored points begin a block: its first byte and the state before it.
+inline constexpr uint32_t kPlotBlock = 128;
+struct TPlotCheckpoint {
+    const uint8_t *bytes;
+    TPlotCodeState state;
 };
 
 class TPlotList {
 public:
     TPlotList() = default;
+    ~TPlotList();
     TPlotList(const TPlotList &) = delete;
     TPlotList &operator=(const TPlotList &) = delete;
 
@@ -156,12 +156,11 @@ public:
     bool Empty() const { return total == 0; }
     // Bytes held by the list's blocks.
     uint64_t MemSize() const {
-        return points.MemSize() + sources.MemSize() + pens.MemSize() + axes.MemSize() +
-               lineEnds.MemSize() + arcPoints.MemSize() + words.MemSize() + wordRuns.MemSize() +
-               arcs.MemSize();
+        return chunkBytes + checkpoints.MemSize() + styles.MemSize() + axes.MemSize() +
+               arcPoints.MemSize() + arcs.MemSize();
     }
 
-    // Point k (k < Count()) as it was added. Finds its runs by bisection; a loop over many
+    // Point k (k < Count()) as it was added. Decodes from the block's start; a loop over many
     // points reads faster through a TPlotReader.
     t9dline operator[](uint32_t k) const;
 
@@ -188,55 +187,80 @@ public:
 
     // Rewrites of the whole list, value by value as on every point: the linear axes (x, y, z,
     // u, v, w) times factor; the axes whose bit is set in which (bit 0: x ... bit 8: w) plus
-    // their delta. Stored arcs become single points first; false when memory for them ran out
-    // (reported; the list is unchanged then).
+    // their delta. Stored arcs become single points; false when memory for the rewritten list
+    // ran out (reported; the list is unchanged then).
     bool Scale(double factor);
     bool Shift(const double (&delta)[9], unsigned which = 0x1FF);
 
+    // Changes whenever points already in the list change or go (not when points are added):
+    // what a reader found in the list stays true while it is the same.
+    uint64_t Generation() const { return generation; }
+
+    // Points stored one by one, and the bytes of their coding (for measurements).
+    uint32_t StoredPoints() const { return stored; }
+    uint64_t CodedBytes() const;
+
 private:
     friend class TPlotReader;
-    int64_t zeilebisOf(uint32_t run) const;
-    // The linear axes of point k.
-    void linearAxes(uint32_t k, double (&p)[3]) const;
-    // Every arc as single points.
-    bool expandArcs();
-    bool addRuns(uint32_t k, const t9dline &point);
-    bool addWords(uint32_t k, const TPlotMove &move);
+    struct Chunk {
+        uint8_t *bytes;
+        uint64_t size;
+    };
+    // The linear axes of point k, its source line and style.
+    void storedPoint(uint32_t k, double (&p)[3], int64_t &zeilevon, int64_t &zeilebis,
+                     uint32_t &style) const;
+    bool styleOf(const t9dline &point, uint32_t &index);
+    bool addAxes(uint32_t k, const t9dline &point);
+    // Room for bytes more bytes of coding at the write position; false when memory ran out.
+    bool room(uint64_t bytes);
+    template <typename Change> bool rewrite(Change change);
+    void swap(TPlotList &other);
 
-    uint32_t total = 0;       // points, those of the arcs included
-    int64_t lastZeilebis = 0; // the line end of the last source run
+    uint64_t generation = 0;
+    uint32_t total = 0;     // points, those of the arcs included
+    uint32_t stored = 0;    // points stored one by one
+    TPlotCodeState last{};  // the coding state after the last stored point
+    double lastXyz[3] = {}; // its coordinates
+    // The scale each axis was last coded in (kept while an axis holds whole doubles).
+    uint8_t preferred[3] = {};
+    uint64_t coded = 0; // bytes of coding
+    // The coding in chunks that never move: the chunk written, its write position and end.
+    std::vector<Chunk> chunks;
+    uint64_t chunkBytes = 0;
+    size_t chunk = 0;
+    uint8_t *write = nullptr, *writeEnd = nullptr;
 
-    TDynaArray<TPlotPoint> points;
-    TDynaArray<TPlotSourceRun> sources;
-    TDynaArray<TPlotPenRun> pens;
+    TDynaArray<TPlotCheckpoint> checkpoints;
+    TDynaArray<TPlotStyle> styles;
     TDynaArray<TPlotAxesRun> axes;
-    TDynaArray<TPlotLineEnd> lineEnds;
     TDynaArray<TPlotArcPointsRun> arcPoints;
-    TDynaArray<TPlotWords> words;
-    TDynaArray<TPlotWordsRun> wordRuns;
     TDynaArray<TPlotArc> arcs;
 };
 
 // Reads a plot list point by point; in order (forward or backward) each point costs
-// O(1), a jump costs a bisection. One reader per thread; the list must not change meanwhile.
+// O(1), a jump decodes a block. One reader per thread; the list must not change meanwhile.
 class TPlotReader {
 public:
     explicit TPlotReader(const TPlotList &list) : list(list) {}
     const t9dline &operator[](uint32_t k);
 
 private:
+    void decodeBlock(uint32_t block);
+
     const TPlotList &list;
     t9dline record{};
-    // the current runs and the first points after them
-    uint32_t source = 0, sourceEnd = 0, pen = 0, penEnd = 0, axes = 0, axesEnd = 0, words = 0,
-             wordsEnd = 0;
-    bool sourceValid = false, penValid = false, axesValid = false, wordsValid = false;
+    // The decoded block of stored points.
+    uint32_t block = UINT32_MAX, decoded = 0;
+    double xyz[kPlotBlock][3];
+    int64_t von[kPlotBlock], bis[kPlotBlock];
+    uint32_t styleIndex[kPlotBlock];
+    uint32_t style = UINT32_MAX; // the style in record
+    // the current axes run and the first point after it
+    uint32_t axesRun = 0, axesEnd = 0;
+    bool axesValid = false;
     // The arc holding or last preceding the point read (arcPoints.Count() when none does).
     uint32_t arc = 0, arcEnd = 0;
     bool arcValid = false;
-    // The first line end kept apart whose run is at least the current source run.
-    uint32_t lineEnd = 0;
-    int64_t lineEndOf(uint32_t run);
 };
 
 } // namespace morvilo

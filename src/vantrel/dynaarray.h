@@ -18,6 +18,7 @@
 #include <cstring>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 namespace morvilo {
 
@@ -123,6 +124,15 @@ public:
         setCurrent(aobjnr);
         ++aobjnr;
         return true;
+    }
+
+    // Exchanges the records and blocks of two arrays; neither has a current record afterwards.
+    void Swap(TDynaArray &other) {
+        std::swap(poi, other.poi);
+        std::swap(count, other.count);
+        std::swap(capacity, other.capacity);
+        clearCurrent();
+        other.clearCurrent();
     }
 
     // Room for at least n records without further allocation.

@@ -179,11 +179,11 @@ std::optional<uint32_t> PickSegment(const QImage &bitclick, const TPlotList &lin
     return *position - 1;
 }
 
-std::optional<uint32_t> CaretSegment(const TPlotList &lines, int64_t caret) {
+std::optional<uint32_t> CaretSegment(const TPlotList &lines, int64_t caret, uint32_t first) {
     if (caret < 0)
         return std::nullopt;
     TPlotReader reader(lines);
-    for (uint32_t i = lines.Count(); i-- > 0;) {
+    for (uint32_t i = lines.Count(); i-- > first;) {
         const t9dline &r = reader[i];
         if (r.typ == 1 && r.zeilevon <= caret && caret <= r.zeilebis)
             return i;

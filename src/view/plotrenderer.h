@@ -64,7 +64,7 @@ std::optional<uint32_t> PickSegment(const QImage &bitclick, const TPlotList &lin
 
 // The segment that the caret marker points at: the last drawn segment (typ 1) whose source line
 // range holds the caret offset. None for a negative offset or when no segment qualifies.
-std::optional<uint32_t> CaretSegment(const TPlotList &lines, int64_t caret);
+std::optional<uint32_t> CaretSegment(const TPlotList &lines, int64_t caret, uint32_t first = 0);
 
 // The marker's text for a segment: "X 1.00, Y 2.00, Z 3.00", X doubled in diameter mode.
 QString CaretMarkerText(const t9dline &segment, bool diametermode);

@@ -9,7 +9,11 @@
 #include <QCryptographicHash>
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <random>
 #include <sstream>
 
 namespace morvilo::test {
@@ -170,7 +174,8 @@ TEST(PlotList, ArcsReadBackAsTheirPointsAddedOneByOne) {
         }
     };
     expectSame("stored");
-    EXPECT_LT(arcs.MemSize(), single.MemSize());
+    EXPECT_EQ(arcs.StoredPoints(), 3u); // the arcs' points are computed, not stored
+    EXPECT_LT(arcs.CodedBytes() * 10, single.CodedBytes());
     arcs.ShortenLastArc(50); // a run stopped inside its last arc
     ASSERT_EQ(arcs.Count(), 1u + 100 + 100 + 2 + 50);
     std::vector<t9dline> kept;
@@ -195,7 +200,7 @@ TEST(PlotList, ArcsReadBackAsTheirPointsAddedOneByOne) {
 // A point whose run cannot be stored is not stored at all: the list stays as it was.
 TEST(PlotList, APointThatFindsNoRoomLeavesTheListAsItWas) {
     SetAllocationFailureHandler([](const std::string &) {});
-    SetDynaArrayBlockLimit(100 * sizeof(TPlotAxesRun));
+    SetDynaArrayBlockLimit(1000 * sizeof(TPlotAxesRun));
     TPlotList lines;
     t9dline p{};
     uint32_t added = 0;
@@ -206,16 +211,206 @@ TEST(PlotList, APointThatFindsNoRoomLeavesTheListAsItWas) {
     }
     SetDynaArrayBlockLimit(0);
     SetAllocationFailureHandler(nullptr);
-    EXPECT_EQ(added, 100u);
-    ASSERT_EQ(lines.Count(), 100u);
-    EXPECT_EQ(lines[99].col, 99);
-    EXPECT_EQ(lines[99].x, 99);
-    EXPECT_EQ(lines[99].a, 99);
-    p.col = 99, p.a = 99; // the last pen and axes again: only a point is needed
-    p.x = 100;
+    EXPECT_EQ(added, 1000u);
+    ASSERT_EQ(lines.Count(), 1000u);
+    EXPECT_EQ(lines[999].col, 999);
+    EXPECT_EQ(lines[999].x, 999);
+    EXPECT_EQ(lines[999].a, 999);
+    p.col = 999, p.a = 999; // the last pen and axes again: only a point is needed
+    p.x = 1000;
     ASSERT_TRUE(lines.Add(p));
-    EXPECT_EQ(lines[100].x, 100);
-    EXPECT_EQ(lines[100].col, 99);
+    EXPECT_EQ(lines[1000].x, 1000);
+    EXPECT_EQ(lines[1000].col, 999);
+}
+
+// Reads every point of list through each reader (forward, backward, jumping, by index) and
+// compares it with plain, bit for bit.
+void expectReadsAs(const TPlotList &list, const std::vector<t9dline> &plain, uint64_t seed) {
+    ASSERT_EQ(list.Count(), plain.size());
+    const uint32_t n = list.Count();
+    TPlotReader forward(list), backward(list), jumping(list);
+    std::mt19937_64 random(seed);
+    for (uint32_t k = 0; k < n; ++k) {
+        ASSERT_TRUE(sameRecord(forward[k], plain[k])) << "forward " << k;
+        ASSERT_TRUE(sameRecord(backward[n - 1 - k], plain[n - 1 - k])) << "backward " << n - 1 - k;
+        const uint32_t jump = uint32_t(random() % n);
+        ASSERT_TRUE(sameRecord(jumping[jump], plain[jump])) << "jump " << jump;
+        if (k % 17 == 0) {
+            ASSERT_TRUE(sameRecord(list[jump], plain[jump])) << "index " << jump;
+        }
+    }
+}
+
+// The coding gives back every double bit for bit, those it cannot hold as decimals too (they
+// are kept whole): signed zeros, subnormals, the ends of the range, infinities and NaNs,
+// seventeen significant digits, results of arithmetic, decimals beyond nine places, values too
+// large for the units; switching between them and decimals of any count, on each axis.
+TEST(PlotList, CodingGivesBackAwkwardValuesBitForBit) {
+    const double tiny = std::numeric_limits<double>::denorm_min();
+    const double values[] = {
+        0.0,
+        -0.0,
+        1.0,
+        0.5,
+        0.05,
+        -1.2345,
+        0.001,
+        123456.789,
+        999999.999999999,
+        0.000000001,
+        tiny,
+        -tiny,
+        std::numeric_limits<double>::min(),
+        1e308,
+        -1e308,
+        std::numeric_limits<double>::max(),
+        std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN(),
+        -std::numeric_limits<double>::quiet_NaN(),
+        std::bit_cast<double>(uint64_t(0x7FF0000000000123)), // a signalling NaN
+        0.1 + 0.2,
+        1.2345678901234567,
+        1e-10,
+        1.0 / 3,
+        1.234 * 25.4,
+        double(int64_t(1) << 50),
+        double(int64_t(1) << 49) + 0.5,
+        1e15,
+        9007199254740993.0,
+        -0.0625,
+        12.3};
+    constexpr size_t n = std::size(values);
+    std::vector<t9dline> plain;
+    TPlotList list;
+    t9dline p{};
+    p.typ = 1, p.col = kColourWhite;
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = 0; j < n; ++j) {
+            p.x = values[i], p.y = values[(i * 7 + j) % n], p.z = values[(i * 3 + j * 5) % n];
+            p.zeilevon = int64_t(i * 100 + j), p.zeilebis = p.zeilevon + int64_t(j % 3);
+            plain.push_back(p);
+            ASSERT_TRUE(list.Add(p));
+            if (j % 5 == 0) { // the same point once more: nothing differs
+                plain.push_back(p);
+                ASSERT_TRUE(list.Add(p));
+            }
+        }
+    expectReadsAs(list, plain, 1);
+
+    // Decimals are held as small numbers, whole doubles as their eight bytes.
+    TPlotList decimals, whole;
+    t9dline q{};
+    q.typ = 1;
+    for (int k = 0; k < 1000; ++k) {
+        q.x = k % 2 ? 10.125 : 10.0;
+        q.y = (k / 2) * 0.05;
+        q.zeilevon = k * 20, q.zeilebis = k * 20 + 19; // each point on the next line
+        ASSERT_TRUE(decimals.Add(q));
+        q.x = k % 2 ? -0.0 : 1.0 / 3;
+        ASSERT_TRUE(whole.Add(q));
+    }
+    EXPECT_LE(decimals.CodedBytes(), 7u * 1000);
+    EXPECT_GE(whole.CodedBytes(), 9u * 1000);
+}
+
+// Random programs: decimals of changing counts, arithmetic results, repeats, lines the same, the
+// next one or anywhere (the axis cross's -1 too), styles and axes that come back, arcs between
+// the points; read through every reader against a plain list of the same points, after the
+// rewrites and after the list was emptied and filled again.
+TEST(PlotList, ReadersAgreeWithAPlainListOnRandomPrograms) {
+    for (uint64_t seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937_64 random(seed);
+        const auto below = [&](uint64_t n) { return random() % n; };
+        std::vector<t9dline> plain;
+        TPlotList list;
+        const auto fill = [&](uint32_t points) {
+            t9dline p{};
+            int64_t line = 0;
+            while (plain.size() < points) {
+                double *axis[3] = {&p.x, &p.y, &p.z};
+                for (double *value : axis) {
+                    const uint64_t what = below(20);
+                    if (what < 8)
+                        continue;
+                    if (what < 16)
+                        *value = double(int64_t(below(2000000)) - 1000000) /
+                                 std::pow(10.0, double(below(seed % 3 ? 4 : 8)));
+                    else if (what < 18)
+                        *value += 0.1;
+                    else
+                        *value = what == 18 ? -0.0 : std::ldexp(double(random()), -80);
+                }
+                const uint64_t source = below(20);
+                if (source < 8) {
+                    p.zeilevon = line + 1, p.zeilebis = line + 1 + int64_t(below(40));
+                } else if (source < 10) {
+                    p.zeilevon = int64_t(below(uint64_t(1) << 40));
+                    p.zeilebis = p.zeilevon + int64_t(below(100000));
+                } else if (source == 10) {
+                    p.zeilevon = p.zeilebis = -1;
+                }
+                line = p.zeilebis;
+                if (below(4) == 0) {
+                    const int pen = int(below(6));
+                    p.col = pen < 3 ? kColourRapid : kColourWhite;
+                    p.typ = int8_t(pen % 2);
+                    p.style = pen < 3 ? psDot : psSolid;
+                    p.move.kind = MoveKind(pen);
+                    p.move.feed = double(below(3) * 500);
+                    p.move.tool = int32_t(below(2));
+                }
+                if (below(50) == 0)
+                    p.a = double(below(360)), p.w = double(below(3)) - 1;
+                if (below(30) == 0) {
+                    const TPlotArcPoints arc{double(below(7)),
+                                             double(below(13)) - 6.5,
+                                             99,
+                                             1 + double(below(100)) / 8,
+                                             p.x,
+                                             p.y,
+                                             p.z,
+                                             double(below(5)) - 2,
+                                             0,
+                                             1,
+                                             2};
+                    const uint32_t count = 1 + uint32_t(below(150));
+                    ASSERT_TRUE(list.AddArcPoints(arc, count, p));
+                    t9dline q = p;
+                    for (uint32_t k = 0; k < count; ++k) {
+                        double xyz[3];
+                        arc.Point(double(k), xyz);
+                        q.x = xyz[0], q.y = xyz[1], q.z = xyz[2];
+                        plain.push_back(q);
+                    }
+                    continue;
+                }
+                ASSERT_TRUE(list.Add(p));
+                plain.push_back(p);
+            }
+        };
+        fill(5000 + uint32_t(below(3000)));
+        expectReadsAs(list, plain, seed);
+        if (seed % 3 == 0) {
+            const double delta[9] = {0.5, -1, 0.25, 10, 0, 0, 3, 0, -0.0};
+            ASSERT_TRUE(list.Scale(25.4));
+            ASSERT_TRUE(list.Shift(delta, 0x1FF));
+            for (t9dline &p : plain) {
+                double *linear[6] = {&p.x, &p.y, &p.z, &p.u, &p.v, &p.w};
+                for (double *value : linear)
+                    *value *= 25.4;
+                double *all[9] = {&p.x, &p.y, &p.z, &p.a, &p.b, &p.c, &p.u, &p.v, &p.w};
+                for (int axis = 0; axis < 9; ++axis)
+                    *all[axis] += delta[axis];
+            }
+            expectReadsAs(list, plain, seed + 100);
+        }
+        list.Truncate();
+        plain.clear();
+        fill(2000);
+        expectReadsAs(list, plain, seed + 200);
+    }
 }
 
 } // namespace
