@@ -3,9 +3,9 @@
 
 #include "../interpreter/interpreterharness.h"
 #include "cli/cli.h"
-#include "machine/motiontime.h"
 #include "facts/programfacts.h"
 #include "interpreter/runlog.h"
+#include "machine/motiontime.h"
 #include "relief/profilesfile.h"
 
 #include <QJsonArray>
