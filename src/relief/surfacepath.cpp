@@ -266,7 +266,7 @@ void SurfaceFrame::Travel(GcodeWriter &w, const ToolPoint &to, double over) cons
     if (w.Height() < travel)
         w.MoveZ(Motion::Rapid, Z(travel));
     w.Move(Motion::Rapid, {to.x, to.y, travel});
-    const double clearance = p.surface.clearance;
+    const double clearance = Clearance();
     if (clearance < travel && clearance > to.h)
         w.MoveZ(Motion::Rapid, Z(clearance));
     w.MoveZ(Motion::Plunge, Z(to.h));
@@ -277,7 +277,12 @@ void SurfaceFrame::Enter(GcodeWriter &w, const ToolPoint &to) const {
 }
 
 void SurfaceFrame::Hop(GcodeWriter &w, const ToolPoint &to) const {
-    Travel(w, to, p.surface.clearance);
+    Travel(w, to, Clearance());
+}
+
+double SurfaceFrame::Clearance() const {
+    // never above the safe height: the clearance only saves travel below it
+    return std::min(p.surface.clearance, (p.sicher - p.zstart) * up);
 }
 
 } // namespace morvilo

@@ -145,6 +145,8 @@ public:
     void Enter(GcodeWriter &w, const ToolPoint &to) const;
     // Up to the clearance above the stock, over to the point, the plunge.
     void Hop(GcodeWriter &w, const ToolPoint &to) const;
+    // The clearance above the stock, at most the safe height.
+    double Clearance() const;
     // Up to the height over (at least), over to the point, the plunge from the clearance.
     void Travel(GcodeWriter &w, const ToolPoint &to, double over) const;
 

@@ -333,6 +333,12 @@ TEST(SurfaceProgram, RasterRules) {
         }
     }
 
+    // A clearance beyond the safe height saves nothing: the retracts stop at the safe height.
+    p.surface.clearance = 2 * p.sicher;
+    for (const Move &m : movesOf(program(p, picture)))
+        EXPECT_LE(m.z, p.sicher);
+    p.surface.clearance = 1;
+
     p.surface.oneWay = false;
     p.surface.direction = RasterDirection::Both;
     const std::vector<Move> both = movesOf(program(p, picture));
