@@ -32,7 +32,8 @@ using OptionLines = std::vector<UsageItem>;
 // The options of send and receive: the line settings and the handshake, then those given.
 OptionLines withLineOptions(const OptionLines &own) {
     OptionLines lines = {
-        {"--baud N", cliText("300, 600, 1200, 2400, 4800, 9600, 19200 oder 38400")},
+        {"--baud N",
+         cliText("300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 oder 230400")},
         {"--data-bits N", cliText("6, 7 oder 8")},
         {"--parity NAME", cliText("even, mark, none, odd oder space")},
         {"--stop-bits N", cliText("1 oder 2")},
@@ -87,6 +88,13 @@ std::vector<std::string> numberNames(const std::vector<int> &numbers) {
     return names;
 }
 
+// The rates at the indices of the port dialog's list: the classic ones, then the fast ones.
+std::vector<int> allBaudRates() {
+    std::vector<int> rates = dnc::kBaudRates;
+    rates.insert(rates.end(), dnc::kFastBaudRates.begin(), dnc::kFastBaudRates.end());
+    return rates;
+}
+
 bool readSeconds(OptionReader &reader, double &seconds, std::string &error) {
     std::string value;
     if (!reader.Value(value)) {
@@ -118,7 +126,7 @@ std::optional<bool> readLineOption(OptionReader &reader, std::string &device, bo
         return ok;
     }
     if (reader.Is("baud"))
-        return readChoice(reader, numberNames(dnc::kBaudRates), indices.baud, error);
+        return readChoice(reader, numberNames(allBaudRates()), indices.baud, error);
     if (reader.Is("data-bits"))
         return readChoice(reader, numberNames(dnc::kDataBits), indices.databits, error);
     if (reader.Is("stop-bits"))

@@ -96,6 +96,11 @@ TEST_F(SendCommandOnALine, SendsTheProgramWithTheGivenLineSettingsAndPutsThePort
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(receiver.ReadAll(), "G0 X0\n\nM30\n");
     expectSameSettings(portSettings(pair->sender()), before);
+
+    // The fast rates of the port dialog are offered here too.
+    run = send({program, "--port", pair->sender(), "--baud", "115200"});
+    EXPECT_EQ(run.status, kSuccess) << run.err;
+    EXPECT_EQ(receiver.ReadAll(), "G0 X0\r\n\r\nM30\r\n");
 }
 
 TEST_F(SendCommandOnALine, AHeldLineEndsTheTransferAfterTheTimeout) {
@@ -140,7 +145,7 @@ TEST(SendCommand, ReportsBadArgumentsAndPortsThatCannotBeOpened) {
     } cases[] = {
         {{program}, kUsage, "--port DEVICE is required"},
         {{"--port", missing}, kUsage, "expected one PROGRAM"},
-        {{program, "--port", missing, "--baud", "115200"}, kUsage, "--baud: not one of 300"},
+        {{program, "--port", missing, "--baud", "14400"}, kUsage, "--baud: not one of 300"},
         {{program, "--port", missing, "--parity", "EVEN"}, kUsage, "--parity: not one of even"},
         {{program, "--port", missing, "--eol", "crcr"}, kUsage, "--eol: not one of crlf lf cr"},
         {{program, "--port", missing, "--flow"}, kUsage, "unknown option: --flow"},
