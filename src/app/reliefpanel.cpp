@@ -1,6 +1,6 @@
 #include "app/reliefpanel.h"
 
-#include "app/panelvalues.h"
+#include "frontend/panelvalues.h"
 #include "translation/translateunit.h"
 #include "vantrel/numbertext.h"
 

@@ -205,7 +205,7 @@ private slots:
         for (QAction *a : form->ToolBar1->actions())
             if (a->text() == QString::fromUtf8("Ø"))
                 a->trigger();
-        QVERIFY(form->view.diametermode);
+        QVERIFY(form->options.diametermode);
         QCoreApplication::processEvents();
         const double diameter = form->view.zoom;
         form->action("ToolButton17")->trigger();

@@ -1,6 +1,6 @@
-#include "app/commandline.h"
+#include "frontend/commandline.h"
 
-#include "app/panelvalues.h"
+#include "frontend/panelvalues.h"
 #include "vantrel/numbertext.h"
 
 #include <algorithm>
