@@ -366,7 +366,7 @@ void TMainform::connectCommands() {
         on(name, [this] { memo1->PasteFromClipBoard(); });
     on("Druckereinrichten1", [this] { Druckereinrichten1Click(); });
     on("DXFExport1", [this] { morvilo::DXFExport1Click(this, lines, SaveFolder(), errorBox); });
-    on("Werkstueckexportieren1", [this] { WerkstueckexportierenClick(); });
+    on("Werkstueckexportieren1", [this] { ExportPartClick(); });
     on("Backplotdrucken1", [this] { PrintForm->Backplotdrucken(PaintBox1->bit()); });
     on("Drucken1", [this] { Drucken1Click(); });
     on("Allesmarkieren1", [&core] { core.SelectAll(); });

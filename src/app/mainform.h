@@ -149,8 +149,8 @@ public:
     // The machining preview: the view choice "Bahn" / "Werkstück", the "Werkzeug" dialog and
     // "Werkstück exportieren..." (STL or PFM).
     void PartViewClick(bool part);
-    void WerkzeugClick();
-    void WerkstueckexportierenClick();
+    void PreviewToolClick();
+    void ExportPartClick();
 
     // ---- settings
     void LoadOptions();

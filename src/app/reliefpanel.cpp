@@ -2,7 +2,7 @@
 
 #include "frontend/panelvalues.h"
 #include "translation/translateunit.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -10,7 +10,7 @@
 #include "interpreter/subprogrameditors.h"
 #include "linetext/linetext.h"
 #include "vantrel/dynaarray.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <algorithm>
 #include <memory>

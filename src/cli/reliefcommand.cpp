@@ -10,7 +10,7 @@
 #include "frontend/panelvalues.h"
 #include "relief/reliefgenerator.h"
 #include "relief/surfacerelief.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 #include "vantrel/room.h"
 
 #include <algorithm>

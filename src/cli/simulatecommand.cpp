@@ -15,7 +15,7 @@
 #include "simulate/milling.h"
 #include "simulate/partexport.h"
 #include "simulate/previewsettings.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/systemerror.h"
 #include "view/partimage.h"

@@ -1,7 +1,7 @@
 #include "frontend/commandline.h"
 
 #include "frontend/panelvalues.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <algorithm>
 #include <cctype>
