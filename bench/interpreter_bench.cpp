@@ -234,7 +234,6 @@ void runProgram(benchmark::State &state, const Program &program, bool draw) {
     env.options = &options;
     env.variables = variables.get();
     env.flags = &flags;
-    env.view = &view;
     env.sink = sink.get();
     uint64_t points = 0;
     for (auto _ : state) {

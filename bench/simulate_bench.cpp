@@ -8,7 +8,7 @@
 #include "cli/programrun.h"
 #include "simulate/heightfield.h"
 #include "simulate/milling.h"
-#include "simulate/partimage.h"
+#include "view/partimage.h"
 
 #include <benchmark/benchmark.h>
 

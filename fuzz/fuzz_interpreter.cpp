@@ -7,7 +7,6 @@
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
 #include "linetext/linetext.h"
-#include "view/viewstate.h"
 
 #include <chrono>
 #include <cstdint>
@@ -82,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     DialectOptions options;
     options.machine = MachineType(dialect % 3);
     options.Haas = dialect & 0x04;
+    options.diametermode = dialect & 0x01;
     options.absolutecheck = dialect & 0x08;
     options.IJKsindModal1 = dialect & 0x10;
     options.IJKsindInkremental1 = dialect & 0x20;
@@ -89,8 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     SetSquareBracketComments(dialect & 0x80);
     auto variables = std::make_unique<VariableStore>();
     RunFlags flags;
-    ViewState view;
-    view.diametermode = dialect & 0x01;
     BudgetEvents events(flags);
     CountingSink sink;
     CalcEnvironment env;
@@ -99,7 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     env.options = &options;
     env.variables = variables.get();
     env.flags = &flags;
-    env.view = &view;
     env.events = &events;
     env.sink = &sink;
     env.message = [](const std::string &, const std::string &) {};

@@ -5,9 +5,9 @@
 //                                    generates the relief program of PICTURE, saves it as
 //                                    OUTPUT and ends, without a window or a display.
 
-#include "app/commandline.h"
 #include "app/mainform.h"
-#include "app/panelvalues.h"
+#include "frontend/commandline.h"
+#include "frontend/panelvalues.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -283,8 +283,8 @@ void TMainform::ToolButton16Click() {
 // ---- view commands
 
 void TMainform::FixedViewClick(FixedView which) {
-    const bool rerun = SetFixedView(view, which, PaintBox1->width(), PaintBox1->height(),
-                                    [this] { PaintBox1->RepaintAll(); });
+    const bool rerun = SetFixedView(view, options.diametermode, which, PaintBox1->width(),
+                                    PaintBox1->height(), [this] { PaintBox1->RepaintAll(); });
     if (rerun) {
         freshloaded = true; // the plot changes its scale: fitted after the run
         CalcBtnClick();
@@ -366,7 +366,7 @@ void TMainform::PaintBox1MouseMove(int x, int y) {
     if (view.hasinverted) {
         double wx = 0, wy = 0, wz = 0;
         koordmat2(x, y, view.lastinvert, wx, wy, wz);
-        if (view.diametermode)
+        if (options.diametermode)
             wx *= 2;
         // QString::number writes a point whatever the user's locale.
         auto fixed = [](double value) { return QString::number(value, 'f', 2); };

@@ -9,6 +9,7 @@
 #include "editor/texteditorlf.h"
 #include "facts/factstext.h"
 #include "translation/translateunit.h"
+#include "view/nearestpoint.h"
 
 #include <QAction>
 #include <QFuture>
@@ -80,10 +81,10 @@ void TMainform::MeasureClick(int x, int y) {
     if (!measureFirst) {
         measureFirst = point;
         PaintBox1->measureMarks = {picked};
-        MeasureLabel->setText(TranslateMessage(FirstPointText(point, view.diametermode)));
+        MeasureLabel->setText(TranslateMessage(FirstPointText(point, options.diametermode)));
     } else {
         MeasureLabel->setText(
-            TranslateMessage(DistanceText(*measureFirst, point, view.diametermode)));
+            TranslateMessage(DistanceText(*measureFirst, point, options.diametermode)));
         measureFirst.reset();
         PaintBox1->measureMarks.push_back(picked);
     }

@@ -6,10 +6,10 @@
 #include "app/aboutbox.h"
 #include "app/helpwindow.h"
 #include "app/icons.h"
+#include "app/ordnerform.h"
 #include "app/picturepage.h"
 #include "app/picturepreview.h"
 #include "app/plotbox.h"
-#include "app/progpath.h"
 #include "app/reliefpanel.h"
 #include "app/statuspane.h"
 #include "app/subprogramviews.h"
@@ -22,8 +22,8 @@
 #include "formatting/cleanup.h"
 #include "formatting/nummerblocksform.h"
 #include "formatting/renumbering.h"
+#include "frontend/progpath.h"
 #include "interpreter/calcrun.h"
-#include "interpreter/ordnerform.h"
 #include "linetext/linetext.h"
 #include "relief/grafikrw.h"
 #include "relief/profilesfile.h"
@@ -284,7 +284,7 @@ void TMainform::createPages() {
     ScrollBox1 = new QScrollArea;
     ScrollBox1->setObjectName("ScrollBox1");
     ScrollBox1->setWidgetResizable(true);
-    PaintBox1 = new TPlotBox(lines, view);
+    PaintBox1 = new TPlotBox(lines, view, options.diametermode);
     ScrollBox1->setWidget(PaintBox1);
     Splitter1->addWidget(memo1);
     Splitter1->addWidget(ScrollBox1);
@@ -366,7 +366,7 @@ void TMainform::connectCommands() {
         on(name, [this] { memo1->PasteFromClipBoard(); });
     on("Druckereinrichten1", [this] { Druckereinrichten1Click(); });
     on("DXFExport1", [this] { morvilo::DXFExport1Click(this, lines, SaveFolder(), errorBox); });
-    on("Werkstueckexportieren1", [this] { WerkstueckexportierenClick(); });
+    on("Werkstueckexportieren1", [this] { ExportPartClick(); });
     on("Backplotdrucken1", [this] { PrintForm->Backplotdrucken(PaintBox1->bit()); });
     on("Drucken1", [this] { Drucken1Click(); });
     on("Allesmarkieren1", [&core] { core.SelectAll(); });
@@ -487,7 +487,6 @@ void TMainform::CalcBtnClick() {
     env.options = &options;
     env.variables = variables.get();
     env.flags = &flags;
-    env.view = &view;
     env.sink = PaintBox1;
     env.events = this;
     env.log = &runLog;

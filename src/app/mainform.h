@@ -3,10 +3,10 @@
 // the picture page and the G-code page with the editor, and runs start-up, the document
 // commands and shutdown.
 
-#include "app/commandline.h"
 #include "app/mainmenu.h"
 #include "facts/measure.h"
 #include "facts/programfacts.h"
+#include "frontend/commandline.h"
 #include "interpreter/calcinterfaces.h"
 #include "interpreter/runlog.h"
 #include "relief/reliefgenerator.h"
@@ -149,8 +149,8 @@ public:
     // The machining preview: the view choice "Bahn" / "Werkstück", the "Werkzeug" dialog and
     // "Werkstück exportieren..." (STL or PFM).
     void PartViewClick(bool part);
-    void WerkzeugClick();
-    void WerkstueckexportierenClick();
+    void PreviewToolClick();
+    void ExportPartClick();
 
     // ---- settings
     void LoadOptions();

@@ -4,7 +4,7 @@
 #include "app/mainform.h"
 #include "app/partpreview.h"
 #include "app/plotbox.h"
-#include "app/werkzeugform.h"
+#include "app/previewtoolform.h"
 #include "simulate/partexport.h"
 #include "translation/translateunit.h"
 #include "vantrel/outputfile.h"
@@ -68,7 +68,7 @@ void TMainform::createPartPreview() {
     tool->setObjectName("WerkzeugBtn");
     tool->setToolTip(QString::fromUtf8("Werkzeug, Rohteil und Auflösung des Werkstücks"));
     menu.actions.insert("WerkzeugBtn", tool);
-    connect(tool, &QAction::triggered, this, [this] { WerkzeugClick(); });
+    connect(tool, &QAction::triggered, this, [this] { PreviewToolClick(); });
 }
 
 void TMainform::PartViewClick(bool part) {
@@ -76,8 +76,8 @@ void TMainform::PartViewClick(bool part) {
     PaintBox1->RepaintAll();
 }
 
-void TMainform::WerkzeugClick() {
-    TWerkzeugForm dialog(partPreview->Settings(), this);
+void TMainform::PreviewToolClick() {
+    TPreviewToolForm dialog(partPreview->Settings(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (!partPreview->SetSettings(dialog.Settings()))
@@ -86,7 +86,7 @@ void TMainform::WerkzeugClick() {
                                    {progpath + kPreviewDatName}}));
 }
 
-void TMainform::WerkstueckexportierenClick() {
+void TMainform::ExportPartClick() {
     UserMessage message;
     const HeightField *part = partPreview->CurrentPart(message);
     if (!part) {

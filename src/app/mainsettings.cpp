@@ -1,8 +1,8 @@
 // TMainform: options.dat and the per-user settings store (check marks and placement).
 
 #include "app/mainform.h"
+#include "app/ordnerform.h"
 #include "app/reliefpanel.h"
-#include "interpreter/ordnerform.h"
 #include "settings/settingsstore.h"
 #include "translation/translateunit.h"
 

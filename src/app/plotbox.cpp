@@ -1,6 +1,6 @@
 #include "app/plotbox.h"
 
-#include "simulate/partimage.h"
+#include "view/partimage.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -8,8 +8,9 @@
 
 namespace morvilo {
 
-TPlotBox::TPlotBox(const TPlotList &lines, ViewState &view, QWidget *parent)
-    : QWidget(parent), lines(lines), view(view) {
+TPlotBox::TPlotBox(const TPlotList &lines, ViewState &view, const bool &diametermode,
+                   QWidget *parent)
+    : QWidget(parent), lines(lines), view(view), diametermode(diametermode) {
     setMouseTracking(true); // coordinates under the pointer without a button
     setObjectName("PaintBox1");
     setAttribute(Qt::WA_OpaquePaintEvent); // the image covers everything
@@ -137,7 +138,7 @@ void TPlotBox::paintEvent(QPaintEvent *event) {
     QPainter screen(this);
     screen.drawImage(event->rect(), bitmap, event->rect());
     if (const std::optional<uint32_t> &segment = caretSegment(); segment && view.hasinverted)
-        DrawCaretMarker(screen, lines[*segment], view);
+        DrawCaretMarker(screen, lines[*segment], view, diametermode);
     if (view.hasinverted)
         for (const t9dline &mark : measureMarks)
             DrawMeasureMark(screen, mark, view);

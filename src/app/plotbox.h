@@ -24,7 +24,9 @@ class TPlotBox : public QWidget, public PointSink {
     Q_OBJECT
 
 public:
-    TPlotBox(const TPlotList &lines, ViewState &view, QWidget *parent = nullptr);
+    // diametermode: the lathe diameter view of the dialect options, for the caret marker's text.
+    TPlotBox(const TPlotList &lines, ViewState &view, const bool &diametermode,
+             QWidget *parent = nullptr);
 
     const QImage &bit() const { return bitmap; }
 
@@ -87,6 +89,7 @@ private:
 
     const TPlotList &lines;
     ViewState &view;
+    const bool &diametermode;
     QImage bitmap;
     QImage bitclick; // the pick map
     QPoint pen;

@@ -1,8 +1,8 @@
 #include "app/reliefpanel.h"
 
-#include "app/panelvalues.h"
+#include "frontend/panelvalues.h"
 #include "translation/translateunit.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -10,7 +10,7 @@
 #include "expressions/floattostr.h"
 #include "expressions/handleexpression.h"
 #include "linetext/linetext.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <memory>
 

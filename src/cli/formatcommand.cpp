@@ -12,7 +12,7 @@
 #include "formatting/cleanup.h"
 #include "formatting/renumbering.h"
 #include "linetext/linetext.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <exception>
 #include <functional>

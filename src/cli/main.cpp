@@ -3,7 +3,7 @@
 #include "cli/clitext.h"
 #include "cli/stopsignal.h"
 
-#include "app/progpath.h"
+#include "frontend/progpath.h"
 
 #include <QCoreApplication>
 

@@ -10,8 +10,7 @@
 #include "interpreter/subprogrameditors.h"
 #include "linetext/linetext.h"
 #include "vantrel/dynaarray.h"
-#include "vantrel/numbertext.h"
-#include "view/viewstate.h"
+#include "vantrel/numberparse.h"
 
 #include <algorithm>
 #include <memory>
@@ -78,7 +77,7 @@ bool readOption(OptionReader &reader, ProgramRunOptions &o, std::string &error) 
                  {"square-bracket-comments", &o.dialect.otherbreakets},
                  {"block-delete", &o.dialect.donotprocessdeletedlines},
                  {"cycles-to-scale", &o.dialect.cyclesToScale},
-                 {"diameter", &o.diameter},
+                 {"diameter", &o.dialect.diametermode},
                  {"help", &o.help}};
     for (const auto &flag : flags) {
         if (!reader.Is(flag.name))
@@ -229,8 +228,6 @@ int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList 
     const BracketOption brackets(options.dialect.otherbreakets);
     auto variables = std::make_unique<VariableStore>();
     RunFlags flags;
-    ViewState view;
-    view.diametermode = options.diameter;
     const uint64_t maxBlocks = options.maxBlocks > 0
                                    ? options.maxBlocks
                                    : std::max(kDefaultMaxBlocks, uint64_t(memo1.size()));
@@ -241,7 +238,6 @@ int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList 
     env.options = &options.dialect;
     env.variables = variables.get();
     env.flags = &flags;
-    env.view = &view;
     env.events = &bounds;
     env.log = runLog;
     // Subprogram files load into editors nobody sees; macro output is logged.

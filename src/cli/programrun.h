@@ -30,7 +30,6 @@ inline constexpr uint64_t kDefaultMaxBlocks = 100'000'000;
 
 struct ProgramRunOptions {
     DialectOptions dialect;
-    bool diameter = false;                  // the lathe diameter view
     uint64_t maxPoints = kDefaultMaxPoints; // records of the plot list
     uint64_t maxBlocks = 0; // blocks read, repeats counted; 0: the default for the program
     std::vector<std::string> positional;

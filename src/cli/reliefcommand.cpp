@@ -7,10 +7,10 @@
 #include "cli/numbertext.h"
 #include "cli/options.h"
 
-#include "app/panelvalues.h"
+#include "frontend/panelvalues.h"
 #include "relief/reliefgenerator.h"
 #include "relief/surfacerelief.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 #include "vantrel/room.h"
 
 #include <algorithm>

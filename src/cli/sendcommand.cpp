@@ -12,7 +12,7 @@
 #include "dnc/receive.h"
 #include "dnc/transfer.h"
 #include "editor/editorcore.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 #include "vantrel/outputfile.h"
 
 #include <algorithm>

@@ -14,11 +14,11 @@
 #include "simulate/heightfield.h"
 #include "simulate/milling.h"
 #include "simulate/partexport.h"
-#include "simulate/partimage.h"
 #include "simulate/previewsettings.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/systemerror.h"
+#include "view/partimage.h"
 #include "view/viewstate.h"
 
 #include <QBuffer>

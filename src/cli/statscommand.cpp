@@ -12,7 +12,7 @@
 #include "facts/factstext.h"
 #include "facts/programfacts.h"
 #include "relief/machineprofile.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <cmath>
 #include <cstdio>

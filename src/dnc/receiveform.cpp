@@ -1,5 +1,6 @@
 #include "dnc/receiveform.h"
 
+#include "dnc/dncmessages.h"
 #include "dnc/portfile.h"
 #include "dnc/transfer.h"
 #include "translation/translateunit.h"

@@ -1,5 +1,6 @@
 #include "dnc/sendprogressform.h"
 
+#include "dnc/dncmessages.h"
 #include "dnc/portconfigform.h"
 #include "dnc/receiveform.h"
 #include "translation/translateunit.h"

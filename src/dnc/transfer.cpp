@@ -1,8 +1,6 @@
 #include "dnc/transfer.h"
 
 #include "editor/editorcore.h"
-#include "translation/translateunit.h"
-#include "vantrel/systemerror.h"
 
 #include <cerrno>
 #include <charconv>
@@ -187,22 +185,6 @@ TransferResult SendText(TEditorCore &core, const TransferSettings &settings,
                         const TransferCallback &keepGoing, SerialApi &api) {
     Sender sender(api, keepGoing, settings.timeout);
     return sender.Run(core, settings);
-}
-
-QString TransferErrorText(const TransferResult &result,
-                          const std::function<QString(int)> &messageText) {
-    if (result.message == 0)
-        return {};
-    const QString detail = QString::number(result.error) + QStringLiteral("; ") +
-                           QString::fromStdString(DescribeSystemErrorHere(result.error));
-    return messageText(result.message) +
-           (result.message == kMsgNotAllSent ? QStringLiteral("\n") : QString()) + detail;
-}
-
-std::string DescribeSystemErrorHere(int errnum) {
-    return DescribeSystemError(errnum, [](const std::string &text) {
-        return TranslateString(QString::fromStdString(text)).toStdString();
-    });
 }
 
 UserMessage TransferTimeoutMessage(const TransferResult &result, double timeout) {

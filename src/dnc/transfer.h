@@ -11,9 +11,8 @@
 #include "dnc/portfile.h"
 #include "dnc/serialport.h"
 #include "settings/settingsfiles.h"
-#include "translation/translateunit.h"
-
-#include <QString>
+#include "vantrel/messagenumbers.h"
+#include "vantrel/usermessage.h"
 
 #include <cstdint>
 #include <functional>
@@ -50,7 +49,7 @@ struct TransferProgress {
 };
 
 struct TransferResult {
-    int message = 0; // 0 (done or cancelled) or the message number 8 ... 11
+    int message = 0; // 0 (done or cancelled) or the message number 8 ... 11 (dncmessages.h)
     int error = 0;   // the errno of the failed operation
     bool cancelled = false;
     bool timedOut = false; // ended by the settings' timeout (cancelled is not set then)
@@ -64,17 +63,6 @@ using TransferCallback = std::function<bool(const TransferProgress &)>;
 // The text of core, line by line; core's line reader is used from the start.
 TransferResult SendText(TEditorCore &core, const TransferSettings &settings,
                         const TransferCallback &keepGoing = {}, SerialApi &api = PosixSerial());
-
-// The message of a failed transfer: message 9, 10 or 11 followed by the error number and the
-// system's text ("...Fehlernummer: 2; Datei oder Ordner nicht vorhanden"); message 8 with the
-// error number and text on a line of their own. Empty when nothing failed. messageText gives the
-// message of a number in the interface's language.
-QString TransferErrorText(const TransferResult &result,
-                          const std::function<QString(int)> &messageText = GetTString);
-
-// A system error (errno) in words in the window's language: DescribeSystemError through the
-// translation table.
-std::string DescribeSystemErrorHere(int errnum);
 
 // The German message of a transfer ended by its timeout, with the seconds and the lines sent.
 UserMessage TransferTimeoutMessage(const TransferResult &result, double timeout);

@@ -6,7 +6,7 @@
 #include "editor/editorprogress.h"
 #include "linetext/linetext.h"
 #include "vantrel/codepage.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <algorithm>
 #include <cstring>

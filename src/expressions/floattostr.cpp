@@ -1,7 +1,7 @@
 #include "expressions/floattostr.h"
 
 #include "expressions/expressionerror.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,19 +1,11 @@
 #pragma once
-// Measuring on the backplot: the stored point nearest to a click, and what lies between two
-// points (dX, dY, dZ and the distance), in the plane views and in 3D alike.
+// Measuring on the backplot: what lies between two stored points (dX, dY, dZ and the distance),
+// in the plane views and in 3D alike. The view picks the points (view/nearestpoint.h).
 
 #include "interpreter/plotlist.h"
 #include "vantrel/usermessage.h"
-#include "view/viewmath.h"
-
-#include <cstdint>
 
 namespace morvilo {
-
-// The index of the point whose projection through mat (the view's matrix) lies nearest to the
-// pixel (px, py) and at most maxPixels from it; -1 when there is none. The axis cross has no
-// place on the path and is left out.
-int64_t NearestPlotPoint(const TPlotList &lines, const tmat44 &mat, int px, int py, int maxPixels);
 
 // The tool's point of a stored point: the secondary axes added to the linear ones.
 struct MeasurePoint {

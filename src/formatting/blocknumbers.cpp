@@ -1,7 +1,7 @@
 #include "formatting/blocknumbers.h"
 
 #include "linetext/linetext.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <cmath>
 

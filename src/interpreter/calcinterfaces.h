@@ -15,7 +15,6 @@ namespace morvilo {
 class TEditorCore;
 class VariableStore;
 struct RunLog;
-struct ViewState;
 
 // The owner's fields that a run reads and writes; the run-control commands set most of them
 // between two lines of a run.
@@ -78,7 +77,7 @@ using VariableListLine = std::function<void(const std::string &line)>;
 // German text with its values apart, for the window's status bar and the log of headless runs.
 using RunNotice = std::function<void(const UserMessage &message)>;
 
-// Everything a run works with. memo1, lines, options, variables, flags and view are required;
+// Everything a run works with. memo1, lines, options, variables and flags are required;
 // sink, events, subeditors, message, variableline, notice and log may be null (headless use;
 // without subeditors no subprogram file is loaded; without a log nobody learns the program's
 // blocks, stops and warnings; with a log the plot list also keeps every arc's true curve).
@@ -88,7 +87,6 @@ struct CalcEnvironment {
     const DialectOptions *options = nullptr;
     VariableStore *variables = nullptr;
     RunFlags *flags = nullptr;
-    const ViewState *view = nullptr; // view matrix of immediate drawing, lathe diameter mode
     PointSink *sink = nullptr;
     RunEvents *events = nullptr;
     SubprogramEditors *subeditors = nullptr;

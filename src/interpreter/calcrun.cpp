@@ -7,7 +7,7 @@
 #include "interpreter/calcrunimpl.h"
 #include "interpreter/variablenzuweisen.h"
 #include "linetext/linetext.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,6 @@
 #include "interpreter/calcrun.h"
 #include "interpreter/calcrunimpl.h"
 #include "interpreter/variablenzuweisen.h"
-#include "view/viewstate.h"
 
 #include <algorithm>
 #include <array>
@@ -109,7 +108,7 @@ void TCalcRun::interpret() {
         } else if (st.c >= 'A' && st.c <= 'Z' && kWordSlots[st.c - 'A'].value) {
             const WordSlot slot = kWordSlots[st.c - 'A'];
             double &value = st.*slot.value;
-            if (st.c == 'X' && env.view->diametermode)
+            if (st.c == 'X' && options.diametermode)
                 d /= 2; // lathe diameter programming; I and U stay as written
             else if ((st.c == 'I' || st.c == 'J' || st.c == 'K') && options.IJKsindInkremental1)
                 d += value;

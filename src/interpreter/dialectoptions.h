@@ -1,6 +1,7 @@
 #pragma once
-// The check marks of the menus "Maschine" and "Optionen" that change how G-code is read. The
-// window owns them; a run reads them whenever it needs one, so a change takes effect at once.
+// The check marks of the menus "Maschine" and "Optionen" that change how G-code is read, and the
+// lathe diameter view that the backplot's fixed views switch. The window owns them; a run reads
+// them whenever it needs one, so a change takes effect at once.
 
 #include <string>
 
@@ -20,6 +21,7 @@ struct DialectOptions {
     bool showsubs = false;                 // show subprogram files while they run
     bool cyclesToScale = false;            // drilling cycles drawn with R level, depth and return
     std::string subprogramFolder;          // the folder of subprogram files
+    bool diametermode = false; // lathe diameter view: X words are diameters, X values shown doubled
     // (*) The window also sets the bracket characters from it (SetSquareBracketComments); the
     // run reads those.
 

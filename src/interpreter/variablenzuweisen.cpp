@@ -5,7 +5,7 @@
 #include "expressions/handleexpression.h"
 #include "expressions/variablestore.h"
 #include "linetext/linetext.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include "linetext/linetext.h"
 
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include "machine/millingtool.h"
 
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <array>
 #include <charconv>

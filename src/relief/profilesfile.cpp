@@ -1,6 +1,6 @@
 #include "relief/profilesfile.h"
 
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 #include "relief/grafikrw.h"
 #include "relief/reliefformat.h"
 #include "relief/surfacerelief.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 #include "vantrel/room.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "simulate/previewsettings.h"
 
 #include "settings/settingsfiles.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <algorithm>
 #include <charconv>

@@ -209,7 +209,8 @@ QString CaretMarkerText(const t9dline &segment, bool diametermode) {
              QString::number(segment.z, 'f', 2));
 }
 
-void DrawCaretMarker(QPainter &painter, const t9dline &segment, const ViewState &view) {
+void DrawCaretMarker(QPainter &painter, const t9dline &segment, const ViewState &view,
+                     bool diametermode) {
     const QPoint p = project(view.lastmat, segment);
     painter.save();
     painter.setBrush(Qt::NoBrush);
@@ -219,7 +220,7 @@ void DrawCaretMarker(QPainter &painter, const t9dline &segment, const ViewState 
     painter.drawPolygon(triangle);
     painter.setPen(QPen(Qt::white, 2, Qt::SolidLine));
     painter.drawPolygon(triangle);
-    const QString text = CaretMarkerText(segment, view.diametermode);
+    const QString text = CaretMarkerText(segment, diametermode);
     const int left = p.x() + kMarkerTextX, top = p.y() + kMarkerTextY;
     painter.fillRect(
         labelBox(left, top, text)

@@ -73,7 +73,8 @@ QString CaretMarkerText(const t9dline &segment, bool diametermode);
 // white triangle with a black edge at the segment's end point, projected through view.lastmat,
 // and the text of CaretMarkerText beside it, white on a black box, so that marker and text can
 // be read on any colour of the plot (the white cuts of a relief included).
-void DrawCaretMarker(QPainter &painter, const t9dline &segment, const ViewState &view);
+void DrawCaretMarker(QPainter &painter, const t9dline &segment, const ViewState &view,
+                     bool diametermode);
 
 // Marks a measured point (a plot point, projected through view.lastmat): a yellow ring with a
 // black edge, to be seen on every colour of the plot.

@@ -125,19 +125,20 @@ const FixedViewData &FixedViewDataOf(FixedView view) {
     return kFixedViews[size_t(view)];
 }
 
-bool SetFixedView(ViewState &view, FixedView which, int width, int height, const Repaint &repaint) {
+bool SetFixedView(ViewState &view, bool &diametermode, FixedView which, int width, int height,
+                  const Repaint &repaint) {
     const FixedViewData &data = FixedViewDataOf(which);
-    const bool wasDiameter = view.diametermode;
+    const bool wasDiameter = diametermode;
     view.skalz = 1.0;
     view.rotxv = data.rotxv;
     view.rotyv = data.rotyv;
     view.rotzv = data.rotzv;
     // Leaving the diameter display takes effect before the repaint, entering it only afterwards.
     if (!data.diametermode)
-        view.diametermode = false;
+        diametermode = false;
     repaint();
     ZoomToFit(view, width, height, repaint);
-    view.diametermode = data.diametermode;
+    diametermode = data.diametermode;
     return wasDiameter != data.diametermode;
 }
 

@@ -25,7 +25,6 @@ struct ViewState {
     tmat44 lastmat = IdentityMatrix();    // view matrix of the last paint
     tmat44 lastinvert = IdentityMatrix(); // its adjugate
     bool hasinverted = false;
-    bool diametermode = false; // lathe display: X values are diameters
     // Pixel box of the drawn segments of the last paint; minxs: it holds anything.
     int32_t minx = 0, miny = 0, maxx = 0, maxy = 0;
     bool minxs = false;
@@ -81,11 +80,11 @@ struct FixedViewData {
 std::span<const FixedViewData> FixedViews();
 const FixedViewData &FixedViewDataOf(FixedView view);
 
-// Sets the angles and the lathe display mode of a fixed view, repaints and zooms to fit. True
-// when the lathe display mode changed: the stored plot depends on it, so the caller must run the
-// interpreter again.
-[[nodiscard]] bool SetFixedView(ViewState &view, FixedView which, int width, int height,
-                                const Repaint &repaint);
+// Sets the angles of a fixed view and the lathe display mode (diametermode, the dialect option
+// the interpreter reads), repaints and zooms to fit. True when the lathe display mode changed:
+// the stored plot depends on it, so the caller must run the interpreter again.
+[[nodiscard]] bool SetFixedView(ViewState &view, bool &diametermode, FixedView which, int width,
+                                int height, const Repaint &repaint);
 
 // Zoom steps about the window centre plus the pan; the caller repaints.
 void ZoomIn(ViewState &view);

@@ -2,6 +2,7 @@
 // stops the sender with XOFF, RTS/CTS, time-outs and cancels, programs read back from the
 // machine and a port that goes away.
 
+#include "dnc/dncmessages.h"
 #include "dnc/portfile.h"
 #include "dnc/receive.h"
 #include "dnc/transfer.h"

@@ -1,5 +1,6 @@
 // The transfer over a real serial line made of two pseudo-terminals, and its failures.
 
+#include "dnc/dncmessages.h"
 #include "dnc/transfer.h"
 
 #include "editor/editorcore.h"

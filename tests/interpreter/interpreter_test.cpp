@@ -102,7 +102,7 @@ TEST(InterpreterRun, PathEnds) {
         {"G91G1X5\nG1X5", 2, 10, 0, 0},
         {"G91G1X5\nX5", 2, 5, 0, 0, lathe},
         {"G91G1X5\nX5", 2, 10, 0, 0, latheB},
-        {"G1X20", 1, 10, 0, 0, [](InterpreterHarness &h) { h.view.diametermode = true; }},
+        {"G1X20", 1, 10, 0, 0, [](InterpreterHarness &h) { h.options.diametermode = true; }},
         {"G51.1X10\nG1X4", 1, 16, 0, 0},
         {"G51.1X10\nG50.1\nG1X4", 1, 4, 0, 0},
         {"G68R90\nG1X10", 1, 0, 10, 0},

@@ -6,7 +6,6 @@
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
 #include "interpreter/runlog.h"
-#include "view/viewstate.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +46,6 @@ public:
         env.options = &options;
         env.variables = variables.get();
         env.flags = &flags;
-        env.view = &view;
         env.sink = sink;
         env.events = events;
         env.subeditors = subeditors;
@@ -64,7 +62,6 @@ public:
     DialectOptions options;
     std::unique_ptr<VariableStore> variables = std::make_unique<VariableStore>();
     RunFlags flags;
-    ViewState view;
     PointSink *sink = nullptr;
     RunEvents *events = nullptr;
     SubprogramEditors *subeditors = nullptr;

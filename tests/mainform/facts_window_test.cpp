@@ -145,7 +145,7 @@ private slots:
         QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, QPoint(1, 1));
         QCOMPARE(form->MeasureLabel->text(), QString("Kein Punkt der Bahn in der Nähe"));
         // The lathe's diameter view gives X and dX as diameters; the distance stays the length.
-        form->view.diametermode = true;
+        form->options.diametermode = true;
         QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, pixelOf(*form, 30, 40, -5));
         QCOMPARE(form->MeasureLabel->text(), QString("Punkt 1: X60.000 Y40.000 Z-5.000"));
         QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, pixelOf(*form, 0, 0));

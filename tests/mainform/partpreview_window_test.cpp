@@ -5,7 +5,7 @@
 #include "app/mainform.h"
 #include "app/partpreview.h"
 #include "app/plotbox.h"
-#include "app/werkzeugform.h"
+#include "app/previewtoolform.h"
 #include "editor/texteditorlf.h"
 #include "temporaryhome.h"
 
@@ -112,7 +112,7 @@ private slots:
     void toolDialogAndItsFile() {
         {
             auto form = grooves();
-            TWerkzeugForm dialog(form->partPreview->Settings());
+            TPreviewToolForm dialog(form->partPreview->Settings());
             dialog.ShapeCombo->setCurrentIndex(int(ToolShape::Flat));
             dialog.DiameterEd->setValue(4);
             QVERIFY(!dialog.AngleEd->isEnabled());
@@ -205,7 +205,7 @@ private slots:
         for (QAction *a : form->ToolBar1->actions())
             if (a->text() == QString::fromUtf8("Ø"))
                 a->trigger();
-        QVERIFY(form->view.diametermode);
+        QVERIFY(form->options.diametermode);
         QCoreApplication::processEvents();
         const double diameter = form->view.zoom;
         form->action("ToolButton17")->trigger();

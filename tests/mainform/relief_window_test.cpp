@@ -3,12 +3,12 @@
 // figures in the status bar, and the options of the stepped program.
 
 #include "app/mainform.h"
-#include "app/panelvalues.h"
 #include "app/picturepage.h"
 #include "app/picturepreview.h"
 #include "app/plotbox.h"
 #include "app/profiledialog.h"
 #include "app/reliefpanel.h"
+#include "frontend/panelvalues.h"
 #include "relief/grafikrw.h"
 #include "relief/profilesfile.h"
 #include "settings/settingsstore.h"

@@ -5,8 +5,8 @@
 #include "simulate/heightfield.h"
 #include "simulate/milling.h"
 #include "simulate/partexport.h"
-#include "simulate/partimage.h"
 #include "vantrel/outputfile.h"
+#include "view/partimage.h"
 
 #include <gtest/gtest.h>
 

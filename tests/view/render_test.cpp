@@ -497,7 +497,7 @@ TEST(CaretMarker, PointsAtTheLastDrawnSegmentOfTheCaretLine) {
     QImage shown = bit.copy();
     {
         QPainter painter(&shown);
-        DrawCaretMarker(painter, lines[3], view);
+        DrawCaretMarker(painter, lines[3], view, false);
     }
     // The triangle (with its edge) at the segment's end, the text to the right of it; the text's
     // height and length depend on the font, so only its side is checked.
@@ -535,7 +535,7 @@ TEST(CaretMarker, TextReadsOnAnyBackground) {
         QImage image(kBox, kBox, kPlotFormat);
         image.fill(background);
         QPainter painter(&image);
-        DrawCaretMarker(painter, lines[0], view);
+        DrawCaretMarker(painter, lines[0], view, false);
         painter.end();
         images.push_back(image);
     }
@@ -598,11 +598,10 @@ TEST(CaretMarker, DiameterViewShowsTheDoubledXBesideTheMarker) {
         Fill(lines,
              {{0, 0, 0, kColourWhite, psSolid, 0, 5}, {x, 0, 1, kColourWhite, psSolid, 0, 5}});
         ViewState view = PlotView(FixedView::LatheDiameter, zoom);
-        view.diametermode = diametermode;
         QImage bit(kBox, kBox, kPlotFormat);
         PaintPlot(bit, lines, view, EndpointMarks::None);
         QPainter painter(&bit);
-        DrawCaretMarker(painter, lines[1], view);
+        DrawCaretMarker(painter, lines[1], view, diametermode);
         painter.end();
         return bit;
     };

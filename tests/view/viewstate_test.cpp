@@ -31,11 +31,12 @@ struct FakePlot {
     std::vector<Axes> points;
     int width = kWidth, height = kHeight;
     int paints = 0;
+    bool diametermode = false; // the dialect option the fixed views switch
     std::vector<bool> diameterModeSeen;
 
     void paint() {
         ++paints;
-        diameterModeSeen.push_back(view.diametermode);
+        diameterModeSeen.push_back(diametermode);
         const tmat44 m = ViewMatrix(view, width, height);
         RememberPaintMatrix(view, m);
         ClearPixelBox(view);
@@ -95,7 +96,7 @@ TEST(ViewState, FixedViewsShowTheAxesWhereTheirNamesSay) {
         ViewState view;
         view.skalz = 3;
         FakePlot plot{view};
-        (void)SetFixedView(view, c.view, kWidth, kHeight, plot.repaint());
+        (void)SetFixedView(view, plot.diametermode, c.view, kWidth, kHeight, plot.repaint());
         EXPECT_EQ(view.skalz, 1.0);
         const std::string caption = FixedViewDataOf(c.view).hint;
         EXPECT_EQ(ScreenDirection(view, {.x = 1}), c.x) << caption;
@@ -121,7 +122,8 @@ TEST(ViewState, FixedViewTableIsCompleteForTheToolbar) {
 
 TEST(ViewState, RotationMatrixIgnoresZoomAndPan) {
     ViewState view;
-    (void)SetFixedView(view, FixedView::Top, kWidth, kHeight, [] {});
+    bool diametermode = false;
+    (void)SetFixedView(view, diametermode, FixedView::Top, kWidth, kHeight, [] {});
     view.zoom = 7;
     view.tx = 100;
     const tmat44 r = RotationMatrix(view);
@@ -145,12 +147,13 @@ TEST(ViewState, DiameterModeChangeAsksForAnotherRun) {
     };
     for (const Case &c : cases) {
         ViewState view;
-        view.diametermode = c.before;
         FakePlot plot{view, {{.x = 0}, {.x = 10, .y = 3, .z = 4}}};
+        plot.diametermode = c.before;
         plot.paint();
         plot.diameterModeSeen.clear();
-        EXPECT_EQ(SetFixedView(view, c.view, kWidth, kHeight, plot.repaint()), c.rerun);
-        EXPECT_EQ(view.diametermode, c.after);
+        EXPECT_EQ(SetFixedView(view, plot.diametermode, c.view, kWidth, kHeight, plot.repaint()),
+                  c.rerun);
+        EXPECT_EQ(plot.diametermode, c.after);
         ASSERT_EQ(plot.diameterModeSeen.size(), 3u); // the view's paint and the two of the fit
         for (bool seen : plot.diameterModeSeen)
             EXPECT_EQ(seen, c.seenWhilePainting);
@@ -266,7 +269,7 @@ TEST(ZoomToFit, FillsThePaintBoxLessTheMarginInTheMiddle) {
         FakePlot plot{view, c.points};
         plot.width = c.width;
         plot.height = c.height;
-        (void)SetFixedView(view, FixedView::Top, c.width, c.height, [] {});
+        (void)SetFixedView(view, plot.diametermode, FixedView::Top, c.width, c.height, [] {});
         plot.paint();
         ZoomToFit(view, c.width, c.height, plot.repaint());
         EXPECT_EQ(plot.paints, 3);
@@ -317,7 +320,7 @@ TEST(ZoomToFit, ChangesNothingWithoutABoxOrAPaintArea) {
 TEST(ZoomToFit, HostilePointsKeepTheViewFinite) {
     ViewState view;
     FakePlot plot{view, {{.x = -1e300, .y = -1e300}, {.x = 1e300, .y = 1e300}, {.x = 1, .y = 1}}};
-    (void)SetFixedView(view, FixedView::Top, kWidth, kHeight, plot.repaint());
+    (void)SetFixedView(view, plot.diametermode, FixedView::Top, kWidth, kHeight, plot.repaint());
     EXPECT_GT(view.zoom, 0);
     EXPECT_TRUE(std::isfinite(view.tx));
     EXPECT_TRUE(std::isfinite(view.ty));

@@ -1,4 +1,4 @@
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <cctype>
 #include <charconv>

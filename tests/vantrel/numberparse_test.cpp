@@ -1,5 +1,5 @@
 #include "../common/germanlocale.h"
-#include "vantrel/numbertext.h"
+#include "vantrel/numberparse.h"
 
 #include <gtest/gtest.h>
 

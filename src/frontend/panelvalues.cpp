@@ -1,4 +1,4 @@
-#include "app/panelvalues.h"
+#include "frontend/panelvalues.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
-#include "app/commandline.h"
+#include "frontend/commandline.h"
 
-#include "app/panelvalues.h"
-#include "vantrel/numbertext.h"
+#include "frontend/panelvalues.h"
+#include "vantrel/numberparse.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "interpreter/ordnerform.h"
+#include "app/ordnerform.h"
 
 #include <QFile>
 #include <QFileDialog>

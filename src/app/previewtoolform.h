@@ -13,11 +13,11 @@ class QLineEdit;
 
 namespace morvilo {
 
-class TWerkzeugForm : public QDialog {
+class TPreviewToolForm : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TWerkzeugForm(const PreviewSettings &settings, QWidget *parent = nullptr);
+    explicit TPreviewToolForm(const PreviewSettings &settings, QWidget *parent = nullptr);
 
     // The settings as the fields say.
     PreviewSettings Settings() const;

@@ -1,4 +1,4 @@
-#include "app/progpath.h"
+#include "frontend/progpath.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,5 +1,5 @@
 #include "../common/testfiles.h"
-#include "app/progpath.h"
+#include "frontend/progpath.h"
 #include "settings/settingsfiles.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The dialog of the subprogram folder.
 
-#include "interpreter/ordnerform.h"
+#include "app/ordnerform.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "app/werkzeugform.h"
+#include "app/previewtoolform.h"
 
 #include "translation/translateunit.h"
 
@@ -32,8 +32,9 @@ QDoubleSpinBox *numberEdit(const char *name, double low, double high, int decima
 
 } // namespace
 
-TWerkzeugForm::TWerkzeugForm(const PreviewSettings &settings, QWidget *parent) : QDialog(parent) {
-    setObjectName("TWerkzeugForm");
+TPreviewToolForm::TPreviewToolForm(const PreviewSettings &settings, QWidget *parent)
+    : QDialog(parent) {
+    setObjectName("TPreviewToolForm");
     setWindowTitle(translated("Werkzeug"));
     ShapeCombo = new QComboBox;
     ShapeCombo->setObjectName("ShapeCombo");
@@ -81,8 +82,8 @@ TWerkzeugForm::TWerkzeugForm(const PreviewSettings &settings, QWidget *parent) :
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(translated("OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(translated("Abbrechen"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &TWerkzeugForm::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &TWerkzeugForm::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, &TPreviewToolForm::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &TPreviewToolForm::reject);
 
     auto *form = new QFormLayout;
     form->addRow(translated("Form:"), ShapeCombo);
@@ -108,14 +109,14 @@ TWerkzeugForm::TWerkzeugForm(const PreviewSettings &settings, QWidget *parent) :
     enableFields();
 }
 
-void TWerkzeugForm::enableFields() {
+void TPreviewToolForm::enableFields() {
     AngleEd->setEnabled(ShapeCombo->currentIndex() == int(ToolShape::VBit));
     for (QDoubleSpinBox *edit : {XMinEd, YMinEd, XMaxEd, YMaxEd, TopEd})
         edit->setEnabled(!AutoStockCheck->isChecked());
     ResolutionEd->setEnabled(!AutoResolutionCheck->isChecked());
 }
 
-PreviewSettings TWerkzeugForm::Settings() const {
+PreviewSettings TPreviewToolForm::Settings() const {
     PreviewSettings settings;
     settings.tool = {ToolShape(ShapeCombo->currentIndex()), DiameterEd->value(), AngleEd->value()};
     if (!AutoStockCheck->isChecked())
@@ -127,7 +128,7 @@ PreviewSettings TWerkzeugForm::Settings() const {
     return settings;
 }
 
-void TWerkzeugForm::accept() {
+void TPreviewToolForm::accept() {
     const PreviewSettings settings = Settings();
     if (settings.stock && !StockIsValid(*settings.stock)) {
         ProblemLabel->setText(

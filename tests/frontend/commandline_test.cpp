@@ -1,7 +1,7 @@
 #include "../common/testfiles.h"
 #include "../relief/testpictures.h"
-#include "app/commandline.h"
-#include "app/panelvalues.h"
+#include "frontend/commandline.h"
+#include "frontend/panelvalues.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "simulate/partimage.h"
+#include "view/partimage.h"
 
 #include <algorithm>
 #include <array>

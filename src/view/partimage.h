@@ -1,6 +1,6 @@
 #pragma once
 // The picture of the machined part: the height field drawn as a shaded solid (its surface, the
-// walls and the bottom) through the backplot's view matrix (view/viewstate.h), so rotation,
+// walls and the bottom) through the backplot's view matrix (viewstate.h), so rotation,
 // zoom, pan and the fixed views work on it as on the path. The light comes from the viewer;
 // the colour says the depth below the stock's top, from the stock's pale wood to dark red-brown
 // at the deepest cut.
