@@ -4,6 +4,7 @@
 #include "expressions/floattostr.h"
 #include "interpreter/calcrunimpl.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -229,7 +230,7 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
     // In absolute mode the programmed end is the helix's end whatever the turns; in
     // incremental mode every turn climbs the programmed amount.
     const double climb = (st.absmode ? 1 : turns) * (end[f.h] - start[f.h]);
-    MotionArc arc{};
+    MotionArc arc; // every field is set below
     arc.division = TPlotArcPoints{
         w1, w2 - w1, steps, r, mx, my, start[f.h], climb, uint8_t(f.u), uint8_t(f.v), uint8_t(f.h)};
     arc.transform = pointTransform();
@@ -262,6 +263,13 @@ double TCalcRun::arcTolerance() const {
 // transforms, the axis vectors through their linear part.
 void TCalcRun::trueCurve(MotionArc &arc, const double (&centre)[3], const double (&u)[3],
                          const double (&v)[3], const double (&h)[3]) const {
+    if (arc.transform.Identity()) {
+        std::copy(centre, centre + 3, arc.centre);
+        std::copy(u, u + 3, arc.u);
+        std::copy(v, v + 3, arc.v);
+        std::copy(h, h + 3, arc.h);
+        return;
+    }
     double origin[3] = {0, 0, 0};
     transform(origin[0], origin[1], origin[2]);
     const auto vector = [this, &origin](const double(&from)[3], double(&to)[3]) {

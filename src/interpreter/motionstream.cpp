@@ -19,18 +19,21 @@ bool MotionFanOut::Line(const t9dline &point) {
 }
 
 uint32_t MotionFanOut::Arc(const MotionArc &arc) {
-    MotionArc part = arc;
+    const MotionArc *shown = &arc;
+    MotionArc cut; // the arc as the consumers after one that stopped inside it see it
     for (size_t k = 0; k < consumers.size(); ++k) {
-        const uint32_t taken = consumers[k]->Arc(part);
+        const uint32_t taken = consumers[k]->Arc(*shown);
         if (taken == 0)
             return 0;
-        if (taken < part.count) {
-            part.count = taken;
+        if (taken < shown->count) {
+            cut = *shown;
+            cut.count = taken;
+            shown = &cut;
             for (size_t before = 0; before < k; ++before)
                 consumers[before]->CutArc(taken);
         }
     }
-    return part.count;
+    return shown->count;
 }
 
 void MotionFanOut::CutArc(uint32_t count) {
