@@ -228,13 +228,14 @@ void runProgram(benchmark::State &state, const Program &program, bool draw) {
     std::unique_ptr<ImageSink> sink;
     if (draw)
         sink = std::make_unique<ImageSink>(view);
+    PlotListWriter plotList(lines);
+    MotionFanOut drawn{&plotList, sink.get()};
     CalcEnvironment env;
     env.memo1 = &memo1;
-    env.lines = &lines;
+    env.motion = sink ? static_cast<MotionStream *>(&drawn) : &plotList;
     env.options = &options;
     env.variables = variables.get();
     env.flags = &flags;
-    env.sink = sink.get();
     uint64_t points = 0;
     for (auto _ : state) {
         CalcBtnClick(env);

@@ -6,6 +6,7 @@
 #include "editor/editorcore.h"
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
+#include "interpreter/runlog.h"
 #include "linetext/linetext.h"
 
 #include <chrono>
@@ -35,14 +36,11 @@ private:
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 };
 
-// Draws nowhere, but takes every pixel the projection produces.
+// Draws nowhere, but takes every point the run draws.
 class CountingSink : public PointSink {
 public:
-    int Width() const override { return 640; }
-    int Height() const override { return 480; }
     void Clear() override {}
-    void MoveTo(int32_t x, int32_t y) override { sum += uint64_t(x) ^ uint64_t(y); }
-    void LineTo(int32_t x, int32_t y, int32_t, uint8_t) override { sum += uint64_t(x) + y; }
+    void Plot(const t9dline &point) override { sum += uint64_t(point.typ) + uint64_t(point.col); }
     void RepaintAll() override {}
     uint64_t sum = 0;
 };
@@ -91,14 +89,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     RunFlags flags;
     BudgetEvents events(flags);
     CountingSink sink;
+    // The consumers of the window's runs: the plot list with the true curves, the log, the sink.
+    PlotListWriter plotList(lines, true);
+    RunLog log;
+    RunLogWriter logWriter(log);
+    MotionFanOut motion{&plotList, &logWriter, &sink};
     CalcEnvironment env;
     env.memo1 = &memo1;
-    env.lines = &lines;
+    env.motion = &motion;
     env.options = &options;
     env.variables = variables.get();
     env.flags = &flags;
     env.events = &events;
-    env.sink = &sink;
     env.message = [](const std::string &, const std::string &) {};
     CalcBtnClick(env);
     if (flags.inrender || lines.Count() < 7)

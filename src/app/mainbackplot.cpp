@@ -350,7 +350,7 @@ bool TMainform::pickLine(int x, int y) {
     if (index < 0 || index >= int64_t(lines.Count()))
         return false;
     const t9dline &segment = lines[uint32_t(index)];
-    if (segment.zeilevon < 0)
+    if (AxisCross(segment))
         return false; // the axis cross has no source line
     TEditorCore &core = memo1->core();
     core.markx = segment.zeilevon;

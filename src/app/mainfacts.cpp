@@ -12,10 +12,8 @@
 #include "view/nearestpoint.h"
 
 #include <QAction>
-#include <QFuture>
 #include <QLabel>
 #include <QTabWidget>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace morvilo {
 
@@ -35,26 +33,16 @@ void TMainform::connectFactsCommands() {
     };
     if (QAction *a = action("ProgrammInfo1"))
         connect(a, &QAction::triggered, this, [this] { ProgrammInfo1Click(); });
-}
-
-// The rates of the machine profile chosen for the relief program serve the run time too.
-// Both only read the plot list: the facts of a program of millions of points are computed on a
-// second core while the window paints it.
-void TMainform::updateFacts(const std::function<void()> &meanwhile) {
-    QFuture<ProgramFacts> computing =
-        QtConcurrent::run([this, rates = RatesOfProfile(Panel3->selectedProfile())] {
-            return ComputeFacts(lines, runLog, rates);
-        });
-    meanwhile();
-    facts = computing.result();
-    LinesOfTravelWarnings(facts, memo1->core());
-    FactsLabel->setText(TranslateMessage(FactsStatusLine(facts)));
-    if (ProgramInfoForm->isVisible())
-        ProgramInfoForm->ShowFacts(facts);
+    // The facts of each run: the status bar's line, and the dialog when it is open.
+    connect(&backplot, &TBackplotDocument::factsReady, this, [this] {
+        FactsLabel->setText(TranslateMessage(FactsStatusLine(backplot.facts)));
+        if (ProgramInfoForm->isVisible())
+            ProgramInfoForm->ShowFacts(backplot.facts);
+    });
 }
 
 void TMainform::ProgrammInfo1Click() {
-    ProgramInfoForm->ShowFacts(facts);
+    ProgramInfoForm->ShowFacts(backplot.facts);
     ProgramInfoForm->show();
     ProgramInfoForm->raise();
 }

@@ -481,15 +481,16 @@ void TMainform::CalcBtnClick() {
     if (starts)
         allocationReported = false;
     readDialectOptions();
+    // The run's consumers: the document's (the plot list, the run log) and the paint box, which
+    // repaints from the list after it.
+    MotionFanOut motion{&backplot.Consumers(), PaintBox1};
     CalcEnvironment env;
     env.memo1 = &memo1->core();
-    env.lines = &lines;
+    env.motion = &motion;
     env.options = &options;
     env.variables = variables.get();
     env.flags = &flags;
-    env.sink = PaintBox1;
     env.events = this;
-    env.log = &runLog;
     env.subeditors = subprogramEditors.get();
     env.message = [this](const std::string &caption, const std::string &text) {
         // "Makro Ausgabe 12": the words pass the lookup, the variable's number stays.
@@ -517,20 +518,9 @@ void TMainform::CalcBtnClick() {
         partPreview->StopWork(); // it reads the plot list the run changes
         morvilo::CalcBtnClick(env);
     }
-    const auto afterRun = [this] {
-        if (!flags.inrender)
-            partPreview->PlotChanged();
-        if (freshloaded && !flags.inrender) {
-            freshloaded = false;
-            PaintBox1->FitToPlot();
-            // The part of the new program is milled a moment later: fitted when it is there.
-            fitPartWhenMilled = partPreview->Shown();
-        }
-    };
+    // The rates of the machine profile chosen for the relief program serve the run time too.
     if (starts)
-        updateFacts(afterRun);
-    else
-        afterRun();
+        backplot.RunFinished(RatesOfProfile(Panel3->selectedProfile()), memo1->core());
 }
 
 void TMainform::Memo1Change() {

@@ -3,12 +3,11 @@
 // the picture page and the G-code page with the editor, and runs start-up, the document
 // commands and shutdown.
 
+#include "app/backplotdocument.h"
 #include "app/mainmenu.h"
 #include "facts/measure.h"
-#include "facts/programfacts.h"
 #include "frontend/commandline.h"
 #include "interpreter/calcinterfaces.h"
-#include "interpreter/runlog.h"
 #include "relief/reliefgenerator.h"
 #include "settings/settingsfiles.h"
 #include "translation/translatetable.h"
@@ -183,10 +182,10 @@ public:
     bool freshloaded = false;        // a document was loaded since the last run
     bool fitPartWhenMilled = false;  // the next part shown is zoomed to fit
 
-    // The interpreter's world: the plot list, the run flags, the dialect and the view.
-    TPlotList lines;
-    RunLog runLog;                            // what the last run did besides its points
-    ProgramFacts facts;                       // of the last run
+    // The interpreter's world: the backplot (plot list, run log, facts), the run flags, the
+    // dialect and the view.
+    TBackplotDocument backplot;
+    TPlotList &lines = backplot.lines;        // the document's, as the commands name it
     std::optional<MeasurePoint> measureFirst; // the first point of a measurement
     RunFlags flags;
     DialectOptions options;
@@ -272,9 +271,6 @@ private:
     void plotFrom(int64_t offset);
     bool pickLine(int x, int y);
     void connectFactsCommands();
-    // After a run; meanwhile (the rest of the window's work after the run) is done while the
-    // facts are computed.
-    void updateFacts(const std::function<void()> &meanwhile);
     void FormCreate(const QString &programFolder);
     void FormShow();
     void createToolBar();

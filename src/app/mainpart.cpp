@@ -30,7 +30,17 @@ QString translated(const char *german) {
 } // namespace
 
 void TMainform::createPartPreview() {
-    partPreview = new TPartPreview(lines, runLog, statusBar(), progpath + kPreviewDatName, this);
+    partPreview =
+        new TPartPreview(lines, backplot.runLog, statusBar(), progpath + kPreviewDatName, this);
+    // After each run the part of the new plot list is milled; a freshly loaded program is fitted
+    // into the box, and so is its part when it is there.
+    connect(&backplot, &TBackplotDocument::runFinished, this, [this] {
+        partPreview->PlotChanged();
+        if (std::exchange(freshloaded, false)) {
+            PaintBox1->FitToPlot();
+            fitPartWhenMilled = partPreview->Shown();
+        }
+    });
     partPreview->runInProgress = [this] { return flags.inrender; };
     PaintBox1->shownPart = [this] { return partPreview->Shown() ? partPreview->Part() : nullptr; };
     PaintBox1->pickPart = [this](int32_t i, int32_t j) { return partPreview->LastCutAt(i, j); };

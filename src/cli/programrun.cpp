@@ -7,6 +7,7 @@
 #include "editor/editorcore.h"
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
+#include "interpreter/runlog.h"
 #include "interpreter/subprogrameditors.h"
 #include "linetext/linetext.h"
 #include "vantrel/dynaarray.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace morvilo::cli {
 
@@ -232,14 +234,19 @@ int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList 
                                    ? options.maxBlocks
                                    : std::max(kDefaultMaxBlocks, uint64_t(memo1.size()));
     BoundedRun bounds(options, maxBlocks, lines, flags);
+    // The plot list and, when asked for, the run log are the run's consumers.
+    PlotListWriter plotList(lines, runLog != nullptr);
+    std::optional<RunLogWriter> logWriter;
+    if (runLog)
+        logWriter.emplace(*runLog);
+    MotionFanOut motion{&plotList, logWriter ? &*logWriter : nullptr};
     CalcEnvironment env;
     env.memo1 = &memo1;
-    env.lines = &lines;
+    env.motion = &motion;
     env.options = &options.dialect;
     env.variables = variables.get();
     env.flags = &flags;
     env.events = &bounds;
-    env.log = runLog;
     // Subprogram files load into editors nobody sees; macro output is logged.
     HeadlessSubprogramEditors subeditors;
     env.subeditors = &subeditors;

@@ -230,10 +230,9 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
         return status;
 
     const ToolSpans tools = ToolsOfRun(log, options.tools, *options.tool);
-    std::optional<Stock> stock = options.stock;
-    if (!stock)
-        stock = DefaultStock(lines, WidestTool({*options.tool, {}, {}, options.tools}));
-    if (!stock) {
+    const std::optional<PreviewGrid> grid =
+        ChoosePreviewGrid({*options.tool, options.stock, options.resolution, options.tools}, lines);
+    if (!grid) {
         err << prefix
             << cliText("Das Programm hat keine Punkte, aus denen sich das Rohteil ergibt; "
                        "--stock gibt es an.")
@@ -242,8 +241,7 @@ int RunSimulate(const std::vector<std::string> &arguments, std::ostream &out, st
     }
     HeightField field;
     UserMessage message;
-    const double resolution = options.resolution.value_or(DefaultResolution(*stock));
-    if (!field.Reset(*stock, resolution, message)) {
+    if (!field.Reset(grid->stock, grid->resolution, message)) {
         err << prefix << cliText(message) << "\n";
         return kFailure;
     }

@@ -1,7 +1,7 @@
 #include "facts/programfacts.h"
 
 #include "editor/editorcore.h"
-#include "interpreter/machinepath.h"
+#include "interpreter/motionreplay.h"
 #include "machine/motiontime.h"
 #include "relief/machineprofile.h"
 #include "relief/reliefformat.h"
@@ -35,32 +35,26 @@ void position(const t9dline &p, Vec &out) {
 
 class FactsWalk {
 public:
-    FactsWalk(const RunLog &log, const MachineRates &rates, ProgramFacts &facts)
-        : log(log), rates(rates), facts(facts),
-          mmPerUnit(log.units == MoveUnits::Inch ? kMmPerInch : 1),
+    FactsWalk(MoveUnits units, const double (&machineOffset)[9], const MachineRates &rates,
+              ProgramFacts &facts)
+        : units(units), machineOffset(machineOffset), rates(rates), facts(facts),
+          mmPerUnit(units == MoveUnits::Inch ? kMmPerInch : 1),
           rapid(rates.rapidRate / 60 / mmPerUnit), acceleration(rates.acceleration / mmPerUnit),
           deviation(rates.junctionDeviation / mmPerUnit),
           defaultFeed(rates.defaultFeed / 60 / mmPerUnit), rapidDegrees(rates.rapidRate / 60),
           planner(std::max(3 * rapid * rapid / (2 * acceleration),
                            rapidDegrees * rapidDegrees / (2 * rates.acceleration))) {
-        facts.inch = log.units == MoveUnits::Inch;
+        facts.inch = units == MoveUnits::Inch;
     }
 
-    void Event(const RunEvent &event) {
-        switch (event.kind) {
-        case RunEventKind::Dwell:
-            facts.dwellTime += event.value;
-            planner.Stop();
-            break;
-        case RunEventKind::ToolChange:
-            facts.toolChanges += event.count;
-            facts.toolChangeTime += double(event.count) * rates.toolChangeTime;
-            planner.Stop();
-            break;
-        case RunEventKind::SpindleStart:
-            facts.spindleStarts += event.count;
-            break;
-        }
+    void Dwell(double seconds) {
+        facts.dwellTime += seconds;
+        planner.Stop();
+    }
+    void ToolChange(uint64_t count) {
+        facts.toolChanges += count;
+        facts.toolChangeTime += double(count) * rates.toolChangeTime;
+        planner.Stop();
     }
 
     // The straight move from one point to the next.
@@ -112,7 +106,7 @@ public:
     }
 
     // The arc's true curve; its first point was reached by a line.
-    void Arc(const TPlotArc &arc, const t9dline &first, const t9dline &end) {
+    void Arc(const MotionArc &arc, const t9dline &first, const t9dline &end) {
         const MoveKind kind = end.move.kind;
         const Vec offset = {first.u, first.v, first.w};
         const double radius = std::sqrt(dot(arc.u, arc.u));
@@ -179,10 +173,10 @@ private:
     // in millimetres throughout; one that did was in inches until its first choice, as the
     // interpreter reads it.
     double unitScale(MoveUnits units) const {
-        if (log.units == MoveUnits::Unset)
+        if (this->units == MoveUnits::Unset)
             return 1;
         const bool moveInch = units != MoveUnits::Millimetre;
-        const bool programInch = log.units == MoveUnits::Inch;
+        const bool programInch = this->units == MoveUnits::Inch;
         return moveInch == programInch ? 1 : moveInch ? kMmPerInch : 1 / kMmPerInch;
     }
 
@@ -202,7 +196,7 @@ private:
             const double max = rates.travelMax[axis] / mmPerUnit;
             if (!(min < max) || line < 0)
                 continue;
-            const double offset = log.machineOffset[axis] + log.machineOffset[axis + 6];
+            const double offset = machineOffset[axis] + machineOffset[axis + 6];
             const double lowest = low[axis] + offset, highest = high[axis] + offset;
             const double tolerance = 1e-9 * std::max(1.0, max - min);
             const bool below = lowest<min - tolerance, above = highest> max + tolerance;
@@ -236,14 +230,14 @@ private:
                    : 0;
     }
 
-    static void at(const TPlotArc &arc, double t, Vec &p) {
+    static void at(const MotionArc &arc, double t, Vec &p) {
         const double angle = arc.start + t * arc.sweep;
         const double c = std::cos(angle), s = std::sin(angle);
         for (int axis = 0; axis < 3; ++axis)
             p[axis] = arc.centre[axis] + c * arc.u[axis] + s * arc.v[axis] + t * arc.h[axis];
     }
 
-    static void tangent(const TPlotArc &arc, double t, Vec &unit) {
+    static void tangent(const MotionArc &arc, double t, Vec &unit) {
         const double angle = arc.start + t * arc.sweep;
         const double c = std::cos(angle), s = std::sin(angle);
         for (int axis = 0; axis < 3; ++axis)
@@ -257,7 +251,7 @@ private:
     // that is sin(phi - angle) = -h / (sweep R) with R, phi the polar form of (u, v). Of each
     // family of such angles (2 pi apart) the first and the last on the arc are the extremes,
     // since the climb moves them linearly.
-    static void axisExtremes(const TPlotArc &arc, int axis, FactsBox &box) {
+    static void axisExtremes(const MotionArc &arc, int axis, FactsBox &box) {
         const double ru = arc.u[axis], rv = arc.v[axis];
         const double r = std::hypot(ru, rv);
         if (!(r > 0))
@@ -283,7 +277,8 @@ private:
         }
     }
 
-    const RunLog &log;
+    MoveUnits units; // at the program's end
+    const double (&machineOffset)[9];
     const MachineRates &rates;
     ProgramFacts &facts;
     double mmPerUnit;
@@ -328,66 +323,77 @@ MachineRates RatesOfProfile(const MachineProfile &profile) {
     return rates;
 }
 
+namespace {
+
+// The facts as a consumer of a run's motion stream. A move of the kind None (the axis cross,
+// the start point) only moves the pen; an arc is reached by a line to its first point.
+class FactsStream : public MotionStream {
+public:
+    FactsStream(MoveUnits units, const double (&machineOffset)[9], const MachineRates &rates,
+                ProgramFacts &facts)
+        : machineOffset(machineOffset), rates(rates), facts(facts),
+          walk(units, machineOffset, rates, facts) {}
+
+    bool Line(const t9dline &point) override {
+        if (hasFrom && point.move.kind != MoveKind::None)
+            walk.Line(from, point);
+        from = point;
+        hasFrom = true;
+        return true;
+    }
+    uint32_t Arc(const MotionArc &arc) override {
+        t9dline first, end;
+        arc.DrawnPoint(0, first);
+        arc.DrawnPoint(arc.count - 1, end);
+        Line(first);
+        walk.Arc(arc, first, end);
+        from = end;
+        return arc.count;
+    }
+    void Dwell(int64_t, double seconds, uint64_t) override { walk.Dwell(seconds); }
+    void ToolChange(int64_t, double, uint64_t count) override { walk.ToolChange(count); }
+    void SpindleStart(int64_t, double, uint64_t count) override { facts.spindleStarts += count; }
+    void Warning(int64_t line, const UserMessage &message) override {
+        if (facts.warnings.size() < RunLog::kMaxWarnings)
+            facts.warnings.push_back({line, message});
+        else
+            ++facts.warningsLeftOut;
+    }
+    void End(const MotionEnd &end) override {
+        facts.blocks = end.blocks;
+        facts.totalTime = facts.rapidTime + facts.feedTime + facts.dwellTime + facts.toolChangeTime;
+        facts.totalTimeAccel =
+            (rates.acceleration > 0 ? walk.Finish() : facts.rapidTime + facts.feedTime) +
+            facts.dwellTime + facts.toolChangeTime;
+        // Machine coordinates: the final work system's place on the machine.
+        const auto toMachine = [this](const FactsBox &box) {
+            FactsBox shifted = box;
+            for (int axis = 0; axis < 3; ++axis) {
+                const double offset = machineOffset[axis] + machineOffset[axis + 6];
+                shifted.min[axis] += offset, shifted.max[axis] += offset;
+            }
+            return shifted;
+        };
+        facts.allMachine = toMachine(facts.all);
+        facts.feedMachine = toMachine(facts.feed);
+    }
+
+private:
+    const double (&machineOffset)[9];
+    const MachineRates &rates;
+    ProgramFacts &facts;
+    FactsWalk walk;
+    t9dline from{};
+    bool hasFrom = false;
+};
+
+} // namespace
+
 ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const MachineRates &rates) {
     ProgramFacts facts;
-    facts.blocks = log.blocks;
-    facts.warnings = log.warnings;
-    facts.warningsLeftOut = log.warningsLeftOut;
-    FactsWalk walk(log, rates, facts);
-    TMachinePath path(lines, &log); // drilling cycles as the machine drills them
-    t9dline moves[2];
-    const uint32_t count = lines.Count();
-    size_t event = 0;
-    uint32_t arc = 0;
-    const auto eventsUpTo = [&](uint64_t point) {
-        for (; event < log.events.size() && log.events[event].point <= point; ++event)
-            walk.Event(log.events[event]);
-    };
-    t9dline from = count > 0 ? (path.Moves(0, moves), moves[0]) : t9dline{};
-    for (uint32_t k = 1; k < count; ++k) {
-        eventsUpTo(k);
-        const uint32_t n = path.Moves(k, moves);
-        for (uint32_t m = 0; m + 1 < n; ++m) {
-            walk.Line(from, moves[m]);
-            from = moves[m];
-        }
-        const t9dline to = moves[n - 1];
-        if (to.move.kind != MoveKind::None)
-            walk.Line(from, to);
-        while (arc < lines.ArcCount() && lines.Arc(arc).first < k)
-            ++arc; // an arc that starts at the axis cross or was rewritten away
-        if (arc < lines.ArcCount() && lines.Arc(arc).first == k && lines.Arc(arc).last < count &&
-            to.move.kind != MoveKind::None) {
-            TPlotArc record = lines.Arc(arc++);
-            double by[3];
-            path.Apart(k, by);
-            for (int axis = 0; axis < 3; ++axis)
-                record.centre[axis] += by[axis];
-            path.Moves(record.last, moves);
-            const t9dline end = moves[0];
-            walk.Arc(record, to, end);
-            k = record.last;
-            from = end;
-            continue;
-        }
-        from = to;
-    }
-    eventsUpTo(std::numeric_limits<uint64_t>::max());
-    facts.totalTime = facts.rapidTime + facts.feedTime + facts.dwellTime + facts.toolChangeTime;
-    facts.totalTimeAccel =
-        (rates.acceleration > 0 ? walk.Finish() : facts.rapidTime + facts.feedTime) +
-        facts.dwellTime + facts.toolChangeTime;
-    // Machine coordinates: the final work system's place on the machine.
-    const auto toMachine = [&log](const FactsBox &box) {
-        FactsBox shifted = box;
-        for (int axis = 0; axis < 3; ++axis) {
-            const double offset = log.machineOffset[axis] + log.machineOffset[axis + 6];
-            shifted.min[axis] += offset, shifted.max[axis] += offset;
-        }
-        return shifted;
-    };
-    facts.allMachine = toMachine(facts.all);
-    facts.feedMachine = toMachine(facts.feed);
+    FactsStream stream(log.units, log.machineOffset, rates, facts);
+    ReplayRun(lines, &log, stream);
+    facts.warningsLeftOut += log.warningsLeftOut;
     return facts;
 }
 

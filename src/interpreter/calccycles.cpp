@@ -74,23 +74,21 @@ bool TCalcRun::stroke(double x, double y, double z) {
     if (options.cyclesToScale && options.Mill())
         return holeToScale(x, y, z);
     move.kind = MoveKind::Cycle;
-    const uint32_t bottom = lines.Count();
     if (!mylineto(x + st.cannedx, y + st.cannedy, z + st.cannedz, st.aaa, st.abb, st.acc, st.au,
                   st.av, st.aw))
         return false;
     if (keepsMachinePath())
-        recordHole(bottom, x, y, z);
+        recordHole(x, y, z);
     move.kind = MoveKind::Rapid;
     return mylineto(x, y, z, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
 }
 
-// The hole the stroke to point `point` stands for, from (x, y, z) as drawn: on the machine the
-// R level and the bottom, and the level it returns to.
-void TCalcRun::recordHole(uint32_t point, double x, double y, double z) {
+// The hole the stroke just drawn stands for, from (x, y, z) as drawn: on the machine the R level
+// and the bottom, and the level it returns to.
+void TCalcRun::recordHole(double x, double y, double z) {
     const int axis = drillAxis(st.plane);
     const double drawn[3] = {x, y, z};
-    RunHole hole{};
-    hole.point = point;
+    MotionHole hole{};
     const auto at = [&](double level, double(&p)[3]) {
         for (int k = 0; k < 3; ++k)
             p[k] = drawn[k] + apart[k];
@@ -99,7 +97,7 @@ void TCalcRun::recordHole(uint32_t point, double x, double y, double z) {
     };
     at(st.cycler, hole.r);
     at(st.cyclebottom, hole.bottom);
-    logAppend(log->holes, hole);
+    stream.Hole(hole);
     apart[axis] = (st.cyclereturnr ? st.cycler : st.cycleinitial) - drawn[axis];
 }
 

@@ -3,7 +3,7 @@
 // paint box and message loop; tests, benchmarks and morvilo-cli implement them without a window.
 
 #include "interpreter/dialectoptions.h"
-#include "interpreter/plotlist.h"
+#include "interpreter/motionstream.h"
 #include "vantrel/usermessage.h"
 
 #include <cstdint>
@@ -14,7 +14,6 @@ namespace morvilo {
 
 class TEditorCore;
 class VariableStore;
-struct RunLog;
 
 // The owner's fields that a run reads and writes; the run-control commands set most of them
 // between two lines of a run.
@@ -31,20 +30,6 @@ struct RunFlags {
     // Blocks the run has read so far, repeats counted; the owner may bound a run by it (its
     // event pump sets breakprogram).
     uint64_t blocks = 0;
-};
-
-// Draws every new point at once (the paint box's off-screen image). The run hands over points in
-// the machine coordinates the plot list holds; projecting them is the sink's business.
-class PointSink {
-public:
-    virtual ~PointSink() = default;
-    // The run starts: fill the box with black.
-    virtual void Clear() = 0;
-    // A point just added to the plot list: typ 0 moves the pen there, typ 1 draws a line from
-    // the previous point in the point's colour and style.
-    virtual void Plot(const t9dline &point) = 0;
-    // Redraw everything from the plot list: stored points were rewritten, or the run ended.
-    virtual void RepaintAll() = 0;
 };
 
 // The message loop as the run sees it.
@@ -77,23 +62,21 @@ using VariableListLine = std::function<void(const std::string &line)>;
 // German text with its values apart, for the window's status bar and the log of headless runs.
 using RunNotice = std::function<void(const UserMessage &message)>;
 
-// Everything a run works with. memo1, lines, options, variables and flags are required;
-// sink, events, subeditors, message, variableline, notice and log may be null (headless use;
-// without subeditors no subprogram file is loaded; without a log nobody learns the program's
-// blocks, stops and warnings; with a log the plot list also keeps every arc's true curve).
+// Everything a run works with. memo1, motion, options, variables and flags are required;
+// events, subeditors, message, variableline and notice may be null (headless use; without
+// subeditors no subprogram file is loaded). The run tells what the machine does only through
+// motion: the plot list, the run log and the paint box are its consumers (MotionFanOut).
 struct CalcEnvironment {
     TEditorCore *memo1 = nullptr;
-    TPlotList *lines = nullptr;
+    MotionStream *motion = nullptr;
     const DialectOptions *options = nullptr;
     VariableStore *variables = nullptr;
     RunFlags *flags = nullptr;
-    PointSink *sink = nullptr;
     RunEvents *events = nullptr;
     SubprogramEditors *subeditors = nullptr;
     MacroMessage message;
     VariableListLine variableline; // set while the variable list is shown
     RunNotice notice;
-    RunLog *log = nullptr;
 };
 
 } // namespace morvilo

@@ -4,6 +4,7 @@
 #include "expressions/floattostr.h"
 #include "interpreter/calcrunimpl.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -17,9 +18,6 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kArcSteps = 99;
 // An arc of more steps than a plot list can hold is abandoned like any failed arc.
 constexpr double kMaxArcSteps = 4294967295.0;
-// Arcs of up to this many steps are stored as one record; longer ones (helices of thousands of
-// turns) point by point, so that the plot list's memory limit still bounds them.
-constexpr int64_t kMaxStoredArc = 1 << 20;
 
 // The plane's (u, v) frame and its third (helix) axis, as indices of x, y, z.
 struct PlaneFrame {
@@ -232,28 +230,28 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
     // In absolute mode the programmed end is the helix's end whatever the turns; in
     // incremental mode every turn climbs the programmed amount.
     const double climb = (st.absmode ? 1 : turns) * (end[f.h] - start[f.h]);
-    const TPlotArcPoints arc{w1,    w2 - w1,      steps,        r,           mx, my, start[f.h],
-                             climb, uint8_t(f.u), uint8_t(f.v), uint8_t(f.h)};
-    const uint32_t first = lines.Count();
-    if (ton < kMaxStoredArc && !st.rotation && !st.scaling && !st.xmirror && !st.ymirror &&
-        !st.zmirror) {
-        if (!storeArc(arc, uint32_t(ton + 1)))
-            return false;
-    } else {
-        double p[3];
-        for (int64_t k = 0; k <= ton; ++k) {
-            arc.Point(double(k), p);
-            if (!mylineto(p[0], p[1], p[2], st.aaa, st.abb, st.acc, st.au, st.av, st.aw))
-                return false;
-            if ((k & 4095) == 4095 && interrupted())
-                return false;
-        }
-    }
+    MotionArc arc; // every field is set below
+    arc.division = TPlotArcPoints{
+        w1, w2 - w1, steps, r, mx, my, start[f.h], climb, uint8_t(f.u), uint8_t(f.v), uint8_t(f.h)};
+    arc.transform = pointTransform();
+    arc.count = uint32_t(ton + 1);
+    arc.point =
+        pointRecord(flags.donotdraw ? 0 : 1, 0, 0, 0, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
+    arc.stopped = &stopped;
+    arc.start = w1;
+    arc.sweep = w2 - w1;
     // The true curve, in the plane's frame and then through the point transforms.
     double centre[3], u[3] = {}, v[3] = {}, h[3] = {};
     centre[f.u] = mx, centre[f.v] = my, centre[f.h] = start[f.h];
     u[f.u] = r, v[f.v] = r, h[f.h] = climb;
-    return recordArc(first, centre, u, v, h, w1, w2 - w1);
+    trueCurve(arc, centre, u, v, h);
+    moveWarnings();
+    if (apart[0] != 0 || apart[1] != 0 || apart[2] != 0 || apartRecorded)
+        recordApart();
+    const uint32_t taken = stream.Arc(arc);
+    if (taken == 0)
+        flags.breakprogram = true; // as for a point that cannot be stored
+    return taken == arc.count;
 }
 
 // Arcs have their end on the circle within this (0.005 mm, 0.0002 inch).
@@ -261,18 +259,17 @@ double TCalcRun::arcTolerance() const {
     return move.units == MoveUnits::Inch ? 0.0002 : 0.005;
 }
 
-// Stores the arc of the points from first to the last one added, for a run that keeps a log
-// (the others need no more than the points). The centre goes through the point transforms; the
-// axis vectors through their linear part.
-bool TCalcRun::recordArc(uint32_t first, const double (&centre)[3], const double (&u)[3],
-                         const double (&v)[3], const double (&h)[3], double start, double sweep) {
-    if (!log || lines.Count() <= first)
-        return true;
-    TPlotArc arc{};
-    arc.first = first;
-    arc.last = lines.Count() - 1;
-    arc.start = start;
-    arc.sweep = sweep;
+// The arc's true curve from its form in the plane's frame: the centre goes through the point
+// transforms, the axis vectors through their linear part.
+void TCalcRun::trueCurve(MotionArc &arc, const double (&centre)[3], const double (&u)[3],
+                         const double (&v)[3], const double (&h)[3]) const {
+    if (arc.transform.Identity()) {
+        std::copy(centre, centre + 3, arc.centre);
+        std::copy(u, u + 3, arc.u);
+        std::copy(v, v + 3, arc.v);
+        std::copy(h, h + 3, arc.h);
+        return;
+    }
     double origin[3] = {0, 0, 0};
     transform(origin[0], origin[1], origin[2]);
     const auto vector = [this, &origin](const double(&from)[3], double(&to)[3]) {
@@ -287,37 +284,6 @@ bool TCalcRun::recordArc(uint32_t first, const double (&centre)[3], const double
     for (int axis = 0; axis < 3; ++axis)
         arc.centre[axis] = centre[axis];
     transform(arc.centre[0], arc.centre[1], arc.centre[2]);
-    if (lines.AddArc(arc))
-        return true;
-    flags.breakprogram = true;
-    return false;
-}
-
-// An arc without rotation, scaling or mirror is stored as one record; a sink still gets every
-// point. False as for arc3d.
-bool TCalcRun::storeArc(const TPlotArcPoints &arc, uint32_t count) {
-    t9dline point =
-        pointRecord(flags.donotdraw ? 0 : 1, 0, 0, 0, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
-    moveWarnings();
-    if (log && (apart[0] != 0 || apart[1] != 0 || apart[2] != 0 || apartRecorded))
-        recordApart();
-    if (!lines.AddArcPoints(arc, count, point)) {
-        flags.breakprogram = true; // as for a point that cannot be stored
-        return false;
-    }
-    if (!env.sink)
-        return true;
-    for (uint32_t k = 0; k < count; ++k) {
-        double p[3];
-        arc.Point(double(k), p);
-        point.x = p[0], point.y = p[1], point.z = p[2];
-        env.sink->Plot(point);
-        if ((k & 4095) == 4095 && interrupted()) {
-            lines.ShortenLastArc(k + 1);
-            return false;
-        }
-    }
-    return true;
 }
 
 // ---- the point sink ------------------------------------------------------------------------
@@ -338,23 +304,20 @@ void TCalcRun::line3d(double x, double y, double z, double xx, double yy, double
 }
 
 // Rotation, scaling and mirror act on the stored point, not on the position.
+PointTransform TCalcRun::pointTransform() const {
+    PointTransform t;
+    t.rotation = st.rotation, t.rotx = st.g68rotx, t.roty = st.g68roty;
+    t.rotcos = rotcos, t.rotsin = rotsin;
+    t.scaling = st.scaling, t.scalx = st.scalx, t.scaly = st.scaly, t.scalz = st.scalz;
+    t.scal = st.scal;
+    t.mirror[0] = st.xmirror, t.mirror[1] = st.ymirror, t.mirror[2] = st.zmirror;
+    t.mirrorAt[0] = st.xmirrorx, t.mirrorAt[1] = st.ymirrory, t.mirrorAt[2] = st.zmirrorz;
+    return t;
+}
+
 void TCalcRun::transform(double &x, double &y, double &z) const {
-    if (st.rotation) {
-        const double dx = x - st.g68rotx, dy = y - st.g68roty;
-        x = rotcos * dx - rotsin * dy + st.g68rotx;
-        y = rotcos * dy + rotsin * dx + st.g68roty;
-    }
-    if (st.scaling) {
-        x = (x - st.scalx) * st.scal + st.scalx;
-        y = (y - st.scaly) * st.scal + st.scaly;
-        z = (z - st.scalz) * st.scal + st.scalz;
-    }
-    if (st.xmirror)
-        x = 2 * st.xmirrorx - x;
-    if (st.ymirror)
-        y = 2 * st.ymirrory - y;
-    if (st.zmirror)
-        z = 2 * st.zmirrorz - z;
+    if (st.rotation || st.scaling || st.xmirror || st.ymirror || st.zmirror)
+        pointTransform().Apply(x, y, z);
 }
 
 // A feed move that cannot be timed as programmed is told once per run.
@@ -374,31 +337,29 @@ void TCalcRun::feedWarnings() {
     }
 }
 
-// The warnings a move of the current kind gives, for a run that keeps a log.
+// The warnings a move of the current kind gives.
 void TCalcRun::moveWarnings() {
-    if (log && move.kind != MoveKind::None && move.kind != MoveKind::Rapid &&
+    if (move.kind != MoveKind::None && move.kind != MoveKind::Rapid &&
         move.kind != MoveKind::Pattern &&
         (!st.fse || !(st.ff > 0) || move.feedMode == FeedMode::PerRevolution))
         feedWarnings();
 }
 
-// The point, transformed, is appended to the plot list and handed to the sink at once. False
-// when the plot list cannot grow.
+// The point, transformed, goes to the motion stream. False when a consumer cannot take it (the
+// plot list cannot grow).
 bool TCalcRun::storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
                           double u, double v, double w) {
     transform(x, y, z);
     const t9dline point = pointRecord(typ, x, y, z, a, b, c, u, v, w);
     moveWarnings();
-    if (log && (apart[0] != 0 || apart[1] != 0 || apart[2] != 0 || apartRecorded))
+    if (apart[0] != 0 || apart[1] != 0 || apart[2] != 0 || apartRecorded)
         recordApart();
-    if (!lines.Add(point)) {
+    if (!stream.Line(point)) {
         // The list cannot grow (the allocation failure was reported): the run ends here, also
         // without a window whose failure handler would end it.
         flags.breakprogram = true;
         return false;
     }
-    if (env.sink)
-        env.sink->Plot(point);
     return true;
 }
 
@@ -433,34 +394,17 @@ t9dline TCalcRun::pointRecord(int8_t typ, double x, double y, double z, double a
 }
 
 // G20, G21: the linear coordinates of every stored point change units; angles stay.
-void TCalcRun::rescalePlot(double factor) {
-    if (!lines.Scale(factor))
+void TCalcRun::rescalePlot(MoveUnits units, double factor) {
+    if (!stream.Units(units, factor))
         flags.breakprogram = true; // the arcs could not be spread into points (reported)
-    if (log) {
-        for (RunHole &hole : log->holes)
-            for (int axis = 0; axis < 3; ++axis)
-                hole.r[axis] *= factor, hole.bottom[axis] *= factor;
-        for (RunApart &record : log->apart)
-            for (double &by : record.by)
-                by *= factor;
-    }
-    repaint();
+    for (double &by : apartTold)
+        by *= factor;
 }
 
 // Every stored point (the axis cross included) moves by delta.
 void TCalcRun::shiftPlot(const double (&delta)[kAxes]) {
-    if (!lines.Shift(delta))
+    if (!stream.Shift(delta, 0x1FF))
         flags.breakprogram = true;
-    if (log)
-        for (RunHole &hole : log->holes)
-            for (int axis = 0; axis < 3; ++axis)
-                hole.r[axis] += delta[axis], hole.bottom[axis] += delta[axis];
-    repaint();
-}
-
-void TCalcRun::repaint() {
-    if (env.sink)
-        env.sink->RepaintAll();
 }
 
 } // namespace morvilo

@@ -56,10 +56,9 @@ void TCalcRun::localShift() {
 void TCalcRun::coordinateSetting() {
     if (options.Dreh1() && (st.use || st.wse)) {
         const double delta[kAxes] = {0, 0, 0, 0, 0, 0, st.au, 0, st.aw};
-        lines.Shift(delta, 1u << 6 | 1u << 8);
+        stream.Shift(delta, 1u << 6 | 1u << 8);
         st.ou = st.au = st.ow = st.aw = 0;
         st.use = st.wse = false;
-        repaint();
         return;
     }
     double delta[kAxes];

@@ -69,7 +69,7 @@ bool labelNumber(std::string_view rest, std::string &number) {
 
 TCalcRun::TCalcRun(const CalcEnvironment &env)
     : env(env), memo1(env.memo1), flags(*env.flags), vars(*env.variables), options(*env.options),
-      lines(*env.lines), subs(&asub), log(env.log), evaluator(*env.variables) {}
+      stream(*env.motion), subs(&asub), evaluator(*env.variables) {}
 
 void TCalcRun::Run() {
     try {
@@ -87,7 +87,7 @@ void TCalcRun::Run() {
 
 void TCalcRun::start() {
     st = tcalcstate{};
-    lines.Truncate();
+    stream.Begin();
     subs.Clear();
     flags.donotdraw = false;
     vars.ResetValues();
@@ -101,10 +101,7 @@ void TCalcRun::start() {
     spindleOn = spindleCcw = false;
     warnedNoFeed = warnedZeroFeed = warnedNoSpeed = false;
     mainLine = 0;
-    if (log)
-        log->Clear();
-    if (env.sink)
-        env.sink->Clear();
+    blocksWithWords = 0;
     // The axis cross.
     pencol = kColourWhite;
     penstyle = psDashDotDot;
@@ -135,12 +132,12 @@ void TCalcRun::finish() {
     flags.plotbis = 0;
     flags.plotvon = 0;
     flags.inrender = false;
-    if (log) {
-        log->units = move.units;
-        for (int axis = 0; axis < kAxes; ++axis)
-            log->machineOffset[axis] = st.loc[axis] + st.glo[axis] - st.g92shift[axis];
-    }
-    repaint();
+    MotionEnd end;
+    end.units = move.units;
+    for (int axis = 0; axis < kAxes; ++axis)
+        end.machineOffset[axis] = st.loc[axis] + st.glo[axis] - st.g92shift[axis];
+    end.blocks = blocksWithWords;
+    stream.End(end);
 }
 
 // ---- the line loop ---------------------------------------------------------------------------
@@ -163,8 +160,8 @@ void TCalcRun::processLine() {
     prepareText();
     if (options.donotprocessdeletedlines && !s.empty() && s[0] == '/')
         s.clear();
-    if (log && !s.empty())
-        ++log->blocks;
+    if (!s.empty())
+        ++blocksWithWords;
     resetBlock();
     if (controlWords() == Flow::SkipLineEnd) {
         pump(false); // a loop of jumping lines must stay stoppable
@@ -178,8 +175,7 @@ void TCalcRun::processLine() {
     blockWords = {};
     splitWords();
     applyBlock();
-    if (log)
-        blockFacts();
+    blockFacts();
     if (!endrun)
         endOfLine();
     if (targetMissing)

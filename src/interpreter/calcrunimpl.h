@@ -5,9 +5,9 @@
 #include "expressions/variablestore.h"
 #include "interpreter/calcinterfaces.h"
 #include "interpreter/calcstate.h"
-#include "interpreter/runlog.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -97,14 +97,12 @@ private:
     bool stroke(double x, double y, double z);
     bool patternHole(double x, double y, int64_t e);
     void patternPen();
-    // The machine's path where the drawing differs from it (drilling strokes), for a run that
-    // keeps a log.
-    bool keepsMachinePath() const { return log && options.Mill() && !options.cyclesToScale; }
-    void recordHole(uint32_t point, double x, double y, double z);
+    // The machine's path where the drawing differs from it (drilling strokes).
+    bool keepsMachinePath() const { return options.Mill() && !options.cyclesToScale; }
+    void recordHole(double x, double y, double z);
     void recordApart();
     void apartAtBlockStartFor(unsigned axes); // bit 0: X, 1: Y, 2: Z
     void apartOfCoordinateSetting(const bool (&given)[3]);
-    template <typename T> bool logAppend(std::vector<T> &list, const T &record);
     void boltPattern(bool arc);
     void holesOnLine();
     void gridPattern();
@@ -135,27 +133,26 @@ private:
     bool mylineto(double x, double y, double z, double a, double b, double c, double u, double v,
                   double w);
     void line3d(double x, double y, double z, double xx, double yy, double zz);
-    bool storeArc(const TPlotArcPoints &arc, uint32_t count);
+    PointTransform pointTransform() const;
     void transform(double &x, double &y, double &z) const;
     double arcTolerance() const;
-    bool recordArc(uint32_t first, const double (&centre)[3], const double (&u)[3],
-                   const double (&v)[3], const double (&h)[3], double start, double sweep);
+    void trueCurve(MotionArc &arc, const double (&centre)[3], const double (&u)[3],
+                   const double (&v)[3], const double (&h)[3]) const;
     void feedWarnings();
     void moveWarnings();
     bool storePoint(int8_t typ, double x, double y, double z, double a, double b, double c,
                     double u, double v, double w);
     t9dline pointRecord(int8_t typ, double x, double y, double z, double a, double b, double c,
                         double u, double v, double w) const;
-    void rescalePlot(double factor);
+    void rescalePlot(MoveUnits units, double factor);
     void shiftPlot(const double (&delta)[kAxes]);
-    void repaint();
 
     CalcEnvironment env;
     TEditorCore *memo1;
     RunFlags &flags;
     VariableStore &vars;
     const DialectOptions &options;
-    TPlotList &lines;
+    MotionStream &stream; // the consumers of what the machine does
 
     tcalcstate st{};
     TDynaArray<tsub> subs;
@@ -168,13 +165,12 @@ private:
     double rotcos = 1, rotsin = 0; // of g68rot
     // what the moves are and the words in force (stored with every point)
     TPlotMove move;
-    // the facts of the run beyond its points (null: nobody asked for them)
-    RunLog *log = nullptr;
+    uint64_t blocksWithWords = 0;
     int64_t mainLine = 0; // the main program's line being run, 0-based
     // How far the machine stands from the drawn position (program coordinates X, Y, Z): after
-    // a stroke drawn for a G99 cycle it stands on the R level; at the block's start; whether
-    // the last RunApart record is not zero.
-    double apart[3] = {}, apartAtBlockStart[3] = {};
+    // a stroke drawn for a G99 cycle it stands on the R level; at the block's start; the last
+    // distance told to the stream (in plot coordinates) and whether it is not zero.
+    double apart[3] = {}, apartAtBlockStart[3] = {}, apartTold[3] = {};
     bool apartRecorded = false;
     bool spindleOn = false, spindleCcw = false;
     bool warnedNoFeed = false, warnedZeroFeed = false, warnedNoSpeed = false;
@@ -210,6 +206,7 @@ private:
     bool subfilesListed = false;
     unsigned pumpTick = 0;
     std::chrono::steady_clock::time_point lastPump;
+    const std::function<bool()> stopped = [this] { return interrupted(); };
 };
 
 } // namespace morvilo

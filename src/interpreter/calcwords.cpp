@@ -116,10 +116,9 @@ void TCalcRun::interpret() {
             st.*slot.given = true;
             if (st.c == 'P')
                 st.pfloat = d;
-            if (log)
-                wordFacts(d);
+            wordFacts(d);
         }
-    } else if (log && st.c >= 'A' && st.c <= 'Z') {
+    } else if (st.c >= 'A' && st.c <= 'Z') {
         std::string word(1, st.c);
         for (const char ch : st.num) // a failed expression's mark is no character to show
             word += ch == kFailedExpression ? '?' : ch;
@@ -157,10 +156,10 @@ void TCalcRun::interpretG(double d) {
         st.plane = int32_t(d);
     } else if (is(20) && st.usemm) {
         st.usemm = false;
-        rescalePlot(1 / zoll2mm);
+        rescalePlot(MoveUnits::Inch, 1 / zoll2mm);
     } else if (is(21) && !st.usemm) {
         st.usemm = true;
-        rescalePlot(zoll2mm);
+        rescalePlot(MoveUnits::Millimetre, zoll2mm);
     } else if (is(28)) {
         // The words name the intermediate point in work coordinates; machine zero follows.
         st.g28 = true;
@@ -259,7 +258,6 @@ void TCalcRun::wordFacts(double d) {
 // decimal point and P milliseconds when not (P1500 and P1.5 both wait 1.5 s), or X (else U)
 // seconds.
 void TCalcRun::blockFacts() {
-    const uint32_t point = lines.Count();
     const int64_t line = mainLine + 1;
     if (blockWords.dwell) {
         double seconds = 0;
@@ -270,17 +268,16 @@ void TCalcRun::blockFacts() {
         else if (st.use)
             seconds = st.u;
         if (std::isfinite(seconds) && seconds > 0)
-            log->Event(point, RunEventKind::Dwell, seconds, line);
+            stream.Dwell(line, seconds);
     }
     if (blockWords.toolChange)
-        log->Event(point, RunEventKind::ToolChange, st.tt, line);
+        stream.ToolChange(line, st.tt);
     if (blockWords.spindleStart)
-        log->Event(point, RunEventKind::SpindleStart, st.sss, line);
+        stream.SpindleStart(line, st.sss);
 }
 
 void TCalcRun::warn(const char *text, std::vector<std::string> values) {
-    if (log)
-        log->Warn(mainLine + 1, UserMessage{text, std::move(values)});
+    stream.Warning(mainLine + 1, UserMessage{text, std::move(values)});
 }
 
 // ---- the block, step by step -----------------------------------------------------------------

@@ -78,6 +78,11 @@ struct t9dline {
     TPlotMove move;   // the move ending here
 };
 
+// The axis cross's points have no source line (the start point has one: it is no move either).
+inline bool AxisCross(const t9dline &point) {
+    return point.zeilevon < 0;
+}
+
 // An arc or helix of the interpreter's tessellation: its point k has on the plane's axes u and v
 // (indices of x, y, z) cos(w) * r + mu and sin(w) * r + mv with w = w1 + sweep * k / divisor,
 // and on the third axis h0 + climb * k / divisor. The interpreter computes its points with Point

@@ -1,8 +1,10 @@
 #pragma once
 // What a run did besides storing points: the blocks it executed, the machine's stops (dwells,
 // tool changes) and spindle starts between two points, the oddities of the program it met, and
-// how the final work system lies on the machine. The program facts read it with the plot list.
+// how the final work system lies on the machine. RunLogWriter keeps it as a consumer of the
+// motion stream; the program facts and the machining preview replay it with the plot list.
 
+#include "interpreter/motionstream.h"
 #include "interpreter/plotlist.h"
 #include "vantrel/usermessage.h"
 
@@ -63,16 +65,16 @@ struct RunLog {
     std::vector<RunApart> apart;        // in point order
 
     void Clear() { *this = RunLog(); }
-    void Event(uint32_t point, RunEventKind kind, double value, int64_t line) {
+    void Event(uint32_t point, RunEventKind kind, double value, int64_t line, uint64_t count = 1) {
         for (size_t k = events.size(); k > 0 && events[k - 1].point == point; --k) {
             RunEvent &same = events[k - 1];
             if (same.kind != kind)
                 continue;
             same.value += kind == RunEventKind::Dwell ? value : 0;
-            ++same.count;
+            same.count += count;
             return;
         }
-        events.push_back({point, kind, value, line, 1});
+        events.push_back({point, kind, value, line, count});
     }
     void Warn(int64_t line, UserMessage message) {
         if (warnings.size() < kMaxWarnings)
@@ -80,6 +82,42 @@ struct RunLog {
         else
             ++warningsLeftOut;
     }
+};
+
+// Keeps a run's log from its motion stream, counting the drawn points as the plot list stores
+// them. When its memory runs out (reported), the next move it is handed ends the run.
+class RunLogWriter : public MotionStream {
+public:
+    explicit RunLogWriter(RunLog &log) : log(log) {}
+
+    void Begin() override;
+    bool Line(const t9dline &) override {
+        ++points;
+        return !failed;
+    }
+    uint32_t Arc(const MotionArc &arc) override {
+        points += arc.count;
+        lastArc = arc.count;
+        return failed ? 0 : arc.count;
+    }
+    void CutArc(uint32_t count) override { points -= lastArc - count; }
+    void Dwell(int64_t line, double seconds, uint64_t count) override;
+    void ToolChange(int64_t line, double tool, uint64_t count) override;
+    void SpindleStart(int64_t line, double speed, uint64_t count) override;
+    bool Units(MoveUnits units, double factor) override;
+    bool Shift(const double (&delta)[9], unsigned which) override;
+    void Hole(const MotionHole &hole) override;
+    void Apart(const double (&by)[3]) override;
+    void ApartSoFar(const double (&by)[3]) override;
+    void Warning(int64_t line, const UserMessage &message) override { log.Warn(line, message); }
+    void End(const MotionEnd &end) override;
+
+private:
+    template <typename T> void append(std::vector<T> &list, const T &record);
+
+    RunLog &log;
+    uint32_t points = 0, lastArc = 0;
+    bool failed = false;
 };
 
 } // namespace morvilo

@@ -67,7 +67,7 @@ std::optional<Stock> DefaultStock(const TPlotList &lines, const MillingTool &too
     bool any = false;
     for (uint32_t k = 0; k < lines.Count(); ++k) {
         const t9dline &p = reader[k];
-        if (p.zeilevon == -1)
+        if (AxisCross(p))
             continue;
         if (!std::isfinite(p.x) || !std::isfinite(p.y))
             return std::nullopt;

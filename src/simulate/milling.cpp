@@ -1,6 +1,6 @@
 #include "simulate/milling.h"
 
-#include "interpreter/machinepath.h"
+#include "interpreter/motionreplay.h"
 #include "simulate/toolsweep.h"
 
 #include <algorithm>
@@ -72,13 +72,13 @@ bool clipToBox(TipPoint &a, TipPoint &b, double x0, double y0, double x1, double
     return true;
 }
 
-// The moves of the plot list that can reach below the stock's top, each as the sweep of the
-// tool, in list order: f(index of the move's end point, sweep).
-class Moves {
+// The moves of a run that can reach below the stock's top, each as the sweep of the tool, as a
+// consumer of the run's replay: f(index of the move's end point, sweep); every kPollPoints
+// points poll(index). A false f or poll ends it.
+template <typename F, typename Poll> class Sweeps : public MotionStream {
 public:
-    Moves(const TPlotList &lines, const RunLog *log, const ToolSpans &tools,
-          const HeightField &field)
-        : lines(lines), log(log), tools(tools), top(field.GetStock().top) {
+    Sweeps(const ToolSpans &tools, const HeightField &field, F f, Poll poll)
+        : tools(tools), top(field.GetStock().top), f(f), poll(poll) {
         const Stock &s = field.GetStock();
         const double r = LargestRadius(tools);
         x0 = s.xmin - r;
@@ -87,49 +87,56 @@ public:
         y1 = s.ymax + r;
     }
 
-    // Calls f for the moves ending at points first ... last - 1; stops early when f returns
-    // false.
-    template <typename F> void Each(uint32_t first, uint32_t last, F f) const {
-        TMachinePath path(lines, log);
-        t9dline moves[2];
-        TipPoint previous{};
-        bool hasPrevious = false;
-        if (first > 0) {
-            const t9dline &p = moves[path.Moves(first - 1, moves) - 1];
-            previous = {p.x, p.y, p.z};
-            hasPrevious = p.zeilevon != -1 && finite(p);
+    void At(uint32_t k) override {
+        point = k;
+        stopped = stopped || (k % kPollPoints == 0 && !poll(k));
+    }
+    bool Line(const t9dline &p) override { return !stopped && move(point, p); }
+    uint32_t Arc(const MotionArc &arc) override {
+        if (stopped)
+            return 0;
+        t9dline p;
+        for (uint32_t k = 0; k < arc.count; ++k) {
+            arc.DrawnPoint(k, p);
+            if (!move(point + k, p))
+                return 0;
         }
-        // the span of the tool in the spindle at the move to point first
-        size_t span = size_t(
-            std::upper_bound(tools.begin(), tools.end(), first,
-                             [](uint32_t point, const ToolSpan &s) { return point < s.from; }) -
-            tools.begin());
-        span = span > 0 ? span - 1 : 0;
-        for (uint32_t k = first; k < last; ++k) {
-            while (span + 1 < tools.size() && tools[span + 1].from <= k)
-                ++span;
-            const uint32_t n = path.Moves(k, moves);
-            for (uint32_t m = 0; m < n; ++m) {
-                const t9dline &p = moves[m];
-                const bool usable = p.zeilevon != -1 && finite(p);
-                TipPoint a = previous, b{p.x, p.y, p.z};
-                const bool move = usable && hasPrevious && p.typ == 1;
-                previous = b;
-                hasPrevious = usable;
-                if (!move || std::min(a.z, b.z) >= top || !clipToBox(a, b, x0, y0, x1, y1))
-                    continue;
-                if (!f(k, ToolSweep(tools[span].tool, a, b)))
-                    return;
-            }
-        }
+        return arc.count;
     }
 
 private:
-    const TPlotList &lines;
-    const RunLog *log;
+    // A move is a point drawn from the point before it; the axis cross is left out.
+    bool move(uint32_t k, const t9dline &p) {
+        while (span + 1 < tools.size() && tools[span + 1].from <= k)
+            ++span; // the tool in the spindle at the move to point k
+        const bool usable = !AxisCross(p) && finite(p);
+        TipPoint a = previous, b{p.x, p.y, p.z};
+        const bool moves = usable && hasPrevious && p.typ == 1;
+        previous = b;
+        hasPrevious = usable;
+        if (!moves || std::min(a.z, b.z) >= top || !clipToBox(a, b, x0, y0, x1, y1))
+            return true;
+        return f(k, ToolSweep(tools[span].tool, a, b));
+    }
+
     const ToolSpans &tools;
     double top, x0, y0, x1, y1;
+    F f;
+    Poll poll;
+    bool stopped = false;
+    uint32_t point = 0;
+    size_t span = 0;
+    TipPoint previous{};
+    bool hasPrevious = false;
 };
+
+// Replays the run for f and poll (as Sweeps).
+template <typename F, typename Poll>
+void eachSweep(const TPlotList &lines, const RunLog *log, const ToolSpans &tools,
+               const HeightField &field, F f, Poll poll) {
+    Sweeps<F, Poll> sweeps(tools, field, f, poll);
+    ReplayRun(lines, log, sweeps);
+}
 
 // The cells from first to last (inclusive) that a range of coordinates [lo, hi] may reach, with
 // a cell to spare on each side and clamped to count cells; empty (first > last) when none.
@@ -144,8 +151,10 @@ void cellRange(double lo, double hi, double origin, double resolution, int32_t c
 // One thread's share: the rows j with j % stripes == stripe.
 class Stripe {
 public:
-    Stripe(const Moves &moves, HeightField &field, float *cells, unsigned stripe, unsigned stripes)
-        : moves(moves), field(field), cells(cells), stripe(stripe), stripes(stripes) {}
+    Stripe(const TPlotList &lines, const RunLog *log, const ToolSpans &tools, HeightField &field,
+           float *cells, unsigned stripe, unsigned stripes)
+        : lines(lines), log(log), tools(tools), field(field), cells(cells), stripe(stripe),
+          stripes(stripes) {}
 
     // The cancel flag is looked at before every move, since one move over a fine grid may
     // take milliseconds; progress is reported every kPollPoints points.
@@ -153,19 +162,20 @@ public:
         const auto cancelled = [&control] {
             return control.cancel && control.cancel->load(std::memory_order_relaxed);
         };
-        for (uint32_t first = 0; first < count; first += kPollPoints) {
+        const auto sweep = [&](uint32_t, const ToolSweep &sweep) {
             if (cancelled())
-                return MillingResult::Cancelled;
+                return false;
+            mill(sweep);
+            return true;
+        };
+        const auto poll = [&](uint32_t k) {
+            if (cancelled())
+                return false;
             if (reports && control.progress)
-                control.progress(double(first) / count);
-            const uint32_t last = std::min(count, first + kPollPoints);
-            moves.Each(first, last, [&](uint32_t, const ToolSweep &sweep) {
-                if (cancelled())
-                    return false;
-                mill(sweep);
-                return true;
-            });
-        }
+                control.progress(double(k) / count);
+            return true;
+        };
+        eachSweep(lines, log, tools, field, sweep, poll);
         if (cancelled())
             return MillingResult::Cancelled;
         if (reports && control.progress)
@@ -258,7 +268,9 @@ private:
         return double(f) > value ? std::nextafter(f, -HUGE_VALF) : f;
     }
 
-    const Moves &moves;
+    const TPlotList &lines;
+    const RunLog *log;
+    const ToolSpans &tools;
     const HeightField &field;
     float *cells; // the field's, for writing
     unsigned stripe, stripes;
@@ -302,7 +314,6 @@ MillingResult MillPart(const TPlotList &lines, const ToolSpans &tools, HeightFie
                        const MillingControl &control, const RunLog *log) {
     if (field.Empty() || tools.empty())
         return MillingResult::Done;
-    const Moves moves(lines, log, tools, field);
     float *const cells = field.Writable(); // once, before the threads start
     unsigned threads = control.threads ? control.threads : std::thread::hardware_concurrency();
     threads = std::clamp(threads, 1u, 64u);
@@ -315,15 +326,16 @@ MillingResult MillPart(const TPlotList &lines, const ToolSpans &tools, HeightFie
     for (unsigned k = 1; k < threads; ++k) {
         try {
             pool.emplace_back([&, k] {
-                results[k] = Stripe(moves, field, cells, k, threads).Run(count, control, false);
+                results[k] =
+                    Stripe(lines, log, tools, field, cells, k, threads).Run(count, control, false);
             });
         } catch (const std::system_error &) {
             leftOver.push_back(k);
         }
     }
-    results[0] = Stripe(moves, field, cells, 0, threads).Run(count, control, true);
+    results[0] = Stripe(lines, log, tools, field, cells, 0, threads).Run(count, control, true);
     for (const unsigned k : leftOver)
-        results[k] = Stripe(moves, field, cells, k, threads).Run(count, control, false);
+        results[k] = Stripe(lines, log, tools, field, cells, k, threads).Run(count, control, false);
     for (std::thread &thread : pool)
         thread.join();
     return std::ranges::all_of(results, [](MillingResult r) { return r == MillingResult::Done; })
@@ -340,11 +352,15 @@ std::optional<uint32_t> LastCut(const TPlotList &lines, const ToolSpans &tools,
         return std::nullopt;
     const double x = field.CellX(i), y = field.CellY(j);
     std::optional<uint32_t> last;
-    Moves(lines, log, tools, field).Each(0, lines.Count(), [&](uint32_t k, const ToolSweep &sweep) {
-        if (const double h = sweep.HeightAt(x, y); h != ToolSweep::kNowhere && float(h) == height)
-            last = k;
-        return true;
-    });
+    eachSweep(
+        lines, log, tools, field,
+        [&](uint32_t k, const ToolSweep &sweep) {
+            if (const double h = sweep.HeightAt(x, y);
+                h != ToolSweep::kNowhere && float(h) == height)
+                last = k;
+            return true;
+        },
+        [](uint32_t) { return true; });
     return last;
 }
 

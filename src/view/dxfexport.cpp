@@ -1,6 +1,7 @@
 #include "view/dxfexport.h"
 
 #include "expressions/floattostr.h"
+#include "interpreter/motionreplay.h"
 #include "vantrel/outputfile.h"
 #include "view/viewmath.h"
 
@@ -139,19 +140,14 @@ std::string notFinite(const t9dline &p) {
            std::to_string(p.zeilevon) + ")";
 }
 
-} // namespace
+// The drawing as a consumer of the motion stream: every drawn point, arcs point by point.
+class DXFStream : public MotionStream {
+public:
+    explicit DXFStream(OutputFile &out) : entities(out) {}
 
-bool WriteDXF(const TPlotList &lines, OutputFile &out, std::string &error) {
-    for (const std::string_view line : kHeader) {
-        out.Write(line);
-        out.Write("\r\n");
-    }
-    EntityWriter entities(out);
-    TPlotReader reader(lines);
-    for (uint32_t k = 0; k < lines.Count(); ++k) {
-        const t9dline &p = reader[k];
-        if (p.zeilevon < 0) // the axis cross
-            continue;
+    bool Line(const t9dline &p) override {
+        if (AxisCross(p))
+            return true;
         const WorldPoint q = worldPoint(p);
         if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z)) {
             error = notFinite(p);
@@ -161,9 +157,36 @@ bool WriteDXF(const TPlotList &lines, OutputFile &out, std::string &error) {
             entities.Move(q);
         else
             entities.Draw(q);
+        return true;
     }
-    entities.Finish();
-    return true;
+    uint32_t Arc(const MotionArc &arc) override {
+        t9dline p;
+        for (uint32_t k = 0; k < arc.count; ++k) {
+            arc.DrawnPoint(k, p);
+            if (!Line(p))
+                return 0;
+        }
+        return arc.count;
+    }
+    void End(const MotionEnd &) override { entities.Finish(); }
+
+    std::string error;
+
+private:
+    EntityWriter entities;
+};
+
+} // namespace
+
+bool WriteDXF(const TPlotList &lines, OutputFile &out, std::string &error) {
+    for (const std::string_view line : kHeader) {
+        out.Write(line);
+        out.Write("\r\n");
+    }
+    DXFStream drawing(out);
+    ReplayRun(lines, nullptr, drawing); // the drawn path, not the machine's
+    error = drawing.error;
+    return error.empty();
 }
 
 std::string DXFExport(const TPlotList &lines, const std::string &fileName) {

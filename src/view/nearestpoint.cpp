@@ -8,7 +8,7 @@ int64_t NearestPlotPoint(const TPlotList &lines, const tmat44 &mat, int px, int 
     double bestSquare = double(maxPixels) * maxPixels;
     for (uint32_t k = 0; k < lines.Count(); ++k) {
         const t9dline &p = reader[k];
-        if (p.zeilevon < 0)
+        if (AxisCross(p))
             continue;
         int32_t sx = 0, sy = 0;
         koordmat(mat, p.x, p.y, p.z, p.a, p.b, p.c, p.u, p.v, p.w, sx, sy);

@@ -44,9 +44,8 @@ FactsRun run(const std::string &program, Configure configure = {}) {
     WriteFile(path, program);
     EXPECT_TRUE(h.memo1.OpenFileWithName(path));
     FactsRun result;
-    CalcEnvironment env = h.Environment();
-    env.log = &result.log;
-    CalcBtnClick(env);
+    h.log = &result.log;
+    CalcBtnClick(h.Environment());
     result.facts = ComputeFacts(h.lines, result.log, testRates());
     return result;
 }

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace morvilo::test {
@@ -39,20 +40,25 @@ public:
         return std::vector<t9dline>(all.begin() + std::min(all.size(), kFixedPoints), all.end());
     }
 
+    // The run's consumers as the window has them: the plot list (with the arcs' true curves
+    // when a log is kept), the log, the sink.
     CalcEnvironment Environment() {
+        plotList.emplace(lines, log != nullptr);
+        logWriter.reset();
+        if (log)
+            logWriter.emplace(*log);
+        motion = MotionFanOut{&*plotList, logWriter ? &*logWriter : nullptr, sink};
         CalcEnvironment env;
         env.memo1 = &memo1;
-        env.lines = &lines;
+        env.motion = &motion;
         env.options = &options;
         env.variables = variables.get();
         env.flags = &flags;
-        env.sink = sink;
         env.events = events;
         env.subeditors = subeditors;
         env.message = message;
         env.variableline = variableline;
         env.notice = notice;
-        env.log = log;
         return env;
     }
 
@@ -69,6 +75,9 @@ public:
     VariableListLine variableline;
     RunNotice notice;
     RunLog *log = nullptr;
+    std::optional<PlotListWriter> plotList;
+    std::optional<RunLogWriter> logWriter;
+    MotionFanOut motion;
 };
 
 // Dialect choices that cases of a table set on their harness.

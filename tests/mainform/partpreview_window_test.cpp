@@ -141,7 +141,7 @@ private slots:
         file.open(QIODevice::Append);
         file.write("diameter=zero\r\n");
         file.close();
-        TPartPreview damaged(again->lines, again->runLog, nullptr,
+        TPartPreview damaged(again->lines, again->backplot.runLog, nullptr,
                              home->filePath("preview.dat").toStdString());
         QVERIFY(!damaged.Damage().empty());
         QCOMPARE(damaged.Settings().tool.diameter, 4.0); // the line before it stands
