@@ -545,13 +545,13 @@ void TMainform::Memo1Change() {
 }
 
 void TMainform::ProcessEvents() {
-    PaintBox1->update();
+    PaintBox1->CatchUp();
     QCoreApplication::processEvents();
 }
 
 // Paused: sleep until something happens (a command, a timer, input).
 void TMainform::WaitForEvents() {
-    PaintBox1->update();
+    PaintBox1->CatchUp();
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
