@@ -4,15 +4,23 @@
 // the program facts. Prints the time of the run and the plot list's size; /usr/bin/time -v gives
 // the peak.
 //
-//   morvilo_window_run PROGRAM [SETTINGS-FOLDER]
+//   morvilo_window_run [--in-process] PROGRAM [SETTINGS-FOLDER]
 //
 // Prints for the first run (with the fit of the freshly opened program) and a second one (the
 // refresh command) the wall time, the CPU time of the main thread and of the whole process (the
 // facts are computed on a second thread), and the load average of the machine after each.
 //
+// --in-process: then the same program twice without a window (no drawing, no event pumps, no
+// log), as morvilo_interpreter_bench runs it, in the same process and on the same loaded
+// machine as the window's runs (the peak is no longer the window's then).
+//
 // The settings folder (default: a fresh temporary one) stands for the user's MORVILO_HOME.
 
 #include "app/mainform.h"
+#include "editor/editorcore.h"
+#include "expressions/variablestore.h"
+#include "facts/programfacts.h"
+#include "interpreter/calcrun.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -21,6 +29,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <memory>
 #include <string>
 
 namespace {
@@ -53,11 +62,36 @@ template <typename Command> void timed(const char *name, Command command) {
     std::fflush(stdout);
 }
 
+// The program run as the interpreter benchmark runs it.
+void runInProcess(const char *path) {
+    morvilo::TEditorCore memo1;
+    if (!memo1.OpenFileWithName(path))
+        return;
+    morvilo::TPlotList lines;
+    morvilo::DialectOptions options;
+    auto variables = std::make_unique<morvilo::VariableStore>();
+    morvilo::RunFlags flags;
+    morvilo::ViewState view;
+    morvilo::CalcEnvironment env;
+    env.memo1 = &memo1;
+    env.lines = &lines;
+    env.options = &options;
+    env.variables = variables.get();
+    env.flags = &flags;
+    env.view = &view;
+    timed("in process", [&] { morvilo::CalcBtnClick(env); });
+    timed("in process again", [&] { morvilo::CalcBtnClick(env); });
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    const bool inProcess = argc > 1 && std::string(argv[1]) == "--in-process";
+    if (inProcess)
+        --argc, ++argv;
     if (argc < 2) {
-        std::fprintf(stderr, "usage: morvilo_window_run PROGRAM [SETTINGS-FOLDER]\n");
+        std::fprintf(stderr,
+                     "usage: morvilo_window_run [--in-process] PROGRAM [SETTINGS-FOLDER]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM",
@@ -87,7 +121,15 @@ int main(int argc, char **argv) {
     timed("run", [&] { form.CalcBtnClick(); });
     // The run again, into the list's memory, without the fit.
     timed("again", [&] { form.NeuberechnenClick(); });
+    // Of that, the program facts (computed beside the completion of the picture, on the main
+    // thread when no second thread is free).
+    timed("facts alone", [&] {
+        const morvilo::MachineRates rates{};
+        morvilo::ComputeFacts(form.lines, form.runLog, rates);
+    });
     std::printf("%u points, plot list %.1f MiB\n", form.lines.Count(),
                 double(form.lines.MemSize()) / (1 << 20));
+    if (inProcess)
+        runInProcess(argv[1]);
     return 0;
 }

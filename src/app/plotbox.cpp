@@ -35,7 +35,10 @@ bool TPlotBox::plotPaintGoesOn() const {
            !(shownPart && shownPart());
 }
 
-void TPlotBox::CatchUp() {
+void TPlotBox::CatchUp(bool now) {
+    if (!now && caughtUp.isValid() && caughtUp.elapsed() < kRunFrameMs)
+        return;
+    caughtUp.start();
     if (plotPaintGoesOn() && lines.Count() > plotPaint.Drawn()) {
         if (plotPaintState == PlotPaintState::Finished)
             plotPaintState = PlotPaintState::Mixed;
@@ -103,7 +106,19 @@ void TPlotBox::fitNow() {
     const bool plotShown = !(shownPart && shownPart());
     if (!(sameSize && plotShown && painted && *painted == paintedNow()))
         paintBitmap();
-    ZoomToFit(view, width(), height(), [this] { paintBitmap(); });
+    // The zoom asks for the pixel box at the new zoom, then for the picture once centred: the
+    // box is measured without drawing.
+    int repaints = 0;
+    bool paintedLast = false;
+    ZoomToFit(view, width(), height(), [&] {
+        paintedLast = !plotShown || repaints++ > 0;
+        if (paintedLast)
+            paintBitmap();
+        else
+            MeasurePlot(lines, view, bitmap.size());
+    });
+    if (repaints > 0 && !paintedLast)
+        paintBitmap();
     update();
 }
 

@@ -9,6 +9,7 @@
 #include "view/viewmath.h"
 #include "view/viewstate.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
@@ -34,8 +35,10 @@ public:
     void Plot(const t9dline &) override {}
     void RepaintAll() override;
     // Draws the points the list gained since the last call into the image and asks for a
-    // paint: a run's progress, shown at each event pump.
-    void CatchUp();
+    // paint: a run's progress, shown at the event pumps. Unless now, at most every
+    // kRunFrameMs (a copy of the image to the screen costs as much as drawing many points).
+    void CatchUp(bool now);
+    static constexpr int kRunFrameMs = 40;
 
     // The plot-list index of the segment with a source line drawn at a pixel (3 pixels
     // wide), or -1.
@@ -102,6 +105,7 @@ private:
     TPlotPaint plotPaint;
     PlotPaintState plotPaintState = PlotPaintState::Mixed;
     uint64_t plotPaintGeneration = 0;
+    QElapsedTimer caughtUp; // since the last CatchUp that drew
     // The caret marker's segment, found again only when the caret or the plot changed.
     int64_t markerCaret = -1;
     uint32_t markerCount = 0;

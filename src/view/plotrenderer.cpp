@@ -186,6 +186,15 @@ void PaintPlot(QImage &bit, const TPlotList &lines, ViewState &view, EndpointMar
     paint.Finish(bit, view);
 }
 
+void MeasurePlot(const TPlotList &lines, ViewState &view, QSize size) {
+    const tmat44 mat = ViewMatrix(view, size.width(), size.height());
+    RememberPaintMatrix(view, mat);
+    TPlotPixelBox box;
+    QPoint pen(0, 0);
+    walkPlot(lines, 0, mat, pen, box, [](QPoint, QPoint, const TPlotStyle &, uint32_t) {});
+    box.Store(view);
+}
+
 void PaintPickMap(QImage &bitclick, const TPlotList &lines, ViewState &view) {
     const tmat44 mat = ViewMatrix(view, bitclick.width(), bitclick.height());
     RememberPaintMatrix(view, mat);

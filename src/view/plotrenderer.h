@@ -90,6 +90,10 @@ private:
 // is stored too (minx ... maxy, minxs). bit must have 32 bits per pixel.
 void PaintPlot(QImage &bit, const TPlotList &lines, ViewState &view, EndpointMarks marks);
 
+// What PaintPlot records, without drawing: the view matrix for an image of the given size with
+// its adjugate, and the pixel box.
+void MeasurePlot(const TPlotList &lines, ViewState &view, QSize size);
+
 // Pick paint: fills bitclick with 0 and draws every drawn segment 3 pixels wide in the value of
 // its 1-based position, later segments over earlier ones. Stores the matrices and the pixel box
 // as PaintPlot does. bitclick must have 32 bits per pixel (kPickFormat).

@@ -566,6 +566,15 @@ TEST(PaintPlot, APaintInPiecesWhileTheListGrowsIsThePaintOfTheWholeList) {
     EXPECT_EQ(pieces.maxx, whole.maxx);
     EXPECT_EQ(pieces.miny, whole.miny);
     EXPECT_EQ(pieces.maxy, whole.maxy);
+
+    // Measured without drawing: the same matrix and box.
+    ViewState measured = PlotView(FixedView::Isometric, 2);
+    MeasurePlot(lines, measured, reference.size());
+    EXPECT_TRUE(measured.lastmat == whole.lastmat);
+    EXPECT_EQ(measured.minx, whole.minx);
+    EXPECT_EQ(measured.maxx, whole.maxx);
+    EXPECT_EQ(measured.miny, whole.miny);
+    EXPECT_EQ(measured.maxy, whole.maxy);
 }
 
 // The text keeps its look whatever lies under it: white letters on their own black box, the same
