@@ -1,26 +1,97 @@
 // The window's run of a program, as the user starts it: the main window opens the program (on
 // the offscreen platform unless QT_QPA_PLATFORM says otherwise), shows the backplot page and runs
-// the interpreter with its immediate drawing, event pumps, the repaint at the end and the program
-// facts. Prints the time of the run and the plot list's size; /usr/bin/time -v gives the peak.
+// the interpreter with its drawing at the event pumps, the completion of the plot at the end and
+// the program facts. Prints the time of the run and the plot list's size; /usr/bin/time -v gives
+// the peak.
 //
-//   morvilo_window_run PROGRAM [SETTINGS-FOLDER]
+//   morvilo_window_run [--in-process] PROGRAM [SETTINGS-FOLDER]
 //
-// Prints the time of the first run (with the fit of the freshly opened program) and of a second
-// one (the refresh command).
+// Prints for the first run (with the fit of the freshly opened program) and a second one (the
+// refresh command) the wall time, the CPU time of the main thread and of the whole process (the
+// facts are computed on a second thread), and the load average of the machine after each.
+//
+// --in-process: then the same program twice without a window (no drawing, no event pumps, no
+// log), as morvilo_interpreter_bench runs it, in the same process and on the same loaded
+// machine as the window's runs (the peak is no longer the window's then).
 //
 // The settings folder (default: a fresh temporary one) stands for the user's MORVILO_HOME.
 
 #include "app/mainform.h"
+#include "editor/editorcore.h"
+#include "expressions/variablestore.h"
+#include "facts/programfacts.h"
+#include "interpreter/calcrun.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+double cpuSeconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// The three load averages.
+std::string loadAverage() {
+    std::ifstream file("/proc/loadavg");
+    std::string one, five, fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+// Runs the command and prints its times.
+template <typename Command> void timed(const char *name, Command command) {
+    QElapsedTimer wall;
+    const double thread = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double process = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    wall.start();
+    command();
+    std::printf("%s: %lld ms, main thread CPU %.2f s, process CPU %.2f s, load %s\n", name,
+                static_cast<long long>(wall.elapsed()),
+                cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - thread,
+                cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - process, loadAverage().c_str());
+    std::fflush(stdout);
+}
+
+// The program run as the interpreter benchmark runs it.
+void runInProcess(const char *path) {
+    morvilo::TEditorCore memo1;
+    if (!memo1.OpenFileWithName(path))
+        return;
+    morvilo::TPlotList lines;
+    morvilo::DialectOptions options;
+    auto variables = std::make_unique<morvilo::VariableStore>();
+    morvilo::RunFlags flags;
+    morvilo::ViewState view;
+    morvilo::CalcEnvironment env;
+    env.memo1 = &memo1;
+    env.lines = &lines;
+    env.options = &options;
+    env.variables = variables.get();
+    env.flags = &flags;
+    env.view = &view;
+    timed("in process", [&] { morvilo::CalcBtnClick(env); });
+    timed("in process again", [&] { morvilo::CalcBtnClick(env); });
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
+    const bool inProcess = argc > 1 && std::string(argv[1]) == "--in-process";
+    if (inProcess)
+        --argc, ++argv;
     if (argc < 2) {
-        std::fprintf(stderr, "usage: morvilo_window_run PROGRAM [SETTINGS-FOLDER]\n");
+        std::fprintf(stderr,
+                     "usage: morvilo_window_run [--in-process] PROGRAM [SETTINGS-FOLDER]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM",
@@ -45,17 +116,20 @@ int main(int argc, char **argv) {
         return 1;
     }
     form.Timer2.stop(); // the run the opening asked for starts here, timed
-    const qint64 opened = open.elapsed();
-    QElapsedTimer run;
-    run.start();
-    form.CalcBtnClick(); // returns when the run, its repaint and the facts are done
-    const qint64 ran = run.elapsed();
-    run.restart();
-    form.NeuberechnenClick(); // the run again, into the list's memory, without the fit
-    const qint64 again = run.elapsed();
-    std::printf("open %lld ms, run %lld ms, again %lld ms, %u points, plot list %.1f MiB\n",
-                static_cast<long long>(opened), static_cast<long long>(ran),
-                static_cast<long long>(again), form.lines.Count(),
+    std::printf("open %lld ms\n", static_cast<long long>(open.elapsed()));
+    // Returns when the run, the completion of its plot, the fit and the facts are done.
+    timed("run", [&] { form.CalcBtnClick(); });
+    // The run again, into the list's memory, without the fit.
+    timed("again", [&] { form.NeuberechnenClick(); });
+    // Of that, the program facts (computed beside the completion of the picture, on the main
+    // thread when no second thread is free).
+    timed("facts alone", [&] {
+        const morvilo::MachineRates rates{};
+        morvilo::ComputeFacts(form.lines, form.runLog, rates);
+    });
+    std::printf("%u points, plot list %.1f MiB\n", form.lines.Count(),
                 double(form.lines.MemSize()) / (1 << 20));
+    if (inProcess)
+        runInProcess(argv[1]);
     return 0;
 }

@@ -534,13 +534,13 @@ void TMainform::Memo1Change() {
 }
 
 void TMainform::ProcessEvents() {
-    PaintBox1->update();
+    PaintBox1->CatchUp(flags.animatesleep > 0 || flags.pause || flags.oneline);
     QCoreApplication::processEvents();
 }
 
 // Paused: sleep until something happens (a command, a timer, input).
 void TMainform::WaitForEvents() {
-    PaintBox1->update();
+    PaintBox1->CatchUp(true);
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 

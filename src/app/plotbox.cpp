@@ -20,25 +20,49 @@ TPlotBox::TPlotBox(const TPlotList &lines, ViewState &view, const bool &diameter
 }
 
 void TPlotBox::Clear() {
-    bitmap.fill(Qt::black);
+    FitBitmap(bitmap, size().expandedTo(QSize(1, 1)), kPlotFormat);
+    plotPaint.Begin(bitmap, view, endpointMarks);
+    plotPaintState = PlotPaintState::Open;
+    plotPaintGeneration = lines.Generation();
+    painted.reset();
     markerCount = 0;
-    runMatrix = ViewMatrix(view, bitmap.width(), bitmap.height());
     update();
 }
 
-void TPlotBox::Plot(const t9dline &p) {
-    int32_t x = 0, y = 0;
-    koordmat(runMatrix, p.x, p.y, p.z, p.a, p.b, p.c, p.u, p.v, p.w, x, y);
-    const QPoint to(x, y);
-    if (p.typ == 1)
-        DrawPlotSegment(bitmap, pen, to, p.col, p.style);
-    pen = to;
+bool TPlotBox::plotPaintGoesOn() const {
+    return lines.Generation() == plotPaintGeneration && lines.Count() >= plotPaint.Drawn() &&
+           plotPaint.Marks() == endpointMarks &&
+           plotPaint.Matrix() == ViewMatrix(view, bitmap.width(), bitmap.height()) &&
+           !(shownPart && shownPart());
+}
+
+void TPlotBox::CatchUp(bool now) {
+    if (!now && caughtUp.isValid() && caughtUp.elapsed() < kRunFrameMs)
+        return;
+    caughtUp.start();
+    if (plotPaintGoesOn() && lines.Count() > plotPaint.Drawn()) {
+        if (plotPaintState == PlotPaintState::Finished)
+            plotPaintState = PlotPaintState::Mixed;
+        plotPaint.Continue(bitmap, lines);
+    }
+    update();
 }
 
 void TPlotBox::RepaintAll() {
     if (lines.Count() == 0 && onEmptyPlot)
         onEmptyPlot();
-    paintBitmap();
+    // The end of a run: the image drawn during the run needs only its last points and the
+    // axis cross.
+    const bool sameSize = bitmap.size() == size().expandedTo(QSize(1, 1));
+    if (sameSize && plotPaintGoesOn() && plotPaintState == PlotPaintState::Open) {
+        plotPaint.Continue(bitmap, lines);
+        plotPaint.Finish(bitmap, view);
+        plotPaintState = PlotPaintState::Finished;
+        painted = paintedNow();
+        markerCount = 0;
+    } else {
+        paintBitmap();
+    }
     update();
 }
 
@@ -49,8 +73,14 @@ void TPlotBox::paintBitmap() {
         RememberPaintMatrix(view, ViewMatrix(view, bitmap.width(), bitmap.height()));
         PartPixelBox(view, *part, bitmap.width(), bitmap.height());
         painted.reset();
+        plotPaintState = PlotPaintState::Mixed;
     } else {
-        PaintPlot(bitmap, lines, view, endpointMarks);
+        // What PaintPlot does, kept open for the points a run still adds.
+        plotPaint.Begin(bitmap, view, endpointMarks);
+        plotPaint.Continue(bitmap, lines);
+        plotPaint.Finish(bitmap, view);
+        plotPaintState = PlotPaintState::Finished;
+        plotPaintGeneration = lines.Generation();
         painted = paintedNow();
     }
     markerCount = 0;
@@ -77,7 +107,19 @@ void TPlotBox::fitNow() {
     const bool plotShown = !(shownPart && shownPart());
     if (!(sameSize && plotShown && painted && *painted == paintedNow()))
         paintBitmap();
-    ZoomToFit(view, width(), height(), [this] { paintBitmap(); });
+    // The zoom asks for the pixel box at the new zoom, then for the picture once centred: the
+    // box is measured without drawing.
+    int repaints = 0;
+    bool paintedLast = false;
+    ZoomToFit(view, width(), height(), [&] {
+        paintedLast = !plotShown || repaints++ > 0;
+        if (paintedLast)
+            paintBitmap();
+        else
+            MeasurePlot(lines, view, bitmap.size());
+    });
+    if (repaints > 0 && !paintedLast)
+        paintBitmap();
     update();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// PaintBox1: the backplot's paint box. It keeps the plot in an off-screen image `bit` into
-// which a running interpreter draws every new point at once, copies that image to the screen
-// in one piece, and redraws the whole plot list in its segment colours at a run's end.
+// PaintBox1: the backplot's paint box. It keeps the plot in an off-screen image `bit`, into
+// which a running interpreter's new points are drawn from the plot list at each event pump,
+// copies that image to the screen in one piece, and completes the plot at a run's end.
 
 #include "interpreter/calcinterfaces.h"
 #include "simulate/heightfield.h"
@@ -9,6 +9,7 @@
 #include "view/viewmath.h"
 #include "view/viewstate.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
@@ -30,10 +31,16 @@ public:
 
     const QImage &bit() const { return bitmap; }
 
-    // PointSink: a run's points are projected with the view as it was when the run started.
+    // PointSink: a run's points are projected with the view as it was when the run started,
+    // drawn by CatchUp (Plot draws nothing itself: the points are read from the list).
     void Clear() override;
-    void Plot(const t9dline &point) override;
+    void Plot(const t9dline &) override {}
     void RepaintAll() override;
+    // Draws the points the list gained since the last call into the image and asks for a
+    // paint: a run's progress, shown at the event pumps. Unless now, at most every
+    // kRunFrameMs (a copy of the image to the screen costs as much as drawing many points).
+    void CatchUp(bool now);
+    static constexpr int kRunFrameMs = 40;
 
     // The plot-list index of the segment with a source line drawn at a pixel (3 pixels
     // wide), or -1.
@@ -92,8 +99,16 @@ private:
     const bool &diametermode;
     QImage bitmap;
     QImage bitclick; // the pick map
-    QPoint pen;
-    tmat44 runMatrix{}; // the view matrix of the running interpreter's points
+    // The plot's paint in the image, which a run's new points continue: Open (no axis cross
+    // yet), Finished (the whole of PaintPlot's picture of the points drawn), Mixed (points
+    // drawn over the axis cross: only a new paint gives PaintPlot's picture).
+    enum class PlotPaintState { Open, Finished, Mixed };
+    // The paint can go on: the list only grew since it began, with the same view and image.
+    bool plotPaintGoesOn() const;
+    TPlotPaint plotPaint;
+    PlotPaintState plotPaintState = PlotPaintState::Mixed;
+    uint64_t plotPaintGeneration = 0;
+    QElapsedTimer caughtUp; // since the last CatchUp that drew
     // The caret marker's segment, found again only when the caret or the plot changed.
     int64_t markerCaret = -1;
     uint32_t markerCount = 0;

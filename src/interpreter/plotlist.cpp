@@ -86,6 +86,16 @@ uint64_t getNumber(const uint8_t *&p) {
     }
 }
 
+// A difference of units or source offsets, most often a single byte.
+inline int64_t getDifference(const uint8_t *&p) {
+    const uint8_t byte = *p;
+    if (byte < 0x80) {
+        ++p;
+        return int64_t(byte >> 1) ^ -int64_t(byte & 1);
+    }
+    return unzigzag(getNumber(p));
+}
+
 // Decodes one point at p into state and xyz (which hold the point before it).
 void decodePoint(const uint8_t *&p, TPlotCodeState &state, double (&xyz)[3]) {
     const uint8_t header = *p++;
@@ -285,8 +295,14 @@ bool TPlotList::Add(const t9dline &p) {
         ok = room(kBlockBytes);
         TPlotCheckpoint *checkpoint = ok ? checkpoints.Add() : nullptr;
         if ((ok = checkpoint != nullptr)) {
+            if (checkpointCount > 0) { // the block before is full
+                checkpoints[checkpointCount - 1].lowest = lowest;
+                checkpoints[checkpointCount - 1].highest = highest;
+            }
             checkpoint->bytes = write;
             checkpoint->state = last;
+            // A point on the line of the point before it begins the block.
+            lowest = last.zeilevon, highest = last.zeilebis;
         }
     }
     if (!ok) { // take back what this point added
@@ -352,6 +368,8 @@ bool TPlotList::Add(const t9dline &p) {
         }
         q = putNumber(q, zigzag(int64_t(uint64_t(p.zeilebis) - uint64_t(p.zeilevon))));
         last.zeilevon = p.zeilevon, last.zeilebis = p.zeilebis;
+        lowest = std::min(lowest, p.zeilevon);
+        highest = std::max(highest, p.zeilebis);
     }
     if (style != last.style) {
         header |= kStyleBit;
@@ -446,6 +464,51 @@ t9dline TPlotList::operator[](uint32_t k) const {
     return p;
 }
 
+uint32_t TPlotList::LastDrawnAt(int64_t offset, uint32_t first) const {
+    const auto holds = [offset](int64_t von, int64_t bis) {
+        return von <= offset && offset <= bis;
+    };
+    TPlotReader reader(*this);
+    // From the end back: an arc at a time, and the points stored one by one between the arcs a
+    // block at a time.
+    uint32_t k = total; // the points before k are left to search
+    uint32_t arc = arcPoints.Count();
+    while (k > first) {
+        while (arc > 0 && arcPoints[arc - 1].first >= k)
+            --arc;
+        // The points k - 1, k - 2 ... down to end are stored one by one, from stored index s.
+        uint32_t end = 0, s = k - 1;
+        if (arc > 0) {
+            const TPlotArcPointsRun &run = arcPoints[arc - 1];
+            end = run.first + run.count;
+            if (k - 1 < end) { // in the arc
+                if (styles[run.style].typ == 1 && holds(run.zeilevon, run.zeilebis))
+                    return k - 1;
+                k = run.first;
+                continue;
+            }
+            s = run.before + (k - 1 - end);
+        }
+        end = std::max(end, first);
+        // Block by block, the one being filled has no recorded offsets yet.
+        while (k > end) {
+            const uint32_t b = s / kPlotBlock;
+            const uint32_t n = std::min(s % kPlotBlock + 1, k - end); // points of it to look at
+            const bool full = b + 1 < checkpoints.Count();
+            if (!full || holds(checkpoints[b].lowest, checkpoints[b].highest)) {
+                for (uint32_t i = 0; i < n; ++i) {
+                    const t9dline &point = reader[k - 1 - i];
+                    if (point.typ == 1 && holds(point.zeilevon, point.zeilebis))
+                        return k - 1 - i;
+                }
+            }
+            k -= n;
+            s -= n;
+        }
+    }
+    return UINT32_MAX;
+}
+
 bool TPlotList::AddArc(const TPlotArc &arc) {
     TPlotArc *record = arcs.Add();
     if (record)
@@ -457,6 +520,7 @@ void TPlotList::Truncate() {
     ++generation;
     total = stored = 0;
     last = TPlotCodeState{};
+    lowest = highest = 0;
     std::fill(std::begin(lastXyz), std::end(lastXyz), 0.0);
     std::fill(std::begin(preferred), std::end(preferred), uint8_t(0));
     coded = 0;
@@ -488,6 +552,8 @@ void TPlotList::swap(TPlotList &o) {
     std::swap(total, o.total);
     std::swap(stored, o.stored);
     std::swap(last, o.last);
+    std::swap(lowest, o.lowest);
+    std::swap(highest, o.highest);
     std::swap(lastXyz, o.lastXyz);
     std::swap(preferred, o.preferred);
     std::swap(coded, o.coded);
@@ -554,6 +620,7 @@ bool TPlotList::Shift(const double (&delta)[9], unsigned which) {
     return true;
 }
 
+// A point without an escape, the most common kind, is decoded here; the others by decodePoint.
 void TPlotReader::decodeBlock(uint32_t b) {
     const TPlotCheckpoint &checkpoint = list.checkpoints[b];
     TPlotCodeState state = checkpoint.state;
@@ -562,13 +629,71 @@ void TPlotReader::decodeBlock(uint32_t b) {
     const uint8_t *bytes = checkpoint.bytes;
     const uint32_t n = std::min(kPlotBlock, list.stored - b * kPlotBlock);
     for (uint32_t k = 0; k < n; ++k) {
-        decodePoint(bytes, state, p);
+        const uint8_t header = *bytes;
+        if (header & kEscapeBit) {
+            decodePoint(bytes, state, p);
+        } else {
+            ++bytes;
+            for (int axis = 0; axis < 3; ++axis)
+                if (header & (1 << axis)) {
+                    state.units[axis] += getDifference(bytes);
+                    p[axis] = double(state.units[axis]) / kPow10[state.scale[axis]];
+                }
+            if (const uint8_t source = header & kSourceBits; source != kSourceSame) {
+                const uint64_t next = uint64_t(state.zeilebis) + 1;
+                state.zeilevon =
+                    int64_t(source == kSourceNext ? next : next + uint64_t(getDifference(bytes)));
+                state.zeilebis = int64_t(uint64_t(state.zeilevon) + uint64_t(getDifference(bytes)));
+            }
+            if (header & kStyleBit)
+                state.style = uint32_t(getNumber(bytes));
+        }
         xyz[k][0] = p[0], xyz[k][1] = p[1], xyz[k][2] = p[2];
         von[k] = state.zeilevon, bis[k] = state.zeilebis;
         styleIndex[k] = state.style;
     }
     block = b;
     decoded = n;
+}
+
+void TPlotReader::followAxes(uint32_t k) {
+    if (follow(list.axes, list.total, k, axesRun, axesEnd, axesValid))
+        copyAxes(list.axes[axesRun], record);
+}
+
+TPlotBatch TPlotReader::Batch(uint32_t k) {
+    followAxes(k);
+    TPlotBatch batch{};
+    batch.axes = &list.axes[axesRun];
+    uint32_t end = std::min(axesEnd, k + kPlotBlock); // the batch ends before this point
+    uint32_t index = k;
+    const TDynaArray<TPlotArcPointsRun> &arcs = list.arcPoints;
+    if (arcs.Count() > 0 && arcs[0].first <= k) {
+        follow(arcs, list.total, k, arc, arcEnd, arcValid);
+        const TPlotArcPointsRun &run = arcs[arc];
+        if (k - run.first < run.count) {
+            const uint32_t n = std::min(end, run.first + run.count) - k;
+            for (uint32_t i = 0; i < n; ++i) {
+                run.arc.Point(double(k - run.first + i), arcXyz[i]);
+                arcVon[i] = run.zeilevon, arcBis[i] = run.zeilebis, arcStyle[i] = run.style;
+            }
+            batch.count = n;
+            batch.xyz = arcXyz, batch.zeilevon = arcVon, batch.zeilebis = arcBis;
+            batch.style = arcStyle;
+            return batch;
+        }
+        index = run.before + (k - run.first - run.count);
+        end = std::min(end, arcEnd);
+    } else if (arcs.Count() > 0) {
+        end = std::min(end, arcs[0].first);
+    }
+    const uint32_t b = index / kPlotBlock, i = index % kPlotBlock;
+    if (b != block || i >= decoded)
+        decodeBlock(b);
+    batch.count = std::min(decoded - i, end - k);
+    batch.xyz = xyz + i, batch.zeilevon = von + i, batch.zeilebis = bis + i;
+    batch.style = styleIndex + i;
+    return batch;
 }
 
 const t9dline &TPlotReader::operator[](uint32_t k) {
@@ -599,8 +724,7 @@ const t9dline &TPlotReader::operator[](uint32_t k) {
         style = styleNow;
         copyStyle(list.styles[style], record);
     }
-    if (follow(list.axes, count, k, axesRun, axesEnd, axesValid))
-        copyAxes(list.axes[axesRun], record);
+    followAxes(k);
     return record;
 }
 

@@ -143,11 +143,24 @@ struct TPlotCodeState { // a point as the coding sees it
     uint32_t style;
     uint8_t scale[3];
 };
-// Every kPlotBlock stored points begin a block: its first byte and the state before it.
+// Every kPlotBlock stored points begin a block: its first byte and the state before it, and
+// the text its points come from (the offsets from lowest to highest hold every point's source
+// line), so that a search for a line passes over the blocks of other lines undecoded.
 inline constexpr uint32_t kPlotBlock = 128;
 struct TPlotCheckpoint {
     const uint8_t *bytes;
     TPlotCodeState state;
+    int64_t lowest, highest;
+};
+
+// Points read at once (TPlotReader::Batch): count points, all stored one by one or all of one
+// arc, all with the same rotary and secondary axes.
+struct TPlotBatch {
+    uint32_t count;
+    const double (*xyz)[3];
+    const int64_t *zeilevon, *zeilebis;
+    const uint32_t *style; // indices for TPlotList::Style
+    const TPlotAxesRun *axes;
 };
 
 class TPlotList {
@@ -205,6 +218,14 @@ public:
     uint32_t StoredPoints() const { return stored; }
     uint64_t CodedBytes() const;
 
+    // A style of the list's table (TPlotBatch::style gives the indices).
+    const TPlotStyle &Style(uint32_t index) const { return styles[index]; }
+
+    // The last point k >= first whose segment is drawn (typ 1) and whose source line holds the
+    // text offset; UINT32_MAX when there is none. Blocks and arcs of other lines are passed over
+    // undecoded.
+    uint32_t LastDrawnAt(int64_t offset, uint32_t first = 0) const;
+
 private:
     friend class TPlotReader;
     struct Chunk {
@@ -222,9 +243,11 @@ private:
     void swap(TPlotList &other);
 
     uint64_t generation = 0;
-    uint32_t total = 0;     // points, those of the arcs included
-    uint32_t stored = 0;    // points stored one by one
-    TPlotCodeState last{};  // the coding state after the last stored point
+    uint32_t total = 0;    // points, those of the arcs included
+    uint32_t stored = 0;   // points stored one by one
+    TPlotCodeState last{}; // the coding state after the last stored point
+    // The source offsets of the block being filled (its checkpoint gets them when it is full).
+    int64_t lowest = 0, highest = 0;
     double lastXyz[3] = {}; // its coordinates
     // The scale each axis was last coded in (kept while an axis holds whole doubles).
     uint8_t preferred[3] = {};
@@ -248,9 +271,14 @@ class TPlotReader {
 public:
     explicit TPlotReader(const TPlotList &list) : list(list) {}
     const t9dline &operator[](uint32_t k);
+    // Points k, k + 1 ... (k < Count()) at once, at most kPlotBlock: a loop over the whole list
+    // reads fastest this way. The batch stays valid until the reader reads again.
+    TPlotBatch Batch(uint32_t k);
 
 private:
     void decodeBlock(uint32_t block);
+    // Moves to the axes run of point k, the record's axes with it.
+    void followAxes(uint32_t k);
 
     const TPlotList &list;
     t9dline record{};
@@ -266,6 +294,10 @@ private:
     // The arc holding or last preceding the point read (arcPoints.Count() when none does).
     uint32_t arc = 0, arcEnd = 0;
     bool arcValid = false;
+    // Points of an arc computed for a batch.
+    double arcXyz[kPlotBlock][3];
+    int64_t arcVon[kPlotBlock], arcBis[kPlotBlock];
+    uint32_t arcStyle[kPlotBlock];
 };
 
 } // namespace morvilo

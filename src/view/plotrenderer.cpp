@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QPolygon>
 
+#include <algorithm>
 #include <array>
 
 namespace morvilo {
@@ -24,32 +25,37 @@ QPoint project(const tmat44 &mat, const t9dline &r) {
     return {sx, sy};
 }
 
-// Visits the plot list as a pen would: a pen-up point only moves the pen; every drawn point
-// calls draw(from, to, record, index) and, when it has a source line, extends the pixel box.
+// Visits the points from first on as a pen would, a batch of them at a time: a pen-up point
+// only moves the pen; every drawn point calls draw(from, to, style, index) and, when it has a
+// source line, extends the pixel box.
 template <typename Draw>
-void walkPlot(const TPlotList &lines, ViewState &view, const tmat44 &mat, Draw &&draw) {
-    QPoint pen(0, 0);
+void walkPlot(const TPlotList &lines, uint32_t first, const tmat44 &mat, QPoint &pen,
+              TPlotPixelBox &box, Draw &&draw) {
     const uint32_t count = lines.Count();
     TPlotReader reader(lines);
-    for (uint32_t i = 0; i < count; ++i) {
-        const t9dline &r = reader[i];
-        const QPoint to = project(mat, r);
-        if (r.typ != 0) {
-            draw(pen, to, r, i);
-            if (r.zeilevon >= 0)
-                ExtendPixelBox(view, to.x(), to.y());
+    uint32_t styleIndex = UINT32_MAX;
+    const TPlotStyle *style = nullptr;
+    for (uint32_t i = first; i < count;) {
+        const TPlotBatch batch = reader.Batch(i);
+        const TPlotAxesRun &axes = *batch.axes;
+        for (uint32_t j = 0; j < batch.count; ++j) {
+            if (batch.style[j] != styleIndex) {
+                styleIndex = batch.style[j];
+                style = &lines.Style(styleIndex);
+            }
+            const double(&p)[3] = batch.xyz[j];
+            int32_t sx = 0, sy = 0;
+            koordmat(mat, p[0], p[1], p[2], axes.a, axes.b, axes.c, axes.u, axes.v, axes.w, sx, sy);
+            const QPoint to(sx, sy);
+            if (style->typ != 0) {
+                draw(pen, to, *style, i + j);
+                if (batch.zeilevon[j] >= 0)
+                    box.Extend(sx, sy);
+            }
+            pen = to;
         }
-        pen = to;
+        i += batch.count;
     }
-}
-
-// Starts a paint: the view matrix for the image's size, remembered with its adjugate, and an
-// empty pixel box.
-tmat44 beginPaint(const QImage &image, ViewState &view) {
-    const tmat44 mat = ViewMatrix(view, image.width(), image.height());
-    RememberPaintMatrix(view, mat);
-    ClearPixelBox(view);
-    return mat;
 }
 
 bool wantsSquare(EndpointMarks marks, uint8_t style) {
@@ -124,42 +130,85 @@ uint32_t PlotPixel(int32_t col) {
     return kBlack | (c & 0xFFu) << 16 | (c & 0xFF00u) | (c >> 16 & 0xFFu);
 }
 
-void PaintPlot(QImage &bit, const TPlotList &lines, ViewState &view, EndpointMarks marks) {
-    const tmat44 mat = beginPaint(bit, view);
-    if (bit.isNull())
+void TPlotPixelBox::Store(ViewState &view) const {
+    ClearPixelBox(view);
+    if (minx <= maxx) {
+        ExtendPixelBox(view, minx, miny);
+        ExtendPixelBox(view, maxx, maxy);
+    }
+}
+
+void TPlotPaint::Begin(QImage &bit, const ViewState &view, EndpointMarks endpointMarks) {
+    mat = ViewMatrix(view, bit.width(), bit.height());
+    marks = endpointMarks;
+    drawn = 0;
+    pen = QPoint(0, 0);
+    box = {};
+    penColour = INT64_MIN;
+    penStyle = -1;
+    if (!bit.isNull())
+        bit.fill(QColor(Qt::black));
+}
+
+void TPlotPaint::Continue(QImage &bit, const TPlotList &lines) {
+    if (bit.isNull() || drawn >= lines.Count())
         return;
-    bit.fill(QColor(Qt::black));
     const TPixelTarget target = TPixelTarget::Of(bit);
     // The pen changes only when a segment's colour or style differs from the previous one.
-    int64_t penColour = INT64_MIN;
-    int penStyle = -1;
-    uint32_t pixel = 0;
-    TDashPattern pattern;
-    walkPlot(lines, view, mat, [&](QPoint from, QPoint to, const t9dline &r, uint32_t) {
-        if (r.col != penColour) {
-            penColour = r.col;
-            pixel = PlotPixel(r.col);
-        }
-        if (r.style != penStyle) {
-            penStyle = r.style;
-            pattern = PatternOfStyle(r.style);
-        }
-        DrawLine(target, from.x(), from.y(), to.x(), to.y(), pixel, pattern);
-        if (wantsSquare(marks, r.style))
-            DrawEndSquare(target, to.x(), to.y(), pixel, kBlack, pattern.mask != 0);
-    });
-    drawAxisCross(bit, view);
+    walkPlot(lines, drawn, mat, pen, box,
+             [&](QPoint from, QPoint to, const TPlotStyle &style, uint32_t) {
+                 if (style.col != penColour) {
+                     penColour = style.col;
+                     pixel = PlotPixel(style.col);
+                 }
+                 if (style.style != penStyle) {
+                     penStyle = style.style;
+                     pattern = PatternOfStyle(style.style);
+                 }
+                 DrawLine(target, from.x(), from.y(), to.x(), to.y(), pixel, pattern);
+                 if (wantsSquare(marks, style.style))
+                     DrawEndSquare(target, to.x(), to.y(), pixel, kBlack, pattern.mask != 0);
+             });
+    drawn = lines.Count();
+}
+
+void TPlotPaint::Finish(QImage &bit, ViewState &view) const {
+    RememberPaintMatrix(view, mat);
+    box.Store(view);
+    if (!bit.isNull())
+        drawAxisCross(bit, view);
+}
+
+void PaintPlot(QImage &bit, const TPlotList &lines, ViewState &view, EndpointMarks marks) {
+    TPlotPaint paint;
+    paint.Begin(bit, view, marks);
+    paint.Continue(bit, lines);
+    paint.Finish(bit, view);
+}
+
+void MeasurePlot(const TPlotList &lines, ViewState &view, QSize size) {
+    const tmat44 mat = ViewMatrix(view, size.width(), size.height());
+    RememberPaintMatrix(view, mat);
+    TPlotPixelBox box;
+    QPoint pen(0, 0);
+    walkPlot(lines, 0, mat, pen, box, [](QPoint, QPoint, const TPlotStyle &, uint32_t) {});
+    box.Store(view);
 }
 
 void PaintPickMap(QImage &bitclick, const TPlotList &lines, ViewState &view) {
-    const tmat44 mat = beginPaint(bitclick, view);
-    if (bitclick.isNull())
-        return;
-    bitclick.fill(0u);
-    const TPixelTarget target = TPixelTarget::Of(bitclick);
-    walkPlot(lines, view, mat, [&](QPoint from, QPoint to, const t9dline &, uint32_t index) {
-        DrawWideLine(target, from.x(), from.y(), to.x(), to.y(), index + 1);
-    });
+    const tmat44 mat = ViewMatrix(view, bitclick.width(), bitclick.height());
+    RememberPaintMatrix(view, mat);
+    TPlotPixelBox box;
+    if (!bitclick.isNull()) {
+        bitclick.fill(0u);
+        const TPixelTarget target = TPixelTarget::Of(bitclick);
+        QPoint pen(0, 0);
+        walkPlot(lines, 0, mat, pen, box,
+                 [&](QPoint from, QPoint to, const TPlotStyle &, uint32_t index) {
+                     DrawWideLine(target, from.x(), from.y(), to.x(), to.y(), index + 1);
+                 });
+    }
+    box.Store(view);
 }
 
 std::optional<uint32_t> PickPosition(const QImage &bitclick, QPoint pixel, uint32_t count) {
@@ -182,13 +231,10 @@ std::optional<uint32_t> PickSegment(const QImage &bitclick, const TPlotList &lin
 std::optional<uint32_t> CaretSegment(const TPlotList &lines, int64_t caret, uint32_t first) {
     if (caret < 0)
         return std::nullopt;
-    TPlotReader reader(lines);
-    for (uint32_t i = lines.Count(); i-- > first;) {
-        const t9dline &r = reader[i];
-        if (r.typ == 1 && r.zeilevon <= caret && caret <= r.zeilebis)
-            return i;
-    }
-    return std::nullopt;
+    const uint32_t k = lines.LastDrawnAt(caret, first);
+    if (k == UINT32_MAX)
+        return std::nullopt;
+    return k;
 }
 
 void DrawMeasureMark(QPainter &painter, const t9dline &point, const ViewState &view) {

@@ -9,6 +9,7 @@
 // axis cross, its labels and the caret marker.
 
 #include "interpreter/plotlist.h"
+#include "view/linerasterizer.h"
 #include "view/viewstate.h"
 
 #include <QFont>
@@ -17,6 +18,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -43,12 +45,54 @@ QFont LabelFont();
 // A colour of the plot list (red in the low byte) as a pixel of kPlotFormat.
 uint32_t PlotPixel(int32_t col);
 
+// The pixel box of the drawn segments with a source line, as a paint gathers it.
+struct TPlotPixelBox {
+    int32_t minx = INT32_MAX, maxx = INT32_MIN, miny = INT32_MAX, maxy = INT32_MIN;
+
+    void Extend(int32_t x, int32_t y) {
+        minx = std::min(minx, x), maxx = std::max(maxx, x);
+        miny = std::min(miny, y), maxy = std::max(maxy, y);
+    }
+    // Stores it in view as the pixel box of the last paint.
+    void Store(ViewState &view) const;
+};
+
+// A paint that follows the plot list while a run adds to it: Begin fills bit with black and
+// takes the view matrix for bit's size; Continue draws the points added since (as PaintPlot
+// draws them); Finish stores the matrix and the pixel box in view and draws the axis cross. As
+// long as the list only grew, Begin, Continue ... Continue, Finish paint what PaintPlot paints.
+class TPlotPaint {
+public:
+    void Begin(QImage &bit, const ViewState &view, EndpointMarks marks);
+    void Continue(QImage &bit, const TPlotList &lines);
+    void Finish(QImage &bit, ViewState &view) const;
+    // The points drawn so far, and the view matrix they were projected with.
+    uint32_t Drawn() const { return drawn; }
+    const tmat44 &Matrix() const { return mat; }
+    EndpointMarks Marks() const { return marks; }
+
+private:
+    tmat44 mat{};
+    EndpointMarks marks = EndpointMarks::RapidMoves;
+    uint32_t drawn = 0;
+    QPoint pen;
+    TPlotPixelBox box;
+    int64_t penColour = INT64_MIN;
+    int penStyle = -1;
+    uint32_t pixel = 0;
+    TDashPattern pattern;
+};
+
 // Normal paint: fills bit with black and draws every segment of lines in its colour and pen
 // style, the end-point squares that marks asks for, and the axis cross turning with the view at
 // (70, height - 70). The view matrix for bit's size is composed from view and stored with its
 // adjugate (lastmat, lastinvert, hasinverted); the pixel box of the segments with a source line
 // is stored too (minx ... maxy, minxs). bit must have 32 bits per pixel.
 void PaintPlot(QImage &bit, const TPlotList &lines, ViewState &view, EndpointMarks marks);
+
+// What PaintPlot records, without drawing: the view matrix for an image of the given size with
+// its adjugate, and the pixel box.
+void MeasurePlot(const TPlotList &lines, ViewState &view, QSize size);
 
 // Pick paint: fills bitclick with 0 and draws every drawn segment 3 pixels wide in the value of
 // its 1-based position, later segments over earlier ones. Stores the matrices and the pixel box

@@ -239,6 +239,41 @@ void expectReadsAs(const TPlotList &list, const std::vector<t9dline> &plain, uin
             ASSERT_TRUE(sameRecord(list[jump], plain[jump])) << "index " << jump;
         }
     }
+    // In batches, from the start and from anywhere.
+    TPlotReader batches(list);
+    for (uint32_t start : {0u, uint32_t(random() % n), uint32_t(random() % n)})
+        for (uint32_t k = start; k < n;) {
+            const TPlotBatch batch = batches.Batch(k);
+            ASSERT_GE(batch.count, 1u) << "batch at " << k;
+            ASSERT_LE(k + batch.count, n);
+            for (uint32_t i = 0; i < batch.count; ++i, ++k) {
+                t9dline p = plain[k];
+                p.x = batch.xyz[i][0], p.y = batch.xyz[i][1], p.z = batch.xyz[i][2];
+                p.zeilevon = batch.zeilevon[i], p.zeilebis = batch.zeilebis[i];
+                const TPlotStyle &style = list.Style(batch.style[i]);
+                p.col = style.col, p.typ = style.typ, p.style = style.style;
+                p.move = {style.kind, style.feedMode, style.units, style.feedGiven,
+                          style.tool, style.feed,     style.speed};
+                const TPlotAxesRun &axes = *batch.axes;
+                p.a = axes.a, p.b = axes.b, p.c = axes.c, p.u = axes.u, p.v = axes.v, p.w = axes.w;
+                ASSERT_TRUE(sameRecord(p, plain[k])) << "batch " << k;
+            }
+        }
+    // The search for the last drawn point of a line passes over blocks of other lines: it finds
+    // what a search of every point finds.
+    for (int probe = 0; probe < 40; ++probe) {
+        const t9dline &at = plain[random() % n];
+        const int64_t offset = probe % 4 == 0 ? int64_t(random() % (uint64_t(1) << 41))
+                                              : at.zeilevon + int64_t(random() % 3);
+        const uint32_t first = probe % 3 == 0 ? uint32_t(random() % n) : 0;
+        uint32_t expected = UINT32_MAX;
+        for (uint32_t k = n; k-- > first;)
+            if (plain[k].typ == 1 && plain[k].zeilevon <= offset && offset <= plain[k].zeilebis) {
+                expected = k;
+                break;
+            }
+        ASSERT_EQ(list.LastDrawnAt(offset, first), expected) << offset << " from " << first;
+    }
 }
 
 // The coding gives back every double bit for bit, those it cannot hold as decimals too (they

@@ -519,6 +519,64 @@ TEST(CaretMarker, PointsAtTheLastDrawnSegmentOfTheCaretLine) {
     EXPECT_EQ(elsewhere, 0);
 }
 
+// The window draws a run's points as they come, at every event pump: painted in pieces while
+// the list grows (pieces of a block, whole blocks, arcs cut in two), the picture, the matrix and
+// the pixel box are those of one paint of the whole list.
+TEST(PaintPlot, APaintInPiecesWhileTheListGrowsIsThePaintOfTheWholeList) {
+    EnsureApplication();
+    std::mt19937 random(7);
+    TPlotList lines;
+    TPlotPaint paint;
+    ViewState pieces = PlotView(FixedView::Isometric, 2);
+    ViewState whole = pieces;
+    QImage bit(kBox, kBox, kPlotFormat);
+    paint.Begin(bit, pieces, EndpointMarks::RapidMoves);
+    t9dline r{};
+    for (int step = 0; step < 60; ++step) {
+        const int points = int(random() % 300);
+        for (int k = 0; k < points; ++k) {
+            r.x = double(int(random() % 2000) - 1000) / 20;
+            r.y = double(int(random() % 2000) - 1000) / 20;
+            r.z = double(int(random() % 200)) / 10;
+            r.typ = int8_t(random() % 5 != 0);
+            const bool rapid = random() % 3 == 0;
+            r.col = rapid ? kColourRapid : kColourWhite;
+            r.style = rapid ? psDot : psSolid;
+            r.zeilevon = random() % 20 == 0 ? -1 : int64_t(step * 1000 + k * 3);
+            r.zeilebis = r.zeilevon < 0 ? -1 : r.zeilevon + 2;
+            if (random() % 50 == 0) {
+                const TPlotArcPoints arc{0, 3, 40, 30, r.x, r.y, r.z, 0, 0, 1, 2};
+                ASSERT_TRUE(lines.AddArcPoints(arc, 1 + random() % 40, r));
+            } else {
+                ASSERT_TRUE(lines.Add(r));
+            }
+        }
+        paint.Continue(bit, lines);
+    }
+    paint.Finish(bit, pieces);
+    QImage reference(kBox, kBox, kPlotFormat);
+    PaintPlot(reference, lines, whole, EndpointMarks::RapidMoves);
+    const Difference d = Compare(bit, reference);
+    EXPECT_EQ(d.count, 0) << d.first;
+    EXPECT_GT(lines.Count(), 5000u);
+    EXPECT_EQ(paint.Drawn(), lines.Count());
+    EXPECT_TRUE(pieces.lastmat == whole.lastmat);
+    EXPECT_TRUE(pieces.minxs && whole.minxs);
+    EXPECT_EQ(pieces.minx, whole.minx);
+    EXPECT_EQ(pieces.maxx, whole.maxx);
+    EXPECT_EQ(pieces.miny, whole.miny);
+    EXPECT_EQ(pieces.maxy, whole.maxy);
+
+    // Measured without drawing: the same matrix and box.
+    ViewState measured = PlotView(FixedView::Isometric, 2);
+    MeasurePlot(lines, measured, reference.size());
+    EXPECT_TRUE(measured.lastmat == whole.lastmat);
+    EXPECT_EQ(measured.minx, whole.minx);
+    EXPECT_EQ(measured.maxx, whole.maxx);
+    EXPECT_EQ(measured.miny, whole.miny);
+    EXPECT_EQ(measured.maxy, whole.maxy);
+}
+
 // The text keeps its look whatever lies under it: white letters on their own black box, the same
 // pixels on black, on the white cuts of a relief and on any colour.
 TEST(CaretMarker, TextReadsOnAnyBackground) {
