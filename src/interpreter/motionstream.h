@@ -232,13 +232,15 @@ private:
     bool curvePending = false;
 };
 
-// The paint box's side of the stream: every drawn point at once, arcs point by point.
+// The paint box's side of the stream: told of every drawn point as it is added, arcs point by
+// point; a box may draw it at once or later from the plot list (the window's catches up at each
+// event pump).
 class PointSink : public MotionStream {
 public:
     // The run starts: fill the box with black.
     virtual void Clear() = 0;
-    // A point just added to the plot list: typ 0 moves the pen there, typ 1 draws a line from
-    // the previous point in the point's colour and style.
+    // A point just added to the plot list: typ 0 moves the pen there, typ 1 is a line from the
+    // previous point in the point's colour and style.
     virtual void Plot(const t9dline &point) = 0;
     // Redraw everything from the plot list: stored points were rewritten, or the run ended.
     virtual void RepaintAll() = 0;
