@@ -6,7 +6,7 @@
 #include "app/reliefpanel.h"
 #include "app/reliefrun.h"
 #include "editor/texteditorlf.h"
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 #include "settings/filefilter.h"
 #include "translation/translateunit.h"
 #include "vantrel/room.h"

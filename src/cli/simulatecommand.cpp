@@ -10,12 +10,12 @@
 #include "cli/programrun.h"
 #include "cli/stopsignal.h"
 
-#include "relief/reliefformat.h"
 #include "simulate/heightfield.h"
 #include "simulate/milling.h"
 #include "simulate/partexport.h"
 #include "simulate/partimage.h"
 #include "simulate/previewsettings.h"
+#include "vantrel/fixedformat.h"
 #include "vantrel/numbertext.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/systemerror.h"

@@ -1,6 +1,6 @@
 #include "facts/factstext.h"
 
-#include "relief/reliefformat.h"
+#include "vantrel/fixedformat.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "facts/measure.h"
 
-#include "relief/reliefformat.h"
+#include "vantrel/fixedformat.h"
 
 #include <cmath>
 

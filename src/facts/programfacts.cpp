@@ -3,8 +3,7 @@
 #include "editor/editorcore.h"
 #include "interpreter/machinepath.h"
 #include "machine/motiontime.h"
-#include "relief/machineprofile.h"
-#include "relief/reliefformat.h"
+#include "vantrel/fixedformat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -308,24 +307,6 @@ void FactsBox::Add(const FactsBox &box) {
         return;
     Add(box.min);
     Add(box.max);
-}
-
-MachineRates RatesOfProfile(const MachineProfile &profile) {
-    const double mm = profile.units == "G20" ? kMmPerInch : 1;
-    MachineRates rates;
-    rates.rapidRate = profile.rapidRate * mm;
-    if (profile.acceleration > 0)
-        rates.acceleration = profile.acceleration * mm;
-    rates.toolChangeTime = profile.toolChangeTime;
-    rates.defaultFeed = profile.feed * mm;
-    const double travel[3][2] = {{profile.travelXMin, profile.travelXMax},
-                                 {profile.travelYMin, profile.travelYMax},
-                                 {profile.travelZMin, profile.travelZMax}};
-    for (int axis = 0; axis < 3; ++axis) {
-        rates.travelMin[axis] = travel[axis][0] * mm;
-        rates.travelMax[axis] = travel[axis][1] * mm;
-    }
-    return rates;
 }
 
 ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const MachineRates &rates) {

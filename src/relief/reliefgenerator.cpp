@@ -1,8 +1,8 @@
 #include "relief/reliefgenerator.h"
 
 #include "relief/grafikrw.h"
-#include "relief/reliefformat.h"
 #include "relief/surfacerelief.h"
+#include "vantrel/fixedformat.h"
 #include "vantrel/numbertext.h"
 #include "vantrel/room.h"
 

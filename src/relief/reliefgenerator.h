@@ -7,8 +7,9 @@
 // written: no header, no feed, no end-of-program word. A machine profile other than the bare
 // paths dresses the program for a control: header, feeds, line ends, footer.
 
+#include "machine/machineprofile.h"
 #include "relief/dib.h"
-#include "relief/machineprofile.h"
+#include "relief/reliefprofile.h"
 #include "relief/surfaceoptions.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/usermessage.h"

@@ -6,7 +6,7 @@
 #include "facts/programfacts.h"
 #include "interpreter/runlog.h"
 #include "machine/motiontime.h"
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

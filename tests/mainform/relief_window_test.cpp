@@ -9,8 +9,8 @@
 #include "app/plotbox.h"
 #include "app/profiledialog.h"
 #include "app/reliefpanel.h"
+#include "machine/profilesfile.h"
 #include "relief/grafikrw.h"
-#include "relief/profilesfile.h"
 #include "settings/settingsstore.h"
 #include "temporaryhome.h"
 

@@ -1,5 +1,5 @@
 #include "../common/testfiles.h"
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 #include "relief/reliefgenerator.h"
 #include "reliefprograms.h"
 #include "testpictures.h"

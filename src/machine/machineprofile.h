@@ -1,7 +1,8 @@
 #pragma once
-// Machine profiles: how a relief program is dressed for one control. The built-in "Nur Bahnen"
-// writes the bare paths (no header, no feed, no end); the others add units, feeds, spindle,
-// a retract to the safe height before the first move, and the control's program frame.
+// Machine profiles: one control and its machine. How a program is dressed for the control (the
+// built-in "Nur Bahnen" writes the bare paths: no header, no feed, no end; the others add units,
+// feeds, spindle, a retract to the safe height before the first move, and the control's program
+// frame), and the machine's rates and travel for run times and travel checks.
 
 #include "vantrel/usermessage.h"
 
@@ -9,8 +10,6 @@
 #include <vector>
 
 namespace morvilo {
-
-struct ReliefParameters;
 
 struct MachineProfile {
     std::string name;    // shown in the window; a user profile's name is also its CLI name
@@ -60,26 +59,8 @@ const MachineProfile *FindProfile(const std::vector<MachineProfile> &profiles,
 // Empty when the profile's values can be used; otherwise what is wrong (German).
 UserMessage CheckProfile(const MachineProfile &profile);
 
-// With any profile but the bare paths: the safe height must lie above every cut (Z grows
-// upwards). Empty when it does, or for the bare paths.
-UserMessage CheckReliefSafety(const ReliefParameters &p, const MachineProfile &profile);
-
-// The decimals the program is written with: the parameters' decimals, at most the profile's.
-int ProgramDecimals(const ReliefParameters &p, const MachineProfile &profile);
-
-// A template with its placeholders filled in and its lines ended by the profile's line end;
-// date is written for {date}.
-std::string ExpandProfileTemplate(const std::string &text, const MachineProfile &profile,
-                                  const ReliefParameters &p, const std::string &date);
-
 // A number as the profile writes it: decimals as the program has them, then trailing zeros
 // dropped (a feed of 1000 is "1000", or "1000." where every number carries a point).
 std::string ProfileNumber(double value, const MachineProfile &profile, int decimals);
-
-// Messages with values (%1 ...).
-extern const char *const kMessageUnsafeHeight; // safe Z, highest cut, profile
-
-// Today's date as YYYY-MM-DD, for {date}.
-std::string TodaysDate();
 
 } // namespace morvilo

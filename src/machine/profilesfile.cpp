@@ -1,4 +1,4 @@
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 
 #include "vantrel/numbertext.h"
 
