@@ -48,6 +48,8 @@ void TMainform::updateFacts(const std::function<void()> &meanwhile) {
     facts = computing.result();
     LinesOfTravelWarnings(facts, memo1->core());
     FactsLabel->setText(TranslateMessage(FactsStatusLine(facts)));
+    if (!reliefFiguresWithoutTime.isEmpty())
+        ReliefFiguresLabel->setText(reliefFiguresWithoutTime);
     if (ProgramInfoForm->isVisible())
         ProgramInfoForm->ShowFacts(facts);
 }

@@ -1,5 +1,6 @@
 #include "facts/measure.h"
 
+#include "interpreter/toolpoint.h"
 #include "vantrel/fixedformat.h"
 
 #include <cmath>
@@ -32,7 +33,8 @@ int64_t NearestPlotPoint(const TPlotList &lines, const tmat44 &mat, int px, int 
 }
 
 MeasurePoint PointOf(const t9dline &p) {
-    return {p.x + p.u, p.y + p.v, p.z + p.w};
+    const ToolPoint tip = ToolPointOf(p);
+    return {tip.x, tip.y, tip.z};
 }
 
 UserMessage FirstPointText(const MeasurePoint &p, bool diametermode) {

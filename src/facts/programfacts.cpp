@@ -2,6 +2,7 @@
 
 #include "editor/editorcore.h"
 #include "interpreter/machinepath.h"
+#include "interpreter/toolpoint.h"
 #include "machine/motiontime.h"
 #include "vantrel/fixedformat.h"
 
@@ -27,9 +28,9 @@ bool isRapid(MoveKind kind) {
     return kind == MoveKind::Rapid || kind == MoveKind::Pattern;
 }
 
-// The tool's point: the secondary axes add to the linear ones, as the view draws it.
 void position(const t9dline &p, Vec &out) {
-    out[0] = p.x + p.u, out[1] = p.y + p.v, out[2] = p.z + p.w;
+    const ToolPoint tip = ToolPointOf(p);
+    out[0] = tip.x, out[1] = tip.y, out[2] = tip.z;
 }
 
 class FactsWalk {
@@ -40,8 +41,10 @@ public:
           rapid(rates.rapidRate / 60 / mmPerUnit), acceleration(rates.acceleration / mmPerUnit),
           deviation(rates.junctionDeviation / mmPerUnit),
           defaultFeed(rates.defaultFeed / 60 / mmPerUnit), rapidDegrees(rates.rapidRate / 60),
-          planner(std::max(3 * rapid * rapid / (2 * acceleration),
-                           rapidDegrees * rapidDegrees / (2 * rates.acceleration))) {
+          accelerated(rates.acceleration > 0),
+          planner(accelerated ? std::max(3 * rapid * rapid / (2 * acceleration),
+                                         rapidDegrees * rapidDegrees / (2 * rates.acceleration))
+                              : 0) {
         facts.inch = log.units == MoveUnits::Inch;
     }
 
@@ -94,7 +97,8 @@ public:
             const double cap = rapid / largest;
             const double speed = isRapid(kind) ? cap : std::min(feedSpeed(to.move, length), cap);
             addLength(kind, length, speed);
-            planner.Add(length, speed, acceleration / largest, junction(unit));
+            if (accelerated)
+                planner.Add(length, speed, acceleration / largest, junction(unit));
             std::copy(unit, unit + 3, direction);
             hasDirection = true;
         } else if (rotaryLength > 0 && std::isfinite(rotaryLength)) {
@@ -104,7 +108,8 @@ public:
                                      : std::min(feedSpeed(to.move, rotaryLength, 1), rapidDegrees);
             (isRapid(kind) ? facts.rapidTime : facts.feedTime) += rotaryLength / speed;
             planner.Stop();
-            planner.Add(rotaryLength, speed, rates.acceleration, 0);
+            if (accelerated)
+                planner.Add(rotaryLength, speed, rates.acceleration, 0);
             planner.Stop();
             hasDirection = false;
         }
@@ -144,7 +149,8 @@ public:
         tangent(arc, 1, out);
         // Along the curve the centripetal acceleration bounds the speed.
         const double curveSpeed = std::min(speed, std::sqrt(acceleration * radius));
-        planner.Add(length, curveSpeed > 0 ? curveSpeed : speed, acceleration, junction(in));
+        if (accelerated)
+            planner.Add(length, curveSpeed > 0 ? curveSpeed : speed, acceleration, junction(in));
         std::copy(out, out + 3, direction);
         hasDirection = true;
     }
@@ -287,6 +293,7 @@ private:
     ProgramFacts &facts;
     double mmPerUnit;
     double rapid, acceleration, deviation, defaultFeed, rapidDegrees;
+    bool accelerated; // an acceleration of 0 is ignored: the planner sees no moves
     SpeedPlanner planner;
     Vec direction = {};
     bool hasDirection = false;

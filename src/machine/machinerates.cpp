@@ -12,8 +12,7 @@ MachineRates RatesOfProfile(const MachineProfile &profile) {
     const double mm = profile.units == "G20" ? kMmPerInch : 1;
     MachineRates rates;
     rates.rapidRate = profile.rapidRate * mm;
-    if (profile.acceleration > 0)
-        rates.acceleration = profile.acceleration * mm;
+    rates.acceleration = profile.acceleration * mm;
     rates.toolChangeTime = profile.toolChangeTime;
     rates.defaultFeed = profile.feed * mm;
     const double travel[3][2] = {{profile.travelXMin, profile.travelXMax},

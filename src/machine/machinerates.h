@@ -8,7 +8,7 @@ struct MachineProfile;
 
 struct MachineRates {
     double rapidRate = 5000;         // per axis, mm/min
-    double acceleration = 500;       // per axis, mm/s²
+    double acceleration = 500;       // per axis, mm/s²; 0: ignored, every move at its speed
     double toolChangeTime = 10;      // seconds
     double defaultFeed = 1000;       // feed moves without a usable F, mm/min
     double junctionDeviation = 0.01; // mm
@@ -17,8 +17,8 @@ struct MachineRates {
     double travelMin[3] = {}, travelMax[3] = {};
 };
 
-// The rates of a machine profile (given in its units); an acceleration of 0 (the profile ignores
-// it for its own estimate) keeps the default.
+// The rates of a machine profile (given in its units); its acceleration of 0 stays 0: the run
+// time ignores acceleration, as the relief estimate of the profile does.
 MachineRates RatesOfProfile(const MachineProfile &profile);
 
 } // namespace morvilo

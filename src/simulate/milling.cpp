@@ -1,6 +1,7 @@
 #include "simulate/milling.h"
 
 #include "interpreter/machinepath.h"
+#include "interpreter/toolpoint.h"
 #include "simulate/toolsweep.h"
 
 #include <algorithm>
@@ -18,7 +19,8 @@ namespace {
 constexpr uint32_t kPollPoints = 4096;
 
 bool finite(const t9dline &p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+    const ToolPoint tip = ToolPointOf(p);
+    return std::isfinite(tip.x) && std::isfinite(tip.y) && std::isfinite(tip.z);
 }
 
 // Cuts the move a -> b down to the part inside the box [x0, x1] x [y0, y1]; false when no part
@@ -96,7 +98,8 @@ public:
         bool hasPrevious = false;
         if (first > 0) {
             const t9dline &p = moves[path.Moves(first - 1, moves) - 1];
-            previous = {p.x, p.y, p.z};
+            const ToolPoint tip = ToolPointOf(p);
+            previous = {tip.x, tip.y, tip.z};
             hasPrevious = p.zeilevon != -1 && finite(p);
         }
         // the span of the tool in the spindle at the move to point first
@@ -112,7 +115,8 @@ public:
             for (uint32_t m = 0; m < n; ++m) {
                 const t9dline &p = moves[m];
                 const bool usable = p.zeilevon != -1 && finite(p);
-                TipPoint a = previous, b{p.x, p.y, p.z};
+                const ToolPoint tip = ToolPointOf(p);
+                TipPoint a = previous, b{tip.x, tip.y, tip.z};
                 const bool move = usable && hasPrevious && p.typ == 1;
                 previous = b;
                 hasPrevious = usable;
