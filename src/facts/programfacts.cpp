@@ -203,8 +203,8 @@ private:
     // line: beyond the machine's travel on an axis, it is told once per line.
     void travel(const Vec &low, const Vec &high, int64_t line) {
         for (int axis = 0; axis < 3; ++axis) {
-            const double min = rates.travelMin[axis] / mmPerUnit;
-            const double max = rates.travelMax[axis] / mmPerUnit;
+            const double min = rates.travel[size_t(axis)].min / mmPerUnit;
+            const double max = rates.travel[size_t(axis)].max / mmPerUnit;
             if (!(min < max) || line < 0)
                 continue;
             const double offset = log.machineOffset[axis] + log.machineOffset[axis + 6];

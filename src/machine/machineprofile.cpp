@@ -82,6 +82,34 @@ bool sameName(const std::string &a, const std::string &b) {
 
 } // namespace
 
+std::span<const ProfileNumberField> ProfileNumberFields() {
+    constexpr double kMax = 1e6;
+    const char *const travel = "Der Verfahrweg muss zwischen -1000000 und 1000000 liegen";
+    static const ProfileNumberField fields[] = {
+        {"Feed", 0, kMax, false, "Der Vorschub muss größer als 0 und höchstens 1000000 sein",
+         &MachineProfile::feed, 0, false},
+        {"PlungeFeed", 0, kMax, false,
+         "Der Eintauchvorschub muss größer als 0 und höchstens 1000000 sein",
+         &MachineProfile::plungeFeed, 0, false},
+        {"Spindle", 0, kMax, true, "Die Drehzahl muss zwischen 0 und 1000000 liegen",
+         &MachineProfile::spindle, 0, false},
+        {"RapidRate", 0, kMax, false, "Der Eilgang muss größer als 0 und höchstens 1000000 sein",
+         &MachineProfile::rapidRate, 0, false},
+        {"Acceleration", 0, kMax, true, "Die Beschleunigung muss zwischen 0 und 1000000 liegen",
+         &MachineProfile::acceleration, 0, false},
+        {"ToolChangeTime", 0, kMax, true,
+         "Die Werkzeugwechselzeit muss zwischen 0 und 1000000 Sekunden liegen",
+         &MachineProfile::toolChangeTime, 0, false},
+        {"TravelXMin", -kMax, kMax, true, travel, nullptr, 0, false},
+        {"TravelXMax", -kMax, kMax, true, travel, nullptr, 0, true},
+        {"TravelYMin", -kMax, kMax, true, travel, nullptr, 1, false},
+        {"TravelYMax", -kMax, kMax, true, travel, nullptr, 1, true},
+        {"TravelZMin", -kMax, kMax, true, travel, nullptr, 2, false},
+        {"TravelZMax", -kMax, kMax, true, travel, nullptr, 2, true},
+    };
+    return fields;
+}
+
 const std::vector<MachineProfile> &BuiltInProfiles() {
     static const std::vector<MachineProfile> profiles{pathsOnly(), linuxCnc(), grbl(), fanuc()};
     return profiles;
@@ -108,28 +136,12 @@ UserMessage CheckProfile(const MachineProfile &profile) {
         return {"Der Name eines Profils darf nicht leer sein und keine Steuerzeichen, [, ] oder = "
                 "enthalten",
                 {}};
-    struct Rate {
-        double value;
-        bool zeroAllowed;
-        const char *text;
-    } rates[] = {
-        {profile.feed, false, "Der Vorschub muss größer als 0 und höchstens 1000000 sein"},
-        {profile.plungeFeed, false,
-         "Der Eintauchvorschub muss größer als 0 und höchstens 1000000 sein"},
-        {profile.spindle, true, "Die Drehzahl muss zwischen 0 und 1000000 liegen"},
-        {profile.rapidRate, false, "Der Eilgang muss größer als 0 und höchstens 1000000 sein"},
-        {profile.acceleration, true, "Die Beschleunigung muss zwischen 0 und 1000000 liegen"},
-        {profile.toolChangeTime, true,
-         "Die Werkzeugwechselzeit muss zwischen 0 und 1000000 Sekunden liegen"},
-    };
-    for (const Rate &rate : rates)
-        if (!std::isfinite(rate.value) || rate.value > 1e6 || rate.value < 0 ||
-            (rate.value == 0 && !rate.zeroAllowed))
-            return {rate.text, {}};
-    for (const double travel : {profile.travelXMin, profile.travelXMax, profile.travelYMin,
-                                profile.travelYMax, profile.travelZMin, profile.travelZMax})
-        if (!(std::fabs(travel) <= 1e6))
-            return {"Der Verfahrweg muss zwischen -1000000 und 1000000 liegen", {}};
+    for (const ProfileNumberField &field : ProfileNumberFields()) {
+        const double value = field.Of(profile);
+        if (!std::isfinite(value) || value > field.high || value < field.low ||
+            (value == 0 && !field.zeroAllowed))
+            return {field.problem, {}};
+    }
     if (profile.maxDecimals < 0 || profile.maxDecimals > kMaxFixedDecimals)
         return {"Die Nachkommastellen eines Profils müssen zwischen 0 und 18 liegen", {}};
     if (profile.programNumber < 1 || profile.programNumber > 99999)

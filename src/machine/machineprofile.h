@@ -6,10 +6,19 @@
 
 #include "vantrel/usermessage.h"
 
+#include <array>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace morvilo {
+
+// The travel of one axis in machine coordinates; limited when its minimum lies below its maximum.
+struct AxisRange {
+    double min = 0, max = 0;
+    bool Limited() const { return min < max; }
+    bool operator==(const AxisRange &) const = default;
+};
 
 struct MachineProfile {
     std::string name;    // shown in the window; a user profile's name is also its CLI name
@@ -35,10 +44,9 @@ struct MachineProfile {
     double rapidRate = 5000;    // units per minute, for the time estimate
     double acceleration = 0;    // units per s², for the time estimate; 0 ignores acceleration
     double toolChangeTime = 10; // seconds a tool change takes, for the program facts
-    // The machine's travel in machine coordinates, units; an axis whose minimum is not below
-    // its maximum (0 and 0, as by default) is not limited.
-    double travelXMin = 0, travelXMax = 0, travelYMin = 0, travelYMax = 0, travelZMin = 0,
-           travelZMax = 0;
+    // The machine's travel of X, Y, Z in machine coordinates, units; an axis whose minimum is
+    // not below its maximum (0 and 0, as by default) is not limited.
+    std::array<AxisRange, 3> travel{};
 
     bool crlf = false;         // lines end in CR LF, else in LF
     bool movePerLine = true;   // every move a line of its own, else the group's moves joined by CR
@@ -51,6 +59,28 @@ struct MachineProfile {
 // The profiles every installation has, "Nur Bahnen" first.
 const std::vector<MachineProfile> &BuiltInProfiles();
 const MachineProfile &PathsOnlyProfile();
+
+// The numbers of a profile, in the order the check tells their problems: the profiles file
+// (by key), the check and the dialog take them from here. A new number is a line of this table.
+struct ProfileNumberField {
+    const char *key;  // in the profiles file: "Feed", "TravelXMin"
+    double low, high; // the accepted values; 0 only where zeroAllowed
+    bool zeroAllowed;
+    const char *problem;            // the check's message for a value outside (German)
+    double MachineProfile::*scalar; // the field, or nullptr for the travel of axis:
+    int axis;
+    bool maximum;
+
+    double &Of(MachineProfile &profile) const {
+        return scalar    ? profile.*scalar
+               : maximum ? profile.travel[size_t(axis)].max
+                         : profile.travel[size_t(axis)].min;
+    }
+    double Of(const MachineProfile &profile) const {
+        return Of(const_cast<MachineProfile &>(profile));
+    }
+};
+std::span<const ProfileNumberField> ProfileNumberFields();
 
 // The profile of a name or CLI name (case-insensitive) among profiles; nullptr when none.
 const MachineProfile *FindProfile(const std::vector<MachineProfile> &profiles,

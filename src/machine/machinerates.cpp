@@ -15,13 +15,8 @@ MachineRates RatesOfProfile(const MachineProfile &profile) {
     rates.acceleration = profile.acceleration * mm;
     rates.toolChangeTime = profile.toolChangeTime;
     rates.defaultFeed = profile.feed * mm;
-    const double travel[3][2] = {{profile.travelXMin, profile.travelXMax},
-                                 {profile.travelYMin, profile.travelYMax},
-                                 {profile.travelZMin, profile.travelZMax}};
-    for (int axis = 0; axis < 3; ++axis) {
-        rates.travelMin[axis] = travel[axis][0] * mm;
-        rates.travelMax[axis] = travel[axis][1] * mm;
-    }
+    for (size_t axis = 0; axis < 3; ++axis)
+        rates.travel[axis] = {profile.travel[axis].min * mm, profile.travel[axis].max * mm};
     return rates;
 }
 

@@ -492,8 +492,8 @@ TEST(StatsCommand, RatesAndTravelComeFromTheProfile) {
     own.rapidRate = 6000;
     own.acceleration = 1000;
     own.toolChangeTime = 4;
-    own.travelXMin = -10, own.travelXMax = 50; // machine X; the work zero lies at machine X 20
-    own.travelZMin = -100, own.travelZMax = 0;
+    own.travel[0] = {-10, 50}; // machine X; the work zero lies at machine X 20
+    own.travel[2] = {-100, 0};
     profiles.push_back(own);
     UserMessage error;
     ASSERT_TRUE(SaveMachineProfiles((scratch / kProfilesFileName).string(), profiles, error));

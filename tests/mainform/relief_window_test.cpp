@@ -384,8 +384,8 @@ private slots:
         QCOMPARE(own.name, std::string("Portalfräse"));
         QCOMPARE(own.feed, 2500.0);
         QCOMPARE(own.toolChangeTime, 7.5);
-        QCOMPARE(own.travelXMin, -10.0);
-        QCOMPARE(own.travelZMax, 0.5);
+        QCOMPARE(own.travel[0].min, -10.0);
+        QCOMPARE(own.travel[2].max, 0.5);
         QCOMPARE(own.maxDecimals, 3); // the rest as the copied profile has it
         QVERIFY(!own.builtIn);
 
