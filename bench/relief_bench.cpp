@@ -2,8 +2,8 @@
 // 400, path distance 0.1, 16 levels, written to a file. Reports output bytes per second
 // (bytes_per_second) and pictures per second (items_per_second).
 
-#include "relief/reliefformat.h"
 #include "relief/reliefgenerator.h"
+#include "vantrel/fixedformat.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 // reads back the same and undamaged.
 
 #include "dnc/portfile.h"
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 #include "settings/settingsfiles.h"
 #include "simulate/previewsettings.h"
 

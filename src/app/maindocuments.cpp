@@ -6,7 +6,7 @@
 #include "app/reliefpanel.h"
 #include "app/reliefrun.h"
 #include "editor/texteditorlf.h"
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 #include "settings/filefilter.h"
 #include "translation/translateunit.h"
 #include "vantrel/room.h"
@@ -164,6 +164,7 @@ QString TMainform::SaveFolder() const {
 
 void TMainform::forgetProgramFigures() {
     ReliefFiguresLabel->clear();
+    reliefFiguresWithoutTime.clear();
     ResetMeasurement();
 }
 
@@ -208,6 +209,10 @@ void TMainform::opentheDXFnow(const QString &fname) {
                 : UserMessage{"Relief: %1, Laufzeit %2 (%3)",
                               {ByteSizeText(result.bytes), RunTimeText(result.estimate.seconds),
                                ShownProfileName(Panel3->selectedProfile()).toStdString()}}));
+        reliefFiguresWithoutTime =
+            TranslateMessage({"Relief: %1 (%2)",
+                              {ByteSizeText(result.bytes),
+                               ShownProfileName(Panel3->selectedProfile()).toStdString()}});
         freshloaded = true; // the first plot of the new program is zoomed to fit
         memo1->core().OpenFileWithName(tempfilename);
         PageControl1->setCurrentIndex(1);

@@ -36,6 +36,8 @@ void TMainform::connectFactsCommands() {
     // The facts of each run: the status bar's line, and the dialog when it is open.
     connect(&backplot, &TBackplotDocument::factsReady, this, [this] {
         FactsLabel->setText(TranslateMessage(FactsStatusLine(backplot.facts)));
+        if (!reliefFiguresWithoutTime.isEmpty())
+            ReliefFiguresLabel->setText(reliefFiguresWithoutTime);
         if (ProgramInfoForm->isVisible())
             ProgramInfoForm->ShowFacts(backplot.facts);
     });

@@ -212,8 +212,11 @@ public:
     TPartPreview *partPreview;
     QLabel *MessagePane;        // the status bar's message: the caret's place, notices
     QLabel *ReliefFiguresLabel; // the size and run time of the last relief program
-    QLabel *FactsLabel;         // run time and extents of the last run
-    QLabel *MeasureLabel;       // what "Messen" found
+    // The relief program's figures without its run time: once the program's facts tell the run
+    // time, the relief's own estimate leaves the status bar.
+    QString reliefFiguresWithoutTime;
+    QLabel *FactsLabel;   // run time and extents of the last run
+    QLabel *MeasureLabel; // what "Messen" found
     TProgramInfoForm *ProgramInfoForm;
     QTimer Timer2;                         // the automatic refresh after an edit
     QTimer Timer3;                         // automatic rotation

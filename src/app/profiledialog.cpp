@@ -233,12 +233,10 @@ void TProfileDialog::showProfile(int index) {
     RapidEd->setValue(p->rapidRate);
     AccelerationEd->setValue(p->acceleration);
     ToolChangeEd->setValue(p->toolChangeTime);
-    const double travel[3][2] = {{p->travelXMin, p->travelXMax},
-                                 {p->travelYMin, p->travelYMax},
-                                 {p->travelZMin, p->travelZMax}};
+
     for (int axis = 0; axis < 3; ++axis)
         for (int end = 0; end < 2; ++end) {
-            TravelEd[axis][end]->setValue(travel[axis][end]);
+            TravelEd[axis][end]->setValue(end ? p->travel[axis].max : p->travel[axis].min);
             TravelEd[axis][end]->setEnabled(!p->builtIn);
         }
     LineEndCombo->setCurrentIndex(p->crlf ? 0 : 1);
@@ -276,12 +274,10 @@ void TProfileDialog::takeFields() {
     p->rapidRate = RapidEd->value();
     p->acceleration = AccelerationEd->value();
     p->toolChangeTime = ToolChangeEd->value();
-    double *const travel[3][2] = {{&p->travelXMin, &p->travelXMax},
-                                  {&p->travelYMin, &p->travelYMax},
-                                  {&p->travelZMin, &p->travelZMax}};
+
     for (int axis = 0; axis < 3; ++axis)
         for (int end = 0; end < 2; ++end)
-            *travel[axis][end] = TravelEd[axis][end]->value();
+            (end ? p->travel[axis].max : p->travel[axis].min) = TravelEd[axis][end]->value();
     p->crlf = LineEndCombo->currentIndex() == 0;
     p->movePerLine = MovePerLineCheck->isChecked();
     p->retractFirst = RetractFirstCheck->isChecked();

@@ -2,7 +2,7 @@
 // "Maschinenprofile": the user's own machine profiles, added, copied, edited and deleted. The
 // built-in profiles are shown and can be copied, never changed or deleted.
 
-#include "relief/machineprofile.h"
+#include "machine/machineprofile.h"
 
 #include <QDialog>
 

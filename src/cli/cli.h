@@ -1,7 +1,7 @@
 #pragma once
 // morvilo-cli: the batch front end. Each command uses the same code as the window.
 
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 
 #include <ostream>
 #include <string>

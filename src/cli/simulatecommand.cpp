@@ -10,11 +10,11 @@
 #include "cli/programrun.h"
 #include "cli/stopsignal.h"
 
-#include "relief/reliefformat.h"
 #include "simulate/heightfield.h"
 #include "simulate/milling.h"
 #include "simulate/partexport.h"
 #include "simulate/previewsettings.h"
+#include "vantrel/fixedformat.h"
 #include "vantrel/numberparse.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/systemerror.h"

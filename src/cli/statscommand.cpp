@@ -11,7 +11,7 @@
 #include "editor/editorcore.h"
 #include "facts/factstext.h"
 #include "facts/programfacts.h"
-#include "relief/machineprofile.h"
+#include "machine/machineprofile.h"
 #include "vantrel/numberparse.h"
 
 #include <cmath>

@@ -1,25 +1,89 @@
 #include "dnc/portfile.h"
 
 #include "dnc/serialport.h"
+#include "settings/namevaluefile.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <vector>
 
 namespace morvilo::dnc {
 
 namespace {
 
-constexpr std::string_view kDeviceKey = "device=";
-constexpr std::string_view kLineEndKey = "lineend=";
 constexpr std::array<std::string_view, 3> kLineEndNames = {"crlf", "lf", "cr"};
 
-bool startsWith(const std::string &text, std::string_view prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
+// port.dat: a line without "=" or with a line end of another name is passed over.
+const SettingsField<PortFile> kPortFields[] = {
+    {"device",
+     [](std::string_view value, PortFile &file) {
+         file.device = value;
+         return true;
+     },
+     [](const PortFile &file) {
+         // A name with a line break cannot be read back; such a device is not kept.
+         return file.device.find_first_of("\r\n") == std::string::npos ? file.device
+                                                                       : std::string();
+     }},
+    {"lineend",
+     [](std::string_view value, PortFile &file) {
+         const auto found = std::find(kLineEndNames.begin(), kLineEndNames.end(), value);
+         if (found != kLineEndNames.end())
+             file.lineEnd = LineEnd(found - kLineEndNames.begin());
+         return found != kLineEndNames.end();
+     },
+     [](const PortFile &file) { return std::string(kLineEndNames[size_t(file.lineEnd)]); }},
+};
+
+const SettingsField<DncFile> kDncFields[] = {
+    {"handshake",
+     [](std::string_view value, DncFile &file) {
+         const auto found = std::find(kHandshakeNames.begin(), kHandshakeNames.end(), value);
+         if (found != kHandshakeNames.end())
+             file.handshake = Handshake(found - kHandshakeNames.begin());
+         return found != kHandshakeNames.end();
+     },
+     [](const DncFile &file) { return kHandshakeNames[size_t(file.handshake)]; }},
+    {"end",
+     [](std::string_view value, DncFile &file) {
+         if (value.size() <= 1)
+             file.endChar = value.empty() ? -1 : static_cast<unsigned char>(value[0]);
+         return value.size() <= 1;
+     },
+     [](const DncFile &file) {
+         return file.endChar < 0 ? std::string() : std::string(1, char(file.endChar));
+     }},
+    {"timeout",
+     [](std::string_view value, DncFile &file) {
+         double seconds = 0;
+         const auto [end, error] =
+             std::from_chars(value.data(), value.data() + value.size(), seconds);
+         const bool ok = error == std::errc() && end == value.data() + value.size() &&
+                         std::isfinite(seconds) && seconds >= 0 && seconds <= kMaxDncTimeout;
+         if (ok)
+             file.timeout = seconds;
+         return ok;
+     },
+     [](const DncFile &file) {
+         char seconds[32];
+         return std::string(seconds,
+                            std::to_chars(seconds, seconds + sizeof seconds, file.timeout).ptr);
+     }},
+    {"baud",
+     [](std::string_view value, DncFile &file) {
+         const std::string text(value);
+         const int rate = text.empty() ? 0 : std::atoi(text.c_str());
+         const bool ok =
+             text.empty() || (std::to_string(rate) == text &&
+                              std::count(kFastBaudRates.begin(), kFastBaudRates.end(), rate) == 1);
+         if (ok)
+             file.baud = rate;
+         return ok;
+     },
+     [](const DncFile &file) { return file.baud > 0 ? std::to_string(file.baud) : std::string(); }},
+};
 
 } // namespace
 
@@ -37,23 +101,14 @@ std::string_view LineEndBytes(LineEnd end) {
 
 PortFile ReadPortDat(const std::string &path) {
     PortFile file;
-    for (const std::string &line : ReadTextLines(path)) {
-        if (startsWith(line, kDeviceKey))
-            file.device = line.substr(kDeviceKey.size());
-        for (size_t i = 0; i < kLineEndNames.size(); ++i)
-            if (startsWith(line, kLineEndKey) &&
-                line.substr(kLineEndKey.size()) == kLineEndNames[i])
-                file.lineEnd = LineEnd(i);
-    }
+    // What port.dat does not understand is passed over silently, like options.dat.
+    ReadSettingsFile<PortFile>(path, kPortFields, SettingsSyntax::NameValue, file,
+                               [](const SettingsLine &, PortFile &) { return true; });
     return file;
 }
 
 bool WritePortDat(const std::string &path, const PortFile &file) {
-    // A name with a line break cannot be read back; such a device is not kept.
-    const bool keepable = file.device.find_first_of("\r\n") == std::string::npos;
-    return WriteTextLines(
-        path, {std::string(kDeviceKey) + (keepable ? file.device : ""),
-               std::string(kLineEndKey) + std::string(kLineEndNames[size_t(file.lineEnd)])});
+    return WriteSettingsFile<PortFile>(path, kPortFields, file);
 }
 
 std::string TransferDevice(const PortOptions &options, const PortFile &file) {
@@ -64,54 +119,14 @@ std::string TransferDevice(const PortOptions &options, const PortFile &file) {
 
 DncFile ReadDncDat(const std::string &path, bool *damaged) {
     DncFile file;
-    bool bad = false;
-    for (const std::string &line : ReadTextLines(path)) {
-        const size_t equals = line.find('=');
-        const std::string name = line.substr(0, equals);
-        const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-        if (name == "handshake") {
-            const auto found = std::find(kHandshakeNames.begin(), kHandshakeNames.end(), value);
-            bad |= found == kHandshakeNames.end();
-            if (found != kHandshakeNames.end())
-                file.handshake = Handshake(found - kHandshakeNames.begin());
-        } else if (name == "end") {
-            bad |= value.size() > 1;
-            if (value.size() <= 1)
-                file.endChar = value.empty() ? -1 : static_cast<unsigned char>(value[0]);
-        } else if (name == "timeout") {
-            double seconds = 0;
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), seconds);
-            const bool ok = error == std::errc() && end == value.data() + value.size() &&
-                            std::isfinite(seconds) && seconds >= 0 && seconds <= kMaxDncTimeout;
-            bad |= !ok;
-            if (ok)
-                file.timeout = seconds;
-        } else if (name == "baud") {
-            const int rate = value.empty() ? 0 : std::atoi(value.c_str());
-            const bool ok = value.empty() ||
-                            (std::to_string(rate) == value &&
-                             std::count(kFastBaudRates.begin(), kFastBaudRates.end(), rate) == 1);
-            bad |= !ok;
-            if (ok)
-                file.baud = rate;
-        } else if (!line.empty()) {
-            bad = true;
-        }
-    }
+    const bool bad = ReadSettingsFile<DncFile>(path, kDncFields, SettingsSyntax::NameAlone, file);
     if (damaged)
         *damaged = bad;
     return file;
 }
 
 bool WriteDncDat(const std::string &path, const DncFile &file) {
-    char seconds[32];
-    const auto end = std::to_chars(seconds, seconds + sizeof seconds, file.timeout).ptr;
-    return WriteTextLines(
-        path, {"handshake=" + kHandshakeNames[size_t(file.handshake)],
-               "end=" + (file.endChar < 0 ? std::string() : std::string(1, char(file.endChar))),
-               "timeout=" + std::string(seconds, end),
-               "baud=" + (file.baud > 0 ? std::to_string(file.baud) : std::string())});
+    return WriteSettingsFile<DncFile>(path, kDncFields, file);
 }
 
 PortOptions LineSettings(PortOptions options, const DncFile &file) {

@@ -1,6 +1,7 @@
 #include "facts/factstext.h"
 
-#include "relief/reliefformat.h"
+#include "machine/motiontime.h"
+#include "vantrel/fixedformat.h"
 
 #include <cmath>
 #include <cstdio>
@@ -28,18 +29,8 @@ std::string boxText(const FactsBox &box) {
 
 } // namespace
 
-std::string FactsClock(double seconds) {
-    if (!std::isfinite(seconds) || seconds < 0 || seconds > 1e15)
-        return "-";
-    const double whole = std::floor(seconds + 0.5);
-    char text[64];
-    std::snprintf(text, sizeof text, "%.0f:%02d:%02d", std::floor(whole / 3600),
-                  int(std::fmod(whole, 3600) / 60), int(std::fmod(whole, 60)));
-    return text;
-}
-
 std::string FactsDuration(double seconds) {
-    const std::string clock = FactsClock(seconds);
+    const std::string clock = RunTimeText(seconds);
     return clock == "-" ? clock : clock + " (" + FormatFixed(seconds, 1) + " s)";
 }
 
@@ -79,7 +70,7 @@ UserMessage FactsStatusLine(const ProgramFacts &f) {
         return b.empty ? std::string("-") : rounded(high ? b.max[axis] : b.min[axis]);
     };
     return {"Laufzeit %1 (mit Beschleunigung %2), X %3 .. %4, Y %5 .. %6, Z %7 .. %8",
-            {FactsClock(f.totalTime), FactsClock(f.totalTimeAccel), at(0, false), at(0, true),
+            {RunTimeText(f.totalTime), RunTimeText(f.totalTimeAccel), at(0, false), at(0, true),
              at(1, false), at(1, true), at(2, false), at(2, true)}};
 }
 

@@ -19,8 +19,7 @@ struct FactsRow {
 
 std::vector<FactsRow> FactsRows(const ProgramFacts &facts);
 
-// Seconds as h:mm:ss, and with the seconds themselves: "0:02:35 (155.1 s)".
-std::string FactsClock(double seconds);
+// A run time with the seconds themselves: "0:02:35 (155.1 s)".
 std::string FactsDuration(double seconds);
 
 // "Laufzeit 0:02:35 (mit Beschleunigung 0:02:36), X 0.000 .. 100.000, Y ..., Z ...".

@@ -1,6 +1,7 @@
 #include "facts/measure.h"
 
-#include "relief/reliefformat.h"
+#include "interpreter/toolpoint.h"
+#include "vantrel/fixedformat.h"
 
 #include <cmath>
 
@@ -13,7 +14,8 @@ std::string number(double value) {
 } // namespace
 
 MeasurePoint PointOf(const t9dline &p) {
-    return {p.x + p.u, p.y + p.v, p.z + p.w};
+    const ToolPoint tip = ToolPointOf(p);
+    return {tip.x, tip.y, tip.z};
 }
 
 UserMessage FirstPointText(const MeasurePoint &p, bool diametermode) {

@@ -2,9 +2,9 @@
 
 #include "editor/editorcore.h"
 #include "interpreter/motionreplay.h"
+#include "interpreter/toolpoint.h"
 #include "machine/motiontime.h"
-#include "relief/machineprofile.h"
-#include "relief/reliefformat.h"
+#include "vantrel/fixedformat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,9 +28,9 @@ bool isRapid(MoveKind kind) {
     return kind == MoveKind::Rapid || kind == MoveKind::Pattern;
 }
 
-// The tool's point: the secondary axes add to the linear ones, as the view draws it.
 void position(const t9dline &p, Vec &out) {
-    out[0] = p.x + p.u, out[1] = p.y + p.v, out[2] = p.z + p.w;
+    const ToolPoint tip = ToolPointOf(p);
+    out[0] = tip.x, out[1] = tip.y, out[2] = tip.z;
 }
 
 class FactsWalk {
@@ -42,8 +42,10 @@ public:
           rapid(rates.rapidRate / 60 / mmPerUnit), acceleration(rates.acceleration / mmPerUnit),
           deviation(rates.junctionDeviation / mmPerUnit),
           defaultFeed(rates.defaultFeed / 60 / mmPerUnit), rapidDegrees(rates.rapidRate / 60),
-          planner(std::max(3 * rapid * rapid / (2 * acceleration),
-                           rapidDegrees * rapidDegrees / (2 * rates.acceleration))) {
+          accelerated(rates.acceleration > 0),
+          planner(accelerated ? std::max(3 * rapid * rapid / (2 * acceleration),
+                                         rapidDegrees * rapidDegrees / (2 * rates.acceleration))
+                              : 0) {
         facts.inch = units == MoveUnits::Inch;
     }
 
@@ -89,7 +91,8 @@ public:
             const double cap = rapid / largest;
             const double speed = isRapid(kind) ? cap : std::min(feedSpeed(to.move, length), cap);
             addLength(kind, length, speed);
-            planner.Add(length, speed, acceleration / largest, junction(unit));
+            if (accelerated)
+                planner.Add(length, speed, acceleration / largest, junction(unit));
             std::copy(unit, unit + 3, direction);
             hasDirection = true;
         } else if (rotaryLength > 0 && std::isfinite(rotaryLength)) {
@@ -99,7 +102,8 @@ public:
                                      : std::min(feedSpeed(to.move, rotaryLength, 1), rapidDegrees);
             (isRapid(kind) ? facts.rapidTime : facts.feedTime) += rotaryLength / speed;
             planner.Stop();
-            planner.Add(rotaryLength, speed, rates.acceleration, 0);
+            if (accelerated)
+                planner.Add(rotaryLength, speed, rates.acceleration, 0);
             planner.Stop();
             hasDirection = false;
         }
@@ -139,7 +143,8 @@ public:
         tangent(arc, 1, out);
         // Along the curve the centripetal acceleration bounds the speed.
         const double curveSpeed = std::min(speed, std::sqrt(acceleration * radius));
-        planner.Add(length, curveSpeed > 0 ? curveSpeed : speed, acceleration, junction(in));
+        if (accelerated)
+            planner.Add(length, curveSpeed > 0 ? curveSpeed : speed, acceleration, junction(in));
         std::copy(out, out + 3, direction);
         hasDirection = true;
     }
@@ -192,8 +197,8 @@ private:
     // line: beyond the machine's travel on an axis, it is told once per line.
     void travel(const Vec &low, const Vec &high, int64_t line) {
         for (int axis = 0; axis < 3; ++axis) {
-            const double min = rates.travelMin[axis] / mmPerUnit;
-            const double max = rates.travelMax[axis] / mmPerUnit;
+            const double min = rates.travel[size_t(axis)].min / mmPerUnit;
+            const double max = rates.travel[size_t(axis)].max / mmPerUnit;
             if (!(min < max) || line < 0)
                 continue;
             const double offset = machineOffset[axis] + machineOffset[axis + 6];
@@ -283,6 +288,7 @@ private:
     ProgramFacts &facts;
     double mmPerUnit;
     double rapid, acceleration, deviation, defaultFeed, rapidDegrees;
+    bool accelerated; // an acceleration of 0 is ignored: the planner sees no moves
     SpeedPlanner planner;
     Vec direction = {};
     bool hasDirection = false;
@@ -303,24 +309,6 @@ void FactsBox::Add(const FactsBox &box) {
         return;
     Add(box.min);
     Add(box.max);
-}
-
-MachineRates RatesOfProfile(const MachineProfile &profile) {
-    const double mm = profile.units == "G20" ? kMmPerInch : 1;
-    MachineRates rates;
-    rates.rapidRate = profile.rapidRate * mm;
-    if (profile.acceleration > 0)
-        rates.acceleration = profile.acceleration * mm;
-    rates.toolChangeTime = profile.toolChangeTime;
-    rates.defaultFeed = profile.feed * mm;
-    const double travel[3][2] = {{profile.travelXMin, profile.travelXMax},
-                                 {profile.travelYMin, profile.travelYMax},
-                                 {profile.travelZMin, profile.travelZMax}};
-    for (int axis = 0; axis < 3; ++axis) {
-        rates.travelMin[axis] = travel[axis][0] * mm;
-        rates.travelMax[axis] = travel[axis][1] * mm;
-    }
-    return rates;
 }
 
 namespace {

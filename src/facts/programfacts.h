@@ -11,29 +11,12 @@
 // no move is faster than that. A feed move without a usable F goes at a default feed.
 
 #include "interpreter/runlog.h"
+#include "machine/machinerates.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace morvilo {
-
-struct MachineProfile;
-
-// The machine's rates, in millimetres (degrees for rotary axes) and seconds.
-struct MachineRates {
-    double rapidRate = 5000;         // per axis, mm/min
-    double acceleration = 500;       // per axis, mm/s²
-    double toolChangeTime = 10;      // seconds
-    double defaultFeed = 1000;       // feed moves without a usable F, mm/min
-    double junctionDeviation = 0.01; // mm
-    // The travel of X, Y, Z in machine coordinates, mm; an axis is limited when its minimum
-    // lies below its maximum.
-    double travelMin[3] = {}, travelMax[3] = {};
-};
-
-// The rates of a machine profile (given in its units); an acceleration of 0 (the profile ignores
-// it for its own estimate) keeps the default.
-MachineRates RatesOfProfile(const MachineProfile &profile);
 
 struct FactsBox {
     bool empty = true;

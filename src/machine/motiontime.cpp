@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace morvilo {
 
@@ -32,6 +33,12 @@ double SpeedPlanner::MoveTime(double length, double v0, double v1, double vmax,
     // A triangle: the peak speed where the way up and the way down meet.
     const double peak = std::max({std::sqrt((a2 * length + v0 * v0 + v1 * v1) / 2), v0, v1});
     return (peak - v0) / acceleration + (peak - v1) / acceleration;
+}
+
+double SpeedPlanner::RestToRestTime(double length, double speed, double acceleration) {
+    if (!(length > 0))
+        return 0;
+    return acceleration > 0 ? MoveTime(length, 0, 0, speed, acceleration) : length / speed;
 }
 
 void SpeedPlanner::Add(double length, double speed, double acceleration, double entrySpeedSqr) {
@@ -83,6 +90,16 @@ void SpeedPlanner::plan(bool all) {
     entrySqr = vSqr;
     moves.erase(moves.begin(), moves.begin() + ptrdiff_t(final));
     planAt = std::max(kChunk, 2 * moves.size());
+}
+
+std::string RunTimeText(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0 || seconds > 1e15)
+        return "-";
+    const double whole = std::floor(seconds + 0.5);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.0f:%02d:%02d", std::floor(whole / 3600),
+                  int(std::fmod(whole, 3600) / 60), int(std::fmod(whole, 60)));
+    return text;
 }
 
 } // namespace morvilo

@@ -12,6 +12,7 @@
 // the start at rest).
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace morvilo {
@@ -39,6 +40,10 @@ public:
 
     // The time of one move from speed v0 to v1 with at most vmax, seconds.
     static double MoveTime(double length, double v0, double v1, double vmax, double acceleration);
+    // The time of one move from rest to rest at most at speed: a move between two that meet it
+    // at a right angle or turn back. An acceleration of 0 is ignored: the move goes at its speed
+    // throughout.
+    static double RestToRestTime(double length, double speed, double acceleration);
 
 private:
     struct Move {
@@ -54,5 +59,9 @@ private:
     bool stopped = true;
     double seconds = 0;
 };
+
+// A run time as "1:02:03" (hours, minutes, seconds; "0:02:03" below an hour), rounded to the
+// second; "-" when it is no time (negative, not finite, beyond 10^15 seconds).
+std::string RunTimeText(double seconds);
 
 } // namespace morvilo

@@ -1,8 +1,8 @@
 #include "relief/reliefgenerator.h"
 
 #include "relief/grafikrw.h"
-#include "relief/reliefformat.h"
 #include "relief/surfacerelief.h"
+#include "vantrel/fixedformat.h"
 #include "vantrel/numberparse.h"
 #include "vantrel/room.h"
 
@@ -152,21 +152,15 @@ struct RowTexts {
     std::string tailClear; // " Y<y>" cut sep "G0 Z<clearance>" end
 };
 
-// The time of a move of a length at a rate (units per minute), from rest to rest; with an
-// acceleration on a trapezoidal (or, when the move is too short to reach the rate, triangular)
-// speed profile.
+// The time of a move of a length at a speed from rest to rest: the moves of a relief program
+// meet at right angles or turn back, where the speed planner's junctions leave next to no
+// speed. No move is faster than the machine's rapid rate.
 struct MoveTimer {
     double speed = 1; // units per second
     double acceleration = 0;
 
     double Seconds(double length) const {
-        if (!(length > 0))
-            return 0;
-        if (acceleration <= 0)
-            return length / speed;
-        const double rampLength = speed * speed / acceleration; // up and down again
-        return length >= rampLength ? length / speed + speed / acceleration
-                                    : 2 * std::sqrt(length / acceleration);
+        return SpeedPlanner::RestToRestTime(length, speed, acceleration);
     }
 };
 
@@ -176,8 +170,8 @@ class MoveTally {
 public:
     MoveTally(const MachineProfile &profile, double scale, int64_t columns, uint64_t histogramLimit)
         : scale(scale), rapid{profile.rapidRate / 60, profile.acceleration},
-          plunge{profile.plungeFeed / 60, profile.acceleration}, cut{profile.feed / 60,
-                                                                     profile.acceleration},
+          plunge{std::min(profile.plungeFeed, profile.rapidRate) / 60, profile.acceleration},
+          cut{std::min(profile.feed, profile.rapidRate) / 60, profile.acceleration},
           histogramColumns(uint64_t(columns) <= histogramLimit ? size_t(columns) : 0) {}
 
     // The plunges and retracts of a level span depth (from and to the safe height); with a
@@ -197,8 +191,7 @@ public:
         if (started && y == lastY)
             addSteps(rapidSteps, std::abs(startx - lastX), rapid, estimate.rapidLength);
         else if (started)
-            add(std::hypot(double(startx - lastX), double(y - lastY)) * scale, rapid,
-                estimate.rapidLength);
+            addRapid(double(startx - lastX), double(y - lastY), estimate.rapidLength);
         addSteps(cutSteps, std::abs(endx - startx), cut, estimate.cutLength);
         ++groupsOfLevel;
         started = true;
@@ -206,14 +199,14 @@ public:
         lastY = y;
     }
     // The groups of the row just tallied, made again in times rows more: a rapid of
-    // betweenRows grid steps into each, then the rapids between its runs and its cuts. The
-    // last of them ends at endx of row endY.
+    // betweenRows grid steps in X and one in Y into each, then the rapids between its runs and its
+    // cuts. The last of them ends at endx of row endY.
     void RepeatRow(uint64_t times, double betweenRows,
                    const std::vector<std::pair<int64_t, int64_t>> &runs, int64_t endx,
                    int64_t endY) {
         if (times == 0 || runs.empty())
             return;
-        add(betweenRows * scale, rapid, estimate.rapidLength, double(times));
+        addRapid(betweenRows, 1, estimate.rapidLength, double(times));
         for (size_t k = 0; k < runs.size(); ++k) {
             if (k > 0)
                 addSteps(rapidSteps, runs[k].first - runs[k - 1].second, rapid,
@@ -254,6 +247,12 @@ private:
     void add(double length, const MoveTimer &timer, double &total, double count = 1) {
         total += length * count;
         estimate.seconds += timer.Seconds(length) * count;
+    }
+    // A rapid of dx and dy grid steps: every axis at the rapid rate, so it takes as long as its
+    // longest axis needs.
+    void addRapid(double dx, double dy, double &total, double count = 1) {
+        total += std::hypot(dx, dy) * scale * count;
+        estimate.seconds += rapid.Seconds(std::max(std::fabs(dx), std::fabs(dy)) * scale) * count;
     }
     void addSteps(std::vector<uint64_t> &histogram, int64_t steps, const MoveTimer &timer,
                   double &total, uint64_t times = 1) {
@@ -637,8 +636,7 @@ private:
         // Zigzag: each row starts above the end of the one below; else back to the first start.
         const bool lastReversed = zigzag && (reversedRow != (repeats % 2 == 1));
         const int64_t endx = lastReversed ? rowRuns.front().first : rowRuns.back().second;
-        const double between =
-            zigzag ? 1.0 : std::hypot(double(rowRuns.front().first - rowRuns.back().second), 1.0);
+        const double between = zigzag ? 0.0 : double(rowRuns.front().first - rowRuns.back().second);
         tally.RepeatRow(repeats, between, rowRuns, endx, y0 + count - 1);
         if (zigzag && count % 2 == 1)
             reversedRow = !reversedRow;
@@ -1294,21 +1292,6 @@ ReliefResult MeasureReliefFile(const ReliefParameters &p, const std::string &pic
 double SecondsSaved(const ReliefEstimate &e) {
     const double saved = e.plainSeconds - e.seconds;
     return std::isfinite(saved) && saved > 0 ? saved : 0;
-}
-
-std::string RunTimeText(double seconds) {
-    if (!std::isfinite(seconds) || seconds < 0)
-        seconds = 0;
-    const uint64_t total = uint64_t(std::llround(std::min(seconds, 1e15)));
-    const uint64_t hours = total / 3600, minutes = total / 60 % 60, rest = total % 60;
-    char text[64];
-    if (hours > 0)
-        std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", (unsigned long long)hours,
-                      (unsigned long long)minutes, (unsigned long long)rest);
-    else
-        std::snprintf(text, sizeof text, "%llu:%02llu", (unsigned long long)minutes,
-                      (unsigned long long)rest);
-    return text;
 }
 
 } // namespace morvilo

@@ -7,8 +7,10 @@
 // written: no header, no feed, no end-of-program word. A machine profile other than the bare
 // paths dresses the program for a control: header, feeds, line ends, footer.
 
+#include "machine/machineprofile.h"
+#include "machine/motiontime.h"
 #include "relief/dib.h"
-#include "relief/machineprofile.h"
+#include "relief/reliefprofile.h"
 #include "relief/surfaceoptions.h"
 #include "vantrel/outputfile.h"
 #include "vantrel/usermessage.h"
@@ -96,10 +98,11 @@ struct ReliefProgress {
 
 // What a program will be and how long it will run, from the moves the generator makes: a rapid
 // over the paths at the safe height, a plunge at the plunge feed, the cut at the feed, a rapid
-// retract. The time follows the profile: every move at its rate, or, with an acceleration,
-// every move from rest to rest on a trapezoidal profile (the moves meet at right angles or turn
-// back). Moves of the header (the first retract) are not timed: where the tool stands before
-// is not known.
+// retract. The time follows the profile as the speed planner (machine/motiontime.h) times moves
+// from rest to rest: every move at its rate, or, with an acceleration, on a trapezoidal profile
+// (the moves meet at right angles or turn back); a rapid goes at the rapid rate on every axis,
+// so that it takes as long as its longest axis needs, and no feed is faster than a rapid. Moves
+// of the header (the first retract) are not timed: where the tool stands before is not known.
 struct ReliefEstimate {
     int64_t columns = 0;
     int64_t rows = 0;
@@ -112,8 +115,6 @@ struct ReliefEstimate {
     double plainSeconds = 0;
 };
 
-// "1:02:03" (hours, minutes, seconds) or "2:03" below an hour.
-std::string RunTimeText(double seconds);
 // The time the level options save (plainSeconds - seconds), never below 0.
 double SecondsSaved(const ReliefEstimate &e);
 

@@ -2,9 +2,9 @@
 
 #include "machine/motiontime.h"
 #include "relief/dropcutter.h"
-#include "relief/reliefformat.h"
 #include "relief/roughing.h"
 #include "relief/surfacepath.h"
+#include "vantrel/fixedformat.h"
 #include "vantrel/room.h"
 
 #include <algorithm>

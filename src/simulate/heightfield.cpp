@@ -1,5 +1,6 @@
 #include "simulate/heightfield.h"
 
+#include "interpreter/toolpoint.h"
 #include "vantrel/room.h"
 
 #include <algorithm>
@@ -66,9 +67,10 @@ std::optional<Stock> DefaultStock(const TPlotList &lines, const MillingTool &too
     Stock stock;
     bool any = false;
     for (uint32_t k = 0; k < lines.Count(); ++k) {
-        const t9dline &p = reader[k];
-        if (AxisCross(p))
+        const t9dline &record = reader[k];
+        if (AxisCross(record))
             continue;
+        const ToolPoint p = ToolPointOf(record);
         if (!std::isfinite(p.x) || !std::isfinite(p.y))
             return std::nullopt;
         if (!any) {

@@ -1,6 +1,7 @@
 #include "simulate/milling.h"
 
 #include "interpreter/motionreplay.h"
+#include "interpreter/toolpoint.h"
 #include "simulate/toolsweep.h"
 
 #include <algorithm>
@@ -18,7 +19,8 @@ namespace {
 constexpr uint32_t kPollPoints = 4096;
 
 bool finite(const t9dline &p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+    const ToolPoint tip = ToolPointOf(p);
+    return std::isfinite(tip.x) && std::isfinite(tip.y) && std::isfinite(tip.z);
 }
 
 // Cuts the move a -> b down to the part inside the box [x0, x1] x [y0, y1]; false when no part
@@ -110,7 +112,8 @@ private:
         while (span + 1 < tools.size() && tools[span + 1].from <= k)
             ++span; // the tool in the spindle at the move to point k
         const bool usable = !AxisCross(p) && finite(p);
-        TipPoint a = previous, b{p.x, p.y, p.z};
+        const ToolPoint tip = ToolPointOf(p);
+        TipPoint a = previous, b{tip.x, tip.y, tip.z};
         const bool moves = usable && hasPrevious && p.typ == 1;
         previous = b;
         hasPrevious = usable;

@@ -1,6 +1,6 @@
 #include "simulate/previewsettings.h"
 
-#include "settings/settingsfiles.h"
+#include "settings/namevaluefile.h"
 #include "vantrel/numberparse.h"
 
 #include <algorithm>
@@ -83,63 +83,85 @@ std::optional<Stock> ParseStock(std::string_view text) {
     return StockIsValid(stock) ? std::optional(stock) : std::nullopt;
 }
 
+namespace {
+
+std::string stockText(const PreviewSettings &settings) {
+    if (!settings.stock)
+        return "auto";
+    const Stock &s = *settings.stock;
+    return numberText(s.xmin) + "," + numberText(s.ymin) + "," + numberText(s.xmax) + "," +
+           numberText(s.ymax) + "," + numberText(s.top);
+}
+
+const SettingsField<PreviewSettings> kPreviewFields[] = {
+    {"tool",
+     [](std::string_view value, PreviewSettings &settings) {
+         const std::optional<ToolShape> shape = ParseToolShape(value);
+         if (shape)
+             settings.tool.shape = *shape;
+         return shape.has_value();
+     },
+     [](const PreviewSettings &settings) {
+         return std::string(ToolShapeName(settings.tool.shape));
+     }},
+    {"diameter",
+     [](std::string_view value, PreviewSettings &settings) {
+         double number = 0;
+         const bool ok = readNumber(value, number) && number > 0;
+         if (ok)
+             settings.tool.diameter = number;
+         return ok;
+     },
+     [](const PreviewSettings &settings) { return numberText(settings.tool.diameter); }},
+    {"angle",
+     [](std::string_view value, PreviewSettings &settings) {
+         double number = 0;
+         const bool ok = readNumber(value, number) && number > 0 && number < 180;
+         if (ok)
+             settings.tool.angle = number;
+         return ok;
+     },
+     [](const PreviewSettings &settings) { return numberText(settings.tool.angle); }},
+    {"stock",
+     [](std::string_view value, PreviewSettings &settings) {
+         settings.stock = ParseStock(value); // what cannot be read is the default: auto
+         return value == "auto" || settings.stock.has_value();
+     },
+     stockText},
+    {"resolution",
+     [](std::string_view value, PreviewSettings &settings) {
+         double number = 0;
+         const bool ok = value == "auto" || (readNumber(value, number) && number > 0);
+         settings.resolution = ok && value != "auto" ? std::optional(number) : std::nullopt;
+         return ok;
+     },
+     [](const PreviewSettings &settings) {
+         return settings.resolution ? numberText(*settings.resolution) : std::string("auto");
+     }},
+};
+
+} // namespace
+
 PreviewSettings ReadPreviewDat(const std::string &path, bool *damaged) {
     PreviewSettings settings;
-    bool bad = false;
-    for (const std::string &line : ReadTextLines(path)) {
-        const size_t equals = line.find('=');
-        const std::string name = line.substr(0, equals);
-        const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-        double number = 0;
-        if (name == "tool") {
-            const std::optional<ToolShape> shape = ParseToolShape(value);
-            bad |= !shape;
-            if (shape)
-                settings.tool.shape = *shape;
-        } else if (name == "diameter") {
-            const bool ok = readNumber(value, number) && number > 0;
-            bad |= !ok;
-            if (ok)
-                settings.tool.diameter = number;
-        } else if (name == "angle") {
-            const bool ok = readNumber(value, number) && number > 0 && number < 180;
-            bad |= !ok;
-            if (ok)
-                settings.tool.angle = number;
-        } else if (name == "stock") {
-            const std::optional<Stock> stock = ParseStock(value);
-            bad |= value != "auto" && !stock;
-            settings.stock = stock;
-        } else if (name == "resolution") {
-            const bool ok = value == "auto" || (readNumber(value, number) && number > 0);
-            bad |= !ok;
-            settings.resolution = ok && value != "auto" ? std::optional(number) : std::nullopt;
-        } else if (toolNumber(name) >= 0) {
-            bad |= !AddToolEntry(line, settings.tools);
-        } else if (!line.empty()) {
-            bad = true;
-        }
-    }
+    // Lines "T1=flat:6" beside the fields: the tool table.
+    const bool bad =
+        ReadSettingsFile<PreviewSettings>(path, kPreviewFields, SettingsSyntax::NameAlone, settings,
+                                          [](const SettingsLine &line, PreviewSettings &read) {
+                                              if (toolNumber(line.name) >= 0)
+                                                  return AddToolEntry(line.text, read.tools);
+                                              return line.text.empty();
+                                          });
     if (damaged)
         *damaged = bad;
     return settings;
 }
 
 bool WritePreviewDat(const std::string &path, const PreviewSettings &settings) {
-    const Stock *s = settings.stock ? &*settings.stock : nullptr;
-    std::vector<std::string> lines = {
-        std::string("tool=") + ToolShapeName(settings.tool.shape),
-        "diameter=" + numberText(settings.tool.diameter),
-        "angle=" + numberText(settings.tool.angle),
-        "stock=" +
-            (s ? numberText(s->xmin) + "," + numberText(s->ymin) + "," + numberText(s->xmax) + "," +
-                     numberText(s->ymax) + "," + numberText(s->top)
-               : std::string("auto")),
-        "resolution=" +
-            (settings.resolution ? numberText(*settings.resolution) : std::string("auto"))};
+    std::vector<std::string> tools;
     for (const auto &[number, tool] : settings.tools)
-        lines.push_back("T" + std::to_string(number) + "=" + ToolText(tool));
-    return WriteTextLines(path, lines);
+        tools.push_back("T" + std::to_string(number) + "=" + ToolText(tool));
+    return WriteSettingsFile<PreviewSettings>(path, kPreviewFields, settings, tools);
 }
 
 MillingTool WidestTool(const PreviewSettings &settings) {

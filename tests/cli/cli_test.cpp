@@ -3,7 +3,7 @@
 #include "../relief/testpictures.h"
 #include "cli/cli.h"
 #include "clitest.h"
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "cli/cli.h"
 #include "cli/clitext.h"
 #include "cliprocess.h"
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 
 #include <gtest/gtest.h>
 

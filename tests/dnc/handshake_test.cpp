@@ -339,5 +339,43 @@ TEST(DncDat, RoundTripDefaultsAndDamage) {
     EXPECT_FALSE(damaged);
 }
 
+// dnc.dat and port.dat keep their bytes: the lines in their order, each ended by CR LF; a
+// line of port.dat that is no setting is passed over silently, one of dnc.dat is damage.
+TEST(DncDat, BothFilesKeepTheirBytes) {
+    ScratchFolder folder;
+    const std::string dnc = (folder / "dnc.dat").string(), port = (folder / "port.dat").string();
+    const struct {
+        DncFile file;
+        const char *bytes;
+    } dncCases[] = {
+        {{Handshake::RtsCts, '#', 2.5, 115200},
+         "handshake=rtscts\r\nend=#\r\ntimeout=2.5\r\nbaud=115200\r\n"},
+        {{Handshake::AsPort, -1, 0, 0}, "handshake=none\r\nend=\r\ntimeout=0\r\nbaud=\r\n"},
+    };
+    for (const auto &c : dncCases) {
+        ASSERT_TRUE(WriteDncDat(dnc, c.file));
+        EXPECT_EQ(test::ReadFile(dnc), c.bytes);
+    }
+    const struct {
+        PortFile file;
+        const char *bytes;
+    } portCases[] = {
+        {{"/dev/ttyUSB0", LineEnd::Lf}, "device=/dev/ttyUSB0\r\nlineend=lf\r\n"},
+        {{"/dev/bad\rname", LineEnd::Cr}, "device=\r\nlineend=cr\r\n"},
+    };
+    for (const auto &c : portCases) {
+        ASSERT_TRUE(WritePortDat(port, c.file));
+        EXPECT_EQ(test::ReadFile(port), c.bytes);
+    }
+    test::WriteFile(port, "device\nlineend=tab\nnoise\ndevice=/dev/ttyACM1=x\n");
+    const PortFile read = ReadPortDat(port);
+    EXPECT_EQ(read.device, "/dev/ttyACM1=x");
+    EXPECT_EQ(read.lineEnd, LineEnd::CrLf);
+    bool damaged = false;
+    test::WriteFile(dnc, "baud\n");
+    EXPECT_EQ(ReadDncDat(dnc, &damaged).baud, 0); // a name alone: an empty value
+    EXPECT_FALSE(damaged);
+}
+
 } // namespace
 } // namespace morvilo::dnc

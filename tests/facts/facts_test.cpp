@@ -2,11 +2,13 @@
 // models, and the JSON of morvilo-cli stats.
 
 #include "../interpreter/interpreterharness.h"
+#include "../relief/testpictures.h"
 #include "cli/cli.h"
 #include "facts/programfacts.h"
 #include "interpreter/runlog.h"
 #include "machine/motiontime.h"
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
+#include "relief/reliefgenerator.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -422,6 +424,61 @@ TEST(ProgramFacts, PlotListRecordsWhatEachMoveIs) {
     EXPECT_EQ(points[104].move.kind, MoveKind::Rapid); // and out
 }
 
+// An acceleration of 0 means the same for the program facts as for the profile's relief estimate:
+// acceleration is ignored, every move goes at its speed throughout; the built-ins time their
+// rapids alike.
+TEST(ProgramFacts, AccelerationZeroIsIgnored) {
+    InterpreterHarness h;
+    RunLog log;
+    h.log = &log;
+    h.Run("G0 X100\nG1 X0 F600\nG0 Y10\n");
+    MachineProfile plain = *FindProfile(BuiltInProfiles(), "plain");
+    ASSERT_EQ(plain.acceleration, 0);
+    const ProgramFacts ignored = ComputeFacts(h.lines, log, RatesOfProfile(plain));
+    EXPECT_NEAR(ignored.totalTime, 100 / (5000 / 60.0) + 10 + 10 / (5000 / 60.0), 1e-9);
+    EXPECT_EQ(ignored.totalTimeAccel, ignored.totalTime);
+    plain.acceleration = 500;
+    const ProgramFacts accelerated = ComputeFacts(h.lines, log, RatesOfProfile(plain));
+    EXPECT_EQ(accelerated.totalTime, ignored.totalTime);
+    EXPECT_GT(accelerated.totalTimeAccel, accelerated.totalTime);
+}
+
+// The relief estimate is the program facts' run time of the program written (acceleration
+// ignored): the same speeds, the rapids between rows at the rapid rate on every axis. Only the
+// first retract (Z0 to the safe height) is left out of the estimate.
+TEST(ProgramFacts, ReliefEstimateIsTheRunTimeOfItsProgram) {
+    ScratchFolder scratch;
+    const dib picture = MakePicture24({{kWhite, kBlack, kWhite, kBlack, kWhite},
+                                       {kBlack, kWhite, kWhite, kBlack, kBlack},
+                                       {kWhite, kWhite, kBlack, kWhite, kBlack}});
+    ReliefParameters p;
+    p.width = 5;
+    p.abstandfr = 0.5;
+    p.levels = 3;
+    p.sicher = 5;
+    p.tiefe = -1;
+    p.profile = *FindProfile(BuiltInProfiles(), "linuxcnc");
+    p.profile.acceleration = 0;
+    for (const bool zigzag : {false, true}) {
+        p.levelOptions.zigzag = zigzag;
+        const auto path = scratch / "relief.nc";
+        OutputFile out;
+        ASSERT_TRUE(out.Open(path.string(), OutputFile::Mode::Replace, 4096));
+        WriteRelief(p, picture, out);
+        ASSERT_TRUE(out.Commit());
+        const ReliefEstimate estimate = MeasureRelief(p, picture);
+        InterpreterHarness h;
+        RunLog log;
+        h.log = &log;
+        ASSERT_TRUE(h.memo1.OpenFileWithName(path));
+        CalcBtnClick(h.Environment());
+        const ProgramFacts facts = ComputeFacts(h.lines, log, RatesOfProfile(p.profile));
+        EXPECT_NEAR(facts.totalTime, estimate.seconds + 5 / (5000 / 60.0), 1e-6)
+            << "zigzag " << zigzag;
+        EXPECT_NEAR(facts.rapidLength, estimate.rapidLength + estimate.retractLength + 5, 1e-6);
+    }
+}
+
 // A profile of the user's (through profiles.ini) gives the rates, the tool-change time and the
 // travel; moves beyond the travel are warned about with their lines, in line order with the
 // others.
@@ -434,8 +491,8 @@ TEST(StatsCommand, RatesAndTravelComeFromTheProfile) {
     own.rapidRate = 6000;
     own.acceleration = 1000;
     own.toolChangeTime = 4;
-    own.travelXMin = -10, own.travelXMax = 50; // machine X; the work zero lies at machine X 20
-    own.travelZMin = -100, own.travelZMax = 0;
+    own.travel[0] = {-10, 50}; // machine X; the work zero lies at machine X 20
+    own.travel[2] = {-100, 0};
     profiles.push_back(own);
     UserMessage error;
     ASSERT_TRUE(SaveMachineProfiles((scratch / kProfilesFileName).string(), profiles, error));

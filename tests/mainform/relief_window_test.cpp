@@ -9,8 +9,8 @@
 #include "app/profiledialog.h"
 #include "app/reliefpanel.h"
 #include "frontend/panelvalues.h"
+#include "machine/profilesfile.h"
 #include "relief/grafikrw.h"
-#include "relief/profilesfile.h"
 #include "settings/settingsstore.h"
 #include "temporaryhome.h"
 
@@ -327,6 +327,12 @@ private slots:
         QVERIFY(form->ReliefFiguresLabel->text().contains("Laufzeit"));
         QCOMPARE(form->PageControl1->currentIndex(), 1);
         form->CalcBtnClick();
+        // Once the program's facts tell its run time, the relief's estimate leaves the status
+        // bar: one run time, not two.
+        QVERIFY(form->FactsLabel->text().startsWith("Laufzeit"));
+        QVERIFY2(form->ReliefFiguresLabel->text().startsWith("Relief: ") &&
+                     !form->ReliefFiguresLabel->text().contains("Laufzeit"),
+                 qPrintable(form->ReliefFiguresLabel->text()));
         form->action("MessenBtn")->trigger();
         form->action("ToolButton17")->trigger();
         const t9dline &first = form->lines[form->lines.Count() - 1];
@@ -378,8 +384,8 @@ private slots:
         QCOMPARE(own.name, std::string("Portalfräse"));
         QCOMPARE(own.feed, 2500.0);
         QCOMPARE(own.toolChangeTime, 7.5);
-        QCOMPARE(own.travelXMin, -10.0);
-        QCOMPARE(own.travelZMax, 0.5);
+        QCOMPARE(own.travel[0].min, -10.0);
+        QCOMPARE(own.travel[2].max, 0.5);
         QCOMPARE(own.maxDecimals, 3); // the rest as the copied profile has it
         QVERIFY(!own.builtIn);
 

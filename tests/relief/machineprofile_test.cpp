@@ -1,5 +1,5 @@
 #include "../common/testfiles.h"
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 #include "relief/reliefgenerator.h"
 #include "reliefprograms.h"
 #include "testpictures.h"
@@ -319,7 +319,7 @@ TEST(ProfileTemplates, PlaceholdersSpindleAndUnits) {
     EXPECT_EQ(ProfileNumber(1234.5, profile, 3), "1234.5");
     EXPECT_EQ(ProfileNumber(-0.0001, profile, 3), "0");
     EXPECT_EQ(RunTimeText(3723.4), "1:02:03");
-    EXPECT_EQ(RunTimeText(59.6), "1:00");
+    EXPECT_EQ(RunTimeText(59.6), "0:01:00");
 }
 
 // A user's profiles survive a restart; a damaged file costs only what cannot be read.

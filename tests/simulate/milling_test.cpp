@@ -407,4 +407,26 @@ TEST(Milling, DrillingCyclesMillTheirTrueHolesWhateverTheDrawing) {
     EXPECT_EQ(drawn.At(20, 30), 0.0f);  // beside it
 }
 
+// The tool stands where the view draws it and the program facts measure it: U, V and W add to
+// X, Y and Z, for the milling and for the default stock alike.
+TEST(Milling, SecondaryAxesMoveTheTool) {
+    test::InterpreterHarness h;
+    h.Run("G0 X1 Y5 Z5 U2 V-1\nG1 Z-1 F100\nX5\nG0 Z5\n");
+    const MillingTool tool{ToolShape::Flat, 1.0, 0};
+    const std::optional<Stock> stock = DefaultStock(h.lines, tool);
+    ASSERT_TRUE(stock);
+    // from the start at the origin to X7 (X5 + U2) and Y4 (Y5 + V-1)
+    EXPECT_DOUBLE_EQ(stock->xmin, -0.5);
+    EXPECT_DOUBLE_EQ(stock->xmax, 7 + 0.5);
+    EXPECT_DOUBLE_EQ(stock->ymin, -0.5);
+    EXPECT_DOUBLE_EQ(stock->ymax, 4 + 0.5);
+    HeightField field;
+    UserMessage message;
+    ASSERT_TRUE(field.Reset({0, 0, 10, 10, 0}, 0.25, message));
+    ASSERT_EQ(MillPart(h.lines, tool, field, {1, nullptr, {}}), MillingResult::Done);
+    EXPECT_EQ(field.At(26, 16), -1.0f); // (6.625, 4.125): in the groove from X3 to X7 at Y4
+    EXPECT_EQ(field.At(6, 16), 0.0f);   // (1.625, 4.125): where X alone would have cut
+    EXPECT_EQ(field.At(26, 20), 0.0f);  // (6.625, 5.125): where Y alone would have cut
+}
+
 } // namespace

@@ -39,6 +39,24 @@ TEST(PreviewSettings, RoundTripDefaultsAndDamagedLines) {
 
 // The tool table: "T1=flat:6 T2=ball:3" in the dialog and on the command line, a line a tool
 // in preview.dat; a table that cannot be read names its bad entry.
+// preview.dat keeps its bytes: the fields in their order, then the tool table, CR LF.
+TEST(PreviewSettings, TheFileKeepsItsBytes) {
+    test::ScratchFolder folder;
+    const std::string path = (folder.path() / kPreviewDatName).string();
+    ASSERT_TRUE(WritePreviewDat(path, PreviewSettings{}));
+    EXPECT_EQ(test::ReadFile(path),
+              "tool=ball\r\ndiameter=1\r\nangle=90\r\nstock=auto\r\nresolution=auto\r\n");
+    PreviewSettings settings;
+    settings.tool = {ToolShape::Flat, 3.175, 90};
+    settings.stock = Stock{-1.5, 0, 100.25, 50, 0.5};
+    settings.resolution = 0.05;
+    settings.tools = {{12, {ToolShape::VBit, 6, 60}}, {1, {ToolShape::Flat, 6, 90}}};
+    ASSERT_TRUE(WritePreviewDat(path, settings));
+    EXPECT_EQ(test::ReadFile(path), "tool=flat\r\ndiameter=3.175\r\nangle=90\r\n"
+                                    "stock=-1.5,0,100.25,50,0.5\r\nresolution=0.05\r\n"
+                                    "T1=flat:6\r\nT12=vbit:6:60\r\n");
+}
+
 TEST(PreviewSettings, ToolTableTextAndFile) {
     const auto table = ParseToolTable(" T1=flat:6, t2=ball:3\tT30=vbit:6:90 ");
     ASSERT_TRUE(table);

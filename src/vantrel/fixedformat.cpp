@@ -1,4 +1,4 @@
-#include "relief/reliefformat.h"
+#include "vantrel/fixedformat.h"
 
 #include <cfloat>
 #include <cmath>
@@ -12,25 +12,25 @@ namespace {
 
 using u128 = unsigned __int128;
 
-constexpr uint64_t kPow10[kMaxReliefDecimals + 1] = {1ull,
-                                                     10ull,
-                                                     100ull,
-                                                     1000ull,
-                                                     10000ull,
-                                                     100000ull,
-                                                     1000000ull,
-                                                     10000000ull,
-                                                     100000000ull,
-                                                     1000000000ull,
-                                                     10000000000ull,
-                                                     100000000000ull,
-                                                     1000000000000ull,
-                                                     10000000000000ull,
-                                                     100000000000000ull,
-                                                     1000000000000000ull,
-                                                     10000000000000000ull,
-                                                     100000000000000000ull,
-                                                     1000000000000000000ull};
+constexpr uint64_t kPow10[kMaxFixedDecimals + 1] = {1ull,
+                                                    10ull,
+                                                    100ull,
+                                                    1000ull,
+                                                    10000ull,
+                                                    100000ull,
+                                                    1000000ull,
+                                                    10000000ull,
+                                                    100000000ull,
+                                                    1000000000ull,
+                                                    10000000000ull,
+                                                    100000000000ull,
+                                                    1000000000000ull,
+                                                    10000000000000ull,
+                                                    100000000000000ull,
+                                                    1000000000000000ull,
+                                                    10000000000000000ull,
+                                                    100000000000000000ull,
+                                                    1000000000000000000ull};
 
 constexpr char kDigitPairs[] = "00010203040506070809"
                                "10111213141516171819"
@@ -130,8 +130,8 @@ size_t writeHugeInteger(bool negative, long double magnitude, int decimals, char
 size_t FormatFixed(long double value, int decimals, char *dest) {
     if (decimals < 0)
         decimals = 0;
-    if (decimals > kMaxReliefDecimals)
-        decimals = kMaxReliefDecimals;
+    if (decimals > kMaxFixedDecimals)
+        decimals = kMaxFixedDecimals;
     if (std::isnan(value)) {
         std::memcpy(dest, "nan", 3);
         return 3;

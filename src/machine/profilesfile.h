@@ -3,7 +3,7 @@
 // stored). Written atomically; a damaged file or profile is reported and skipped, and the
 // built-ins always remain.
 
-#include "relief/machineprofile.h"
+#include "machine/machineprofile.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "relief/profilesfile.h"
+#include "machine/profilesfile.h"
 
 #include "vantrel/numberparse.h"
 
@@ -21,25 +21,8 @@ const char *const kMessageProfilesDamaged =
 const char *const kMessageProfilesNotWritten =
     "Die Profildatei %1 konnte nicht geschrieben werden.";
 
-// The settings of a profile, by key, for reading and writing alike.
-struct NumberKey {
-    const char *key;
-    double MachineProfile::*value;
-};
-const NumberKey kNumbers[] = {
-    {"Feed", &MachineProfile::feed},
-    {"PlungeFeed", &MachineProfile::plungeFeed},
-    {"Spindle", &MachineProfile::spindle},
-    {"RapidRate", &MachineProfile::rapidRate},
-    {"Acceleration", &MachineProfile::acceleration},
-    {"ToolChangeTime", &MachineProfile::toolChangeTime},
-    {"TravelXMin", &MachineProfile::travelXMin},
-    {"TravelXMax", &MachineProfile::travelXMax},
-    {"TravelYMin", &MachineProfile::travelYMin},
-    {"TravelYMax", &MachineProfile::travelYMax},
-    {"TravelZMin", &MachineProfile::travelZMin},
-    {"TravelZMax", &MachineProfile::travelZMax},
-};
+// The settings of a profile, by key, for reading and writing alike; the numbers are
+// ProfileNumberFields.
 struct IntegerKey {
     const char *key;
     int MachineProfile::*value;
@@ -76,9 +59,9 @@ std::string readProfile(QSettings &file, MachineProfile &profile) {
     for (const TextKey &k : kTexts)
         if (file.contains(k.key))
             profile.*k.value = file.value(k.key).toString().toStdString();
-    for (const NumberKey &k : kNumbers)
+    for (const ProfileNumberField &k : ProfileNumberFields())
         if (file.contains(k.key) &&
-            !ParseReal(file.value(k.key).toString().trimmed().toStdString(), profile.*k.value))
+            !ParseReal(file.value(k.key).toString().trimmed().toStdString(), k.Of(profile)))
             return k.key;
     for (const IntegerKey &k : kIntegers) {
         int64_t value = 0;
@@ -186,8 +169,8 @@ std::string scanRawText(const std::string &text, std::vector<ProfilesProblem> &p
 void writeProfile(QSettings &file, const MachineProfile &profile) {
     for (const TextKey &k : kTexts)
         file.setValue(k.key, QString::fromStdString(profile.*k.value));
-    for (const NumberKey &k : kNumbers)
-        file.setValue(k.key, QString::number(profile.*k.value, 'g', 17));
+    for (const ProfileNumberField &k : ProfileNumberFields())
+        file.setValue(k.key, QString::number(k.Of(profile), 'g', 17));
     for (const IntegerKey &k : kIntegers)
         file.setValue(k.key, QString::number(profile.*k.value));
     for (const FlagKey &k : kFlags)

@@ -1,4 +1,4 @@
-#include "relief/reliefformat.h"
+#include "vantrel/fixedformat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,16 +1,24 @@
 #pragma once
-// Machine profiles: how a relief program is dressed for one control. The built-in "Nur Bahnen"
-// writes the bare paths (no header, no feed, no end); the others add units, feeds, spindle,
-// a retract to the safe height before the first move, and the control's program frame.
+// Machine profiles: one control and its machine. How a program is dressed for the control (the
+// built-in "Nur Bahnen" writes the bare paths: no header, no feed, no end; the others add units,
+// feeds, spindle, a retract to the safe height before the first move, and the control's program
+// frame), and the machine's rates and travel for run times and travel checks.
 
 #include "vantrel/usermessage.h"
 
+#include <array>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace morvilo {
 
-struct ReliefParameters;
+// The travel of one axis in machine coordinates; limited when its minimum lies below its maximum.
+struct AxisRange {
+    double min = 0, max = 0;
+    bool Limited() const { return min < max; }
+    bool operator==(const AxisRange &) const = default;
+};
 
 struct MachineProfile {
     std::string name;    // shown in the window; a user profile's name is also its CLI name
@@ -36,10 +44,9 @@ struct MachineProfile {
     double rapidRate = 5000;    // units per minute, for the time estimate
     double acceleration = 0;    // units per s², for the time estimate; 0 ignores acceleration
     double toolChangeTime = 10; // seconds a tool change takes, for the program facts
-    // The machine's travel in machine coordinates, units; an axis whose minimum is not below
-    // its maximum (0 and 0, as by default) is not limited.
-    double travelXMin = 0, travelXMax = 0, travelYMin = 0, travelYMax = 0, travelZMin = 0,
-           travelZMax = 0;
+    // The machine's travel of X, Y, Z in machine coordinates, units; an axis whose minimum is
+    // not below its maximum (0 and 0, as by default) is not limited.
+    std::array<AxisRange, 3> travel{};
 
     bool crlf = false;         // lines end in CR LF, else in LF
     bool movePerLine = true;   // every move a line of its own, else the group's moves joined by CR
@@ -53,6 +60,28 @@ struct MachineProfile {
 const std::vector<MachineProfile> &BuiltInProfiles();
 const MachineProfile &PathsOnlyProfile();
 
+// The numbers of a profile, in the order the check tells their problems: the profiles file
+// (by key), the check and the dialog take them from here. A new number is a line of this table.
+struct ProfileNumberField {
+    const char *key;  // in the profiles file: "Feed", "TravelXMin"
+    double low, high; // the accepted values; 0 only where zeroAllowed
+    bool zeroAllowed;
+    const char *problem;            // the check's message for a value outside (German)
+    double MachineProfile::*scalar; // the field, or nullptr for the travel of axis:
+    int axis;
+    bool maximum;
+
+    double &Of(MachineProfile &profile) const {
+        return scalar    ? profile.*scalar
+               : maximum ? profile.travel[size_t(axis)].max
+                         : profile.travel[size_t(axis)].min;
+    }
+    double Of(const MachineProfile &profile) const {
+        return Of(const_cast<MachineProfile &>(profile));
+    }
+};
+std::span<const ProfileNumberField> ProfileNumberFields();
+
 // The profile of a name or CLI name (case-insensitive) among profiles; nullptr when none.
 const MachineProfile *FindProfile(const std::vector<MachineProfile> &profiles,
                                   const std::string &name);
@@ -60,26 +89,8 @@ const MachineProfile *FindProfile(const std::vector<MachineProfile> &profiles,
 // Empty when the profile's values can be used; otherwise what is wrong (German).
 UserMessage CheckProfile(const MachineProfile &profile);
 
-// With any profile but the bare paths: the safe height must lie above every cut (Z grows
-// upwards). Empty when it does, or for the bare paths.
-UserMessage CheckReliefSafety(const ReliefParameters &p, const MachineProfile &profile);
-
-// The decimals the program is written with: the parameters' decimals, at most the profile's.
-int ProgramDecimals(const ReliefParameters &p, const MachineProfile &profile);
-
-// A template with its placeholders filled in and its lines ended by the profile's line end;
-// date is written for {date}.
-std::string ExpandProfileTemplate(const std::string &text, const MachineProfile &profile,
-                                  const ReliefParameters &p, const std::string &date);
-
 // A number as the profile writes it: decimals as the program has them, then trailing zeros
 // dropped (a feed of 1000 is "1000", or "1000." where every number carries a point).
 std::string ProfileNumber(double value, const MachineProfile &profile, int decimals);
-
-// Messages with values (%1 ...).
-extern const char *const kMessageUnsafeHeight; // safe Z, highest cut, profile
-
-// Today's date as YYYY-MM-DD, for {date}.
-std::string TodaysDate();
 
 } // namespace morvilo

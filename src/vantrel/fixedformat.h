@@ -9,10 +9,10 @@
 
 namespace morvilo {
 
-constexpr int kMaxReliefDecimals = 18;
+constexpr int kMaxFixedDecimals = 18;
 // Room FormatFixed may need: sign, the integer digits of the largest long double, point and
 // decimals.
-constexpr size_t kMaxFixedText = 1 + 4933 + 1 + kMaxReliefDecimals + 1;
+constexpr size_t kMaxFixedText = 1 + 4933 + 1 + kMaxFixedDecimals + 1;
 
 // Writes the text to dest (room for kMaxFixedText characters) and returns its length.
 size_t FormatFixed(long double value, int decimals, char *dest);
