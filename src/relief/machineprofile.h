@@ -22,7 +22,7 @@ struct MachineProfile {
 
     std::string units = "G21"; // G21 (mm) or G20 (inch); empty writes no units word
     // Templates, lines separated by "\n", with the placeholders {units}, {feed}, {plunge},
-    // {spindle}, {spindledir} (M3 or M4), {safe}, {program} and {date}.
+    // {spindle}, {spindledir} (M3 or M4), {safe}, {program}, {date} and {tool}.
     std::string header;
     std::string footer;
     // A tool change, with the placeholder {tool} (the tool number) and the others; empty: the
@@ -46,7 +46,10 @@ struct MachineProfile {
     bool retractFirst = true;  // G0 to the safe height before any X/Y move
     int maxDecimals = 4;       // the most decimals the control reads
     bool decimalPoint = false; // every number carries a point ("10." for 10)
-    int programNumber = 1000;  // the O number of {program}
+    // The surface relief may merge its moves into arcs in the rows' vertical planes (G18/G19
+    // with G2/G3 and I/K or J/K); written only with at least 3 decimals.
+    bool arcs = true;
+    int programNumber = 1000; // the O number of {program}
 };
 
 // The profiles every installation has, "Nur Bahnen" first.
@@ -68,9 +71,11 @@ UserMessage CheckReliefSafety(const ReliefParameters &p, const MachineProfile &p
 int ProgramDecimals(const ReliefParameters &p, const MachineProfile &profile);
 
 // A template with its placeholders filled in and its lines ended by the profile's line end;
-// date is written for {date}.
+// date is written for {date}, tool for {tool}. The lines that start the spindle (those with
+// {spindle} or {spindledir}) are left out without a spindle speed, or when spindle is false.
 std::string ExpandProfileTemplate(const std::string &text, const MachineProfile &profile,
-                                  const ReliefParameters &p, const std::string &date);
+                                  const ReliefParameters &p, const std::string &date, int tool = 0,
+                                  bool spindle = true);
 
 // A number as the profile writes it: decimals as the program has them, then trailing zeros
 // dropped (a feed of 1000 is "1000", or "1000." where every number carries a point).

@@ -1,7 +1,10 @@
 #include "relief/surfacepath.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <numbers>
 
 namespace morvilo {
 
@@ -9,15 +12,6 @@ namespace {
 
 // The junction deviation the time estimate plans with, as the program facts do.
 constexpr double kJunctionDeviation = 0.01;
-
-double upOf(const ReliefParameters &p) {
-    return p.sicher >= p.zstart ? 1.0 : -1.0;
-}
-
-void replaceAll(std::string &text, const std::string &from, const std::string &to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-}
 
 } // namespace
 
@@ -33,41 +27,150 @@ std::vector<double> RasterRows(double extent, double distance) {
     return rows;
 }
 
-void MergePath(const float *heights, int64_t from, int64_t count, double tolerance, PathRow &row) {
+namespace {
+
+// The least and the largest bulge (tan of a quarter of the included angle, > 0 bulging to the
+// left of the way from a to b) of the arcs from a to b that pass through the point p or
+// above it, for p between a and b along u: the arc through the three points. Beyond the
+// half circle on a's and b's line the value passes 1.
+double bulgeThrough(double au, double az, double bu, double bz, double pu, double pz) {
+    const double xa = au - pu, za = az - pz, xb = bu - pu, zb = bz - pz;
+    const double cross = xa * zb - za * xb;
+    const double lengths = std::sqrt((xa * xa + za * za) * (xb * xb + zb * zb));
+    const double dot = xa * xb + za * zb;
+    // cot(angle apb / 2) = sin / (1 - cos), stable where p lies near the chord
+    return cross / (lengths - dot);
+}
+
+// The moves of a row merged further: runs of straight moves that one arc (or one straight
+// move) from the first position to the last replaces, every position between staying within
+// the band. An arc replaces at least kArcLines moves (it takes about twice a move's text).
+constexpr int kArcLines = 3;
+// Arcs bulging less than this are straight for every purpose.
+constexpr double kFlattestBulge = 1e-5;
+
+struct Band {
+    const float *heights;
+    double below, above, step;
+};
+
+// The bulge of an arc from kept position i to kept position j (indices into row) within the
+// band, or NaN when none fits; 0 when a straight move fits.
+double fitArc(const Band &band, const PathRow &row, size_t i, size_t j) {
+    const double au = row.kept[i] * band.step, az = row.heights[i];
+    const double bu = row.kept[j] * band.step, bz = row.heights[j];
+    double low = -1, high = 1;
+    for (int32_t k = row.kept[i] + 1; k < row.kept[j] && low <= high; ++k) {
+        const double u = k * band.step, h = band.heights[k];
+        low = std::max(low, bulgeThrough(au, az, bu, bz, u, h - band.below));
+        high = std::min(high, bulgeThrough(au, az, bu, bz, u, h + band.above));
+    }
+    if (!(low <= high))
+        return NAN;
+    if (low <= 0 && high >= 0)
+        return 0;
+    // The arc stays a graph over u: its tangents, half the included angle either side of the
+    // chord's, stay off the vertical.
+    const double chord = std::fabs(std::atan2(bz - az, bu - au));
+    const double steepest = std::tan((std::numbers::pi / 2 - chord) / 2) * 0.99;
+    low = std::max(low, -steepest);
+    high = std::min(high, steepest);
+    if (!(low <= high))
+        return NAN;
+    const double bulge = (low + high) / 2;
+    return std::fabs(bulge) < kFlattestBulge ? NAN : bulge;
+}
+
+void mergeArcs(const Band &band, PathRow &row) {
+    const size_t count = row.kept.size();
+    size_t out = 1;
+    for (size_t i = 0; i + 1 < count;) {
+        size_t best = i + 1;
+        double bestBulge = 0;
+        for (size_t j = i + 2; j < count; ++j) {
+            const double bulge = fitArc(band, row, i, j);
+            if (std::isnan(bulge))
+                break;
+            if (bulge == 0 || j - i >= size_t(kArcLines)) {
+                best = j;
+                bestBulge = bulge;
+            }
+        }
+        row.kept[out] = row.kept[best];
+        row.heights[out] = row.heights[best];
+        row.bulges[out] = float(bestBulge);
+        ++out;
+        i = best;
+    }
+    row.kept.resize(out);
+    row.heights.resize(out);
+    row.bulges.resize(out);
+}
+
+} // namespace
+
+void MergePath(const float *heights, int64_t from, int64_t count, double tolerance, PathRow &row,
+               double arcStep) {
     row.kept.clear();
     row.heights.clear();
+    row.bulges.clear();
     if (count <= 0)
         return;
+    heights += from;
     const double below = tolerance / 2, above = tolerance;
-    auto keep = [&](int64_t k) {
+    auto keep = [&](int64_t k, double h) {
         row.kept.push_back(int32_t(from + k));
-        row.heights.push_back(heights[from + k]);
+        row.heights.push_back(float(h));
+        row.bulges.push_back(0);
     };
-    keep(0);
+    keep(0, heights[0]);
+    // A straight move from the anchor: the slopes (per position) it may take to pass every
+    // position since within the band. Its end is free within the band too: where the next
+    // position cannot be reached, the move ends on the position before, as near to its height
+    // as the band allows.
     int64_t anchor = 0;
-    double low = -INFINITY, high = INFINITY; // slopes from the anchor the positions between allow
+    double base = heights[0];
+    double low = -INFINITY, high = INFINITY;
+    // The end nearest to the position's own height.
+    auto nearest = [&](int64_t k) {
+        const double dx = double(k - anchor);
+        return base + std::clamp((double(heights[k]) - base) / dx, low, high) * dx;
+    };
     for (int64_t k = 1; k < count; ++k) {
         double dx = double(k - anchor);
-        const double slope = (double(heights[from + k]) - heights[from + anchor]) / dx;
-        if (slope < low || slope > high) {
+        double newLow = std::max(low, (heights[k] - below - base) / dx);
+        double newHigh = std::min(high, (heights[k] + above - base) / dx);
+        if (newLow > newHigh) {
+            keep(k - 1, nearest(k - 1));
             anchor = k - 1;
-            keep(anchor);
-            low = -INFINITY;
-            high = INFINITY;
+            base = row.heights.back();
             dx = 1;
+            newLow = heights[k] - below - base;
+            newHigh = heights[k] + above - base;
         }
-        const double base = heights[from + anchor], h = heights[from + k];
-        low = std::max(low, (h - below - base) / dx);
-        high = std::min(high, (h + above - base) / dx);
+        low = newLow;
+        high = newHigh;
     }
     if (anchor != count - 1)
-        keep(count - 1);
+        keep(count - 1, nearest(count - 1));
+    if (arcStep > 0 && row.kept.size() > 2)
+        mergeArcs({heights - from, below, above, arcStep}, row);
+}
+
+bool ArcsAllowed(const ReliefParameters &p) {
+    return p.profile.arcs && ProgramDecimals(p, p.profile) >= 3;
 }
 
 MoveClock::MoveClock(const MachineProfile &profile)
     : rapid(profile.rapidRate / 60), feed(profile.feed / 60), plunge(profile.plungeFeed / 60),
       acceleration(profile.acceleration),
       planner(acceleration > 0 ? 3 * rapid * rapid / (2 * acceleration) : 0) {}
+
+double MoveClock::junction(const double (&unit)[3]) const {
+    return hasDirection
+               ? SpeedPlanner::JunctionSpeedSqr(direction, unit, acceleration, kJunctionDeviation)
+               : 0;
+}
 
 void MoveClock::Move(Motion kind, const double (&from)[3], const double (&to)[3]) {
     const double d[3] = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
@@ -79,15 +182,27 @@ void MoveClock::Move(Motion kind, const double (&from)[3], const double (&to)[3]
     const double cap = rapid / largest;
     const double speed =
         kind == Motion::Rapid ? cap : std::min(kind == Motion::Plunge ? plunge : feed, cap);
+    if (acceleration > 0)
+        planner.Add(length, speed, acceleration / largest, junction(unit));
+    else
+        seconds += length / speed;
+    std::copy(unit, unit + 3, direction);
+    hasDirection = true;
+}
+
+void MoveClock::Arc(double length, double radius, const double (&in)[3], const double (&out)[3]) {
+    if (!(length > 0) || !std::isfinite(length))
+        return;
+    const double speed = std::min(feed, rapid);
     if (acceleration > 0) {
-        planner.Add(length, speed, acceleration / largest,
-                    hasDirection ? SpeedPlanner::JunctionSpeedSqr(direction, unit, acceleration,
-                                                                  kJunctionDeviation)
-                                 : 0);
+        // Along the curve the centripetal acceleration bounds the speed, as the program facts
+        // have it.
+        const double curve = std::min(speed, std::sqrt(acceleration * radius));
+        planner.Add(length, curve > 0 ? curve : speed, acceleration, junction(in));
     } else {
         seconds += length / speed;
     }
-    std::copy(unit, unit + 3, direction);
+    std::copy(out, out + 3, direction);
     hasDirection = true;
 }
 
@@ -104,7 +219,7 @@ double MoveClock::Seconds() {
 }
 
 GcodeWriter::GcodeWriter(const ReliefParameters &p, OutputFile *out)
-    : p(p), out(out), up(upOf(p)), zstart(p.zstart), decimals(ProgramDecimals(p, p.profile)),
+    : p(p), out(out), up(SafeSide(p)), zstart(p.zstart), decimals(ProgramDecimals(p, p.profile)),
       lineEnd(p.profile.pathsOnly || p.profile.crlf ? "\r\n" : "\n"), clock(p.profile) {
     if (!p.profile.pathsOnly && p.profile.feed != p.profile.plungeFeed) {
         plungeFeed = " F" + ProfileNumber(p.profile.plungeFeed, p.profile, decimals);
@@ -117,6 +232,13 @@ std::string GcodeWriter::number(double value) const {
     return ProfileNumber(value, p.profile, decimals);
 }
 
+double GcodeWriter::written(int axis) const {
+    double value = position[axis];
+    const std::string &word = axisText[axis];
+    std::from_chars(word.data(), word.data() + word.size(), value);
+    return value;
+}
+
 void GcodeWriter::text(const std::string &line) {
     bytes += line.size();
     if (out)
@@ -127,13 +249,18 @@ bool GcodeWriter::Failed() const {
     return out && !out->Error().empty();
 }
 
-void GcodeWriter::Header() {
+std::string GcodeWriter::expand(const std::string &text, int tool, bool spindle) const {
+    return ExpandProfileTemplate(text, p.profile, p, p.date.empty() ? TodaysDate() : p.date, tool,
+                                 spindle);
+}
+
+void GcodeWriter::Header(bool spindle) {
     if (p.profile.pathsOnly) {
         MoveZ(Motion::Rapid, p.sicher);
         return;
     }
-    const std::string date = p.date.empty() ? TodaysDate() : p.date;
-    text(ExpandProfileTemplate(p.profile.header, p.profile, p, date));
+    text(expand(p.profile.header, 0, spindle));
+    spindleOn = spindle && p.profile.spindle > 0;
     MoveZ(Motion::Rapid, p.sicher);
     if (cutFeed.empty())
         text("F" + ProfileNumber(p.profile.feed, p.profile, decimals) + lineEnd);
@@ -142,15 +269,14 @@ void GcodeWriter::Header() {
 void GcodeWriter::Footer() {
     if (p.profile.pathsOnly)
         return;
-    const std::string date = p.date.empty() ? TodaysDate() : p.date;
-    text(ExpandProfileTemplate(p.profile.footer, p.profile, p, date));
+    text(expand(p.profile.footer, 0, true));
 }
 
 void GcodeWriter::ToolChange(int number) {
-    std::string change = p.profile.toolChange;
-    replaceAll(change, "{tool}", std::to_string(number));
-    const std::string date = p.date.empty() ? TodaysDate() : p.date;
-    text(ExpandProfileTemplate(change + "\n{spindledir} S{spindle}", p.profile, p, date));
+    if (spindleOn)
+        text("M5" + lineEnd);
+    text(expand(p.profile.toolChange + "\n{spindledir} S{spindle}", number, true));
+    spindleOn = p.profile.spindle > 0;
     clock.Stop(p.profile.toolChangeTime);
     // Where the change leaves the tool is not known: up to the safe height, and the feed set
     // again.
@@ -160,6 +286,13 @@ void GcodeWriter::ToolChange(int number) {
     MoveZ(Motion::Rapid, p.sicher);
     if (cutFeed.empty())
         text("F" + ProfileNumber(p.profile.feed, p.profile, decimals) + lineEnd);
+}
+
+void GcodeWriter::PlaneXY() {
+    if (plane && std::strcmp(plane, "G17") != 0) {
+        pending = "G17 ";
+        plane = "G17";
+    }
 }
 
 void GcodeWriter::Move(Motion kind, const ToolPoint &to) {
@@ -172,8 +305,26 @@ void GcodeWriter::MoveZ(Motion kind, double z) {
     move(kind, target, {false, false, true});
 }
 
+namespace {
+
+const char *const kAxisLetter[3] = {"X", "Y", "Z"};
+
+// The words of the axes given that change, after line.
+void axisWords(std::string &line, const bool (&given)[3], const bool (&known)[3],
+               const std::string (&words)[3], const std::string (&before)[3]) {
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!given[axis] || (known[axis] && words[axis] == before[axis]))
+            continue;
+        if (!line.empty() && line.back() != ' ')
+            line += ' ';
+        line += kAxisLetter[axis];
+        line += words[axis];
+    }
+}
+
+} // namespace
+
 void GcodeWriter::move(Motion kind, const double (&to)[3], const bool (&given)[3]) {
-    static const char *const axisLetter[3] = {"X", "Y", "Z"};
     std::string words[3];
     bool changes = false;
     for (int axis = 0; axis < 3; ++axis) {
@@ -183,22 +334,22 @@ void GcodeWriter::move(Motion kind, const double (&to)[3], const bool (&given)[3
         if (!known[axis] || words[axis] != axisText[axis])
             changes = true;
     }
-    if (!changes)
+    if (!changes) {
+        if (!pending.empty()) {
+            pending.pop_back();
+            text(pending + lineEnd);
+            pending.clear();
+        }
         return;
-    std::string line;
+    }
+    std::string line = std::move(pending);
+    pending.clear();
     const char *word = kind == Motion::Rapid ? "G0" : "G1";
     if (word != motionWord) {
-        line = word;
+        line += word;
         motionWord = word;
     }
-    for (int axis = 0; axis < 3; ++axis) {
-        if (!given[axis] || (known[axis] && words[axis] == axisText[axis]))
-            continue;
-        if (!line.empty())
-            line += ' ';
-        line += axisLetter[axis];
-        line += words[axis];
-    }
+    axisWords(line, given, known, words, axisText);
     if (kind != Motion::Rapid) {
         const std::string *feedText = kind == Motion::Plunge ? &plungeFeed : &cutFeed;
         if (!feedText->empty() && feedText != feedWord) {
@@ -208,7 +359,11 @@ void GcodeWriter::move(Motion kind, const double (&to)[3], const bool (&given)[3
     }
     line += lineEnd;
     text(line);
+    advance(kind, to, given, words);
+}
 
+void GcodeWriter::advance(Motion kind, const double (&to)[3], const bool (&given)[3],
+                          std::string (&words)[3]) {
     const bool timed = known[0] && known[1] && known[2];
     const double from[3] = {position[0], position[1], position[2]};
     for (int axis = 0; axis < 3; ++axis)
@@ -238,6 +393,89 @@ void GcodeWriter::move(Motion kind, const double (&to)[3], const bool (&given)[3
     }
 }
 
+void GcodeWriter::Arc(const ToolPoint &to, double bulge, bool alongY) {
+    const int along = alongY ? 1 : 0, across = 1 - along;
+    const double target[3] = {to.x, to.y, zstart + up * to.h};
+    std::string words[3] = {number(target[0]), number(target[1]), number(target[2])};
+    const bool given[3] = {true, true, true};
+    // The arc runs between the points as written (the control measures its radius from
+    // them), in the plane of u (along the row) and Z.
+    double end[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        end[axis] = target[axis];
+        std::from_chars(words[axis].data(), words[axis].data() + words[axis].size(), end[axis]);
+    }
+    const double startU = written(along), startZ = written(2);
+    const double du = end[along] - startU, dz = end[2] - startZ;
+    const double chord = std::hypot(du, dz);
+    // Z against the height: an arc bulging up bulges down where Z grows downwards.
+    const double b = bulge * up;
+    if (!(known[0] && known[1] && known[2]) || words[across] != axisText[across] || !(chord > 0) ||
+        !std::isfinite(b) || b == 0) {
+        Move(Motion::Cut, to);
+        return;
+    }
+    const double half = chord / 2, sagitta = b * half;
+    const double offset = (sagitta * sagitta - half * half) / (2 * sagitta);
+    // The centre on the chord's perpendicular through its middle, offset to its left.
+    const double centreU = startU + du / 2 - dz / chord * offset;
+    const double centreZ = startZ + dz / 2 + du / chord * offset;
+    const std::string centreWords[2] = {number(centreU - startU), number(centreZ - startZ)};
+    const double radius = std::hypot(half, offset);
+    if (!std::isfinite(radius) || (centreWords[0] == "0" && centreWords[1] == "0")) {
+        Move(Motion::Cut, to);
+        return;
+    }
+    // Bulging to the left of the way is clockwise seen with u to the right and Z up: G3 in the
+    // ZX plane (seen from +Y, X runs to the left), G2 in the YZ plane.
+    const bool clockwise = b > 0;
+    const char *word = (clockwise != alongY) ? "G3" : "G2";
+    const char *wantedPlane = alongY ? "G19" : "G18";
+    std::string line = std::move(pending);
+    pending.clear();
+    if (plane != wantedPlane) {
+        line += wantedPlane;
+        line += ' ';
+        plane = wantedPlane;
+    }
+    if (word != motionWord) {
+        line += word;
+        motionWord = word;
+    }
+    axisWords(line, given, known, words, axisText);
+    const char *centreLetter[2] = {alongY ? " J" : " I", " K"};
+    for (int k = 0; k < 2; ++k)
+        if (centreWords[k] != "0") {
+            line += centreLetter[k];
+            line += centreWords[k];
+        }
+    if (!cutFeed.empty() && feedWord != &cutFeed) {
+        line += cutFeed;
+        feedWord = &cutFeed;
+    }
+    line += lineEnd;
+    text(line);
+
+    // The figures: the arc's length and its tangents at both ends, half the included angle
+    // either side of the chord.
+    const double angle = 4 * std::atan(std::fabs(b));
+    const double turn = (clockwise ? 1 : -1) * angle / 2;
+    double in[3] = {0, 0, 0}, out[3] = {0, 0, 0};
+    const double cu = du / chord, cz = dz / chord;
+    in[along] = cu * std::cos(turn) - cz * std::sin(turn);
+    in[2] = cu * std::sin(turn) + cz * std::cos(turn);
+    out[along] = cu * std::cos(-turn) - cz * std::sin(-turn);
+    out[2] = cu * std::sin(-turn) + cz * std::cos(-turn);
+    const double length = radius * angle;
+    for (int axis = 0; axis < 3; ++axis) {
+        axisText[axis] = std::move(words[axis]);
+        position[axis] = target[axis];
+    }
+    clock.Arc(length, radius, in, out);
+    figures.cutLength += length;
+    ++figures.cuts;
+}
+
 ReliefEstimate GcodeWriter::Figures() {
     ReliefEstimate result = figures;
     result.bytes = bytes;
@@ -257,7 +495,7 @@ bool RowWritten(const GcodeWriter &w, ReliefProgress *progress) {
     return !w.Failed();
 }
 
-SurfaceFrame::SurfaceFrame(const ReliefParameters &p) : p(p), up(upOf(p)) {}
+SurfaceFrame::SurfaceFrame(const ReliefParameters &p) : p(p), up(SafeSide(p)) {}
 
 void SurfaceFrame::Travel(GcodeWriter &w, const ToolPoint &to, double over) const {
     double travel = std::max(over, double(to.h));
