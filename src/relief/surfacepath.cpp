@@ -49,21 +49,58 @@ constexpr int kArcLines = 3;
 // Arcs bulging less than this are straight for every purpose.
 constexpr double kFlattestBulge = 1e-5;
 
-struct Band {
-    const float *heights;
-    double below, above, step;
+// The positions a row's path is checked at: the given ones, each with the band around its
+// height, and, between two of them, the corner where the tool's height bends down (see
+// MergePath), which the path must pass over. Positions in units of the given ones.
+struct Samples {
+    std::vector<double> at;
+    std::vector<double> lowest, highest; // the band
+    double below = 0, above = 0, step = 1;
+    bool kinked = false; // the heights are straight between corners: take every corner
+
+    void Build(const float *h, int64_t count) {
+        at.clear();
+        lowest.clear();
+        highest.clear();
+        for (int64_t k = 0; k < count; ++k) {
+            at.push_back(double(k));
+            lowest.push_back(h[k] - below);
+            highest.push_back(h[k] + above);
+            if (k < 2 || k + 3 >= count)
+                continue;
+            // The lines through the two positions either side, where they meet between k and
+            // k + 1 above the chord; only at a sharp corner, where the lines go on straight
+            // beyond (a smooth curve's chords keep near it).
+            const double before = double(h[k]) - h[k - 1], after = double(h[k + 2]) - h[k + 1];
+            const double chord = double(h[k + 1]) - h[k];
+            if (!(after < chord && chord < before))
+                continue;
+            const double bend = before - after;
+            if (!kinked && (std::fabs(before - (double(h[k - 1]) - h[k - 2])) > bend / 2 ||
+                            std::fabs(double(h[k + 3]) - h[k + 2] - after) > bend / 2))
+                continue;
+            const double t = (chord - after) / (before - after);
+            if ((before - chord) * t > below / 4) {
+                at.push_back(double(k) + t);
+                lowest.push_back(h[k] + before * t - below);
+                highest.push_back(INFINITY);
+            }
+        }
+    }
+    // The height at sample k (at a corner: where the lines meet).
+    double Height(size_t k) const { return lowest[k] + below; }
 };
 
-// The bulge of an arc from kept position i to kept position j (indices into row) within the
-// band, or NaN when none fits; 0 when a straight move fits.
-double fitArc(const Band &band, const PathRow &row, size_t i, size_t j) {
-    const double au = row.kept[i] * band.step, az = row.heights[i];
-    const double bu = row.kept[j] * band.step, bz = row.heights[j];
+// The bulge of an arc from sample i to sample j within the band (path heights zi and zj
+// there), or NaN when none fits; 0 when a straight move fits.
+double fitArc(const Samples &s, size_t i, double zi, size_t j, double zj) {
+    const double au = s.at[i] * s.step, bu = s.at[j] * s.step;
     double low = -1, high = 1;
-    for (int32_t k = row.kept[i] + 1; k < row.kept[j] && low <= high; ++k) {
-        const double u = k * band.step, h = band.heights[k];
-        low = std::max(low, bulgeThrough(au, az, bu, bz, u, h - band.below));
-        high = std::min(high, bulgeThrough(au, az, bu, bz, u, h + band.above));
+    for (size_t k = i + 1; k < j && low <= high; ++k) {
+        const double u = s.at[k] * s.step;
+        low = std::max(low, bulgeThrough(au, zi, bu, zj, u, s.lowest[k]));
+        if (std::isfinite(s.highest[k]))
+            high = std::min(high, bulgeThrough(au, zi, bu, zj, u, s.highest[k]));
     }
     if (!(low <= high))
         return NAN;
@@ -71,7 +108,7 @@ double fitArc(const Band &band, const PathRow &row, size_t i, size_t j) {
         return 0;
     // The arc stays a graph over u: its tangents, half the included angle either side of the
     // chord's, stay off the vertical.
-    const double chord = std::fabs(std::atan2(bz - az, bu - au));
+    const double chord = std::fabs(std::atan2(zj - zi, bu - au));
     const double steepest = std::tan((std::numbers::pi / 2 - chord) / 2) * 0.99;
     low = std::max(low, -steepest);
     high = std::min(high, steepest);
@@ -81,14 +118,30 @@ double fitArc(const Band &band, const PathRow &row, size_t i, size_t j) {
     return std::fabs(bulge) < kFlattestBulge ? NAN : bulge;
 }
 
-void mergeArcs(const Band &band, PathRow &row) {
-    const size_t count = row.kept.size();
+// The value with the fewest decimals (down to 3) between low and high, the nearest to value
+// among them: a move's end written in fewer digits.
+double roundWithin(double value, double low, double high) {
+    for (const double quantum : {1.0, 0.1, 0.01, 0.001}) {
+        const double rounded = std::round(value / quantum) * quantum;
+        if (rounded >= low && rounded <= high)
+            return rounded;
+        // the other neighbour on the quantum's grid
+        const double other = rounded + (rounded < value ? quantum : -quantum);
+        if (other >= low && other <= high)
+            return other;
+    }
+    return value;
+}
+
+// The path's ends as sample indices (vertex), merged into arcs where they fit.
+void mergeArcs(const Samples &s, std::vector<size_t> &vertex, PathRow &row) {
+    const size_t count = vertex.size();
     size_t out = 1;
     for (size_t i = 0; i + 1 < count;) {
         size_t best = i + 1;
         double bestBulge = 0;
         for (size_t j = i + 2; j < count; ++j) {
-            const double bulge = fitArc(band, row, i, j);
+            const double bulge = fitArc(s, vertex[i], row.heights[i], vertex[j], row.heights[j]);
             if (std::isnan(bulge))
                 break;
             if (bulge == 0 || j - i >= size_t(kArcLines)) {
@@ -96,12 +149,14 @@ void mergeArcs(const Band &band, PathRow &row) {
                 bestBulge = bulge;
             }
         }
+        vertex[out] = vertex[best];
         row.kept[out] = row.kept[best];
         row.heights[out] = row.heights[best];
         row.bulges[out] = float(bestBulge);
         ++out;
         i = best;
     }
+    vertex.resize(out);
     row.kept.resize(out);
     row.heights.resize(out);
     row.bulges.resize(out);
@@ -110,51 +165,62 @@ void mergeArcs(const Band &band, PathRow &row) {
 } // namespace
 
 void MergePath(const float *heights, int64_t from, int64_t count, double tolerance, PathRow &row,
-               double arcStep) {
+               double arcStep, bool kinked) {
     row.kept.clear();
     row.heights.clear();
     row.bulges.clear();
     if (count <= 0)
         return;
-    heights += from;
-    const double below = tolerance / 2, above = tolerance;
-    auto keep = [&](int64_t k, double h) {
-        row.kept.push_back(int32_t(from + k));
+    thread_local Samples s;
+    thread_local std::vector<size_t> vertex;
+    s.below = tolerance / 2;
+    s.above = tolerance;
+    s.step = arcStep;
+    s.kinked = kinked;
+    s.Build(heights + from, count);
+    vertex.clear();
+    auto keep = [&](size_t k, double h) {
+        vertex.push_back(k);
+        row.kept.push_back(double(from) + s.at[k]);
         row.heights.push_back(float(h));
         row.bulges.push_back(0);
     };
-    keep(0, heights[0]);
-    // A straight move from the anchor: the slopes (per position) it may take to pass every
-    // position since within the band. Its end is free within the band too: where the next
-    // position cannot be reached, the move ends on the position before, as near to its height
-    // as the band allows.
-    int64_t anchor = 0;
-    double base = heights[0];
+    keep(0, roundWithin(heights[from], heights[from] - s.below / 4, heights[from] + s.above));
+    // A straight move from the anchor: the slopes it may take to pass every position since
+    // within the band. Its end is free within the band too: where the next position cannot be
+    // reached, the move ends on the position before, as near to its height as the band
+    // allows.
+    const size_t n = s.at.size();
+    size_t anchor = 0;
+    double base = row.heights[0];
     double low = -INFINITY, high = INFINITY;
-    // The end nearest to the position's own height.
-    auto nearest = [&](int64_t k) {
-        const double dx = double(k - anchor);
-        return base + std::clamp((double(heights[k]) - base) / dx, low, high) * dx;
+    auto nearest = [&](size_t k) {
+        const double dx = s.at[k] - s.at[anchor];
+        const double end = std::min(base + std::clamp((s.Height(k) - base) / dx, low, high) * dx,
+                                    s.Height(k) + s.above);
+        // rounded hardly lower: the band's lower edge is the depth the path may cut
+        return roundWithin(end, std::max(base + low * dx, end - s.below / 4),
+                           std::min(base + high * dx, s.Height(k) + s.above));
     };
-    for (int64_t k = 1; k < count; ++k) {
-        double dx = double(k - anchor);
-        double newLow = std::max(low, (heights[k] - below - base) / dx);
-        double newHigh = std::min(high, (heights[k] + above - base) / dx);
+    for (size_t k = 1; k < n; ++k) {
+        double dx = s.at[k] - s.at[anchor];
+        double newLow = std::max(low, (s.lowest[k] - base) / dx);
+        double newHigh = std::min(high, (s.highest[k] - base) / dx);
         if (newLow > newHigh) {
             keep(k - 1, nearest(k - 1));
             anchor = k - 1;
             base = row.heights.back();
-            dx = 1;
-            newLow = heights[k] - below - base;
-            newHigh = heights[k] + above - base;
+            dx = s.at[k] - s.at[anchor];
+            newLow = (s.lowest[k] - base) / dx;
+            newHigh = (s.highest[k] - base) / dx;
         }
         low = newLow;
         high = newHigh;
     }
-    if (anchor != count - 1)
-        keep(count - 1, nearest(count - 1));
+    if (anchor != n - 1)
+        keep(n - 1, nearest(n - 1));
     if (arcStep > 0 && row.kept.size() > 2)
-        mergeArcs({heights - from, below, above, arcStep}, row);
+        mergeArcs(s, vertex, row);
 }
 
 bool ArcsAllowed(const ReliefParameters &p) {

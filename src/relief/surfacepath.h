@@ -56,20 +56,25 @@ std::vector<double> RasterRows(double extent, double distance);
 
 // Tool positions along a row merged into moves: a move between two kept positions passes every
 // position between them at most the tolerance above and at most half the tolerance below its
-// height. The kept heights may lie anywhere within that band (a move ends where the next one
-// can go on furthest). With arcStep > 0 (the distance of the positions) runs of moves are
-// merged further into arcs in the row's vertical plane (u along the row, the height up),
-// checked against every position they pass in the same band.
+// height. The kept heights may lie anywhere within that band (a move ends as near to its
+// position's height as the band allows). Between two positions the tool's height may bend
+// down at a corner (a flat end mill's rim passing a ridge): where the lines through the
+// positions either side meet above the chord, that corner is a position too (and a move may
+// end there). With arcStep > 0 (the distance of the positions) runs of moves are merged further
+// into arcs in the row's vertical plane (u along the row, the height up), checked against
+// every position they pass in the same band.
 struct PathRow {
-    std::vector<int32_t> kept;  // indices of the positions, ascending
+    std::vector<double> kept;   // where the moves end, in positions (fractions at corners)
     std::vector<float> heights; // the heights of the moves' ends there
     // The move that ends at each kept position (the first has none): 0 straight, else an arc
     // with this bulge (tan of a quarter of its included angle, > 0 bulging up, the way
     // running along rising u).
     std::vector<float> bulges;
 };
+// kinked: the heights run straight between corners (a flat end mill's): every corner counts,
+// not only those with straight lines either side.
 void MergePath(const float *heights, int64_t from, int64_t count, double tolerance, PathRow &row,
-               double arcStep = 0);
+               double arcStep = 0, bool kinked = false);
 
 // Whether the surface relief writes arcs: the profile allows them and the program has the
 // decimals (3 or more) for the control to find their radius again.

@@ -142,7 +142,8 @@ public:
             ParallelRows(first, last, [&](int64_t k, unsigned t) {
                 float *heights = buffers[t].data();
                 cutter.Row(rows[size_t(k)], heights, caches[t]);
-                MergePath(heights, 0, n, o.tolerance, chunk[size_t(k - first)], arcStep);
+                MergePath(heights, 0, n, o.tolerance, chunk[size_t(k - first)], arcStep,
+                          o.tool.shape == ToolShape::Flat);
             });
             for (int64_t k = first; k < last; ++k) {
                 PathRow &row = chunk[size_t(k - first)];
