@@ -29,18 +29,34 @@ std::vector<double> RasterRows(double extent, double distance) {
 
 namespace {
 
-// The least and the largest bulge (tan of a quarter of the included angle, > 0 bulging to the
-// left of the way from a to b) of the arcs from a to b that pass through the point p or
-// above it, for p between a and b along u: the arc through the three points. Beyond the
-// half circle on a's and b's line the value passes 1.
-double bulgeThrough(double au, double az, double bu, double bz, double pu, double pz) {
-    const double xa = au - pu, za = az - pz, xb = bu - pu, zb = bz - pz;
-    const double cross = xa * zb - za * xb;
-    const double lengths = std::sqrt((xa * xa + za * za) * (xb * xb + zb * zb));
-    const double dot = xa * xb + za * zb;
-    // cot(angle apb / 2) = sin / (1 - cos), stable where p lies near the chord
-    return cross / (lengths - dot);
-}
+// The arcs from a to b (d = b - a), told apart by q = tan of half their included angle, > 0
+// bulging to the left of the way: at every u between a and b an arc's height grows with q.
+// The circles through a and b are (p - a)(p - b) = 2 t n (p - m), with the centre at the
+// chord's middle m plus t along its left normal n, and q = -c / t for the chord's half length
+// c; so the arc through p has q = -cross(d, p - a) / ((p - a)(p - b)), one division. Beyond the
+// half circle over a and b (where (p - a)(p - b) >= 0) no arc of less than a half turn passes.
+struct ArcBounds {
+    double au, az, bu, bz, du, dz;
+    double low = -INFINITY, high = INFINITY;
+
+    // The arcs that pass over p (lower: true) or under it.
+    void Add(double pu, double pz, bool lower) {
+        const double cross = du * (pz - az) - dz * (pu - au);
+        const double dot = (pu - au) * (pu - bu) + (pz - az) * (pz - bz);
+        const bool inside = dot < 0;
+        if (lower) {
+            if (cross > 0)
+                low = inside ? std::max(low, -cross / dot) : INFINITY;
+            else if (inside)
+                low = std::max(low, -cross / dot);
+        } else {
+            if (cross < 0)
+                high = inside ? std::min(high, -cross / dot) : -INFINITY;
+            else if (inside)
+                high = std::min(high, -cross / dot);
+        }
+    }
+};
 
 // The moves of a row merged further: runs of straight moves that one arc (or one straight
 // move) from the first position to the last replaces, every position between staying within
@@ -92,29 +108,32 @@ struct Samples {
 };
 
 // The bulge of an arc from sample i to sample j within the band (path heights zi and zj
-// there), or NaN when none fits; 0 when a straight move fits.
+// there), or NaN when none fits; 0 when a straight move fits. Worked out on q = tan of half
+// the included angle, which grows with the arc's height at every position between.
 double fitArc(const Samples &s, size_t i, double zi, size_t j, double zj) {
     const double au = s.at[i] * s.step, bu = s.at[j] * s.step;
-    double low = -1, high = 1;
-    for (size_t k = i + 1; k < j && low <= high; ++k) {
+    const double du = bu - au, dz = zj - zi;
+    ArcBounds bounds{au, zi, bu, zj, du, dz};
+    for (size_t k = i + 1; k < j && bounds.low <= bounds.high; ++k) {
         const double u = s.at[k] * s.step;
-        low = std::max(low, bulgeThrough(au, zi, bu, zj, u, s.lowest[k]));
+        bounds.Add(u, s.lowest[k], true);
         if (std::isfinite(s.highest[k]))
-            high = std::min(high, bulgeThrough(au, zi, bu, zj, u, s.highest[k]));
+            bounds.Add(u, s.highest[k], false);
     }
+    double low = bounds.low, high = bounds.high;
     if (!(low <= high))
         return NAN;
     if (low <= 0 && high >= 0)
         return 0;
     // The arc stays a graph over u: its tangents, half the included angle either side of the
     // chord's, stay off the vertical.
-    const double chord = std::fabs(std::atan2(zj - zi, bu - au));
-    const double steepest = std::tan((std::numbers::pi / 2 - chord) / 2) * 0.99;
+    const double steepest = 0.99 * std::fabs(du) / std::max(std::fabs(dz), 1e-300);
     low = std::max(low, -steepest);
     high = std::min(high, steepest);
     if (!(low <= high))
         return NAN;
-    const double bulge = (low + high) / 2;
+    const double q = (low + high) / 2;
+    const double bulge = q / (1 + std::sqrt(1 + q * q)); // tan of a quarter
     return std::fabs(bulge) < kFlattestBulge ? NAN : bulge;
 }
 
