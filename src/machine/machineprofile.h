@@ -30,7 +30,7 @@ struct MachineProfile {
 
     std::string units = "G21"; // G21 (mm) or G20 (inch); empty writes no units word
     // Templates, lines separated by "\n", with the placeholders {units}, {feed}, {plunge},
-    // {spindle}, {spindledir} (M3 or M4), {safe}, {program} and {date}.
+    // {spindle}, {spindledir} (M3 or M4), {safe}, {program}, {date} and {tool}.
     std::string header;
     std::string footer;
     // A tool change, with the placeholder {tool} (the tool number) and the others; empty: the
@@ -53,7 +53,10 @@ struct MachineProfile {
     bool retractFirst = true;  // G0 to the safe height before any X/Y move
     int maxDecimals = 4;       // the most decimals the control reads
     bool decimalPoint = false; // every number carries a point ("10." for 10)
-    int programNumber = 1000;  // the O number of {program}
+    // The surface relief may merge its moves into arcs in the rows' vertical planes (G18/G19
+    // with G2/G3 and I/K or J/K); written only with at least 3 decimals.
+    bool arcs = true;
+    int programNumber = 1000; // the O number of {program}
 };
 
 // The profiles every installation has, "Nur Bahnen" first.

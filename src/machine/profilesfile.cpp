@@ -41,6 +41,7 @@ const FlagKey kFlags[] = {
     {"MovePerLine", &MachineProfile::movePerLine},
     {"RetractFirst", &MachineProfile::retractFirst},
     {"DecimalPoint", &MachineProfile::decimalPoint},
+    {"Arcs", &MachineProfile::arcs},
 };
 struct TextKey {
     const char *key;

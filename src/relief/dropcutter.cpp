@@ -60,7 +60,9 @@ DropCutter::KernelRow DropCutter::kernelRow(double dv, bool taps) const {
     row.reach = taps ? int32_t(std::floor(half / step + 1e-9)) : -1;
     for (int32_t k = -row.reach; k <= row.reach; ++k)
         row.taps.push_back(float(ToolOffset(tool, std::hypot(k * step, dv))));
-    row.rimAt = std::min(half / step, double(pad - 1));
+    // The rim lies less than pad lattice columns out (reach + 1): its sample and the column
+    // beyond it stay on the padded lattice row.
+    row.rimAt = std::min(half / step, std::nextafter(double(pad), 0.0));
     // A rim on a lattice column that is a tap already needs no sample of its own.
     row.rim = !taps || row.rimAt - row.reach > 1e-9;
     return row;

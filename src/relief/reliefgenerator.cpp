@@ -554,7 +554,7 @@ private:
         const long double safe = p.sicher, start = p.zstart;
         if (safe == start)
             return safe;
-        const long double side = safe > start ? 1 : -1;
+        const long double side = SafeSide(p);
         const long double from = side * (z - start) > 0 ? z : start;
         const long double plane = written(from + side * (long double)p.levelOptions.clearance);
         const bool beyondStock = side * (plane - written(from)) > 0;
@@ -1207,6 +1207,10 @@ UserMessage CheckReliefParameters(const ReliefParameters &p) {
                               L::maxClearance);
     }
     return {};
+}
+
+double SafeSide(const ReliefParameters &p) {
+    return p.sicher >= p.zstart ? 1.0 : -1.0;
 }
 
 int64_t GridColumns(long double width, double distance) {

@@ -59,6 +59,10 @@ struct ReliefParameters {
     SurfaceOptions surface; // the strategy "Fläche" (relief/surfacerelief.h)
 };
 
+// The side of Z start the safe height lies on, +1 above (or at it) and -1 below: the tool
+// retracts towards it, and every cut lies on the other side.
+double SafeSide(const ReliefParameters &p);
+
 // Accepted ranges of the parameters; values outside them make a run refuse to start.
 struct ReliefLimits {
     static constexpr long double minWidth = 0.0001L, maxWidth = 100000;

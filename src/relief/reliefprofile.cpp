@@ -85,7 +85,8 @@ UserMessage CheckReliefSafety(const ReliefParameters &p, const MachineProfile &p
 }
 
 std::string ExpandProfileTemplate(const std::string &text, const MachineProfile &profile,
-                                  const ReliefParameters &p, const std::string &date) {
+                                  const ReliefParameters &p, const std::string &date, int tool,
+                                  bool spindle) {
     const int decimals = ProgramDecimals(p, profile);
     std::string safe = FormatFixed(p.sicher, decimals);
     if (profile.decimalPoint && decimals == 0)
@@ -101,6 +102,7 @@ std::string ExpandProfileTemplate(const std::string &text, const MachineProfile 
         {"{safe}", safe},
         {"{program}", program},
         {"{date}", date},
+        {"{tool}", std::to_string(tool)},
     };
     const char *const lineEnd = profile.crlf ? "\r\n" : "\n";
     std::string expanded;
@@ -110,7 +112,7 @@ std::string ExpandProfileTemplate(const std::string &text, const MachineProfile 
         std::string line = text.substr(begin, end - begin);
         begin = end + 1;
         // Without a spindle speed the spindle is not started.
-        if (line.find("{spindle") != std::string::npos && profile.spindle <= 0)
+        if (line.find("{spindle") != std::string::npos && (profile.spindle <= 0 || !spindle))
             continue;
         for (const auto &[place, value] : values)
             replaceAll(line, place, value);

@@ -19,9 +19,11 @@ UserMessage CheckReliefSafety(const ReliefParameters &p, const MachineProfile &p
 int ProgramDecimals(const ReliefParameters &p, const MachineProfile &profile);
 
 // A template with its placeholders filled in and its lines ended by the profile's line end;
-// date is written for {date}.
+// date is written for {date}, tool for {tool}. The lines that start the spindle (those with
+// {spindle} or {spindledir}) are left out without a spindle speed, or when spindle is false.
 std::string ExpandProfileTemplate(const std::string &text, const MachineProfile &profile,
-                                  const ReliefParameters &p, const std::string &date);
+                                  const ReliefParameters &p, const std::string &date, int tool = 0,
+                                  bool spindle = true);
 
 // Messages with values (%1 ...).
 extern const char *const kMessageUnsafeHeight; // safe Z, highest cut, profile

@@ -54,14 +54,31 @@ struct ToolPoint {
 // extent itself.
 std::vector<double> RasterRows(double extent, double distance);
 
-// Tool positions along a row kept as the ends of straight moves: a move between two kept
-// positions passes every position between them at most the tolerance above and at most half
-// the tolerance below.
+// Tool positions along a row merged into moves: a move between two kept positions passes every
+// position between them at most the tolerance above and at most half the tolerance below its
+// height. The kept heights may lie anywhere within that band (a move ends as near to its
+// position's height as the band allows). Between two positions the tool's height may bend
+// down at a corner (a flat end mill's rim passing a ridge): where the lines through the
+// positions either side meet above the chord, that corner is a position too (and a move may
+// end there). With arcStep > 0 (the distance of the positions) runs of moves are merged further
+// into arcs in the row's vertical plane (u along the row, the height up), checked against
+// every position they pass in the same band.
 struct PathRow {
-    std::vector<int32_t> kept;  // indices of the positions, ascending
-    std::vector<float> heights; // the heights there
+    std::vector<double> kept;   // where the moves end, in positions (fractions at corners)
+    std::vector<float> heights; // the heights of the moves' ends there
+    // The move that ends at each kept position (the first has none): 0 straight, else an arc
+    // with this bulge (tan of a quarter of its included angle, > 0 bulging up, the way
+    // running along rising u).
+    std::vector<float> bulges;
 };
-void MergePath(const float *heights, int64_t from, int64_t count, double tolerance, PathRow &row);
+// kinked: the heights run straight between corners (a flat end mill's): every corner counts,
+// not only those with straight lines either side.
+void MergePath(const float *heights, int64_t from, int64_t count, double tolerance, PathRow &row,
+               double arcStep = 0, bool kinked = false);
+
+// Whether the surface relief writes arcs: the profile allows them and the program has the
+// decimals (3 or more) for the control to find their radius again.
+bool ArcsAllowed(const ReliefParameters &p);
 
 // The time of the moves as the profile's machine makes them: at their rates, with an
 // acceleration on trapezoidal speed profiles planned through the junctions.
@@ -69,11 +86,15 @@ class MoveClock {
 public:
     explicit MoveClock(const MachineProfile &profile);
     void Move(Motion kind, const double (&from)[3], const double (&to)[3]);
+    // An arc at the feed: its length and radius, the unit directions it starts and ends in.
+    void Arc(double length, double radius, const double (&in)[3], const double (&out)[3]);
     // The machine stops (a tool change) for seconds.
     void Stop(double seconds);
     double Seconds();
 
 private:
+    double junction(const double (&unit)[3]) const;
+
     double rapid, feed, plunge, acceleration;
     SpeedPlanner planner;
     double direction[3] = {0, 0, 0};
@@ -87,10 +108,12 @@ public:
     GcodeWriter(const ReliefParameters &p, OutputFile *out);
 
     // The profile's header and the retract to the safe height, the feed when cuts and plunges
-    // share it; the profile's footer.
-    void Header();
+    // share it; without spindle the header's lines that start the spindle are left out (a
+    // tool change follows). The profile's footer.
+    void Header(bool spindle = true);
     void Footer();
-    // The profile's tool change for tool number, and the spindle started again.
+    // The profile's tool change for tool number: the spindle stopped before where it runs,
+    // and started after.
     void ToolChange(int number);
 
     // A move to the point; words that do not change are left out, a move that changes no axis
@@ -98,6 +121,13 @@ public:
     void Move(Motion kind, const ToolPoint &to);
     // A move of Z alone, to z of the program.
     void MoveZ(Motion kind, double z);
+    // An arc at the feed to the point in the vertical plane through the row the tool stands
+    // on (along X: G18, along Y: G19); bulge: tan of a quarter of the included angle, > 0
+    // bulging to the left of the way (seen with the row's axis rising to the right and the
+    // height up). The plane word is written where it changes.
+    void Arc(const ToolPoint &to, double bulge, bool alongY);
+    // The next line sets the plane back to XY where an arc changed it.
+    void PlaneXY();
 
     bool HasXY() const { return known[0] && known[1]; }
     // The tip's height above Z start, towards the safe height.
@@ -111,6 +141,12 @@ private:
     void move(Motion kind, const double (&to)[3], const bool (&given)[3]);
     void text(const std::string &line);
     std::string number(double value) const;
+    // The value of an axis as written.
+    double written(int axis) const;
+    // A template of the profile filled in.
+    std::string expand(const std::string &text, int tool, bool spindle) const;
+    void advance(Motion kind, const double (&to)[3], const bool (&given)[3],
+                 std::string (&words)[3]);
 
     const ReliefParameters &p;
     OutputFile *out;
@@ -120,6 +156,9 @@ private:
     std::string plungeFeed, cutFeed; // " F..." where they differ
     const char *motionWord = nullptr;
     const std::string *feedWord = nullptr;
+    const char *plane = nullptr; // the plane an arc set; nullptr: as the header left it (XY)
+    std::string pending;         // words the next line starts with
+    bool spindleOn = false;
     std::string axisText[3];
     double position[3] = {0, 0, 0};
     bool known[3] = {false, false, false};

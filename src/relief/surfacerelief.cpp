@@ -120,10 +120,11 @@ namespace {
 class FinishPass {
 public:
     FinishPass(const SurfaceFrame &frame, const HeightGrid &grid, bool alongY,
-               const SurfaceOptions &o, double distance)
+               const SurfaceOptions &o, double distance, bool arcs)
         : frame(frame), alongY(alongY), o(o),
           cutter(grid, o.tool, DropCutter::SubdivisionsFor(grid.pitch, o.tool)),
-          rows(RasterRows(double(grid.rows - 1) * grid.pitch, distance)) {}
+          rows(RasterRows(double(grid.rows - 1) * grid.pitch, distance)),
+          arcStep(arcs ? cutter.Step() : 0) {}
 
     int64_t Rows() const { return int64_t(rows.size()); }
     int64_t Samples() const { return cutter.RowSamples(); }
@@ -141,7 +142,8 @@ public:
             ParallelRows(first, last, [&](int64_t k, unsigned t) {
                 float *heights = buffers[t].data();
                 cutter.Row(rows[size_t(k)], heights, caches[t]);
-                MergePath(heights, 0, n, o.tolerance, chunk[size_t(k - first)]);
+                MergePath(heights, 0, n, o.tolerance, chunk[size_t(k - first)], arcStep,
+                          o.tool.shape == ToolShape::Flat);
             });
             for (int64_t k = first; k < last; ++k) {
                 PathRow &row = chunk[size_t(k - first)];
@@ -175,7 +177,13 @@ public:
                 const int64_t count = int64_t(row.kept.size());
                 for (int64_t j = 1; j < count; ++j) {
                     const size_t m = size_t(backwards ? count - 1 - j : j);
-                    w.Move(Motion::Cut, at(row.kept[m] * step, v, row.heights[m]));
+                    // Backwards the move into m is the one that ends at m + 1, turned round.
+                    const double bulge = backwards ? -row.bulges[m + 1] : row.bulges[m];
+                    const ToolPoint to = at(row.kept[m] * step, v, row.heights[m]);
+                    if (bulge != 0)
+                        w.Arc(to, bulge, alongY);
+                    else
+                        w.Move(Motion::Cut, to);
                 }
                 if (!RowWritten(w, progress))
                     return false;
@@ -195,6 +203,7 @@ private:
     const SurfaceOptions &o;
     DropCutter cutter;
     std::vector<double> rows;
+    double arcStep; // 0: no arcs
 };
 
 // The grid of heights of a target surface, growing towards the safe height.
@@ -230,11 +239,13 @@ SurfaceRun WriteSurfaceRelief(const ReliefParameters &p, const dib &picture, Out
     const HeightGrid grid = heightGrid(target, frame.Up());
     std::optional<HeightGrid> transposed;
     std::vector<std::unique_ptr<FinishPass>> passes;
+    const bool arcs = ArcsAllowed(p);
     if (o.direction != RasterDirection::Y)
-        passes.push_back(std::make_unique<FinishPass>(frame, grid, false, o, p.abstandfr));
+        passes.push_back(std::make_unique<FinishPass>(frame, grid, false, o, p.abstandfr, arcs));
     if (o.direction != RasterDirection::X) {
         transposed = grid.Transposed();
-        passes.push_back(std::make_unique<FinishPass>(frame, *transposed, true, o, p.abstandfr));
+        passes.push_back(
+            std::make_unique<FinishPass>(frame, *transposed, true, o, p.abstandfr, arcs));
     }
     std::optional<Roughing> roughing;
     if (o.rough)
@@ -244,7 +255,8 @@ SurfaceRun WriteSurfaceRelief(const ReliefParameters &p, const dib &picture, Out
 
     const bool combined = roughing && o.roughOutput.empty();
     GcodeWriter w(p, finish);
-    w.Header();
+    // With a tool change first the spindle starts after it.
+    w.Header(!combined);
     if (roughing) {
         GcodeWriter separate(p, rough);
         GcodeWriter &rw = combined ? w : separate;
@@ -263,6 +275,7 @@ SurfaceRun WriteSurfaceRelief(const ReliefParameters &p, const dib &picture, Out
     }
     for (size_t k = 0; k < passes.size() && !run.cancelled; ++k)
         run.cancelled = !passes[k]->Write(w, progress);
+    w.PlaneXY();
     w.MoveZ(Motion::Rapid, p.sicher);
     w.Footer();
     run.finish = w.Figures();

@@ -310,6 +310,11 @@ TEST(ProfileTemplates, PlaceholdersSpindleAndUnits) {
     EXPECT_EQ(ExpandProfileTemplate(text, profile, p, "2026-01-02"),
               "%\r\nO0042 (2026-01-02)\r\nG21 G90\r\nM3 S10000\r\nG0 Z7. F1000. F300.\r\n"
               "{unknown}\r\n");
+    // A tool change's number; the spindle's lines left out on request.
+    EXPECT_EQ(ExpandProfileTemplate("T{tool} M6\n{spindledir} S{spindle}", profile, p, "", 12),
+              "T12 M6\r\nM3 S10000\r\n");
+    EXPECT_EQ(ExpandProfileTemplate("G90\n{spindledir} S{spindle}\nM8", profile, p, "", 0, false),
+              "G90\r\nM8\r\n");
     profile.spindle = 0; // no spindle start
     profile.units.clear();
     profile.crlf = false;
@@ -334,6 +339,7 @@ TEST_F(ProfileTest, UserProfilesSurviveARestartAndADamagedFile) {
     own.acceleration = 0;
     own.crlf = false;
     own.programNumber = 77;
+    own.arcs = false;
     profiles.push_back(own);
     UserMessage error;
     ASSERT_TRUE(SaveMachineProfiles(path, profiles, error)) << error.Filled();
@@ -348,6 +354,7 @@ TEST_F(ProfileTest, UserProfilesSurviveARestartAndADamagedFile) {
     EXPECT_EQ(read.feed, 1234.5);
     EXPECT_EQ(read.programNumber, 77);
     EXPECT_FALSE(read.crlf);
+    EXPECT_FALSE(read.arcs);
     EXPECT_TRUE(read.decimalPoint);
     EXPECT_FALSE(read.builtIn);
     EXPECT_EQ(FindProfile(load.profiles, "werkstatt fräse 2"), &read);

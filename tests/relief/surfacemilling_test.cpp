@@ -133,15 +133,24 @@ std::vector<std::string> reliefArguments(const std::string &picture, const std::
             "5",       "--profile", "linuxcnc",   "--decimals", "4"};
 }
 
+// With arcs (G18 along X, G19 along Y): their direction and centres as the interpreter reads
+// them keep the part on the target.
 TEST(SurfaceMilling, FinishedPartStaysOnTheTarget) {
     test::ScratchFolder folder;
     const std::string picture = (folder / "picture.bmp").string();
     test::WriteBmp24(picture, testPicture());
     const HeightGrid grid = targetGrid();
-    for (const std::string tool : {"ball:1", "flat:1", "vbit:1:90"}) {
-        SCOPED_TRACE(tool);
+    const struct {
+        std::string tool, direction;
+    } cases[] = {{"ball:1", "x"}, {"flat:1", "x"}, {"vbit:1:90", "x"}, {"ball:1", "y"}};
+    for (const auto &[tool, direction] : cases) {
+        SCOPED_TRACE(tool + " " + direction);
         const std::string program = (folder / "finish.nc").string();
-        run(reliefArguments(picture, program, tool));
+        std::vector<std::string> arguments = reliefArguments(picture, program, tool);
+        arguments.insert(arguments.end(), {"--direction", direction});
+        run(arguments);
+        const std::string text = test::ReadFile(program);
+        EXPECT_NE(text.find(direction == "x" ? "G18 G" : "G19 G"), std::string::npos);
         const Scores s = score(folder, program, tool, grid, 0, 0.01);
         EXPECT_EQ(s.gouges, 0);
         if (tool == "ball:1") {

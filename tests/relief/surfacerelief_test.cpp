@@ -88,6 +88,13 @@ const MillingTool kTools[] = {
     {ToolShape::Ball, 1.0, 90},
     {ToolShape::VBit, 1.0, 90},
 };
+// Tools whose radius is no whole number of lattice steps (9.4 on the grids below): the rim
+// lies between lattice columns.
+const MillingTool kOddTools[] = {
+    {ToolShape::Flat, 0.94, 90},
+    {ToolShape::Ball, 0.94, 90},
+    {ToolShape::VBit, 0.94, 60},
+};
 
 // Against the densely sampled disc and rim: never above the real contact (the tool is placed
 // on points of the surface), on walls never lower than the contact with the lowest surface
@@ -97,13 +104,17 @@ TEST(DropCutter, MatchesBruteForceForEveryShape) {
     std::mt19937 random(7);
     for (const bool walls : {true, false}) {
         const HeightGrid grid = randomGrid(random, 7, 6, walls);
-        for (const MillingTool &tool : kTools) {
+        std::vector<MillingTool> tools(std::begin(kTools), std::end(kTools));
+        tools.insert(tools.end(), std::begin(kOddTools), std::end(kOddTools));
+        for (const MillingTool &tool : tools) {
+            // The odd tools at fewer positions: the brute force is slow.
+            const int64_t stride = tool.diameter == 1.0 ? 2 : 5;
             SCOPED_TRACE(ToolText(tool) + (walls ? " walls" : " smooth"));
             const DropCutter cutter(grid, tool, DropCutter::SubdivisionsFor(grid.pitch, tool));
             std::vector<float> row(size_t(cutter.RowSamples()));
             for (const double v : {-0.3, 0.0, 0.41, 0.7, 1.25, 1.33}) {
                 cutter.Row(v, row.data());
-                for (int64_t k = 0; k < cutter.RowSamples(); k += 2) {
+                for (int64_t k = 0; k < cutter.RowSamples(); k += stride) {
                     const double u = double(k) * cutter.Step();
                     const double mine = row[size_t(k)];
                     EXPECT_NEAR(mine, cutter.At(u, v), 1e-5);
@@ -139,23 +150,61 @@ TEST(DropCutter, ReachesOverAPeak) {
     }
 }
 
+// The height of the merged path's piece j (from kept j - 1 to kept j) at position k, positions
+// step apart.
+double pieceHeight(const PathRow &row, size_t j, double k, double step) {
+    const double au = row.kept[j - 1] * step, az = row.heights[j - 1];
+    const double bu = row.kept[j] * step, bz = row.heights[j];
+    const double u = k * step, bulge = row.bulges[j];
+    if (bulge == 0)
+        return az + (bz - az) * (u - au) / (bu - au);
+    // The centre on the chord's perpendicular through its middle, to the right of a bulge to
+    // the left.
+    const double chord = std::hypot(bu - au, bz - az), half = chord / 2, sagitta = bulge * half;
+    const double offset = (sagitta * sagitta - half * half) / (2 * sagitta);
+    const double cu = (au + bu) / 2 - (bz - az) / chord * offset;
+    const double cz = (az + bz) / 2 + (bu - au) / chord * offset;
+    const double radius = std::hypot(au - cu, az - cz);
+    const double rise = std::sqrt(std::max(0.0, radius * radius - (u - cu) * (u - cu)));
+    return bulge > 0 ? cz + rise : cz - rise;
+}
+
+// Straight moves alone and with arcs: every position lies within the band around the path
+// (up to the tolerance below it, half of it above), the ends are kept, and arcs merge a
+// curve's moves further.
 TEST(MergePath, KeepsEveryPositionWithinTheTolerance) {
     std::vector<float> heights;
     for (int k = 0; k < 400; ++k)
         heights.push_back(float(std::sin(k * 0.05) + (k > 200 && k < 210 ? -0.5 : 0)));
-    const double tolerance = 0.01;
-    PathRow row;
-    MergePath(heights.data(), 0, int64_t(heights.size()), tolerance, row);
-    ASSERT_EQ(row.kept.front(), 0);
-    ASSERT_EQ(row.kept.back(), 399);
-    EXPECT_LT(row.kept.size(), heights.size() / 3);
-    for (size_t j = 1; j < row.kept.size(); ++j) {
-        const int a = row.kept[j - 1], b = row.kept[j];
-        for (int k = a; k <= b; ++k) {
-            const double line = heights[size_t(a)] +
-                                (heights[size_t(b)] - heights[size_t(a)]) * (k - a) / double(b - a);
-            EXPECT_GE(line, heights[size_t(k)] - tolerance / 2 - 1e-6) << k;
-            EXPECT_LE(line, heights[size_t(k)] + tolerance + 1e-6) << k;
+    const double tolerance = 0.01, step = 0.05;
+    size_t lines = 0;
+    for (const double arcStep : {0.0, step}) {
+        SCOPED_TRACE(arcStep);
+        PathRow row;
+        MergePath(heights.data(), 0, int64_t(heights.size()), tolerance, row, arcStep);
+        ASSERT_EQ(row.kept.front(), 0);
+        ASSERT_EQ(row.kept.back(), 399);
+        ASSERT_EQ(row.heights.size(), row.kept.size());
+        ASSERT_EQ(row.bulges.size(), row.kept.size());
+        EXPECT_LT(row.kept.size(), heights.size() / 6);
+        EXPECT_EQ(row.heights.front(), heights.front());
+        int arcs = 0;
+        for (size_t j = 1; j < row.kept.size(); ++j) {
+            arcs += row.bulges[j] != 0;
+            if (arcStep == 0) {
+                ASSERT_EQ(row.bulges[j], 0);
+            }
+            for (int k = row.kept[j - 1]; k <= row.kept[j]; ++k) {
+                const double path = pieceHeight(row, j, k, step);
+                EXPECT_GE(path, heights[size_t(k)] - tolerance / 2 - 1e-6) << k;
+                EXPECT_LE(path, heights[size_t(k)] + tolerance + 1e-6) << k;
+            }
+        }
+        if (arcStep == 0) {
+            lines = row.kept.size();
+        } else {
+            EXPECT_GT(arcs, 3);
+            EXPECT_LT(row.kept.size(), lines * 3 / 4);
         }
     }
 }
@@ -227,6 +276,18 @@ dib tinyPicture() {
     return MakePicture24(rows);
 }
 
+// 30 x 20 pixels of a smooth wave.
+dib wavePicture() {
+    std::vector<std::vector<Rgb>> rows;
+    for (int r = 0; r < 20; ++r) {
+        std::vector<Rgb> row;
+        for (int c = 0; c < 30; ++c)
+            row.push_back(Grey(uint8_t(127 + 120 * std::sin(c * 0.3) * std::cos(r * 0.2))));
+        rows.push_back(row);
+    }
+    return MakePicture24(rows);
+}
+
 std::string program(const ReliefParameters &p, const dib &picture) {
     test::ScratchFolder folder;
     const std::string path = (folder / "picture.bmp").string();
@@ -256,9 +317,66 @@ TEST(SurfaceProgram, MatchesGoldenFiles) {
         }
 }
 
+// Arcs in both planes after roughing in the same program (the wave picture, LinuxCNC), against
+// its golden file: the spindle starts after each tool change only and stops before the second.
+TEST(SurfaceProgram, MatchesGoldenFileWithArcsAndToolChanges) {
+    ReliefParameters p = surfaceParameters("linuxcnc");
+    p.width = 6;
+    p.abstandfr = 0.5;
+    p.surface.direction = RasterDirection::Both;
+    p.surface.rough = true;
+    p.surface.roughTool = {ToolShape::Flat, 2, 90};
+    p.surface.stepdown = 0.5;
+    const std::string text = program(p, wavePicture());
+    const fs::path golden = kTestData + "/golden/surface-linuxcnc-arcs-rough.nc";
+    if (std::getenv("MORVILO_UPDATE_GOLDEN"))
+        WriteFile(golden, text);
+    EXPECT_EQ(text, ReadFile(golden)) << golden;
+}
+
+// The spindle of a program starts once, or after each tool change, and stops before a change
+// and at the end; without a spindle speed it is never started.
+TEST(SurfaceProgram, SpindleStartsAfterEachToolChangeOnly) {
+    const struct {
+        bool rough;
+        double spindle;
+        std::vector<std::string> words; // the spindle's and the tool changes' lines, in order
+    } cases[] = {
+        {false, 10000, {"M3 S10000", "M5"}},
+        {true, 10000, {"T1 M6", "M3 S10000", "M5", "T2 M6", "M3 S10000", "M5"}},
+        {true, 0, {"T1 M6", "T2 M6", "M5"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.rough) + " " + std::to_string(c.spindle));
+        ReliefParameters p = surfaceParameters("linuxcnc");
+        p.profile.spindle = c.spindle;
+        p.surface.rough = c.rough;
+        p.surface.roughTool = {ToolShape::Flat, 2, 90};
+        std::istringstream lines(program(p, tinyPicture()));
+        std::vector<std::string> words;
+        for (std::string line; std::getline(lines, line);)
+            if (line.find('M') != std::string::npos && line != "M2")
+                words.push_back(line);
+        EXPECT_EQ(words, c.words);
+    }
+}
+
+// A move of a program: to x, y, z; an arc (in the ZX plane here) with its centre.
 struct Move {
     bool rapid;
     double x, y, z;
+    bool arc = false;
+    double centreX = NAN, centreZ = NAN;
+
+    // The height of the way from the move before (at from) to here, at x.
+    double ZAt(const Move &from, double x) const {
+        if (!arc)
+            return from.z + (z - from.z) * (x - from.x) / (this->x - from.x);
+        const double radius = std::hypot(from.x - centreX, from.z - centreZ);
+        const double rise =
+            std::sqrt(std::max(0.0, radius * radius - (x - centreX) * (x - centreX)));
+        return from.z >= centreZ ? centreZ + rise : centreZ - rise;
+    }
 };
 
 // The moves of a program in the plain profile's form (modal G0/G1, axes left out).
@@ -271,11 +389,22 @@ std::vector<Move> movesOf(const std::string &text) {
         std::istringstream words(line);
         std::string word;
         bool any = false;
+        const Move from = at;
+        double i = 0, k = 0;
         while (words >> word) {
             const double value = std::atof(word.c_str() + 1);
             switch (word[0]) {
             case 'G':
-                at.rapid = value == 0;
+                if (value <= 3) {
+                    at.rapid = value == 0;
+                    at.arc = value >= 2;
+                }
+                break;
+            case 'I':
+                i = value;
+                break;
+            case 'K':
+                k = value;
                 break;
             case 'X':
                 at.x = value, any = true;
@@ -288,6 +417,8 @@ std::vector<Move> movesOf(const std::string &text) {
                 break;
             }
         }
+        at.centreX = from.x + i;
+        at.centreZ = from.z + k;
         if (any)
             moves.push_back(at);
     }
@@ -352,14 +483,7 @@ TEST(SurfaceProgram, RasterRules) {
 // Every cut of the program lies on the tool's ideal path within the tolerance: above it by at
 // most the tolerance, below by at most half of it, checked at the drop cutter's positions.
 TEST(SurfaceProgram, CutsFollowTheToolWithinTheTolerance) {
-    std::vector<std::vector<Rgb>> rows;
-    for (int r = 0; r < 20; ++r) {
-        std::vector<Rgb> row;
-        for (int c = 0; c < 30; ++c)
-            row.push_back(Grey(uint8_t(127 + 120 * std::sin(c * 0.3) * std::cos(r * 0.2))));
-        rows.push_back(row);
-    }
-    const dib picture = MakePicture24(rows);
+    const dib picture = wavePicture();
     ReliefParameters p = surfaceParameters("linuxcnc");
     p.width = 6;
     p.abstandfr = 0.2;
@@ -374,7 +498,7 @@ TEST(SurfaceProgram, CutsFollowTheToolWithinTheTolerance) {
         grid.heights.push_back(d); // Z grows upwards here
     const DropCutter cutter(grid, p.surface.tool,
                             DropCutter::SubdivisionsFor(grid.pitch, p.surface.tool));
-    int checked = 0;
+    int checked = 0, arcs = 0;
     for (size_t k = 1; k < moves.size(); ++k) {
         const Move &a = moves[k - 1], &b = moves[k];
         if (b.rapid || a.y != b.y || a.x == b.x)
@@ -382,14 +506,60 @@ TEST(SurfaceProgram, CutsFollowTheToolWithinTheTolerance) {
         const double low = std::min(a.x, b.x), high = std::max(a.x, b.x);
         for (int64_t s = int64_t(std::ceil(low / cutter.Step() - 1e-6));
              double(s) * cutter.Step() <= high + 1e-6; ++s) {
-            const double x = double(s) * cutter.Step(), t = (x - a.x) / (b.x - a.x);
-            const double z = a.z + (b.z - a.z) * t, ideal = cutter.At(x, a.y);
+            const double x = double(s) * cutter.Step();
+            const double z = b.ZAt(a, x), ideal = cutter.At(x, a.y);
             EXPECT_GE(z, ideal - p.surface.tolerance / 2 - 2e-6) << x << " " << a.y;
             EXPECT_LE(z, ideal + p.surface.tolerance + 2e-6) << x << " " << a.y;
             ++checked;
+            arcs += b.arc;
         }
     }
     EXPECT_GT(checked, 500);
+    EXPECT_GT(arcs, 50); // positions checked on arcs
+}
+
+// Arcs in the rows' planes only where the profile allows them and the decimals let the control
+// find their radius again; the rows along Y arc in the YZ plane; the plane is XY again at the
+// end.
+TEST(SurfaceProgram, ArcsOnlyWhereTheProfileAllows) {
+    const dib picture = wavePicture();
+    const struct {
+        std::string profile;
+        bool allowed;
+        int decimals;
+        RasterDirection direction;
+        const char *plane;
+        bool arcs;
+    } cases[] = {
+        {"linuxcnc", true, 4, RasterDirection::X, "G18", true},
+        {"linuxcnc", true, 4, RasterDirection::Y, "G19", true},
+        {"linuxcnc", false, 4, RasterDirection::X, "", false},
+        {"linuxcnc", true, 2, RasterDirection::X, "", false},
+        {"grbl", true, 4, RasterDirection::X, "G18", true},
+        {"fanuc", true, 4, RasterDirection::Both, "G19", true},
+        {"plain", true, 4, RasterDirection::X, "G18", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.profile + " " + std::to_string(c.decimals) + (c.allowed ? "" : " no arcs"));
+        ReliefParameters p = surfaceParameters(c.profile);
+        p.width = 6;
+        p.abstandfr = 0.2;
+        p.nach = c.decimals;
+        p.profile.arcs = c.allowed;
+        p.surface.direction = c.direction;
+        const std::string text = program(p, picture);
+        const bool arcs =
+            text.find("G2 ") != std::string::npos || text.find("G3 ") != std::string::npos;
+        EXPECT_EQ(arcs, c.arcs);
+        if (!c.arcs) {
+            EXPECT_EQ(text.find(" I"), std::string::npos);
+            continue;
+        }
+        EXPECT_NE(text.find(std::string(c.plane) + " G"), std::string::npos);
+        // Back in the XY plane on the final retract.
+        const std::string lineEnd = p.profile.crlf || p.profile.pathsOnly ? "\r\n" : "\n";
+        EXPECT_NE(text.find(lineEnd + "G17 G0 Z"), std::string::npos);
+    }
 }
 
 // The default strategy is "Stufen"; the surface options do not touch its program.
