@@ -1,16 +1,23 @@
 #include "app/reliefpanel.h"
 
 #include "app/panelvalues.h"
+#include "app/werkzeugform.h"
 #include "translation/translateunit.h"
 #include "vantrel/numbertext.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
+#include <QStackedWidget>
+#include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace morvilo {
@@ -25,6 +32,68 @@ void addField(QGridLayout *grid, int row, int column, const char *caption, QWidg
     label->setBuddy(edit);
     grid->addWidget(label, row, column * 2, Qt::AlignRight);
     grid->addWidget(edit, row, column * 2 + 1);
+}
+
+QString translated(const char *german) {
+    return TranslateString(QString::fromUtf8(german));
+}
+
+QToolButton *dialogButton(const char *name) {
+    auto *button = new QToolButton;
+    button->setObjectName(name);
+    button->setText("...");
+    return button;
+}
+
+// An edit with its dialog button at the right.
+QWidget *withButton(QWidget *edit, QToolButton *button) {
+    auto *box = new QWidget;
+    auto *row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    row->addWidget(edit, 1);
+    row->addWidget(button);
+    return box;
+}
+
+QComboBox *choice(const char *name, std::initializer_list<const char *> items) {
+    auto *combo = new QComboBox;
+    combo->setObjectName(name);
+    for (const char *item : items)
+        combo->addItem(QString::fromUtf8(item));
+    return combo;
+}
+
+// A tool text the generator refuses: the field's text names no tool.
+constexpr MillingTool kNoTool{ToolShape::Flat, 0, 90};
+
+MillingTool toolOf(const QLineEdit *field) {
+    return ParseTool(field->text().trimmed().toStdString()).value_or(kNoTool);
+}
+
+const char *const kToolHint =
+    "Fräser: flat:D (Schaftfräser), ball:D (Kugelfräser) oder vbit:D:WINKEL (V-Fräser), D der "
+    "Durchmesser";
+
+// A text that names no tool is shown red, and its tool tip says why.
+void markTool(QLineEdit *field) {
+    const QString text = field->text().trimmed();
+    const bool valid = ParseTool(text.toStdString()).has_value();
+    field->setStyleSheet(valid ? QString() : QString("color: #b00000"));
+    field->setToolTip(valid
+                          ? translated(kToolHint)
+                          : TranslateMessage({"„%1“ ist kein Fräser: erwartet flat:D, ball:D oder "
+                                              "vbit:D:WINKEL mit D über 0 (z. B. ball:1)",
+                                              {text.toStdString()}}));
+}
+
+QLineEdit *toolEdit(const char *name, const MillingTool &tool) {
+    auto *edit = new QLineEdit(QString::fromStdString(ToolText(tool)));
+    edit->setObjectName(name);
+    edit->setMinimumWidth(90);
+    markTool(edit);
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] { markTool(edit); });
+    return edit;
 }
 
 } // namespace
@@ -70,6 +139,15 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
     NachkommaEd->setRange(ReliefLimits::minDecimals, ReliefLimits::maxDecimals);
     NachkommaEd->setValue(4);
 
+    StrategyCombo = choice("StrategyCombo", {"Stufen", "Fläche"});
+    StrategyCombo->setToolTip(QString::fromUtf8(
+        "Stufen: Bahnen in Tiefenstufen. Fläche: der Fräser folgt der Oberfläche des Bildes, "
+        "seine Form berücksichtigt, auf Wunsch nach dem Schruppen"));
+    StrategyPages = new QStackedWidget;
+    StrategyPages->setObjectName("StrategyPages");
+    StrategyPages->addWidget(createLevelPage());
+    StrategyPages->addWidget(createSurfacePage());
+
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(6, 4, 6, 4);
     addField(grid, 0, 0, "Sicherer Z Abstand:", SicherEd);
@@ -82,11 +160,10 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
     addField(grid, 2, 1, "Abstand zwischen Fräsbahnen:", AbstandFrEd);
     grid->addWidget(InvertCheck, 3, 1);
     grid->addWidget(CheckMinMaxBrightCheck, 3, 2, 1, 4);
-    // The options of the stepped program that save machine time.
-    grid->addWidget(SkipAirCheck, 5, 0, 1, 2, Qt::AlignRight);
-    grid->addWidget(ClearanceCheck, 5, 2, Qt::AlignRight);
-    grid->addWidget(ClearanceEd, 5, 3);
-    grid->addWidget(ZigzagCheck, 5, 4, 1, 2);
+    // The strategy and its options: those of the stepped program that save machine time, or
+    // those of the surface.
+    addField(grid, 5, 0, "Strategie:", StrategyCombo);
+    grid->addWidget(StrategyPages, 6, 0, 1, 7);
 
     // The machine profile, after the values of the relief itself.
     ProfileCombo = new QComboBox;
@@ -106,14 +183,174 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
         emit valuesChanged();
     });
     for (QDoubleSpinBox *edit : {SicherEd, FraesTiefe, BreitEdValue, XStartEd, YStartEd, ZStartEd,
-                                 AbstandFrEd, FeedEd, PlungeFeedEd, SpindleEd, ClearanceEd})
+                                 AbstandFrEd, FeedEd, PlungeFeedEd, SpindleEd, ClearanceEd,
+                                 ToleranceEd, SurfaceClearanceEd, StepdownEd, LeaveEd})
         connect(edit, &QDoubleSpinBox::valueChanged, this, &TReliefPanel::valuesChanged);
     for (QSpinBox *edit : {AbstufEd, NachkommaEd})
         connect(edit, &QSpinBox::valueChanged, this, &TReliefPanel::valuesChanged);
-    for (QCheckBox *check :
-         {InvertCheck, CheckMinMaxBrightCheck, SkipAirCheck, ClearanceCheck, ZigzagCheck})
+    for (QCheckBox *check : {InvertCheck, CheckMinMaxBrightCheck, SkipAirCheck, ClearanceCheck,
+                             ZigzagCheck, OneWayCheck, RoughCheck})
         connect(check, &QCheckBox::toggled, this, &TReliefPanel::valuesChanged);
-    connect(ClearanceCheck, &QCheckBox::toggled, ClearanceEd, &QWidget::setEnabled);
+    for (QLineEdit *edit : {ToolEd, RoughToolEd, RoughFileEd})
+        connect(edit, &QLineEdit::textChanged, this, &TReliefPanel::valuesChanged);
+    for (QComboBox *combo : {StrategyCombo, DirectionCombo, RoughTargetCombo})
+        connect(combo, &QComboBox::currentIndexChanged, this, &TReliefPanel::valuesChanged);
+    for (QCheckBox *check : {ClearanceCheck, OneWayCheck, RoughCheck})
+        connect(check, &QCheckBox::toggled, this, &TReliefPanel::enableFields);
+    connect(StrategyCombo, &QComboBox::currentIndexChanged, this, &TReliefPanel::enableFields);
+    connect(RoughTargetCombo, &QComboBox::activated, this, [this](int index) {
+        if (index == 1 && RoughFileEd->text().isEmpty())
+            chooseRoughFile(); // a file of its own needs its name
+    });
+    connect(ToolBtn, &QToolButton::clicked, this, [this] { chooseTool(ToolEd); });
+    connect(RoughToolBtn, &QToolButton::clicked, this, [this] { chooseTool(RoughToolEd); });
+    connect(RoughFileBtn, &QToolButton::clicked, this, &TReliefPanel::chooseRoughFile);
+    enableFields();
+}
+
+QWidget *TReliefPanel::createLevelPage() {
+    auto *page = new QWidget;
+    auto *row = new QHBoxLayout(page);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(SkipAirCheck);
+    row->addSpacing(12);
+    row->addWidget(ClearanceCheck);
+    row->addWidget(ClearanceEd);
+    row->addSpacing(12);
+    row->addWidget(ZigzagCheck);
+    row->addStretch(1);
+    return page;
+}
+
+QWidget *TReliefPanel::createSurfacePage() {
+    const SurfaceOptions start;
+    ToolEd = toolEdit("ToolEd", start.tool);
+    RoughToolEd = toolEdit("RoughToolEd", start.roughTool);
+    ToolBtn = dialogButton("ToolBtn");
+    RoughToolBtn = dialogButton("RoughToolBtn");
+    ToolBtn->setToolTip(QString::fromUtf8("Den Fräser wählen"));
+    RoughToolBtn->setToolTip(ToolBtn->toolTip());
+    ToleranceEd = realEdit("ToleranceEd", SurfaceLimits::minTolerance, SurfaceLimits::maxTolerance,
+                           start.tolerance);
+    ToleranceEd->setDecimals(4);
+    ToleranceEd->setRange(SurfaceLimits::minTolerance, SurfaceLimits::maxTolerance);
+    ToleranceEd->setValue(start.tolerance);
+    ToleranceEd->setToolTip(
+        QString::fromUtf8("So weit darf eine Bewegung von der idealen Bahn des Fräsers abweichen"));
+    DirectionCombo = choice("DirectionCombo", {"X", "Y", "X und Y"});
+    DirectionCombo->setToolTip(QString::fromUtf8(
+        "Zeilen entlang X, Spalten entlang Y, oder beides (ein zweiter Durchgang quer)"));
+    OneWayCheck = new QCheckBox(QString::fromUtf8("Eine Richtung"));
+    OneWayCheck->setObjectName("OneWayCheck");
+    OneWayCheck->setToolTip(QString::fromUtf8(
+        "Jede Zeile in derselben Richtung, dazwischen Rückzug um den Freiraum über das Rohteil; "
+        "sonst im Zickzack"));
+    SurfaceClearanceEd =
+        realEdit("SurfaceClearanceEd", 0, SurfaceLimits::maxClearance, start.clearance);
+    SurfaceClearanceEd->setToolTip(QString::fromUtf8(
+        "Rückzüge zwischen den Zeilen und beim Schruppen nur so weit über das Rohteil bzw. das "
+        "stehende Material, höchstens auf die sichere Höhe"));
+    RoughCheck = new QCheckBox(QString::fromUtf8("Schruppen mit:"));
+    RoughCheck->setObjectName("RoughCheck");
+    RoughCheck->setToolTip(QString::fromUtf8(
+        "Vor dem Schlichten in Ebenen schruppen, die Zielfläche plus Aufmaß bleibt stehen"));
+    StepdownEd = realEdit("StepdownEd", SurfaceLimits::minStepdown, SurfaceLimits::maxClearance,
+                          start.stepdown);
+    StepdownEd->setDecimals(3);
+    StepdownEd->setRange(SurfaceLimits::minStepdown, SurfaceLimits::maxClearance);
+    StepdownEd->setValue(start.stepdown);
+    LeaveEd = realEdit("LeaveEd", 0, SurfaceLimits::maxClearance, start.leave);
+    LeaveEd->setDecimals(3);
+    RoughTargetCombo =
+        choice("RoughTargetCombo", {"ins Programm (Werkzeugwechsel)", "in eigene Datei:"});
+    RoughFileEd = new QLineEdit;
+    RoughFileEd->setObjectName("RoughFileEd");
+    RoughFileEd->setReadOnly(true);
+    RoughFileEd->setMinimumWidth(120);
+    RoughFileBtn = dialogButton("RoughFileBtn");
+    RoughFileBtn->setToolTip(QString::fromUtf8("Die Datei des Schruppprogramms wählen"));
+
+    auto *page = new QWidget;
+    auto *grid = new QGridLayout(page);
+    grid->setContentsMargins(0, 0, 0, 0);
+    addField(grid, 0, 0, "Fräser:", withButton(ToolEd, ToolBtn));
+    addField(grid, 0, 1, "Toleranz:", ToleranceEd);
+    addField(grid, 0, 2, "Richtung:", DirectionCombo);
+    addField(grid, 0, 3, "Freiraum:", SurfaceClearanceEd);
+    grid->addWidget(OneWayCheck, 0, 8);
+    grid->addWidget(RoughCheck, 1, 0, Qt::AlignRight);
+    grid->addWidget(withButton(RoughToolEd, RoughToolBtn), 1, 1);
+    addField(grid, 1, 1, "Zustellung:", StepdownEd);
+    addField(grid, 1, 2, "Aufmaß:", LeaveEd);
+    grid->addWidget(RoughTargetCombo, 1, 6, Qt::AlignRight);
+    grid->addWidget(withButton(RoughFileEd, RoughFileBtn), 1, 7, 1, 2);
+    grid->setColumnStretch(9, 1);
+    return page;
+}
+
+void TReliefPanel::enableFields() {
+    const bool surface = strategy() == ReliefStrategy::Surface;
+    StrategyPages->setCurrentIndex(surface ? 1 : 0);
+    // The page of the other strategy takes no room.
+    for (int k = 0; k < StrategyPages->count(); ++k)
+        StrategyPages->widget(k)->setSizePolicy(
+            QSizePolicy::Preferred,
+            k == StrategyPages->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+    StrategyPages->adjustSize();
+    AbstufEd->setEnabled(!surface); // the surface has no levels
+    ClearanceEd->setEnabled(ClearanceCheck->isChecked());
+    for (QWidget *field :
+         {static_cast<QWidget *>(RoughToolEd), static_cast<QWidget *>(RoughToolBtn),
+          static_cast<QWidget *>(StepdownEd), static_cast<QWidget *>(LeaveEd),
+          static_cast<QWidget *>(RoughTargetCombo), static_cast<QWidget *>(RoughFileEd),
+          static_cast<QWidget *>(RoughFileBtn)})
+        field->setEnabled(RoughCheck->isChecked());
+}
+
+ReliefStrategy TReliefPanel::strategy() const {
+    return StrategyCombo->currentIndex() == 1 ? ReliefStrategy::Surface : ReliefStrategy::Levels;
+}
+
+SurfaceOptions TReliefPanel::surfaceOptions() const {
+    SurfaceOptions o;
+    o.tool = toolOf(ToolEd);
+    o.tolerance = ToleranceEd->value();
+    const RasterDirection directions[] = {RasterDirection::X, RasterDirection::Y,
+                                          RasterDirection::Both};
+    o.direction = directions[std::clamp(DirectionCombo->currentIndex(), 0, 2)];
+    o.oneWay = OneWayCheck->isChecked();
+    o.clearance = SurfaceClearanceEd->value();
+    o.rough = RoughCheck->isChecked();
+    o.roughTool = o.rough ? toolOf(RoughToolEd) : SurfaceOptions{}.roughTool;
+    o.stepdown = StepdownEd->value();
+    o.leave = LeaveEd->value();
+    if (RoughTargetCombo->currentIndex() == 1)
+        o.roughOutput = RoughFileEd->text().toStdString();
+    return o;
+}
+
+void TReliefPanel::setRoughOutput(const QString &file) {
+    RoughFileEd->setText(file);
+    RoughTargetCombo->setCurrentIndex(file.isEmpty() ? 0 : 1);
+}
+
+void TReliefPanel::chooseRoughFile() {
+    QString file;
+    if (roughFileDialog)
+        file = roughFileDialog();
+    else
+        file = QFileDialog::getSaveFileName(this, translated("Schruppprogramm speichern"),
+                                            RoughFileEd->text());
+    setRoughOutput(file.isEmpty() ? RoughFileEd->text() : file);
+}
+
+void TReliefPanel::chooseTool(QLineEdit *field) {
+    PreviewSettings settings;
+    settings.tool = ParseTool(field->text().trimmed().toStdString()).value_or(MillingTool{});
+    TWerkzeugForm dialog(settings, this);
+    dialog.ShowToolOnly();
+    if (dialog.exec() == QDialog::Accepted)
+        field->setText(QString::fromStdString(ToolText(dialog.Settings().tool)));
 }
 
 void TReliefPanel::setProfiles(const std::vector<MachineProfile> &list) {
@@ -187,10 +424,16 @@ ReliefParameters TReliefPanel::parameters() const {
     p.profile.plungeFeed = PlungeFeedEd->value();
     p.profile.spindle = SpindleEd->value();
     p.levelOptions = levelOptions();
+    p.strategy = strategy();
+    p.surface = surfaceOptions();
     return p;
 }
 
 LevelOptions TReliefPanel::levelOptions() const {
+    return strategy() == ReliefStrategy::Levels ? levelFields() : LevelOptions{};
+}
+
+LevelOptions TReliefPanel::levelFields() const {
     LevelOptions options;
     options.skipAir = SkipAirCheck->isChecked();
     options.useClearance = ClearanceCheck->isChecked();
@@ -205,6 +448,7 @@ void TReliefPanel::setLevelOptions(const LevelOptions &options) {
     ClearanceEd->setValue(
         PanelReal(options.clearance, {ReliefLimits::minClearance, ReliefLimits::maxClearance}));
     ZigzagCheck->setChecked(options.zigzag);
+    enableFields();
 }
 
 void TReliefPanel::setParameters(const ReliefParameters &p) {
