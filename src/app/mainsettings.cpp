@@ -117,12 +117,12 @@ void storeLevelOptions(QSettings &store, const TReliefPanel &panel) {
 }
 
 // The strategy and the fields of "Fläche", each under its key: the choices by their place in
-// the list, the tools as they were typed, the roughing file by its name.
+// the list, the tools and the roughing file as they were typed.
 struct SurfaceFields {
     std::pair<const char *, QComboBox *> choices[2];
     std::pair<const char *, QDoubleSpinBox *> reals[4];
     std::pair<const char *, QCheckBox *> checks[2];
-    std::pair<const char *, QLineEdit *> texts[2];
+    std::pair<const char *, QLineEdit *> texts[3];
 };
 
 SurfaceFields surfaceFields(const TReliefPanel &panel) {
@@ -132,7 +132,9 @@ SurfaceFields surfaceFields(const TReliefPanel &panel) {
              {"Stepdown", panel.StepdownEd},
              {"Leave", panel.LeaveEd}},
             {{"OneWay", panel.OneWayCheck}, {"Rough", panel.RoughCheck}},
-            {{"SurfaceTool", panel.ToolEd}, {"RoughTool", panel.RoughToolEd}}};
+            {{"SurfaceTool", panel.ToolEd},
+             {"RoughTool", panel.RoughToolEd},
+             {"RoughOutput", panel.RoughFileEd}}};
 }
 
 // A value that is missing or not readable keeps the panel's.
@@ -155,9 +157,7 @@ void restoreSurfaceOptions(const QSettings &store, TReliefPanel &panel) {
             check->setChecked(store.value(key).toBool());
     for (const auto &[key, edit] : fields.texts)
         if (store.contains(key))
-            edit->setText(store.value(key).toString().left(200));
-    if (store.contains("RoughOutput"))
-        panel.setRoughOutput(store.value("RoughOutput").toString());
+            edit->setText(store.value(key).toString().left(4096));
 }
 
 void storeSurfaceOptions(QSettings &store, const TReliefPanel &panel) {
@@ -170,7 +170,6 @@ void storeSurfaceOptions(QSettings &store, const TReliefPanel &panel) {
         store.setValue(key, check->isChecked());
     for (const auto &[key, edit] : fields.texts)
         store.setValue(key, edit->text());
-    store.setValue("RoughOutput", QString::fromStdString(panel.surfaceOptions().roughOutput));
 }
 
 } // namespace

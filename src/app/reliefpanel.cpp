@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
-#include <QStackedWidget>
 #include <QToolButton>
 
 #include <algorithm>
@@ -27,11 +26,12 @@ namespace {
 // Far beyond any machine's travel, yet narrow enough for the edit's width.
 constexpr double kUnbounded = 1e9;
 
-void addField(QGridLayout *grid, int row, int column, const char *caption, QWidget *edit) {
+QLabel *addField(QGridLayout *grid, int row, int column, const char *caption, QWidget *edit) {
     auto *label = new QLabel(QString::fromUtf8(caption));
     label->setBuddy(edit);
     grid->addWidget(label, row, column * 2, Qt::AlignRight);
     grid->addWidget(edit, row, column * 2 + 1);
+    return label;
 }
 
 QString translated(const char *german) {
@@ -143,10 +143,7 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
     StrategyCombo->setToolTip(QString::fromUtf8(
         "Stufen: Bahnen in Tiefenstufen. Fläche: der Fräser folgt der Oberfläche des Bildes, "
         "seine Form berücksichtigt, auf Wunsch nach dem Schruppen"));
-    StrategyPages = new QStackedWidget;
-    StrategyPages->setObjectName("StrategyPages");
-    StrategyPages->addWidget(createLevelPage());
-    StrategyPages->addWidget(createSurfacePage());
+    createSurfaceFields();
 
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(6, 4, 6, 4);
@@ -160,10 +157,12 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
     addField(grid, 2, 1, "Abstand zwischen Fräsbahnen:", AbstandFrEd);
     grid->addWidget(InvertCheck, 3, 1);
     grid->addWidget(CheckMinMaxBrightCheck, 3, 2, 1, 4);
-    // The strategy and its options: those of the stepped program that save machine time, or
-    // those of the surface.
+    // The strategy and its options: those of the stepped program that save machine time beside
+    // it, or those of the surface beside and below it.
     addField(grid, 5, 0, "Strategie:", StrategyCombo);
-    grid->addWidget(StrategyPages, 6, 0, 1, 7);
+    levelFields_ = levelOptionsRow();
+    grid->addWidget(levelFields_, 5, 2, 1, 5);
+    addSurfaceFields(grid);
 
     // The machine profile, after the values of the relief itself.
     ProfileCombo = new QComboBox;
@@ -193,24 +192,20 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
         connect(check, &QCheckBox::toggled, this, &TReliefPanel::valuesChanged);
     for (QLineEdit *edit : {ToolEd, RoughToolEd, RoughFileEd})
         connect(edit, &QLineEdit::textChanged, this, &TReliefPanel::valuesChanged);
-    for (QComboBox *combo : {StrategyCombo, DirectionCombo, RoughTargetCombo})
+    for (QComboBox *combo : {StrategyCombo, DirectionCombo})
         connect(combo, &QComboBox::currentIndexChanged, this, &TReliefPanel::valuesChanged);
     for (QCheckBox *check : {ClearanceCheck, OneWayCheck, RoughCheck})
         connect(check, &QCheckBox::toggled, this, &TReliefPanel::enableFields);
     connect(StrategyCombo, &QComboBox::currentIndexChanged, this, &TReliefPanel::enableFields);
-    connect(RoughTargetCombo, &QComboBox::activated, this, [this](int index) {
-        if (index == 1 && RoughFileEd->text().isEmpty())
-            chooseRoughFile(); // a file of its own needs its name
-    });
     connect(ToolBtn, &QToolButton::clicked, this, [this] { chooseTool(ToolEd); });
     connect(RoughToolBtn, &QToolButton::clicked, this, [this] { chooseTool(RoughToolEd); });
     connect(RoughFileBtn, &QToolButton::clicked, this, &TReliefPanel::chooseRoughFile);
     enableFields();
 }
 
-QWidget *TReliefPanel::createLevelPage() {
-    auto *page = new QWidget;
-    auto *row = new QHBoxLayout(page);
+QWidget *TReliefPanel::levelOptionsRow() {
+    auto *box = new QWidget;
+    auto *row = new QHBoxLayout(box);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(SkipAirCheck);
     row->addSpacing(12);
@@ -219,10 +214,10 @@ QWidget *TReliefPanel::createLevelPage() {
     row->addSpacing(12);
     row->addWidget(ZigzagCheck);
     row->addStretch(1);
-    return page;
+    return box;
 }
 
-QWidget *TReliefPanel::createSurfacePage() {
+void TReliefPanel::createSurfaceFields() {
     const SurfaceOptions start;
     ToolEd = toolEdit("ToolEd", start.tool);
     RoughToolEd = toolEdit("RoughToolEd", start.roughTool);
@@ -261,49 +256,54 @@ QWidget *TReliefPanel::createSurfacePage() {
     StepdownEd->setValue(start.stepdown);
     LeaveEd = realEdit("LeaveEd", 0, SurfaceLimits::maxClearance, start.leave);
     LeaveEd->setDecimals(3);
-    RoughTargetCombo =
-        choice("RoughTargetCombo", {"ins Programm (Werkzeugwechsel)", "in eigene Datei:"});
     RoughFileEd = new QLineEdit;
     RoughFileEd->setObjectName("RoughFileEd");
-    RoughFileEd->setReadOnly(true);
-    RoughFileEd->setMinimumWidth(120);
+    RoughFileEd->setMinimumWidth(90);
+    RoughFileEd->setPlaceholderText(QString::fromUtf8("ins Programm (Werkzeugwechsel)"));
+    RoughFileEd->setToolTip(QString::fromUtf8(
+        "Die Datei des Schruppprogramms (ohne Ordner: neben dem Bild); leer: vor dem Schlichten "
+        "ins Programm, mit dem Werkzeugwechsel des Profils"));
     RoughFileBtn = dialogButton("RoughFileBtn");
     RoughFileBtn->setToolTip(QString::fromUtf8("Die Datei des Schruppprogramms wählen"));
+}
 
-    auto *page = new QWidget;
-    auto *grid = new QGridLayout(page);
-    grid->setContentsMargins(0, 0, 0, 0);
-    addField(grid, 0, 0, "Fräser:", withButton(ToolEd, ToolBtn));
-    addField(grid, 0, 1, "Toleranz:", ToleranceEd);
-    addField(grid, 0, 2, "Richtung:", DirectionCombo);
-    addField(grid, 0, 3, "Freiraum:", SurfaceClearanceEd);
-    grid->addWidget(OneWayCheck, 0, 8);
-    grid->addWidget(RoughCheck, 1, 0, Qt::AlignRight);
-    grid->addWidget(withButton(RoughToolEd, RoughToolBtn), 1, 1);
-    addField(grid, 1, 1, "Zustellung:", StepdownEd);
-    addField(grid, 1, 2, "Aufmaß:", LeaveEd);
-    grid->addWidget(RoughTargetCombo, 1, 6, Qt::AlignRight);
-    grid->addWidget(withButton(RoughFileEd, RoughFileBtn), 1, 7, 1, 2);
-    grid->setColumnStretch(9, 1);
-    return page;
+void TReliefPanel::addSurfaceFields(QGridLayout *grid) {
+    // Three rows in the columns of the values above.
+    auto *direction = new QWidget;
+    auto *row = new QHBoxLayout(direction);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(DirectionCombo, 1);
+    row->addWidget(OneWayCheck);
+    const auto field = [&](int line, int column, const char *caption, QWidget *edit) {
+        surfaceFields.push_back(addField(grid, line, column, caption, edit));
+        surfaceFields.push_back(edit);
+    };
+    field(5, 1, "Fräser:", withButton(ToolEd, ToolBtn));
+    field(5, 2, "Toleranz:", ToleranceEd);
+    field(6, 0, "Richtung:", direction);
+    field(6, 1, "Freiraum:", SurfaceClearanceEd);
+    field(7, 0, "Zustellung:", StepdownEd);
+    field(7, 1, "Aufmaß:", LeaveEd);
+    field(7, 2, "Schruppdatei:", withButton(RoughFileEd, RoughFileBtn));
+    QWidget *roughTool = withButton(RoughToolEd, RoughToolBtn);
+    grid->addWidget(RoughCheck, 6, 4, Qt::AlignRight);
+    grid->addWidget(roughTool, 6, 5);
+    surfaceFields.push_back(RoughCheck);
+    surfaceFields.push_back(roughTool);
 }
 
 void TReliefPanel::enableFields() {
     const bool surface = strategy() == ReliefStrategy::Surface;
-    StrategyPages->setCurrentIndex(surface ? 1 : 0);
-    // The page of the other strategy takes no room.
-    for (int k = 0; k < StrategyPages->count(); ++k)
-        StrategyPages->widget(k)->setSizePolicy(
-            QSizePolicy::Preferred,
-            k == StrategyPages->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored);
-    StrategyPages->adjustSize();
+    // The fields of the other strategy take no room.
+    levelFields_->setVisible(!surface);
+    for (QWidget *field : surfaceFields)
+        field->setVisible(surface);
     AbstufEd->setEnabled(!surface); // the surface has no levels
     ClearanceEd->setEnabled(ClearanceCheck->isChecked());
     for (QWidget *field :
          {static_cast<QWidget *>(RoughToolEd), static_cast<QWidget *>(RoughToolBtn),
           static_cast<QWidget *>(StepdownEd), static_cast<QWidget *>(LeaveEd),
-          static_cast<QWidget *>(RoughTargetCombo), static_cast<QWidget *>(RoughFileEd),
-          static_cast<QWidget *>(RoughFileBtn)})
+          static_cast<QWidget *>(RoughFileEd), static_cast<QWidget *>(RoughFileBtn)})
         field->setEnabled(RoughCheck->isChecked());
 }
 
@@ -324,14 +324,8 @@ SurfaceOptions TReliefPanel::surfaceOptions() const {
     o.roughTool = o.rough ? toolOf(RoughToolEd) : SurfaceOptions{}.roughTool;
     o.stepdown = StepdownEd->value();
     o.leave = LeaveEd->value();
-    if (RoughTargetCombo->currentIndex() == 1)
-        o.roughOutput = RoughFileEd->text().toStdString();
+    o.roughOutput = RoughFileEd->text().trimmed().toStdString();
     return o;
-}
-
-void TReliefPanel::setRoughOutput(const QString &file) {
-    RoughFileEd->setText(file);
-    RoughTargetCombo->setCurrentIndex(file.isEmpty() ? 0 : 1);
 }
 
 void TReliefPanel::chooseRoughFile() {
@@ -341,7 +335,8 @@ void TReliefPanel::chooseRoughFile() {
     else
         file = QFileDialog::getSaveFileName(this, translated("Schruppprogramm speichern"),
                                             RoughFileEd->text());
-    setRoughOutput(file.isEmpty() ? RoughFileEd->text() : file);
+    if (!file.isEmpty())
+        RoughFileEd->setText(file);
 }
 
 void TReliefPanel::chooseTool(QLineEdit *field) {

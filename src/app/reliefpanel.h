@@ -14,7 +14,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLineEdit;
 class QSpinBox;
-class QStackedWidget;
+class QGridLayout;
 class QToolButton;
 
 namespace morvilo {
@@ -50,16 +50,15 @@ public:
     QCheckBox *SkipAirCheck, *ClearanceCheck, *ZigzagCheck;
     QDoubleSpinBox *ClearanceEd;
 
-    // "Stufen" / "Fläche"; the options of each strategy on a page of their own.
+    // "Stufen" / "Fläche"; the fields of the other strategy are hidden.
     QComboBox *StrategyCombo;
-    QStackedWidget *StrategyPages;
     // "Fläche": the tools as text (flat:D, ball:D, vbit:D:ANGLE) with the tool dialog beside
     // them, the raster, the retracts; the roughing before it, into the program (with a tool
-    // change) or into a file of its own (chosen with the file dialog).
+    // change) when its file is empty, else into that file (typed or chosen with the dialog).
     QLineEdit *ToolEd, *RoughToolEd, *RoughFileEd;
     QToolButton *ToolBtn, *RoughToolBtn, *RoughFileBtn;
     QDoubleSpinBox *ToleranceEd, *SurfaceClearanceEd, *StepdownEd, *LeaveEd;
-    QComboBox *DirectionCombo, *RoughTargetCombo;
+    QComboBox *DirectionCombo;
     QCheckBox *OneWayCheck, *RoughCheck;
     // "Nachkommastellen:" lives on the main tool bar; the panel creates and reads it.
     QSpinBox *NachkommaEd;
@@ -83,23 +82,24 @@ signals:
     void valuesChanged();
 
 public:
-    // Where the roughing goes: into the program (empty) or into the file named.
-    void setRoughOutput(const QString &file);
     // The tool dialog for the field (the shape, the diameter, the angle).
     void chooseTool(QLineEdit *field);
-    // The save dialog for the roughing file; choosing none keeps the roughing in the program.
+    // The save dialog for the roughing file; choosing none keeps the name there was.
     void chooseRoughFile();
     // Tests answer the dialogs.
     std::function<QString()> roughFileDialog;
 
 private:
     QDoubleSpinBox *realEdit(const char *name, double low, double high, double value);
-    QWidget *createLevelPage();
-    QWidget *createSurfacePage();
+    QWidget *levelOptionsRow();
+    void createSurfaceFields();
+    void addSurfaceFields(QGridLayout *grid);
     void showProfileValues();
     void enableFields();
 
     std::vector<MachineProfile> profileList;
+    QWidget *levelFields_ = nullptr;      // the options of "Stufen"
+    std::vector<QWidget *> surfaceFields; // those of "Fläche" with their captions
 };
 
 } // namespace morvilo

@@ -19,7 +19,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStackedWidget>
+#include <QToolButton>
 #include <QtTest>
 
 #include <cmath>
@@ -102,11 +102,13 @@ private slots:
     void fieldsFollowTheStrategy() {
         TReliefPanel panel;
         QCOMPARE(panel.strategy(), ReliefStrategy::Levels);
-        QCOMPARE(panel.StrategyPages->currentIndex(), 0);
+        QVERIFY(panel.SkipAirCheck->isVisibleTo(&panel));
+        QVERIFY(!panel.ToolEd->isVisibleTo(&panel) && !panel.RoughCheck->isVisibleTo(&panel));
         QVERIFY(panel.AbstufEd->isEnabled());
         panel.ZigzagCheck->setChecked(true);
         panel.StrategyCombo->setCurrentIndex(1);
-        QCOMPARE(panel.StrategyPages->currentIndex(), 1);
+        QVERIFY(!panel.SkipAirCheck->isVisibleTo(&panel));
+        QVERIFY(panel.ToolEd->isVisibleTo(&panel) && panel.RoughCheck->isVisibleTo(&panel));
         QVERIFY(!panel.AbstufEd->isEnabled());
         QVERIFY(!panel.RoughToolEd->isEnabled() && !panel.StepdownEd->isEnabled());
         panel.RoughCheck->setChecked(true);
@@ -159,8 +161,7 @@ private slots:
         // A file of its own, chosen in the dialog; a relative name lies beside the picture.
         const QString windowRough = home->filePath("window-rough.nc");
         panel->roughFileDialog = [&] { return windowRough; };
-        panel->RoughTargetCombo->setCurrentIndex(1);
-        emit panel->RoughTargetCombo->activated(1);
+        panel->RoughFileBtn->click();
         QCOMPARE(panel->RoughFileEd->text(), windowRough);
         const QByteArray apart = windowProgram(*form, picture);
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join("\n")));
@@ -171,7 +172,7 @@ private slots:
         QVERIFY(!apart.contains("M6"));
         QVERIFY(!fileBytes(windowRough).isEmpty());
         QCOMPARE(fileBytes(windowRough), fileBytes(cliRough));
-        panel->setRoughOutput("relative-rough.nc");
+        panel->RoughFileEd->setText("relative-rough.nc");
         QCOMPARE(windowProgram(*form, picture), apart);
         QCOMPARE(fileBytes(home->filePath("relative-rough.nc")), fileBytes(cliRough));
 
@@ -214,7 +215,7 @@ private slots:
 
         // A roughing file that is the picture itself would destroy it.
         const QByteArray before = fileBytes(picture);
-        panel->setRoughOutput(picture);
+        panel->RoughFileEd->setText(picture);
         form->opentheDXFnow(picture);
         QCOMPARE(errors.size(), 3);
         QVERIFY2(errors[2].contains("das Bild oder das Programm selbst"), qPrintable(errors[2]));
@@ -243,7 +244,7 @@ private slots:
             panel->RoughToolEd->setText("vbit:6:90");
             panel->StepdownEd->setValue(0.75);
             panel->LeaveEd->setValue(0.25);
-            panel->setRoughOutput(home->filePath("rough.nc"));
+            panel->RoughFileEd->setText(home->filePath("rough.nc"));
             chosen = panel->parameters();
             form->close();
         }
@@ -262,7 +263,7 @@ private slots:
         QCOMPARE(a.stepdown, b.stepdown);
         QCOMPARE(a.leave, b.leave);
         QCOMPARE(a.roughOutput, home->filePath("rough.nc").toStdString());
-        QCOMPARE(form->Panel3->StrategyPages->currentIndex(), 1);
+        QVERIFY(form->Panel3->ToolEd->isVisibleTo(form->Panel3));
         form->close();
     }
 
