@@ -289,10 +289,12 @@ void TPicturePreview::targetDone() {
     if (shading.future().resultCount() == 0)
         return;
     const Shaded shaded = shading.result();
-    if (shaded.version != version && surface() && picture)
-        startTarget();
-    if (shaded.version == version || target.isNull())
-        target = shaded.image;
+    if (shaded.version != version) { // the one shown stays until the wanted one is there
+        if (surface() && picture)
+            startTarget();
+        return;
+    }
+    target = shaded.image;
     showMap();
 }
 
@@ -342,13 +344,13 @@ void TPicturePreview::simulationDone() {
         return;
     const Shaded shaded = simulating.result();
     if (!SimulateCheck->isChecked() || !surface())
-        return;
-    if (shaded.version != version) {
-        startSimulation();
+        return; // "Abbrechen", or the part is no longer asked for
+    if (shaded.version != version || (simulationProgress && simulationProgress->cancel)) {
+        // Stopped for a change: made again for the values now, unless a start is due anyway.
+        if (!simulateDelay.isActive())
+            startSimulation();
         return;
     }
-    if (simulationProgress && simulationProgress->cancel)
-        return;
     part = shaded.image;
     partProblem = shaded.problem.empty() ? QString()
                                          : text(shaded.problem.text.c_str(), shaded.problem.values);

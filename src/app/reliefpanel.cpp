@@ -90,7 +90,7 @@ void markTool(QLineEdit *field) {
 QLineEdit *toolEdit(const char *name, const MillingTool &tool) {
     auto *edit = new QLineEdit(QString::fromStdString(ToolText(tool)));
     edit->setObjectName(name);
-    edit->setMinimumWidth(90);
+    edit->setMinimumWidth(50);
     markTool(edit);
     QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] { markTool(edit); });
     return edit;
@@ -141,8 +141,8 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
 
     StrategyCombo = choice("StrategyCombo", {"Stufen", "Fläche"});
     StrategyCombo->setToolTip(QString::fromUtf8(
-        "Stufen: Bahnen in Tiefenstufen. Fläche: der Fräser folgt der Oberfläche des Bildes, "
-        "seine Form berücksichtigt, auf Wunsch nach dem Schruppen"));
+        "Strategie - Stufen: Bahnen in Tiefenstufen. Fläche: der Fräser folgt der Oberfläche des "
+        "Bildes, seine Form berücksichtigt, auf Wunsch nach dem Schruppen"));
     createSurfaceFields();
 
     auto *grid = new QGridLayout(this);
@@ -155,13 +155,17 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
     addField(grid, 1, 2, "Z-Start:", ZStartEd);
     addField(grid, 2, 0, "Tiefen Abstufungen:", AbstufEd);
     addField(grid, 2, 1, "Abstand zwischen Fräsbahnen:", AbstandFrEd);
+    // The strategy where the first column has room, before the options of the picture.
+    grid->addWidget(StrategyCombo, 3, 0, Qt::AlignRight);
     grid->addWidget(InvertCheck, 3, 1);
     grid->addWidget(CheckMinMaxBrightCheck, 3, 2, 1, 4);
-    // The strategy and its options: those of the stepped program that save machine time beside
-    // it, or those of the surface beside and below it.
-    addField(grid, 5, 0, "Strategie:", StrategyCombo);
-    levelFields_ = levelOptionsRow();
-    grid->addWidget(levelFields_, 5, 2, 1, 5);
+    // The options of the strategy chosen: those of the stepped program that save machine time,
+    // or those of the surface.
+    grid->addWidget(SkipAirCheck, 5, 0, 1, 2, Qt::AlignRight);
+    grid->addWidget(ClearanceCheck, 5, 2, Qt::AlignRight);
+    grid->addWidget(ClearanceEd, 5, 3);
+    grid->addWidget(ZigzagCheck, 5, 4, 1, 2);
+    levelWidgets = {SkipAirCheck, ClearanceCheck, ClearanceEd, ZigzagCheck};
     addSurfaceFields(grid);
 
     // The machine profile, after the values of the relief itself.
@@ -203,20 +207,6 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
     enableFields();
 }
 
-QWidget *TReliefPanel::levelOptionsRow() {
-    auto *box = new QWidget;
-    auto *row = new QHBoxLayout(box);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(SkipAirCheck);
-    row->addSpacing(12);
-    row->addWidget(ClearanceCheck);
-    row->addWidget(ClearanceEd);
-    row->addSpacing(12);
-    row->addWidget(ZigzagCheck);
-    row->addStretch(1);
-    return box;
-}
-
 void TReliefPanel::createSurfaceFields() {
     const SurfaceOptions start;
     ToolEd = toolEdit("ToolEd", start.tool);
@@ -245,7 +235,7 @@ void TReliefPanel::createSurfaceFields() {
     SurfaceClearanceEd->setToolTip(QString::fromUtf8(
         "Rückzüge zwischen den Zeilen und beim Schruppen nur so weit über das Rohteil bzw. das "
         "stehende Material, höchstens auf die sichere Höhe"));
-    RoughCheck = new QCheckBox(QString::fromUtf8("Schruppen mit:"));
+    RoughCheck = new QCheckBox(QString::fromUtf8("Schruppen:"));
     RoughCheck->setObjectName("RoughCheck");
     RoughCheck->setToolTip(QString::fromUtf8(
         "Vor dem Schlichten in Ebenen schruppen, die Zielfläche plus Aufmaß bleibt stehen"));
@@ -258,7 +248,7 @@ void TReliefPanel::createSurfaceFields() {
     LeaveEd->setDecimals(3);
     RoughFileEd = new QLineEdit;
     RoughFileEd->setObjectName("RoughFileEd");
-    RoughFileEd->setMinimumWidth(90);
+    RoughFileEd->setMinimumWidth(50);
     RoughFileEd->setPlaceholderText(QString::fromUtf8("ins Programm (Werkzeugwechsel)"));
     RoughFileEd->setToolTip(QString::fromUtf8(
         "Die Datei des Schruppprogramms (ohne Ordner: neben dem Bild); leer: vor dem Schlichten "
@@ -268,35 +258,38 @@ void TReliefPanel::createSurfaceFields() {
 }
 
 void TReliefPanel::addSurfaceFields(QGridLayout *grid) {
-    // Three rows in the columns of the values above.
-    auto *direction = new QWidget;
-    auto *row = new QHBoxLayout(direction);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(DirectionCombo, 1);
-    row->addWidget(OneWayCheck);
+    // In the row of the stepped program's options and two more, in the columns of the values
+    // above.
     const auto field = [&](int line, int column, const char *caption, QWidget *edit) {
-        surfaceFields.push_back(addField(grid, line, column, caption, edit));
-        surfaceFields.push_back(edit);
+        surfaceWidgets.push_back(addField(grid, line, column, caption, edit));
+        surfaceWidgets.push_back(edit);
     };
-    field(5, 1, "Fräser:", withButton(ToolEd, ToolBtn));
-    field(5, 2, "Toleranz:", ToleranceEd);
-    field(6, 0, "Richtung:", direction);
-    field(6, 1, "Freiraum:", SurfaceClearanceEd);
+    field(5, 0, "Fräser:", withButton(ToolEd, ToolBtn));
+    field(5, 1, "Toleranz:", ToleranceEd);
+    field(5, 2, "Freiraum:", SurfaceClearanceEd);
+    field(6, 0, "Richtung:", DirectionCombo);
+    grid->addWidget(OneWayCheck, 6, 2, Qt::AlignRight);
+    QWidget *roughTool = withButton(RoughToolEd, RoughToolBtn);
+    grid->addWidget(RoughCheck, 6, 3, 1, 2, Qt::AlignRight);
+    grid->addWidget(roughTool, 6, 5, 1, 2);
     field(7, 0, "Zustellung:", StepdownEd);
     field(7, 1, "Aufmaß:", LeaveEd);
-    field(7, 2, "Schruppdatei:", withButton(RoughFileEd, RoughFileBtn));
-    QWidget *roughTool = withButton(RoughToolEd, RoughToolBtn);
-    grid->addWidget(RoughCheck, 6, 4, Qt::AlignRight);
-    grid->addWidget(roughTool, 6, 5);
-    surfaceFields.push_back(RoughCheck);
-    surfaceFields.push_back(roughTool);
+    auto *fileLabel = new QLabel(QString::fromUtf8("Schruppdatei:"));
+    fileLabel->setBuddy(RoughFileEd);
+    QWidget *file = withButton(RoughFileEd, RoughFileBtn);
+    grid->addWidget(fileLabel, 7, 4, Qt::AlignRight);
+    grid->addWidget(file, 7, 5, 1, 2);
+    surfaceWidgets.insert(surfaceWidgets.end(), {OneWayCheck, fileLabel, file});
+    surfaceWidgets.push_back(RoughCheck);
+    surfaceWidgets.push_back(roughTool);
 }
 
 void TReliefPanel::enableFields() {
     const bool surface = strategy() == ReliefStrategy::Surface;
     // The fields of the other strategy take no room.
-    levelFields_->setVisible(!surface);
-    for (QWidget *field : surfaceFields)
+    for (QWidget *field : levelWidgets)
+        field->setVisible(!surface);
+    for (QWidget *field : surfaceWidgets)
         field->setVisible(surface);
     AbstufEd->setEnabled(!surface); // the surface has no levels
     ClearanceEd->setEnabled(ClearanceCheck->isChecked());

@@ -50,7 +50,7 @@ public:
     QCheckBox *SkipAirCheck, *ClearanceCheck, *ZigzagCheck;
     QDoubleSpinBox *ClearanceEd;
 
-    // "Stufen" / "Fläche"; the fields of the other strategy are hidden.
+    // The strategy, "Stufen" / "Fläche"; the fields of the other strategy are hidden.
     QComboBox *StrategyCombo;
     // "Fläche": the tools as text (flat:D, ball:D, vbit:D:ANGLE) with the tool dialog beside
     // them, the raster, the retracts; the roughing before it, into the program (with a tool
@@ -91,15 +91,14 @@ public:
 
 private:
     QDoubleSpinBox *realEdit(const char *name, double low, double high, double value);
-    QWidget *levelOptionsRow();
     void createSurfaceFields();
     void addSurfaceFields(QGridLayout *grid);
     void showProfileValues();
     void enableFields();
 
     std::vector<MachineProfile> profileList;
-    QWidget *levelFields_ = nullptr;      // the options of "Stufen"
-    std::vector<QWidget *> surfaceFields; // those of "Fläche" with their captions
+    std::vector<QWidget *> levelWidgets;   // the options of "Stufen"
+    std::vector<QWidget *> surfaceWidgets; // those of "Fläche" with their captions
 };
 
 } // namespace morvilo

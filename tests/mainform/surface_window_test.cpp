@@ -97,6 +97,15 @@ private slots:
         errors.clear();
     }
 
+    // The window keeps its designed width with the fields of either strategy.
+    void bothStrategiesFitTheDesignedWidth() {
+        auto form = startForm();
+        for (const int strategy : {1, 0}) {
+            form->Panel3->StrategyCombo->setCurrentIndex(strategy);
+            QVERIFY(form->minimumSizeHint().width() <= 783);
+        }
+    }
+
     // The fields of the other strategy take no room; the level count does not apply to the
     // surface, the roughing fields only with the roughing on.
     void fieldsFollowTheStrategy() {
@@ -295,22 +304,55 @@ private slots:
         QVERIFY(preview->SimulateProgress->isHidden());
         QCOMPARE(preview->MapCaption->text(), QString::fromUtf8("Werkstück (Vorschau):"));
 
-        // A change makes it again; "Abbrechen" ends the request.
+        // A change makes it again.
         panel->ToleranceEd->setValue(0.05);
         QVERIFY(preview->partImage().isNull());
-        QTRY_VERIFY(preview->SimulateCancel->isVisible() || shown.count() == 2);
-        if (preview->SimulateCancel->isVisible()) {
-            preview->SimulateCancel->click();
-            QVERIFY(!preview->SimulateCheck->isChecked());
-            QTRY_VERIFY(preview->SimulateProgress->isHidden());
-            QVERIFY(preview->partImage().isNull());
-        }
+        QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 2, 20000);
+        QVERIFY(!preview->partImage().isNull());
+        // "Abbrechen" ends the request before or while it runs.
+        panel->ToleranceEd->setValue(0.04);
+        preview->SimulateCancel->click();
+        QVERIFY(!preview->SimulateCheck->isChecked());
+        QTest::qWait(400);
+        QTRY_VERIFY(preview->SimulateProgress->isHidden());
+        QVERIFY(preview->partImage().isNull());
+        QCOMPARE(shown.count(), 2);
+        QCOMPARE(preview->MapCaption->text(), QString::fromUtf8("Zielfläche:"));
 
         // Back to "Stufen": the level map again.
         panel->StrategyCombo->setCurrentIndex(0);
         QCOMPARE(preview->MapCaption->text(), QString::fromUtf8("Stufenkarte:"));
         QVERIFY(!preview->levelMap().cells.empty());
         QVERIFY(!preview->SimulateCheck->isVisibleTo(preview));
+    }
+
+    // Changes that arrive while a simulation runs, or while it is about to start, end with the
+    // part of the last values.
+    void changesWhileSimulating() {
+        const QString picture = home->filePath("large.png");
+        QImage image(400, 300, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, qRgb(x % 256, y % 256, (x * y) % 256));
+        QVERIFY(image.save(picture));
+        auto form = startForm();
+        TPicturePreview *preview = form->picturePage->Preview;
+        TReliefPanel *panel = form->Panel3;
+        chooseSurface(*panel);
+        panel->AbstandFrEd->setValue(0.1);
+        preview->showPicture(picture);
+        QTRY_COMPARE(preview->shownPicture(), picture);
+        QSignalSpy shown(preview, &TPicturePreview::partShown);
+        preview->SimulateCheck->setChecked(true);
+        QTRY_VERIFY(preview->SimulateCancel->isVisible());
+        for (const double tolerance : {0.02, 0.03, 0.04}) {
+            panel->ToleranceEd->setValue(tolerance);
+            QTest::qWait(350); // the delayed start comes while the one before still ends
+        }
+        // Every change clears the part: one shown now is of the last values.
+        QTRY_VERIFY_WITH_TIMEOUT(!preview->partImage().isNull(), 60000);
+        QTRY_VERIFY(preview->SimulateProgress->isHidden());
+        QVERIFY(shown.count() >= 1);
     }
 
     // The simulated part is the program's: it stays above the target surface but for the
