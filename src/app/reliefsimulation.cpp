@@ -209,11 +209,11 @@ ReliefSimulation SimulateSurfaceRelief(const ReliefParameters &p, const std::str
 QImage TopView(const HeightField &field, int width, int height) {
     if (field.Empty() || width < 1 || height < 1)
         return {};
-    // No more pixels than cells: an enlarged picture is scaled by the label.
-    const double scale =
-        std::min({1.0, double(field.Columns()) / width, double(field.Rows()) / height});
-    width = std::max(1, int(width * scale));
-    height = std::max(1, int(height * scale));
+    // The part's shape, no more pixels than cells: an enlarged picture is scaled by the label.
+    const double columns = field.Columns(), rows = field.Rows();
+    const double scale = std::min({width / columns, height / rows, 1.0});
+    width = std::max(1, int(columns * scale));
+    height = std::max(1, int(rows * scale));
     ViewState view;
     const FixedViewData &top = FixedViewDataOf(FixedView::Top);
     view.rotxv = top.rotxv;
