@@ -7,10 +7,13 @@
 #include "translation/translateunit.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QScreen>
 #include <QSettings>
 
@@ -91,7 +94,7 @@ void restoreProfileChoice(const QSettings &store, TReliefPanel &panel) {
 // The options of the stepped program; a value that is missing or not readable keeps the
 // panel's.
 void restoreLevelOptions(const QSettings &store, TReliefPanel &panel) {
-    LevelOptions options = panel.levelOptions();
+    LevelOptions options = panel.levelFields();
     const std::pair<const char *, bool *> checks[] = {{"SkipAir", &options.skipAir},
                                                       {"UseClearance", &options.useClearance},
                                                       {"Zigzag", &options.zigzag}};
@@ -106,11 +109,67 @@ void restoreLevelOptions(const QSettings &store, TReliefPanel &panel) {
 }
 
 void storeLevelOptions(QSettings &store, const TReliefPanel &panel) {
-    const LevelOptions options = panel.levelOptions();
+    const LevelOptions options = panel.levelFields();
     store.setValue("SkipAir", options.skipAir);
     store.setValue("UseClearance", options.useClearance);
     store.setValue("Clearance", options.clearance);
     store.setValue("Zigzag", options.zigzag);
+}
+
+// The strategy and the fields of "Fläche", each under its key: the choices by their place in
+// the list, the tools and the roughing file as they were typed.
+struct SurfaceFields {
+    std::pair<const char *, QComboBox *> choices[2];
+    std::pair<const char *, QDoubleSpinBox *> reals[4];
+    std::pair<const char *, QCheckBox *> checks[2];
+    std::pair<const char *, QLineEdit *> texts[3];
+};
+
+SurfaceFields surfaceFields(const TReliefPanel &panel) {
+    return {{{"Strategy", panel.StrategyCombo}, {"Direction", panel.DirectionCombo}},
+            {{"Tolerance", panel.ToleranceEd},
+             {"SurfaceClearance", panel.SurfaceClearanceEd},
+             {"Stepdown", panel.StepdownEd},
+             {"Leave", panel.LeaveEd}},
+            {{"OneWay", panel.OneWayCheck}, {"Rough", panel.RoughCheck}},
+            {{"SurfaceTool", panel.ToolEd},
+             {"RoughTool", panel.RoughToolEd},
+             {"RoughOutput", panel.RoughFileEd}}};
+}
+
+// A value that is missing or not readable keeps the panel's.
+void restoreSurfaceOptions(const QSettings &store, TReliefPanel &panel) {
+    const SurfaceFields fields = surfaceFields(panel);
+    for (const auto &[key, combo] : fields.choices) {
+        bool ok = false;
+        const int index = store.value(key).toInt(&ok);
+        if (ok && index >= 0 && index < combo->count())
+            combo->setCurrentIndex(index);
+    }
+    for (const auto &[key, edit] : fields.reals) {
+        bool ok = false;
+        const double value = store.value(key).toDouble(&ok);
+        if (ok && std::isfinite(value))
+            edit->setValue(value);
+    }
+    for (const auto &[key, check] : fields.checks)
+        if (store.contains(key))
+            check->setChecked(store.value(key).toBool());
+    for (const auto &[key, edit] : fields.texts)
+        if (store.contains(key))
+            edit->setText(store.value(key).toString().left(4096));
+}
+
+void storeSurfaceOptions(QSettings &store, const TReliefPanel &panel) {
+    const SurfaceFields fields = surfaceFields(panel);
+    for (const auto &[key, combo] : fields.choices)
+        store.setValue(key, combo->currentIndex());
+    for (const auto &[key, edit] : fields.reals)
+        store.setValue(key, edit->value());
+    for (const auto &[key, check] : fields.checks)
+        store.setValue(key, check->isChecked());
+    for (const auto &[key, edit] : fields.texts)
+        store.setValue(key, edit->text());
 }
 
 } // namespace
@@ -152,6 +211,7 @@ void TMainform::RestoreSettings() {
     otherbreaketsClick(); // the brackets follow the restored option
     restoreProfileChoice(*store, *Panel3);
     restoreLevelOptions(*store, *Panel3);
+    restoreSurfaceOptions(*store, *Panel3);
 }
 
 void TMainform::StoreSettings() {
@@ -164,6 +224,7 @@ void TMainform::StoreSettings() {
     store->setValue("PlungeFeed", Panel3->PlungeFeedEd->value());
     store->setValue("Spindle", Panel3->SpindleEd->value());
     storeLevelOptions(*store, *Panel3);
+    storeSurfaceOptions(*store, *Panel3);
     if (Panel3->selectedProfile().pathsOnly) {
         store->remove("SafeZ");
         store->remove("Depth");

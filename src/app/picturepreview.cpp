@@ -4,8 +4,14 @@
 #include "translation/translateunit.h"
 #include "vantrel/room.h"
 
+#include "relief/surfacepath.h"
+
+#include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -16,6 +22,8 @@ namespace morvilo {
 namespace {
 
 constexpr int kPreviewSize = 480; // the longer side of the preview as it is kept
+// The cells of the grid the target surface and the simulated part are drawn on.
+constexpr double kViewCells = 1e6;
 
 // A 24-bit picture as an image, top row first.
 QImage imageOf(const dib &picture) {
@@ -75,10 +83,34 @@ TPicturePreview::TPicturePreview(QWidget *parent) : QWidget(parent) {
     auto *layout = new QGridLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(new QLabel(QString::fromUtf8("Bild:")), 0, 0);
-    layout->addWidget(new QLabel(QString::fromUtf8("Stufenkarte:")), 0, 1);
+    MapCaption = new QLabel(QString::fromUtf8("Stufenkarte:"));
+    MapCaption->setObjectName("MapCaption");
+    layout->addWidget(MapCaption, 0, 1);
     layout->addWidget(PreviewImage, 1, 0);
     layout->addWidget(LevelMapImage, 1, 1);
     layout->addWidget(FiguresLabel, 2, 0, 1, 2);
+    SimulateCheck = new QCheckBox(QString::fromUtf8("Vorschau"));
+    SimulateCheck->setObjectName("SimulateCheck");
+    SimulateCheck->setToolTip(
+        QString::fromUtf8("Das Werkstück zeigen, das das Programm fräst (simuliert wie in der "
+                          "Bearbeitungsvorschau)"));
+    SimulateProgress = new QProgressBar;
+    SimulateProgress->setObjectName("SimulateProgress");
+    SimulateProgress->setRange(0, 1000);
+    SimulateProgress->setTextVisible(false);
+    SimulateProgress->setMaximumHeight(14);
+    SimulateCancel = new QPushButton(QString::fromUtf8("Abbrechen"));
+    SimulateCancel->setObjectName("SimulateCancel");
+    auto *simulation = new QHBoxLayout;
+    simulation->addWidget(SimulateCheck);
+    simulation->addWidget(SimulateProgress, 1);
+    simulation->addWidget(SimulateCancel);
+    simulation->addStretch(0);
+    layout->addLayout(simulation, 3, 0, 1, 2);
+    for (QWidget *widget :
+         {static_cast<QWidget *>(SimulateCheck), static_cast<QWidget *>(SimulateProgress),
+          static_cast<QWidget *>(SimulateCancel)})
+        widget->hide();
     layout->setRowStretch(1, 1);
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(1, 1);
@@ -90,15 +122,41 @@ TPicturePreview::TPicturePreview(QWidget *parent) : QWidget(parent) {
         if (loading.future().resultCount() > 0)
             pictureLoaded(loading.result());
     });
-    connect(&estimating, &QFutureWatcher<std::optional<ReliefEstimate>>::finished, this,
-            &TPicturePreview::estimateDone);
+    connect(&estimating, &QFutureWatcher<Figures>::finished, this, &TPicturePreview::estimateDone);
+
+    connect(&shading, &QFutureWatcher<Shaded>::finished, this, &TPicturePreview::targetDone);
+    connect(&simulating, &QFutureWatcher<Shaded>::finished, this, &TPicturePreview::simulationDone);
+    simulateDelay.setSingleShot(true);
+    simulateDelay.setInterval(300);
+    connect(&simulateDelay, &QTimer::timeout, this, &TPicturePreview::startSimulation);
+    progressTimer.setInterval(100);
+    connect(&progressTimer, &QTimer::timeout, this, [this] {
+        if (simulationProgress)
+            SimulateProgress->setValue(simulationProgress->permille);
+    });
+    connect(SimulateCheck, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) {
+            startSimulation();
+        } else {
+            stopSimulation();
+            part = {};
+            partProblem.clear();
+            showMap();
+        }
+    });
+    connect(SimulateCancel, &QPushButton::clicked, SimulateCheck,
+            [this] { SimulateCheck->setChecked(false); });
 }
 
 TPicturePreview::~TPicturePreview() {
     if (estimateProgress)
         estimateProgress->cancel = true;
+    if (simulationProgress)
+        simulationProgress->cancel = true;
     loading.waitForFinished();
     estimating.waitForFinished();
+    shading.waitForFinished();
+    simulating.waitForFinished();
 }
 
 TPicturePreview::Loaded TPicturePreview::load(const QString &path) {
@@ -140,11 +198,19 @@ void TPicturePreview::pictureLoaded(Loaded loaded) {
     if (!picture)
         PreviewImage->setText(
             picturePath.isEmpty() ? QString() : text("Das Bild konnte nicht geladen werden."));
-    updateLevelMap();
+    target = {};
+    setParameters(parameters);
 }
 
 void TPicturePreview::setParameters(const ReliefParameters &p) {
     parameters = p;
+    ++version;
+    SimulateCheck->setVisible(surface());
+    if (surface()) {
+        updateSurface();
+        return;
+    }
+    stopSimulation();
     updateLevelMap();
 }
 
@@ -154,7 +220,7 @@ void TPicturePreview::updateLevelMap() {
     estimateReady = false;
     map = picture ? ComputeLevelMap(parameters, *picture, kLevelMapCells) : ReliefLevelMap{};
     levelImage = imageOf(map);
-    showScaled(LevelMapImage, levelImage);
+    showMap();
     if (!picture) {
         FiguresLabel->clear();
         return;
@@ -170,38 +236,188 @@ void TPicturePreview::updateLevelMap() {
     estimateDelay.start();
 }
 
+void TPicturePreview::updateSurface() {
+    if (estimateProgress)
+        estimateProgress->cancel = true;
+    estimateReady = false;
+    map = {};
+    stopSimulation();
+    part = {};
+    partProblem.clear();
+    if (!picture) {
+        target = {};
+        showMap();
+        FiguresLabel->clear();
+        return;
+    }
+    // The target shown so far stays until the new one is there.
+    startTarget();
+    showMap();
+    FiguresLabel->setStyleSheet(QString());
+    FiguresLabel->setText(text("Programmgröße und Laufzeit werden berechnet..."));
+    estimateDelay.start();
+    if (SimulateCheck->isChecked())
+        simulateDelay.start();
+}
+
+std::optional<ReliefViewGrid> TPicturePreview::viewGrid() const {
+    return picture
+               ? ChooseReliefViewGrid(parameters, DibBreit(*picture), DibHoch(*picture), kViewCells)
+               : std::nullopt;
+}
+
+void TPicturePreview::startTarget() {
+    if (!picture || shading.isRunning())
+        return; // the one running is made again when it is done
+    shading.setFuture(QtConcurrent::run([p = parameters, picture = picture, grid = viewGrid(),
+                                         v = version]() -> Shaded {
+        Shaded shaded;
+        shaded.version = v;
+        try {
+            const TargetSurface surface = ComputeTargetSurface(p, *picture);
+            HeightField field;
+            if (grid && TargetField(surface, SurfaceFrame(p).Up(), *grid, field, shaded.problem))
+                shaded.image = TopView(field, kPreviewSize, kPreviewSize);
+        } catch (const std::bad_alloc &) {
+            shaded.problem = {kMessageNoMemory, {}};
+        }
+        return shaded;
+    }));
+}
+
+void TPicturePreview::targetDone() {
+    if (shading.future().resultCount() == 0)
+        return;
+    const Shaded shaded = shading.result();
+    if (shaded.version != version) { // the one shown stays until the wanted one is there
+        if (surface() && picture)
+            startTarget();
+        return;
+    }
+    target = shaded.image;
+    showMap();
+}
+
+void TPicturePreview::startSimulation() {
+    if (!SimulateCheck->isChecked() || !surface() || !picture)
+        return;
+    if (simulating.isRunning()) { // told to stop; the next starts when it has
+        simulationProgress->cancel = true;
+        return;
+    }
+    const std::optional<ReliefViewGrid> grid = viewGrid();
+    if (!grid)
+        return;
+    simulationProgress = std::make_shared<SimulationProgress>();
+    SimulateProgress->setValue(0);
+    SimulateProgress->show();
+    SimulateCancel->show();
+    progressTimer.start();
+    simulating.setFuture(
+        QtConcurrent::run([p = parameters, path = picturePath.toStdString(), grid = *grid,
+                           progress = simulationProgress, v = version]() -> Shaded {
+            Shaded shaded;
+            shaded.version = v;
+            try {
+                const ReliefSimulation simulation = SimulateSurfaceRelief(p, path, grid, *progress);
+                shaded.problem = simulation.problem;
+                if (simulation.part)
+                    shaded.image = TopView(*simulation.part, kPreviewSize, kPreviewSize);
+            } catch (const std::bad_alloc &) {
+                shaded.problem = {kMessageNoMemory, {}};
+            }
+            return shaded;
+        }));
+}
+
+void TPicturePreview::stopSimulation() {
+    simulateDelay.stop();
+    if (simulationProgress)
+        simulationProgress->cancel = true;
+}
+
+void TPicturePreview::simulationDone() {
+    progressTimer.stop();
+    SimulateProgress->hide();
+    SimulateCancel->hide();
+    if (simulating.future().resultCount() == 0)
+        return;
+    const Shaded shaded = simulating.result();
+    if (!SimulateCheck->isChecked() || !surface())
+        return; // "Abbrechen", or the part is no longer asked for
+    if (shaded.version != version || (simulationProgress && simulationProgress->cancel)) {
+        // Stopped for a change: made again for the values now, unless a start is due anyway.
+        if (!simulateDelay.isActive())
+            startSimulation();
+        return;
+    }
+    part = shaded.image;
+    partProblem = shaded.problem.empty() ? QString()
+                                         : text(shaded.problem.text.c_str(), shaded.problem.values);
+    showMap();
+    emit partShown();
+}
+
+void TPicturePreview::showMap() {
+    if (!surface()) {
+        MapCaption->setText(text("Stufenkarte:"));
+        LevelMapImage->setToolTip(QString());
+        showScaled(LevelMapImage, levelImage);
+        return;
+    }
+    const bool showPart = SimulateCheck->isChecked() && (!part.isNull() || !partProblem.isEmpty());
+    MapCaption->setText(text(showPart ? "Werkstück (Vorschau):" : "Zielfläche:"));
+    showScaled(LevelMapImage, showPart ? part : target);
+    if (showPart && part.isNull())
+        LevelMapImage->setText(partProblem);
+    LevelMapImage->setToolTip(showPart ? partProblem : QString());
+}
+
 void TPicturePreview::startEstimate() {
     if (!picture || estimating.isRunning()) {
         // A running dry run was told to stop; the next starts when it has.
         return;
     }
     estimateProgress = std::make_shared<ReliefProgress>();
-    estimating.setFuture(
-        QtConcurrent::run([p = parameters, picture = picture,
-                           progress = estimateProgress]() -> std::optional<ReliefEstimate> {
-            try {
-                return MeasureRelief(p, *picture, progress.get());
-            } catch (const std::exception &) { // no memory for the run
-                return std::nullopt;
+    estimating.setFuture(QtConcurrent::run([p = parameters, picture = picture,
+                                            path = picturePath.toStdString(),
+                                            progress = estimateProgress]() -> Figures {
+        Figures figures;
+        try {
+            if (p.strategy == ReliefStrategy::Surface) {
+                // The dry run of the command line, with all its checks.
+                const ReliefResult result = MeasureReliefFile(p, path, progress.get());
+                if (result.status == ReliefStatus::Ok)
+                    figures.estimate = result.estimate;
+                else if (result.status != ReliefStatus::Cancelled)
+                    figures.problem = result.messageParts.empty() ? UserMessage{result.message, {}}
+                                                                  : result.messageParts;
+            } else {
+                figures.estimate = MeasureRelief(p, *picture, progress.get());
             }
-        }));
+        } catch (const std::exception &) { // no memory for the run
+            figures.problem = {kMessageNoMemory, {}};
+        }
+        return figures;
+    }));
 }
 
 void TPicturePreview::estimateDone() {
     if (estimating.future().resultCount() == 0)
         return;
     const bool cancelled = !estimateProgress || estimateProgress->cancel;
-    const std::optional<ReliefEstimate> result = estimating.result();
+    const Figures result = estimating.result();
     if (cancelled) {
         if (picture && !estimateReady)
             estimateDelay.start();
         return;
     }
-    if (!result) {
-        FiguresLabel->setText(text(kMessageNoMemory));
+    if (!result.estimate) {
+        FiguresLabel->setStyleSheet(QString("color: #b00000"));
+        FiguresLabel->setText(text(result.problem.text.c_str(), result.problem.values));
         return;
     }
-    estimate = *result;
+    estimate = *result.estimate;
     estimateReady = true;
     QString shown = parameters.levelOptions.Any()
                         ? text("Raster %1 × %2, %3 Schnitte, %4, Laufzeit %5 (spart %6) (%7)",
@@ -228,15 +444,15 @@ void TPicturePreview::showScaled(QLabel *label, const QImage &image) const {
         return;
     }
     // Nearest neighbour: an enlarged level map shows its cells as they are.
-    label->setPixmap(QPixmap::fromImage(
-        image.scaled(label->size() - QSize(4, 4), Qt::KeepAspectRatio,
-                     label == LevelMapImage ? Qt::FastTransformation : Qt::SmoothTransformation)));
+    label->setPixmap(QPixmap::fromImage(image.scaled(
+        label->size() - QSize(4, 4), Qt::KeepAspectRatio,
+        label == LevelMapImage && !surface() ? Qt::FastTransformation : Qt::SmoothTransformation)));
 }
 
 void TPicturePreview::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     showScaled(PreviewImage, preview);
-    showScaled(LevelMapImage, levelImage);
+    showMap();
 }
 
 } // namespace morvilo

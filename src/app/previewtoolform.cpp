@@ -109,6 +109,18 @@ TPreviewToolForm::TPreviewToolForm(const PreviewSettings &settings, QWidget *par
     enableFields();
 }
 
+void TPreviewToolForm::ShowToolOnly() {
+    auto *form = findChild<QFormLayout *>();
+    for (QWidget *field :
+         {static_cast<QWidget *>(ToolTableEd), static_cast<QWidget *>(AutoStockCheck),
+          static_cast<QWidget *>(XMinEd), static_cast<QWidget *>(YMinEd),
+          static_cast<QWidget *>(XMaxEd), static_cast<QWidget *>(YMaxEd),
+          static_cast<QWidget *>(TopEd), static_cast<QWidget *>(AutoResolutionCheck),
+          static_cast<QWidget *>(ResolutionEd)})
+        form->setRowVisible(field, false);
+    adjustSize();
+}
+
 void TPreviewToolForm::enableFields() {
     AngleEd->setEnabled(ShapeCombo->currentIndex() == int(ToolShape::VBit));
     for (QDoubleSpinBox *edit : {XMinEd, YMinEd, XMaxEd, YMaxEd, TopEd})

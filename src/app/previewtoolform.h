@@ -23,6 +23,8 @@ public:
     PreviewSettings Settings() const;
     // Closes only with a stock whose minimum lies below its maximum and a readable tool table.
     void accept() override;
+    // Shows only the tool (shape, diameter, angle): the relief panel chooses its tools here.
+    void ShowToolOnly();
 
     QComboBox *ShapeCombo;
     QDoubleSpinBox *DiameterEd, *AngleEd;

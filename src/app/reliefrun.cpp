@@ -3,6 +3,8 @@
 #include "translation/translateunit.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QProgressDialog>
 
 #include <atomic>
@@ -21,10 +23,41 @@ int progressValue(const ReliefProgress &progress) {
     return total == 0 ? 0 : int(done * kSteps / total);
 }
 
+bool sameFile(const QString &a, const QString &b) {
+    const QFileInfo first(a), second(b);
+    return first.absoluteFilePath() == second.absoluteFilePath() ||
+           (first.exists() && second.exists() &&
+            first.canonicalFilePath() == second.canonicalFilePath());
+}
+
 } // namespace
 
-ReliefResult RunReliefWithProgress(QWidget *owner, const ReliefParameters &p,
+std::optional<ReliefResult> PlaceRoughOutput(ReliefParameters &p, const std::string &picture,
+                                             const std::string &output) {
+    if (p.strategy != ReliefStrategy::Surface || !p.surface.rough || p.surface.roughOutput.empty())
+        return std::nullopt;
+    const QString pictureFile = QString::fromStdString(picture);
+    QString rough = QString::fromStdString(p.surface.roughOutput);
+    if (QFileInfo(rough).isRelative())
+        rough = QFileInfo(pictureFile).absoluteDir().filePath(rough);
+    p.surface.roughOutput = rough.toStdString();
+    if (!sameFile(rough, pictureFile) && !sameFile(rough, QString::fromStdString(output)))
+        return std::nullopt;
+    ReliefResult refused;
+    refused.status = ReliefStatus::InvalidParameters;
+    refused.message = refused.detail =
+        TranslateMessage({"Das Schruppprogramm kann nicht nach „%1“ geschrieben werden: das ist "
+                          "das Bild oder das Programm selbst.",
+                          {p.surface.roughOutput}})
+            .toStdString();
+    return refused;
+}
+
+ReliefResult RunReliefWithProgress(QWidget *owner, const ReliefParameters &given,
                                    const std::string &picture, const std::string &output) {
+    ReliefParameters p = given;
+    if (std::optional<ReliefResult> refused = PlaceRoughOutput(p, picture, output))
+        return *refused;
     ReliefProgress progress;
     ReliefResult result;
     std::atomic<bool> finished{false};

@@ -8,9 +8,16 @@
 
 #include <QString>
 
+#include <optional>
+
 class QWidget;
 
 namespace morvilo {
+
+// The roughing file of the strategy "Fläche" when it goes into a file of its own: a relative
+// name lies beside the picture. Refused when it names the picture or the program's output.
+std::optional<ReliefResult> PlaceRoughOutput(ReliefParameters &p, const std::string &picture,
+                                             const std::string &output);
 
 ReliefResult RunReliefWithProgress(QWidget *owner, const ReliefParameters &p,
                                    const std::string &picture, const std::string &output);
