@@ -21,6 +21,7 @@
 #include "expressions/variablestore.h"
 #include "facts/programfacts.h"
 #include "interpreter/calcrun.h"
+#include "interpreter/motionstream.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -71,14 +72,13 @@ void runInProcess(const char *path) {
     morvilo::DialectOptions options;
     auto variables = std::make_unique<morvilo::VariableStore>();
     morvilo::RunFlags flags;
-    morvilo::ViewState view;
+    morvilo::PlotListWriter plotList(lines);
     morvilo::CalcEnvironment env;
     env.memo1 = &memo1;
-    env.lines = &lines;
+    env.motion = &plotList;
     env.options = &options;
     env.variables = variables.get();
     env.flags = &flags;
-    env.view = &view;
     timed("in process", [&] { morvilo::CalcBtnClick(env); });
     timed("in process again", [&] { morvilo::CalcBtnClick(env); });
 }
@@ -125,7 +125,7 @@ int main(int argc, char **argv) {
     // thread when no second thread is free).
     timed("facts alone", [&] {
         const morvilo::MachineRates rates{};
-        morvilo::ComputeFacts(form.lines, form.runLog, rates);
+        morvilo::ComputeFacts(form.lines, form.backplot.runLog, rates);
     });
     std::printf("%u points, plot list %.1f MiB\n", form.lines.Count(),
                 double(form.lines.MemSize()) / (1 << 20));

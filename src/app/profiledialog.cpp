@@ -100,6 +100,8 @@ TProfileDialog::TProfileDialog(std::vector<MachineProfile> profiles, const std::
     RetractFirstCheck->setObjectName("RetractFirstCheck");
     DecimalPointCheck = new QCheckBox(QString::fromUtf8("Immer Dezimalpunkt"));
     DecimalPointCheck->setObjectName("DecimalPointCheck");
+    ArcsCheck = new QCheckBox(QString::fromUtf8("Bögen (G18/G19) bei „Fläche“"));
+    ArcsCheck->setObjectName("ArcsCheck");
     DecimalsEd = new QSpinBox;
     DecimalsEd->setObjectName("DecimalsEd");
     DecimalsEd->setRange(0, 18);
@@ -142,6 +144,7 @@ TProfileDialog::TProfileDialog(std::vector<MachineProfile> profiles, const std::
     form->addRow(QString(), RetractFirstCheck);
     form->addRow(QString::fromUtf8("Höchstens Nachkommastellen:"), DecimalsEd);
     form->addRow(QString(), DecimalPointCheck);
+    form->addRow(QString(), ArcsCheck);
     form->addRow(QString::fromUtf8("Programmnummer:"), ProgramNumberEd);
     auto *hint = new QLabel(QString::fromUtf8(
         "Platzhalter in Kopf und Ende: {units} {feed} {plunge} {spindle} {spindledir} {safe} "
@@ -244,6 +247,7 @@ void TProfileDialog::showProfile(int index) {
     RetractFirstCheck->setChecked(p->retractFirst);
     DecimalsEd->setValue(p->maxDecimals);
     DecimalPointCheck->setChecked(p->decimalPoint);
+    ArcsCheck->setChecked(p->arcs);
     ProgramNumberEd->setValue(p->programNumber);
     filling = false;
     // The built-ins are shown as they are.
@@ -251,7 +255,7 @@ void TProfileDialog::showProfile(int index) {
     for (QWidget *field : std::initializer_list<QWidget *>{
              NameEd, UnitsCombo, HeaderEd, FooterEd, FeedEd, PlungeFeedEd, SpindleEd,
              DirectionCombo, RapidEd, AccelerationEd, ToolChangeEd, LineEndCombo, MovePerLineCheck,
-             RetractFirstCheck, DecimalsEd, DecimalPointCheck, ProgramNumberEd})
+             RetractFirstCheck, DecimalsEd, DecimalPointCheck, ArcsCheck, ProgramNumberEd})
         field->setEnabled(editable);
     DeleteBtn->setEnabled(editable);
     BuiltInHint->setVisible(!editable);
@@ -283,6 +287,7 @@ void TProfileDialog::takeFields() {
     p->retractFirst = RetractFirstCheck->isChecked();
     p->maxDecimals = DecimalsEd->value();
     p->decimalPoint = DecimalPointCheck->isChecked();
+    p->arcs = ArcsCheck->isChecked();
     p->programNumber = ProgramNumberEd->value();
 }
 

@@ -55,7 +55,7 @@ public:
     // For the program facts: the time of a tool change, the travel of X, Y, Z (minimum, maximum).
     QDoubleSpinBox *ToolChangeEd;
     QDoubleSpinBox *TravelEd[3][2];
-    QCheckBox *MovePerLineCheck, *RetractFirstCheck, *DecimalPointCheck;
+    QCheckBox *MovePerLineCheck, *RetractFirstCheck, *DecimalPointCheck, *ArcsCheck;
     QSpinBox *DecimalsEd, *ProgramNumberEd;
     QLabel *ProblemLabel;
     // Shown with a built-in profile: it is changed by changing a copy.

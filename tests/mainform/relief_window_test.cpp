@@ -376,6 +376,8 @@ private slots:
         dialog.ToolChangeEd->setValue(7.5);
         dialog.TravelEd[0][0]->setValue(-10);
         dialog.TravelEd[2][1]->setValue(0.5);
+        QVERIFY(dialog.ArcsCheck->isChecked());
+        dialog.ArcsCheck->setChecked(false);
         dialog.NewBtn->click();
         QCOMPARE(dialog.NameEd->text(), QString("Neues Profil"));
         dialog.DeleteBtn->click();
@@ -386,6 +388,7 @@ private slots:
         QCOMPARE(own.toolChangeTime, 7.5);
         QCOMPARE(own.travel[0].min, -10.0);
         QCOMPARE(own.travel[2].max, 0.5);
+        QVERIFY(!own.arcs);
         QCOMPARE(own.maxDecimals, 3); // the rest as the copied profile has it
         QVERIFY(!own.builtIn);
 
