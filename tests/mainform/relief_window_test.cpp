@@ -10,6 +10,7 @@
 #include "app/reliefpanel.h"
 #include "frontend/panelvalues.h"
 #include "machine/profilesfile.h"
+#include "quietwindow.h"
 #include "relief/grafikrw.h"
 #include "settings/settingsstore.h"
 #include "temporaryhome.h"
@@ -36,15 +37,7 @@ class ReliefWindowTest : public QObject {
     std::unique_ptr<QTemporaryDir> home;
     QStringList errors;
 
-    std::unique_ptr<TMainform> startForm() {
-        auto form = std::make_unique<TMainform>(home->path());
-        form->errorBox = [this](const QString &message) { errors << message; };
-        form->infoBox = [](const QString &) {};
-        form->saveQuestion = [] { return QMessageBox::No; };
-        form->show();
-        QCoreApplication::processEvents();
-        return form;
-    }
+    std::unique_ptr<TMainform> startForm() { return StartQuietWindow(home->path(), errors); }
     static QString picture() { return QString(MORVILO_PICTURES) + "/bmp24.bmp"; }
     QByteArray optionsDat() const {
         QFile file(home->filePath("options.dat"));

@@ -8,6 +8,7 @@
 #include "app/reliefpanel.h"
 #include "app/reliefsimulation.h"
 #include "cli/cli.h"
+#include "quietwindow.h"
 #include "relief/grafikrw.h"
 #include "temporaryhome.h"
 
@@ -55,15 +56,7 @@ class SurfaceWindowTest : public QObject {
     std::unique_ptr<QTemporaryDir> home;
     QStringList errors;
 
-    std::unique_ptr<TMainform> startForm() {
-        auto form = std::make_unique<TMainform>(home->path());
-        form->errorBox = [this](const QString &message) { errors << message; };
-        form->infoBox = [](const QString &) {};
-        form->saveQuestion = [] { return QMessageBox::No; };
-        form->show();
-        QCoreApplication::processEvents();
-        return form;
-    }
+    std::unique_ptr<TMainform> startForm() { return StartQuietWindow(home->path(), errors); }
     // A dome: bright in the middle, 40 x 30 pixels.
     QString dome() const {
         const QString path = home->filePath("dome.png");
