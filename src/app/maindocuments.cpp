@@ -10,6 +10,7 @@
 #include "settings/filefilter.h"
 #include "translation/translateunit.h"
 #include "vantrel/room.h"
+#include "vantrel/systemerror.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -18,6 +19,22 @@
 #include <QTabWidget>
 
 namespace morvilo {
+
+namespace {
+
+// The roughing program of its own could not be created or written: the file and the system's
+// reason, in the window's language.
+QString roughFileFailure(const ReliefResult &result) {
+    const std::string reason = DescribeSystemError(result.errorNumber, [](const std::string &text) {
+        return TranslateString(QString::fromStdString(text)).toStdString();
+    });
+    return TranslateMessage({result.status == ReliefStatus::WriteFailed
+                                 ? "%1 kann nicht geschrieben werden: %2"
+                                 : "%1 kann nicht angelegt werden: %2",
+                             {result.failedFile, reason}});
+}
+
+} // namespace
 
 QString TMainform::DocumentFilter() {
     return QString::fromUtf8("CNC Dateien (*.cnc;*.nc;*.ngc;*.tap;*.din;*.txt)|*.cnc;*.nc;*.ngc;"
@@ -224,11 +241,16 @@ void TMainform::opentheDXFnow(const QString &fname) {
             (result.detail.empty() ? QString() : "\n" + QString::fromStdString(result.detail)));
         break;
     case ReliefStatus::OutputNotCreated:
+        if (!result.failedFile.empty()) { // the roughing program of its own
+            errorBox(roughFileFailure(result));
+            break;
+        }
         errorBox(GetTString(kMsgTempFileNotCreated) + "\n" + QString::fromStdString(result.detail));
         break;
     case ReliefStatus::WriteFailed:
     case ReliefStatus::InvalidParameters:
-        errorBox(QString::fromStdString(result.detail));
+        errorBox(result.failedFile.empty() ? QString::fromStdString(result.detail)
+                                           : roughFileFailure(result));
         break;
     case ReliefStatus::Cancelled:
         break;

@@ -369,17 +369,20 @@ int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
             showFigures(result.estimate, options.p, out);
         return kSuccess;
     case ReliefStatus::OutputNotCreated:
-    case ReliefStatus::WriteFailed:
+    case ReliefStatus::WriteFailed: {
         if (result.errorNumber == 0)
             break;
+        const std::string &file =
+            result.failedFile.empty() ? options.positional[1] : result.failedFile;
         err << "morvilo-cli relief: "
             << (result.status == ReliefStatus::WriteFailed
                     ? cliText("%1 kann nicht geschrieben werden: %2",
-                              {options.positional[1], SystemReason(result.errorNumber)})
+                              {file, SystemReason(result.errorNumber)})
                     : cliText("%1 kann nicht angelegt werden: %2",
-                              {options.positional[1], SystemReason(result.errorNumber)}))
+                              {file, SystemReason(result.errorNumber)}))
             << "\n";
         return kFailure;
+    }
     case ReliefStatus::PictureUnreadable:
         err << "morvilo-cli relief: " << picture << ": " << resultText(result) << "\n";
         return kFailure;

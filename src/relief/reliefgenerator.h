@@ -165,6 +165,9 @@ struct ReliefResult {
     // they go in; empty for the plain messages (picture unreadable, file not created).
     UserMessage messageParts;
     int errorNumber = 0; // the system error (errno) of an output that failed; 0 for the rest
+    // The file that could not be created or written when it is not the program itself (the
+    // roughing program of its own); empty for the rest.
+    std::string failedFile;
     uint64_t groups = 0;
     uint64_t bytes = 0;
     ReliefEstimate estimate; // of the program written (or, measuring, of the one to write)

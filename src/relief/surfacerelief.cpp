@@ -40,6 +40,18 @@ ReliefResult failure(ReliefStatus status, UserMessage message, std::string detai
     return result;
 }
 
+const char *const kMessageFileNotWritten = "Die Datei konnte nicht geschrieben werden.";
+
+// A failure of an output file: the system's reason in detail and its number, and the file when
+// it is the roughing program of its own.
+ReliefResult outputFailure(ReliefStatus status, const char *message, const OutputFile &out,
+                           std::string roughFile = {}) {
+    ReliefResult result = failure(status, UserMessage{message, {}}, out.Error());
+    result.errorNumber = out.ErrorNumber();
+    result.failedFile = std::move(roughFile);
+    return result;
+}
+
 int grey(const uint8_t *bgr) {
     return (30 * bgr[2] + 59 * bgr[1] + 11 * bgr[0]) / 100;
 }
@@ -349,13 +361,13 @@ ReliefResult GenerateSurfaceFile(const ReliefParameters &p, const std::string &p
                                                                     : kMessageFileNotCreated;
     OutputFile finish, rough;
     if (!finish.Open(outputPath, mode, size_t(4) << 20))
-        return failure(ReliefStatus::OutputNotCreated, UserMessage{notCreated, {}}, finish.Error());
+        return outputFailure(ReliefStatus::OutputNotCreated, notCreated, finish);
     const bool separate = p.surface.rough && !p.surface.roughOutput.empty();
     if (separate &&
         !rough.Open(p.surface.roughOutput, OutputFile::Mode::Replace, size_t(1) << 20)) {
         finish.Abandon();
-        return failure(ReliefStatus::OutputNotCreated, UserMessage{kMessageFileNotCreated, {}},
-                       p.surface.roughOutput + ": " + rough.Error());
+        return outputFailure(ReliefStatus::OutputNotCreated, kMessageFileNotCreated, rough,
+                             p.surface.roughOutput);
     }
     const SurfaceRun run =
         WriteSurfaceRelief(p, picture, &finish, separate ? &rough : nullptr, progress);
@@ -375,10 +387,11 @@ ReliefResult GenerateSurfaceFile(const ReliefParameters &p, const std::string &p
     result.bytes = result.estimate.bytes;
     if (separate && !rough.Commit()) {
         finish.Abandon();
-        return failure(ReliefStatus::WriteFailed, UserMessage{rough.Error(), {}});
+        return outputFailure(ReliefStatus::WriteFailed, kMessageFileNotWritten, rough,
+                             p.surface.roughOutput);
     }
     if (!finish.Commit())
-        return failure(ReliefStatus::WriteFailed, UserMessage{finish.Error(), {}});
+        return outputFailure(ReliefStatus::WriteFailed, kMessageFileNotWritten, finish);
     return result;
 }
 

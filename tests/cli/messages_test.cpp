@@ -96,6 +96,16 @@ TEST_F(Messages, EveryFailureGivesTheSystemsReasonInWords) {
         {{"relief", picture, (folder / "no" / "r.nc").string()},
          "morvilo-cli relief: cannot create " + (folder / "no" / "r.nc").string() +
              ": No such file or folder\n"},
+        {{"relief", picture, "/dev/full", "--strategy", "surface"},
+         "morvilo-cli relief: cannot write /dev/full: No space left on the disk\n"},
+        // The roughing program of its own is named, not the finishing one.
+        {{"relief", picture, (folder / "f.nc").string(), "--strategy", "surface", "--rough",
+          "flat:2", "--rough-output", (folder / "no" / "r.nc").string()},
+         "morvilo-cli relief: cannot create " + (folder / "no" / "r.nc").string() +
+             ": No such file or folder\n"},
+        {{"relief", picture, (folder / "f.nc").string(), "--strategy", "surface", "--rough",
+          "flat:2", "--rough-output", "/dev/full"},
+         "morvilo-cli relief: cannot write /dev/full: No space left on the disk\n"},
         {{"receive", "--port", missing, (folder / "r.nc").string()},
          "morvilo-cli receive: cannot open or set up " + missing + ": No such file or folder\n"},
         {{"send", program, "--port", "/dev/null"},

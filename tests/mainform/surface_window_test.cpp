@@ -223,6 +223,15 @@ private slots:
         QVERIFY2(errors[2].contains("das Bild oder das Programm selbst"), qPrintable(errors[2]));
         QCOMPARE(fileBytes(picture), before);
         QCOMPARE(form->PageControl1->currentIndex(), 0);
+
+        // A roughing file that cannot be made is named with the system's reason in words.
+        const QString unreachable = home->filePath("no/rough.nc");
+        panel->RoughFileEd->setText(unreachable);
+        form->opentheDXFnow(picture);
+        QCOMPARE(errors.size(), 4);
+        QCOMPARE(errors[3],
+                 unreachable + " kann nicht angelegt werden: Datei oder Ordner nicht vorhanden");
+        QCOMPARE(form->PageControl1->currentIndex(), 0);
     }
 
     // Every field of the surface comes back after a restart; options.dat keeps its bytes.
