@@ -14,18 +14,36 @@
 #include "vantrel/room.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
 #include <iostream>
 #include <limits>
 #include <new>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace morvilo::cli {
 
 namespace {
+
+// Why the file at path cannot be read at all (missing, a folder, no permission); empty when it
+// can be opened, and a picture that cannot be loaded is then one Qt cannot decode.
+std::string unopenableReason(const std::string &path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return SystemReason(errno);
+    if (S_ISDIR(st.st_mode))
+        return SystemReason(EISDIR);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return SystemReason(errno);
+    ::close(fd);
+    return {};
+}
 
 std::string reliefUsage() {
     return UsageText(
@@ -384,7 +402,11 @@ int runRelief(const std::vector<std::string> &arguments, std::ostream &out, std:
         return kFailure;
     }
     case ReliefStatus::PictureUnreadable:
-        err << "morvilo-cli relief: " << picture << ": " << resultText(result) << "\n";
+        if (const std::string reason = unopenableReason(picture); !reason.empty())
+            err << "morvilo-cli relief: "
+                << cliText("%1 kann nicht geöffnet werden: %2", {picture, reason}) << "\n";
+        else
+            err << "morvilo-cli relief: " << picture << ": " << resultText(result) << "\n";
         return kFailure;
     default:
         break;

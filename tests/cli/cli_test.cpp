@@ -180,6 +180,13 @@ TEST_F(CliTest, HelpAndFailuresOfTheJob) {
 
     const std::string output = (folder / "out.nc").string();
     EXPECT_EQ(run({"relief", (folder / "missing.bmp").string(), output}), cli::kFailure);
+    EXPECT_NE(err.str().find("cannot open " + (folder / "missing.bmp").string() +
+                             ": No such file or folder\n"),
+              std::string::npos)
+        << err.str();
+    EXPECT_FALSE(fs::exists(output));
+    test::WriteFile(folder / "text.bmp", "G1 X1\n"); // there, but no picture
+    EXPECT_EQ(run({"relief", (folder / "text.bmp").string(), output}), cli::kFailure);
     EXPECT_NE(err.str().find("The picture could not be loaded."), std::string::npos);
     EXPECT_FALSE(fs::exists(output));
 

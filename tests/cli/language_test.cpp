@@ -68,6 +68,9 @@ TEST_F(Language, TheWindowsChoiceOrEnglishSpeaksInEveryMessage) {
          "Die Anzahl der Stufen muss zwischen 2 und 256 liegen",
          "the number of levels must lie between 2 and 256"},
         {{"relief", missing, (scratch / "r.nc").string()},
+         "missing kann nicht geöffnet werden: Datei oder Ordner nicht vorhanden",
+         "missing: No such file or folder"},
+        {{"relief", program, (scratch / "r.nc").string()}, // a file, but no picture
          "Das Bild konnte nicht geladen werden.",
          "The picture could not be loaded."},
         {{"send", program, "--port", missing, "--timeout", "-1"},

@@ -96,6 +96,10 @@ TEST_F(Messages, EveryFailureGivesTheSystemsReasonInWords) {
         {{"relief", picture, (folder / "no" / "r.nc").string()},
          "morvilo-cli relief: cannot create " + (folder / "no" / "r.nc").string() +
              ": No such file or folder\n"},
+        {{"relief", missing, (folder / "r.nc").string()},
+         "morvilo-cli relief: cannot open " + missing + ": No such file or folder\n"},
+        {{"relief", here, (folder / "r.nc").string()},
+         "morvilo-cli relief: cannot open " + here + ": This is a folder\n"},
         {{"relief", picture, "/dev/full", "--strategy", "surface"},
          "morvilo-cli relief: cannot write /dev/full: No space left on the disk\n"},
         // The roughing program of its own is named, not the finishing one.
