@@ -4,6 +4,7 @@
 #include "expressions/variablestore.h"
 #include "interpreter/calcrun.h"
 #include "interpreter/motionstream.h"
+#include "relief/dropcutter.h"
 #include "relief/surfacepath.h"
 #include "simulate/milling.h"
 #include "vantrel/tempfile.h"
@@ -84,19 +85,6 @@ public:
     std::string path;
 };
 
-double bilinear(const TargetSurface &t, double u, double v) {
-    u = std::clamp(u, 0.0, double(t.columns - 1));
-    v = std::clamp(v, 0.0, double(t.rows - 1));
-    const int32_t c0 = int32_t(u), r0 = int32_t(v);
-    const int32_t c1 = std::min(c0 + 1, t.columns - 1), r1 = std::min(r0 + 1, t.rows - 1);
-    const double fu = u - c0, fv = v - r0;
-    const auto at = [&](int32_t c, int32_t r) {
-        return double(t.depth[size_t(r) * size_t(t.columns) + size_t(c)]);
-    };
-    return (at(c0, r0) * (1 - fu) + at(c1, r0) * fu) * (1 - fv) +
-           (at(c0, r1) * (1 - fu) + at(c1, r1) * fu) * fv;
-}
-
 } // namespace
 
 std::optional<ReliefViewGrid> ChooseReliefViewGrid(const ReliefParameters &p, int32_t columns,
@@ -119,13 +107,15 @@ bool TargetField(const TargetSurface &target, double up, const ReliefViewGrid &g
                  HeightField &field, UserMessage &message) {
     if (target.columns < 2 || target.rows < 1 || !field.Reset(grid.stock, grid.resolution, message))
         return false;
+    // The target between the pixel centres, as the drop cutter sees it (in pixel units).
+    const HeightGrid surface{target.columns, target.rows, 1.0, target.depth};
     float *cells = field.Writable();
     const float top = float(grid.stock.top);
     for (int32_t j = 0; j < field.Rows(); ++j) {
         const double v = (field.CellY(j) - target.ystart) / target.pitch;
         for (int32_t i = 0; i < field.Columns(); ++i) {
             const double u = (field.CellX(i) - target.xstart) / target.pitch;
-            const float z = float(target.zstart + up * bilinear(target, u, v));
+            const float z = float(target.zstart + up * surface.Height(u, v));
             cells[size_t(j) * size_t(field.Columns()) + size_t(i)] = std::min(z, top);
         }
     }
