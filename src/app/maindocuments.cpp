@@ -22,16 +22,20 @@ namespace morvilo {
 
 namespace {
 
-// The roughing program of its own could not be created or written: the file and the system's
-// reason, in the window's language.
-QString roughFileFailure(const ReliefResult &result) {
-    const std::string reason = DescribeSystemError(result.errorNumber, [](const std::string &text) {
+// The system's reason of a failed output, in the window's language.
+std::string systemReason(const ReliefResult &result) {
+    return DescribeSystemError(result.errorNumber, [](const std::string &text) {
         return TranslateString(QString::fromStdString(text)).toStdString();
     });
+}
+
+// An output file (the roughing program of its own, or the program itself) could not be created
+// or written: the file and the system's reason, in the window's language.
+QString outputFailure(const ReliefResult &result, const std::string &file) {
     return TranslateMessage({result.status == ReliefStatus::WriteFailed
                                  ? "%1 kann nicht geschrieben werden: %2"
                                  : "%1 kann nicht angelegt werden: %2",
-                             {result.failedFile, reason}});
+                             {file, systemReason(result)}});
 }
 
 } // namespace
@@ -242,15 +246,24 @@ void TMainform::opentheDXFnow(const QString &fname) {
         break;
     case ReliefStatus::OutputNotCreated:
         if (!result.failedFile.empty()) { // the roughing program of its own
-            errorBox(roughFileFailure(result));
+            errorBox(outputFailure(result, result.failedFile));
             break;
         }
-        errorBox(GetTString(kMsgTempFileNotCreated) + "\n" + QString::fromStdString(result.detail));
+        errorBox(
+            GetTString(kMsgTempFileNotCreated) + "\n" +
+            QString::fromStdString(result.errorNumber != 0 ? systemReason(result) : result.detail));
         break;
     case ReliefStatus::WriteFailed:
+        if (result.errorNumber != 0) { // the disk, not the memory
+            errorBox(outputFailure(result,
+                                   result.failedFile.empty() ? tempfilename : result.failedFile));
+            break;
+        }
+        errorBox(QString::fromStdString(result.detail));
+        break;
     case ReliefStatus::InvalidParameters:
         errorBox(result.failedFile.empty() ? QString::fromStdString(result.detail)
-                                           : roughFileFailure(result));
+                                           : outputFailure(result, result.failedFile));
         break;
     case ReliefStatus::Cancelled:
         break;

@@ -17,11 +17,13 @@
 #include <QtTest>
 
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -298,6 +300,28 @@ private slots:
         QCOMPARE(file.readAll(), QByteArray("precious"));
         QVERIFY(QFileInfo(temporary).isSymLink());
         QFile::remove(temporary);
+    }
+
+    // A relief that cannot be written (here: beyond the file size the process may write) names
+    // the file and the reason in the window's language, and the text in the editor stays.
+    void aFailedWriteIsNamedInTheWindowsLanguage() {
+        auto form = formWithProgram("G1 X1\r\n");
+        QVERIFY(form);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 64;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        form->opentheDXFnow(MORVILO_PICTURES "/bmp24.bmp");
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        QCOMPARE(errorsShown.size(), 1);
+        const QString expected =
+            QString::fromStdString(form->tempfilename) + " kann nicht geschrieben werden: ";
+        QVERIFY2(errorsShown[0].startsWith(expected), qPrintable(errorsShown[0]));
+        QVERIFY2(!errorsShown[0].contains("large"), qPrintable(errorsShown[0]));
+        QCOMPARE(form->memo1->core().size(), int64_t(7));
     }
 };
 
