@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 namespace morvilo {
 
@@ -143,6 +144,27 @@ std::string scanRawText(const std::string &text, std::vector<ProfilesProblem> &p
     return repeats ? renamed : std::string();
 }
 
+// The groups in the order the profiles were written. The INI reader gives them in the order of
+// their names, which puts "Profile10" before "Profile2": the groups "Profile" + number come by
+// their numbers (a repeat right after its first), the others after them by name.
+QStringList inWrittenOrder(QStringList groups) {
+    const auto place = [](const QString &group) {
+        const QString base = group.section(kRepeatMark, 0, 0);
+        const QString digits = base.mid(7);
+        bool numbered = false, repeated = false;
+        qulonglong number = 0, repeat = 0;
+        if (base.startsWith("Profile") && !digits.isEmpty() && digits.size() <= 18 &&
+            std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); }))
+            number = digits.toULongLong(&numbered);
+        if (group.contains(kRepeatMark))
+            repeat = group.section(kRepeatMark, 1).toULongLong(&repeated);
+        return std::tuple(!numbered, numbered ? number : 0, repeated ? repeat : 0, group);
+    };
+    std::stable_sort(groups.begin(), groups.end(),
+                     [&place](const QString &a, const QString &b) { return place(a) < place(b); });
+    return groups;
+}
+
 void writeProfile(QSettings &file, const MachineProfile &profile) {
     using Kind = ProfileField::Kind;
     for (const ProfileField &field : ProfileFields()) {
@@ -200,7 +222,7 @@ ProfilesLoad LoadMachineProfiles(const std::string &path) {
     QSettings settings(readFrom, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError)
         load.problems.push_back({{}, {"nicht lesbar", {}}});
-    for (const QString &group : settings.childGroups()) {
+    for (const QString &group : inWrittenOrder(settings.childGroups())) {
         if (!printableGroup(group))
             continue;
         settings.beginGroup(group);

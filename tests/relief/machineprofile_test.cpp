@@ -487,6 +487,36 @@ TEST_F(ProfileTest, AProfilesFileOfTheEarlierWriterReadsAndWritesTheSame) {
     EXPECT_EQ(ReadFile(path), before);
 }
 
+// The INI reader gives groups in the order of their names ("Profile10" before "Profile2"): with
+// ten and more profiles of one's own their order must still survive a save and a load, also in a
+// file written so before, and a group given twice stays beside its first.
+TEST_F(ProfileTest, TenAndMoreProfilesKeepTheirOrder) {
+    const std::string path = (folder / kProfilesFileName).string();
+    std::vector<MachineProfile> profiles = BuiltInProfiles();
+    for (int k = 1; k <= 12; ++k) {
+        MachineProfile own;
+        own.name = own.cliName = "Eigen " + std::to_string(13 - k);
+        profiles.push_back(own);
+    }
+    UserMessage error;
+    ASSERT_TRUE(SaveMachineProfiles(path, profiles, error)) << error.Filled();
+    const auto names = [](const std::vector<MachineProfile> &list) {
+        std::vector<std::string> all;
+        for (const MachineProfile &p : list)
+            all.push_back(p.name);
+        return all;
+    };
+    EXPECT_EQ(names(LoadMachineProfiles(path).profiles), names(profiles));
+
+    WriteFile(path, "[Profile10]\nName=zehn\n[Profile2]\nName=zwei\n[Zusatz]\nName=extra\n"
+                    "[Profile1]\nName=eins\n[Profile2]\nName=zwei-b\n");
+    const ProfilesLoad load = LoadMachineProfiles(path);
+    const std::vector<MachineProfile> read(load.profiles.begin() + long(BuiltInProfiles().size()),
+                                           load.profiles.end());
+    EXPECT_EQ(names(read), (std::vector<std::string>{"eins", "zwei", "zwei-b", "zehn", "extra"}));
+    EXPECT_EQ(load.problems.size(), 1u) << germanDamage(load);
+}
+
 // Every setting is a line of the one table: each member of the profile is reached by exactly
 // one field, and the check refuses what each field's rule refuses, in the table's words.
 TEST(ProfileFieldTable, CoversEverySettingOnceAndChecksEach) {
