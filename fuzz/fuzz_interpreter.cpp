@@ -3,11 +3,8 @@
 // after a short time budget, as the stop command would. Besides the sanitizers' findings, a run
 // that does not end or leaves its flags set is a fault.
 
-#include "editor/editorcore.h"
-#include "expressions/variablestore.h"
-#include "interpreter/calcrun.h"
+#include "frontend/headlessrun.h"
 #include "interpreter/runlog.h"
-#include "linetext/linetext.h"
 
 #include <chrono>
 #include <cstdint>
@@ -21,20 +18,6 @@
 namespace {
 
 using namespace morvilo;
-
-class BudgetEvents : public RunEvents {
-public:
-    explicit BudgetEvents(RunFlags &flags) : flags(flags) {}
-    void ProcessEvents() override {
-        if (std::chrono::steady_clock::now() - started > std::chrono::milliseconds(60))
-            flags.breakprogram = true;
-    }
-    void Sleep(int32_t) override {}
-
-private:
-    RunFlags &flags;
-    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-};
 
 // Draws nowhere, but takes every point the run draws.
 class CountingSink : public PointSink {
@@ -72,39 +55,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!writeProgram(data + 1, size - 1))
         return 0;
 
-    TEditorCore memo1;
-    if (!memo1.OpenFileWithName(programPath()))
-        return 0;
     TPlotList lines;
-    DialectOptions options;
-    options.machine = MachineType(dialect % 3);
-    options.Haas = dialect & 0x04;
-    options.diametermode = dialect & 0x01;
-    options.absolutecheck = dialect & 0x08;
-    options.IJKsindModal1 = dialect & 0x10;
-    options.IJKsindInkremental1 = dialect & 0x20;
-    options.donotprocessdeletedlines = dialect & 0x40;
-    SetSquareBracketComments(dialect & 0x80);
-    auto variables = std::make_unique<VariableStore>();
-    RunFlags flags;
-    BudgetEvents events(flags);
     CountingSink sink;
     // The consumers of the window's runs: the plot list with the true curves, the log, the sink.
     PlotListWriter plotList(lines, true);
     RunLog log;
     RunLogWriter logWriter(log);
     MotionFanOut motion{&plotList, &logWriter, &sink};
-    CalcEnvironment env;
-    env.memo1 = &memo1;
-    env.motion = &motion;
-    env.options = &options;
-    env.variables = variables.get();
-    env.flags = &flags;
-    env.events = &events;
-    env.message = [](const std::string &, const std::string &) {};
-    CalcBtnClick(env);
-    if (flags.inrender || lines.Count() < 7)
+    HeadlessRun run;
+    run.path = programPath();
+    run.dialect.machine = MachineType(dialect % 3);
+    run.dialect.Haas = dialect & 0x04;
+    run.dialect.diametermode = dialect & 0x01;
+    run.dialect.absolutecheck = dialect & 0x08;
+    run.dialect.IJKsindModal1 = dialect & 0x10;
+    run.dialect.IJKsindInkremental1 = dialect & 0x20;
+    run.dialect.donotprocessdeletedlines = dialect & 0x40;
+    run.dialect.otherbreakets = dialect & 0x80;
+    run.setBrackets = true;
+    run.motion = &motion;
+    // The event pump stops every run after a short time budget, as the stop command would.
+    const auto started = std::chrono::steady_clock::now();
+    run.stop = [started] {
+        return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(60);
+    };
+    run.message = [](const std::string &, const std::string &) {};
+    const HeadlessOutcome outcome = RunHeadless(run);
+    if (!outcome.opened)
+        return 0;
+    if (outcome.flagsLeftSet || lines.Count() < 7)
         std::abort();
-    SetSquareBracketComments(false);
     return 0;
 }

@@ -16,17 +16,47 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+#include <span>
+
 namespace morvilo {
 
 namespace {
 
-QDoubleSpinBox *rateEdit(const char *name, double low, int decimals) {
-    auto *edit = new QDoubleSpinBox;
-    edit->setObjectName(name);
-    edit->setLocale(QLocale::c());
-    edit->setDecimals(decimals);
-    edit->setRange(low, 1e6);
-    return edit;
+// The editor of a setting: a combo box for choices, a check box for a flag, a spin box for a
+// number, a box of lines for a template, a text field for a name.
+QWidget *fieldEditor(const ProfileField &field) {
+    using Kind = ProfileField::Kind;
+    QWidget *editor = nullptr;
+    if (!field.choices.empty()) {
+        auto *combo = new QComboBox;
+        for (const ProfileChoice &choice : field.choices)
+            combo->addItem(QString::fromUtf8(choice.shown));
+        editor = combo;
+    } else if (field.kind == Kind::Flag) {
+        editor = new QCheckBox(QString::fromUtf8(field.caption));
+    } else if (field.kind == Kind::Number) {
+        auto *spin = new QDoubleSpinBox;
+        spin->setLocale(QLocale::c());
+        spin->setDecimals(field.decimals);
+        // A value that may not be 0 starts at the smallest step.
+        spin->setRange(field.zeroAllowed ? field.low : std::pow(10.0, -field.decimals), field.high);
+        editor = spin;
+    } else if (field.kind == Kind::Integer) {
+        auto *spin = new QSpinBox;
+        spin->setRange(int(field.low), int(field.high));
+        editor = spin;
+    } else if (field.rule == ProfileField::TextRule::Template) {
+        auto *lines = new QPlainTextEdit;
+        lines->setFixedHeight(80);
+        lines->setLineWrapMode(QPlainTextEdit::NoWrap);
+        editor = lines;
+    } else {
+        editor = new QLineEdit;
+    }
+    editor->setObjectName(field.widget);
+    return editor;
 }
 
 QString translated(const char *german) {
@@ -62,52 +92,6 @@ TProfileDialog::TProfileDialog(std::vector<MachineProfile> profiles, const std::
     DeleteBtn = new QPushButton(QString::fromUtf8("Löschen"));
     DeleteBtn->setObjectName("DeleteBtn");
 
-    NameEd = new QLineEdit;
-    NameEd->setObjectName("NameEd");
-    UnitsCombo = new QComboBox;
-    UnitsCombo->setObjectName("UnitsCombo");
-    UnitsCombo->addItems({"G21 (mm)", QString::fromUtf8("G20 (Zoll)"), QString::fromUtf8("keine")});
-    HeaderEd = new QPlainTextEdit;
-    HeaderEd->setObjectName("HeaderEd");
-    FooterEd = new QPlainTextEdit;
-    FooterEd->setObjectName("FooterEd");
-    for (QPlainTextEdit *edit : {HeaderEd, FooterEd}) {
-        edit->setFixedHeight(80);
-        edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    }
-    FeedEd = rateEdit("FeedEd", 0.01, 2);
-    PlungeFeedEd = rateEdit("PlungeFeedEd", 0.01, 2);
-    SpindleEd = rateEdit("SpindleEd", 0, 0);
-    RapidEd = rateEdit("RapidEd", 0.01, 2);
-    AccelerationEd = rateEdit("AccelerationEd", 0, 2);
-    ToolChangeEd = rateEdit("ToolChangeEd", 0, 1);
-    for (int axis = 0; axis < 3; ++axis)
-        for (int end = 0; end < 2; ++end) {
-            QDoubleSpinBox *&edit = TravelEd[axis][end];
-            edit = rateEdit("", -1e6, 3);
-            edit->setObjectName(
-                QString("Travel%1%2Ed").arg(QChar("XYZ"[axis]), end ? "Max" : "Min"));
-        }
-    DirectionCombo = new QComboBox;
-    DirectionCombo->setObjectName("DirectionCombo");
-    DirectionCombo->addItems({QString::fromUtf8("M3 (rechts)"), QString::fromUtf8("M4 (links)")});
-    LineEndCombo = new QComboBox;
-    LineEndCombo->setObjectName("LineEndCombo");
-    LineEndCombo->addItems({"CR LF", "LF"});
-    MovePerLineCheck = new QCheckBox(QString::fromUtf8("Eine Bewegung je Zeile"));
-    MovePerLineCheck->setObjectName("MovePerLineCheck");
-    RetractFirstCheck = new QCheckBox(QString::fromUtf8("Zuerst auf sichere Höhe"));
-    RetractFirstCheck->setObjectName("RetractFirstCheck");
-    DecimalPointCheck = new QCheckBox(QString::fromUtf8("Immer Dezimalpunkt"));
-    DecimalPointCheck->setObjectName("DecimalPointCheck");
-    ArcsCheck = new QCheckBox(QString::fromUtf8("Bögen (G18/G19) bei „Fläche“"));
-    ArcsCheck->setObjectName("ArcsCheck");
-    DecimalsEd = new QSpinBox;
-    DecimalsEd->setObjectName("DecimalsEd");
-    DecimalsEd->setRange(0, 18);
-    ProgramNumberEd = new QSpinBox;
-    ProgramNumberEd->setObjectName("ProgramNumberEd");
-    ProgramNumberEd->setRange(1, 99999);
     ProblemLabel = new QLabel;
     ProblemLabel->setObjectName("ProblemLabel");
     ProblemLabel->setWordWrap(true);
@@ -120,32 +104,51 @@ TProfileDialog::TProfileDialog(std::vector<MachineProfile> profiles, const std::
 
     auto *form = new QFormLayout;
     form->addRow(BuiltInHint);
-    form->addRow(QString::fromUtf8("Name:"), NameEd);
-    form->addRow(QString::fromUtf8("Maßeinheit:"), UnitsCombo);
-    form->addRow(QString::fromUtf8("Kopf:"), HeaderEd);
-    form->addRow(QString::fromUtf8("Ende:"), FooterEd);
-    form->addRow(QString::fromUtf8("Vorschub:"), FeedEd);
-    form->addRow(QString::fromUtf8("Eintauchvorschub:"), PlungeFeedEd);
-    form->addRow(QString::fromUtf8("Drehzahl:"), SpindleEd);
-    form->addRow(QString::fromUtf8("Drehrichtung:"), DirectionCombo);
-    form->addRow(QString::fromUtf8("Eilgang:"), RapidEd);
-    form->addRow(QString::fromUtf8("Beschleunigung:"), AccelerationEd);
-    form->addRow(QString::fromUtf8("Werkzeugwechsel (s):"), ToolChangeEd);
-    for (int axis = 0; axis < 3; ++axis) {
-        auto *range = new QHBoxLayout;
-        range->addWidget(TravelEd[axis][0]);
-        range->addWidget(new QLabel(QString::fromUtf8("bis")));
-        range->addWidget(TravelEd[axis][1]);
-        const char *const captions[] = {"Verfahrweg X:", "Verfahrweg Y:", "Verfahrweg Z:"};
-        form->addRow(QString::fromUtf8(captions[axis]), range);
+    QHBoxLayout *row = nullptr;
+    for (const ProfileField &field : ProfileFields()) {
+        QWidget *editor = fieldEditor(field);
+        editors.push_back(editor);
+        const QString caption = QString::fromUtf8(field.caption);
+        if (field.sameRow && row) {
+            row->addWidget(new QLabel(caption));
+            row->addWidget(editor);
+        } else if (field.kind == ProfileField::Kind::Flag && field.choices.empty()) {
+            form->addRow(QString(), editor);
+        } else {
+            row = new QHBoxLayout;
+            row->addWidget(editor);
+            form->addRow(caption, row);
+        }
     }
-    form->addRow(QString::fromUtf8("Zeilenende:"), LineEndCombo);
-    form->addRow(QString(), MovePerLineCheck);
-    form->addRow(QString(), RetractFirstCheck);
-    form->addRow(QString::fromUtf8("Höchstens Nachkommastellen:"), DecimalsEd);
-    form->addRow(QString(), DecimalPointCheck);
-    form->addRow(QString(), ArcsCheck);
-    form->addRow(QString::fromUtf8("Programmnummer:"), ProgramNumberEd);
+    const auto editor = [this](const QString &name) {
+        for (QWidget *widget : editors)
+            if (widget->objectName() == name)
+                return widget;
+        return static_cast<QWidget *>(nullptr);
+    };
+    NameEd = qobject_cast<QLineEdit *>(editor("NameEd"));
+    UnitsCombo = qobject_cast<QComboBox *>(editor("UnitsCombo"));
+    DirectionCombo = qobject_cast<QComboBox *>(editor("DirectionCombo"));
+    LineEndCombo = qobject_cast<QComboBox *>(editor("LineEndCombo"));
+    HeaderEd = qobject_cast<QPlainTextEdit *>(editor("HeaderEd"));
+    FooterEd = qobject_cast<QPlainTextEdit *>(editor("FooterEd"));
+    ToolChangeTemplateEd = qobject_cast<QPlainTextEdit *>(editor("ToolChangeTemplateEd"));
+    FeedEd = qobject_cast<QDoubleSpinBox *>(editor("FeedEd"));
+    PlungeFeedEd = qobject_cast<QDoubleSpinBox *>(editor("PlungeFeedEd"));
+    SpindleEd = qobject_cast<QDoubleSpinBox *>(editor("SpindleEd"));
+    RapidEd = qobject_cast<QDoubleSpinBox *>(editor("RapidEd"));
+    AccelerationEd = qobject_cast<QDoubleSpinBox *>(editor("AccelerationEd"));
+    ToolChangeEd = qobject_cast<QDoubleSpinBox *>(editor("ToolChangeEd"));
+    for (int axis = 0; axis < 3; ++axis)
+        for (int end = 0; end < 2; ++end)
+            TravelEd[axis][end] = qobject_cast<QDoubleSpinBox *>(
+                editor(QString("Travel%1%2Ed").arg(QChar("XYZ"[axis]), end ? "Max" : "Min")));
+    MovePerLineCheck = qobject_cast<QCheckBox *>(editor("MovePerLineCheck"));
+    RetractFirstCheck = qobject_cast<QCheckBox *>(editor("RetractFirstCheck"));
+    DecimalPointCheck = qobject_cast<QCheckBox *>(editor("DecimalPointCheck"));
+    ArcsCheck = qobject_cast<QCheckBox *>(editor("ArcsCheck"));
+    DecimalsEd = qobject_cast<QSpinBox *>(editor("DecimalsEd"));
+    ProgramNumberEd = qobject_cast<QSpinBox *>(editor("ProgramNumberEd"));
     auto *hint = new QLabel(QString::fromUtf8(
         "Platzhalter in Kopf und Ende: {units} {feed} {plunge} {spindle} {spindledir} {safe} "
         "{program} {date}"));
@@ -225,38 +228,29 @@ void TProfileDialog::showProfile(int index) {
     if (!p)
         return;
     filling = true;
-    NameEd->setText(ShownProfileName(*p));
-    UnitsCombo->setCurrentIndex(p->units == "G21" ? 0 : p->units == "G20" ? 1 : 2);
-    HeaderEd->setPlainText(QString::fromStdString(p->header));
-    FooterEd->setPlainText(QString::fromStdString(p->footer));
-    FeedEd->setValue(p->feed);
-    PlungeFeedEd->setValue(p->plungeFeed);
-    SpindleEd->setValue(p->spindle);
-    DirectionCombo->setCurrentIndex(p->spindleClockwise ? 0 : 1);
-    RapidEd->setValue(p->rapidRate);
-    AccelerationEd->setValue(p->acceleration);
-    ToolChangeEd->setValue(p->toolChangeTime);
-
-    for (int axis = 0; axis < 3; ++axis)
-        for (int end = 0; end < 2; ++end) {
-            TravelEd[axis][end]->setValue(end ? p->travel[axis].max : p->travel[axis].min);
-            TravelEd[axis][end]->setEnabled(!p->builtIn);
-        }
-    LineEndCombo->setCurrentIndex(p->crlf ? 0 : 1);
-    MovePerLineCheck->setChecked(p->movePerLine);
-    RetractFirstCheck->setChecked(p->retractFirst);
-    DecimalsEd->setValue(p->maxDecimals);
-    DecimalPointCheck->setChecked(p->decimalPoint);
-    ArcsCheck->setChecked(p->arcs);
-    ProgramNumberEd->setValue(p->programNumber);
-    filling = false;
     // The built-ins are shown as they are.
     const bool editable = !p->builtIn;
-    for (QWidget *field : std::initializer_list<QWidget *>{
-             NameEd, UnitsCombo, HeaderEd, FooterEd, FeedEd, PlungeFeedEd, SpindleEd,
-             DirectionCombo, RapidEd, AccelerationEd, ToolChangeEd, LineEndCombo, MovePerLineCheck,
-             RetractFirstCheck, DecimalsEd, DecimalPointCheck, ArcsCheck, ProgramNumberEd})
-        field->setEnabled(editable);
+    const std::span<const ProfileField> fields = ProfileFields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const ProfileField &field = fields[i];
+        QWidget *editor = editors[i];
+        editor->setEnabled(editable);
+        if (auto *combo = qobject_cast<QComboBox *>(editor))
+            combo->setCurrentIndex(int(field.ChoiceOf(*p)));
+        else if (auto *check = qobject_cast<QCheckBox *>(editor))
+            check->setChecked(p->*field.flag);
+        else if (auto *number = qobject_cast<QDoubleSpinBox *>(editor))
+            number->setValue(field.Number(*p));
+        else if (auto *integer = qobject_cast<QSpinBox *>(editor))
+            integer->setValue(p->*field.integer);
+        else if (auto *lines = qobject_cast<QPlainTextEdit *>(editor))
+            lines->setPlainText(QString::fromStdString(p->*field.text));
+        else if (auto *line = qobject_cast<QLineEdit *>(editor))
+            line->setText(field.rule == ProfileField::TextRule::Name
+                              ? ShownProfileName(*p)
+                              : QString::fromStdString(p->*field.text));
+    }
+    filling = false;
     DeleteBtn->setEnabled(editable);
     BuiltInHint->setVisible(!editable);
 }
@@ -265,30 +259,24 @@ void TProfileDialog::takeFields() {
     MachineProfile *p = shownProfile();
     if (!p || p->builtIn || filling)
         return;
-    p->name = p->cliName = NameEd->text().trimmed().toStdString();
-    p->units = UnitsCombo->currentIndex() == 0   ? "G21"
-               : UnitsCombo->currentIndex() == 1 ? "G20"
-                                                 : "";
-    p->header = HeaderEd->toPlainText().toStdString();
-    p->footer = FooterEd->toPlainText().toStdString();
-    p->feed = FeedEd->value();
-    p->plungeFeed = PlungeFeedEd->value();
-    p->spindle = SpindleEd->value();
-    p->spindleClockwise = DirectionCombo->currentIndex() == 0;
-    p->rapidRate = RapidEd->value();
-    p->acceleration = AccelerationEd->value();
-    p->toolChangeTime = ToolChangeEd->value();
-
-    for (int axis = 0; axis < 3; ++axis)
-        for (int end = 0; end < 2; ++end)
-            (end ? p->travel[axis].max : p->travel[axis].min) = TravelEd[axis][end]->value();
-    p->crlf = LineEndCombo->currentIndex() == 0;
-    p->movePerLine = MovePerLineCheck->isChecked();
-    p->retractFirst = RetractFirstCheck->isChecked();
-    p->maxDecimals = DecimalsEd->value();
-    p->decimalPoint = DecimalPointCheck->isChecked();
-    p->arcs = ArcsCheck->isChecked();
-    p->programNumber = ProgramNumberEd->value();
+    const std::span<const ProfileField> fields = ProfileFields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const ProfileField &field = fields[i];
+        QWidget *editor = editors[i];
+        if (auto *combo = qobject_cast<QComboBox *>(editor))
+            field.SetChoice(*p, size_t(std::max(combo->currentIndex(), 0)));
+        else if (auto *check = qobject_cast<QCheckBox *>(editor))
+            p->*field.flag = check->isChecked();
+        else if (auto *number = qobject_cast<QDoubleSpinBox *>(editor))
+            field.Number(*p) = number->value();
+        else if (auto *integer = qobject_cast<QSpinBox *>(editor))
+            p->*field.integer = integer->value();
+        else if (auto *lines = qobject_cast<QPlainTextEdit *>(editor))
+            p->*field.text = lines->toPlainText().toStdString();
+        else if (auto *line = qobject_cast<QLineEdit *>(editor))
+            p->*field.text = line->text().trimmed().toStdString();
+    }
+    p->cliName = p->name;
 }
 
 void TProfileDialog::addProfile(MachineProfile profile) {

@@ -50,7 +50,7 @@ public:
     QPushButton *NewBtn, *CopyBtn, *DeleteBtn;
     QLineEdit *NameEd;
     QComboBox *UnitsCombo, *DirectionCombo, *LineEndCombo;
-    QPlainTextEdit *HeaderEd, *FooterEd;
+    QPlainTextEdit *HeaderEd, *FooterEd, *ToolChangeTemplateEd;
     QDoubleSpinBox *FeedEd, *PlungeFeedEd, *SpindleEd, *RapidEd, *AccelerationEd;
     // For the program facts: the time of a tool change, the travel of X, Y, Z (minimum, maximum).
     QDoubleSpinBox *ToolChangeEd;
@@ -71,6 +71,7 @@ private:
     MachineProfile *shownProfile();
 
     std::vector<MachineProfile> list;
+    std::vector<QWidget *> editors; // of ProfileFields, in its order
     int shown = -1;
     int active = -1; // the profile in use
     bool filling = false;

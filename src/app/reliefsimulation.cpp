@@ -1,9 +1,6 @@
 #include "app/reliefsimulation.h"
 
-#include "editor/editorcore.h"
-#include "expressions/variablestore.h"
-#include "interpreter/calcrun.h"
-#include "interpreter/motionstream.h"
+#include "frontend/headlessrun.h"
 #include "relief/dropcutter.h"
 #include "relief/surfacepath.h"
 #include "simulate/milling.h"
@@ -27,46 +24,23 @@ constexpr uint32_t kMaxPoints = 50'000'000;
 // The share of the work each step is given in the progress.
 constexpr int kWritten = 300, kInterpreted = 500;
 
-// Ends the run after the current line once the simulation is cancelled or the plot list is
-// full.
-class StoppableRun : public RunEvents {
-public:
-    StoppableRun(const TPlotList &lines, RunFlags &flags, const std::atomic<bool> &cancel)
-        : lines(lines), flags(flags), cancel(cancel) {}
-    void ProcessEvents() override {
-        if (cancel || lines.Count() > kMaxPoints)
-            flags.breakprogram = true;
-    }
-    void Sleep(int32_t) override {}
-
-private:
-    const TPlotList &lines;
-    RunFlags &flags;
-    const std::atomic<bool> &cancel;
-};
-
 // The program file run through the interpreter as the machining preview runs it (the
-// standard dialect: the generator writes for every control alike). What went wrong, if
-// anything but a cancel did.
+// standard dialect: the generator writes for every control alike), ended after the current line
+// once the simulation is cancelled or the plot list is full. What went wrong, if anything but a
+// cancel did.
 UserMessage interpret(const std::string &program, TPlotList &lines,
                       const std::atomic<bool> &cancel) {
-    TEditorCore memo1;
-    if (!memo1.OpenFileWithName(program))
-        return {"%1 kann nicht geöffnet werden: %2", {program, memo1.openFailure}};
-    auto variables = std::make_unique<VariableStore>();
-    const DialectOptions dialect;
-    RunFlags flags;
-    StoppableRun events(lines, flags, cancel);
     PlotListWriter plotList(lines);
-    CalcEnvironment env;
-    env.memo1 = &memo1;
-    env.motion = &plotList;
-    env.options = &dialect;
-    env.variables = variables.get();
-    env.flags = &flags;
-    env.events = &events;
-    CalcBtnClick(env);
-    if (lines.Count() > kMaxPoints)
+    HeadlessRun run;
+    run.path = program;
+    run.motion = &plotList;
+    run.points = &lines;
+    run.maxPoints = kMaxPoints;
+    run.stop = [&cancel] { return bool(cancel); };
+    const HeadlessOutcome outcome = RunHeadless(run);
+    if (!outcome.opened)
+        return outcome.notOpened;
+    if (outcome.pastPoints)
         return {"Das Programm hat mehr als %1 Punkte: zu viele für die Vorschau.",
                 {std::to_string(kMaxPoints)}};
     return {};

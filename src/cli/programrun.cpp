@@ -5,16 +5,12 @@
 #include "cli/stopsignal.h"
 
 #include "editor/editorcore.h"
-#include "expressions/variablestore.h"
-#include "interpreter/calcrun.h"
+#include "frontend/headlessrun.h"
 #include "interpreter/runlog.h"
-#include "interpreter/subprogrameditors.h"
-#include "linetext/linetext.h"
 #include "vantrel/dynaarray.h"
 #include "vantrel/numberparse.h"
 
 #include <algorithm>
-#include <memory>
 #include <optional>
 
 namespace morvilo::cli {
@@ -95,20 +91,6 @@ bool readOption(OptionReader &reader, ProgramRunOptions &o, std::string &error) 
     return false;
 }
 
-// The bracket characters are process-wide; the run puts them back when it is done.
-class BracketOption {
-public:
-    explicit BracketOption(bool squareComments) : old(Brackets().commleft == '[') {
-        SetSquareBracketComments(squareComments);
-    }
-    ~BracketOption() { SetSquareBracketComments(old); }
-    BracketOption(const BracketOption &) = delete;
-    BracketOption &operator=(const BracketOption &) = delete;
-
-private:
-    bool old;
-};
-
 // A plot list or call stack that could not grow. The handler is a plain function: the run in
 // progress learns of it through these.
 bool allocationFailed = false;
@@ -144,30 +126,6 @@ public:
     }
     AllocationFailures(const AllocationFailures &) = delete;
     AllocationFailures &operator=(const AllocationFailures &) = delete;
-};
-
-// The event pump of a batch run: it ends the run after the current line once a bound is passed
-// or a signal asked to stop.
-class BoundedRun : public RunEvents {
-public:
-    BoundedRun(const ProgramRunOptions &options, uint64_t maxBlocks, const TPlotList &lines,
-               RunFlags &flags)
-        : maxPoints(options.maxPoints), maxBlocks(maxBlocks), lines(lines), flags(flags) {}
-
-    void ProcessEvents() override {
-        if (StopSignal() != 0 || pastABound())
-            flags.breakprogram = true;
-    }
-    void Sleep(int32_t) override {}
-
-    bool pastThePointBound() const { return lines.Count() > maxPoints; }
-    bool pastTheBlockBound() const { return flags.blocks > maxBlocks; }
-    bool pastABound() const { return pastThePointBound() || pastTheBlockBound(); }
-
-private:
-    uint64_t maxPoints, maxBlocks;
-    const TPlotList &lines;
-    RunFlags &flags;
 };
 
 } // namespace
@@ -211,65 +169,60 @@ bool ParseProgramRunOptions(const std::vector<std::string> &arguments, size_t co
 }
 
 bool OpenProgram(TEditorCore &core, const std::string &path, std::string &error) {
-    core.messages.OnNeedTranslation = [](const std::string &text) { return cliText(text); };
-    if (core.OpenFileWithName(path))
+    const UserMessage problem =
+        OpenProgramFile(core, path, [](const std::string &text) { return cliText(text); });
+    if (problem.empty())
         return true;
-    error = cliText("%1 kann nicht geöffnet werden: %2", {path, core.openFailure});
+    error = cliText(problem);
     return false;
 }
 
 int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList &lines,
                std::ostream &log, RunLog *runLog) {
     const std::string prefix = "morvilo-cli " + std::string(command) + ": ";
-    const std::string &program = options.positional[0];
-    TEditorCore memo1;
-    if (std::string error; !OpenProgram(memo1, program, error)) {
-        log << prefix << error << "\n";
-        return kFailure;
-    }
-    const BracketOption brackets(options.dialect.otherbreakets);
-    auto variables = std::make_unique<VariableStore>();
-    RunFlags flags;
-    const uint64_t maxBlocks = options.maxBlocks > 0
-                                   ? options.maxBlocks
-                                   : std::max(kDefaultMaxBlocks, uint64_t(memo1.size()));
-    BoundedRun bounds(options, maxBlocks, lines, flags);
     // The plot list and, when asked for, the run log are the run's consumers.
     PlotListWriter plotList(lines, runLog != nullptr);
     std::optional<RunLogWriter> logWriter;
     if (runLog)
         logWriter.emplace(*runLog);
     MotionFanOut motion{&plotList, logWriter ? &*logWriter : nullptr};
-    CalcEnvironment env;
-    env.memo1 = &memo1;
-    env.motion = &motion;
-    env.options = &options.dialect;
-    env.variables = variables.get();
-    env.flags = &flags;
-    env.events = &bounds;
-    // Subprogram files load into editors nobody sees; macro output is logged.
-    HeadlessSubprogramEditors subeditors;
-    env.subeditors = &subeditors;
-    env.message = [&log](const std::string &caption, const std::string &text) {
+    HeadlessRun run;
+    run.path = options.positional[0];
+    run.dialect = options.dialect;
+    run.motion = &motion;
+    run.points = &lines;
+    run.maxPoints = options.maxPoints;
+    run.maxBlocks = options.maxBlocks > 0 ? options.maxBlocks : kDefaultMaxBlocks;
+    run.blocksAtLeastBytes = options.maxBlocks == 0;
+    run.stop = [] { return StopSignal() != 0; };
+    run.setBrackets = true;
+    run.subprograms = true;
+    run.translate = [](const std::string &text) { return cliText(text); };
+    run.message = [&log](const std::string &caption, const std::string &text) {
         // "Makro Ausgabe 12": the words pass the lookup, the variable's number stays.
         const size_t space = std::min(caption.rfind(' '), caption.size());
         log << cliText(caption.substr(0, space)) << caption.substr(space) << ": " << text << '\n';
     };
     bool cutShort = false; // the run says why it ends early
-    env.notice = [&](const UserMessage &message) {
+    run.notice = [&](const UserMessage &message) {
         cutShort = true;
         log << prefix << cliText(message) << '\n';
     };
+    HeadlessOutcome outcome;
     {
         const AllocationFailures allocation(log, prefix);
-        CalcBtnClick(env);
+        outcome = RunHeadless(run);
         cutShort = cutShort || allocationFailed;
     }
-    if (StopSignal() != 0) {
+    if (!outcome.opened) {
+        log << prefix << cliText(outcome.notOpened) << "\n";
+        return kFailure;
+    }
+    if (outcome.stopped) {
         log << prefix << StoppedText() << "\n";
         return StoppedStatus();
     }
-    if (bounds.pastThePointBound()) {
+    if (outcome.pastPoints) {
         log << prefix
             << cliText("Der Lauf hat mehr als %1 Punkte erzeugt und wurde beendet; --max-points N "
                        "hebt die Grenze an.",
@@ -277,11 +230,11 @@ int RunProgram(const char *command, const ProgramRunOptions &options, TPlotList 
             << "\n";
         return kFailure;
     }
-    if (bounds.pastTheBlockBound()) {
+    if (outcome.pastBlocks) {
         log << prefix
             << cliText("Der Lauf hat mehr als %1 Sätze ausgeführt und wurde beendet; --max-blocks "
                        "N hebt die Grenze an.",
-                       {std::to_string(maxBlocks)})
+                       {std::to_string(outcome.maxBlocks)})
             << "\n";
         return kFailure;
     }

@@ -97,8 +97,8 @@ struct ReliefOptions {
     bool help = false;
     bool dryRun = false;
     std::string profile = "plain";
-    // Values that replace the profile's.
-    std::optional<double> feed, plungeFeed, spindle;
+    // Values that replace the profile's: the settings with a CLI option (ProfileFields).
+    std::vector<std::pair<const ProfileField *, double>> profileValues;
     std::string profilesProblem; // the report of a damaged profiles file
     std::string surfaceOption;   // the first option of the strategy "Fläche" given
 };
@@ -239,14 +239,9 @@ bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
             error = NeedsValue(reader);
         return error.empty();
     }
-    struct ProfileValue {
-        const char *name;
-        std::optional<double> *target;
-    } profileValues[] = {
-        {"feed", &o.feed}, {"plunge-feed", &o.plungeFeed}, {"spindle", &o.spindle}};
-    for (const ProfileValue &option : profileValues)
-        if (reader.Is(option.name))
-            return readReal(reader, option.target->emplace(), error);
+    for (const ProfileField &field : ProfileFields())
+        if (field.option && field.kind == ProfileField::Kind::Number && reader.Is(field.option))
+            return readReal(reader, o.profileValues.emplace_back(&field, 0).second, error);
     error = UnknownOption(reader);
     return false;
 }
@@ -256,12 +251,8 @@ bool readOption(OptionReader &reader, ReliefOptions &o, std::string &error) {
 bool chooseProfile(ReliefOptions &o, std::string &error) {
     if (!FindCliProfile(o.profile, o.p.profile, error, &o.profilesProblem))
         return false;
-    if (o.feed)
-        o.p.profile.feed = *o.feed;
-    if (o.plungeFeed)
-        o.p.profile.plungeFeed = *o.plungeFeed;
-    if (o.spindle)
-        o.p.profile.spindle = *o.spindle;
+    for (const auto &[field, value] : o.profileValues)
+        field->Number(o.p.profile) = value;
     return true;
 }
 

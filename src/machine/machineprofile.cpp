@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <string_view>
 
 namespace morvilo {
 
@@ -82,32 +83,201 @@ bool sameName(const std::string &a, const std::string &b) {
 
 } // namespace
 
-std::span<const ProfileNumberField> ProfileNumberFields() {
+std::span<const ProfileField> ProfileFields() {
+    using Kind = ProfileField::Kind;
+    using Rule = ProfileField::TextRule;
+    using P = MachineProfile;
     constexpr double kMax = 1e6;
+    static constexpr ProfileChoice units[] = {
+        {"G21 (mm)", "G21"}, {"G20 (Zoll)", "G20"}, {"keine", ""}};
+    static constexpr ProfileChoice direction[] = {{"M3 (rechts)", nullptr},
+                                                  {"M4 (links)", nullptr}};
+    static constexpr ProfileChoice lineEnd[] = {{"CR LF", nullptr}, {"LF", nullptr}};
+    const char *const templateCr = "Kopf und Ende eines Profils dürfen kein CR enthalten";
     const char *const travel = "Der Verfahrweg muss zwischen -1000000 und 1000000 liegen";
-    static const ProfileNumberField fields[] = {
-        {"Feed", 0, kMax, false, "Der Vorschub muss größer als 0 und höchstens 1000000 sein",
-         &MachineProfile::feed, 0, false},
-        {"PlungeFeed", 0, kMax, false,
-         "Der Eintauchvorschub muss größer als 0 und höchstens 1000000 sein",
-         &MachineProfile::plungeFeed, 0, false},
-        {"Spindle", 0, kMax, true, "Die Drehzahl muss zwischen 0 und 1000000 liegen",
-         &MachineProfile::spindle, 0, false},
-        {"RapidRate", 0, kMax, false, "Der Eilgang muss größer als 0 und höchstens 1000000 sein",
-         &MachineProfile::rapidRate, 0, false},
-        {"Acceleration", 0, kMax, true, "Die Beschleunigung muss zwischen 0 und 1000000 liegen",
-         &MachineProfile::acceleration, 0, false},
-        {"ToolChangeTime", 0, kMax, true,
-         "Die Werkzeugwechselzeit muss zwischen 0 und 1000000 Sekunden liegen",
-         &MachineProfile::toolChangeTime, 0, false},
-        {"TravelXMin", -kMax, kMax, true, travel, nullptr, 0, false},
-        {"TravelXMax", -kMax, kMax, true, travel, nullptr, 0, true},
-        {"TravelYMin", -kMax, kMax, true, travel, nullptr, 1, false},
-        {"TravelYMax", -kMax, kMax, true, travel, nullptr, 1, true},
-        {"TravelZMin", -kMax, kMax, true, travel, nullptr, 2, false},
-        {"TravelZMax", -kMax, kMax, true, travel, nullptr, 2, true},
+    const auto travelField = [travel](const char *key, int axis, bool maximum, const char *caption,
+                                      const char *widget) {
+        return ProfileField{.key = key,
+                            .kind = Kind::Number,
+                            .low = -kMax,
+                            .high = kMax,
+                            .problem = travel,
+                            .axis = axis,
+                            .maximum = maximum,
+                            .caption = caption,
+                            .widget = widget,
+                            .decimals = 3,
+                            .sameRow = maximum};
+    };
+    static const ProfileField fields[] = {
+        {.key = "Name",
+         .kind = Kind::Text,
+         .rule = Rule::Name,
+         .problem = "Der Name eines Profils darf nicht leer sein und keine Steuerzeichen, [, ] "
+                    "oder = enthalten",
+         .text = &P::name,
+         .caption = "Name:",
+         .widget = "NameEd"},
+        {.key = "Units",
+         .kind = Kind::Text,
+         .rule = Rule::Choice,
+         .problem = "Das Maßeinheitenwort muss G21, G20 oder leer sein",
+         .text = &P::units,
+         .caption = "Maßeinheit:",
+         .widget = "UnitsCombo",
+         .choices = units},
+        {.key = "Header",
+         .kind = Kind::Text,
+         .rule = Rule::Template,
+         .problem = templateCr,
+         .text = &P::header,
+         .caption = "Kopf:",
+         .widget = "HeaderEd"},
+        {.key = "Footer",
+         .kind = Kind::Text,
+         .rule = Rule::Template,
+         .problem = templateCr,
+         .text = &P::footer,
+         .caption = "Ende:",
+         .widget = "FooterEd"},
+        {.key = "ToolChange",
+         .kind = Kind::Text,
+         .rule = Rule::Template,
+         .problem = templateCr,
+         .text = &P::toolChange,
+         .caption = "Werkzeugwechselbefehl:",
+         .widget = "ToolChangeTemplateEd"},
+        {.key = "Feed",
+         .kind = Kind::Number,
+         .high = kMax,
+         .zeroAllowed = false,
+         .problem = "Der Vorschub muss größer als 0 und höchstens 1000000 sein",
+         .number = &P::feed,
+         .caption = "Vorschub:",
+         .widget = "FeedEd",
+         .decimals = 2,
+         .option = "feed"},
+        {.key = "PlungeFeed",
+         .kind = Kind::Number,
+         .high = kMax,
+         .zeroAllowed = false,
+         .problem = "Der Eintauchvorschub muss größer als 0 und höchstens 1000000 sein",
+         .number = &P::plungeFeed,
+         .caption = "Eintauchvorschub:",
+         .widget = "PlungeFeedEd",
+         .decimals = 2,
+         .option = "plunge-feed"},
+        {.key = "Spindle",
+         .kind = Kind::Number,
+         .high = kMax,
+         .problem = "Die Drehzahl muss zwischen 0 und 1000000 liegen",
+         .number = &P::spindle,
+         .caption = "Drehzahl:",
+         .widget = "SpindleEd",
+         .option = "spindle"},
+        {.key = "SpindleClockwise",
+         .kind = Kind::Flag,
+         .flag = &P::spindleClockwise,
+         .caption = "Drehrichtung:",
+         .widget = "DirectionCombo",
+         .choices = direction},
+        {.key = "RapidRate",
+         .kind = Kind::Number,
+         .high = kMax,
+         .zeroAllowed = false,
+         .problem = "Der Eilgang muss größer als 0 und höchstens 1000000 sein",
+         .number = &P::rapidRate,
+         .caption = "Eilgang:",
+         .widget = "RapidEd",
+         .decimals = 2},
+        {.key = "Acceleration",
+         .kind = Kind::Number,
+         .high = kMax,
+         .problem = "Die Beschleunigung muss zwischen 0 und 1000000 liegen",
+         .number = &P::acceleration,
+         .caption = "Beschleunigung:",
+         .widget = "AccelerationEd",
+         .decimals = 2},
+        {.key = "ToolChangeTime",
+         .kind = Kind::Number,
+         .high = kMax,
+         .problem = "Die Werkzeugwechselzeit muss zwischen 0 und 1000000 Sekunden liegen",
+         .number = &P::toolChangeTime,
+         .caption = "Werkzeugwechsel (s):",
+         .widget = "ToolChangeEd",
+         .decimals = 1},
+        travelField("TravelXMin", 0, false, "Verfahrweg X:", "TravelXMinEd"),
+        travelField("TravelXMax", 0, true, "bis", "TravelXMaxEd"),
+        travelField("TravelYMin", 1, false, "Verfahrweg Y:", "TravelYMinEd"),
+        travelField("TravelYMax", 1, true, "bis", "TravelYMaxEd"),
+        travelField("TravelZMin", 2, false, "Verfahrweg Z:", "TravelZMinEd"),
+        travelField("TravelZMax", 2, true, "bis", "TravelZMaxEd"),
+        {.key = "CrLf",
+         .kind = Kind::Flag,
+         .flag = &P::crlf,
+         .caption = "Zeilenende:",
+         .widget = "LineEndCombo",
+         .choices = lineEnd},
+        {.key = "MovePerLine",
+         .kind = Kind::Flag,
+         .flag = &P::movePerLine,
+         .caption = "Eine Bewegung je Zeile",
+         .widget = "MovePerLineCheck"},
+        {.key = "RetractFirst",
+         .kind = Kind::Flag,
+         .flag = &P::retractFirst,
+         .caption = "Zuerst auf sichere Höhe",
+         .widget = "RetractFirstCheck"},
+        {.key = "MaxDecimals",
+         .kind = Kind::Integer,
+         .high = kMaxFixedDecimals,
+         .problem = "Die Nachkommastellen eines Profils müssen zwischen 0 und 18 liegen",
+         .integer = &P::maxDecimals,
+         .caption = "Höchstens Nachkommastellen:",
+         .widget = "DecimalsEd"},
+        {.key = "DecimalPoint",
+         .kind = Kind::Flag,
+         .flag = &P::decimalPoint,
+         .caption = "Immer Dezimalpunkt",
+         .widget = "DecimalPointCheck"},
+        {.key = "Arcs",
+         .kind = Kind::Flag,
+         .flag = &P::arcs,
+         .caption = "Bögen (G18/G19) bei „Fläche“",
+         .widget = "ArcsCheck"},
+        {.key = "ProgramNumber",
+         .kind = Kind::Integer,
+         .low = 1,
+         .high = 99999,
+         .problem = "Die Programmnummer muss zwischen 1 und 99999 liegen",
+         .integer = &P::programNumber,
+         .caption = "Programmnummer:",
+         .widget = "ProgramNumberEd"},
     };
     return fields;
+}
+
+const ProfileField *FindProfileField(const char *key) {
+    for (const ProfileField &field : ProfileFields())
+        if (std::string_view(field.key) == key)
+            return &field;
+    return nullptr;
+}
+
+size_t ProfileField::ChoiceOf(const MachineProfile &profile) const {
+    if (flag)
+        return profile.*flag ? 0 : 1;
+    for (size_t k = 0; k < choices.size(); ++k)
+        if (profile.*text == choices[k].value)
+            return k;
+    return choices.size() - 1;
+}
+
+void ProfileField::SetChoice(MachineProfile &profile, size_t index) const {
+    if (flag)
+        profile.*flag = index == 0;
+    else if (index < choices.size())
+        profile.*text = choices[index].value;
 }
 
 const std::vector<MachineProfile> &BuiltInProfiles() {
@@ -127,31 +297,64 @@ const MachineProfile *FindProfile(const std::vector<MachineProfile> &profiles,
     return nullptr;
 }
 
-UserMessage CheckProfile(const MachineProfile &profile) {
-    // A control character (a line break, a 0 byte) would make a name that cannot be typed.
-    const bool control = std::any_of(profile.name.begin(), profile.name.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == '\x7f';
-    });
-    if (profile.name.empty() || control || profile.name.find_first_of("[]=") != std::string::npos)
-        return {"Der Name eines Profils darf nicht leer sein und keine Steuerzeichen, [, ] oder = "
-                "enthalten",
-                {}};
-    for (const ProfileNumberField &field : ProfileNumberFields()) {
-        const double value = field.Of(profile);
-        if (!std::isfinite(value) || value > field.high || value < field.low ||
-            (value == 0 && !field.zeroAllowed))
-            return {field.problem, {}};
+namespace {
+
+// Whether a field's value passes the check.
+bool acceptable(const ProfileField &field, const MachineProfile &profile) {
+    using Kind = ProfileField::Kind;
+    using Rule = ProfileField::TextRule;
+    if (field.kind == Kind::Number || field.kind == Kind::Integer) {
+        const double value =
+            field.kind == Kind::Number ? field.Number(profile) : double(profile.*field.integer);
+        return std::isfinite(value) && value <= field.high && value >= field.low &&
+               (value != 0 || field.zeroAllowed);
     }
-    if (profile.maxDecimals < 0 || profile.maxDecimals > kMaxFixedDecimals)
-        return {"Die Nachkommastellen eines Profils müssen zwischen 0 und 18 liegen", {}};
-    if (profile.programNumber < 1 || profile.programNumber > 99999)
-        return {"Die Programmnummer muss zwischen 1 und 99999 liegen", {}};
-    if (profile.units != "" && profile.units != "G20" && profile.units != "G21")
-        return {"Das Maßeinheitenwort muss G21, G20 oder leer sein", {}};
-    if (profile.header.find('\r') != std::string::npos ||
-        profile.footer.find('\r') != std::string::npos ||
-        profile.toolChange.find('\r') != std::string::npos)
-        return {"Kopf und Ende eines Profils dürfen kein CR enthalten", {}};
+    if (field.kind != Kind::Text)
+        return true;
+    const std::string &text = profile.*field.text;
+    switch (field.rule) {
+    case Rule::Name:
+        // A control character (a line break, a 0 byte) would make a name that cannot be typed.
+        return !text.empty() && text.find_first_of("[]=") == std::string::npos &&
+               std::none_of(text.begin(), text.end(), [](char c) {
+                   return static_cast<unsigned char>(c) < 0x20 || c == '\x7f';
+               });
+    case Rule::Choice:
+        return std::any_of(field.choices.begin(), field.choices.end(),
+                           [&text](const ProfileChoice &choice) { return text == choice.value; });
+    case Rule::Template:
+        return text.find('\r') == std::string::npos;
+    case Rule::None:
+        break;
+    }
+    return true;
+}
+
+// The order in which the check tells the problems: the name, the numbers, the integers, the
+// choices, the templates (each in the table's order).
+int checkOrder(const ProfileField &field) {
+    using Kind = ProfileField::Kind;
+    using Rule = ProfileField::TextRule;
+    switch (field.kind) {
+    case Kind::Number:
+        return 1;
+    case Kind::Integer:
+        return 2;
+    case Kind::Flag:
+        return 5;
+    case Kind::Text:
+        break;
+    }
+    return field.rule == Rule::Name ? 0 : field.rule == Rule::Choice ? 3 : 4;
+}
+
+} // namespace
+
+UserMessage CheckProfile(const MachineProfile &profile) {
+    for (int order = 0; order < 5; ++order)
+        for (const ProfileField &field : ProfileFields())
+            if (field.problem && checkOrder(field) == order && !acceptable(field, profile))
+                return {field.problem, {}};
     return {};
 }
 

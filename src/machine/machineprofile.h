@@ -63,27 +63,58 @@ struct MachineProfile {
 const std::vector<MachineProfile> &BuiltInProfiles();
 const MachineProfile &PathsOnlyProfile();
 
-// The numbers of a profile, in the order the check tells their problems: the profiles file
-// (by key), the check and the dialog take them from here. A new number is a line of this table.
-struct ProfileNumberField {
-    const char *key;  // in the profiles file: "Feed", "TravelXMin"
-    double low, high; // the accepted values; 0 only where zeroAllowed
-    bool zeroAllowed;
-    const char *problem;            // the check's message for a value outside (German)
-    double MachineProfile::*scalar; // the field, or nullptr for the travel of axis:
-    int axis;
-    bool maximum;
+// Every setting of a profile, one line each: the profiles file (by key), CheckProfile, the
+// profile dialog and the CLI's options take them from here, so that a new setting is a line of
+// the table. The table is in the dialog's order.
+struct ProfileChoice {
+    const char *shown; // in the dialog (German)
+    const char *value; // a text's value; a flag is true for the first choice
+};
 
-    double &Of(MachineProfile &profile) const {
-        return scalar    ? profile.*scalar
+struct ProfileField {
+    enum class Kind { Text, Number, Integer, Flag };
+    // How the check takes a text: the profile's name, one of the choices, a template of lines.
+    enum class TextRule { None, Name, Choice, Template };
+
+    const char *key; // in the profiles file: "Feed", "TravelXMin"
+    Kind kind;
+    // Numbers and integers: the accepted values, 0 only where zeroAllowed.
+    double low = 0, high = 0;
+    bool zeroAllowed = true;
+    TextRule rule = TextRule::None;
+    const char *problem = nullptr; // the check's message for a value it refuses (German)
+    // Where the value lives: the member of its kind; the travel of axis when number is null.
+    std::string MachineProfile::*text = nullptr;
+    double MachineProfile::*number = nullptr;
+    int axis = 0;
+    bool maximum = false;
+    int MachineProfile::*integer = nullptr;
+    bool MachineProfile::*flag = nullptr;
+    // The dialog: the row's caption (German; a flag without choices: its check box's), the
+    // decimals of a number, the choices of a combo box; sameRow puts the field beside the one
+    // before it, after its caption.
+    const char *caption = nullptr;
+    const char *widget = nullptr; // the editor's object name
+    int decimals = 0;
+    std::span<const ProfileChoice> choices = {};
+    bool sameRow = false;
+    // The CLI option that replaces the value ("feed" for --feed); nullptr when none does.
+    const char *option = nullptr;
+
+    double &Number(MachineProfile &profile) const {
+        return number    ? profile.*number
                : maximum ? profile.travel[size_t(axis)].max
                          : profile.travel[size_t(axis)].min;
     }
-    double Of(const MachineProfile &profile) const {
-        return Of(const_cast<MachineProfile &>(profile));
+    double Number(const MachineProfile &profile) const {
+        return Number(const_cast<MachineProfile &>(profile));
     }
+    // The value of a choice field as the index of its choice; the last when none matches.
+    size_t ChoiceOf(const MachineProfile &profile) const;
+    void SetChoice(MachineProfile &profile, size_t index) const;
 };
-std::span<const ProfileNumberField> ProfileNumberFields();
+std::span<const ProfileField> ProfileFields();
+const ProfileField *FindProfileField(const char *key);
 
 // The profile of a name or CLI name (case-insensitive) among profiles; nullptr when none.
 const MachineProfile *FindProfile(const std::vector<MachineProfile> &profiles,

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 namespace morvilo {
 
@@ -21,66 +22,42 @@ const char *const kMessageProfilesDamaged =
 const char *const kMessageProfilesNotWritten =
     "Die Profildatei %1 konnte nicht geschrieben werden.";
 
-// The settings of a profile, by key, for reading and writing alike; the numbers are
-// ProfileNumberFields.
-struct IntegerKey {
-    const char *key;
-    int MachineProfile::*value;
-};
-const IntegerKey kIntegers[] = {
-    {"MaxDecimals", &MachineProfile::maxDecimals},
-    {"ProgramNumber", &MachineProfile::programNumber},
-};
-struct FlagKey {
-    const char *key;
-    bool MachineProfile::*value;
-};
-const FlagKey kFlags[] = {
-    {"SpindleClockwise", &MachineProfile::spindleClockwise},
-    {"CrLf", &MachineProfile::crlf},
-    {"MovePerLine", &MachineProfile::movePerLine},
-    {"RetractFirst", &MachineProfile::retractFirst},
-    {"DecimalPoint", &MachineProfile::decimalPoint},
-    {"Arcs", &MachineProfile::arcs},
-};
-struct TextKey {
-    const char *key;
-    std::string MachineProfile::*value;
-};
-const TextKey kTexts[] = {
-    {"Name", &MachineProfile::name},
-    {"Units", &MachineProfile::units},
-    {"Header", &MachineProfile::header},
-    {"Footer", &MachineProfile::footer},
-    {"ToolChange", &MachineProfile::toolChange},
-};
+// Integers beyond these are no integer of a profile.
+constexpr int64_t kIntegerLimit = 1000000;
 
-// Reads the profile of the current group; the key that does not read when there is one.
+// Reads the profile of the current group, every field of ProfileFields that the group gives,
+// kind by kind (texts, numbers, integers, flags); the first key that does not read when there
+// is one.
 std::string readProfile(QSettings &file, MachineProfile &profile) {
-    for (const TextKey &k : kTexts)
-        if (file.contains(k.key))
-            profile.*k.value = file.value(k.key).toString().toStdString();
-    for (const ProfileNumberField &k : ProfileNumberFields())
-        if (file.contains(k.key) &&
-            !ParseReal(file.value(k.key).toString().trimmed().toStdString(), k.Of(profile)))
-            return k.key;
-    for (const IntegerKey &k : kIntegers) {
-        int64_t value = 0;
-        if (!file.contains(k.key))
-            continue;
-        if (!ParseInteger(file.value(k.key).toString().trimmed().toStdString(), value) ||
-            value < -1000000 || value > 1000000)
-            return k.key;
-        profile.*k.value = int(value);
-    }
-    for (const FlagKey &k : kFlags) {
-        if (!file.contains(k.key))
-            continue;
-        const QString text = file.value(k.key).toString().trimmed().toLower();
-        if (text != "true" && text != "false")
-            return k.key;
-        profile.*k.value = text == "true";
-    }
+    using Kind = ProfileField::Kind;
+    for (const Kind kind : {Kind::Text, Kind::Number, Kind::Integer, Kind::Flag})
+        for (const ProfileField &field : ProfileFields()) {
+            if (field.kind != kind || !file.contains(field.key))
+                continue;
+            const QString value = file.value(field.key).toString();
+            const std::string trimmed = value.trimmed().toStdString();
+            int64_t integer = 0;
+            switch (field.kind) {
+            case Kind::Text:
+                profile.*field.text = value.toStdString();
+                break;
+            case Kind::Number:
+                if (!ParseReal(trimmed, field.Number(profile)))
+                    return field.key;
+                break;
+            case Kind::Integer:
+                if (!ParseInteger(trimmed, integer) || integer < -kIntegerLimit ||
+                    integer > kIntegerLimit)
+                    return field.key;
+                profile.*field.integer = int(integer);
+                break;
+            case Kind::Flag:
+                if (value.trimmed().toLower() != "true" && value.trimmed().toLower() != "false")
+                    return field.key;
+                profile.*field.flag = value.trimmed().toLower() == "true";
+                break;
+            }
+        }
     return {};
 }
 
@@ -167,15 +144,45 @@ std::string scanRawText(const std::string &text, std::vector<ProfilesProblem> &p
     return repeats ? renamed : std::string();
 }
 
+// The groups in the order the profiles were written. The INI reader gives them in the order of
+// their names, which puts "Profile10" before "Profile2": the groups "Profile" + number come by
+// their numbers (a repeat right after its first), the others after them by name.
+QStringList inWrittenOrder(QStringList groups) {
+    const auto place = [](const QString &group) {
+        const QString base = group.section(kRepeatMark, 0, 0);
+        const QString digits = base.mid(7);
+        bool numbered = false, repeated = false;
+        qulonglong number = 0, repeat = 0;
+        if (base.startsWith("Profile") && !digits.isEmpty() && digits.size() <= 18 &&
+            std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); }))
+            number = digits.toULongLong(&numbered);
+        if (group.contains(kRepeatMark))
+            repeat = group.section(kRepeatMark, 1).toULongLong(&repeated);
+        return std::tuple(!numbered, numbered ? number : 0, repeated ? repeat : 0, group);
+    };
+    std::stable_sort(groups.begin(), groups.end(),
+                     [&place](const QString &a, const QString &b) { return place(a) < place(b); });
+    return groups;
+}
+
 void writeProfile(QSettings &file, const MachineProfile &profile) {
-    for (const TextKey &k : kTexts)
-        file.setValue(k.key, QString::fromStdString(profile.*k.value));
-    for (const ProfileNumberField &k : ProfileNumberFields())
-        file.setValue(k.key, QString::number(k.Of(profile), 'g', 17));
-    for (const IntegerKey &k : kIntegers)
-        file.setValue(k.key, QString::number(profile.*k.value));
-    for (const FlagKey &k : kFlags)
-        file.setValue(k.key, profile.*k.value ? "true" : "false");
+    using Kind = ProfileField::Kind;
+    for (const ProfileField &field : ProfileFields()) {
+        switch (field.kind) {
+        case Kind::Text:
+            file.setValue(field.key, QString::fromStdString(profile.*field.text));
+            break;
+        case Kind::Number:
+            file.setValue(field.key, QString::number(field.Number(profile), 'g', 17));
+            break;
+        case Kind::Integer:
+            file.setValue(field.key, QString::number(profile.*field.integer));
+            break;
+        case Kind::Flag:
+            file.setValue(field.key, profile.*field.flag ? "true" : "false");
+            break;
+        }
+    }
 }
 
 } // namespace
@@ -215,7 +222,7 @@ ProfilesLoad LoadMachineProfiles(const std::string &path) {
     QSettings settings(readFrom, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError)
         load.problems.push_back({{}, {"nicht lesbar", {}}});
-    for (const QString &group : settings.childGroups()) {
+    for (const QString &group : inWrittenOrder(settings.childGroups())) {
         if (!printableGroup(group))
             continue;
         settings.beginGroup(group);

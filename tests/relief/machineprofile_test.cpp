@@ -12,9 +12,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -435,6 +437,139 @@ TEST_F(ProfileTest, DamagedProfilesFilesAreReportedWithTheirLines) {
     UserMessage error;
     ASSERT_TRUE(SaveMachineProfiles(path, load.profiles, error));
     EXPECT_TRUE(LoadMachineProfiles(path).problems.empty()) << ReadFile(path);
+}
+
+// profiles/written-before.ini was written by the profiles writer before every setting came
+// from one table: every setting of the first profile away from its default, texts with commas,
+// quotes, semicolons, backslashes, tabs, line breaks, a leading "@" line and non-ASCII letters.
+// It reads into the very profiles and is written back byte for byte.
+TEST_F(ProfileTest, AProfilesFileOfTheEarlierWriterReadsAndWritesTheSame) {
+    const std::string before = ReadFile(kTestData + "/profiles/written-before.ini");
+    const std::string path = (folder / kProfilesFileName).string();
+    WriteFile(path, before);
+    const ProfilesLoad load = LoadMachineProfiles(path);
+    ASSERT_TRUE(load.problems.empty()) << germanDamage(load);
+    ASSERT_EQ(load.profiles.size(), BuiltInProfiles().size() + 2);
+    const MachineProfile &a = load.profiles[BuiltInProfiles().size()];
+    EXPECT_EQ(a.name, "Fräse, \"groß\"; #1 @home \\ Ωmega");
+    EXPECT_EQ(a.cliName, a.name);
+    EXPECT_FALSE(a.builtIn);
+    EXPECT_EQ(a.units, "G20");
+    EXPECT_EQ(a.header, "%\n(Kopf, mit Komma; und \"Anführung\")\nO{program}\n\tG17 "
+                        "{units}\n@Invalid()\n  Leerzeichen  ");
+    EXPECT_EQ(a.footer, "M5\nM30 ; Ende\n%");
+    EXPECT_EQ(a.toolChange, "T{tool} M6\n(Wechsel: \\ Rückstrich)");
+    EXPECT_EQ(a.feed, 1234.5);
+    EXPECT_EQ(a.plungeFeed, 0.125);
+    EXPECT_EQ(a.spindle, 0);
+    EXPECT_FALSE(a.spindleClockwise);
+    EXPECT_EQ(a.rapidRate, 12000);
+    EXPECT_EQ(a.acceleration, 0.1 + 0.2);
+    EXPECT_EQ(a.toolChangeTime, 0);
+    const std::array<AxisRange, 3> travel{{{-400, 0.5}, {-300.25, 1e-9}, {-120, 1e6}}};
+    EXPECT_EQ(a.travel, travel);
+    EXPECT_TRUE(a.crlf);
+    EXPECT_FALSE(a.movePerLine);
+    EXPECT_FALSE(a.retractFirst);
+    EXPECT_EQ(a.maxDecimals, 0);
+    EXPECT_TRUE(a.decimalPoint);
+    EXPECT_FALSE(a.arcs);
+    EXPECT_EQ(a.programNumber, 99999);
+    const MachineProfile &b = load.profiles.back();
+    EXPECT_EQ(b.name, "plain2");
+    EXPECT_EQ(b.units, "");
+    EXPECT_EQ(b.footer, "G0 Z10,5");
+    EXPECT_EQ(b.toolChange, "");
+    EXPECT_TRUE(CheckProfile(a).empty() && CheckProfile(b).empty());
+
+    UserMessage error;
+    ASSERT_TRUE(SaveMachineProfiles(path, load.profiles, error)) << error.Filled();
+    EXPECT_EQ(ReadFile(path), before);
+}
+
+// The INI reader gives groups in the order of their names ("Profile10" before "Profile2"): with
+// ten and more profiles of one's own their order must still survive a save and a load, also in a
+// file written so before, and a group given twice stays beside its first.
+TEST_F(ProfileTest, TenAndMoreProfilesKeepTheirOrder) {
+    const std::string path = (folder / kProfilesFileName).string();
+    std::vector<MachineProfile> profiles = BuiltInProfiles();
+    for (int k = 1; k <= 12; ++k) {
+        MachineProfile own;
+        own.name = own.cliName = "Eigen " + std::to_string(13 - k);
+        profiles.push_back(own);
+    }
+    UserMessage error;
+    ASSERT_TRUE(SaveMachineProfiles(path, profiles, error)) << error.Filled();
+    const auto names = [](const std::vector<MachineProfile> &list) {
+        std::vector<std::string> all;
+        for (const MachineProfile &p : list)
+            all.push_back(p.name);
+        return all;
+    };
+    EXPECT_EQ(names(LoadMachineProfiles(path).profiles), names(profiles));
+
+    WriteFile(path, "[Profile10]\nName=zehn\n[Profile2]\nName=zwei\n[Zusatz]\nName=extra\n"
+                    "[Profile1]\nName=eins\n[Profile2]\nName=zwei-b\n");
+    const ProfilesLoad load = LoadMachineProfiles(path);
+    const std::vector<MachineProfile> read(load.profiles.begin() + long(BuiltInProfiles().size()),
+                                           load.profiles.end());
+    EXPECT_EQ(names(read), (std::vector<std::string>{"eins", "zwei", "zwei-b", "zehn", "extra"}));
+    EXPECT_EQ(load.problems.size(), 1u) << germanDamage(load);
+}
+
+// Every setting is a line of the one table: each member of the profile is reached by exactly
+// one field, and the check refuses what each field's rule refuses, in the table's words.
+TEST(ProfileFieldTable, CoversEverySettingOnceAndChecksEach) {
+    MachineProfile probe;
+    std::set<const void *> reached;
+    for (const ProfileField &field : ProfileFields()) {
+        const void *member = field.text      ? static_cast<const void *>(&(probe.*field.text))
+                             : field.integer ? static_cast<const void *>(&(probe.*field.integer))
+                             : field.flag    ? static_cast<const void *>(&(probe.*field.flag))
+                                             : static_cast<const void *>(&field.Number(probe));
+        EXPECT_TRUE(reached.insert(member).second) << field.key;
+        EXPECT_EQ(FindProfileField(field.key), &field);
+    }
+    // name, units, header, footer, tool change; 6 numbers and 6 ends of travel; 2 integers; 6
+    // flags. cliName, builtIn and pathsOnly are no settings of the file.
+    EXPECT_EQ(reached.size(), 5u + 12u + 2u + 6u);
+
+    struct Case {
+        const char *key;
+        std::function<void(MachineProfile &)> spoil;
+    };
+    const Case cases[] = {
+        {"Name", [](MachineProfile &p) { p.name = "a[1]"; }},
+        {"Name", [](MachineProfile &p) { p.name = std::string("a\0b", 3); }},
+        {"Feed", [](MachineProfile &p) { p.feed = 0; }},
+        {"PlungeFeed", [](MachineProfile &p) { p.plungeFeed = -1; }},
+        {"Spindle", [](MachineProfile &p) { p.spindle = 2e6; }},
+        {"RapidRate", [](MachineProfile &p) { p.rapidRate = std::nan(""); }},
+        {"TravelYMax", [](MachineProfile &p) { p.travel[1].max = 1e7; }},
+        {"MaxDecimals", [](MachineProfile &p) { p.maxDecimals = 19; }},
+        {"ProgramNumber", [](MachineProfile &p) { p.programNumber = 0; }},
+        {"Units", [](MachineProfile &p) { p.units = "G70"; }},
+        {"ToolChange", [](MachineProfile &p) { p.toolChange = "T{tool}\r\nM6"; }},
+        // Several faults: the name first, then the numbers, before the texts.
+        {"Name",
+         [](MachineProfile &p) {
+             p.header = "\r";
+             p.feed = 0;
+             p.name.clear();
+         }},
+        {"Feed",
+         [](MachineProfile &p) {
+             p.units = "x";
+             p.programNumber = 0;
+             p.feed = 0;
+         }},
+    };
+    for (const Case &c : cases) {
+        MachineProfile profile = *FindProfile(BuiltInProfiles(), "linuxcnc");
+        ASSERT_TRUE(CheckProfile(profile).empty());
+        c.spoil(profile);
+        EXPECT_EQ(CheckProfile(profile).text, FindProfileField(c.key)->problem) << c.key;
+    }
 }
 
 TEST_F(ProfileTest, AProfilesFileThatCannotBeWrittenSaysSo) {
