@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace morvilo {
 
@@ -75,40 +76,68 @@ struct StraightMove {
     double length = 0, rotaryLength = 0;
 };
 
-// A part of the facts: told of every straight move from the point before (a point of the kind
-// None, the axis cross and the start point, only moves the pen) and of every arc by its true
-// curve, reached by a line to its first drawn point.
-class FactsPart : public MotionStream {
+// An arc of the stream by its true curve: reached by a line to its first drawn point, ending
+// at its last.
+struct CurveMove {
+    const MotionArc &arc;
+    t9dline first, end;
+    double length; // of the true curve
+};
+
+// A part of the facts that follows the tool's way: told of every straight move that moves, and
+// of every arc by its true curve. Points come only through Move and Curve.
+class WayPart : public MotionStream {
 public:
+    bool Line(const t9dline &) override { return true; }
+    uint32_t Arc(const MotionArc &arc) override { return arc.count; }
+    virtual void Move(const StraightMove &move, const t9dline &to) = 0;
+    virtual void Curve(const CurveMove &curve) = 0;
+};
+
+// The tool's way, worked out once for all parts: a straight move from the point before (a point
+// of the kind None, the axis cross and the start point, only moves the pen) and each arc's ends
+// and length. The parts and the other consumers hear every other event of the run.
+class ToolWay : public MotionFanOut {
+public:
+    ToolWay(std::initializer_list<WayPart *> parts, std::initializer_list<MotionStream *> others)
+        : parts(parts) {
+        for (WayPart *part : parts)
+            Add(part);
+        for (MotionStream *other : others)
+            Add(other);
+    }
+
     bool Line(const t9dline &point) override {
-        if (hasFrom && point.move.kind != MoveKind::None)
-            Move(from, point);
+        if (hasFrom && point.move.kind != MoveKind::None) {
+            const StraightMove move(from, point);
+            if (move.Moves())
+                for (WayPart *part : parts)
+                    part->Move(move, point);
+        }
         from = point;
         hasFrom = true;
         return true;
     }
     uint32_t Arc(const MotionArc &arc) override {
-        t9dline first, end;
-        arc.DrawnPoint(0, first);
-        arc.DrawnPoint(arc.count - 1, end);
-        Line(first);
-        Curve(arc, first, end);
-        from = end;
+        CurveMove curve{arc, {}, {}, ArcCurveLength(arc)};
+        arc.DrawnPoint(0, curve.first);
+        arc.DrawnPoint(arc.count - 1, curve.end);
+        Line(curve.first);
+        for (WayPart *part : parts)
+            part->Curve(curve);
+        from = curve.end;
         return arc.count;
     }
 
-protected:
-    virtual void Move(const t9dline &from, const t9dline &to) = 0;
-    virtual void Curve(const MotionArc &arc, const t9dline &first, const t9dline &end) = 0;
-
 private:
+    std::vector<WayPart *> parts;
     t9dline from{};
     bool hasFrom = false;
 };
 
 // The boxes of all moves and of feed moves (work and machine coordinates), the rotary axes
 // used, and the moves beyond the machine's travel.
-class ExtentsFacts : public FactsPart {
+class ExtentsFacts : public WayPart {
 public:
     ExtentsFacts(MoveUnits units, const double (&machineOffset)[9], const MachineRates &rates,
                  ProgramFacts &facts)
@@ -128,11 +157,7 @@ public:
         facts.feedMachine = toMachine(facts.feed);
     }
 
-protected:
-    void Move(const t9dline &from, const t9dline &to) override {
-        const StraightMove move(from, to);
-        if (!move.Moves())
-            return;
+    void Move(const StraightMove &move, const t9dline &to) override {
         add(to.move.kind, move.a);
         add(to.move.kind, move.b);
         travel(move.b, move.b, to.zeilevon);
@@ -142,10 +167,11 @@ protected:
         facts.rotary.Add(move.rotaryFrom);
         facts.rotary.Add(move.rotaryTo);
     }
-    void Curve(const MotionArc &arc, const t9dline &first, const t9dline &end) override {
-        const Vec offset = {first.u, first.v, first.w};
+    void Curve(const CurveMove &curve) override {
+        const t9dline &end = curve.end;
+        const Vec offset = {curve.first.u, curve.first.v, curve.first.w};
         FactsBox box;
-        ArcCurveBox(arc, box.min, box.max);
+        ArcCurveBox(curve.arc, box.min, box.max);
         box.empty = false;
         for (int axis = 0; axis < 3; ++axis)
             box.min[axis] += offset[axis], box.max[axis] += offset[axis];
@@ -203,20 +229,17 @@ private:
 };
 
 // The way of rapid and of feed moves (a turn of the rotary axes alone adds none).
-class LengthFacts : public FactsPart {
+class LengthFacts : public WayPart {
 public:
     explicit LengthFacts(ProgramFacts &facts) : facts(facts) {}
 
-protected:
-    void Move(const t9dline &from, const t9dline &to) override {
-        const StraightMove move(from, to);
-        if (move.Moves() && move.Straight())
+    void Move(const StraightMove &move, const t9dline &to) override {
+        if (move.Straight())
             add(to.move.kind, move.length);
     }
-    void Curve(const MotionArc &arc, const t9dline &, const t9dline &end) override {
-        const double length = ArcCurveLength(arc);
-        if (length > 0 && std::isfinite(length))
-            add(end.move.kind, length);
+    void Curve(const CurveMove &curve) override {
+        if (curve.length > 0 && std::isfinite(curve.length))
+            add(curve.end.move.kind, curve.length);
     }
 
 private:
@@ -228,7 +251,7 @@ private:
 };
 // The run time in both models: every move at its speed throughout, and with acceleration (the
 // speed planner), dwells and tool changes added.
-class TimeFacts : public FactsPart {
+class TimeFacts : public WayPart {
 public:
     TimeFacts(MoveUnits units, const MachineRates &rates, ProgramFacts &facts)
         : units(units), rates(rates), facts(facts), perUnit(mmPerUnit(units)),
@@ -254,12 +277,8 @@ public:
                                facts.dwellTime + facts.toolChangeTime;
     }
 
-protected:
-    void Move(const t9dline &from, const t9dline &to) override {
+    void Move(const StraightMove &move, const t9dline &to) override {
         const MoveKind kind = to.move.kind;
-        const StraightMove move(from, to);
-        if (!move.Moves())
-            return;
         if (move.Straight()) {
             Vec unit = {move.d[0] / move.length, move.d[1] / move.length, move.d[2] / move.length};
             double largest = 0; // the axis that moves most bounds speed and acceleration
@@ -286,9 +305,11 @@ protected:
             hasDirection = false;
         }
     }
-    void Curve(const MotionArc &arc, const t9dline &, const t9dline &end) override {
+    void Curve(const CurveMove &curve) override {
+        const MotionArc &arc = curve.arc;
+        const t9dline &end = curve.end;
         const MoveKind kind = end.move.kind;
-        const double length = ArcCurveLength(arc);
+        const double length = curve.length;
         if (!(length > 0) || !std::isfinite(length))
             return;
         const double speed = isRapid(kind) ? rapid : std::min(feedSpeed(end.move, length), rapid);
@@ -391,8 +412,8 @@ ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const Machi
     LengthFacts lengths(facts);
     TimeFacts time(log.units, rates, facts);
     CountFacts counts(facts);
-    MotionFanOut stream{&extents, &lengths, &time, &counts};
-    ReplayRun(lines, &log, stream);
+    ToolWay way({&extents, &lengths, &time}, {&counts});
+    ReplayRun(lines, &log, way);
     facts.warningsLeftOut += log.warningsLeftOut;
     return facts;
 }
