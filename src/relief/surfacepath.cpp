@@ -313,10 +313,83 @@ GcodeWriter::GcodeWriter(const ReliefParameters &p, OutputFile *out)
     }
 }
 
+namespace {
+
+constexpr uint64_t kPowersOfTen[10] = {1,      10,      100,      1000,      10000,
+                                       100000, 1000000, 10000000, 100000000, 1000000000};
+
+// The digits of n before end; returns where they begin.
+char *digitsBefore(uint64_t n, char *end) {
+    do {
+        *--end = char('0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    return end;
+}
+
+// value times 10^decimals rounded to the nearest whole number, halves away from zero, on the
+// exact binary value (as FormatFixed rounds); false where it does not fit 64 bits.
+bool scaledMagnitude(double value, int decimals, uint64_t &scaled) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = int(bits >> 52) & 0x7FF;
+    uint64_t mantissa = bits & ((uint64_t(1) << 52) - 1);
+    if (biased == 0x7FF)
+        return false; // inf, nan
+    if (biased != 0)
+        mantissa |= uint64_t(1) << 52;
+    const int exponent = (biased == 0 ? 1 : biased) - 1075;
+    const unsigned __int128 product = (unsigned __int128)mantissa * kPowersOfTen[decimals];
+    if (exponent >= 0) {
+        if (exponent > 10 || (product >> (64 - exponent)) != 0)
+            return false;
+        scaled = uint64_t(product << exponent);
+        return true;
+    }
+    const int shift = -exponent;
+    if (shift >= 128) {
+        scaled = 0;
+        return true;
+    }
+    const unsigned __int128 whole = product >> shift;
+    if ((whole >> 64) != 0)
+        return false;
+    scaled = uint64_t(whole);
+    if (((product >> (shift - 1)) & 1) != 0)
+        ++scaled; // the first bit below is set: half or more, away from zero
+    return true;
+}
+
+} // namespace
+
 // Trailing zeros are left out (a point stays where the profile wants one on every number),
 // as ProfileNumber has it, without a string of its own: the writer's numbers are its hot path.
 void GcodeWriter::number(double value, Word &word) const {
     char *text = word.text;
+    uint64_t scaled = 0;
+    if (decimals <= 9 && scaledMagnitude(value, decimals, scaled)) {
+        int kept = decimals;
+        while (kept > 0 && scaled % 10 == 0) {
+            scaled /= 10;
+            --kept;
+        }
+        char digits[32];
+        char *end = digits + sizeof digits;
+        char *start = digitsBefore(scaled, end);
+        while (end - start < kept + 1)
+            *--start = '0';
+        char *out = text;
+        if (std::signbit(value) && scaled != 0)
+            *out++ = '-';
+        const size_t whole = size_t(end - start) - size_t(kept);
+        std::memcpy(out, start, whole);
+        out += whole;
+        if (kept > 0 || decimalPoint)
+            *out++ = '.';
+        std::memcpy(out, start + whole, size_t(kept));
+        word.size = size_t(out - text) + size_t(kept);
+        return;
+    }
     size_t n = FormatFixed(value, decimals, text);
     if (std::memchr(text, '.', n)) {
         while (text[n - 1] == '0')

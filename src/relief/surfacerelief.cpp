@@ -75,12 +75,10 @@ TargetSurface ComputeTargetSurface(const ReliefParameters &p, const dib &picture
     s.ystart = p.ystart;
     s.zstart = p.zstart;
     int minGrey = 255, maxGrey = 0;
-    std::vector<uint8_t> greys(size_t(s.columns) * size_t(s.rows));
     for (int32_t r = 0; r < s.rows; ++r) {
         const uint8_t *row = picture.row(uint32_t(r));
         for (int32_t c = 0; c < s.columns; ++c) {
             const int g = grey(row + size_t(c) * 3);
-            greys[size_t(r) * size_t(s.columns) + size_t(c)] = uint8_t(g);
             minGrey = std::min(minGrey, g);
             maxGrey = std::max(maxGrey, g);
         }
@@ -94,9 +92,13 @@ TargetSurface ComputeTargetSurface(const ReliefParameters &p, const dib &picture
             b = 255 - b;
         depthOf[g] = float(p.tiefe * b / 255);
     }
-    s.depth.resize(greys.size());
-    for (size_t k = 0; k < greys.size(); ++k)
-        s.depth[k] = depthOf[greys[k]];
+    s.depth.resize(size_t(s.columns) * size_t(s.rows));
+    float *depth = s.depth.data();
+    for (int32_t r = 0; r < s.rows; ++r) {
+        const uint8_t *row = picture.row(uint32_t(r));
+        for (int32_t c = 0; c < s.columns; ++c)
+            *depth++ = depthOf[grey(row + size_t(c) * 3)];
+    }
     return s;
 }
 
@@ -237,15 +239,16 @@ private:
     PathRow linkRow;
 };
 
-// The grid of heights of a target surface, growing towards the safe height.
-HeightGrid heightGrid(const TargetSurface &target, double up) {
+// The grid of heights of a target surface, growing towards the safe height (in the target's
+// own memory).
+HeightGrid heightGrid(TargetSurface &&target, double up) {
     HeightGrid grid;
     grid.columns = target.columns;
     grid.rows = target.rows;
     grid.pitch = target.pitch;
-    grid.heights.resize(target.depth.size());
-    for (size_t k = 0; k < target.depth.size(); ++k)
-        grid.heights[k] = float(up) * target.depth[k];
+    grid.heights = std::move(target.depth);
+    for (float &height : grid.heights)
+        height = float(up) * height;
     return grid;
 }
 
@@ -262,12 +265,12 @@ uint64_t rowsOf(const std::vector<std::unique_ptr<FinishPass>> &passes) {
 SurfaceRun WriteSurfaceRelief(const ReliefParameters &p, const dib &picture, OutputFile *finish,
                               OutputFile *rough, ReliefProgress *progress) {
     SurfaceRun run;
-    const TargetSurface target = ComputeTargetSurface(p, picture);
+    TargetSurface target = ComputeTargetSurface(p, picture);
     if (target.columns < 2)
         return run;
     const SurfaceOptions &o = p.surface;
     const SurfaceFrame frame(p);
-    const HeightGrid grid = heightGrid(target, frame.Up());
+    const HeightGrid grid = heightGrid(std::move(target), frame.Up());
     std::optional<HeightGrid> transposed;
     std::vector<std::unique_ptr<FinishPass>> passes;
     const bool arcs = ArcsAllowed(p);
