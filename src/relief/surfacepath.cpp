@@ -137,11 +137,17 @@ double fitArc(const Samples &s, size_t i, double zi, size_t j, double zj) {
     return std::fabs(bulge) < kFlattestBulge ? NAN : bulge;
 }
 
+// std::round (halves away from zero), inline: the fraction a whole number leaves is exact.
+double roundHalfAway(double x) {
+    const double whole = std::trunc(x);
+    return std::fabs(x - whole) >= 0.5 ? whole + std::copysign(1.0, x) : whole;
+}
+
 // The value with the fewest decimals (down to 3) between low and high, the nearest to value
 // among them: a move's end written in fewer digits.
 double roundWithin(double value, double low, double high) {
     for (const double quantum : {1.0, 0.1, 0.01, 0.001}) {
-        const double rounded = std::round(value / quantum) * quantum;
+        const double rounded = roundHalfAway(value / quantum) * quantum;
         if (rounded >= low && rounded <= high)
             return rounded;
         // the other neighbour on the quantum's grid
