@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <unistd.h>
 
@@ -51,12 +52,9 @@ dib photographLikePicture(int width, int height) {
     return d;
 }
 
-void BM_ReliefPhotograph(benchmark::State &state) {
-    static const dib picture = photographLikePicture(4000, 3000);
-    ReliefParameters p;
-    p.width = 400;
-    p.abstandfr = 0.1;
-    p.levels = 16;
+// Each iteration writes a program into a temporary file with write; the bytes written per
+// second and per picture.
+void writeEachTime(benchmark::State &state, const std::function<void(OutputFile &)> &write) {
     char path[] = "/tmp/morvilo-bench-XXXXXX";
     const int fd = ::mkstemp(path);
     ::close(fd);
@@ -64,15 +62,24 @@ void BM_ReliefPhotograph(benchmark::State &state) {
     for (auto _ : state) {
         OutputFile out;
         out.Open(path, OutputFile::Mode::OwnTemporary);
-        WriteRelief(p, picture, out);
+        write(out);
         bytes += out.BytesWritten();
         if (!out.Commit())
             state.SkipWithError(out.Error().c_str());
     }
     ::unlink(path);
     state.SetBytesProcessed(int64_t(bytes));
-    state.SetItemsProcessed(state.iterations());
     state.counters["MB_per_picture"] = double(bytes) / 1e6 / double(state.iterations());
+}
+
+void BM_ReliefPhotograph(benchmark::State &state) {
+    static const dib picture = photographLikePicture(4000, 3000);
+    ReliefParameters p;
+    p.width = 400;
+    p.abstandfr = 0.1;
+    p.levels = 16;
+    writeEachTime(state, [&](OutputFile &out) { WriteRelief(p, picture, out); });
+    state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ReliefPhotograph)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
@@ -137,21 +144,7 @@ void BM_SurfacePhotograph(benchmark::State &state) {
     p.tiefe = -3;
     p.profile = *FindProfile(BuiltInProfiles(), "linuxcnc");
     p.surface.tool = {ToolShape::Ball, 1, 90};
-    char path[] = "/tmp/morvilo-bench-XXXXXX";
-    const int fd = ::mkstemp(path);
-    ::close(fd);
-    uint64_t bytes = 0;
-    for (auto _ : state) {
-        OutputFile out;
-        out.Open(path, OutputFile::Mode::OwnTemporary);
-        WriteSurfaceRelief(p, picture, &out, nullptr);
-        bytes += out.BytesWritten();
-        if (!out.Commit())
-            state.SkipWithError(out.Error().c_str());
-    }
-    ::unlink(path);
-    state.SetBytesProcessed(int64_t(bytes));
-    state.counters["MB_per_picture"] = double(bytes) / 1e6 / double(state.iterations());
+    writeEachTime(state, [&](OutputFile &out) { WriteSurfaceRelief(p, picture, &out, nullptr); });
 }
 BENCHMARK(BM_SurfacePhotograph)->Unit(benchmark::kMillisecond)->MinTime(5)->UseRealTime();
 
