@@ -120,7 +120,7 @@ void storeLevelOptions(QSettings &store, const TReliefPanel &panel) {
 // the list, the tools and the roughing file as they were typed.
 struct SurfaceFields {
     std::pair<const char *, QComboBox *> choices[2];
-    std::pair<const char *, QDoubleSpinBox *> reals[4];
+    std::pair<const char *, QDoubleSpinBox *> reals[5];
     std::pair<const char *, QCheckBox *> checks[2];
     std::pair<const char *, QLineEdit *> texts[3];
 };
@@ -130,7 +130,8 @@ SurfaceFields surfaceFields(const TReliefPanel &panel) {
             {{"Tolerance", panel.ToleranceEd},
              {"SurfaceClearance", panel.SurfaceClearanceEd},
              {"Stepdown", panel.StepdownEd},
-             {"Leave", panel.LeaveEd}},
+             {"Leave", panel.LeaveEd},
+             {"RoughStepover", panel.RoughStepoverEd}},
             {{"OneWay", panel.OneWayCheck}, {"Rough", panel.RoughCheck}},
             {{"SurfaceTool", panel.ToolEd},
              {"RoughTool", panel.RoughToolEd},

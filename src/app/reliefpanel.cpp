@@ -185,9 +185,10 @@ TReliefPanel::TReliefPanel(QWidget *parent) : QFrame(parent) {
         showProfileValues();
         emit valuesChanged();
     });
-    for (QDoubleSpinBox *edit : {SicherEd, FraesTiefe, BreitEdValue, XStartEd, YStartEd, ZStartEd,
-                                 AbstandFrEd, FeedEd, PlungeFeedEd, SpindleEd, ClearanceEd,
-                                 ToleranceEd, SurfaceClearanceEd, StepdownEd, LeaveEd})
+    for (QDoubleSpinBox *edit :
+         {SicherEd, FraesTiefe, BreitEdValue, XStartEd, YStartEd, ZStartEd, AbstandFrEd, FeedEd,
+          PlungeFeedEd, SpindleEd, ClearanceEd, ToleranceEd, SurfaceClearanceEd, StepdownEd,
+          LeaveEd, RoughStepoverEd})
         connect(edit, &QDoubleSpinBox::valueChanged, this, &TReliefPanel::valuesChanged);
     for (QSpinBox *edit : {AbstufEd, NachkommaEd})
         connect(edit, &QSpinBox::valueChanged, this, &TReliefPanel::valuesChanged);
@@ -246,6 +247,12 @@ void TReliefPanel::createSurfaceFields() {
     StepdownEd->setValue(start.stepdown);
     LeaveEd = realEdit("LeaveEd", 0, SurfaceLimits::maxClearance, start.leave);
     LeaveEd->setDecimals(3);
+    RoughStepoverEd =
+        realEdit("RoughStepoverEd", 0, SurfaceLimits::maxClearance, start.roughStepover);
+    RoughStepoverEd->setDecimals(3);
+    RoughStepoverEd->setSpecialValueText(translated("automatisch"));
+    RoughStepoverEd->setToolTip(QString::fromUtf8(
+        "Abstand der Bahnen beim Schruppen; 0 (automatisch): 40 % des Schruppfräsers"));
     RoughFileEd = new QLineEdit;
     RoughFileEd->setObjectName("RoughFileEd");
     RoughFileEd->setMinimumWidth(50);
@@ -274,6 +281,7 @@ void TReliefPanel::addSurfaceFields(QGridLayout *grid) {
     grid->addWidget(roughTool, 6, 5, 1, 2);
     field(7, 0, "Zustellung:", StepdownEd);
     field(7, 1, "Aufmaß:", LeaveEd);
+    field(8, 0, "Schruppabstand:", RoughStepoverEd);
     auto *fileLabel = new QLabel(QString::fromUtf8("Schruppdatei:"));
     fileLabel->setBuddy(RoughFileEd);
     QWidget *file = withButton(RoughFileEd, RoughFileBtn);
@@ -296,7 +304,8 @@ void TReliefPanel::enableFields() {
     for (QWidget *field :
          {static_cast<QWidget *>(RoughToolEd), static_cast<QWidget *>(RoughToolBtn),
           static_cast<QWidget *>(StepdownEd), static_cast<QWidget *>(LeaveEd),
-          static_cast<QWidget *>(RoughFileEd), static_cast<QWidget *>(RoughFileBtn)})
+          static_cast<QWidget *>(RoughStepoverEd), static_cast<QWidget *>(RoughFileEd),
+          static_cast<QWidget *>(RoughFileBtn)})
         field->setEnabled(RoughCheck->isChecked());
 }
 
@@ -317,6 +326,7 @@ SurfaceOptions TReliefPanel::surfaceOptions() const {
     o.roughTool = o.rough ? toolOf(RoughToolEd) : SurfaceOptions{}.roughTool;
     o.stepdown = StepdownEd->value();
     o.leave = LeaveEd->value();
+    o.roughStepover = RoughStepoverEd->value();
     o.roughOutput = RoughFileEd->text().trimmed().toStdString();
     return o;
 }

@@ -58,6 +58,8 @@ public:
     QLineEdit *ToolEd, *RoughToolEd, *RoughFileEd;
     QToolButton *ToolBtn, *RoughToolBtn, *RoughFileBtn;
     QDoubleSpinBox *ToleranceEd, *SurfaceClearanceEd, *StepdownEd, *LeaveEd;
+    // The distance of the roughing paths; 0 ("automatisch"): 40 % of the roughing tool.
+    QDoubleSpinBox *RoughStepoverEd;
     QComboBox *DirectionCombo;
     QCheckBox *OneWayCheck, *RoughCheck;
     // "Nachkommastellen:" lives on the main tool bar; the panel creates and reads it.

@@ -1,14 +1,211 @@
 #include "relief/dropcutter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+namespace morvilo {
+
+namespace {
+
+// The positions of a row placed together: their lattice rows stay in the first cache level.
+constexpr int64_t kTile = 512;
+// Room beyond a pixel row's lattice columns, for whole vectors at the row's end.
+constexpr int64_t kSlack = 16;
+// Positions are taken in whole vectors of this many (the widest).
+constexpr int64_t kLanes = 8;
+
+int64_t wholeLanes(int64_t n) {
+    return (n + kLanes - 1) / kLanes * kLanes;
+}
+
+// The row's arithmetic on vectors of V (4 or 8 floats; the compiler's vector extension, so
+// that the same text serves either width). Every value is computed with the same operations in
+// the same order as one at a time: the heights do not depend on the width.
+template <typename V> [[gnu::always_inline]] inline void loadV(V &v, const float *p) {
+    std::memcpy(&v, p, sizeof v);
+}
+template <typename V> [[gnu::always_inline]] inline void storeV(float *p, const V &v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// dest = low + (high - low) * f over count values (whole vectors).
+template <typename V>
+[[gnu::always_inline]] inline void latticeSpan(const float *low, const float *high, float f,
+                                               float *dest, int64_t count) {
+    constexpr int64_t w = sizeof(V) / sizeof(float);
+    for (int64_t i = 0; i < count; i += w) {
+        V a, b;
+        loadV(a, low + i);
+        loadV(b, high + i);
+        storeV(dest + i, a + (b - a) * f);
+    }
+}
+
+// dest = max(dest, other) over count values.
+template <typename V>
+[[gnu::always_inline]] inline void maxSpan(float *dest, const float *other, int64_t count) {
+    constexpr int64_t w = sizeof(V) / sizeof(float);
+    for (int64_t i = 0; i < count; i += w) {
+        V a, b;
+        loadV(a, dest + i);
+        loadV(b, other + i);
+        storeV(dest + i, a > b ? a : b);
+    }
+}
+
+using TapRow = DropCutter::RowCache::TapRow;
+
+// acc = max(acc, max(row[i + k], row[i - k]) - tap[k]) over every tap of every row, count
+// values (whole vectors), four vectors at a time.
+template <typename V>
+[[gnu::always_inline]] inline void tapSpan(float *acc, int64_t count, const TapRow *rows,
+                                           size_t rowCount) {
+    constexpr int64_t w = sizeof(V) / sizeof(float);
+    int64_t i = 0;
+    for (; i + 4 * w <= count; i += 4 * w) {
+        V a0, a1, a2, a3;
+        loadV(a0, acc + i);
+        loadV(a1, acc + i + w);
+        loadV(a2, acc + i + 2 * w);
+        loadV(a3, acc + i + 3 * w);
+        for (size_t r = 0; r < rowCount; ++r) {
+            const float *m = rows[r].lattice + i;
+            for (int32_t k = 0; k <= rows[r].reach; ++k) {
+                const float t = rows[r].taps[k];
+                V x0, y0, x1, y1, x2, y2, x3, y3;
+                loadV(x0, m + k);
+                loadV(y0, m - k);
+                loadV(x1, m + w + k);
+                loadV(y1, m + w - k);
+                loadV(x2, m + 2 * w + k);
+                loadV(y2, m + 2 * w - k);
+                loadV(x3, m + 3 * w + k);
+                loadV(y3, m + 3 * w - k);
+                x0 = (x0 > y0 ? x0 : y0) - t;
+                x1 = (x1 > y1 ? x1 : y1) - t;
+                x2 = (x2 > y2 ? x2 : y2) - t;
+                x3 = (x3 > y3 ? x3 : y3) - t;
+                a0 = a0 > x0 ? a0 : x0;
+                a1 = a1 > x1 ? a1 : x1;
+                a2 = a2 > x2 ? a2 : x2;
+                a3 = a3 > x3 ? a3 : x3;
+            }
+        }
+        storeV(acc + i, a0);
+        storeV(acc + i + w, a1);
+        storeV(acc + i + 2 * w, a2);
+        storeV(acc + i + 3 * w, a3);
+    }
+    for (; i < count; i += w) {
+        V a;
+        loadV(a, acc + i);
+        for (size_t r = 0; r < rowCount; ++r) {
+            const float *m = rows[r].lattice + i;
+            for (int32_t k = 0; k <= rows[r].reach; ++k) {
+                V x, y;
+                loadV(x, m + k);
+                loadV(y, m - k);
+                x = (x > y ? x : y) - rows[r].taps[k];
+                a = a > x ? a : x;
+            }
+        }
+        storeV(acc + i, a);
+    }
+}
+
+// The rim whole + f lattice columns either side of the axis on the lattice row (the axis at
+// column 0), rimOffset above the tip: acc = max(acc, max(right, left) - rimOffset). Between
+// lattice columns the surface is straight along a lattice row (the columns include every pixel
+// column).
+template <typename V>
+[[gnu::always_inline]] inline void rimSpan(float *acc, const float *lattice, int64_t count,
+                                           int32_t whole, float f, float rimOffset) {
+    constexpr int64_t w = sizeof(V) / sizeof(float);
+    const float *right = lattice + whole;
+    const float *left = lattice - whole;
+    for (int64_t i = 0; i < count; i += w) {
+        V r0, r1, l0, l1, a;
+        loadV(r0, right + i);
+        loadV(r1, right + i + 1);
+        loadV(l0, left + i);
+        loadV(l1, left + i - 1);
+        loadV(a, acc + i);
+        const V x = r0 + f * (r1 - r0), y = l0 + f * (l1 - l0);
+        const V m = (x > y ? x : y) - rimOffset;
+        storeV(acc + i, a > m ? a : m);
+    }
+}
+
+typedef float Floats4 __attribute__((vector_size(16), aligned(4)));
+
+struct RowKernels {
+    void (*lattice)(const float *, const float *, float, float *, int64_t);
+    void (*maxInto)(float *, const float *, int64_t);
+    void (*taps)(float *, int64_t, const TapRow *, size_t);
+    void (*rim)(float *, const float *, int64_t, int32_t, float, float);
+};
+
+const RowKernels kNarrow = {
+    [](const float *low, const float *high, float f, float *dest, int64_t count) {
+        latticeSpan<Floats4>(low, high, f, dest, count);
+    },
+    [](float *dest, const float *other, int64_t count) { maxSpan<Floats4>(dest, other, count); },
+    [](float *acc, int64_t count, const TapRow *rows, size_t rowCount) {
+        tapSpan<Floats4>(acc, count, rows, rowCount);
+    },
+    [](float *acc, const float *lattice, int64_t count, int32_t whole, float f, float o) {
+        rimSpan<Floats4>(acc, lattice, count, whole, f, o);
+    },
+};
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define MORVILO_WIDE_VECTORS 1
+typedef float Floats8 __attribute__((vector_size(32), aligned(4)));
+
+// AVX2 without FMA: the same roundings as the narrow vectors.
+__attribute__((target("avx2"))) void wideLattice(const float *low, const float *high, float f,
+                                                 float *dest, int64_t count) {
+    latticeSpan<Floats8>(low, high, f, dest, count);
+}
+__attribute__((target("avx2"))) void wideMax(float *dest, const float *other, int64_t count) {
+    maxSpan<Floats8>(dest, other, count);
+}
+__attribute__((target("avx2"))) void wideTaps(float *acc, int64_t count, const TapRow *rows,
+                                              size_t rowCount) {
+    tapSpan<Floats8>(acc, count, rows, rowCount);
+}
+__attribute__((target("avx2"))) void wideRim(float *acc, const float *lattice, int64_t count,
+                                             int32_t whole, float f, float o) {
+    rimSpan<Floats8>(acc, lattice, count, whole, f, o);
+}
+
+const RowKernels kWide = {wideLattice, wideMax, wideTaps, wideRim};
+
+bool wideAvailable() {
+    return __builtin_cpu_supports("avx2");
+}
+#else
+const RowKernels &kWide = kNarrow;
+bool wideAvailable() {
+    return false;
+}
 #endif
 
-namespace morvilo {
+std::atomic<bool> wideVectors{wideAvailable()};
+
+const RowKernels &rowKernels() {
+    return wideVectors.load(std::memory_order_relaxed) ? kWide : kNarrow;
+}
+
+} // namespace
+
+bool DropCutter::UseWideVectors(bool wanted) {
+    wideVectors.store(wanted && wideAvailable());
+    return wideVectors.load();
+}
 
 double HeightGrid::Height(double u, double v) const {
     const double cu = std::clamp(u / pitch, 0.0, double(columns - 1));
@@ -73,7 +270,7 @@ DropCutter::DropCutter(const HeightGrid &grid, const MillingTool &tool, int subd
       step(grid.pitch / this->subdivisions),
       samples(int64_t(grid.columns - 1) * this->subdivisions + 1) {
     const double radius = tool.Radius();
-    const int32_t reach = int32_t(std::floor(radius / step + 1e-9));
+    reach = int32_t(std::floor(radius / step + 1e-9));
     pad = reach + 1;
     rimOffset = float(ToolOffset(tool, radius));
     for (int32_t j = -reach; j <= reach; ++j)
@@ -115,7 +312,7 @@ const float *DropCutter::pixelRow(int32_t r, RowCache &cache) const {
     const size_t capacity = size_t(2 * (std::ceil(tool.diameter / grid.pitch) + 4));
     if (cache.keys.size() < capacity) {
         cache.keys.push_back(r);
-        cache.rows.emplace_back(cellOf.size());
+        cache.rows.emplace_back(cellOf.size() + size_t(kSlack));
         cache.next = cache.keys.size() - 1;
     } else {
         cache.next = (cache.next + 1) % capacity;
@@ -128,26 +325,18 @@ const float *DropCutter::pixelRow(int32_t r, RowCache &cache) const {
         const int32_t c = cellOf[i], c1 = std::min(c + 1, last);
         dest[i] = row[c] + (row[c1] - row[c]) * fracOf[i];
     }
+    std::fill(dest + cellOf.size(), dest + cellOf.size() + kSlack, dest[cellOf.size() - 1]);
     return dest;
 }
 
-void DropCutter::latticeRow(double v, float *dest, RowCache &cache) const {
+void DropCutter::latticeRow(double v, int64_t first, int64_t count, float *dest,
+                            RowCache &cache) const {
     const double cv = std::clamp(v / grid.pitch, 0.0, double(grid.rows - 1));
     const int32_t r = std::min(int32_t(cv), grid.rows - 1), r1 = std::min(r + 1, grid.rows - 1);
     const float fv = float(cv - r);
     const float *low = pixelRow(r, cache);
     const float *high = r1 == r || fv == 0 ? low : pixelRow(r1, cache);
-    const size_t total = cellOf.size();
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128 f = _mm_set1_ps(fv);
-    for (; i + 4 <= total; i += 4) {
-        const __m128 a = _mm_loadu_ps(low + i), b = _mm_loadu_ps(high + i);
-        _mm_storeu_ps(dest + i, _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(b, a), f)));
-    }
-#endif
-    for (; i < total; ++i)
-        dest[i] = low[i] + (high[i] - low[i]) * fv;
+    rowKernels().lattice(low + first, high + first, fv, dest, count);
 }
 
 // The kernel rows along the pixel rows under the tool at v: the surface bends there, so the
@@ -167,59 +356,63 @@ void DropCutter::pixelRows(double v, std::vector<KernelRow> &rows) const {
     }
 }
 
-void DropCutter::apply(const KernelRow &row, const float *lattice, float *out) const {
-    const size_t n = size_t(samples);
-    for (int32_t k = -row.reach; k <= row.reach; ++k) {
-        const float offset = row.taps[size_t(k + row.reach)];
-        const float *source = lattice + pad + k;
-        size_t i = 0;
-#if defined(__SSE2__)
-        const __m128 o = _mm_set1_ps(offset);
-        for (; i + 4 <= n; i += 4)
-            _mm_storeu_ps(out + i, _mm_max_ps(_mm_loadu_ps(out + i),
-                                              _mm_sub_ps(_mm_loadu_ps(source + i), o)));
-#endif
-        for (; i < n; ++i)
-            out[i] = std::max(out[i], source[i] - offset);
+void DropCutter::rowTile(double v, const std::vector<KernelRow> &extra, int64_t first,
+                         int64_t count, float *out, RowCache &cache) const {
+    const RowKernels &kernels = rowKernels();
+    const int64_t lanes = wholeLanes(count);
+    // A lattice row for the tile: its columns first - pad .. first + lanes + pad.
+    const int64_t span = wholeLanes(lanes + 2 * int64_t(pad));
+    const size_t tapRows = size_t(reach) + 1 + extra.size();
+    cache.tile.resize(std::max(cache.tile.size(), (tapRows + 1) * size_t(span) + size_t(lanes)));
+    float *const pairs = cache.tile.data();
+    float *const single = pairs + tapRows * size_t(span);
+    float *const acc = single + span;
+    std::fill(acc, acc + lanes, -INFINITY);
+    cache.tapRows.clear();
+    auto rim = [&](const KernelRow &row, const float *lattice) {
+        if (!row.rim)
+            return;
+        const int32_t whole = int32_t(row.rimAt);
+        kernels.rim(acc, lattice + pad, lanes, whole, float(row.rimAt - whole), rimOffset);
+    };
+    auto taps = [&](const KernelRow &row, const float *lattice) {
+        cache.tapRows.push_back({lattice + pad, row.taps.data() + row.reach, row.reach});
+    };
+    // The rows j lattice rows either side of the axis, their maximum for the taps they share.
+    for (int32_t j = 0; j <= reach; ++j) {
+        const KernelRow &above = kernel[size_t(reach + j)];
+        float *lattice = pairs + size_t(j) * size_t(span);
+        latticeRow(v + above.dv, first, span, lattice, cache);
+        rim(above, lattice);
+        if (j > 0) {
+            const KernelRow &below = kernel[size_t(reach - j)];
+            latticeRow(v + below.dv, first, span, single, cache);
+            rim(below, single);
+            kernels.maxInto(lattice, single, span);
+        }
+        if (above.reach >= 0)
+            taps(above, lattice);
     }
-    if (!row.rim)
-        return;
-    // Between lattice columns the surface is straight along a lattice row (the columns include
-    // every pixel column).
-    const int32_t whole = int32_t(row.rimAt);
-    const float f = float(row.rimAt - whole), o = rimOffset;
-    const float *right = lattice + pad + whole;
-    const float *left = lattice + pad - whole;
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128 f4 = _mm_set1_ps(f), o4 = _mm_set1_ps(o);
-    for (; i + 4 <= n; i += 4) {
-        const __m128 r0 = _mm_loadu_ps(right + i), r1 = _mm_loadu_ps(right + i + 1);
-        const __m128 l0 = _mm_loadu_ps(left + i), l1 = _mm_loadu_ps(left + i - 1);
-        const __m128 a = _mm_add_ps(r0, _mm_mul_ps(f4, _mm_sub_ps(r1, r0)));
-        const __m128 b = _mm_add_ps(l0, _mm_mul_ps(f4, _mm_sub_ps(l1, l0)));
-        _mm_storeu_ps(out + i, _mm_max_ps(_mm_loadu_ps(out + i), _mm_sub_ps(_mm_max_ps(a, b), o4)));
+    for (size_t e = 0; e < extra.size(); ++e) {
+        float *lattice = pairs + (size_t(reach) + 1 + e) * size_t(span);
+        latticeRow(v + extra[e].dv, first, span, lattice, cache);
+        rim(extra[e], lattice);
+        taps(extra[e], lattice);
     }
-#endif
-    for (; i < n; ++i) {
-        const float a = right[i] + f * (right[i + 1] - right[i]);
-        const float b = left[i] + f * (left[ptrdiff_t(i) - 1] - left[i]);
-        out[i] = std::max(out[i], std::max(a, b) - o);
+    kernels.taps(acc, lanes, cache.tapRows.data(), cache.tapRows.size());
+    // The rim alone, around the disc.
+    for (size_t k = size_t(2 * reach + 1); k < kernel.size(); ++k) {
+        latticeRow(v + kernel[k].dv, first, span, single, cache);
+        rim(kernel[k], single);
     }
+    std::copy(acc, acc + count, out);
 }
 
 void DropCutter::Row(double v, float *out, RowCache &cache) const {
-    std::vector<float> &lattice = cache.lattice;
-    lattice.resize(cellOf.size());
     std::vector<KernelRow> extra;
     pixelRows(v, extra);
-    std::fill(out, out + samples, -INFINITY);
-    const std::vector<KernelRow> *const lists[] = {&kernel, &extra};
-    for (const std::vector<KernelRow> *rows : lists)
-        for (const KernelRow &row : *rows) {
-            latticeRow(v + row.dv, lattice.data(), cache);
-            apply(row, lattice.data(), out);
-        }
+    for (int64_t first = 0; first < samples; first += kTile)
+        rowTile(v, extra, first, std::min(kTile, samples - first), out + first, cache);
 }
 
 double DropCutter::At(double u, double v) const {

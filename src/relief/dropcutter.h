@@ -8,7 +8,9 @@
 // lattice's rows and columns through the axis; the tool's offsets at the lattice points are
 // computed once, and the disc's rim is sampled where each lattice row crosses it. A whole row
 // of positions is placed at once: for each lattice row under the tool the row's heights less
-// the offsets are maxed in, 4 positions at a time.
+// the offsets are maxed in, 4 or 8 positions at a time, a tile of positions at a time. The rows
+// either side of the axis share their offsets: their maximum is taken first, and so is the
+// maximum of the columns either side.
 
 #include "machine/millingtool.h"
 
@@ -51,7 +53,17 @@ public:
         friend class DropCutter;
         std::vector<int32_t> keys;
         std::vector<std::vector<float>> rows;
-        std::vector<float> lattice;
+        std::vector<float> tile; // the maxima of lattice row pairs, and the tile's heights
+    public:
+        // A lattice row's taps as a tile takes them.
+        struct TapRow {
+            const float *lattice; // the row's values, the axis at lattice column 0
+            const float *taps;    // offsets at columns 0 .. reach (the same either side)
+            int32_t reach;
+        };
+
+    private:
+        std::vector<TapRow> tapRows;
         size_t next = 0;
     };
 
@@ -69,6 +81,11 @@ public:
     // most 8 and at least 1).
     static int SubdivisionsFor(double pitch, const MillingTool &tool);
 
+    // Whether rows are placed 8 positions at a time (where the processor has AVX2) rather
+    // than 4; the heights are the same either way. Returns whether it is on (tests turn it
+    // off to compare).
+    static bool UseWideVectors(bool wanted);
+
 private:
     // One lattice row under the tool: its offsets at the lattice columns within the disc, and
     // the disc's rim on that row.
@@ -81,10 +98,12 @@ private:
     };
     KernelRow kernelRow(double dv, bool taps) const;
     void pixelRows(double v, std::vector<KernelRow> &rows) const;
-    void apply(const KernelRow &row, const float *lattice, float *out) const;
     const float *pixelRow(int32_t r, RowCache &cache) const;
-    void latticeRow(double v, float *dest,
-                    RowCache &cache) const; // columns -pad .. samples - 1 + pad
+    // The lattice row at v, lattice columns first - pad .. first - pad + count - 1.
+    void latticeRow(double v, int64_t first, int64_t count, float *dest, RowCache &cache) const;
+    // One tile of a row: the positions first .. first + count - 1 into out.
+    void rowTile(double v, const std::vector<KernelRow> &extra, int64_t first, int64_t count,
+                 float *out, RowCache &cache) const;
 
     const HeightGrid &grid;
     MillingTool tool;
@@ -93,6 +112,7 @@ private:
     int64_t samples;
     int32_t pad;
     std::vector<KernelRow> kernel;
+    int32_t reach = 0; // kernel[reach + j] lies j lattice rows from the axis
     float rimOffset = 0;
     std::vector<int32_t> cellOf; // lattice column (from -pad) -> grid column of its left centre
     std::vector<float> fracOf;   // and its fraction towards the next

@@ -137,11 +137,17 @@ double fitArc(const Samples &s, size_t i, double zi, size_t j, double zj) {
     return std::fabs(bulge) < kFlattestBulge ? NAN : bulge;
 }
 
+// std::round (halves away from zero), inline: the fraction a whole number leaves is exact.
+double roundHalfAway(double x) {
+    const double whole = std::trunc(x);
+    return std::fabs(x - whole) >= 0.5 ? whole + std::copysign(1.0, x) : whole;
+}
+
 // The value with the fewest decimals (down to 3) between low and high, the nearest to value
 // among them: a move's end written in fewer digits.
 double roundWithin(double value, double low, double high) {
     for (const double quantum : {1.0, 0.1, 0.01, 0.001}) {
-        const double rounded = std::round(value / quantum) * quantum;
+        const double rounded = roundHalfAway(value / quantum) * quantum;
         if (rounded >= low && rounded <= high)
             return rounded;
         // the other neighbour on the quantum's grid
@@ -305,16 +311,105 @@ double MoveClock::Seconds() {
 
 GcodeWriter::GcodeWriter(const ReliefParameters &p, OutputFile *out)
     : p(p), out(out), up(SafeSide(p)), zstart(p.zstart), decimals(ProgramDecimals(p, p.profile)),
-      lineEnd(p.profile.pathsOnly || p.profile.crlf ? "\r\n" : "\n"), clock(p.profile) {
+      lineEnd(p.profile.pathsOnly || p.profile.crlf ? "\r\n" : "\n"),
+      decimalPoint(p.profile.decimalPoint), clock(p.profile) {
     if (!p.profile.pathsOnly && p.profile.feed != p.profile.plungeFeed) {
         plungeFeed = " F" + ProfileNumber(p.profile.plungeFeed, p.profile, decimals);
         cutFeed = " F" + ProfileNumber(p.profile.feed, p.profile, decimals);
     }
 }
 
-// Trailing zeros are left out (a point stays where the profile wants one on every number).
-std::string GcodeWriter::number(double value) const {
-    return ProfileNumber(value, p.profile, decimals);
+namespace {
+
+constexpr uint64_t kPowersOfTen[10] = {1,      10,      100,      1000,      10000,
+                                       100000, 1000000, 10000000, 100000000, 1000000000};
+
+// The digits of n before end; returns where they begin.
+char *digitsBefore(uint64_t n, char *end) {
+    do {
+        *--end = char('0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    return end;
+}
+
+// value times 10^decimals rounded to the nearest whole number, halves away from zero, on the
+// exact binary value (as FormatFixed rounds); false where it does not fit 64 bits.
+bool scaledMagnitude(double value, int decimals, uint64_t &scaled) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = int(bits >> 52) & 0x7FF;
+    uint64_t mantissa = bits & ((uint64_t(1) << 52) - 1);
+    if (biased == 0x7FF)
+        return false; // inf, nan
+    if (biased != 0)
+        mantissa |= uint64_t(1) << 52;
+    const int exponent = (biased == 0 ? 1 : biased) - 1075;
+    const unsigned __int128 product = (unsigned __int128)mantissa * kPowersOfTen[decimals];
+    if (exponent >= 0) {
+        if (exponent > 10 || (product >> (64 - exponent)) != 0)
+            return false;
+        scaled = uint64_t(product << exponent);
+        return true;
+    }
+    const int shift = -exponent;
+    if (shift >= 128) {
+        scaled = 0;
+        return true;
+    }
+    const unsigned __int128 whole = product >> shift;
+    if ((whole >> 64) != 0)
+        return false;
+    scaled = uint64_t(whole);
+    if (((product >> (shift - 1)) & 1) != 0)
+        ++scaled; // the first bit below is set: half or more, away from zero
+    return true;
+}
+
+} // namespace
+
+// Trailing zeros are left out (a point stays where the profile wants one on every number),
+// as ProfileNumber has it, without a string of its own: the writer's numbers are its hot path.
+void GcodeWriter::number(double value, Word &word) const {
+    char *text = word.text;
+    uint64_t scaled = 0;
+    if (decimals <= 9 && scaledMagnitude(value, decimals, scaled)) {
+        int kept = decimals;
+        while (kept > 0 && scaled % 10 == 0) {
+            scaled /= 10;
+            --kept;
+        }
+        char digits[32];
+        char *end = digits + sizeof digits;
+        char *start = digitsBefore(scaled, end);
+        while (end - start < kept + 1)
+            *--start = '0';
+        char *out = text;
+        if (std::signbit(value) && scaled != 0)
+            *out++ = '-';
+        const size_t whole = size_t(end - start) - size_t(kept);
+        std::memcpy(out, start, whole);
+        out += whole;
+        if (kept > 0 || decimalPoint)
+            *out++ = '.';
+        std::memcpy(out, start + whole, size_t(kept));
+        word.size = size_t(out - text) + size_t(kept);
+        return;
+    }
+    size_t n = FormatFixed(value, decimals, text);
+    if (std::memchr(text, '.', n)) {
+        while (text[n - 1] == '0')
+            --n;
+        if (text[n - 1] == '.' && !decimalPoint)
+            --n;
+    } else if (decimalPoint) {
+        text[n++] = '.';
+    }
+    if (text[0] == '-' && n >= 2 && text[1] == '0' && (n == 2 || (n == 3 && text[2] == '.'))) {
+        std::memmove(text, text + 1, n - 1);
+        --n;
+    }
+    word.size = n;
 }
 
 double GcodeWriter::written(int axis) const {
@@ -324,7 +419,7 @@ double GcodeWriter::written(int axis) const {
     return value;
 }
 
-void GcodeWriter::text(const std::string &line) {
+void GcodeWriter::text(std::string_view line) {
     bytes += line.size();
     if (out)
         out->Write(line);
@@ -392,31 +487,33 @@ void GcodeWriter::MoveZ(Motion kind, double z) {
 
 namespace {
 
-const char *const kAxisLetter[3] = {"X", "Y", "Z"};
+const char kAxisLetter[3] = {'X', 'Y', 'Z'};
 
-// The words of the axes given that change, after line.
-void axisWords(std::string &line, const bool (&given)[3], const bool (&known)[3],
-               const std::string (&words)[3], const std::string (&before)[3]) {
+} // namespace
+
+void GcodeWriter::axisWords(const bool (&given)[3]) {
     for (int axis = 0; axis < 3; ++axis) {
-        if (!given[axis] || (known[axis] && words[axis] == before[axis]))
+        if (!given[axis] || (known[axis] && words[axis].View() == axisText[axis]))
             continue;
         if (!line.empty() && line.back() != ' ')
             line += ' ';
         line += kAxisLetter[axis];
-        line += words[axis];
+        line += words[axis].View();
     }
 }
 
-} // namespace
+void GcodeWriter::beginLine() {
+    line.assign(pending);
+    pending.clear();
+}
 
 void GcodeWriter::move(Motion kind, const double (&to)[3], const bool (&given)[3]) {
-    std::string words[3];
     bool changes = false;
     for (int axis = 0; axis < 3; ++axis) {
         if (!given[axis])
             continue;
-        words[axis] = number(to[axis]);
-        if (!known[axis] || words[axis] != axisText[axis])
+        number(to[axis], words[axis]);
+        if (!known[axis] || words[axis].View() != axisText[axis])
             changes = true;
     }
     if (!changes) {
@@ -427,14 +524,13 @@ void GcodeWriter::move(Motion kind, const double (&to)[3], const bool (&given)[3
         }
         return;
     }
-    std::string line = std::move(pending);
-    pending.clear();
+    beginLine();
     const char *word = kind == Motion::Rapid ? "G0" : "G1";
     if (word != motionWord) {
         line += word;
         motionWord = word;
     }
-    axisWords(line, given, known, words, axisText);
+    axisWords(given);
     if (kind != Motion::Rapid) {
         const std::string *feedText = kind == Motion::Plunge ? &plungeFeed : &cutFeed;
         if (!feedText->empty() && feedText != feedWord) {
@@ -444,16 +540,15 @@ void GcodeWriter::move(Motion kind, const double (&to)[3], const bool (&given)[3
     }
     line += lineEnd;
     text(line);
-    advance(kind, to, given, words);
+    advance(kind, to, given);
 }
 
-void GcodeWriter::advance(Motion kind, const double (&to)[3], const bool (&given)[3],
-                          std::string (&words)[3]) {
+void GcodeWriter::advance(Motion kind, const double (&to)[3], const bool (&given)[3]) {
     const bool timed = known[0] && known[1] && known[2];
     const double from[3] = {position[0], position[1], position[2]};
     for (int axis = 0; axis < 3; ++axis)
         if (given[axis]) {
-            axisText[axis] = std::move(words[axis]);
+            axisText[axis].assign(words[axis].View());
             position[axis] = to[axis];
             known[axis] = true;
         }
@@ -481,22 +576,24 @@ void GcodeWriter::advance(Motion kind, const double (&to)[3], const bool (&given
 void GcodeWriter::Arc(const ToolPoint &to, double bulge, bool alongY) {
     const int along = alongY ? 1 : 0, across = 1 - along;
     const double target[3] = {to.x, to.y, zstart + up * to.h};
-    std::string words[3] = {number(target[0]), number(target[1]), number(target[2])};
+    for (int axis = 0; axis < 3; ++axis)
+        number(target[axis], words[axis]);
     const bool given[3] = {true, true, true};
     // The arc runs between the points as written (the control measures its radius from
     // them), in the plane of u (along the row) and Z.
     double end[3];
     for (int axis = 0; axis < 3; ++axis) {
         end[axis] = target[axis];
-        std::from_chars(words[axis].data(), words[axis].data() + words[axis].size(), end[axis]);
+        const Word &w = words[axis];
+        std::from_chars(w.text, w.text + w.size, end[axis]);
     }
     const double startU = written(along), startZ = written(2);
     const double du = end[along] - startU, dz = end[2] - startZ;
     const double chord = std::hypot(du, dz);
     // Z against the height: an arc bulging up bulges down where Z grows downwards.
     const double b = bulge * up;
-    if (!(known[0] && known[1] && known[2]) || words[across] != axisText[across] || !(chord > 0) ||
-        !std::isfinite(b) || b == 0) {
+    if (!(known[0] && known[1] && known[2]) || words[across].View() != axisText[across] ||
+        !(chord > 0) || !std::isfinite(b) || b == 0) {
         Move(Motion::Cut, to);
         return;
     }
@@ -505,9 +602,11 @@ void GcodeWriter::Arc(const ToolPoint &to, double bulge, bool alongY) {
     // The centre on the chord's perpendicular through its middle, offset to its left.
     const double centreU = startU + du / 2 - dz / chord * offset;
     const double centreZ = startZ + dz / 2 + du / chord * offset;
-    const std::string centreWords[2] = {number(centreU - startU), number(centreZ - startZ)};
+    Word centreWords[2];
+    number(centreU - startU, centreWords[0]);
+    number(centreZ - startZ, centreWords[1]);
     const double radius = std::hypot(half, offset);
-    if (!std::isfinite(radius) || (centreWords[0] == "0" && centreWords[1] == "0")) {
+    if (!std::isfinite(radius) || (centreWords[0].View() == "0" && centreWords[1].View() == "0")) {
         Move(Motion::Cut, to);
         return;
     }
@@ -516,8 +615,7 @@ void GcodeWriter::Arc(const ToolPoint &to, double bulge, bool alongY) {
     const bool clockwise = b > 0;
     const char *word = (clockwise != alongY) ? "G3" : "G2";
     const char *wantedPlane = alongY ? "G19" : "G18";
-    std::string line = std::move(pending);
-    pending.clear();
+    beginLine();
     if (plane != wantedPlane) {
         line += wantedPlane;
         line += ' ';
@@ -527,12 +625,12 @@ void GcodeWriter::Arc(const ToolPoint &to, double bulge, bool alongY) {
         line += word;
         motionWord = word;
     }
-    axisWords(line, given, known, words, axisText);
+    axisWords(given);
     const char *centreLetter[2] = {alongY ? " J" : " I", " K"};
     for (int k = 0; k < 2; ++k)
-        if (centreWords[k] != "0") {
+        if (centreWords[k].View() != "0") {
             line += centreLetter[k];
-            line += centreWords[k];
+            line += centreWords[k].View();
         }
     if (!cutFeed.empty() && feedWord != &cutFeed) {
         line += cutFeed;
@@ -553,7 +651,7 @@ void GcodeWriter::Arc(const ToolPoint &to, double bulge, bool alongY) {
     out[2] = cu * std::sin(-turn) + cz * std::cos(-turn);
     const double length = radius * angle;
     for (int axis = 0; axis < 3; ++axis) {
-        axisText[axis] = std::move(words[axis]);
+        axisText[axis].assign(words[axis].View());
         position[axis] = target[axis];
     }
     clock.Arc(length, radius, in, out);

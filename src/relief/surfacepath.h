@@ -6,10 +6,12 @@
 
 #include "machine/motiontime.h"
 #include "relief/reliefgenerator.h"
+#include "vantrel/fixedformat.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -138,15 +140,27 @@ public:
     ReliefEstimate Figures();
 
 private:
+    // The number text of a coordinate, in room for kNumberRoom characters.
+    static constexpr size_t kNumberRoom = kMaxFixedText + 2;
+    struct Word {
+        char text[kNumberRoom];
+        size_t size = 0;
+        std::string_view View() const { return {text, size}; }
+    };
+
     void move(Motion kind, const double (&to)[3], const bool (&given)[3]);
-    void text(const std::string &line);
-    std::string number(double value) const;
+    void text(std::string_view line);
+    // The profile's number text of value (as ProfileNumber writes it) into word.
+    void number(double value, Word &word) const;
     // The value of an axis as written.
     double written(int axis) const;
     // A template of the profile filled in.
     std::string expand(const std::string &text, int tool, bool spindle) const;
-    void advance(Motion kind, const double (&to)[3], const bool (&given)[3],
-                 std::string (&words)[3]);
+    void advance(Motion kind, const double (&to)[3], const bool (&given)[3]);
+    // The words of the axes given that change, after the line.
+    void axisWords(const bool (&given)[3]);
+    // The line begun with the pending words.
+    void beginLine();
 
     const ReliefParameters &p;
     OutputFile *out;
@@ -159,7 +173,10 @@ private:
     const char *plane = nullptr; // the plane an arc set; nullptr: as the header left it (XY)
     std::string pending;         // words the next line starts with
     bool spindleOn = false;
+    bool decimalPoint;
     std::string axisText[3];
+    Word words[3];    // the axes' words of the move being written
+    std::string line; // the line being written
     double position[3] = {0, 0, 0};
     bool known[3] = {false, false, false};
     uint64_t bytes = 0;

@@ -12,6 +12,7 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 namespace morvilo {
 
@@ -74,12 +75,10 @@ TargetSurface ComputeTargetSurface(const ReliefParameters &p, const dib &picture
     s.ystart = p.ystart;
     s.zstart = p.zstart;
     int minGrey = 255, maxGrey = 0;
-    std::vector<uint8_t> greys(size_t(s.columns) * size_t(s.rows));
     for (int32_t r = 0; r < s.rows; ++r) {
         const uint8_t *row = picture.row(uint32_t(r));
         for (int32_t c = 0; c < s.columns; ++c) {
             const int g = grey(row + size_t(c) * 3);
-            greys[size_t(r) * size_t(s.columns) + size_t(c)] = uint8_t(g);
             minGrey = std::min(minGrey, g);
             maxGrey = std::max(maxGrey, g);
         }
@@ -93,9 +92,13 @@ TargetSurface ComputeTargetSurface(const ReliefParameters &p, const dib &picture
             b = 255 - b;
         depthOf[g] = float(p.tiefe * b / 255);
     }
-    s.depth.resize(greys.size());
-    for (size_t k = 0; k < greys.size(); ++k)
-        s.depth[k] = depthOf[greys[k]];
+    s.depth.resize(size_t(s.columns) * size_t(s.rows));
+    float *depth = s.depth.data();
+    for (int32_t r = 0; r < s.rows; ++r) {
+        const uint8_t *row = picture.row(uint32_t(r));
+        for (int32_t c = 0; c < s.columns; ++c)
+            *depth++ = depthOf[grey(row + size_t(c) * 3)];
+    }
     return s;
 }
 
@@ -141,70 +144,86 @@ public:
     int64_t Rows() const { return int64_t(rows.size()); }
     int64_t Samples() const { return cutter.RowSamples(); }
 
-    // Writes the pass; false when it was cancelled.
+    // Writes the pass; false when it was cancelled. The next rows are computed (on every
+    // thread) while the rows before them are written.
     bool Write(GcodeWriter &w, ReliefProgress *progress) {
         const int64_t n = cutter.RowSamples();
-        const double step = cutter.Step();
         std::vector<std::vector<float>> buffers(ThreadCount(), std::vector<float>(size_t(n)));
         std::vector<DropCutter::RowCache> caches(ThreadCount());
-        std::vector<PathRow> chunk(kRowChunk);
-        std::vector<float> link;
-        for (int64_t first = 0; first < Rows(); first += kRowChunk) {
-            const int64_t last = std::min(Rows(), first + kRowChunk);
-            ParallelRows(first, last, [&](int64_t k, unsigned t) {
+        std::vector<PathRow> chunks[2] = {std::vector<PathRow>(kRowChunk),
+                                          std::vector<PathRow>(kRowChunk)};
+        auto compute = [&](int64_t first, std::vector<PathRow> &chunk) {
+            ParallelRows(first, std::min(Rows(), first + kRowChunk), [&](int64_t k, unsigned t) {
                 float *heights = buffers[t].data();
                 cutter.Row(rows[size_t(k)], heights, caches[t]);
                 MergePath(heights, 0, n, o.tolerance, chunk[size_t(k - first)], arcStep,
                           o.tool.shape == ToolShape::Flat);
             });
-            for (int64_t k = first; k < last; ++k) {
-                PathRow &row = chunk[size_t(k - first)];
-                const bool backwards = !o.oneWay && k % 2 == 1;
-                const int64_t start = backwards ? int64_t(row.kept.size()) - 1 : 0;
-                const double entryU = row.kept[size_t(start)] * step;
-                const float entryHeight = row.heights[size_t(start)];
-                const double v = rows[size_t(k)];
-                if (k == 0 && !w.HasXY()) {
-                    frame.Enter(w, at(entryU, v, entryHeight));
-                } else if (k == 0 || o.oneWay) {
-                    frame.Hop(w, at(entryU, v, entryHeight));
-                } else {
-                    // The step to the next row follows the surface at the end's position.
-                    const double u = entryU, from = rows[size_t(k - 1)];
-                    const int64_t steps =
-                        std::max<int64_t>(1, int64_t(std::ceil((v - from) / step)));
-                    link.assign(size_t(steps + 1), 0);
-                    link[0] = float(w.Height());
-                    for (int64_t j = 1; j < steps; ++j)
-                        link[size_t(j)] =
-                            float(cutter.At(u, from + (v - from) * double(j) / double(steps)));
-                    link[size_t(steps)] = entryHeight;
-                    PathRow linkRow;
-                    MergePath(link.data(), 0, steps + 1, o.tolerance, linkRow);
-                    for (size_t j = 1; j < linkRow.kept.size(); ++j)
-                        w.Move(Motion::Cut,
-                               at(u, from + (v - from) * double(linkRow.kept[j]) / double(steps),
-                                  linkRow.heights[j]));
-                }
-                const int64_t count = int64_t(row.kept.size());
-                for (int64_t j = 1; j < count; ++j) {
-                    const size_t m = size_t(backwards ? count - 1 - j : j);
-                    // Backwards the move into m is the one that ends at m + 1, turned round.
-                    const double bulge = backwards ? -row.bulges[m + 1] : row.bulges[m];
-                    const ToolPoint to = at(row.kept[m] * step, v, row.heights[m]);
-                    if (bulge != 0)
-                        w.Arc(to, bulge, alongY);
-                    else
-                        w.Move(Motion::Cut, to);
-                }
-                if (!RowWritten(w, progress))
-                    return false;
-            }
+        };
+        compute(0, chunks[0]);
+        for (int64_t first = 0, c = 0; first < Rows(); first += kRowChunk, c ^= 1) {
+            std::thread next;
+            if (first + kRowChunk < Rows())
+                next = std::thread(compute, first + kRowChunk, std::ref(chunks[c ^ 1]));
+            const bool written = writeRows(w, progress, first, chunks[c]);
+            if (next.joinable())
+                next.join();
+            if (!written)
+                return false;
         }
         return true;
     }
 
 private:
+    // Writes the rows from first on, merged into chunk; false when the run was cancelled.
+    bool writeRows(GcodeWriter &w, ReliefProgress *progress, int64_t first,
+                   std::vector<PathRow> &chunk) {
+        const double step = cutter.Step();
+        const int64_t last = std::min(Rows(), first + kRowChunk);
+        for (int64_t k = first; k < last; ++k) {
+            PathRow &row = chunk[size_t(k - first)];
+            const bool backwards = !o.oneWay && k % 2 == 1;
+            const int64_t start = backwards ? int64_t(row.kept.size()) - 1 : 0;
+            const double entryU = row.kept[size_t(start)] * step;
+            const float entryHeight = row.heights[size_t(start)];
+            const double v = rows[size_t(k)];
+            if (k == 0 && !w.HasXY()) {
+                frame.Enter(w, at(entryU, v, entryHeight));
+            } else if (k == 0 || o.oneWay) {
+                frame.Hop(w, at(entryU, v, entryHeight));
+            } else {
+                // The step to the next row follows the surface at the end's position.
+                const double u = entryU, from = rows[size_t(k - 1)];
+                const int64_t steps = std::max<int64_t>(1, int64_t(std::ceil((v - from) / step)));
+                link.assign(size_t(steps + 1), 0);
+                link[0] = float(w.Height());
+                for (int64_t j = 1; j < steps; ++j)
+                    link[size_t(j)] =
+                        float(cutter.At(u, from + (v - from) * double(j) / double(steps)));
+                link[size_t(steps)] = entryHeight;
+                MergePath(link.data(), 0, steps + 1, o.tolerance, linkRow);
+                for (size_t j = 1; j < linkRow.kept.size(); ++j)
+                    w.Move(Motion::Cut,
+                           at(u, from + (v - from) * double(linkRow.kept[j]) / double(steps),
+                              linkRow.heights[j]));
+            }
+            const int64_t count = int64_t(row.kept.size());
+            for (int64_t j = 1; j < count; ++j) {
+                const size_t m = size_t(backwards ? count - 1 - j : j);
+                // Backwards the move into m is the one that ends at m + 1, turned round.
+                const double bulge = backwards ? -row.bulges[m + 1] : row.bulges[m];
+                const ToolPoint to = at(row.kept[m] * step, v, row.heights[m]);
+                if (bulge != 0)
+                    w.Arc(to, bulge, alongY);
+                else
+                    w.Move(Motion::Cut, to);
+            }
+            if (!RowWritten(w, progress))
+                return false;
+        }
+        return true;
+    }
+
     // A point of the pass: u along the row, v across, h the height.
     ToolPoint at(double u, double v, double h) const {
         return alongY ? frame.Point(v, u, h) : frame.Point(u, v, h);
@@ -215,18 +234,21 @@ private:
     const SurfaceOptions &o;
     DropCutter cutter;
     std::vector<double> rows;
-    double arcStep; // 0: no arcs
+    double arcStep;          // 0: no arcs
+    std::vector<float> link; // the step to the next row
+    PathRow linkRow;
 };
 
-// The grid of heights of a target surface, growing towards the safe height.
-HeightGrid heightGrid(const TargetSurface &target, double up) {
+// The grid of heights of a target surface, growing towards the safe height (in the target's
+// own memory).
+HeightGrid heightGrid(TargetSurface &&target, double up) {
     HeightGrid grid;
     grid.columns = target.columns;
     grid.rows = target.rows;
     grid.pitch = target.pitch;
-    grid.heights.resize(target.depth.size());
-    for (size_t k = 0; k < target.depth.size(); ++k)
-        grid.heights[k] = float(up) * target.depth[k];
+    grid.heights = std::move(target.depth);
+    for (float &height : grid.heights)
+        height = float(up) * height;
     return grid;
 }
 
@@ -243,12 +265,12 @@ uint64_t rowsOf(const std::vector<std::unique_ptr<FinishPass>> &passes) {
 SurfaceRun WriteSurfaceRelief(const ReliefParameters &p, const dib &picture, OutputFile *finish,
                               OutputFile *rough, ReliefProgress *progress) {
     SurfaceRun run;
-    const TargetSurface target = ComputeTargetSurface(p, picture);
+    TargetSurface target = ComputeTargetSurface(p, picture);
     if (target.columns < 2)
         return run;
     const SurfaceOptions &o = p.surface;
     const SurfaceFrame frame(p);
-    const HeightGrid grid = heightGrid(target, frame.Up());
+    const HeightGrid grid = heightGrid(std::move(target), frame.Up());
     std::optional<HeightGrid> transposed;
     std::vector<std::unique_ptr<FinishPass>> passes;
     const bool arcs = ArcsAllowed(p);

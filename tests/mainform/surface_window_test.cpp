@@ -113,8 +113,10 @@ private slots:
         QVERIFY(panel.ToolEd->isVisibleTo(&panel) && panel.RoughCheck->isVisibleTo(&panel));
         QVERIFY(!panel.AbstufEd->isEnabled());
         QVERIFY(!panel.RoughToolEd->isEnabled() && !panel.StepdownEd->isEnabled());
+        QVERIFY(!panel.RoughStepoverEd->isEnabled());
         panel.RoughCheck->setChecked(true);
         QVERIFY(panel.RoughToolEd->isEnabled() && panel.StepdownEd->isEnabled());
+        QVERIFY(panel.RoughStepoverEd->isEnabled());
         // The stepped options stay in their fields but do not reach the surface's program.
         QVERIFY(!panel.parameters().levelOptions.Any());
         QVERIFY(panel.levelFields().zigzag);
@@ -159,6 +161,18 @@ private slots:
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join("\n")));
         QVERIFY(combined.contains("T1 M6") && combined.contains("T2 M6"));
         QCOMPARE(combined, cliProgram(machine + surface + roughing, cliOut));
+
+        // The roughing paths' distance: 0 shows "automatisch" (40 % of the roughing tool, as
+        // without --rough-stepover), any other value is the command line's.
+        QCOMPARE(panel->RoughStepoverEd->text(), QString::fromUtf8("automatisch"));
+        panel->RoughStepoverEd->setValue(0.9);
+        const QByteArray closer = windowProgram(*form, picture);
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join("\n")));
+        QVERIFY(closer != combined);
+        QCOMPARE(closer,
+                 cliProgram(machine + surface + roughing + QStringList{"--rough-stepover", "0.9"},
+                            cliOut));
+        panel->RoughStepoverEd->setValue(0);
 
         // A file of its own, chosen in the dialog; a relative name lies beside the picture.
         const QString windowRough = home->filePath("window-rough.nc");
@@ -255,6 +269,7 @@ private slots:
             panel->RoughToolEd->setText("vbit:6:90");
             panel->StepdownEd->setValue(0.75);
             panel->LeaveEd->setValue(0.25);
+            panel->RoughStepoverEd->setValue(1.5);
             panel->RoughFileEd->setText(home->filePath("rough.nc"));
             chosen = panel->parameters();
             form->close();
@@ -273,6 +288,8 @@ private slots:
         QCOMPARE(a.roughTool, b.roughTool);
         QCOMPARE(a.stepdown, b.stepdown);
         QCOMPARE(a.leave, b.leave);
+        QCOMPARE(a.roughStepover, 1.5);
+        QCOMPARE(a.roughStepover, b.roughStepover);
         QCOMPARE(a.roughOutput, home->filePath("rough.nc").toStdString());
         QVERIFY(form->Panel3->ToolEd->isVisibleTo(form->Panel3));
         form->close();

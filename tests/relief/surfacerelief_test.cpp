@@ -133,6 +133,35 @@ TEST(DropCutter, MatchesBruteForceForEveryShape) {
     }
 }
 
+// Rows placed 8 positions at a time give the very same heights as 4 at a time (where the
+// processor has AVX2; elsewhere both are the narrow way): walls, smooth surfaces, every shape,
+// rows on and between the lattice and pixel rows, rows of several tiles.
+TEST(DropCutter, SameHeightsAtEitherVectorWidth) {
+    std::mt19937 random(11);
+    const bool wide = DropCutter::UseWideVectors(true);
+    for (const bool walls : {true, false}) {
+        const HeightGrid grid = randomGrid(random, 290, 9, walls);
+        std::vector<MillingTool> tools(std::begin(kTools), std::end(kTools));
+        tools.insert(tools.end(), std::begin(kOddTools), std::end(kOddTools));
+        tools.push_back({ToolShape::Ball, 0.3, 90});
+        for (const MillingTool &tool : tools) {
+            SCOPED_TRACE(ToolText(tool) + (walls ? " walls" : " smooth"));
+            const DropCutter cutter(grid, tool, DropCutter::SubdivisionsFor(grid.pitch, tool));
+            ASSERT_GT(cutter.RowSamples(), 1024);
+            std::vector<float> narrow(size_t(cutter.RowSamples())), broad(narrow.size());
+            for (const double v : {-0.3, 0.0, 0.41, 0.5, 1.0 / 3, 1.25, 2.0}) {
+                DropCutter::UseWideVectors(false);
+                cutter.Row(v, narrow.data());
+                DropCutter::UseWideVectors(true);
+                cutter.Row(v, broad.data());
+                for (size_t k = 0; k < narrow.size(); ++k)
+                    ASSERT_EQ(narrow[k], broad[k]) << k << " " << v;
+            }
+        }
+    }
+    DropCutter::UseWideVectors(wide);
+}
+
 // The tool beside a single raised cell: a flat tool rests on it as soon as its disc reaches
 // the cell's centre, a ball or V-bit by its shape.
 TEST(DropCutter, ReachesOverAPeak) {
@@ -423,6 +452,58 @@ std::vector<Move> movesOf(const std::string &text) {
             moves.push_back(at);
     }
     return moves;
+}
+
+// The writer's numbers are the profile's number text (ProfileNumber): rounded on the exact
+// binary value with halves away from zero, trailing zeros left out, the point where the profile
+// wants it, no "-0"; for every number of decimals and from the smallest values to huge ones.
+TEST(SurfaceProgram, NumbersAsTheProfileWritesThem) {
+    std::mt19937 random(5);
+    std::vector<double> values = {0,      -0.0,    0.5,     -0.5,   0.00049999, -0.0005,
+                                  0.0005, 1.00005, 2.5e-10, -3e-7,  123456.789, -99.9996,
+                                  1e15,   -1e15,   4.5e18,  1.8e19, 1e30,       -7e300,
+                                  1.25,   0.125,   0.0625,  1e-320, -1e-310,    9.999999999};
+    std::uniform_real_distribution<double> unit(-1, 1);
+    std::uniform_int_distribution<int> exponent(-12, 20);
+    for (int k = 0; k < 3000; ++k)
+        values.push_back(unit(random) * std::pow(10.0, exponent(random)));
+    for (int k = 0; k < 500; ++k) // halves of the last decimal, exactly or nearly
+        values.push_back((std::floor(unit(random) * 1e6) + 0.5) / std::pow(10.0, k % 10));
+    test::ScratchFolder folder;
+    for (const int decimals : {0, 1, 2, 3, 4, 6, 9, 10, 14})
+        for (const bool point : {false, true}) {
+            SCOPED_TRACE(std::to_string(decimals) + (point ? " point" : ""));
+            ReliefParameters p = surfaceParameters("linuxcnc");
+            p.profile.maxDecimals = 18;
+            p.profile.decimalPoint = point;
+            p.nach = decimals;
+            const std::string path = (folder / "numbers.nc").string();
+            std::vector<std::string> expected;
+            {
+                OutputFile out;
+                ASSERT_TRUE(out.Open(path, OutputFile::Mode::Replace));
+                GcodeWriter w(p, &out);
+                w.Move(Motion::Cut, {7, 0, 0});
+                for (const double value : values) {
+                    // between two values a point whose X text differs from both
+                    w.Move(Motion::Cut, {7, 0, 0});
+                    w.Move(Motion::Cut, {value, 0, 0});
+                    const std::string text = ProfileNumber(value, p.profile, decimals);
+                    if (text != ProfileNumber(7, p.profile, decimals))
+                        expected.push_back("X" + text);
+                }
+                ASSERT_TRUE(out.Commit());
+            }
+            std::istringstream lines(ReadFile(path));
+            std::string line;
+            std::vector<std::string> written;
+            while (std::getline(lines, line))
+                if (line != "X" + ProfileNumber(7, p.profile, decimals))
+                    written.push_back(line);
+            ASSERT_EQ(written.size(), expected.size() + 1);
+            for (size_t k = 0; k < expected.size(); ++k)
+                ASSERT_EQ(written[k + 1], expected[k]);
+        }
 }
 
 // The raster on the tiny picture (pitch 1, rows every 0.7): rows at 0, 0.7, ... and the last
