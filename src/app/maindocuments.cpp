@@ -183,6 +183,7 @@ void TMainform::forgetProgramFigures() {
     ReliefFiguresLabel->clear();
     reliefFiguresWithoutTime.clear();
     ResetMeasurement();
+    ForgetFacts();
 }
 
 void TMainform::AddtoFavorites(const QString &name) {

@@ -318,11 +318,13 @@ namespace {
 class FactsStream : public MotionStream {
 public:
     FactsStream(MoveUnits units, const double (&machineOffset)[9], const MachineRates &rates,
-                ProgramFacts &facts)
+                ProgramFacts &facts, const std::atomic<bool> *stop)
         : machineOffset(machineOffset), rates(rates), facts(facts),
-          walk(units, machineOffset, rates, facts) {}
+          walk(units, machineOffset, rates, facts), stop(stop) {}
 
     bool Line(const t9dline &point) override {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return false; // the replay ends
         if (hasFrom && point.move.kind != MoveKind::None)
             walk.Line(from, point);
         from = point;
@@ -330,6 +332,8 @@ public:
         return true;
     }
     uint32_t Arc(const MotionArc &arc) override {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return 0;
         t9dline first, end;
         arc.DrawnPoint(0, first);
         arc.DrawnPoint(arc.count - 1, end);
@@ -371,15 +375,17 @@ private:
     const MachineRates &rates;
     ProgramFacts &facts;
     FactsWalk walk;
+    const std::atomic<bool> *stop;
     t9dline from{};
     bool hasFrom = false;
 };
 
 } // namespace
 
-ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const MachineRates &rates) {
+ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const MachineRates &rates,
+                          const std::atomic<bool> *stop) {
     ProgramFacts facts;
-    FactsStream stream(log.units, log.machineOffset, rates, facts);
+    FactsStream stream(log.units, log.machineOffset, rates, facts, stop);
     ReplayRun(lines, &log, stream);
     facts.warningsLeftOut += log.warningsLeftOut;
     return facts;
