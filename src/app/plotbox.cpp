@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace morvilo {
 
@@ -20,6 +21,8 @@ TPlotBox::TPlotBox(const TPlotList &lines, ViewState &view, const bool &diameter
     setMinimumSize(50, 50);
     bitmap = QImage(200, 200, kPlotFormat);
     bitmap.fill(Qt::black);
+    wholeProgress.setInterval(kRunFrameMs);
+    connect(&wholeProgress, &QTimer::timeout, this, [this] { update(); });
     drawer = std::thread(&TPlotBox::drawingThread, this);
 }
 
@@ -37,9 +40,30 @@ TPlotBox::~TPlotBox() {
 void TPlotBox::drawingThread() {
     std::unique_lock lock(queueLock);
     for (;;) {
-        wake.wait(lock, [this] { return quit || !queue.empty(); });
+        wake.wait(lock, [this] { return quit || !queue.empty() || wholeTo > 0; });
         if (quit)
             return;
+        if (wholeTo > 0) {
+            // The list does not change meanwhile: a run's Begin stops this first.
+            while (!abandonWhole && !quit && plotPaint.Drawn() < wholeTo) {
+                const uint32_t from = plotPaint.Drawn();
+                const uint32_t to = from + std::min<uint32_t>(wholeTo - from, kPiece);
+                lock.unlock();
+                {
+                    std::lock_guard image(imageLock);
+                    plotPaint.Continue(bitmap, lines, to);
+                }
+                lock.lock();
+                backlog -= to - from;
+            }
+            backlog -= wholeTo - std::min(wholeTo, plotPaint.Drawn()); // what was abandoned
+            wholeTo = 0;
+            abandonWhole = false;
+            drawn.notify_all();
+            QMetaObject::invokeMethod(
+                this, [this] { settle(); }, Qt::QueuedConnection);
+            continue;
+        }
         TPlotPoints piece = std::move(queue.front());
         queue.pop_front();
         lock.unlock();
@@ -83,6 +107,14 @@ void TPlotBox::handOff() {
 void TPlotBox::settle() {
     handOff();
     waitForBacklog(0, nullptr);
+    if (std::exchange(wholePaint, false)) {
+        wholeProgress.stop();
+        plotPaint.Finish(bitmap, view);
+        plotPaintState = PlotPaintState::Finished;
+        painted = paintedNow();
+        markerCount = 0;
+        update();
+    }
 }
 
 void TPlotBox::stopDrawing() {
@@ -94,7 +126,38 @@ void TPlotBox::stopDrawing() {
         spare.push_back(std::move(piece));
     }
     queue.clear();
-    drawn.wait(lock, [this] { return backlog == 0; });
+    abandonWhole = wholeTo > 0;
+    drawn.wait(lock, [this] { return backlog == 0 && wholeTo == 0; });
+    lock.unlock();
+    if (std::exchange(wholePaint, false))
+        wholeProgress.stop(); // the image is painted anew now
+}
+
+void TPlotBox::paintBitmapBeside() {
+    stopDrawing();
+    gatheredDropped = false;
+    FitBitmap(bitmap, size().expandedTo(QSize(1, 1)), kPlotFormat);
+    plotPaint.Begin(bitmap, view, endpointMarks);
+    // The matrix at once: the pointer's coordinates, the caret and measuring marks use it.
+    RememberPaintMatrix(view, plotPaint.Matrix());
+    plotPaintState = PlotPaintState::Open;
+    plotPaintGeneration = lines.Generation();
+    planned = lines.Count();
+    painted.reset();
+    markerCount = 0;
+    if (lines.Count() == 0) {
+        wholePaint = true;
+        settle();
+        return;
+    }
+    wholePaint = true;
+    {
+        std::lock_guard lock(queueLock);
+        backlog += lines.Count();
+        wholeTo = lines.Count();
+    }
+    wake.notify_one();
+    wholeProgress.start();
 }
 
 bool TPlotBox::waitForBacklog(uint64_t most, const std::function<bool()> *stopped) {
@@ -263,7 +326,9 @@ void TPlotBox::fitNow() {
     bool paintedLast = false;
     ZoomToFit(view, width(), height(), [&] {
         paintedLast = !plotShown || repaints++ > 0;
-        if (paintedLast)
+        if (paintedLast && plotShown)
+            paintBitmapBeside(); // the window goes on meanwhile
+        else if (paintedLast)
             paintBitmap();
         else
             MeasurePlot(lines, view, bitmap.size());

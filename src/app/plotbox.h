@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
+#include <QTimer>
 #include <QWidget>
 
 #include <condition_variable>
@@ -35,7 +36,11 @@ public:
              QWidget *parent = nullptr);
     ~TPlotBox() override;
 
-    const QImage &bit() const { return bitmap; }
+    // The picture, complete (a paint on the drawing thread finished).
+    const QImage &bit() {
+        settle();
+        return bitmap;
+    }
 
     // A consumer of the run, after the plot list: its points are projected with the view as
     // it was when the run started and drawn on a second thread, a piece of kPiece points at a
@@ -78,6 +83,10 @@ public:
     // An empty plot list asks for a run (it never stays empty: every run stores the axis cross).
     std::function<void()> onEmptyPlot;
 
+    // The picture complete (a paint on the drawing thread finished, with the view's pixel box):
+    // before the pixel box is read.
+    void Settle() { settle(); }
+
     // The machining preview: while it gives a part, the box shows the part instead of the path,
     // with the same view, and a pick asks pickPart for the plot-list index of the move that
     // cut the cell under the pixel.
@@ -112,6 +121,14 @@ private:
     // run's arc: pumps the events) is asked meanwhile. False when it said the run stopped.
     bool waitForBacklog(uint64_t backlog, const std::function<bool()> *stopped);
 
+    // The whole list painted on the drawing thread (the fit's paint after a run): the window
+    // goes back to its events meanwhile and shows the paint's progress; settle completes it.
+    void paintBitmapBeside();
+    bool wholePaint = false; // queued, not completed by settle yet
+    uint32_t wholeTo = 0;    // the drawing thread's job: the list up to here (0: none)
+    bool abandonWhole = false;
+    QTimer wholeProgress;
+
     TPlotPoints gathered;         // since the last hand-off
     bool gatheredDropped = false; // points were left out: the run's end paints the whole list
     uint64_t planned = 0;         // plotPaint's points once all handed out are drawn
@@ -120,7 +137,7 @@ private:
     std::deque<TPlotPoints> queue;
     std::vector<TPlotPoints> spare;
     uint64_t backlog = 0;
-    bool busy = false, quit = false;
+    bool quit = false;
     std::mutex imageLock;
     std::thread drawer;
 

@@ -30,15 +30,16 @@ QPoint project(const tmat44 &mat, const t9dline &r) {
 // source line, extends the pixel box.
 template <typename Draw>
 void walkPlot(const TPlotList &lines, uint32_t first, const tmat44 &mat, QPoint &pen,
-              TPlotPixelBox &box, Draw &&draw) {
-    const uint32_t count = lines.Count();
+              TPlotPixelBox &box, Draw &&draw, uint32_t last = UINT32_MAX) {
+    const uint32_t count = std::min(lines.Count(), last);
     TPlotReader reader(lines);
     uint32_t styleIndex = UINT32_MAX;
     const TPlotStyle *style = nullptr;
     for (uint32_t i = first; i < count;) {
         const TPlotBatch batch = reader.Batch(i);
         const TPlotAxesRun &axes = *batch.axes;
-        for (uint32_t j = 0; j < batch.count; ++j) {
+        const uint32_t points = std::min(batch.count, count - i);
+        for (uint32_t j = 0; j < points; ++j) {
             if (batch.style[j] != styleIndex) {
                 styleIndex = batch.style[j];
                 style = &lines.Style(styleIndex);
@@ -54,7 +55,7 @@ void walkPlot(const TPlotList &lines, uint32_t first, const tmat44 &mat, QPoint 
             }
             pen = to;
         }
-        i += batch.count;
+        i += points;
     }
 }
 
@@ -166,15 +167,18 @@ void TPlotPaint::segment(const TPixelTarget &target, QPoint from, QPoint to, int
         DrawEndSquare(target, to.x(), to.y(), pixel, kBlack, pattern.mask != 0);
 }
 
-void TPlotPaint::Continue(QImage &bit, const TPlotList &lines) {
-    if (bit.isNull() || drawn >= lines.Count())
+void TPlotPaint::Continue(QImage &bit, const TPlotList &lines, uint32_t last) {
+    last = std::min(last, lines.Count());
+    if (bit.isNull() || drawn >= last)
         return;
     const TPixelTarget target = TPixelTarget::Of(bit);
-    walkPlot(lines, drawn, mat, pen, box,
-             [&](QPoint from, QPoint to, const TPlotStyle &style, uint32_t) {
-                 segment(target, from, to, style.col, style.style);
-             });
-    drawn = lines.Count();
+    walkPlot(
+        lines, drawn, mat, pen, box,
+        [&](QPoint from, QPoint to, const TPlotStyle &style, uint32_t) {
+            segment(target, from, to, style.col, style.style);
+        },
+        last);
+    drawn = last;
 }
 
 // As walkPlot visits the points of the list.

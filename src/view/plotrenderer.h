@@ -104,7 +104,8 @@ private:
 class TPlotPaint {
 public:
     void Begin(QImage &bit, const ViewState &view, EndpointMarks marks);
-    void Continue(QImage &bit, const TPlotList &lines);
+    // (up to point last, when the rest is drawn later)
+    void Continue(QImage &bit, const TPlotList &lines, uint32_t last = UINT32_MAX);
     // The same from the points as the run handed them out (the list's next points).
     void Continue(QImage &bit, const TPlotPoints &points);
     void Finish(QImage &bit, ViewState &view) const;
