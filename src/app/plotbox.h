@@ -86,6 +86,8 @@ public:
     // The picture complete (a paint on the drawing thread finished, with the view's pixel box):
     // before the pixel box is read.
     void Settle() { settle(); }
+    // Nothing more is drawn from the plot list (it goes): a paint on the drawing thread ends.
+    void StopDrawing() { stopDrawing(); }
 
     // The machining preview: while it gives a part, the box shows the part instead of the path,
     // with the same view, and a pick asks pickPart for the plot-list index of the move that
