@@ -283,6 +283,7 @@ void TMainform::ToolButton16Click() {
 // ---- view commands
 
 void TMainform::FixedViewClick(FixedView which) {
+    PaintBox1->Settle(); // the fit reads the pixel box of the last paint
     const bool rerun = SetFixedView(view, options.diametermode, which, PaintBox1->width(),
                                     PaintBox1->height(), [this] { PaintBox1->RepaintAll(); });
     if (rerun) {
@@ -292,6 +293,7 @@ void TMainform::FixedViewClick(FixedView which) {
 }
 
 void TMainform::ViewStepClick(const QString &name) {
+    PaintBox1->Settle(); // the fit reads the pixel box of the last paint
     if (name == "ToolButton6")
         ZoomIn(view);
     else if (name == "ToolButton7")

@@ -187,6 +187,7 @@ void TMainform::forgetProgramFigures() {
     ReliefFiguresLabel->clear();
     reliefFiguresWithoutTime.clear();
     ResetMeasurement();
+    ForgetFacts();
 }
 
 void TMainform::AddtoFavorites(const QString &name) {

@@ -20,6 +20,12 @@ namespace morvilo {
 namespace {
 // How far from a click a plot point may lie to be measured, in pixels.
 constexpr int kMeasureReach = 12;
+
+// The same point of the same source line (a run of the same text gives the very same doubles).
+bool samePoint(const t9dline &a, const t9dline &b) {
+    return a.zeilevon == b.zeilevon && a.zeilebis == b.zeilebis && a.x == b.x && a.y == b.y &&
+           a.z == b.z && a.u == b.u && a.v == b.v && a.w == b.w;
+}
 } // namespace
 
 void TMainform::connectFactsCommands() {
@@ -41,6 +47,16 @@ void TMainform::connectFactsCommands() {
         if (ProgramInfoForm->isVisible())
             ProgramInfoForm->ShowFacts(backplot.facts);
     });
+    // Measuring follows the runs: a measurement is of points of the plot.
+    connect(&backplot, &TBackplotDocument::runFinished, this, [this] { KeepOrResetMeasurement(); });
+}
+
+// The facts of the text that goes are not shown for the next one.
+void TMainform::ForgetFacts() {
+    backplot.ForgetFacts();
+    FactsLabel->setText(QString());
+    if (ProgramInfoForm->isVisible())
+        ProgramInfoForm->ShowFacts(backplot.facts);
 }
 
 void TMainform::ProgrammInfo1Click() {
@@ -51,6 +67,7 @@ void TMainform::ProgrammInfo1Click() {
 
 void TMainform::ResetMeasurement() {
     measureFirst.reset();
+    measureIndices.clear();
     PaintBox1->measureMarks.clear();
     PaintBox1->update();
     MeasureLabel->setText(isChecked("MessenBtn")
@@ -71,14 +88,27 @@ void TMainform::MeasureClick(int x, int y) {
     if (!measureFirst) {
         measureFirst = point;
         PaintBox1->measureMarks = {picked};
+        measureIndices = {uint32_t(index)};
         MeasureLabel->setText(TranslateMessage(FirstPointText(point, options.diametermode)));
     } else {
         MeasureLabel->setText(
             TranslateMessage(DistanceText(*measureFirst, point, options.diametermode)));
         measureFirst.reset();
         PaintBox1->measureMarks.push_back(picked);
+        measureIndices.push_back(uint32_t(index));
     }
     PaintBox1->update();
+}
+
+// A run that drew the measured points where they were (the same text run again) keeps the
+// measurement; after any other the marks would stand beside the plot, and it begins afresh.
+void TMainform::KeepOrResetMeasurement() {
+    for (size_t k = 0; k < measureIndices.size(); ++k)
+        if (measureIndices[k] >= lines.Count() ||
+            !samePoint(lines[measureIndices[k]], PaintBox1->measureMarks[k])) {
+            ResetMeasurement();
+            return;
+        }
 }
 
 } // namespace morvilo

@@ -229,7 +229,8 @@ void TMainform::FormCreate(const QString &programFolder) {
 }
 
 TMainform::~TMainform() {
-    partPreview->StopWork(); // its worker reads the plot list, which goes before it
+    partPreview->StopWork();  // its worker reads the plot list, which goes before it
+    PaintBox1->StopDrawing(); // so may the box's drawing thread
     if (allocatingWindow == this)
         allocatingWindow = nullptr;
     if (!translationDamage.isEmpty())

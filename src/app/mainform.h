@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QPrinter;
@@ -145,6 +146,10 @@ public:
     // A measurement begins afresh: no first point, no marks, the label's request for the first
     // point while "Messen" is chosen.
     void ResetMeasurement();
+    // After a run: the measurement stays when its points are still those of the plot.
+    void KeepOrResetMeasurement();
+    // Another text replaces the document: its facts go, and a facts job still working.
+    void ForgetFacts();
     // The machining preview: the view choice "Bahn" / "Werkstück", the "Werkzeug" dialog and
     // "Werkstück exportieren..." (STL or PFM).
     void PartViewClick(bool part);
@@ -162,7 +167,7 @@ public:
     QAction *action(const QString &name) const { return menu.action(name); }
     bool isChecked(const QString &name) const;
     // Another program replaces the document: the figures of the last one (the relief's size and
-    // run time, a measurement) go.
+    // run time, a measurement, the facts) go.
     void forgetProgramFigures();
 
     // Fields.
@@ -187,6 +192,7 @@ public:
     TBackplotDocument backplot;
     TPlotList &lines = backplot.lines;        // the document's, as the commands name it
     std::optional<MeasurePoint> measureFirst; // the first point of a measurement
+    std::vector<uint32_t> measureIndices;     // the plot-list indices of the measured points
     RunFlags flags;
     DialectOptions options;
     ViewState view;

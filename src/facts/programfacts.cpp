@@ -99,8 +99,10 @@ public:
 // and length. The parts and the other consumers hear every other event of the run.
 class ToolWay : public MotionFanOut {
 public:
-    ToolWay(std::initializer_list<WayPart *> parts, std::initializer_list<MotionStream *> others)
-        : parts(parts) {
+    // stop: when it becomes true (another thread), the replay ends.
+    ToolWay(std::initializer_list<WayPart *> parts, std::initializer_list<MotionStream *> others,
+            const std::atomic<bool> *stop)
+        : parts(parts), stop(stop) {
         for (WayPart *part : parts)
             Add(part);
         for (MotionStream *other : others)
@@ -108,6 +110,8 @@ public:
     }
 
     bool Line(const t9dline &point) override {
+        if (stopped())
+            return false;
         if (hasFrom && point.move.kind != MoveKind::None) {
             const StraightMove move(from, point);
             if (move.Moves())
@@ -119,6 +123,8 @@ public:
         return true;
     }
     uint32_t Arc(const MotionArc &arc) override {
+        if (stopped())
+            return 0;
         CurveMove curve{arc, {}, {}, ArcCurveLength(arc)};
         arc.DrawnPoint(0, curve.first);
         arc.DrawnPoint(arc.count - 1, curve.end);
@@ -130,7 +136,10 @@ public:
     }
 
 private:
+    bool stopped() const { return stop && stop->load(std::memory_order_relaxed); }
+
     std::vector<WayPart *> parts;
+    const std::atomic<bool> *stop;
     t9dline from{};
     bool hasFrom = false;
 };
@@ -405,14 +414,15 @@ private:
 
 } // namespace
 
-ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const MachineRates &rates) {
+ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const MachineRates &rates,
+                          const std::atomic<bool> *stop) {
     ProgramFacts facts;
     facts.inch = log.units == MoveUnits::Inch;
     ExtentsFacts extents(log.units, log.machineOffset, rates, facts);
     LengthFacts lengths(facts);
     TimeFacts time(log.units, rates, facts);
     CountFacts counts(facts);
-    ToolWay way({&extents, &lengths, &time}, {&counts});
+    ToolWay way({&extents, &lengths, &time}, {&counts}, stop);
     ReplayRun(lines, &log, way);
     facts.warningsLeftOut += log.warningsLeftOut;
     return facts;

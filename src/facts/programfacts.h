@@ -13,6 +13,7 @@
 #include "interpreter/runlog.h"
 #include "machine/machinerates.h"
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -43,7 +44,9 @@ struct ProgramFacts {
     std::vector<RunWarning> travelWarnings;
 };
 
-ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const MachineRates &rates);
+// stop: when it becomes true (another thread), the walk ends early; the facts are then partial.
+ProgramFacts ComputeFacts(const TPlotList &lines, const RunLog &log, const MachineRates &rates,
+                          const std::atomic<bool> *stop = nullptr);
 
 class TEditorCore;
 // The travel warnings get their line numbers from the text the run read and join the others,

@@ -30,15 +30,16 @@ QPoint project(const tmat44 &mat, const t9dline &r) {
 // source line, extends the pixel box.
 template <typename Draw>
 void walkPlot(const TPlotList &lines, uint32_t first, const tmat44 &mat, QPoint &pen,
-              TPlotPixelBox &box, Draw &&draw) {
-    const uint32_t count = lines.Count();
+              TPlotPixelBox &box, Draw &&draw, uint32_t last = UINT32_MAX) {
+    const uint32_t count = std::min(lines.Count(), last);
     TPlotReader reader(lines);
     uint32_t styleIndex = UINT32_MAX;
     const TPlotStyle *style = nullptr;
     for (uint32_t i = first; i < count;) {
         const TPlotBatch batch = reader.Batch(i);
         const TPlotAxesRun &axes = *batch.axes;
-        for (uint32_t j = 0; j < batch.count; ++j) {
+        const uint32_t points = std::min(batch.count, count - i);
+        for (uint32_t j = 0; j < points; ++j) {
             if (batch.style[j] != styleIndex) {
                 styleIndex = batch.style[j];
                 style = &lines.Style(styleIndex);
@@ -54,7 +55,7 @@ void walkPlot(const TPlotList &lines, uint32_t first, const tmat44 &mat, QPoint 
             }
             pen = to;
         }
-        i += batch.count;
+        i += points;
     }
 }
 
@@ -150,26 +151,119 @@ void TPlotPaint::Begin(QImage &bit, const ViewState &view, EndpointMarks endpoin
         bit.fill(QColor(Qt::black));
 }
 
-void TPlotPaint::Continue(QImage &bit, const TPlotList &lines) {
-    if (bit.isNull() || drawn >= lines.Count())
+void TPlotPaint::segment(const TPixelTarget &target, QPoint from, QPoint to, int32_t col,
+                         uint8_t style) {
+    // The pen changes only when a segment's colour or style differs from the previous one.
+    if (col != penColour) {
+        penColour = col;
+        pixel = PlotPixel(col);
+    }
+    if (style != penStyle) {
+        penStyle = style;
+        pattern = PatternOfStyle(style);
+    }
+    DrawLine(target, from.x(), from.y(), to.x(), to.y(), pixel, pattern);
+    if (wantsSquare(marks, style))
+        DrawEndSquare(target, to.x(), to.y(), pixel, kBlack, pattern.mask != 0);
+}
+
+void TPlotPaint::Continue(QImage &bit, const TPlotList &lines, uint32_t last) {
+    last = std::min(last, lines.Count());
+    if (bit.isNull() || drawn >= last)
         return;
     const TPixelTarget target = TPixelTarget::Of(bit);
-    // The pen changes only when a segment's colour or style differs from the previous one.
-    walkPlot(lines, drawn, mat, pen, box,
-             [&](QPoint from, QPoint to, const TPlotStyle &style, uint32_t) {
-                 if (style.col != penColour) {
-                     penColour = style.col;
-                     pixel = PlotPixel(style.col);
-                 }
-                 if (style.style != penStyle) {
-                     penStyle = style.style;
-                     pattern = PatternOfStyle(style.style);
-                 }
-                 DrawLine(target, from.x(), from.y(), to.x(), to.y(), pixel, pattern);
-                 if (wantsSquare(marks, style.style))
-                     DrawEndSquare(target, to.x(), to.y(), pixel, kBlack, pattern.mask != 0);
-             });
-    drawn = lines.Count();
+    walkPlot(
+        lines, drawn, mat, pen, box,
+        [&](QPoint from, QPoint to, const TPlotStyle &style, uint32_t) {
+            segment(target, from, to, style.col, style.style);
+        },
+        last);
+    drawn = last;
+}
+
+// As walkPlot visits the points of the list.
+void TPlotPaint::Continue(QImage &bit, const TPlotPoints &points) {
+    drawn += uint32_t(points.points);
+    if (bit.isNull())
+        return;
+    const TPixelTarget target = TPixelTarget::Of(bit);
+    const std::array<double, 6> *axes = &points.firstAxes;
+    auto visit = [&](const double(&p)[3], int32_t col, uint8_t typ, uint8_t style, bool sourced) {
+        const std::array<double, 6> &o = *axes;
+        int32_t sx = 0, sy = 0;
+        koordmat(mat, p[0], p[1], p[2], o[0], o[1], o[2], o[3], o[4], o[5], sx, sy);
+        const QPoint to(sx, sy);
+        if (typ != 0) {
+            segment(target, pen, to, col, style);
+            if (sourced)
+                box.Extend(sx, sy);
+        }
+        pen = to;
+    };
+    for (const TPlotPoints::Item &item : points.items) {
+        if (item.kind == TPlotPoints::kAxes) {
+            axes = &points.axes[item.index];
+        } else if (item.kind == TPlotPoints::kPoint) {
+            visit(item.xyz, item.col, item.typ, item.style, item.sourced);
+        } else {
+            const TPlotPoints::ArcPart &part = points.arcs[item.index];
+            t9dline p;
+            for (uint32_t k = part.first; k < part.last; ++k) {
+                part.arc.DrawnPoint(k, p);
+                const double xyz[3] = {p.x, p.y, p.z};
+                visit(xyz, item.col, item.typ, item.style, item.sourced);
+            }
+        }
+    }
+}
+
+void TPlotPoints::axesOf(const t9dline &point) {
+    const std::array<double, 6> now{point.a, point.b, point.c, point.u, point.v, point.w};
+    if (items.empty()) {
+        firstAxes = lastAxes = now; // the piece's first point
+    } else if (now != lastAxes) {
+        lastAxes = now;
+        Item change{};
+        change.kind = kAxes;
+        change.index = uint32_t(axes.size());
+        axes.push_back(now);
+        items.push_back(change);
+    }
+}
+
+void TPlotPoints::Add(const t9dline &point) {
+    axesOf(point);
+    items.push_back({{point.x, point.y, point.z},
+                     point.col,
+                     uint8_t(point.typ),
+                     point.style,
+                     point.zeilevon >= 0,
+                     kPoint,
+                     0});
+    ++points;
+}
+
+void TPlotPoints::Add(const MotionArc &arc, uint32_t first, uint32_t last) {
+    if (first >= last)
+        return;
+    axesOf(arc.point);
+    items.push_back({{},
+                     arc.point.col,
+                     uint8_t(arc.point.typ),
+                     arc.point.style,
+                     arc.point.zeilevon >= 0,
+                     kArc,
+                     uint32_t(arcs.size())});
+    arcs.push_back({arc, first, last});
+    arcs.back().arc.stopped = nullptr; // asked on the thread of the run only
+    points += last - first;
+}
+
+void TPlotPoints::Clear() {
+    items.clear();
+    axes.clear();
+    arcs.clear();
+    points = 0;
 }
 
 void TPlotPaint::Finish(QImage &bit, ViewState &view) const {

@@ -8,6 +8,7 @@
 // The segments go through our own rasteriser (view/linerasterizer.h); QPainter draws only the
 // axis cross, its labels and the caret marker.
 
+#include "interpreter/motionstream.h"
 #include "interpreter/plotlist.h"
 #include "view/linerasterizer.h"
 #include "view/viewstate.h"
@@ -19,8 +20,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace morvilo {
 
@@ -57,6 +60,43 @@ struct TPlotPixelBox {
     void Store(ViewState &view) const;
 };
 
+// Points of a running interpreter as it hands them out, gathered for a TPlotPaint on another
+// thread than the one that writes the plot list: each point with what the list gives back for
+// it, an arc as its record (its drawn points are computed where it is drawn). A piece carries
+// the rotary and secondary axes of its first point, so pieces can be drawn one by one.
+class TPlotPoints {
+public:
+    void Add(const t9dline &point);
+    // Drawn points first ... last - 1 of a live run's arc (stored is null).
+    void Add(const MotionArc &arc, uint32_t first, uint32_t last);
+    // The points it stands for.
+    uint64_t Points() const { return points; }
+    void Clear();
+
+private:
+    friend class TPlotPaint;
+    struct Item {
+        double xyz[3];
+        int32_t col;
+        uint8_t typ, style;
+        bool sourced;   // it has a source line
+        uint8_t kind;   // kPoint, kAxes (the axes of the points from here on), kArc
+        uint32_t index; // kAxes: into axes; kArc: into arcs
+    };
+    static constexpr uint8_t kPoint = 0, kAxes = 1, kArc = 2;
+    struct ArcPart {
+        MotionArc arc;
+        uint32_t first, last;
+    };
+    void axesOf(const t9dline &point);
+
+    std::vector<Item> items;
+    std::vector<std::array<double, 6>> axes;
+    std::vector<ArcPart> arcs;
+    std::array<double, 6> firstAxes{}, lastAxes{};
+    uint64_t points = 0;
+};
+
 // A paint that follows the plot list while a run adds to it: Begin fills bit with black and
 // takes the view matrix for bit's size; Continue draws the points added since (as PaintPlot
 // draws them); Finish stores the matrix and the pixel box in view and draws the axis cross. As
@@ -64,7 +104,10 @@ struct TPlotPixelBox {
 class TPlotPaint {
 public:
     void Begin(QImage &bit, const ViewState &view, EndpointMarks marks);
-    void Continue(QImage &bit, const TPlotList &lines);
+    // (up to point last, when the rest is drawn later)
+    void Continue(QImage &bit, const TPlotList &lines, uint32_t last = UINT32_MAX);
+    // The same from the points as the run handed them out (the list's next points).
+    void Continue(QImage &bit, const TPlotPoints &points);
     void Finish(QImage &bit, ViewState &view) const;
     // The points drawn so far, and the view matrix they were projected with.
     uint32_t Drawn() const { return drawn; }
@@ -72,6 +115,9 @@ public:
     EndpointMarks Marks() const { return marks; }
 
 private:
+    // One drawn segment, with the pen of its colour and style.
+    void segment(const TPixelTarget &target, QPoint from, QPoint to, int32_t col, uint8_t style);
+
     tmat44 mat{};
     EndpointMarks marks = EndpointMarks::RapidMoves;
     uint32_t drawn = 0;

@@ -1,5 +1,6 @@
-// The program facts in the window: the status bar's line after a run, "Programm-Info..." with
-// its warnings that jump to their lines, and measuring between two plot points.
+// The program facts in the window: the status bar's line after a run (computed on a worker
+// after the run has returned), "Programm-Info..." with its warnings that jump to their lines,
+// and measuring between two plot points.
 
 #include "app/mainform.h"
 #include "app/plotbox.h"
@@ -10,6 +11,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -24,7 +26,21 @@ class FactsWindowTest : public QObject {
 
     std::unique_ptr<QTemporaryDir> home;
 
-    // The window with a program run in the XY view, zoomed to fit.
+    QString programFile(const QString &name, const QByteArray &program) {
+        QFile file(home->filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(program);
+        return file.fileName();
+    }
+
+    // A run, and the wait for its facts: true when they came.
+    static bool runAndWaitForFacts(TMainform &form) {
+        QSignalSpy ready(&form.backplot, &TBackplotDocument::factsReady);
+        form.CalcBtnClick();
+        return ready.wait(20000) || !ready.isEmpty();
+    }
+
+    // The window with a program run in the XY view, zoomed to fit, its facts shown.
     std::unique_ptr<TMainform> plotted(const QByteArray &program) {
         auto form = std::make_unique<TMainform>(home->path());
         form->errorBox = [](const QString &) {};
@@ -32,15 +48,21 @@ class FactsWindowTest : public QObject {
         form->saveQuestion = [] { return QMessageBox::Cancel; };
         form->show();
         form->PageControl1->setCurrentIndex(1);
-        QFile file(home->filePath("program.nc"));
-        file.open(QIODevice::WriteOnly);
-        file.write(program);
-        file.close();
-        form->OpenFileWithName(file.fileName());
+        form->OpenFileWithName(programFile("program.nc", program));
         form->action("ToolButton1")->trigger(); // XY
-        form->CalcBtnClick();
+        if (!runAndWaitForFacts(*form))
+            return nullptr;
         form->action("ToolButton17")->trigger(); // zoom to fit
         return form;
+    }
+
+    // Many moves: their facts take a while on the worker.
+    static QByteArray longProgram() {
+        QByteArray program = "F600\r\n";
+        for (int n = 1; n <= 200000; ++n)
+            program +=
+                "G1 X" + QByteArray::number(n % 1000) + " Y" + QByteArray::number(n) + "\r\n";
+        return program;
     }
 
     QPoint pixelOf(TMainform &form, double x, double y, double z = 0) {
@@ -56,13 +78,59 @@ private slots:
     void statusBarShowsTimeAndExtentsAfterEachRun() {
         // 102 mm at 600 mm/min: 10.2 s, and 0.02 s more to speed up and slow down.
         auto form = plotted("G1 X100 Y20 F600\r\n");
+        QVERIFY(form);
         QCOMPARE(form->FactsLabel->text(),
                  QString("Laufzeit 0:00:10 (mit Beschleunigung 0:00:10), X 0.000 .. 100.000, "
                          "Y 0.000 .. 20.000, Z 0.000 .. 0.000"));
         form->memo1->core().SelectAll();
         form->memo1->core().DeleteSelected();
         form->CalcBtnClick();
+        QTRY_VERIFY(form->FactsLabel->text().startsWith("Laufzeit 0:00:00"));
+    }
+
+    // The run returns before its facts are known; facts still being computed when a new run
+    // starts or another text is opened are never shown, and nothing of them is read afterwards.
+    void staleFactsAreNeverShown() {
+        auto form = plotted(longProgram());
+        QVERIFY(form);
+        QVERIFY(form->FactsLabel->text().contains("X 0.000 .. 999.000"));
+        QSignalSpy ready(&form->backplot, &TBackplotDocument::factsReady);
+
+        // A new run of another text while the facts of the long one are on their way.
+        form->CalcBtnClick();
+        QVERIFY(ready.isEmpty()); // the run returned without them
+        form->memo1->core().SelectAll();
+        form->memo1->core().DeleteSelected();
+        form->CalcBtnClick();
+        QTRY_COMPARE(ready.size(), 1);
         QVERIFY(form->FactsLabel->text().startsWith("Laufzeit 0:00:00"));
+        QTest::qWait(50);
+        QCOMPARE(ready.size(), 1);
+
+        // Another text opened while they are on their way: the status bar and the open
+        // "Programm-Info" forget the facts, and the late result does not bring them back.
+        QVERIFY(form->OpenFileWithName(programFile("long.nc", longProgram())));
+        QVERIFY(runAndWaitForFacts(*form));
+        form->action("ProgrammInfo1")->trigger();
+        ready.clear();
+        form->CalcBtnClick();
+        QVERIFY(form->OpenFileWithName(programFile("short.nc", "G1 X7 F600\r\n")));
+        QCOMPARE(form->FactsLabel->text(), QString());
+        QCOMPARE(form->ProgramInfoForm->FactsTable->item(0, 1)->text(), QString("0"));
+        QTRY_VERIFY(!form->backplot.FactsPending());
+        QTest::qWait(50);
+        QVERIFY(ready.isEmpty());
+        QCOMPARE(form->FactsLabel->text(), QString());
+        QCOMPARE(form->backplot.facts.blocks, uint64_t(0));
+        QVERIFY(runAndWaitForFacts(*form));
+        QVERIFY(form->FactsLabel->text().contains("X 0.000 .. 7.000"));
+        QCOMPARE(form->ProgramInfoForm->FactsTable->item(0, 1)->text(), QString("1"));
+
+        // The window closed while the facts and the fit's picture of a fresh program are on
+        // their way: their threads end before the plot list goes.
+        QVERIFY(form->OpenFileWithName(programFile("long.nc", longProgram())));
+        form->CalcBtnClick();
+        form.reset();
     }
 
     // The caret's place stays readable at the left of the status bar, with the file's own line
@@ -73,6 +141,7 @@ private slots:
         for (int n = 1; n <= 40; ++n)
             program += "G1 X" + QByteArray::number(n * 1000) + " Y-12345.678 Z-987.654 F600\r\n";
         auto form = plotted(program);
+        QVERIFY(form);
         form->resize(783, 540);
         form->memo1->core().curx = program.indexOf("X30000");
         form->memo1->core().UpdateCaretPos(true, false, false);
@@ -92,6 +161,7 @@ private slots:
 
     void programInfoListsFactsAndJumpsToWarnings() {
         auto form = plotted("G1 X10\r\nG0 Z5\r\nG2 X20 Y0 R1 F100\r\n");
+        QVERIFY(form);
         form->action("ProgrammInfo1")->trigger();
         TProgramInfoForm *info = form->ProgramInfoForm;
         QVERIFY(info->isVisible());
@@ -109,12 +179,13 @@ private slots:
         // A new run refreshes the open dialog.
         form->memo1->core().SelectAll();
         form->memo1->core().DeleteSelected();
-        form->CalcBtnClick();
+        QVERIFY(runAndWaitForFacts(*form));
         QCOMPARE(info->WarningsList->count(), 0);
     }
 
     void measureShowsTheDistanceOfTwoPlotPoints() {
         auto form = plotted("G1 X30 Y40 F100\r\nG1 Z-5\r\n");
+        QVERIFY(form);
         form->action("MessenBtn")->trigger();
         QCOMPARE(form->MeasureLabel->text(), QString("Messen: ersten Punkt anklicken"));
         // Near, not on, the points: they snap.
@@ -151,6 +222,30 @@ private slots:
         QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, pixelOf(*form, 0, 0));
         QCOMPARE(form->MeasureLabel->text(),
                  QString("dX -60.000, dY -40.000, dZ 5.000, Abstand 50.249"));
+    }
+
+    // A run that draws the measured points where they were keeps the measurement; a run that
+    // changes the plot begins it afresh (its marks would stand beside the new plot).
+    void measurementFollowsTheRuns() {
+        auto form = plotted("G1 X30 Y40 F100\r\nG1 Z-5\r\n");
+        QVERIFY(form);
+        form->action("MessenBtn")->trigger();
+        QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, pixelOf(*form, 30, 40));
+        QCOMPARE(form->MeasureLabel->text(), QString("Punkt 1: X30.000 Y40.000 Z-5.000"));
+        form->CalcBtnClick();
+        QCOMPARE(form->MeasureLabel->text(), QString("Punkt 1: X30.000 Y40.000 Z-5.000"));
+        QCOMPARE(form->PaintBox1->measureMarks.size(), size_t(1));
+        QTest::mousePress(form->PaintBox1, Qt::LeftButton, {}, pixelOf(*form, 0, 0));
+        QCOMPARE(form->MeasureLabel->text(),
+                 QString("dX -30.000, dY -40.000, dZ 5.000, Abstand 50.249"));
+        form->CalcBtnClick();
+        QCOMPARE(form->PaintBox1->measureMarks.size(), size_t(2));
+
+        form->memo1->core().curx = 0;
+        form->memo1->core().insertText("G1 X5\r\n");
+        form->CalcBtnClick();
+        QCOMPARE(form->MeasureLabel->text(), QString("Messen: ersten Punkt anklicken"));
+        QVERIFY(form->PaintBox1->measureMarks.empty());
     }
 };
 

@@ -2,6 +2,7 @@
 // goes on working; a plot list that would outgrow its limit ends the run with one error box.
 
 #include "app/mainform.h"
+#include "app/plotbox.h"
 #include "app/reliefpanel.h"
 #include "editor/texteditorlf.h"
 #include "relief/dib.h"
@@ -145,11 +146,17 @@ private slots:
         QVERIFY(form);
         bool runningAtStop = false;
         uint32_t pointsAtStop = 0;
+        int pixelsAtStop = 0;
         QElapsedTimer sinceStop;
         // The stop command comes through the event loop the run keeps alive, as a click would.
         QTimer::singleShot(300, form.get(), [&] {
             runningAtStop = form->flags.inrender;
             pointsAtStop = form->lines.Count();
+            // The progress is on the screen (drawn on the second thread meanwhile).
+            const QImage shown = form->PaintBox1->grab().toImage();
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    pixelsAtStop += QColor(shown.pixel(x, y)) != QColor(Qt::black);
             sinceStop.start();
             form->action("StopBtn")->trigger();
         });
@@ -160,6 +167,7 @@ private slots:
         QVERIFY2(sinceStop.elapsed() < 1000, qPrintable(QString::number(sinceStop.elapsed())));
         QVERIFY(!form->flags.inrender);
         QVERIFY(pointsAtStop > 0);
+        QVERIFY2(pixelsAtStop > 0, "nothing of the run shown");
         QVERIFY(errorsShown.isEmpty());
         expectTypingWorks(*form);
         // A new run starts and can be stopped again.

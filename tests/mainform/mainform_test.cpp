@@ -872,6 +872,16 @@ private slots:
                                               .arg(v.maxy)
                                               .arg(box->width())
                                               .arg(box->height())));
+        // The fit's paint, made on the drawing thread while the window went on, is the paint
+        // of the whole list.
+        const QImage shown = form->PaintBox1->bit();
+        QImage whole(shown.size(), kPlotFormat);
+        ViewState same = form->view;
+        PaintPlot(whole, form->lines, same, EndpointMarks::RapidMoves);
+        QVERIFY(shown == whole);
+        QVERIFY(same.lastmat == v.lastmat);
+        QCOMPARE(same.minx, v.minx);
+        QCOMPARE(same.maxy, v.maxy);
     }
 
     void coordinatesUnderThePointer() {

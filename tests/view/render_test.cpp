@@ -519,22 +519,27 @@ TEST(CaretMarker, PointsAtTheLastDrawnSegmentOfTheCaretLine) {
     EXPECT_EQ(elsewhere, 0);
 }
 
-// The window draws a run's points as they come, at every event pump: painted in pieces while
-// the list grows (pieces of a block, whole blocks, arcs cut in two), the picture, the matrix and
-// the pixel box are those of one paint of the whole list.
+// The window draws a run's points as they come: painted in pieces while the list grows (pieces
+// of a block, whole blocks, arcs cut in two), from the list or from the points as the run hands
+// them out (on the drawing thread; secondary and rotary axes changing between and within
+// pieces), the picture, the matrix and the pixel box are those of one paint of the whole list.
 TEST(PaintPlot, APaintInPiecesWhileTheListGrowsIsThePaintOfTheWholeList) {
     EnsureApplication();
     std::mt19937 random(7);
     TPlotList lines;
-    TPlotPaint paint;
+    TPlotPaint paint, handed;
     ViewState pieces = PlotView(FixedView::Isometric, 2);
-    ViewState whole = pieces;
-    QImage bit(kBox, kBox, kPlotFormat);
+    ViewState whole = pieces, fromPoints = pieces;
+    QImage bit(kBox, kBox, kPlotFormat), handedBit(kBox, kBox, kPlotFormat);
     paint.Begin(bit, pieces, EndpointMarks::RapidMoves);
+    handed.Begin(handedBit, fromPoints, EndpointMarks::RapidMoves);
+    TPlotPoints piece;
     t9dline r{};
     for (int step = 0; step < 60; ++step) {
         const int points = int(random() % 300);
         for (int k = 0; k < points; ++k) {
+            if (random() % 97 == 0)
+                r.u = double(int(random() % 100)) / 10, r.a = double(int(random() % 90));
             r.x = double(int(random() % 2000) - 1000) / 20;
             r.y = double(int(random() % 2000) - 1000) / 20;
             r.z = double(int(random() % 200)) / 10;
@@ -546,14 +551,38 @@ TEST(PaintPlot, APaintInPiecesWhileTheListGrowsIsThePaintOfTheWholeList) {
             r.zeilebis = r.zeilevon < 0 ? -1 : r.zeilevon + 2;
             if (random() % 50 == 0) {
                 const TPlotArcPoints arc{0, 3, 40, 30, r.x, r.y, r.z, 0, 0, 1, 2};
-                ASSERT_TRUE(lines.AddArcPoints(arc, 1 + random() % 40, r));
+                const uint32_t count = 1 + random() % 40;
+                ASSERT_TRUE(lines.AddArcPoints(arc, count, r));
+                MotionArc motion{};
+                motion.division = arc;
+                motion.count = count;
+                motion.point = r;
+                const uint32_t cut = uint32_t(random() % (count + 1));
+                piece.Add(motion, 0, cut);
+                if (random() % 2 == 0) {
+                    handed.Continue(handedBit, piece);
+                    piece.Clear();
+                }
+                piece.Add(motion, cut, count);
             } else {
                 ASSERT_TRUE(lines.Add(r));
+                piece.Add(r);
             }
         }
         paint.Continue(bit, lines);
+        handed.Continue(handedBit, piece);
+        piece.Clear();
     }
     paint.Finish(bit, pieces);
+    handed.Finish(handedBit, fromPoints);
+    const Difference handedDifference = Compare(handedBit, bit);
+    EXPECT_EQ(handedDifference.count, 0) << handedDifference.first;
+    EXPECT_EQ(handed.Drawn(), lines.Count());
+    EXPECT_TRUE(fromPoints.lastmat == pieces.lastmat);
+    EXPECT_EQ(fromPoints.minx, pieces.minx);
+    EXPECT_EQ(fromPoints.maxx, pieces.maxx);
+    EXPECT_EQ(fromPoints.miny, pieces.miny);
+    EXPECT_EQ(fromPoints.maxy, pieces.maxy);
     QImage reference(kBox, kBox, kPlotFormat);
     PaintPlot(reference, lines, whole, EndpointMarks::RapidMoves);
     const Difference d = Compare(bit, reference);
