@@ -19,6 +19,7 @@ public:
         std::vector<t9dline> points;
         double sweep;
     };
+    bool WantsCurves() const override { return true; }
     bool Line(const t9dline &point) override {
         lines.push_back(point);
         return true;
