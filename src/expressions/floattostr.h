@@ -32,19 +32,23 @@ struct ShortDecimal {
     double value;
     bool ok; // 1 ... 15 digits were read
 };
-// Reads from p as far as the text has the form of a short decimal.
+// Reads from p as far as the text has the form of a short decimal. Terminated: the text ends
+// in a character other than a digit, "." and "-" at `end` (the 0 after a std::string's text),
+// so the reading needs no look at end.
+template <bool Terminated = false>
 inline ShortDecimal ScanShortDecimal(const char *p, const char *end) {
-    const bool negative = p < end && *p == '-';
+    const auto inside = [&p, end] { return Terminated || p < end; };
+    const bool negative = inside() && *p == '-';
     p += negative ? 1 : 0;
     // More than 15 digits overflow nothing that is used: the text is then no short decimal.
     uint64_t whole = 0;
     const char *const integer = p;
-    while (p < end && unsigned(*p - '0') < 10)
+    while (inside() && unsigned(*p - '0') < 10)
         whole = whole * 10 + unsigned(*p++ - '0');
     size_t digits = size_t(p - integer), decimals = 0;
-    if (p < end && *p == '.') {
+    if (inside() && *p == '.') {
         const char *const fraction = ++p;
-        while (p < end && unsigned(*p - '0') < 10)
+        while (inside() && unsigned(*p - '0') < 10)
             whole = whole * 10 + unsigned(*p++ - '0');
         decimals = size_t(p - fraction);
         digits += decimals;

@@ -165,7 +165,7 @@ void TCalcRun::processLine() {
     if (!s.empty())
         ++blocksWithWords;
     resetBlock();
-    if (controlWords() == Flow::SkipLineEnd) {
+    if (mayHoldControlWord(s) && controlWords() == Flow::SkipLineEnd) {
         pump(false); // a loop of jumping lines must stay stoppable
         return;
     }
@@ -194,7 +194,7 @@ void TCalcRun::classifyChars(const BracketChars &brackets) {
     charClass[uint8_t(' ')] = charClass[uint8_t('\t')] = kCharDrop;
     charClass[uint8_t('#')] = charClass[uint8_t(brackets.expleft)] = kCharNote;
     charClass[uint8_t(brackets.commleft)] = charClass[uint8_t(brackets.commright)] = kCharLook;
-    charClass[uint8_t(';')] = kCharLook;
+    charClass[uint8_t(';')] = charClass[0] = kCharLook;
     classified = brackets;
 }
 
@@ -210,9 +210,10 @@ void TCalcRun::prepareText() {
     const std::string &line = memo1->line;
     s.resize(line.size());
     char *out = s.data();
+    // The 0 after the line's text is looked at: it ends the loop (one inside the line is kept).
     const char *in = line.data(), *const end = in + line.size();
     bool noted = false;
-    while (in < end) {
+    for (;;) {
         const char ch = *in++;
         const uint8_t kind = charClass[uint8_t(ch)];
         *out = ch;
@@ -221,8 +222,14 @@ void TCalcRun::prepareText() {
         } else if (kind == kCharNote) {
             ++out;
             noted = true;
+        } else if (ch == 0) {
+            if (in > end)
+                break;
+            ++out;
         } else if (ch == brackets.commleft) {
-            in = static_cast<const char *>(std::memchr(in, brackets.commright, size_t(end - in)));
+            in = in < end ? static_cast<const char *>(
+                                std::memchr(in, brackets.commright, size_t(end - in)))
+                          : nullptr;
             if (!in)
                 break;
             ++in;
@@ -637,7 +644,7 @@ void TCalcRun::splitWords() {
         st.c = upper(*p);
         // Most numbers are short decimals, read while the word is split.
         const char *const number = ++p;
-        const ShortDecimal read = ScanShortDecimal(p, end);
+        const ShortDecimal read = ScanShortDecimal<true>(p, end); // s ends in a 0
         p = read.stop;
         const bool whole = p == end || !kNumberChar[uint8_t(*p)];
         while (p < end && kNumberChar[uint8_t(*p)])
