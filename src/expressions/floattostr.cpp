@@ -86,33 +86,6 @@ bool appendShortDecimal(std::string &out, double value) {
     return false;
 }
 
-// "[-]digits[.digits]" with at most 15 digits: the digits as a whole number divided by a
-// power of ten, both exact, so the one rounding of the division gives the nearest double.
-bool readShortDecimal(std::string_view text, double &value) {
-    const bool negative = !text.empty() && text.front() == '-';
-    if (negative)
-        text.remove_prefix(1);
-    int64_t whole = 0;
-    int digits = 0, decimals = 0;
-    bool point = false;
-    for (const char c : text) {
-        if (c == '.' && !point) {
-            point = true;
-        } else if (c >= '0' && c <= '9' && digits < 15) {
-            whole = whole * 10 + (c - '0');
-            ++digits;
-            decimals += point ? 1 : 0;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0)
-        return false;
-    const double magnitude = double(whole) / kPowersOfTen[decimals];
-    value = negative ? -magnitude : magnitude;
-    return true;
-}
-
 // A number text without exponent whose integer digits are all zero ("0.000...0001" with
 // hundreds of zeros) is below the range of doubles, not beyond it.
 bool underflowsToZero(std::string_view text) {
@@ -176,9 +149,7 @@ std::string floattostr(double value) {
     return text;
 }
 
-bool StrToFloat(std::string_view text, double &value) {
-    if (readShortDecimal(text, value))
-        return true;
+bool StrToFloatRest(std::string_view text, double &value) {
     double read = 0;
     if (!ParseReal(text, read))
         return false;

@@ -230,7 +230,7 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
     // In absolute mode the programmed end is the helix's end whatever the turns; in
     // incremental mode every turn climbs the programmed amount.
     const double climb = (st.absmode ? 1 : turns) * (end[f.h] - start[f.h]);
-    MotionArc arc; // every field is set below
+    MotionArc arc; // the drawn points are set below, the true curve when it is wanted
     arc.division = TPlotArcPoints{
         w1, w2 - w1, steps, r, mx, my, start[f.h], climb, uint8_t(f.u), uint8_t(f.v), uint8_t(f.h)};
     arc.transform = pointTransform();
@@ -238,13 +238,15 @@ bool TCalcRun::arc3d(double mx, double my, double r, double ox, double oy, doubl
     arc.point =
         pointRecord(flags.donotdraw ? 0 : 1, 0, 0, 0, st.aaa, st.abb, st.acc, st.au, st.av, st.aw);
     arc.stopped = &stopped;
-    arc.start = w1;
-    arc.sweep = w2 - w1;
-    // The true curve, in the plane's frame and then through the point transforms.
-    double centre[3], u[3] = {}, v[3] = {}, h[3] = {};
-    centre[f.u] = mx, centre[f.v] = my, centre[f.h] = start[f.h];
-    u[f.u] = r, v[f.v] = r, h[f.h] = climb;
-    trueCurve(arc, centre, u, v, h);
+    if (wantsCurves) {
+        // The true curve, in the plane's frame and then through the point transforms.
+        arc.start = w1;
+        arc.sweep = w2 - w1;
+        double centre[3], u[3] = {}, v[3] = {}, h[3] = {};
+        centre[f.u] = mx, centre[f.v] = my, centre[f.h] = start[f.h];
+        u[f.u] = r, v[f.v] = r, h[f.h] = climb;
+        trueCurve(arc, centre, u, v, h);
+    }
     moveWarnings();
     if (apart[0] != 0 || apart[1] != 0 || apart[2] != 0 || apartRecorded)
         recordApart();
@@ -264,10 +266,10 @@ double TCalcRun::arcTolerance() const {
 void TCalcRun::trueCurve(MotionArc &arc, const double (&centre)[3], const double (&u)[3],
                          const double (&v)[3], const double (&h)[3]) const {
     if (arc.transform.Identity()) {
-        std::copy(centre, centre + 3, arc.centre);
-        std::copy(u, u + 3, arc.u);
-        std::copy(v, v + 3, arc.v);
-        std::copy(h, h + 3, arc.h);
+        for (int axis = 0; axis < 3; ++axis) {
+            arc.centre[axis] = centre[axis];
+            arc.u[axis] = u[axis], arc.v[axis] = v[axis], arc.h[axis] = h[axis];
+        }
         return;
     }
     double origin[3] = {0, 0, 0};

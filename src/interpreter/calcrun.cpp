@@ -10,6 +10,7 @@
 #include "vantrel/numberparse.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -87,6 +88,7 @@ void TCalcRun::Run() {
 
 void TCalcRun::start() {
     st = tcalcstate{};
+    wantsCurves = stream.WantsCurves();
     stream.Begin();
     subs.Clear();
     flags.donotdraw = false;
@@ -163,14 +165,14 @@ void TCalcRun::processLine() {
     if (!s.empty())
         ++blocksWithWords;
     resetBlock();
-    if (controlWords() == Flow::SkipLineEnd) {
+    if (mayHoldControlWord(s) && controlWords() == Flow::SkipLineEnd) {
         pump(false); // a loop of jumping lines must stay stoppable
         return;
     }
-    if (!s.empty()) {
+    if (mayHoldExpression)
         substituteBrackets();
+    if (mayHoldVariable)
         assignVariables();
-    }
     commitVariables();
     blockWords = {};
     splitWords();
@@ -182,35 +184,72 @@ void TCalcRun::processLine() {
         endrun = true;
 }
 
+// How prepareText treats each byte with the current brackets: dropped (space, tab), copied,
+// copied and noted (an expression bracket or "#": the block may need substituting), or looked
+// at (a comment bracket, ";").
+enum : uint8_t { kCharDrop, kCharCopy, kCharNote, kCharLook };
+
+void TCalcRun::classifyChars(const BracketChars &brackets) {
+    std::fill(std::begin(charClass), std::end(charClass), uint8_t(kCharCopy));
+    charClass[uint8_t(' ')] = charClass[uint8_t('\t')] = kCharDrop;
+    charClass[uint8_t('#')] = charClass[uint8_t(brackets.expleft)] = kCharNote;
+    charClass[uint8_t(brackets.commleft)] = charClass[uint8_t(brackets.commright)] = kCharLook;
+    charClass[uint8_t(';')] = charClass[0] = kCharLook;
+    classified = brackets;
+}
+
 // The line without spaces, tabs and comments; comments do not nest and an unclosed one runs to
 // the end of the line. A ";" outside a comment ends the block: what follows is no words.
+// Notes whether the block holds an expression bracket or a "#" (mayHoldExpression,
+// mayHoldVariable); the steps after it only ever remove characters of s or put numbers in.
 void TCalcRun::prepareText() {
-    const BracketChars brackets = Brackets();
+    const BracketChars &brackets = Brackets();
+    if (brackets.commleft != classified.commleft || brackets.commright != classified.commright ||
+        brackets.expleft != classified.expleft || brackets.expright != classified.expright)
+        classifyChars(brackets);
     const std::string &line = memo1->line;
     s.resize(line.size());
     char *out = s.data();
-    bool comment = false;
-    for (const char ch : line) {
-        if (ch == brackets.commleft)
-            comment = true;
-        else if (ch == brackets.commright)
-            comment = false;
-        else if (comment || ch == ' ' || ch == '\t')
-            continue;
-        else if (ch == ';')
+    // The 0 after the line's text is looked at: it ends the loop (one inside the line is kept).
+    const char *in = line.data(), *const end = in + line.size();
+    bool noted = false;
+    for (;;) {
+        const char ch = *in++;
+        const uint8_t kind = charClass[uint8_t(ch)];
+        *out = ch;
+        if (kind <= kCharCopy) {
+            out += kind;
+        } else if (kind == kCharNote) {
+            ++out;
+            noted = true;
+        } else if (ch == 0) {
+            if (in > end)
+                break;
+            ++out;
+        } else if (ch == brackets.commleft) {
+            in = in < end ? static_cast<const char *>(
+                                std::memchr(in, brackets.commright, size_t(end - in)))
+                          : nullptr;
+            if (!in)
+                break;
+            ++in;
+        } else if (ch == ';') {
             break;
-        else
-            *out++ = ch;
+        } // a closing comment bracket outside a comment is dropped
     }
     s.resize(size_t(out - s.data()));
+    mayHoldExpression = mayHoldVariable = false;
+    if (noted) {
+        mayHoldExpression = s.find(brackets.expleft) != std::string::npos;
+        mayHoldVariable = s.find('#') != std::string::npos;
+    }
 }
 
 void TCalcRun::resetBlock() {
     st.foundchar = false;
     st.num = {};
     st.ose = st.pse = st.mse = false;
-    for (const AxisFlag given : kGiven)
-        st.*given = false;
+    st.xse = st.yse = st.zse = st.ase = st.bse = st.cse = st.use = st.vse = st.wse = false;
     if (!options.IJKsindModal1) {
         st.ise = st.jse = st.kse = false;
         st.i = st.j = st.k = 0;
@@ -221,8 +260,7 @@ void TCalcRun::resetBlock() {
     st.setrotation = st.setmirror = st.executesub = st.executemodalset = false;
     st.cutcirclecw = st.cutcircleccw = st.setlathecycle = false;
     st.r = 0;
-    for (const AxisField word : kWord)
-        st.*word = 0;
+    st.x = st.y = st.z = st.aa = st.bb = st.cc = st.u = st.v = st.w = 0;
 }
 
 // ---- control words -----------------------------------------------------------------------------
@@ -565,6 +603,8 @@ void TCalcRun::assignVariables() {
 // ones. nva equals va outside a block, so only the variables assigned in this block and the
 // last one need copying.
 void TCalcRun::commitVariables() {
+    if (lastWritten.empty() && written.empty())
+        return;
     for (const int n : lastWritten)
         vars.ova[size_t(n)] = vars.va[size_t(n)];
     for (const int n : written)
@@ -577,26 +617,40 @@ void TCalcRun::commitVariables() {
 
 // ---- words -----------------------------------------------------------------------------------
 
+namespace {
+
+// The characters that make up a word's number: digits, ".", "-", "+" and the space.
+constexpr std::array<bool, 256> numberChars() {
+    std::array<bool, 256> chars{};
+    for (char c = '0'; c <= '9'; ++c)
+        chars[uint8_t(c)] = true;
+    chars[uint8_t('.')] = chars[uint8_t('-')] = chars[uint8_t('+')] = chars[uint8_t(' ')] = true;
+    return chars;
+}
+constexpr std::array<bool, 256> kNumberChar = numberChars();
+
+} // namespace
+
 // A character other than ".", "-", "+", a digit or a space starts a word; the others make up its
 // number. Characters before the first letter are dropped.
 void TCalcRun::splitWords() {
-    size_t numStart = 0;
+    const char *const text = s.data(), *const end = text + s.size();
+    const char *p = text;
+    while (p < end && kNumberChar[uint8_t(*p)])
+        ++p;
     st.foundchar = false;
-    for (size_t k = 0; k < s.size(); ++k) {
-        const char ch = s[k];
-        if ((ch >= '0' && ch <= '9') || ch == '.' || ch == '-' || ch == '+' || ch == ' ')
-            continue;
-        if (st.foundchar) {
-            st.num = std::string_view(s.data() + numStart, k - numStart);
-            interpret();
-        }
+    while (p < end) {
         st.foundchar = true;
-        st.c = upper(ch);
-        numStart = k + 1;
-    }
-    if (st.foundchar) {
-        st.num = std::string_view(s.data() + numStart, s.size() - numStart);
-        interpret();
+        st.c = upper(*p);
+        // Most numbers are short decimals, read while the word is split.
+        const char *const number = ++p;
+        const ShortDecimal read = ScanShortDecimal<true>(p, end); // s ends in a 0
+        p = read.stop;
+        const bool whole = p == end || !kNumberChar[uint8_t(*p)];
+        while (p < end && kNumberChar[uint8_t(*p)])
+            ++p;
+        st.num = std::string_view(number, size_t(p - number));
+        interpret(read.ok && whole ? &read.value : nullptr);
     }
 }
 

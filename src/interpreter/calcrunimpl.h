@@ -5,6 +5,7 @@
 #include "expressions/variablestore.h"
 #include "interpreter/calcinterfaces.h"
 #include "interpreter/calcstate.h"
+#include "linetext/linetext.h"
 
 #include <chrono>
 #include <functional>
@@ -29,6 +30,7 @@ private:
     void finish();
     void processLine();
     void prepareText();
+    void classifyChars(const BracketChars &brackets);
     void resetBlock();
     Flow controlWords();
     bool ifWord();
@@ -62,7 +64,8 @@ private:
     bool interrupted();
 
     // ---- words and block steps (calcwords.cpp) --------------------------------------------
-    void interpret();
+    void interpret(const double *value);
+    void unreadableWord();
     void interpretG(double d);
     void applyBlock();
     void setMirrorPositions();
@@ -152,7 +155,8 @@ private:
     RunFlags &flags;
     VariableStore &vars;
     const DialectOptions &options;
-    MotionStream &stream; // the consumers of what the machine does
+    MotionStream &stream;     // the consumers of what the machine does
+    bool wantsCurves = false; // some consumer reads the true curve of arcs
 
     tcalcstate st{};
     TDynaArray<tsub> subs;
@@ -183,6 +187,11 @@ private:
 
     ExpressionEvaluator evaluator;
     std::string s, so, result, scratch, substituted;
+    // What prepareText does with each byte under the brackets `classified`; whether the block
+    // may hold an expression or a variable.
+    uint8_t charClass[256] = {};
+    BracketChars classified{0, 0, 0, 0};
+    bool mayHoldExpression = false, mayHoldVariable = false;
     std::vector<int> written, lastWritten; // variables assigned by this block and the last
     std::vector<std::string> subfiles; // the subprogram folder's files, listed at the first call
     std::map<const TEditorCore *, LabelIndex> labels; // per text read in this run

@@ -98,34 +98,40 @@ constexpr std::array<WordSlot, 26> kWordSlots = wordSlots();
 
 } // namespace
 
-// Applies the word c + num. A number that does not convert drops the word.
-void TCalcRun::interpret() {
-    double d = 0;
-    if (StrToFloat(st.num, d)) {
+// Applies the word c + num (whose value is *value when it was read already). A number that
+// does not convert drops the word.
+void TCalcRun::interpret(const double *value) {
+    double d = value ? *value : 0;
+    if (value || StrToFloat(st.num, d)) {
         st.d = d;
         if (st.c == 'G') {
             interpretG(d);
         } else if (st.c >= 'A' && st.c <= 'Z' && kWordSlots[st.c - 'A'].value) {
             const WordSlot slot = kWordSlots[st.c - 'A'];
-            double &value = st.*slot.value;
+            double &slotValue = st.*slot.value;
             if (st.c == 'X' && options.diametermode)
                 d /= 2; // lathe diameter programming; I and U stay as written
             else if ((st.c == 'I' || st.c == 'J' || st.c == 'K') && options.IJKsindInkremental1)
-                d += value;
-            value = d;
+                d += slotValue;
+            slotValue = d;
             st.*slot.given = true;
             if (st.c == 'P')
                 st.pfloat = d;
-            wordFacts(d);
+            if (st.c == 'P' || st.c == 'M')
+                wordFacts(d);
         }
     } else if (st.c >= 'A' && st.c <= 'Z') {
-        std::string word(1, st.c);
-        for (const char ch : st.num) // a failed expression's mark is no character to show
-            word += ch == kFailedExpression ? '?' : ch;
-        warn("Wort %1 verworfen: die Zahl ist nicht lesbar", {word});
+        unreadableWord();
     }
     st.num = {};
     st.foundchar = false;
+}
+
+void TCalcRun::unreadableWord() {
+    std::string word(1, st.c);
+    for (const char ch : st.num) // a failed expression's mark is no character to show
+        word += ch == kFailedExpression ? '?' : ch;
+    warn("Wort %1 verworfen: die Zahl ist nicht lesbar", {word});
 }
 
 // The G-code table, tested in order; the first row that matches applies. Codes with a decimal
@@ -137,7 +143,9 @@ void TCalcRun::interpretG(double d) {
     if (is(0) || is(1) || is(2) || is(3) || is(33)) {
         st.g = int32_t(d);
         st.gse = true;
-    } else if (tenfold == 382) {
+        return; // none of the codes below
+    }
+    if (tenfold == 382) {
         st.g = 38;
         st.gse = true;
     } else if (is(10)) {
@@ -235,8 +243,8 @@ void TCalcRun::interpretG(double d) {
         blockWords.dwell = true;
 }
 
-// Words the drawing ignores but the run's facts count: the dwell time's unit, tool changes and
-// spindle starts.
+// Words the drawing ignores but the run's facts count (P and M): the dwell time's unit, tool
+// changes and spindle starts.
 void TCalcRun::wordFacts(double d) {
     if (st.c == 'P') {
         blockWords.pHasPoint = st.num.find('.') != std::string_view::npos;
@@ -283,9 +291,11 @@ void TCalcRun::warn(const char *text, std::vector<std::string> values) {
 // ---- the block, step by step -----------------------------------------------------------------
 
 void TCalcRun::applyBlock() {
+#pragma GCC unroll 9
     for (int axis = 0; axis < kAxes; ++axis)
         st.*kBlockStart[axis] = st.*kPosition[axis];
-    std::copy(apart, apart + 3, apartAtBlockStart);
+    for (int axis = 0; axis < 3; ++axis)
+        apartAtBlockStart[axis] = apart[axis];
     setMirrorPositions();
     polarWordsOfShifts();
     // The steps below are tested here first: most blocks only move.
@@ -356,6 +366,7 @@ void TCalcRun::newPosition() {
             }
         return;
     }
+#pragma GCC unroll 9
     for (int axis = 0; axis < kAxes; ++axis) {
         if (!(st.*kGiven[axis]))
             continue;

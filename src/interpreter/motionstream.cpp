@@ -6,6 +6,11 @@ namespace morvilo {
 
 // ---- the fan-out -----------------------------------------------------------------------------
 
+bool MotionFanOut::WantsCurves() const {
+    return std::any_of(consumers.begin(), consumers.end(),
+                       [](const MotionStream *consumer) { return consumer->WantsCurves(); });
+}
+
 void MotionFanOut::Begin() {
     for (MotionStream *consumer : consumers)
         consumer->Begin();

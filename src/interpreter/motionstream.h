@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace morvilo {
@@ -63,9 +64,12 @@ struct MotionArc {
     // The true curve after the point transforms (see TPlotArc): centre + cos(start + t sweep) u
     // + sin(start + t sweep) v + t h for t from 0 to 1. The plane is that of u and v, the turn
     // counter-clockwise in it when sweep is positive, the turns |sweep| / 2 pi, h the climb of
-    // a helix to its end.
-    double centre[3], u[3], v[3], h[3];
-    double start, sweep;
+    // a helix to its end. A run computes it only for a stream that wants it
+    // (MotionStream::WantsCurves); otherwise it is not a number. A replay always gives it.
+    static constexpr double kNoCurve = std::numeric_limits<double>::quiet_NaN();
+    double centre[3] = {kNoCurve, kNoCurve, kNoCurve}, u[3] = {kNoCurve, kNoCurve, kNoCurve},
+           v[3] = {kNoCurve, kNoCurve, kNoCurve}, h[3] = {kNoCurve, kNoCurve, kNoCurve};
+    double start = kNoCurve, sweep = kNoCurve;
     // The drawn points: count of them. Point k of the run's division, then the transform
     // (the very doubles the interpreter draws); line, pen, move, rotary and secondary axes are
     // those of `point`. A replay reads them from its list instead (stored not null).
@@ -116,6 +120,9 @@ class MotionStream {
 public:
     virtual ~MotionStream() = default;
 
+    // Whether the consumer reads the true curve of arcs (MotionArc::centre ... sweep); a run
+    // asks when it starts and computes the curve only when some consumer does.
+    virtual bool WantsCurves() const { return false; }
     // A run starts: everything of an earlier run goes.
     virtual void Begin() {}
     // A move in a straight line to point (its kind in point.move.kind, typ 0: the pen is up:
@@ -181,6 +188,7 @@ public:
             consumers.push_back(consumer);
     }
 
+    bool WantsCurves() const override;
     void Begin() override;
     bool Line(const t9dline &point) override;
     uint32_t Arc(const MotionArc &arc) override;
@@ -210,6 +218,7 @@ public:
     explicit PlotListWriter(TPlotList &lines, bool keepCurves = false)
         : lines(lines), keepCurves(keepCurves) {}
 
+    bool WantsCurves() const override { return keepCurves; }
     void Begin() override;
     bool Line(const t9dline &point) override {
         if (curvePending && !storeCurve())

@@ -198,8 +198,10 @@ void copyStyle(const TPlotStyle &s, t9dline &p) {
 constexpr uint32_t kRecentStyles = 64;
 
 bool sameAxes(const TPlotAxesRun &run, const t9dline &p) {
-    return sameBits(run.a, p.a) && sameBits(run.b, p.b) && sameBits(run.c, p.c) &&
-           sameBits(run.u, p.u) && sameBits(run.v, p.v) && sameBits(run.w, p.w);
+    const uint64_t differ = (bitsOf(run.a) ^ bitsOf(p.a)) | (bitsOf(run.b) ^ bitsOf(p.b)) |
+                            (bitsOf(run.c) ^ bitsOf(p.c)) | (bitsOf(run.u) ^ bitsOf(p.u)) |
+                            (bitsOf(run.v) ^ bitsOf(p.v)) | (bitsOf(run.w) ^ bitsOf(p.w));
+    return differ == 0;
 }
 
 void copyAxes(const TPlotAxesRun &run, t9dline &p) {
@@ -245,17 +247,30 @@ bool TPlotList::room(uint64_t bytes) {
     return true;
 }
 
-bool TPlotList::styleOf(const t9dline &p, uint32_t &index) {
+inline bool TPlotList::styleOf(const t9dline &p, uint32_t &index) {
     const uint32_t count = styles.Count();
-    if (count > 0 && last.style < count && sameStyle(styles[last.style], p)) {
-        index = last.style;
-        return true;
-    }
+    // The styles found last and the one before it: a program mostly alternates between two.
+    for (const uint32_t known : foundStyles)
+        if (known < count && sameStyle(styles[known], p)) {
+            index = known;
+            return true;
+        }
+    return findStyle(p, index);
+}
+
+bool TPlotList::findStyle(const t9dline &p, uint32_t &index) {
+    const uint32_t count = styles.Count();
+    index = UINT32_MAX;
     for (uint32_t back = 0; back < kRecentStyles && back < count; ++back)
         if (sameStyle(styles[count - 1 - back], p)) {
             index = count - 1 - back;
-            return true;
+            break;
         }
+    if (index != UINT32_MAX) {
+        foundStyles[1] = foundStyles[0];
+        foundStyles[0] = index;
+        return true;
+    }
     TPlotStyle *entry = styles.Add();
     if (!entry)
         return false;
@@ -265,14 +280,18 @@ bool TPlotList::styleOf(const t9dline &p, uint32_t &index) {
     entry->feedGiven = m.feedGiven, entry->tool = m.tool, entry->feed = m.feed;
     entry->speed = m.speed;
     index = count;
+    foundStyles[1] = foundStyles[0];
+    foundStyles[0] = index;
     return true;
 }
 
 // Point k continues the last axes run, or starts one; false when memory ran out.
-bool TPlotList::addAxes(uint32_t k, const t9dline &p) {
+inline bool TPlotList::addAxes(uint32_t k, const t9dline &p) {
     const uint32_t count = axes.Count();
-    if (count > 0 && sameAxes(axes[count - 1], p))
-        return true;
+    return (count > 0 && sameAxes(axes[count - 1], p)) || newAxes(k, p);
+}
+
+bool TPlotList::newAxes(uint32_t k, const t9dline &p) {
     TPlotAxesRun *run = axes.Add();
     if (!run)
         return false;
@@ -381,6 +400,12 @@ bool TPlotList::Add(const t9dline &p) {
     p0[0] = header | (escaped ? kEscapeBit : 0);
     if (escaped) {
         p0[1] = escaped;
+    } else if (q - values <= 16 && writeEnd - values >= 16) {
+        // Most points: one move of 16 bytes (the bytes after q are free room).
+        uint8_t moved[16];
+        std::memcpy(moved, values, 16);
+        std::memcpy(p0 + 1, moved, 16);
+        --q;
     } else {
         std::memmove(p0 + 1, values, size_t(q - values));
         --q;
@@ -520,6 +545,7 @@ void TPlotList::Truncate() {
     ++generation;
     total = stored = 0;
     last = TPlotCodeState{};
+    foundStyles[0] = foundStyles[1] = 0;
     lowest = highest = 0;
     std::fill(std::begin(lastXyz), std::end(lastXyz), 0.0);
     std::fill(std::begin(preferred), std::end(preferred), uint8_t(0));
@@ -552,6 +578,7 @@ void TPlotList::swap(TPlotList &o) {
     std::swap(total, o.total);
     std::swap(stored, o.stored);
     std::swap(last, o.last);
+    std::swap(foundStyles, o.foundStyles);
     std::swap(lowest, o.lowest);
     std::swap(highest, o.highest);
     std::swap(lastXyz, o.lastXyz);

@@ -236,7 +236,9 @@ private:
     void storedPoint(uint32_t k, double (&p)[3], int64_t &zeilevon, int64_t &zeilebis,
                      uint32_t &style) const;
     bool styleOf(const t9dline &point, uint32_t &index);
+    bool findStyle(const t9dline &point, uint32_t &index); // beyond the styles found last
     bool addAxes(uint32_t k, const t9dline &point);
+    bool newAxes(uint32_t k, const t9dline &point);
     // Room for bytes more bytes of coding at the write position; false when memory ran out.
     bool room(uint64_t bytes);
     template <typename Change> bool rewrite(Change change);
@@ -246,6 +248,8 @@ private:
     uint32_t total = 0;    // points, those of the arcs included
     uint32_t stored = 0;   // points stored one by one
     TPlotCodeState last{}; // the coding state after the last stored point
+    // The styles styleOf found last, the latest first (checked before use).
+    uint32_t foundStyles[2] = {};
     // The source offsets of the block being filled (its checkpoint gets them when it is full).
     int64_t lowest = 0, highest = 0;
     double lastXyz[3] = {}; // its coordinates

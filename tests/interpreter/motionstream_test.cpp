@@ -5,6 +5,7 @@
 
 #include "interpreter/motionreplay.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -18,13 +19,16 @@ public:
         uint32_t count;
         std::vector<t9dline> points;
         double sweep;
+        double centre[3];
     };
+    bool WantsCurves() const override { return wantsCurves; }
     bool Line(const t9dline &point) override {
         lines.push_back(point);
         return true;
     }
     uint32_t Arc(const MotionArc &arc) override {
-        ArcCall call{std::min(arc.count, limit), {}, arc.sweep};
+        ArcCall call{std::min(arc.count, limit), {}, arc.sweep, {}};
+        std::copy(arc.centre, arc.centre + 3, call.centre);
         for (uint32_t k = 0; k < call.count; ++k)
             arc.DrawnPoint(k, call.points.emplace_back());
         arcs.push_back(call);
@@ -42,6 +46,7 @@ public:
         double value;
         uint64_t count;
     };
+    bool wantsCurves = true;
     uint32_t limit = UINT32_MAX;
     std::vector<t9dline> lines;
     std::vector<ArcCall> arcs;
@@ -70,6 +75,40 @@ public:
     RunFlags &flags;
     uint32_t stopAfter = 1000, plotted = 0;
 };
+
+// A run computes an arc's true curve only when a consumer wants it: the others get the same
+// drawn points and a curve that is not a number; one consumer that wants it is enough for all
+// behind a fan-out. The curve is the one the plot list keeps (here of an arc rotated by G68).
+TEST(MotionStream, TheTrueCurveIsComputedOnlyWhenAConsumerWantsIt) {
+    InterpreterHarness h;
+    RunLog log;
+    h.log = &log;
+    h.RunAll("G0X10Y0\nG68X5Y0R30\nG2X0Y-10I-10J0\nM30\n");
+    ASSERT_EQ(h.lines.ArcCount(), 1u);
+    const TPlotArc &kept = h.lines.Arc(0);
+
+    RecordingStream without, with;
+    without.wantsCurves = false;
+    CalcEnvironment env = h.Environment();
+    env.motion = &without;
+    CalcBtnClick(env);
+    MotionFanOut both{&without, &with};
+    env.motion = &both;
+    CalcBtnClick(env);
+
+    ASSERT_EQ(without.arcs.size(), 2u);
+    ASSERT_EQ(with.arcs.size(), 1u);
+    EXPECT_TRUE(std::isnan(without.arcs[0].sweep));
+    EXPECT_TRUE(std::isnan(without.arcs[0].centre[0]));
+    for (const RecordingStream::ArcCall *call : {&without.arcs[1], &with.arcs[0]}) {
+        EXPECT_EQ(call->sweep, kept.sweep);
+        for (int axis = 0; axis < 3; ++axis)
+            EXPECT_EQ(call->centre[axis], kept.centre[axis]);
+    }
+    ASSERT_EQ(without.arcs[0].count, with.arcs[0].count);
+    for (uint32_t k = 0; k < with.arcs[0].count; ++k)
+        EXPECT_TRUE(samePoint(without.arcs[0].points[k], with.arcs[0].points[k])) << k;
+}
 
 // The paint box, the last consumer, stops the run inside a long arc (it asks every 4096
 // points): the plot list before it drops the arc's points from there on and keeps no true
