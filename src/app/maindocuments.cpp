@@ -10,7 +10,6 @@
 #include "settings/filefilter.h"
 #include "translation/translateunit.h"
 #include "vantrel/room.h"
-#include "vantrel/systemerror.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -22,20 +21,13 @@ namespace morvilo {
 
 namespace {
 
-// The system's reason of a failed output, in the window's language.
-std::string systemReason(const ReliefResult &result) {
-    return DescribeSystemError(result.errorNumber, [](const std::string &text) {
-        return TranslateString(QString::fromStdString(text)).toStdString();
-    });
-}
-
 // An output file (the roughing program of its own, or the program itself) could not be created
 // or written: the file and the system's reason, in the window's language.
 QString outputFailure(const ReliefResult &result, const std::string &file) {
     return TranslateMessage({result.status == ReliefStatus::WriteFailed
                                  ? "%1 kann nicht geschrieben werden: %2"
                                  : "%1 kann nicht angelegt werden: %2",
-                             {file, systemReason(result)}});
+                             {file, DescribeSystemErrorHere(result.errorNumber)}});
 }
 
 } // namespace
@@ -250,9 +242,10 @@ void TMainform::opentheDXFnow(const QString &fname) {
             errorBox(outputFailure(result, result.failedFile));
             break;
         }
-        errorBox(
-            GetTString(kMsgTempFileNotCreated) + "\n" +
-            QString::fromStdString(result.errorNumber != 0 ? systemReason(result) : result.detail));
+        errorBox(GetTString(kMsgTempFileNotCreated) + "\n" +
+                 QString::fromStdString(result.errorNumber != 0
+                                            ? DescribeSystemErrorHere(result.errorNumber)
+                                            : result.detail));
         break;
     case ReliefStatus::WriteFailed:
         if (result.errorNumber != 0) { // the disk, not the memory

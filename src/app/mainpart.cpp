@@ -8,7 +8,6 @@
 #include "simulate/partexport.h"
 #include "translation/translateunit.h"
 #include "vantrel/outputfile.h"
-#include "vantrel/systemerror.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -134,12 +133,7 @@ void TMainform::ExportPartClick() {
         WritePfm(*part, out);
         return true;
     };
-    const auto describe = [](int errnum) {
-        return DescribeSystemError(errnum, [](const std::string &text) {
-            return TranslateString(QString::fromStdString(text)).toStdString();
-        });
-    };
-    if (!SavePart(QFile::encodeName(file).toStdString(), write, describe, message))
+    if (!SavePart(QFile::encodeName(file).toStdString(), write, DescribeSystemErrorHere, message))
         errorBox(TranslateMessage(message));
 }
 

@@ -1,7 +1,5 @@
 #include "dnc/dncmessages.h"
 
-#include "vantrel/systemerror.h"
-
 namespace morvilo::dnc {
 
 QString TransferErrorText(const TransferResult &result,
@@ -12,12 +10,6 @@ QString TransferErrorText(const TransferResult &result,
                            QString::fromStdString(DescribeSystemErrorHere(result.error));
     return messageText(result.message) +
            (result.message == kMsgNotAllSent ? QStringLiteral("\n") : QString()) + detail;
-}
-
-std::string DescribeSystemErrorHere(int errnum) {
-    return DescribeSystemError(errnum, [](const std::string &text) {
-        return TranslateString(QString::fromStdString(text)).toStdString();
-    });
 }
 
 } // namespace morvilo::dnc

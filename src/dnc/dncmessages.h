@@ -19,8 +19,4 @@ namespace morvilo::dnc {
 QString TransferErrorText(const TransferResult &result,
                           const std::function<QString(int)> &messageText = GetTString);
 
-// A system error (errno) in words in the window's language: DescribeSystemError through the
-// translation table.
-std::string DescribeSystemErrorHere(int errnum);
-
 } // namespace morvilo::dnc

@@ -1,5 +1,7 @@
 #include "translation/translateunit.h"
 
+#include "vantrel/systemerror.h"
+
 #include <array>
 
 namespace morvilo {
@@ -48,6 +50,12 @@ QString MessageText(int n) {
 QString TranslateString(const QString &s) {
     const TranslationLookup &lookup = lookupFunction();
     return lookup ? lookup(s) : s;
+}
+
+std::string DescribeSystemErrorHere(int errnum) {
+    return DescribeSystemError(errnum, [](const std::string &text) {
+        return TranslateString(QString::fromStdString(text)).toStdString();
+    });
 }
 
 QString TranslateMessage(const UserMessage &message) {

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 namespace morvilo {
 
@@ -21,6 +22,9 @@ QString MessageText(int n);
 QString TranslateString(const QString &s);
 // A message with values: its text through TranslateString, then the values filled in.
 QString TranslateMessage(const UserMessage &message);
+// A system error (errno) in words in the interface's language: DescribeSystemError through
+// TranslateString.
+std::string DescribeSystemErrorHere(int errnum);
 // Message n through TranslateString; empty for n outside 1 .. 21.
 QString GetTString(int n);
 // Passes every message through the lookup once, so that the table learns them.

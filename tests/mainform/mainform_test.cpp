@@ -53,11 +53,6 @@ using namespace morvilo;
 
 namespace {
 
-QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void writeAll(const QString &path, const QByteArray &bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -258,7 +253,7 @@ private slots:
         form->saveDialog = [&] { return saved; };
         form->Speichernunter1Click();
         QCOMPARE(form->windowTitle(), cap + "[a.nc]");
-        QCOMPARE(readAll(saved), QByteArray("G1"));
+        QCOMPARE(FileBytes(saved), QByteArray("G1"));
 
         const QString other = newFile("b.nc", "M30\r\n");
         form->openDialog = [&] { return other; };
@@ -294,7 +289,7 @@ private slots:
         form->saveQuestion = [] { return QMessageBox::Yes; };
         form->saveDialog = [&] { return target; };
         QVERIFY(form->close());
-        QCOMPARE(readAll(target), QByteArray("X1"));
+        QCOMPARE(FileBytes(target), QByteArray("X1"));
 
         auto second = startForm();
         second->PageControl1->setCurrentIndex(1);
@@ -364,7 +359,7 @@ private slots:
             QVERIFY2(asked == int(c.asks), c.how);
             QVERIFY2(form->changed == c.savedAs.isEmpty(), c.how);
             if (!c.savedAs.isEmpty())
-                QVERIFY2(readAll(c.savedAs) == text, c.how);
+                QVERIFY2(FileBytes(c.savedAs) == text, c.how);
         }
     }
 
@@ -378,10 +373,10 @@ private slots:
 
         QVERIFY(form->OpenFileWithName(names[2])); // d
         QStringList expected = {names[2], names[0], names[1], names[3], names[4]};
-        QCOMPARE(readAll(homeFile("fav.dat")), (expected.join("\r\n") + "\r\n").toUtf8());
+        QCOMPARE(FileBytes(homeFile("fav.dat")), (expected.join("\r\n") + "\r\n").toUtf8());
         QVERIFY(form->OpenFileWithName(names[5])); // g
         expected = {names[5], names[2], names[0], names[1], names[3]};
-        QCOMPARE(readAll(homeFile("fav.dat")), (expected.join("\r\n") + "\r\n").toUtf8());
+        QCOMPARE(FileBytes(homeFile("fav.dat")), (expected.join("\r\n") + "\r\n").toUtf8());
         const char *const items[] = {"Zuletzt11", "Zuletzt21", "Zuletzt31", "Zuletzt41",
                                      "Zuletzt51"};
         for (int k = 0; k < 5; ++k)
@@ -430,7 +425,7 @@ private slots:
         form->action("Zuletzt21")->trigger(); // recent.nc
         QCOMPARE(asked, 1);
         QCOMPARE(form->afilename, homeFile(document));
-        QCOMPARE(readAll(homeFile("current.nc")), current);
+        QCOMPARE(FileBytes(homeFile("current.nc")), current);
         const bool cancelled = answer == QMessageBox::Cancel;
         QCOMPARE(form->changed, cancelled);
         QCOMPARE(form->memo1->core().ByteAt(0), uint8_t(cancelled ? 'Z' : 'R'));
@@ -481,10 +476,10 @@ private slots:
         page->AddToPrefFolders("/a/");
         page->AddToPrefFolders("/a/");
         page->AddToPrefFolders("/b/");
-        QCOMPARE(readAll(homeFile("folders.dat")), QByteArray("/b/\r\n/a/\r\n"));
+        QCOMPARE(FileBytes(homeFile("folders.dat")), QByteArray("/b/\r\n/a/\r\n"));
         page->AddToPrefFolders("/a/");
         page->AddToPrefFolders("/A/"); // another letter case is another folder
-        QCOMPARE(readAll(homeFile("folders.dat")), QByteArray("/A/\r\n/a/\r\n/b/\r\n"));
+        QCOMPARE(FileBytes(homeFile("folders.dat")), QByteArray("/A/\r\n/a/\r\n/b/\r\n"));
 
         page->PrefListBox->clearSelection();
         page->PrefListBox->setCurrentItem(nullptr);
@@ -492,11 +487,11 @@ private slots:
         QCOMPARE(page->PrefListBox->topLevelItemCount(), 3);
         page->PrefListBox->setCurrentItem(page->PrefListBox->topLevelItem(1));
         page->Eintraglschen1Click();
-        QCOMPARE(readAll(homeFile("folders.dat")), QByteArray("/A/\r\n/b/\r\n"));
+        QCOMPARE(FileBytes(homeFile("folders.dat")), QByteArray("/A/\r\n/b/\r\n"));
         page->PrefListBox->setCurrentItem(page->PrefListBox->topLevelItem(0));
         page->Listeleeren1Click();
         QCOMPARE(page->PrefListBox->topLevelItemCount(), 0);
-        QCOMPARE(readAll(homeFile("folders.dat")), QByteArray());
+        QCOMPARE(FileBytes(homeFile("folders.dat")), QByteArray());
     }
 
     void doubleClickedPictureBecomesGCode() {
@@ -557,7 +552,7 @@ private slots:
             QVERIFY(form->action("English1")->isChecked());
             const QByteArray expected =
                 QByteArray::fromHex("000000000500000001000000000000000000000001000000");
-            QCOMPARE(readAll(homeFile("options.dat")), expected);
+            QCOMPARE(FileBytes(homeFile("options.dat")), expected);
         }
         // A language column beyond the menu's two: German stays checked, the column is used.
         writeAll(homeFile("options.dat"),
@@ -999,7 +994,7 @@ private slots:
                 return true;
             });
         QCOMPARE(written, dxf);
-        QVERIFY(readAll(dxf).contains("POLYLINE"));
+        QVERIFY(FileBytes(dxf).contains("POLYLINE"));
         QVERIFY(errorShown.isEmpty());
         form->saveQuestion = [] { return QMessageBox::No; };
     }
@@ -1056,7 +1051,7 @@ private slots:
         QVERIFY2(errorShown.isEmpty(), qPrintable(errorShown));
         // The page of Qt's PDF: "/MediaBox [0 0 width height]" in points.
         static const QRegularExpression mediaBox("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]");
-        const QRegularExpressionMatch page = mediaBox.match(QString::fromLatin1(readAll(pdf)));
+        const QRegularExpressionMatch page = mediaBox.match(QString::fromLatin1(FileBytes(pdf)));
         QVERIFY(page.hasMatch());
         QVERIFY2(page.captured(1).toDouble() > page.captured(2).toDouble(),
                  qPrintable(page.captured()));

@@ -31,11 +31,6 @@ using namespace morvilo;
 
 namespace {
 
-QByteArray fileBytes(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The program the command line writes with the arguments (the picture and the output first).
 QByteArray cliProgram(const QStringList &arguments, const QString &output) {
     std::vector<std::string> args = {"relief"};
@@ -45,7 +40,7 @@ QByteArray cliProgram(const QStringList &arguments, const QString &output) {
     const int status = cli::RunCli(args, out, err);
     if (status != cli::kSuccess)
         qWarning("morvilo-cli relief: %s", err.str().c_str());
-    return status == cli::kSuccess ? fileBytes(output) : QByteArray();
+    return status == cli::kSuccess ? FileBytes(output) : QByteArray();
 }
 
 } // namespace
@@ -74,7 +69,7 @@ class SurfaceWindowTest : public QObject {
     }
     QByteArray windowProgram(TMainform &form, const QString &picture) {
         form.opentheDXFnow(picture);
-        return fileBytes(QString::fromStdString(form.tempfilename));
+        return FileBytes(QString::fromStdString(form.tempfilename));
     }
     // The surface as the panel should give it: LinuxCNC, heights for a machine (Z up).
     static void chooseSurface(TReliefPanel &panel) {
@@ -186,11 +181,11 @@ private slots:
                  cliProgram(machine + surface + roughing + QStringList{"--rough-output", cliRough},
                             cliOut));
         QVERIFY(!apart.contains("M6"));
-        QVERIFY(!fileBytes(windowRough).isEmpty());
-        QCOMPARE(fileBytes(windowRough), fileBytes(cliRough));
+        QVERIFY(!FileBytes(windowRough).isEmpty());
+        QCOMPARE(FileBytes(windowRough), FileBytes(cliRough));
         panel->RoughFileEd->setText("relative-rough.nc");
         QCOMPARE(windowProgram(*form, picture), apart);
-        QCOMPARE(fileBytes(home->filePath("relative-rough.nc")), fileBytes(cliRough));
+        QCOMPARE(FileBytes(home->filePath("relative-rough.nc")), FileBytes(cliRough));
 
         // Back to "Stufen": the program of the bare command line, whatever the surface's fields.
         panel->StrategyCombo->setCurrentIndex(0);
@@ -230,12 +225,12 @@ private slots:
         QVERIFY2(errors[1].contains("keinen Werkzeugwechsel"), qPrintable(errors[1]));
 
         // A roughing file that is the picture itself would destroy it.
-        const QByteArray before = fileBytes(picture);
+        const QByteArray before = FileBytes(picture);
         panel->RoughFileEd->setText(picture);
         form->opentheDXFnow(picture);
         QCOMPARE(errors.size(), 3);
         QVERIFY2(errors[2].contains("das Bild oder das Programm selbst"), qPrintable(errors[2]));
-        QCOMPARE(fileBytes(picture), before);
+        QCOMPARE(FileBytes(picture), before);
         QCOMPARE(form->PageControl1->currentIndex(), 0);
 
         // A roughing file that cannot be made is named with the system's reason in words.
@@ -254,7 +249,7 @@ private slots:
             auto form = startForm();
             form->close();
         }
-        const QByteArray plainOptions = fileBytes(home->filePath("options.dat"));
+        const QByteArray plainOptions = FileBytes(home->filePath("options.dat"));
         ReliefParameters chosen;
         {
             auto form = startForm();
@@ -274,7 +269,7 @@ private slots:
             chosen = panel->parameters();
             form->close();
         }
-        QCOMPARE(fileBytes(home->filePath("options.dat")), plainOptions);
+        QCOMPARE(FileBytes(home->filePath("options.dat")), plainOptions);
         auto form = startForm();
         const ReliefParameters p = form->Panel3->parameters();
         QCOMPARE(p.strategy, ReliefStrategy::Surface);

@@ -3,6 +3,7 @@
 // settings store point into it, so tests never see each other's or the user's settings.
 
 #include <QByteArray>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -13,4 +14,10 @@ inline std::unique_ptr<QTemporaryDir> UseTemporaryHome() {
     qputenv("MORVILO_HOME", home->path().toLocal8Bit());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home->filePath("settings"));
     return home;
+}
+
+// The bytes of a file; empty when it cannot be read.
+inline QByteArray FileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
