@@ -55,6 +55,11 @@ void describe(const MachineProfile &p, std::ostream &out) {
         << "\n";
     out << "  " << cliText("Kopf: %1", {oneLine(p.header)}) << "\n";
     out << "  " << cliText("Ende: %1", {oneLine(p.footer)}) << "\n";
+    out << "  "
+        << cliText("Werkzeugwechsel: %1 (%2 s), Bögen bei „Fläche“: %3",
+                   {p.toolChange.empty() ? "-" : oneLine(p.toolChange),
+                    NumberText(p.toolChangeTime), yesNo(p.arcs)})
+        << "\n";
 }
 
 } // namespace

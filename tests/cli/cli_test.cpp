@@ -250,6 +250,9 @@ TEST_F(CliTest, ProfilesDryRunAndTheSafetyCheck) {
     for (const char *name : {"plain  \"Nur Bahnen\"", "linuxcnc", "grbl", "fanuc", "Portal"})
         EXPECT_NE(out.str().find(name), std::string::npos) << name;
     EXPECT_NE(out.str().find("Footer: M5 | M2 (Portal)"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("Tool change: T{tool} M6 (10 s), arcs with \"Surface\": yes"),
+              std::string::npos)
+        << out.str();
     cli::SetSettingsFolder({});
 }
 
