@@ -317,7 +317,7 @@ std::optional<uint32_t> PickPosition(const QImage &bitclick, QPoint pixel, uint3
 
 std::optional<uint32_t> PickSegment(const QImage &bitclick, const TPlotList &lines, QPoint pixel) {
     const std::optional<uint32_t> position = PickPosition(bitclick, pixel, lines.Count());
-    if (!position || lines[*position - 1].zeilevon < 0)
+    if (!position || AxisCross(lines[*position - 1]))
         return std::nullopt;
     return *position - 1;
 }
